@@ -1,0 +1,56 @@
+# Target helpers: every Quarrow target gets the same language level, definitions and warning set.
+
+set(QUARROW_WARNINGS -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wsuggest-override -Werror)
+set(QUARROW_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+
+function(quarrow_configure_target target)
+    target_compile_features(${target} PUBLIC cxx_std_20)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${QUARROW_WARNINGS}>)
+    target_compile_definitions(${target} PUBLIC ${QUARROW_DEFINITIONS})
+endfunction()
+
+# quarrow_library(<name> SOURCES ... [LIBS ...])
+function(quarrow_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    quarrow_configure_target(${name})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    if(ARG_LIBS)
+        target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+    endif()
+endfunction()
+
+# quarrow_app(<name> SOURCES ... [LIBS ...]): a Windows GUI program.
+function(quarrow_app name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} WIN32 ${ARG_SOURCES})
+    quarrow_configure_target(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()
+
+# Environment of every program run under Wine by ctest: the project's own prefix, no debug
+# chatter, and no Mono/Gecko installer dialog waiting for a person.
+set(QUARROW_WINE_ENVIRONMENT
+    "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix"
+    "WINEDEBUG=-all"
+    "WINEDLLOVERRIDES=mscoree,mshtml="
+    "GTEST_COLOR=no")
+
+# quarrow_test(<name> SOURCES ... [LIBS ...]): one GoogleTest program, registered as one ctest test
+# (per-case registration would start Wine once per case).
+function(quarrow_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    quarrow_configure_target(${name})
+    target_link_libraries(${name} PRIVATE QuarrowTestSupport ${ARG_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${QUARROW_WINE_ENVIRONMENT}" TIMEOUT 600)
+endfunction()
+
+# quarrow_bench(<name> SOURCES ... [LIBS ...]): a benchmark program, built with the rest, run by hand.
+function(quarrow_bench name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    quarrow_configure_target(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()

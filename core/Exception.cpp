@@ -1,0 +1,24 @@
+#include "core/Exception.h"
+
+namespace Core
+{
+
+Exception::Exception(const String& message, const String& detail, int code)
+    : m_message(message), m_detail(detail), m_code(code)
+{
+}
+
+ArgumentNullException::ArgumentNullException(const String& parameterName, const String& message,
+                                             const String& detail, int code)
+    : Exception(message.IsEmpty() ? String(L"Argument is null: ") + parameterName : message, detail, code)
+{
+}
+
+ArgumentOutOfRangeException::ArgumentOutOfRangeException(int index, const String& message, const String& detail,
+                                                         int code)
+    : Exception(message.IsEmpty() ? String(L"Argument index is out of range: ") + index : message, detail, code),
+      m_index(index)
+{
+}
+
+} // namespace Core

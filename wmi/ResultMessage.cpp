@@ -1,0 +1,77 @@
+#include "wmi/ResultMessage.h"
+
+#include <windows.h>
+
+#include <oleauto.h>
+
+namespace WMI
+{
+
+namespace
+{
+
+struct ResultText
+{
+    uint32_t code;
+    const wchar_t* text;
+};
+
+const wchar_t* const AccessDenied =
+    L"The current or specified user name and password were not valid or authorized to make the connection";
+
+const ResultText ResultTexts[] = {
+    {0x00000000, L"The call succeeded"},
+    {0x80041003, AccessDenied},
+    {0x80070005, AccessDenied},
+    {0x80041001, L"Unspecified error"},
+    {0x8004100E, L"The specified namespace did not exist on the server"},
+    {0x80041008, L"An invalid parameter was specified"},
+    {0x80041006, L"There was not enough memory to complete the operation"},
+    {0x80041015, L"This indicates the failure of the remote procedure call (RPC) link between the current process "
+                 L"and Windows Management"},
+    {0x80041064, L"WMI is passing the user credential on local connection"},
+    {0x800706BA, L"Cannot locate server"},
+    {0x80041017, L"The query was not syntactically valid"},
+    {0x80041018, L"The requested query language is not supported"},
+    {0x80041033, L"Windows Management service was probably stopped and restarted. A new call to ConnectServer is "
+                 L"needed"},
+    {0x80041002, L"The query specifies a class that does not exist"},
+    {0x8004106C, L"Quota violation"},
+    {0x8004101D, L"An object in the enumeration has been deleted, destroying the validity of the enumeration"},
+    {0x00040004, L"A time-out occurred before you obtained all the objects"},
+};
+
+const wchar_t* TableText(int32_t result)
+{
+    for (const ResultText& entry : ResultTexts)
+    {
+        if (entry.code == static_cast<uint32_t>(result))
+        {
+            return entry.text;
+        }
+    }
+    return L"Unknown error";
+}
+
+} // namespace
+
+Core::String GetResultMessage(int32_t result)
+{
+    IErrorInfo* errorInfo = nullptr;
+    HRESULT found = GetErrorInfo(0, &errorInfo);
+    Core::String message(TableText(result));
+    if (found == S_OK && errorInfo != nullptr)
+    {
+        BSTR description = nullptr;
+        // An error object without a description says less than the table does.
+        if (SUCCEEDED(errorInfo->GetDescription(&description)) && SysStringLen(description) > 0)
+        {
+            message = Core::String(description, static_cast<int>(SysStringLen(description)));
+        }
+        SysFreeString(description);
+        errorInfo->Release();
+    }
+    return message;
+}
+
+} // namespace WMI
