@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/collections/ObservableList.h"
+#include "tests/support/ThrownMessage.h"
 
 #include <string>
 #include <vector>
@@ -62,17 +63,6 @@ private:
     Handler cleared{this, "Cleared"};
 };
 
-template <typename Call> std::wstring ThrownMessage(Call call)
-{
-    try
-    {
-        call();
-    }
-    catch (const Core::Exception& e)
-    {
-        return e.GetMessageText().GetBuffer();
-    }
-    return L"(nothing thrown)";
-}
+using Testing::ThrownMessage;
 
 } // namespace CollectionTesting

@@ -1,0 +1,33 @@
+// File-name rules and file-system queries.
+#pragma once
+
+#include "core/String.h"
+
+namespace Core::IO
+{
+
+// The extension of path with its dot (".gz" for file.tar.gz); empty when the last part has none,
+// when it ends in a dot, or when a "\", "/" or ":" comes before any dot.
+String GetExtension(const String& path);
+
+class File
+{
+public:
+    static bool Exists(const String& path);
+    // Deletes the file; a missing file is not an error. Other failures raise IOException.
+    static void Delete(const String& path);
+    // Replaces target by source (or moves source there when target does not exist) in one step.
+    static void Replace(const String& source, const String& target);
+};
+
+class Directory
+{
+public:
+    static String GetCurrent();
+    static bool Exists(const String& path);
+};
+
+// The absolute form of path, relative to the current directory.
+String GetFullPath(const String& path);
+
+} // namespace Core::IO

@@ -1,0 +1,132 @@
+#include "core/io/StreamWriter.h"
+
+#include "core/io/FileStream.h"
+#include "core/io/MemoryStream.h"
+#include "tests/support/AllocationCounter.h"
+#include "tests/support/ThrownMessage.h"
+#include "tests/support/TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+using namespace Core;
+using namespace Core::IO;
+using Testing::ThrownMessage;
+
+TEST(StreamWriter, ConstructionRules)
+{
+    EXPECT_EQ(L"Argument stream is null", ThrownMessage([] { StreamWriter(nullptr); }));
+    MemoryStream stream;
+    EXPECT_THROW(StreamWriter(&stream, nullptr, 0), ArgumentOutOfRangeException);
+    StreamWriter writer(&stream);
+    EXPECT_EQ(Encoding::UTF8(), writer.GetEncoding());
+}
+
+TEST(StreamWriter, DefaultUtf8WritesNoByteOrderMark)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream);
+    writer.Write(String(L"caf\u00E9"));
+    writer.Flush();
+    EXPECT_EQ("caf\xC3\xA9", stream.GetBytes());
+}
+
+TEST(StreamWriter, AFileThatReceivedNoTextIsEmpty)
+{
+    Testing::TempDirectory directory;
+    String name = directory.File(L"empty.txt");
+    FileStream file(name, FileMode::Create, FileAccess::Write, FileShare::None);
+    UTF8Encoding marked(true, false);
+    StreamWriter writer(&file, &marked);
+    writer.Write(String());
+    writer.Close();
+    file.Close();
+    EXPECT_EQ("", Testing::ReadFileBytes(name));
+}
+
+TEST(StreamWriter, ByteOrderMarkComesOnceBeforeTheFirstBytes)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream, Encoding::UTF16LittleEndian(), 128);
+    writer.Write(L'a');
+    writer.Flush();
+    writer.Write(L'b');
+    writer.Flush();
+    EXPECT_EQ(std::string("\xFF\xFE" "a\0b\0", 6), stream.GetBytes());
+}
+
+TEST(StreamWriter, TextLongerThanTheBufferArrivesInOrder)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream, nullptr, 1); // rounded up to 128 characters
+    std::wstring text;
+    for (int i = 0; i < 1000; i++)
+    {
+        text += static_cast<wchar_t>(L'a' + i % 26);
+    }
+    writer.Write(String(text.c_str()));
+    EXPECT_EQ(896, stream.GetLength()); // seven full buffers so far
+    writer.Close();
+    EXPECT_EQ(std::string(text.begin(), text.end()), stream.GetBytes());
+}
+
+TEST(StreamWriter, SurrogatePairAcrossTheBufferBoundaryStaysFourBytes)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream, nullptr, 128);
+    writer.Write(String(L'a', 127));
+    writer.Write(String(L"\U0001F600!"));
+    writer.Close();
+    EXPECT_EQ(std::string(127, 'a') + "\xF0\x9F\x98\x80!", stream.GetBytes());
+}
+
+TEST(StreamWriter, WriteLineEndsWithCarriageReturnLineFeed)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream);
+    writer.WriteLine(String(L"one"));
+    writer.WriteLine();
+    writer.Close();
+    EXPECT_EQ("one\r\n\r\n", stream.GetBytes());
+}
+
+TEST(StreamWriter, ClosedWriterRefusesToWrite)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream);
+    writer.Close();
+    writer.Close();
+    EXPECT_EQ(L"InvalidOperationException", ThrownMessage([&] { writer.Write(String(L"late")); }));
+    EXPECT_EQ(L"InvalidOperationException", ThrownMessage([&] { writer.Flush(); }));
+    EXPECT_TRUE(stream.CanWrite()); // the stream stays open unless the writer was told to close it
+}
+
+TEST(StreamWriter, ClosesTheStreamWhenAsked)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream, nullptr, 1024, true);
+    writer.Write(String(L"x"));
+    writer.Close();
+    EXPECT_FALSE(stream.CanWrite());
+    EXPECT_EQ("x", stream.GetBytes());
+}
+
+TEST(StreamWriter, ADestroyedWriterHasWrittenItsText)
+{
+    MemoryStream stream;
+    EXPECT_EQ(0, Testing::LeakedBy([&] {
+                  StreamWriter writer(&stream, Encoding::UTF16BigEndian());
+                  writer.Write(String(L"hi"));
+              }));
+    EXPECT_EQ(std::string("\xFE\xFF\0h\0i", 6), stream.GetBytes());
+}
+
+TEST(StreamWriter, AFailingStreamLeavesTheBufferedTextUnwritten)
+{
+    Testing::TempDirectory directory;
+    String name = directory.File(L"read-only.txt");
+    Testing::WriteFileBytes(name, "");
+    FileStream readOnly(name, FileMode::Open, FileAccess::Read, FileShare::ReadWrite);
+    StreamWriter writer(&readOnly);
+    writer.Write(String(L"data"));
+    EXPECT_EQ(L"Can not write to the stream", ThrownMessage([&] { writer.Flush(); }));
+}
