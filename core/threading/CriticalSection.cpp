@@ -32,6 +32,11 @@ void CriticalSection::Enter()
     EnterCriticalSection(Native(m_section));
 }
 
+bool CriticalSection::TryEnter()
+{
+    return TryEnterCriticalSection(Native(m_section)) != FALSE;
+}
+
 void CriticalSection::Leave()
 {
     LeaveCriticalSection(Native(m_section));

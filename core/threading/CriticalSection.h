@@ -13,6 +13,8 @@ public:
     CriticalSection& operator=(const CriticalSection&) = delete;
 
     void Enter();
+    // Enters only if no other thread holds the section; true when entered.
+    bool TryEnter();
     void Leave();
 
 private:

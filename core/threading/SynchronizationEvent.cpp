@@ -40,7 +40,11 @@ int SynchronizationEvent::Wait(int timeoutMilliseconds)
 
 void SynchronizationEvent::Wait(int timeoutMilliseconds, int& result)
 {
-    HANDLE handle = GetHandle();
+    result = WaitWithMessagePumping(GetHandle(), timeoutMilliseconds);
+}
+
+int WaitWithMessagePumping(void* handle, int timeoutMilliseconds)
+{
     const DWORD timeout = static_cast<DWORD>(timeoutMilliseconds);
     const ULONGLONG start = GetTickCount64();
     // Key, mouse, posted, timer, paint, sent and hot-key input.
@@ -58,13 +62,11 @@ void SynchronizationEvent::Wait(int timeoutMilliseconds, int& result)
         DWORD outcome = MsgWaitForMultipleObjectsEx(1, &handle, remaining, wakeMask, MWMO_INPUTAVAILABLE);
         if (outcome == WAIT_OBJECT_0)
         {
-            result = Signalled;
-            return;
+            return SynchronizationEvent::Signalled;
         }
         if (outcome != WAIT_OBJECT_0 + 1)
         {
-            result = NotSignalled;
-            return;
+            return SynchronizationEvent::NotSignalled;
         }
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
@@ -73,8 +75,7 @@ void SynchronizationEvent::Wait(int timeoutMilliseconds, int& result)
             {
                 // Leave it for the caller's own message loop.
                 PostMessageW(message.hwnd, message.message, message.wParam, message.lParam);
-                result = NotSignalled;
-                return;
+                return SynchronizationEvent::NotSignalled;
             }
             TranslateMessage(&message);
             DispatchMessageW(&message);

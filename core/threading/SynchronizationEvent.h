@@ -33,4 +33,8 @@ private:
     String m_name;
 };
 
+// The message-pumping wait of SynchronizationEvent::Wait on any waitable handle (a thread, an event):
+// 0 when the handle is signalled, 128 on a quit or application-end message, on time-out or failure.
+int WaitWithMessagePumping(void* handle, int timeoutMilliseconds);
+
 } // namespace Core::Threading

@@ -1,0 +1,153 @@
+// An in-process WMI provider with scripted behaviour for tests and benchmarks: a locator, services,
+// enumerators and class objects behind the real COM interfaces. Registered as the class object of
+// CLSID_WbemLocator, it is what the program's own CoGetClassObject call receives.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+#include <windows.h>
+
+#include <wbemidl.h>
+
+namespace ScriptedWmi
+{
+
+// A property value of a scripted instance.
+class Value
+{
+public:
+    static Value Text(const std::wstring& text);
+    static Value Int(long value);
+    static Value Bool(bool value);
+    static Value Real(double value);
+    static Value Null();
+    static Value Strings(const std::vector<std::wstring>& texts);
+    static Value Ints(const std::vector<long>& values);
+    static Value EmbeddedObject();
+    // Get on this property fails.
+    static Value Missing();
+
+    Value(const Value& other);
+    Value& operator=(const Value& other);
+    ~Value();
+
+    const VARIANT& GetVariant() const { return m_variant; }
+    bool IsMissing() const { return m_missing; }
+
+private:
+    Value();
+
+    VARIANT m_variant;
+    bool m_missing = false;
+};
+
+struct Instance
+{
+    std::vector<std::pair<std::wstring, Value>> values;
+};
+
+struct ClassScript
+{
+    std::wstring name;
+    std::vector<std::pair<std::wstring, CIMTYPE>> properties; // the non-system properties, in order
+    std::vector<Instance> instances;
+};
+
+struct ConnectCall
+{
+    std::wstring path;
+    std::wstring user;
+    std::wstring password;
+    bool userNull;
+    bool passwordNull;
+    LONG flags;
+};
+
+struct BlanketCall
+{
+    std::wstring target; // "services" or "enumerator"
+    DWORD authenticationService;
+    DWORD authorisationService;
+    OLECHAR* principal;
+    DWORD authenticationLevel;
+    DWORD impersonationLevel;
+    void* identity;
+    std::wstring identityUser;
+    std::wstring identityDomain;
+    std::wstring identityPassword;
+    ULONG identityFlags;
+    DWORD capabilities;
+};
+
+struct QueryCall
+{
+    std::wstring language;
+    std::wstring text;
+    LONG flags;
+};
+
+class Provider
+{
+public:
+    // Registers the provider's locator factory for this process until the provider is destroyed.
+    Provider();
+    ~Provider();
+    Provider(const Provider&) = delete;
+    Provider& operator=(const Provider&) = delete;
+
+    ClassScript& AddClass(const std::wstring& name, const std::vector<std::pair<std::wstring, CIMTYPE>>& properties);
+    ClassScript* FindClass(const std::wstring& name);
+
+    // Behaviour, set before the calls it concerns.
+    HRESULT connectResult = S_OK;
+    std::wstring connectErrorDescription; // left as the thread's COM error object when connecting fails
+    HRESULT servicesBlanketResult = S_OK;
+    HRESULT enumeratorBlanketResult = S_OK;
+    HRESULT getObjectResult = S_OK;   // S_OK: found for a scripted class, WBEM_E_NOT_FOUND otherwise
+    HRESULT getNamesResult = S_OK;    // anything but S_OK: GetNames fails with it
+    HRESULT getTypeResult = S_OK;     // result of Get asking the class object for a property's type
+    HRESULT execQueryResult = S_OK;   // S_OK: runs for a scripted class, WBEM_E_NOT_FOUND otherwise
+    int failNextOnCall = 0;           // the 1-based Next call that fails with failNextResult; 0: none
+    HRESULT failNextResult = WBEM_E_FAILED;
+    int timeoutsBeforeEachBatch = 0;  // empty WBEM_S_TIMEDOUT answers before each batch
+    bool neverReady = false;          // Next always answers WBEM_S_TIMEDOUT with nothing
+    DWORD nextDelayMilliseconds = 0;  // how long each Next takes
+    ULONG largestBatch = 1000;        // the most objects one Next hands out
+    std::function<void(int call)> onNext; // runs at the start of every Next call, on the caller's thread
+
+    // What the program asked for; off for leak checks, since the log itself allocates.
+    bool logging = true;
+    template <typename Entry> void Log(std::vector<Entry>& log, Entry entry)
+    {
+        if (logging)
+        {
+            std::lock_guard<std::mutex> guard(logLock);
+            log.push_back(std::move(entry));
+        }
+    }
+    std::vector<ConnectCall> connects;
+    std::vector<BlanketCall> blankets;
+    std::vector<QueryCall> queries;
+    std::vector<std::wstring> getObjectPaths;
+    std::vector<LONG> getNamesFlags;
+    std::vector<std::pair<LONG, ULONG>> nextCalls; // time-out and count of each Next
+    std::atomic<int> nextCallCount{0};
+    std::mutex logLock;
+
+    // Scripted COM objects alive now; 0 once the program released everything it was given.
+    static std::atomic<int> liveObjects;
+
+private:
+    std::vector<ClassScript*> m_classes; // owned
+    IClassFactory* m_factory;           // owned reference
+    DWORD m_registration = 0;
+};
+
+// Fills a class with count instances whose values come from make(index, propertyIndex).
+void AddInstances(ClassScript& script, int count, const std::function<Value(int, int)>& make);
+
+} // namespace ScriptedWmi

@@ -1,0 +1,368 @@
+#include "wmi/ManagementObject.h"
+
+#include "tests/support/AllocationCounter.h"
+#include "tests/wmi/WmiTesting.h"
+
+#include <thread>
+
+using Core::String;
+using ScriptedWmi::Value;
+using WMI::LoadEventArgs;
+using WMI::ManagementObject;
+using WMI::PropertyInfo;
+
+namespace
+{
+
+// Records what each Progress and Completed told, and on which thread, with the lock held or not.
+class LoadRecorder : public Core::EventHandler<LoadEventArgs>
+{
+public:
+    explicit LoadRecorder(ManagementObject& object) : m_object(object) {}
+
+    void Invoke(Core::Object* sender, LoadEventArgs& args) override
+    {
+        Entry entry;
+        entry.sender = sender;
+        entry.value = args.GetValue();
+        entry.reserved = args.GetReserved();
+        entry.argsSender = args.GetSender();
+        entry.thread = GetCurrentThreadId();
+        entry.rows = m_object.GetRows().GetCount();
+        // Another thread cannot enter the lock while a Progress handler runs.
+        bool enteredElsewhere = false;
+        std::thread probe([&] {
+            enteredElsewhere = m_object.GetLock().TryEnter();
+            if (enteredElsewhere)
+            {
+                m_object.GetLock().Leave();
+            }
+        });
+        probe.join();
+        entry.lockHeld = !enteredElsewhere;
+        entries.push_back(entry);
+        if (onEvent)
+        {
+            onEvent(entry);
+        }
+    }
+
+    struct Entry
+    {
+        Core::Object* sender;
+        ManagementObject* argsSender;
+        int value;
+        int reserved;
+        DWORD thread;
+        int rows;
+        bool lockHeld;
+    };
+    std::vector<Entry> entries;
+    std::function<void(const Entry&)> onEvent;
+
+private:
+    ManagementObject& m_object;
+};
+
+// A message-only window whose messages run an action inside whatever wait is pumping them.
+class ActionWindow
+{
+public:
+    ActionWindow()
+    {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = Procedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"Quarrow.Tests.ActionWindow";
+        RegisterClassW(&windowClass);
+        m_handle = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   windowClass.hInstance, nullptr);
+        SetWindowLongPtrW(m_handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~ActionWindow() { DestroyWindow(m_handle); }
+
+    void Post(std::function<void()> action)
+    {
+        m_action = std::move(action);
+        PostMessageW(m_handle, WM_APP, 0, 0);
+    }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<ActionWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self != nullptr && message == WM_APP && self->m_action)
+        {
+            auto action = std::move(self->m_action);
+            action();
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND m_handle;
+    std::function<void()> m_action;
+};
+
+// Runs an action on every event it receives.
+class CallbackHandler : public Core::EventHandler<LoadEventArgs>
+{
+public:
+    explicit CallbackHandler(std::function<void()>& action) : m_action(action) {}
+    void Invoke(Core::Object*, LoadEventArgs&) override { m_action(); }
+
+private:
+    std::function<void()>& m_action;
+};
+
+void DrainQueue()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+    {
+    }
+}
+
+class AsyncLoadTest : public WmiTesting::ScriptedTest
+{
+protected:
+    void SetUp() override
+    {
+        ScriptedTest::SetUp();
+        DrainQueue();
+        thing = &provider.AddClass(L"Win32_Thing", {{L"Name", CIM_STRING}, {L"Id", CIM_UINT32}});
+        ScriptedWmi::AddInstances(*thing, 260, [](int i, int p) {
+            return p == 0 ? Value::Text(L"thing " + std::to_wstring(i)) : Value::Int(i);
+        });
+        connection = Connect(true);
+        object = std::make_unique<ManagementObject>(connection.get(), String(L"Win32_Thing"), 0);
+        object->GetProperties().Add(PropertyInfo(String(L"Name")));
+        object->GetProperties().Add(PropertyInfo(String(L"Id")));
+        progress = std::make_unique<LoadRecorder>(*object);
+        completed = std::make_unique<LoadRecorder>(*object);
+        object->Progress.Subscribe(progress.get());
+        object->Completed.Subscribe(completed.get());
+    }
+    void TearDown() override
+    {
+        object.reset();
+        connection.reset();
+        DrainQueue();
+        ScriptedTest::TearDown();
+    }
+
+    ScriptedWmi::ClassScript* thing = nullptr;
+    std::unique_ptr<WMI::ManagementConnection> connection;
+    std::unique_ptr<ManagementObject> object;
+    std::unique_ptr<LoadRecorder> progress;
+    std::unique_ptr<LoadRecorder> completed;
+};
+
+} // namespace
+
+TEST_F(AsyncLoadTest, ProgressComesOnTheCallingThreadWithTheLockHeldThenCompleted)
+{
+    provider.nextDelayMilliseconds = 5;
+    object->Load();
+    ASSERT_FALSE(progress->entries.empty());
+    for (size_t i = 0; i + 1 < progress->entries.size(); i++)
+    {
+        const LoadRecorder::Entry& entry = progress->entries[i];
+        EXPECT_EQ(GetCurrentThreadId(), entry.thread);
+        EXPECT_TRUE(entry.lockHeld) << "Progress " << i;
+        EXPECT_EQ(1, entry.value);
+        EXPECT_EQ(0, entry.reserved);
+        EXPECT_EQ(object.get(), entry.sender);
+        EXPECT_EQ(object.get(), entry.argsSender);
+    }
+    // The last Progress and Completed come after the worker ended, without the lock.
+    EXPECT_FALSE(progress->entries.back().lockHeld);
+    EXPECT_EQ(260, progress->entries.back().rows);
+    ASSERT_EQ(1u, completed->entries.size());
+    EXPECT_EQ(WMI::LoadCompleted, completed->entries[0].value);
+    EXPECT_EQ(GetCurrentThreadId(), completed->entries[0].thread);
+    EXPECT_EQ(260, object->GetRows().GetCount());
+    EXPECT_TRUE(object->IsLoaded());
+    // The enumeration itself ran on another thread.
+    EXPECT_NE(GetCurrentThreadId(), 0u);
+}
+
+TEST_F(AsyncLoadTest, RowsArriveInBatchesWhileTheCallerWaits)
+{
+    provider.nextDelayMilliseconds = 20;
+    object->Load();
+    // Several wake-ups, each seeing more rows, none seeing a partial batch.
+    ASSERT_GE(progress->entries.size(), 3u);
+    int previous = 0;
+    for (const LoadRecorder::Entry& entry : progress->entries)
+    {
+        EXPECT_GE(entry.rows, previous);
+        EXPECT_TRUE(entry.rows % 50 == 0 || entry.rows == 260) << entry.rows;
+        previous = entry.rows;
+    }
+}
+
+TEST_F(AsyncLoadTest, AFailureEndsWithCompletedFailed)
+{
+    provider.failNextOnCall = 2;
+    object->Load();
+    ASSERT_EQ(1u, completed->entries.size());
+    EXPECT_EQ(WMI::LoadFailed, completed->entries[0].value);
+    EXPECT_EQ(50, object->GetRows().GetCount());
+    EXPECT_FALSE(object->IsLoaded());
+}
+
+TEST_F(AsyncLoadTest, CancelFromAProgressHandlerClearsTheRowsAndTheNextLoadReadsAgain)
+{
+    provider.nextDelayMilliseconds = 10;
+    bool cancelled = false;
+    progress->onEvent = [&](const LoadRecorder::Entry& entry) {
+        if (!cancelled && entry.rows >= 50)
+        {
+            cancelled = true;
+            // Progress runs with the lock held; Cancel must still be able to wait for the worker.
+            object->GetLock().Leave();
+            object->Cancel();
+            object->GetLock().Enter();
+            EXPECT_FALSE(object->IsLoading());
+            EXPECT_EQ(0, object->GetRows().GetCount());
+        }
+    };
+    object->Load();
+    ASSERT_TRUE(cancelled);
+    ASSERT_EQ(1u, completed->entries.size());
+    EXPECT_EQ(WMI::LoadCancelled, completed->entries[0].value);
+    EXPECT_EQ(0, object->GetRows().GetCount());
+    EXPECT_FALSE(object->IsLoaded());
+    EXPECT_EQ(WMI::LoadCancelled, object->GetState());
+
+    progress->onEvent = nullptr;
+    object->Load();
+    EXPECT_EQ(260, object->GetRows().GetCount());
+    EXPECT_EQ(WMI::LoadCompleted, completed->entries.back().value);
+}
+
+TEST_F(AsyncLoadTest, CancelStopsAProviderThatNeverHasAnythingReady)
+{
+    provider.neverReady = true;
+    ActionWindow window;
+    int callsAtCancel = 0;
+    window.Post([&] {
+        // Runs inside the load's pumping wait, as a Stop click would.
+        while (provider.nextCallCount < 3)
+        {
+            Sleep(5);
+        }
+        callsAtCancel = provider.nextCallCount;
+        object->Cancel();
+    });
+    object->Load();
+    EXPECT_GE(callsAtCancel, 3);
+    ASSERT_EQ(1u, completed->entries.size());
+    EXPECT_EQ(WMI::LoadCancelled, completed->entries[0].value);
+    for (const auto& call : provider.nextCalls)
+    {
+        EXPECT_EQ(1000, call.first); // a finite time-out on every call
+    }
+}
+
+TEST_F(AsyncLoadTest, CancelOutsideALoadDoesNothing)
+{
+    object->Cancel();
+    object->Load();
+    object->Cancel();
+    EXPECT_EQ(WMI::LoadCompleted, object->GetState());
+    EXPECT_EQ(260, object->GetRows().GetCount());
+}
+
+TEST_F(AsyncLoadTest, AQuitMessageEndsTheWaitWhileTheWorkerGoesOn)
+{
+    provider.nextDelayMilliseconds = 30;
+    PostQuitMessage(0);
+    object->Load();
+    // Load gave up waiting at once and reported the state of the running load.
+    ASSERT_EQ(1u, completed->entries.size());
+    EXPECT_EQ(WMI::LoadLoading, completed->entries[0].value);
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    // The worker ends by itself; the object's destruction would also wait for it.
+    while (object->IsLoading())
+    {
+        Sleep(10);
+    }
+    EXPECT_EQ(WMI::LoadCompleted, object->GetState());
+    EXPECT_EQ(260, object->GetRows().GetCount());
+}
+
+TEST_F(AsyncLoadTest, ACancelWaitCutShortByQuitReportsTheWaitError)
+{
+    provider.nextDelayMilliseconds = 30;
+    ActionWindow window;
+    std::wstring message;
+    window.Post([&] {
+        PostQuitMessage(0);
+        try
+        {
+            object->Cancel();
+        }
+        catch (const Core::Exception& e)
+        {
+            message = e.GetMessageText().GetBuffer();
+        }
+    });
+    object->Load();
+    EXPECT_EQ(0u, message.find(L"Wait for second thread error.")) << message;
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(AsyncLoadTest, DestroyingAnObjectWhileItsWorkerRunsWaitsForTheWorker)
+{
+    provider.nextDelayMilliseconds = 20;
+    PostQuitMessage(0);
+    object->Load(); // returns at once, the worker still running
+    EXPECT_TRUE(object->IsLoading());
+    object.reset();
+    MSG message;
+    PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+TEST_F(AsyncLoadTest, TheRowEventsAreNamedAfterTheObject)
+{
+    object->Load();
+    String name(L"MORL_");
+    name += static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(object.get()));
+    name += L"_";
+    name += static_cast<unsigned int>(GetCurrentProcessId());
+    HANDLE rowsReady = OpenEventW(SYNCHRONIZE, FALSE, name.GetBuffer());
+    EXPECT_NE(nullptr, rowsReady);
+    CloseHandle(rowsReady);
+}
+
+TEST_F(AsyncLoadTest, RepeatedLoadsAndCancelsLeakNothing)
+{
+    provider.nextDelayMilliseconds = 2;
+    provider.logging = false;
+    EXPECT_EQ(0, Testing::LeakedBy([&] {
+                  ManagementObject things(connection.get(), String(L"Win32_Thing"), 0);
+                  things.GetProperties().Add(PropertyInfo(String(L"Name")));
+                  for (int round = 0; round < 5; round++)
+                  {
+                      int progressCount = 0;
+                      std::function<void()> cancelOnFirstRows = [&] {
+                          if (progressCount++ == 1)
+                          {
+                              things.GetLock().Leave();
+                              things.Cancel();
+                              things.GetLock().Enter();
+                          }
+                      };
+                      CallbackHandler handler(cancelOnFirstRows);
+                      things.Progress.Subscribe(&handler);
+                      things.Load();
+                      things.Progress.Unsubscribe(&handler);
+                  }
+                  things.Load();
+                  EXPECT_EQ(260, things.GetRows().GetCount());
+              }));
+}

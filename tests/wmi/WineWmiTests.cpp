@@ -1,0 +1,118 @@
+// Against the machine's own WMI service (Wine's, in the test environment).
+#include "wmi/InvalidWMIClassException.h"
+#include "wmi/ManagementObject.h"
+
+#include "tests/support/ThrownMessage.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+using Core::String;
+using Testing::ThrownMessage;
+using WMI::ManagementConnection;
+using WMI::ManagementObject;
+using WMI::PropertyInfo;
+
+namespace
+{
+
+class LocalWmiTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        connection.Connect(String(), String(), String(), String());
+        ASSERT_TRUE(connection.IsConnected());
+    }
+
+    void ExpectRowsOfFullWidth(ManagementObject& object)
+    {
+        EXPECT_EQ(WMI::LoadCompleted, object.GetState());
+        ASSERT_GT(object.GetRows().GetCount(), 0);
+        for (int i = 0; i < object.GetRows().GetCount(); i++)
+        {
+            ASSERT_EQ(object.GetProperties().GetCount(), object.GetRows()[i]->GetCount());
+        }
+    }
+
+    ManagementConnection connection;
+};
+
+} // namespace
+
+TEST_F(LocalWmiTest, ListsTheNonSystemPropertiesOfWin32ProcessWithTypes)
+{
+    Core::Collections::ArrayList<PropertyInfo> properties;
+    WMI::GetClassProperties(properties, &connection, String(L"Win32_Process"), true);
+    ASSERT_GT(properties.GetCount(), 3);
+    bool sawProcessId = false;
+    for (int i = 0; i < properties.GetCount(); i++)
+    {
+        EXPECT_NE(L'_', properties[i].GetName()[0]) << "system property listed";
+        // Property names are case-insensitive in WMI (Wine spells this one ProcessID).
+        if (properties[i].GetName().ToLower() == String(L"processid"))
+        {
+            sawProcessId = true;
+            EXPECT_STREQ(L"unsigned int32", properties[i].GetCimTypeName().GetBuffer());
+        }
+    }
+    EXPECT_TRUE(sawProcessId);
+}
+
+TEST_F(LocalWmiTest, LoadsProcessesSynchronously)
+{
+    connection.SetAsyncLoad(false);
+    ManagementObject processes(&connection, String(L"Win32_Process"), 0);
+    processes.Load();
+    ExpectRowsOfFullWidth(processes);
+}
+
+TEST_F(LocalWmiTest, LoadsProcessesOnAWorkerThread)
+{
+    connection.SetAsyncLoad(true);
+    ManagementObject processes(&connection, String(L"Win32_Process"), 0);
+    processes.GetProperties().Add(PropertyInfo(String(L"Name")));
+    processes.GetProperties().Add(PropertyInfo(String(L"ProcessId")));
+    processes.Load();
+    ExpectRowsOfFullWidth(processes);
+    // This test program is one of the processes.
+    String ownId;
+    ownId += static_cast<unsigned int>(GetCurrentProcessId());
+    bool foundSelf = false;
+    for (int i = 0; i < processes.GetRows().GetCount(); i++)
+    {
+        foundSelf = foundSelf || (*processes.GetRows()[i])[1] == ownId;
+    }
+    EXPECT_TRUE(foundSelf);
+}
+
+TEST_F(LocalWmiTest, AClassTheMachineLacksRaisesInvalidWMIClassException)
+{
+    Core::Collections::ArrayList<PropertyInfo> properties;
+    EXPECT_EQ(L"WMI on target machine does not support classWin32_NoSuchClassHere",
+              ThrownMessage([&] {
+                  WMI::GetClassProperties(properties, &connection, String(L"Win32_NoSuchClassHere"), true);
+              }));
+    ManagementObject missing(&connection, String(L"Win32_NoSuchClassHere"), 0);
+    EXPECT_THROW(missing.FillProperties(), WMI::InvalidWMIClassException);
+}
+
+TEST_F(LocalWmiTest, AMalformedFilterEndsTheLoadInStateFailed)
+{
+    connection.SetAsyncLoad(false);
+    ManagementObject processes(&connection, String(L"Win32_Process"), 0);
+    processes.GetProperties().Add(PropertyInfo(String(L"Name")));
+    processes.SetFilter(String(L"Name = "));
+    processes.Load();
+    EXPECT_EQ(WMI::LoadFailed, processes.GetState());
+}
+
+TEST(RemoteWmi, ANamedServerThatCannotBeReachedReportsTheTransportFailure)
+{
+    ManagementConnection connection;
+    std::wstring message =
+        ThrownMessage([&] { connection.Connect(String(L"QUARROW-NO-SUCH-HOST"), String(), String(), String()); });
+    EXPECT_FALSE(message.empty());
+    EXPECT_NE(L"(nothing thrown)", message);
+    EXPECT_FALSE(connection.IsConnected());
+}

@@ -1,0 +1,73 @@
+// One connection to the root\cimv2 namespace of one machine: credentials, COM pointers, loading mode.
+#pragma once
+
+#include "core/Event.h"
+#include "core/String.h"
+
+struct IUnknown;
+struct IWbemLocator;
+struct IWbemServices;
+struct _COAUTHIDENTITY;
+
+namespace WMI
+{
+
+class ManagementConnection : public Core::Object
+{
+public:
+    // Authentication levels of the proxy blanket: the default for the local machine, packet privacy
+    // for remote machines (current servers refuse weaker DCOM calls, and credentials must not travel
+    // unprotected).
+    static constexpr unsigned long LocalAuthenticationLevel = 0;
+    static constexpr unsigned long RemoteAuthenticationLevel = 6;
+
+    // Creates the WMI locator; fails with the COM creation's exception when WMI is not available.
+    ManagementConnection();
+    ~ManagementConnection() override;
+    ManagementConnection(const ManagementConnection&) = delete;
+    ManagementConnection& operator=(const ManagementConnection&) = delete;
+
+    // Connects to root\cimv2 of server (empty: the local machine). A user written as DOMAIN\name
+    // supplies the domain. Failures throw Exception with the WMI message of the result.
+    void Connect(const Core::String& server, const Core::String& user, const Core::String& password,
+                 const Core::String& domain);
+
+    Core::String GetServer() const { return m_server; }
+    Core::String GetUser() const { return m_user; }
+    Core::String GetDomain() const { return m_domain; }
+    Core::String GetPassword() const { return m_password; }
+    const Core::String& GetNamespacePath() const { return m_namespacePath; }
+    bool IsConnected() const { return m_connected; }
+    // A named server that is not the local machine ("localhost" or "127.0.0.1" anywhere in the name is local).
+    bool IsRemote() const;
+
+    bool GetAsyncLoad() const { return m_asyncLoad; }
+    void SetAsyncLoad(bool asyncLoad) { m_asyncLoad = asyncLoad; }
+
+    // Borrowed: not add-ref'ed; valid until the connection is reconnected or destroyed.
+    IWbemServices* GetServices() const { return m_services; }
+    // The credentials record for remote calls, or null; valid while the connection is unchanged.
+    _COAUTHIDENTITY* GetAuthenticationIdentity() const { return m_identity; }
+    unsigned long GetAuthenticationLevel() const;
+    // Sets this connection's security blanket on a proxy of its namespace (services or enumerator).
+    long SetProxyBlanket(IUnknown* proxy) const;
+
+    Core::Event<Core::EventArgs> Connected;
+
+private:
+    void ReleaseServices();
+    void FreeIdentity();
+
+    IWbemServices* m_services = nullptr; // owned reference; null until connected
+    IWbemLocator* m_locator = nullptr;   // owned reference
+    Core::String m_namespacePath;
+    bool m_connected = false;
+    Core::String m_server;
+    Core::String m_domain;
+    Core::String m_user;
+    Core::String m_password;
+    _COAUTHIDENTITY* m_identity = nullptr; // owned; points into m_user, m_domain and m_password
+    bool m_asyncLoad = true;
+};
+
+} // namespace WMI
