@@ -1,0 +1,1130 @@
+#include "core/xml/XmlTextWriter.h"
+
+#include "core/io/FileStream.h"
+#include "core/xml/XmlCharacters.h"
+
+namespace Core::Xml
+{
+
+namespace
+{
+
+bool Contains(const String& text, const wchar_t* part)
+{
+    return text.IndexOf(part) >= 0;
+}
+
+bool IsValidName(const String& name)
+{
+    if (name.IsEmpty() || !Characters::IsNameStart(name[0]))
+    {
+        return false;
+    }
+    for (int i = 1; i < name.GetLength(); i++)
+    {
+        if (!Characters::IsNameChar(name[i]))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+XmlTextWriter::XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding)
+    : m_writer(nullptr), m_stream(nullptr), m_ownsStream(false), m_elements(16), m_namespaces(&m_nameTable),
+      m_xmlnsPrefix(L"xmlns")
+{
+    Initialise(stream, encoding);
+}
+
+XmlTextWriter::XmlTextWriter(const String& fileName, const IO::Encoding* encoding)
+    : m_writer(nullptr), m_stream(nullptr), m_ownsStream(true), m_elements(16), m_namespaces(&m_nameTable),
+      m_xmlnsPrefix(L"xmlns")
+{
+    m_stream = new IO::FileStream(fileName, IO::FileMode::Create, IO::FileAccess::Write, IO::FileShare::None, 4096);
+    try
+    {
+        Initialise(m_stream, encoding);
+    }
+    catch (...)
+    {
+        delete m_stream;
+        throw;
+    }
+}
+
+void XmlTextWriter::Initialise(IO::Stream* stream, const IO::Encoding* encoding)
+{
+    m_writer = new IO::StreamWriter(stream, encoding, 1024, m_ownsStream);
+}
+
+XmlTextWriter::~XmlTextWriter()
+{
+    try
+    {
+        // The stream writer's destructor hands over what it still buffers; the stream goes after it.
+        delete m_writer;
+    }
+    catch (...)
+    {
+    }
+    if (m_ownsStream)
+    {
+        delete m_stream;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Settings
+
+void XmlTextWriter::SetFormatting(Xml::Formatting formatting)
+{
+    m_formatting = formatting.GetValue();
+}
+
+void XmlTextWriter::SetIndentation(int indentation)
+{
+    if (indentation < 0)
+    {
+        throw ArgumentException();
+    }
+    m_indentation = indentation;
+}
+
+void XmlTextWriter::SetQuoteChar(wchar_t quoteChar)
+{
+    if (quoteChar != L'"' && quoteChar != L'\'')
+    {
+        throw ArgumentException();
+    }
+    m_quoteChar = quoteChar;
+}
+
+void XmlTextWriter::SetNamespaces(bool namespaces)
+{
+    if (m_state != Xml::WriteState::Start)
+    {
+        throw InvalidOperationException();
+    }
+    m_namespacesOn = namespaces;
+}
+
+Xml::XmlSpace XmlTextWriter::GetXmlSpace() const
+{
+    int count = m_elements.GetCount();
+    return static_cast<Xml::XmlSpace::Value>(count > 0 ? m_elements[count - 1].xmlSpace : Xml::XmlSpace::None);
+}
+
+String XmlTextWriter::GetXmlLang() const
+{
+    int count = m_elements.GetCount();
+    return count > 0 && m_elements[count - 1].xmlLang != nullptr ? *m_elements[count - 1].xmlLang : String();
+}
+
+String XmlTextWriter::LookupPrefix(const String& namespaceURI) const
+{
+    return m_namespaces.LookupPrefix(namespaceURI);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Helpers
+
+template <typename Step> void XmlTextWriter::Guarded(Step step)
+{
+    try
+    {
+        step();
+    }
+    catch (...)
+    {
+        m_state = Xml::WriteState::Error;
+        throw;
+    }
+}
+
+void XmlTextWriter::CheckWritable() const
+{
+    if (m_state == Xml::WriteState::Closed || m_state == Xml::WriteState::Error)
+    {
+        throw InvalidOperationException();
+    }
+}
+
+// The state rule shared by text, entity references and binary text.
+void XmlTextWriter::CheckTextState() const
+{
+    switch (m_state)
+    {
+    case Xml::WriteState::Start:
+    case Xml::WriteState::Prolog:
+        if (m_declarationWritten)
+        {
+            throw InvalidOperationException();
+        }
+        break;
+    case Xml::WriteState::Content:
+        if (m_declarationWritten && m_rootClosed)
+        {
+            throw InvalidOperationException();
+        }
+        break;
+    case Xml::WriteState::Element:
+    case Xml::WriteState::Attribute:
+        break;
+    default:
+        throw InvalidOperationException();
+    }
+}
+
+// Moves into content for text; inside an attribute value nothing changes.
+void XmlTextWriter::EnterTextState()
+{
+    if (m_state == Xml::WriteState::Attribute)
+    {
+        return;
+    }
+    if (m_state == Xml::WriteState::Element)
+    {
+        CloseStartTag();
+    }
+    m_state = Xml::WriteState::Content;
+    if (m_elements.GetCount() > 0)
+    {
+        Top().hasTextContent = true;
+    }
+}
+
+// Ends a pending attribute and the open start tag with ">".
+void XmlTextWriter::CloseStartTag()
+{
+    if (m_state == Xml::WriteState::Attribute)
+    {
+        EndAttribute();
+    }
+    WritePendingDeclarations();
+    m_writer->Write(L'>');
+    m_state = Xml::WriteState::Content;
+}
+
+void XmlTextWriter::WritePendingDeclarations()
+{
+    for (int i = 0; i < m_pending.GetCount(); i++)
+    {
+        const Declaration& declaration = m_pending[i];
+        bool explicitlyDeclared = false;
+        for (int j = 0; j < m_declaredInTag.GetCount(); j++)
+        {
+            explicitlyDeclared = explicitlyDeclared || m_declaredInTag[j] == declaration.prefix;
+        }
+        if (explicitlyDeclared)
+        {
+            continue;
+        }
+        m_writer->Write(L' ');
+        m_writer->Write(m_xmlnsPrefix);
+        if (!declaration.prefix->IsEmpty())
+        {
+            m_writer->Write(L':');
+            m_writer->Write(*declaration.prefix);
+        }
+        m_writer->Write(L'=');
+        m_writer->Write(m_quoteChar);
+        WriteEscaped(declaration.uri->GetBuffer(), declaration.uri->GetLength());
+        m_writer->Write(m_quoteChar);
+    }
+    if (m_pending.GetCount() > 0)
+    {
+        m_pending.RemoveRange(0, m_pending.GetCount());
+    }
+    if (m_declaredInTag.GetCount() > 0)
+    {
+        m_declaredInTag.RemoveRange(0, m_declaredInTag.GetCount());
+    }
+}
+
+void XmlTextWriter::Indent(bool beforeEndTag)
+{
+    int count = m_elements.GetCount();
+    if (count == 0)
+    {
+        m_writer->Write(L"\r\n", 2);
+        return;
+    }
+    if (Top().hasTextContent)
+    {
+        return;
+    }
+    m_writer->Write(L"\r\n", 2);
+    int depth = beforeEndTag ? count - 1 : count;
+    for (int i = depth * m_indentation; i > 0; i--)
+    {
+        m_writer->Write(m_indentChar);
+    }
+}
+
+void XmlTextWriter::WriteCharacterReference(unsigned code)
+{
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    wchar_t text[16];
+    int length = 0;
+    text[length++] = L'&';
+    text[length++] = L'#';
+    text[length++] = L'x';
+    int shift = 12;
+    while (shift > 0 && ((code >> shift) & 0xF) == 0)
+    {
+        shift -= 4;
+    }
+    for (; shift >= 0; shift -= 4)
+    {
+        text[length++] = digits[(code >> shift) & 0xF];
+    }
+    text[length++] = L';';
+    m_writer->Write(text, length);
+}
+
+// Escapes markup characters, control characters and the two non-characters U+FFFE and U+FFFF; inside an
+// attribute value also line ends and the delimiting quote.
+void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
+{
+    bool inAttribute = m_state == Xml::WriteState::Attribute;
+    int runStart = 0;
+    for (int i = 0; i < length; i++)
+    {
+        wchar_t ch = text[i];
+        const wchar_t* entity = nullptr;
+        if (ch >= 0xD800 && ch <= 0xDBFF)
+        {
+            // A high surrogate goes out together with the unit after it.
+            if (i + 1 < length)
+            {
+                i++;
+            }
+            continue;
+        }
+        if (ch < 0x20)
+        {
+            if (ch == L'\t' || ((ch == L'\n' || ch == L'\r') && !inAttribute))
+            {
+                continue;
+            }
+        }
+        else if (ch > 0xFFFD)
+        {
+        }
+        else if (ch == L'&')
+        {
+            entity = L"&amp;";
+        }
+        else if (ch == L'<')
+        {
+            entity = L"&lt;";
+        }
+        else if (ch == L'>')
+        {
+            entity = L"&gt;";
+        }
+        else if (ch == L'"' && inAttribute && m_quoteChar == L'"')
+        {
+            entity = L"&quot;";
+        }
+        else if (ch == L'\'' && inAttribute && m_quoteChar == L'\'')
+        {
+            entity = L"&apos;";
+        }
+        else
+        {
+            continue;
+        }
+        m_writer->Write(text + runStart, i - runStart);
+        if (entity != nullptr)
+        {
+            m_writer->Write(String(entity));
+        }
+        else
+        {
+            WriteCharacterReference(ch);
+        }
+        runStart = i + 1;
+    }
+    m_writer->Write(text + runStart, length - runStart);
+}
+
+void XmlTextWriter::Collect(const wchar_t* text, int length)
+{
+    if (m_state == Xml::WriteState::Attribute && m_attributeKind != Ordinary)
+    {
+        m_attributeValue.append(text, static_cast<size_t>(length));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Document
+
+void XmlTextWriter::WriteStartDocument()
+{
+    WriteDeclaration(-1);
+}
+
+void XmlTextWriter::WriteStartDocument(bool standalone)
+{
+    WriteDeclaration(standalone ? 1 : 0);
+}
+
+void XmlTextWriter::WriteDeclaration(int standalone)
+{
+    if (m_state != Xml::WriteState::Start)
+    {
+        throw InvalidOperationException();
+    }
+    Guarded([&] {
+        m_declarationWritten = true;
+        m_state = Xml::WriteState::Prolog;
+        m_writer->Write(String(L"<?xml version="));
+        m_writer->Write(m_quoteChar);
+        m_writer->Write(String(L"1.0"));
+        m_writer->Write(m_quoteChar);
+        if (standalone >= 0)
+        {
+            m_writer->Write(String(L" standalone="));
+            m_writer->Write(m_quoteChar);
+            m_writer->Write(String(standalone != 0 ? L"yes" : L"no"));
+            m_writer->Write(m_quoteChar);
+        }
+        m_writer->Write(String(L"?>"));
+    });
+}
+
+void XmlTextWriter::WriteEndDocument()
+{
+    CheckWritable();
+    while (m_elements.GetCount() > 0)
+    {
+        WriteEndElement();
+    }
+    if (!m_declarationWritten || !m_rootStarted || !m_rootClosed)
+    {
+        throw ArgumentException();
+    }
+    m_state = Xml::WriteState::Start;
+    m_declarationWritten = false;
+    m_rootStarted = false;
+    m_rootClosed = false;
+}
+
+void XmlTextWriter::WriteDocType(const String& name, const String& publicId, const String& systemId,
+                                 const String& subset)
+{
+    if ((m_state != Xml::WriteState::Start && m_state != Xml::WriteState::Prolog) || m_rootStarted)
+    {
+        throw InvalidOperationException();
+    }
+    if (!IsValidName(name))
+    {
+        throw ArgumentException();
+    }
+    Guarded([&] {
+        if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+        {
+            Indent(false);
+        }
+        m_state = Xml::WriteState::Prolog;
+        m_writer->Write(String(L"<!DOCTYPE "));
+        m_writer->Write(name);
+        if (!publicId.IsEmpty())
+        {
+            m_writer->Write(String(L" PUBLIC "));
+            m_writer->Write(m_quoteChar);
+            m_writer->Write(publicId);
+            m_writer->Write(m_quoteChar);
+            m_writer->Write(L' ');
+            m_writer->Write(m_quoteChar);
+            m_writer->Write(systemId);
+            m_writer->Write(m_quoteChar);
+        }
+        else if (!systemId.IsEmpty())
+        {
+            m_writer->Write(String(L" SYSTEM "));
+            m_writer->Write(m_quoteChar);
+            m_writer->Write(systemId);
+            m_writer->Write(m_quoteChar);
+        }
+        if (!subset.IsEmpty())
+        {
+            m_writer->Write(String(L" ["));
+            m_writer->Write(subset);
+            m_writer->Write(L']');
+        }
+        m_writer->Write(L'>');
+    });
+}
+
+void XmlTextWriter::WriteProcessingInstruction(const String& name, const String& text)
+{
+    CheckWritable();
+    if (!IsValidName(name) || Contains(text, L"?>"))
+    {
+        throw ArgumentException();
+    }
+    bool declaration = name.ToLower() == String(L"xml");
+    if (declaration && m_state != Xml::WriteState::Start)
+    {
+        throw InvalidOperationException();
+    }
+    Guarded([&] {
+        if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+        {
+            CloseStartTag();
+        }
+        if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+        {
+            Indent(false);
+        }
+        if (m_state == Xml::WriteState::Start)
+        {
+            m_state = Xml::WriteState::Prolog;
+        }
+        if (declaration)
+        {
+            m_declarationWritten = true;
+        }
+        m_writer->Write(String(L"<?"));
+        m_writer->Write(name);
+        if (!text.IsEmpty())
+        {
+            m_writer->Write(L' ');
+            m_writer->Write(text);
+        }
+        m_writer->Write(String(L"?>"));
+    });
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Elements
+
+void XmlTextWriter::WriteStartElement(const String& localName)
+{
+    WriteStartElement(String(), localName, String());
+}
+
+void XmlTextWriter::WriteStartElement(const String& localName, const String& namespaceURI)
+{
+    WriteStartElement(String(), localName, namespaceURI);
+}
+
+void XmlTextWriter::WriteStartElement(const String& prefix, const String& localName, const String& namespaceURI)
+{
+    CheckWritable();
+    if (m_rootClosed)
+    {
+        throw InvalidOperationException();
+    }
+    const String* usedPrefix = Intern(prefix);
+    bool declare = false;
+    if (!m_namespacesOn)
+    {
+        if (!prefix.IsEmpty() || !namespaceURI.IsEmpty())
+        {
+            throw ArgumentException();
+        }
+    }
+    else
+    {
+        bool xmlNamespace = namespaceURI == String(XmlNamespaceManager::XmlNamespace);
+        bool xmlPrefix = prefix == String(L"xml");
+        if (prefix == m_xmlnsPrefix || (xmlPrefix && !namespaceURI.IsEmpty() && !xmlNamespace) ||
+            (xmlNamespace && !prefix.IsEmpty() && !xmlPrefix))
+        {
+            throw ArgumentException();
+        }
+        if (!namespaceURI.IsEmpty())
+        {
+            if (prefix.IsEmpty())
+            {
+                const String* found = m_namespaces.FindPrefix(namespaceURI);
+                if (found != nullptr)
+                {
+                    usedPrefix = found;
+                }
+                else
+                {
+                    declare = true;
+                }
+            }
+            else
+            {
+                const String* bound = m_namespaces.FindNamespace(prefix);
+                declare = bound == nullptr || *bound != namespaceURI;
+            }
+        }
+        else if (!prefix.IsEmpty())
+        {
+            const String* bound = m_namespaces.FindNamespace(prefix);
+            if (bound == nullptr || bound->IsEmpty())
+            {
+                throw ArgumentException();
+            }
+        }
+    }
+    Guarded([&] {
+        if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+        {
+            CloseStartTag();
+        }
+        if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+        {
+            Indent(false);
+        }
+        m_state = Xml::WriteState::Element;
+        ElementScope scope;
+        if (m_elements.GetCount() > 0)
+        {
+            scope = Top();
+        }
+        else
+        {
+            m_rootStarted = true;
+        }
+        scope.prefix = usedPrefix;
+        scope.localName = Intern(localName);
+        scope.namespaceURI = Intern(namespaceURI);
+        m_namespaces.PushScope();
+        m_elements.Add(scope);
+        if (declare)
+        {
+            m_namespaces.AddNamespace(*usedPrefix, namespaceURI);
+            m_pending.Add(Declaration{usedPrefix, scope.namespaceURI});
+        }
+        m_writer->Write(L'<');
+        if (!usedPrefix->IsEmpty())
+        {
+            m_writer->Write(*usedPrefix);
+            m_writer->Write(L':');
+        }
+        m_writer->Write(localName);
+    });
+}
+
+void XmlTextWriter::WriteEndElement()
+{
+    EndFullOrShortElement(false);
+}
+
+void XmlTextWriter::WriteFullEndElement()
+{
+    EndFullOrShortElement(true);
+}
+
+void XmlTextWriter::EndFullOrShortElement(bool full)
+{
+    if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute &&
+         m_state != Xml::WriteState::Content) ||
+        m_elements.GetCount() == 0)
+    {
+        throw InvalidOperationException();
+    }
+    if (m_state == Xml::WriteState::Attribute)
+    {
+        EndAttribute();
+    }
+    Guarded([&] {
+        bool startTagOpen = m_state == Xml::WriteState::Element;
+        if (startTagOpen)
+        {
+            WritePendingDeclarations();
+            m_writer->Write(String(full ? L">" : L" />"));
+        }
+        else if (m_formatting == Xml::Formatting::Indented)
+        {
+            Indent(true);
+        }
+        if (!startTagOpen || full)
+        {
+            const ElementScope& scope = Top();
+            m_writer->Write(String(L"</"));
+            if (!scope.prefix->IsEmpty())
+            {
+                m_writer->Write(*scope.prefix);
+                m_writer->Write(L':');
+            }
+            m_writer->Write(*scope.localName);
+            m_writer->Write(L'>');
+        }
+        m_namespaces.PopScope();
+        m_elements.RemoveAt(m_elements.GetCount() - 1);
+        m_state = Xml::WriteState::Content;
+        if (m_declarationWritten && m_elements.GetCount() == 0)
+        {
+            m_rootClosed = true;
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Attributes
+
+void XmlTextWriter::WriteAttributeString(const String& localName, const String& value)
+{
+    WriteAttributeString(String(), localName, String(), value);
+}
+
+void XmlTextWriter::WriteAttributeString(const String& prefix, const String& localName, const String& namespaceURI,
+                                         const String& value)
+{
+    WriteStartAttribute(prefix, localName, namespaceURI);
+    WriteString(value);
+    WriteEndAttribute();
+}
+
+void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& localName, const String& namespaceURI)
+{
+    if (m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute)
+    {
+        throw InvalidOperationException();
+    }
+    int kind = Ordinary;
+    const String* usedPrefix = Intern(prefix);
+    const String* writtenName = Intern(localName);
+    const String* declaredPrefix = nullptr;
+    Declaration pending;
+    if (!m_namespacesOn)
+    {
+        if (!prefix.IsEmpty() || !namespaceURI.IsEmpty())
+        {
+            throw ArgumentException();
+        }
+    }
+    else
+    {
+        const String xmlnsNamespace(XmlNamespaceManager::XmlnsNamespace);
+        bool xmlPrefix = prefix == String(L"xml");
+        if (xmlPrefix && localName == String(L"space"))
+        {
+            kind = Space;
+        }
+        else if (xmlPrefix && localName == String(L"lang"))
+        {
+            kind = Lang;
+        }
+        else if ((prefix == m_xmlnsPrefix && localName.IsEmpty()) ||
+                 (prefix.IsEmpty() && localName == m_xmlnsPrefix) ||
+                 (prefix.IsEmpty() && localName.IsEmpty() && namespaceURI == xmlnsNamespace))
+        {
+            kind = NamespaceDeclaration;
+            usedPrefix = Intern(String());
+            writtenName = Intern(m_xmlnsPrefix);
+            declaredPrefix = usedPrefix;
+        }
+        else if (prefix == m_xmlnsPrefix || (namespaceURI == xmlnsNamespace && !localName.IsEmpty()))
+        {
+            kind = NamespaceDeclaration;
+            usedPrefix = Intern(m_xmlnsPrefix);
+            declaredPrefix = writtenName;
+        }
+        else if (!namespaceURI.IsEmpty())
+        {
+            if (prefix.IsEmpty())
+            {
+                const String* found = m_namespaces.FindPrefix(namespaceURI);
+                if (found != nullptr && !found->IsEmpty())
+                {
+                    usedPrefix = found;
+                }
+                else
+                {
+                    // An attribute without prefix has no namespace, so one has to be made up.
+                    String generated(L"d");
+                    generated += m_elements.GetCount();
+                    generated += L"p";
+                    generated += ++m_generatedPrefixes;
+                    usedPrefix = Intern(generated);
+                    pending = Declaration{usedPrefix, Intern(namespaceURI)};
+                }
+            }
+            else
+            {
+                const String* bound = m_namespaces.FindNamespace(prefix);
+                if (bound == nullptr || *bound != namespaceURI)
+                {
+                    pending = Declaration{usedPrefix, Intern(namespaceURI)};
+                }
+            }
+        }
+        else if (!prefix.IsEmpty())
+        {
+            const String* bound = m_namespaces.FindNamespace(prefix);
+            if (bound == nullptr || bound->IsEmpty())
+            {
+                throw ArgumentException();
+            }
+        }
+    }
+    if (m_state == Xml::WriteState::Attribute)
+    {
+        EndAttribute();
+    }
+    Guarded([&] {
+        if (pending.prefix != nullptr)
+        {
+            m_namespaces.AddNamespace(*pending.prefix, *pending.uri);
+            m_pending.Add(pending);
+        }
+        if (declaredPrefix != nullptr)
+        {
+            m_declaredInTag.Add(declaredPrefix);
+        }
+        m_writer->Write(L' ');
+        if (!usedPrefix->IsEmpty())
+        {
+            m_writer->Write(*usedPrefix);
+            m_writer->Write(L':');
+        }
+        m_writer->Write(*writtenName);
+        m_writer->Write(L'=');
+        m_writer->Write(m_quoteChar);
+        m_attributeKind = kind;
+        m_declaredPrefix = declaredPrefix;
+        m_attributeValue.clear();
+        m_state = Xml::WriteState::Attribute;
+    });
+}
+
+void XmlTextWriter::WriteEndAttribute()
+{
+    if (m_state != Xml::WriteState::Attribute)
+    {
+        throw InvalidOperationException();
+    }
+    EndAttribute();
+}
+
+// Applies what the attribute declared, then closes its value. A bad value changes nothing.
+void XmlTextWriter::EndAttribute()
+{
+    String value(m_attributeValue.data(), static_cast<int>(m_attributeValue.size()));
+    switch (m_attributeKind)
+    {
+    case Space:
+        if (value == String(L"preserve"))
+        {
+            Top().xmlSpace = Xml::XmlSpace::Preserve;
+        }
+        else if (value == String(L"default"))
+        {
+            Top().xmlSpace = Xml::XmlSpace::Default;
+        }
+        else
+        {
+            throw ArgumentException();
+        }
+        break;
+    case Lang:
+        Top().xmlLang = Intern(value);
+        break;
+    case NamespaceDeclaration:
+        m_namespaces.AddNamespace(*m_declaredPrefix, value);
+        break;
+    default:
+        break;
+    }
+    Guarded([&] {
+        m_writer->Write(m_quoteChar);
+        m_attributeKind = Ordinary;
+        m_state = Xml::WriteState::Element;
+    });
+}
+
+void XmlTextWriter::WriteAttributes(XmlTextReader* reader, bool defattr)
+{
+    if (reader == nullptr)
+    {
+        throw ArgumentNullException(String(L"reader"));
+    }
+    XmlNodeType kind = reader->NodeType();
+    if (kind == XmlNodeType::Element || kind == XmlNodeType::XmlDeclaration)
+    {
+        if (reader->MoveToFirstAttribute())
+        {
+            WriteAttributes(reader, defattr);
+            reader->MoveToElement();
+        }
+        return;
+    }
+    if (kind != XmlNodeType::Attribute)
+    {
+        throw InvalidOperationException();
+    }
+    do
+    {
+        if (!defattr && reader->IsDefault())
+        {
+            continue;
+        }
+        WriteStartAttribute(reader->Prefix(), reader->LocalName(), reader->NamespaceURI());
+        while (reader->ReadAttributeValue())
+        {
+            if (reader->NodeType() == XmlNodeType::EntityReference)
+            {
+                WriteEntityRef(reader->Name());
+            }
+            else
+            {
+                WriteString(reader->Value());
+            }
+        }
+        WriteEndAttribute();
+    } while (reader->MoveToNextAttribute());
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Content
+
+void XmlTextWriter::WriteElementString(const String& localName, const String& value)
+{
+    WriteStartElement(localName);
+    WriteString(value);
+    WriteEndElement();
+}
+
+void XmlTextWriter::WriteString(const String& text)
+{
+    if (text.IsEmpty())
+    {
+        return;
+    }
+    CheckTextState();
+    Guarded([&] {
+        EnterTextState();
+        Collect(text.GetBuffer(), text.GetLength());
+        WriteEscaped(text.GetBuffer(), text.GetLength());
+    });
+}
+
+void XmlTextWriter::WriteEntityRef(const String& name)
+{
+    if (!IsValidName(name))
+    {
+        throw ArgumentException();
+    }
+    CheckTextState();
+    Guarded([&] {
+        EnterTextState();
+        String reference = String(L"&") + name + L";";
+        Collect(reference.GetBuffer(), reference.GetLength());
+        m_writer->Write(reference);
+    });
+}
+
+void XmlTextWriter::WriteWhitespace(const String& whitespace)
+{
+    for (int i = 0; i < whitespace.GetLength(); i++)
+    {
+        if (!Characters::IsWhitespace(whitespace[i]))
+        {
+            throw ArgumentException();
+        }
+    }
+    if (whitespace.IsEmpty())
+    {
+        return;
+    }
+    CheckWritable();
+    Guarded([&] {
+        if (m_state == Xml::WriteState::Start)
+        {
+            m_state = Xml::WriteState::Prolog;
+        }
+        else if (m_state != Xml::WriteState::Prolog)
+        {
+            EnterTextState();
+        }
+        Collect(whitespace.GetBuffer(), whitespace.GetLength());
+        m_writer->Write(whitespace);
+    });
+}
+
+void XmlTextWriter::WriteCData(const String& text)
+{
+    CheckWritable();
+    if (m_elements.GetCount() == 0 && m_declarationWritten)
+    {
+        throw InvalidOperationException();
+    }
+    if (Contains(text, L"]]>"))
+    {
+        throw ArgumentException();
+    }
+    Guarded([&] {
+        if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+        {
+            CloseStartTag();
+        }
+        m_state = Xml::WriteState::Content;
+        if (m_elements.GetCount() > 0)
+        {
+            Top().hasTextContent = true;
+        }
+        m_writer->Write(String(L"<![CDATA["));
+        m_writer->Write(text);
+        m_writer->Write(String(L"]]>"));
+    });
+}
+
+void XmlTextWriter::WriteComment(const String& text)
+{
+    CheckWritable();
+    if (Contains(text, L"--") || (!text.IsEmpty() && text[text.GetLength() - 1] == L'-'))
+    {
+        throw ArgumentException();
+    }
+    Guarded([&] {
+        if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+        {
+            CloseStartTag();
+        }
+        if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+        {
+            Indent(false);
+        }
+        if (m_state == Xml::WriteState::Start)
+        {
+            m_state = Xml::WriteState::Prolog;
+        }
+        m_writer->Write(String(L"<!--"));
+        m_writer->Write(text);
+        m_writer->Write(String(L"-->"));
+    });
+}
+
+void XmlTextWriter::WriteRaw(const String& text)
+{
+    CheckWritable();
+    if (text.IsEmpty())
+    {
+        return;
+    }
+    Guarded([&] {
+        if (m_state == Xml::WriteState::Start)
+        {
+            m_state = Xml::WriteState::Prolog;
+        }
+        else if (m_state == Xml::WriteState::Element)
+        {
+            CloseStartTag();
+        }
+        Collect(text.GetBuffer(), text.GetLength());
+        m_writer->Write(text);
+    });
+}
+
+void XmlTextWriter::WriteBinHex(const uint8_t* bytes, int start, int count)
+{
+    if (bytes == nullptr)
+    {
+        throw ArgumentNullException(String(L"buffer"));
+    }
+    if (start < 0)
+    {
+        throw ArgumentOutOfRangeException(start);
+    }
+    if (count < 0)
+    {
+        throw ArgumentOutOfRangeException(count);
+    }
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text;
+    text.reserve(static_cast<size_t>(count) * 2);
+    for (int i = start; i < start + count; i++)
+    {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0xF];
+    }
+    WriteString(String(text.data(), static_cast<int>(text.size())));
+}
+
+void XmlTextWriter::WriteBase64(const uint8_t*, int, int)
+{
+    throw NotImplementedException();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Copying from a reader
+
+void XmlTextWriter::WriteNode(XmlTextReader* reader, bool defattr)
+{
+    if (reader == nullptr)
+    {
+        throw ArgumentNullException(String(L"reader"));
+    }
+    // Copy until the reader leaves the subtree it started in.
+    int depth = reader->NodeType() == XmlNodeType::None ? -1 : reader->Depth();
+    do
+    {
+        switch (reader->NodeType().GetValue())
+        {
+        case XmlNodeType::Element:
+            WriteStartElement(reader->Prefix(), reader->LocalName(), reader->NamespaceURI());
+            WriteAttributes(reader, defattr);
+            if (reader->IsEmptyElement())
+            {
+                WriteEndElement();
+            }
+            break;
+        case XmlNodeType::Text:
+            WriteString(reader->Value());
+            break;
+        case XmlNodeType::CDATA:
+            WriteCData(reader->Value());
+            break;
+        case XmlNodeType::EntityReference:
+            WriteEntityRef(reader->Name());
+            break;
+        case XmlNodeType::ProcessingInstruction:
+        case XmlNodeType::XmlDeclaration:
+            WriteProcessingInstruction(reader->Name(), reader->Value());
+            break;
+        case XmlNodeType::Comment:
+            WriteComment(reader->Value());
+            break;
+        case XmlNodeType::DocumentType:
+            WriteDocType(reader->Name(), reader->GetAttribute(String(L"PUBLIC")),
+                         reader->GetAttribute(String(L"SYSTEM")), reader->Value());
+            break;
+        case XmlNodeType::Whitespace:
+        case XmlNodeType::SignificantWhitespace:
+            WriteWhitespace(reader->Value());
+            break;
+        case XmlNodeType::EndElement:
+            WriteFullEndElement();
+            break;
+        default:
+            break;
+        }
+    } while (reader->Read() &&
+             (depth < reader->Depth() || (depth == reader->Depth() && reader->NodeType() == XmlNodeType::EndElement)));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Ending
+
+void XmlTextWriter::Flush()
+{
+    m_writer->Flush();
+}
+
+void XmlTextWriter::Close()
+{
+    if (m_state != Xml::WriteState::Closed && m_state != Xml::WriteState::Error)
+    {
+        while (m_elements.GetCount() > 0)
+        {
+            WriteEndElement();
+        }
+    }
+    m_state = Xml::WriteState::Closed;
+    m_writer->Close();
+}
+
+} // namespace Core::Xml

@@ -1,0 +1,145 @@
+// Writes XML forward-only to a stream writer: declaration, elements, attributes, escaped text, raw text,
+// CDATA sections and comments, with optional indentation and namespace bookkeeping.
+#pragma once
+
+#include "core/collections/ArrayList.h"
+#include "core/io/StreamWriter.h"
+#include "core/xml/NameTable.h"
+#include "core/xml/XmlEnumerations.h"
+#include "core/xml/XmlNamespaceManager.h"
+#include "core/xml/XmlTextReader.h"
+
+#include <cstdint>
+#include <string>
+
+namespace Core::Xml
+{
+
+class XmlTextWriter : public Object
+{
+public:
+    // encoding null means UTF-8 without byte-order mark. The stream stays the caller's and stays open.
+    XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding);
+    // Creates (or replaces) the file; the writer owns its stream and closes it on Close.
+    XmlTextWriter(const String& fileName, const IO::Encoding* encoding);
+    ~XmlTextWriter() override;
+    XmlTextWriter(const XmlTextWriter&) = delete;
+    XmlTextWriter& operator=(const XmlTextWriter&) = delete;
+
+    Xml::Formatting GetFormatting() const { return static_cast<Xml::Formatting::Value>(m_formatting); }
+    void SetFormatting(Xml::Formatting formatting);
+    int GetIndentation() const { return m_indentation; }
+    void SetIndentation(int indentation);
+    wchar_t GetIndentChar() const { return m_indentChar; }
+    void SetIndentChar(wchar_t indentChar) { m_indentChar = indentChar; }
+    wchar_t GetQuoteChar() const { return m_quoteChar; }
+    void SetQuoteChar(wchar_t quoteChar);
+    bool GetNamespaces() const { return m_namespacesOn; }
+    void SetNamespaces(bool namespaces);
+    Xml::WriteState GetWriteState() const { return static_cast<Xml::WriteState::Value>(m_state); }
+    Xml::XmlSpace GetXmlSpace() const;
+    String GetXmlLang() const;
+    String LookupPrefix(const String& namespaceURI) const;
+
+    virtual void WriteStartDocument();
+    virtual void WriteEndDocument();
+    virtual void WriteProcessingInstruction(const String& name, const String& text);
+    virtual void WriteDocType(const String& name, const String& publicId, const String& systemId,
+                              const String& subset);
+    virtual void WriteCData(const String& text);
+    virtual void WriteComment(const String& text);
+    virtual void WriteStartElement(const String& prefix, const String& localName, const String& namespaceURI);
+    virtual void WriteEndElement();
+    virtual void WriteFullEndElement();
+    virtual void WriteStartAttribute(const String& prefix, const String& localName, const String& namespaceURI);
+    virtual void WriteEndAttribute();
+    virtual void WriteAttributes(XmlTextReader* reader, bool defattr);
+    virtual void WriteString(const String& text);
+    virtual void WriteEntityRef(const String& name);
+    virtual void WriteRaw(const String& text);
+    virtual void WriteWhitespace(const String& whitespace);
+    virtual void WriteNode(XmlTextReader* reader, bool defattr);
+    virtual void Flush();
+    virtual void Close();
+    // Binary output is not supported.
+    virtual void WriteBase64(const uint8_t* bytes, int start, int count);
+
+    // The declaration with standalone="yes" or "no".
+    void WriteStartDocument(bool standalone);
+    void WriteStartElement(const String& localName);
+    void WriteStartElement(const String& localName, const String& namespaceURI);
+    void WriteAttributeString(const String& localName, const String& value);
+    void WriteAttributeString(const String& prefix, const String& localName, const String& namespaceURI,
+                              const String& value);
+    void WriteElementString(const String& localName, const String& value);
+    void WriteBinHex(const uint8_t* bytes, int start, int count);
+
+private:
+    struct ElementScope
+    {
+        const String* prefix = nullptr;    // not owned: interned, like the two below
+        const String* localName = nullptr;
+        const String* namespaceURI = nullptr;
+        int xmlSpace = Xml::XmlSpace::None;
+        const String* xmlLang = nullptr; // not owned: interned
+        bool hasTextContent = false;
+    };
+
+    struct Declaration
+    {
+        const String* prefix = nullptr; // not owned: interned
+        const String* uri = nullptr;    // not owned: interned
+    };
+
+    enum AttributeKind
+    {
+        Ordinary = 1,
+        Space = 2,
+        Lang = 4,
+        NamespaceDeclaration = 8
+    };
+
+    void Initialise(IO::Stream* stream, const IO::Encoding* encoding);
+    void WriteDeclaration(int standalone);
+    void EndFullOrShortElement(bool full);
+    void CheckWritable() const;
+    void CheckTextState() const;
+    void EnterTextState();
+    void CloseStartTag();
+    void EndAttribute();
+    void WritePendingDeclarations();
+    void Indent(bool beforeEndTag);
+    void WriteEscaped(const wchar_t* text, int length);
+    void WriteCharacterReference(unsigned code);
+    void Collect(const wchar_t* text, int length);
+    ElementScope& Top() { return m_elements[m_elements.GetCount() - 1]; }
+    const String* Intern(const String& text) { return &m_nameTable.Add(text); }
+    // Runs a writing step; a failure once writing began leaves the writer in the error state.
+    template <typename Step> void Guarded(Step step);
+
+    IO::StreamWriter* m_writer; // owned
+    IO::Stream* m_stream;       // owned when m_ownsStream
+    bool m_ownsStream;
+    bool m_namespacesOn = true;
+    int m_formatting = Xml::Formatting::None;
+    int m_indentation = 1;
+    wchar_t m_indentChar = L'\t';
+    wchar_t m_quoteChar = L'"';
+    int m_state = Xml::WriteState::Start;
+    bool m_declarationWritten = false;
+    bool m_rootStarted = false;
+    bool m_rootClosed = false;
+    Collections::ArrayList<ElementScope> m_elements;
+    NameTable m_nameTable;
+    XmlNamespaceManager m_namespaces;
+    String m_xmlnsPrefix;
+    int m_attributeKind = Ordinary;
+    const String* m_declaredPrefix = nullptr; // not owned: interned; the prefix a namespace attribute declares
+    std::wstring m_attributeValue;
+    // Declarations the open start tag still has to write, and the prefixes it declared itself.
+    Collections::ArrayList<Declaration> m_pending;
+    Collections::ArrayList<const String*> m_declaredInTag; // the strings are interned, not owned
+    int m_generatedPrefixes = 0;
+};
+
+} // namespace Core::Xml
