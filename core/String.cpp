@@ -16,11 +16,27 @@ const String String::Empty;
 namespace
 {
 
+// Every empty string shares this terminator: it is never written to (writes only go to units below
+// the length), so no allocation is needed for the most common string of all.
+wchar_t EmptyTerminator[1] = {0};
+
 wchar_t* AllocateUnits(int length)
 {
+    if (length == 0)
+    {
+        return EmptyTerminator;
+    }
     wchar_t* units = new wchar_t[static_cast<size_t>(length) + 1];
     units[length] = 0;
     return units;
+}
+
+void ReleaseUnits(wchar_t* units)
+{
+    if (units != EmptyTerminator)
+    {
+        delete[] units;
+    }
 }
 
 int NarrowLength(const char* text)
@@ -123,9 +139,15 @@ String::String(const String& other) : m_buffer(nullptr), m_length(0)
     Assign(other.m_buffer, other.m_length);
 }
 
+String::String(String&& other) noexcept : m_buffer(other.m_buffer), m_length(other.m_length)
+{
+    other.m_buffer = EmptyTerminator;
+    other.m_length = 0;
+}
+
 String::~String()
 {
-    delete[] m_buffer;
+    ReleaseUnits(m_buffer);
 }
 
 String& String::operator=(const String& other)
@@ -171,7 +193,7 @@ void String::Assign(const wchar_t* text, int textLength)
     {
         std::memcpy(units, text, static_cast<size_t>(textLength) * sizeof(wchar_t));
     }
-    delete[] m_buffer;
+    ReleaseUnits(m_buffer);
     m_buffer = units;
     m_length = textLength;
 }
@@ -187,7 +209,7 @@ void String::AssignNarrow(const char* text, int textLength)
     {
         units[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
     }
-    delete[] m_buffer;
+    ReleaseUnits(m_buffer);
     m_buffer = units;
     m_length = textLength;
 }
@@ -201,7 +223,7 @@ void String::Append(const wchar_t* text, int textLength)
     wchar_t* units = AllocateUnits(m_length + textLength);
     std::memcpy(units, m_buffer, static_cast<size_t>(m_length) * sizeof(wchar_t));
     std::memcpy(units + m_length, text, static_cast<size_t>(textLength) * sizeof(wchar_t));
-    delete[] m_buffer;
+    ReleaseUnits(m_buffer);
     m_buffer = units;
     m_length += textLength;
 }
@@ -218,7 +240,7 @@ void String::AppendNarrow(const char* text, int textLength)
     {
         units[m_length + i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
     }
-    delete[] m_buffer;
+    ReleaseUnits(m_buffer);
     m_buffer = units;
     m_length += textLength;
 }

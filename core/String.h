@@ -30,6 +30,8 @@ public:
     // Loads a string resource into a buffer of maxLength characters; the text is cut to fit.
     String(ResourceId resource, int maxLength);
     String(const String& other);
+    // The source is left empty.
+    String(String&& other) noexcept;
     ~String();
 
     String& operator=(const String& other);
@@ -61,7 +63,7 @@ public:
 
     int GetLength() const { return m_length; }
     bool IsEmpty() const { return m_length == 0; }
-    // The terminated buffer, valid until the string changes; for platform calls.
+    // The terminated buffer, valid until the string changes; for platform calls. Never null.
     const wchar_t* GetBuffer() const { return m_buffer; }
 
     bool operator==(const String& other) const;
