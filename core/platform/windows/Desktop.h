@@ -1,0 +1,43 @@
+// The one seam for calls that wait for a person or start another program: message boxes, launching a
+// program or document, file and folder dialogs. The program uses the system's; tests install their own
+// to see exactly what the user would have seen and answer for the user.
+#pragma once
+
+#include "core/String.h"
+
+#include <cstdint>
+
+namespace Core::Platform::Windows
+{
+
+class Desktop
+{
+public:
+    virtual ~Desktop() = default;
+
+    // MessageBoxW: returns the pressed button (1 OK, 6 Yes, 7 No, ...).
+    virtual int ShowMessage(void* owner, const String& text, const String& caption, unsigned int style) = 0;
+    // ShellExecuteW: returns its result (greater than 32 on success).
+    virtual intptr_t Execute(void* owner, const String& operation, const String& file, const String& parameters,
+                             const String& directory, int showCommand) = 0;
+
+    // The desktop in use: the system's unless a test installed another.
+    static Desktop& Current();
+    // Installs desktop (not owned) and returns the previous one; null restores the system's.
+    static Desktop* Install(Desktop* desktop);
+};
+
+// Installs a desktop for the lifetime of the scope.
+class DesktopScope
+{
+public:
+    explicit DesktopScope(Desktop* desktop) : m_previous(Desktop::Install(desktop)) {}
+    ~DesktopScope() { Desktop::Install(m_previous); }
+    DesktopScope(const DesktopScope&) = delete;
+    DesktopScope& operator=(const DesktopScope&) = delete;
+
+private:
+    Desktop* m_previous; // not owned
+};
+
+} // namespace Core::Platform::Windows
