@@ -298,7 +298,10 @@ void XmlTextReader::Close()
     m_input = nullptr;
     try
     {
-        input->Close();
+        if (input != nullptr)
+        {
+            input->Close();
+        }
     }
     catch (...)
     {
