@@ -48,12 +48,12 @@ private:
     int ScopeStart() const;
     void Append(const String* prefix, const String* uri);
 
-    NameTable* m_nameTable; // not owned
+    NameTable* m_nameTable;      // not owned
     Declaration* m_declarations; // owned
     int m_count;
     int m_capacity;
-    const String* m_xml;   // not owned: interned
-    const String* m_xmlns; // not owned: interned
+    const String* m_xml;          // not owned: interned
+    const String* m_xmlns;        // not owned: interned
     const String* m_xmlNamespace; // not owned: interned
 };
 

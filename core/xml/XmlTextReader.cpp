@@ -30,9 +30,9 @@ struct XmlTextReader::Node
     wchar_t quoteChar = L'"';
     int xmlSpace = Xml::XmlSpace::None;
     const String* xmlLang = nullptr; // not owned: interned
-    Node* first = nullptr;   // not owned: an attribute's first value part
-    Node* next = nullptr;    // not owned: the next value part, or the next free record
-    Node* allNext = nullptr; // not owned: the chain of every record, through which the reader deletes them
+    Node* first = nullptr;           // not owned: an attribute's first value part
+    Node* next = nullptr;            // not owned: the next value part, or the next free record
+    Node* allNext = nullptr;         // not owned: the chain of every record, through which the reader deletes them
 };
 
 namespace
@@ -151,6 +151,16 @@ bool HasValueKind(int kind)
     }
 }
 
+// Recycled records often see the same value again (indentation, flags): keeping the string then saves an
+// allocation per node.
+void SetValue(String& value, const wchar_t* text, int length)
+{
+    if (value.GetLength() != length || std::wmemcmp(value.GetBuffer(), text, static_cast<size_t>(length)) != 0)
+    {
+        value = String(text, length);
+    }
+}
+
 template <typename T> void Grow(T*& items, int& capacity, int count)
 {
     T* grown = new T[static_cast<size_t>(capacity) * 2];
@@ -167,8 +177,8 @@ template <typename T> void Grow(T*& items, int& capacity, int count)
 
 XmlTextReader::XmlTextReader(NameTable* nameTable)
     : m_input(nullptr), m_ownsInput(false), m_fileStream(nullptr), m_nameTable(nameTable),
-      m_ownsNameTable(nameTable == nullptr), m_namespaces(nullptr), m_empty(nullptr), m_xml(nullptr),
-      m_xmlns(nullptr), m_xmlSpace(nullptr), m_xmlLang(nullptr)
+      m_ownsNameTable(nameTable == nullptr), m_namespaces(nullptr), m_empty(nullptr), m_xml(nullptr), m_xmlns(nullptr),
+      m_xmlSpace(nullptr), m_xmlLang(nullptr)
 {
     try
     {
@@ -746,12 +756,12 @@ bool XmlTextReader::ParseDeclaration()
     }
     if (m_pin >= 0)
     {
-        declaration->value = String(m_buffer + m_pin, valueLength);
+        SetValue(declaration->value, m_buffer + m_pin, valueLength);
         m_pin = -1;
     }
     else
     {
-        declaration->value = String();
+        SetValue(declaration->value, L"", 0);
     }
     if (m_attributeCount == 0)
     {
@@ -1020,12 +1030,12 @@ bool XmlTextReader::ParseText()
     Node* node = NewNode(kind, line, column);
     if (m_valueLength == 0)
     {
-        node->value = String(m_buffer + runStart, m_pos - runStart);
+        SetValue(node->value, m_buffer + runStart, m_pos - runStart);
     }
     else
     {
         AppendValue(m_buffer + runStart, m_pos - runStart);
-        node->value = String(m_value, m_valueLength);
+        SetValue(node->value, m_value, m_valueLength);
     }
     m_node = node;
     m_current = node;
@@ -1352,7 +1362,7 @@ void XmlTextReader::ParseAttributeValue(Node* attribute, wchar_t quote)
                 if (m_valueLength > partStart)
                 {
                     parts[0] = NewNode(XmlNodeType::Text, attribute->line, attribute->column);
-                    parts[0]->value = String(m_value + partStart, m_valueLength - partStart);
+                    SetValue(parts[0]->value, m_value + partStart, m_valueLength - partStart);
                 }
                 parts[1] = NewNode(XmlNodeType::EntityReference, referenceLine, referenceColumn);
                 parts[1]->name = entity;
@@ -1398,17 +1408,17 @@ void XmlTextReader::ParseAttributeValue(Node* attribute, wchar_t quote)
     m_pos = static_cast<int>(p - m_buffer);
     if (m_valueLength == 0)
     {
-        attribute->value = String(m_buffer + runStart, m_pos - runStart);
+        SetValue(attribute->value, m_buffer + runStart, m_pos - runStart);
     }
     else
     {
         AppendValue(m_buffer + runStart, m_pos - runStart);
-        attribute->value = String(m_value, m_valueLength);
+        SetValue(attribute->value, m_value, m_valueLength);
     }
     if (lastPart != nullptr && m_valueLength > partStart)
     {
         Node* part = NewNode(XmlNodeType::Text, attribute->line, attribute->column);
-        part->value = String(m_value + partStart, m_valueLength - partStart);
+        SetValue(part->value, m_value + partStart, m_valueLength - partStart);
         part->depth = attribute->depth + 1;
         lastPart->next = part;
     }
@@ -1572,12 +1582,12 @@ void XmlTextReader::ParseTerminated(const wchar_t* terminator, int terminatorLen
     Node* node = NewNode(kind, line, column);
     if (m_valueLength == 0)
     {
-        node->value = String(m_buffer + runStart, m_pos - runStart);
+        SetValue(node->value, m_buffer + runStart, m_pos - runStart);
     }
     else
     {
         AppendValue(m_buffer + runStart, m_pos - runStart);
-        node->value = String(m_value, m_valueLength);
+        SetValue(node->value, m_value, m_valueLength);
     }
     m_pos += terminatorLength;
     m_node = node;

@@ -173,11 +173,11 @@ private:
     int m_valueLength = 0;
     int m_valueCapacity = 0;
 
-    Node* m_none = nullptr;    // owned via m_allNodes: the node before the first and after the last Read
-    Node* m_current = nullptr; // not owned: the node the accessors describe
-    Node* m_node = nullptr;    // not owned: the node the last Read produced, which owns the attributes
-    Node* m_part = nullptr;    // not owned: the attribute value part being visited, or null
-    int m_attributeIndex = -1; // the attribute being visited, or -1
+    Node* m_none = nullptr;        // owned via m_allNodes: the node before the first and after the last Read
+    Node* m_current = nullptr;     // not owned: the node the accessors describe
+    Node* m_node = nullptr;        // not owned: the node the last Read produced, which owns the attributes
+    Node* m_part = nullptr;        // not owned: the attribute value part being visited, or null
+    int m_attributeIndex = -1;     // the attribute being visited, or -1
     Node** m_attributes = nullptr; // owned array; the nodes are owned via m_allNodes
     int m_attributeCount = 0;
     int m_attributeCapacity = 0;

@@ -379,22 +379,24 @@ void XmlTextWriter::WriteDeclaration(int standalone)
     {
         throw InvalidOperationException();
     }
-    Guarded([&] {
-        m_declarationWritten = true;
-        m_state = Xml::WriteState::Prolog;
-        m_writer->Write(String(L"<?xml version="));
-        m_writer->Write(m_quoteChar);
-        m_writer->Write(String(L"1.0"));
-        m_writer->Write(m_quoteChar);
-        if (standalone >= 0)
+    Guarded(
+        [&]
         {
-            m_writer->Write(String(L" standalone="));
+            m_declarationWritten = true;
+            m_state = Xml::WriteState::Prolog;
+            m_writer->Write(String(L"<?xml version="));
             m_writer->Write(m_quoteChar);
-            m_writer->Write(String(standalone != 0 ? L"yes" : L"no"));
+            m_writer->Write(String(L"1.0"));
             m_writer->Write(m_quoteChar);
-        }
-        m_writer->Write(String(L"?>"));
-    });
+            if (standalone >= 0)
+            {
+                m_writer->Write(String(L" standalone="));
+                m_writer->Write(m_quoteChar);
+                m_writer->Write(String(standalone != 0 ? L"yes" : L"no"));
+                m_writer->Write(m_quoteChar);
+            }
+            m_writer->Write(String(L"?>"));
+        });
 }
 
 void XmlTextWriter::WriteEndDocument()
@@ -425,40 +427,42 @@ void XmlTextWriter::WriteDocType(const String& name, const String& publicId, con
     {
         throw ArgumentException();
     }
-    Guarded([&] {
-        if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+    Guarded(
+        [&]
         {
-            Indent(false);
-        }
-        m_state = Xml::WriteState::Prolog;
-        m_writer->Write(String(L"<!DOCTYPE "));
-        m_writer->Write(name);
-        if (!publicId.IsEmpty())
-        {
-            m_writer->Write(String(L" PUBLIC "));
-            m_writer->Write(m_quoteChar);
-            m_writer->Write(publicId);
-            m_writer->Write(m_quoteChar);
-            m_writer->Write(L' ');
-            m_writer->Write(m_quoteChar);
-            m_writer->Write(systemId);
-            m_writer->Write(m_quoteChar);
-        }
-        else if (!systemId.IsEmpty())
-        {
-            m_writer->Write(String(L" SYSTEM "));
-            m_writer->Write(m_quoteChar);
-            m_writer->Write(systemId);
-            m_writer->Write(m_quoteChar);
-        }
-        if (!subset.IsEmpty())
-        {
-            m_writer->Write(String(L" ["));
-            m_writer->Write(subset);
-            m_writer->Write(L']');
-        }
-        m_writer->Write(L'>');
-    });
+            if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+            {
+                Indent(false);
+            }
+            m_state = Xml::WriteState::Prolog;
+            m_writer->Write(String(L"<!DOCTYPE "));
+            m_writer->Write(name);
+            if (!publicId.IsEmpty())
+            {
+                m_writer->Write(String(L" PUBLIC "));
+                m_writer->Write(m_quoteChar);
+                m_writer->Write(publicId);
+                m_writer->Write(m_quoteChar);
+                m_writer->Write(L' ');
+                m_writer->Write(m_quoteChar);
+                m_writer->Write(systemId);
+                m_writer->Write(m_quoteChar);
+            }
+            else if (!systemId.IsEmpty())
+            {
+                m_writer->Write(String(L" SYSTEM "));
+                m_writer->Write(m_quoteChar);
+                m_writer->Write(systemId);
+                m_writer->Write(m_quoteChar);
+            }
+            if (!subset.IsEmpty())
+            {
+                m_writer->Write(String(L" ["));
+                m_writer->Write(subset);
+                m_writer->Write(L']');
+            }
+            m_writer->Write(L'>');
+        });
 }
 
 void XmlTextWriter::WriteProcessingInstruction(const String& name, const String& text)
@@ -473,32 +477,34 @@ void XmlTextWriter::WriteProcessingInstruction(const String& name, const String&
     {
         throw InvalidOperationException();
     }
-    Guarded([&] {
-        if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+    Guarded(
+        [&]
         {
-            CloseStartTag();
-        }
-        if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
-        {
-            Indent(false);
-        }
-        if (m_state == Xml::WriteState::Start)
-        {
-            m_state = Xml::WriteState::Prolog;
-        }
-        if (declaration)
-        {
-            m_declarationWritten = true;
-        }
-        m_writer->Write(String(L"<?"));
-        m_writer->Write(name);
-        if (!text.IsEmpty())
-        {
-            m_writer->Write(L' ');
-            m_writer->Write(text);
-        }
-        m_writer->Write(String(L"?>"));
-    });
+            if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+            {
+                CloseStartTag();
+            }
+            if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+            {
+                Indent(false);
+            }
+            if (m_state == Xml::WriteState::Start)
+            {
+                m_state = Xml::WriteState::Prolog;
+            }
+            if (declaration)
+            {
+                m_declarationWritten = true;
+            }
+            m_writer->Write(String(L"<?"));
+            m_writer->Write(name);
+            if (!text.IsEmpty())
+            {
+                m_writer->Write(L' ');
+                m_writer->Write(text);
+            }
+            m_writer->Write(String(L"?>"));
+        });
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -568,43 +574,45 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
             }
         }
     }
-    Guarded([&] {
-        if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+    Guarded(
+        [&]
         {
-            CloseStartTag();
-        }
-        if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
-        {
-            Indent(false);
-        }
-        m_state = Xml::WriteState::Element;
-        ElementScope scope;
-        if (m_elements.GetCount() > 0)
-        {
-            scope = Top();
-        }
-        else
-        {
-            m_rootStarted = true;
-        }
-        scope.prefix = usedPrefix;
-        scope.localName = Intern(localName);
-        scope.namespaceURI = Intern(namespaceURI);
-        m_namespaces.PushScope();
-        m_elements.Add(scope);
-        if (declare)
-        {
-            m_namespaces.AddNamespace(*usedPrefix, namespaceURI);
-            m_pending.Add(Declaration{usedPrefix, scope.namespaceURI});
-        }
-        m_writer->Write(L'<');
-        if (!usedPrefix->IsEmpty())
-        {
-            m_writer->Write(*usedPrefix);
-            m_writer->Write(L':');
-        }
-        m_writer->Write(localName);
-    });
+            if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+            {
+                CloseStartTag();
+            }
+            if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+            {
+                Indent(false);
+            }
+            m_state = Xml::WriteState::Element;
+            ElementScope scope;
+            if (m_elements.GetCount() > 0)
+            {
+                scope = Top();
+            }
+            else
+            {
+                m_rootStarted = true;
+            }
+            scope.prefix = usedPrefix;
+            scope.localName = Intern(localName);
+            scope.namespaceURI = Intern(namespaceURI);
+            m_namespaces.PushScope();
+            m_elements.Add(scope);
+            if (declare)
+            {
+                m_namespaces.AddNamespace(*usedPrefix, namespaceURI);
+                m_pending.Add(Declaration{usedPrefix, scope.namespaceURI});
+            }
+            m_writer->Write(L'<');
+            if (!usedPrefix->IsEmpty())
+            {
+                m_writer->Write(*usedPrefix);
+                m_writer->Write(L':');
+            }
+            m_writer->Write(localName);
+        });
 }
 
 void XmlTextWriter::WriteEndElement()
@@ -629,37 +637,39 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
     {
         EndAttribute();
     }
-    Guarded([&] {
-        bool startTagOpen = m_state == Xml::WriteState::Element;
-        if (startTagOpen)
+    Guarded(
+        [&]
         {
-            WritePendingDeclarations();
-            m_writer->Write(String(full ? L">" : L" />"));
-        }
-        else if (m_formatting == Xml::Formatting::Indented)
-        {
-            Indent(true);
-        }
-        if (!startTagOpen || full)
-        {
-            const ElementScope& scope = Top();
-            m_writer->Write(String(L"</"));
-            if (!scope.prefix->IsEmpty())
+            bool startTagOpen = m_state == Xml::WriteState::Element;
+            if (startTagOpen)
             {
-                m_writer->Write(*scope.prefix);
-                m_writer->Write(L':');
+                WritePendingDeclarations();
+                m_writer->Write(String(full ? L">" : L" />"));
             }
-            m_writer->Write(*scope.localName);
-            m_writer->Write(L'>');
-        }
-        m_namespaces.PopScope();
-        m_elements.RemoveAt(m_elements.GetCount() - 1);
-        m_state = Xml::WriteState::Content;
-        if (m_declarationWritten && m_elements.GetCount() == 0)
-        {
-            m_rootClosed = true;
-        }
-    });
+            else if (m_formatting == Xml::Formatting::Indented)
+            {
+                Indent(true);
+            }
+            if (!startTagOpen || full)
+            {
+                const ElementScope& scope = Top();
+                m_writer->Write(String(L"</"));
+                if (!scope.prefix->IsEmpty())
+                {
+                    m_writer->Write(*scope.prefix);
+                    m_writer->Write(L':');
+                }
+                m_writer->Write(*scope.localName);
+                m_writer->Write(L'>');
+            }
+            m_namespaces.PopScope();
+            m_elements.RemoveAt(m_elements.GetCount() - 1);
+            m_state = Xml::WriteState::Content;
+            if (m_declarationWritten && m_elements.GetCount() == 0)
+            {
+                m_rootClosed = true;
+            }
+        });
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -708,8 +718,7 @@ void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& loca
         {
             kind = Lang;
         }
-        else if ((prefix == m_xmlnsPrefix && localName.IsEmpty()) ||
-                 (prefix.IsEmpty() && localName == m_xmlnsPrefix) ||
+        else if ((prefix == m_xmlnsPrefix && localName.IsEmpty()) || (prefix.IsEmpty() && localName == m_xmlnsPrefix) ||
                  (prefix.IsEmpty() && localName.IsEmpty() && namespaceURI == xmlnsNamespace))
         {
             kind = NamespaceDeclaration;
@@ -765,30 +774,32 @@ void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& loca
     {
         EndAttribute();
     }
-    Guarded([&] {
-        if (pending.prefix != nullptr)
+    Guarded(
+        [&]
         {
-            m_namespaces.AddNamespace(*pending.prefix, *pending.uri);
-            m_pending.Add(pending);
-        }
-        if (declaredPrefix != nullptr)
-        {
-            m_declaredInTag.Add(declaredPrefix);
-        }
-        m_writer->Write(L' ');
-        if (!usedPrefix->IsEmpty())
-        {
-            m_writer->Write(*usedPrefix);
-            m_writer->Write(L':');
-        }
-        m_writer->Write(*writtenName);
-        m_writer->Write(L'=');
-        m_writer->Write(m_quoteChar);
-        m_attributeKind = kind;
-        m_declaredPrefix = declaredPrefix;
-        m_attributeValue.clear();
-        m_state = Xml::WriteState::Attribute;
-    });
+            if (pending.prefix != nullptr)
+            {
+                m_namespaces.AddNamespace(*pending.prefix, *pending.uri);
+                m_pending.Add(pending);
+            }
+            if (declaredPrefix != nullptr)
+            {
+                m_declaredInTag.Add(declaredPrefix);
+            }
+            m_writer->Write(L' ');
+            if (!usedPrefix->IsEmpty())
+            {
+                m_writer->Write(*usedPrefix);
+                m_writer->Write(L':');
+            }
+            m_writer->Write(*writtenName);
+            m_writer->Write(L'=');
+            m_writer->Write(m_quoteChar);
+            m_attributeKind = kind;
+            m_declaredPrefix = declaredPrefix;
+            m_attributeValue.clear();
+            m_state = Xml::WriteState::Attribute;
+        });
 }
 
 void XmlTextWriter::WriteEndAttribute()
@@ -829,11 +840,13 @@ void XmlTextWriter::EndAttribute()
     default:
         break;
     }
-    Guarded([&] {
-        m_writer->Write(m_quoteChar);
-        m_attributeKind = Ordinary;
-        m_state = Xml::WriteState::Element;
-    });
+    Guarded(
+        [&]
+        {
+            m_writer->Write(m_quoteChar);
+            m_attributeKind = Ordinary;
+            m_state = Xml::WriteState::Element;
+        });
 }
 
 void XmlTextWriter::WriteAttributes(XmlTextReader* reader, bool defattr)
@@ -895,11 +908,13 @@ void XmlTextWriter::WriteString(const String& text)
         return;
     }
     CheckTextState();
-    Guarded([&] {
-        EnterTextState();
-        Collect(text.GetBuffer(), text.GetLength());
-        WriteEscaped(text.GetBuffer(), text.GetLength());
-    });
+    Guarded(
+        [&]
+        {
+            EnterTextState();
+            Collect(text.GetBuffer(), text.GetLength());
+            WriteEscaped(text.GetBuffer(), text.GetLength());
+        });
 }
 
 void XmlTextWriter::WriteEntityRef(const String& name)
@@ -909,12 +924,14 @@ void XmlTextWriter::WriteEntityRef(const String& name)
         throw ArgumentException();
     }
     CheckTextState();
-    Guarded([&] {
-        EnterTextState();
-        String reference = String(L"&") + name + L";";
-        Collect(reference.GetBuffer(), reference.GetLength());
-        m_writer->Write(reference);
-    });
+    Guarded(
+        [&]
+        {
+            EnterTextState();
+            String reference = String(L"&") + name + L";";
+            Collect(reference.GetBuffer(), reference.GetLength());
+            m_writer->Write(reference);
+        });
 }
 
 void XmlTextWriter::WriteWhitespace(const String& whitespace)
@@ -931,18 +948,20 @@ void XmlTextWriter::WriteWhitespace(const String& whitespace)
         return;
     }
     CheckWritable();
-    Guarded([&] {
-        if (m_state == Xml::WriteState::Start)
+    Guarded(
+        [&]
         {
-            m_state = Xml::WriteState::Prolog;
-        }
-        else if (m_state != Xml::WriteState::Prolog)
-        {
-            EnterTextState();
-        }
-        Collect(whitespace.GetBuffer(), whitespace.GetLength());
-        m_writer->Write(whitespace);
-    });
+            if (m_state == Xml::WriteState::Start)
+            {
+                m_state = Xml::WriteState::Prolog;
+            }
+            else if (m_state != Xml::WriteState::Prolog)
+            {
+                EnterTextState();
+            }
+            Collect(whitespace.GetBuffer(), whitespace.GetLength());
+            m_writer->Write(whitespace);
+        });
 }
 
 void XmlTextWriter::WriteCData(const String& text)
@@ -956,20 +975,22 @@ void XmlTextWriter::WriteCData(const String& text)
     {
         throw ArgumentException();
     }
-    Guarded([&] {
-        if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+    Guarded(
+        [&]
         {
-            CloseStartTag();
-        }
-        m_state = Xml::WriteState::Content;
-        if (m_elements.GetCount() > 0)
-        {
-            Top().hasTextContent = true;
-        }
-        m_writer->Write(String(L"<![CDATA["));
-        m_writer->Write(text);
-        m_writer->Write(String(L"]]>"));
-    });
+            if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+            {
+                CloseStartTag();
+            }
+            m_state = Xml::WriteState::Content;
+            if (m_elements.GetCount() > 0)
+            {
+                Top().hasTextContent = true;
+            }
+            m_writer->Write(String(L"<![CDATA["));
+            m_writer->Write(text);
+            m_writer->Write(String(L"]]>"));
+        });
 }
 
 void XmlTextWriter::WriteComment(const String& text)
@@ -979,23 +1000,25 @@ void XmlTextWriter::WriteComment(const String& text)
     {
         throw ArgumentException();
     }
-    Guarded([&] {
-        if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+    Guarded(
+        [&]
         {
-            CloseStartTag();
-        }
-        if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
-        {
-            Indent(false);
-        }
-        if (m_state == Xml::WriteState::Start)
-        {
-            m_state = Xml::WriteState::Prolog;
-        }
-        m_writer->Write(String(L"<!--"));
-        m_writer->Write(text);
-        m_writer->Write(String(L"-->"));
-    });
+            if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+            {
+                CloseStartTag();
+            }
+            if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+            {
+                Indent(false);
+            }
+            if (m_state == Xml::WriteState::Start)
+            {
+                m_state = Xml::WriteState::Prolog;
+            }
+            m_writer->Write(String(L"<!--"));
+            m_writer->Write(text);
+            m_writer->Write(String(L"-->"));
+        });
 }
 
 void XmlTextWriter::WriteRaw(const String& text)
@@ -1005,18 +1028,20 @@ void XmlTextWriter::WriteRaw(const String& text)
     {
         return;
     }
-    Guarded([&] {
-        if (m_state == Xml::WriteState::Start)
+    Guarded(
+        [&]
         {
-            m_state = Xml::WriteState::Prolog;
-        }
-        else if (m_state == Xml::WriteState::Element)
-        {
-            CloseStartTag();
-        }
-        Collect(text.GetBuffer(), text.GetLength());
-        m_writer->Write(text);
-    });
+            if (m_state == Xml::WriteState::Start)
+            {
+                m_state = Xml::WriteState::Prolog;
+            }
+            else if (m_state == Xml::WriteState::Element)
+            {
+                CloseStartTag();
+            }
+            Collect(text.GetBuffer(), text.GetLength());
+            m_writer->Write(text);
+        });
 }
 
 void XmlTextWriter::WriteBinHex(const uint8_t* bytes, int start, int count)

@@ -44,8 +44,7 @@ public:
     virtual void WriteStartDocument();
     virtual void WriteEndDocument();
     virtual void WriteProcessingInstruction(const String& name, const String& text);
-    virtual void WriteDocType(const String& name, const String& publicId, const String& systemId,
-                              const String& subset);
+    virtual void WriteDocType(const String& name, const String& publicId, const String& systemId, const String& subset);
     virtual void WriteCData(const String& text);
     virtual void WriteComment(const String& text);
     virtual void WriteStartElement(const String& prefix, const String& localName, const String& namespaceURI);
@@ -77,7 +76,7 @@ public:
 private:
     struct ElementScope
     {
-        const String* prefix = nullptr;    // not owned: interned, like the two below
+        const String* prefix = nullptr; // not owned: interned, like the two below
         const String* localName = nullptr;
         const String* namespaceURI = nullptr;
         int xmlSpace = Xml::XmlSpace::None;

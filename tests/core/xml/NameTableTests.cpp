@@ -54,11 +54,13 @@ TEST(NameTable, BadArgumentsAreRejected)
 
 TEST(NameTable, ReleasesEverythingItHolds)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  NameTable table;
-                  for (int i = 0; i < 200; i++)
-                  {
-                      table.Add(String(L"name") + i);
-                  }
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         NameTable table;
+                         for (int i = 0; i < 200; i++)
+                         {
+                             table.Add(String(L"name") + i);
+                         }
+                     }));
 }

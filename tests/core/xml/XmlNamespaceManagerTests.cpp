@@ -143,16 +143,18 @@ TEST(XmlNamespaceManager, RemoveNamespaceTakesOnlyAMatchOfTheCurrentScope)
 
 TEST(XmlNamespaceManager, ManyScopesAndDeclarationsLeaveNothingBehind)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  NameTable table;
-                  XmlNamespaceManager manager(&table);
-                  for (int i = 0; i < 100; i++)
-                  {
-                      manager.PushScope();
-                      manager.AddNamespace(String(L"p") + i, String(L"urn:") + i);
-                  }
-                  while (manager.PopScope())
-                  {
-                  }
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         NameTable table;
+                         XmlNamespaceManager manager(&table);
+                         for (int i = 0; i < 100; i++)
+                         {
+                             manager.PushScope();
+                             manager.AddNamespace(String(L"p") + i, String(L"urn:") + i);
+                         }
+                         while (manager.PopScope())
+                         {
+                         }
+                     }));
 }

@@ -31,8 +31,8 @@ const std::vector<std::wstring> Seeds = {
 };
 
 // Characters that matter to the parser, and a few that break text: NUL, lone surrogates, non-characters.
-const std::wstring Nasty = std::wstring(L"<>&;\"'/=!?-[]#x:_. \t\r\nCDATA\x00e9\x4E2D\xD800\xDC00\xFFFF", 40) +
-                           std::wstring(1, L'\0');
+const std::wstring Nasty =
+    std::wstring(L"<>&;\"'/=!?-[]#x:_. \t\r\nCDATA\x00e9\x4E2D\xD800\xDC00\xFFFF", 40) + std::wstring(1, L'\0');
 
 std::wstring Mutate(std::wstring text, std::mt19937& random)
 {
@@ -70,20 +70,22 @@ TEST(XmlRobustness, MutatedAndTruncatedDocumentsParseOrRaiseXmlException)
 {
     std::mt19937 random(20261208);
     int failures = 0;
-    int64_t leaked = Testing::LeakedBy([&] {
-        for (int i = 0; i < 6000; i++)
+    int64_t leaked = Testing::LeakedBy(
+        [&]
         {
-            std::wstring document = Mutate(Seeds[i % Seeds.size()], random);
-            std::wstring whole = Trace(document);
-            int step = 1 + static_cast<int>(random() % 5);
-            std::wstring chunked = Trace(document, step);
-            if (whole != chunked)
+            for (int i = 0; i < 6000; i++)
             {
-                ADD_FAILURE() << "document " << i << " differs in chunks of " << step;
+                std::wstring document = Mutate(Seeds[i % Seeds.size()], random);
+                std::wstring whole = Trace(document);
+                int step = 1 + static_cast<int>(random() % 5);
+                std::wstring chunked = Trace(document, step);
+                if (whole != chunked)
+                {
+                    ADD_FAILURE() << "document " << i << " differs in chunks of " << step;
+                }
+                failures += whole.find(L"error: ") != std::wstring::npos ? 1 : 0;
             }
-            failures += whole.find(L"error: ") != std::wstring::npos ? 1 : 0;
-        }
-    });
+        });
     EXPECT_EQ(0, leaked);
     EXPECT_GT(failures, 1000); // the mutations do break documents...
     EXPECT_LT(failures, 6000); // ...but not all of them

@@ -158,8 +158,7 @@ TEST(XmlTextReaderErrors, BadDeclarations)
     EXPECT_EQ(L"Invalid standalone value at 1, 21", ErrorOf(L"<?xml version='1.0' standalone='Yes'?><a/>"));
     EXPECT_EQ(L"Invalid XmlDeclaration at 1, 7", ErrorOf(L"<?xml encoding='utf-8'?><a/>"));
     EXPECT_EQ(L"Invalid XmlDeclaration at 1, 21", ErrorOf(L"<?xml version='1.0' foo='x'?><a/>"));
-    EXPECT_EQ(L"Invalid XmlDeclaration at 1, 21",
-              ErrorOf(L"<?xml version='1.0' standalone='no' encoding='x'?><a/>"));
+    EXPECT_EQ(L"Invalid XmlDeclaration at 1, 21", ErrorOf(L"<?xml version='1.0' standalone='no' encoding='x'?><a/>"));
     EXPECT_EQ(L"Duplicated attribute at 1, 21", ErrorOf(L"<?xml version='1.0' version='1.0'?><a/>"));
     EXPECT_EQ(L"(no error)", ErrorOf(L"<?xml version='1.0' encoding='anything' standalone='no'?><a/>"));
 }

@@ -358,10 +358,13 @@ TEST(XmlTextReader, ReadAttributeValueWalksTextAndEntityParts)
 
 TEST(XmlTextReader, NormalizationTurnsLineEndsIntoSpaces)
 {
-    const wchar_t* document = L"<a x='1\r\n2\r3\n4\t5\x0C" L"6'/>";
+    const wchar_t* document = L"<a x='1\r\n2\r3\n4\t5\x0C"
+                              L"6'/>";
     TextXml plain(document);
     plain->Read();
-    EXPECT_EQ(S(L"1\r\n2\r3\n4\t5\x0C" L"6"), plain->GetAttribute(S(L"x")));
+    EXPECT_EQ(S(L"1\r\n2\r3\n4\t5\x0C"
+                L"6"),
+              plain->GetAttribute(S(L"x")));
     TextXml normalized(document);
     normalized->SetNormalization(true);
     normalized->Read();
@@ -598,12 +601,14 @@ TEST(XmlTextReader, EmptyElementsCostNoAllocationsOnceRecordsAreRecycled)
 
 TEST(XmlTextReader, ReadingLeavesNothingAllocated)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  Trace(L"<?xml version='1.0'?><r xmlns:p='urn:p' xml:lang='en'><p:a x='&e;y'>t&z;u<![CDATA[c]]>"
-                        L"</p:a><!--c--><?p v?></r>");
-                  Trace(L"<r><a x='1' x='2'/></r>");
-                  Trace(L"<r><a>", 1);
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         Trace(L"<?xml version='1.0'?><r xmlns:p='urn:p' xml:lang='en'><p:a x='&e;y'>t&z;u<![CDATA[c]]>"
+                               L"</p:a><!--c--><?p v?></r>");
+                         Trace(L"<r><a x='1' x='2'/></r>");
+                         Trace(L"<r><a>", 1);
+                     }));
 }
 
 TEST(XmlTextReader, AFailingAllocationLeavesNothingBehind)
@@ -611,22 +616,27 @@ TEST(XmlTextReader, AFailingAllocationLeavesNothingBehind)
     bool injected = true;
     for (int failing = 0; injected; failing++)
     {
-        int64_t leaked = Testing::LeakedBy([&] {
-            try
+        int64_t leaked = Testing::LeakedBy(
+            [&]
             {
-                injected = Testing::RunWithFailingAllocation(failing, [] {
-                    StringReader input{String(L"<r a='1&amp;'><b>t&e;</b><!--c--></r>")};
-                    XmlTextReader reader(&input);
-                    while (reader.Read())
-                    {
-                        reader.MoveToFirstAttribute() && reader.ReadAttributeValue();
-                    }
-                });
-            }
-            catch (const std::bad_alloc&)
-            {
-            }
-        });
+                try
+                {
+                    injected = Testing::RunWithFailingAllocation(
+                        failing,
+                        []
+                        {
+                            StringReader input{String(L"<r a='1&amp;'><b>t&e;</b><!--c--></r>")};
+                            XmlTextReader reader(&input);
+                            while (reader.Read())
+                            {
+                                reader.MoveToFirstAttribute() && reader.ReadAttributeValue();
+                            }
+                        });
+                }
+                catch (const std::bad_alloc&)
+                {
+                }
+            });
         EXPECT_EQ(0, leaked) << "allocation " << failing;
     }
 }

@@ -161,8 +161,7 @@ TEST(XmlTextWriter, IndentationFollowsDepthAndStopsInsideMixedContent)
     out->WriteStartElement(S(L"f"));
     out->WriteFullEndElement();
     out->WriteEndElement();
-    EXPECT_EQ("<r>\r\n  <!--c-->\r\n  <a>\r\n    <b />\r\n  </a>\r\n  <m>t<i /></m>\r\n  <f></f>\r\n</r>",
-              out.Text());
+    EXPECT_EQ("<r>\r\n  <!--c-->\r\n  <a>\r\n    <b />\r\n  </a>\r\n  <m>t<i /></m>\r\n  <f></f>\r\n</r>", out.Text());
 }
 
 TEST(XmlTextWriter, RawTextGoesOutUnchangedAndUnindented)
@@ -452,20 +451,22 @@ TEST(XmlTextWriter, AFailingStreamPutsTheWriterInTheErrorState)
 
 TEST(XmlTextWriter, WritingLeavesNothingAllocated)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  MemoryStream stream;
-                  XmlTextWriter writer(&stream, nullptr);
-                  writer.SetFormatting(Formatting::Indented);
-                  writer.WriteStartDocument();
-                  writer.WriteStartElement(S(L"p"), S(L"r"), S(L"urn:p"));
-                  writer.WriteAttributeString(S(L"xml"), S(L"lang"), String(), S(L"en"));
-                  for (int i = 0; i < 40; i++)
-                  {
-                      writer.WriteElementString(S(L"e"), String(L"v") + i);
-                  }
-                  writer.WriteEndDocument();
-                  writer.Close();
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         MemoryStream stream;
+                         XmlTextWriter writer(&stream, nullptr);
+                         writer.SetFormatting(Formatting::Indented);
+                         writer.WriteStartDocument();
+                         writer.WriteStartElement(S(L"p"), S(L"r"), S(L"urn:p"));
+                         writer.WriteAttributeString(S(L"xml"), S(L"lang"), String(), S(L"en"));
+                         for (int i = 0; i < 40; i++)
+                         {
+                             writer.WriteElementString(S(L"e"), String(L"v") + i);
+                         }
+                         writer.WriteEndDocument();
+                         writer.Close();
+                     }));
 }
 
 TEST(XmlTextWriter, AFailingAllocationLeavesNothingBehind)
@@ -473,25 +474,30 @@ TEST(XmlTextWriter, AFailingAllocationLeavesNothingBehind)
     bool injected = true;
     for (int failing = 0; injected; failing++)
     {
-        int64_t leaked = Testing::LeakedBy([&] {
-            try
+        int64_t leaked = Testing::LeakedBy(
+            [&]
             {
-                injected = Testing::RunWithFailingAllocation(failing, [] {
-                    MemoryStream stream;
-                    XmlTextWriter writer(&stream, nullptr);
-                    writer.SetFormatting(Formatting::Indented);
-                    writer.WriteStartDocument();
-                    writer.WriteStartElement(S(L"r"));
-                    writer.WriteAttributeString(S(L"xmlns"), S(L"p"), String(), S(L"urn:p"));
-                    writer.WriteElementString(S(L"e"), S(L"<v>"));
-                    writer.WriteEndDocument();
-                    writer.Close();
-                });
-            }
-            catch (const std::bad_alloc&)
-            {
-            }
-        });
+                try
+                {
+                    injected = Testing::RunWithFailingAllocation(failing,
+                                                                 []
+                                                                 {
+                                                                     MemoryStream stream;
+                                                                     XmlTextWriter writer(&stream, nullptr);
+                                                                     writer.SetFormatting(Formatting::Indented);
+                                                                     writer.WriteStartDocument();
+                                                                     writer.WriteStartElement(S(L"r"));
+                                                                     writer.WriteAttributeString(S(L"xmlns"), S(L"p"),
+                                                                                                 String(), S(L"urn:p"));
+                                                                     writer.WriteElementString(S(L"e"), S(L"<v>"));
+                                                                     writer.WriteEndDocument();
+                                                                     writer.Close();
+                                                                 });
+                }
+                catch (const std::bad_alloc&)
+                {
+                }
+            });
         EXPECT_EQ(0, leaked) << "allocation " << failing;
     }
 }
