@@ -3,6 +3,8 @@
 #include "core/io/FileStream.h"
 #include "core/xml/XmlCharacters.h"
 
+#include <cwchar>
+
 namespace Core::Xml
 {
 
@@ -32,10 +34,16 @@ bool IsValidName(const String& name)
 
 } // namespace
 
+void XmlTextWriter::Put(const wchar_t* text)
+{
+    m_writer->Write(text, static_cast<int>(std::wcslen(text)));
+}
+
 XmlTextWriter::XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding)
     : m_writer(nullptr), m_stream(nullptr), m_ownsStream(false), m_elements(16), m_namespaces(&m_nameTable),
       m_xmlnsPrefix(L"xmlns")
 {
+    InternNames();
     Initialise(stream, encoding);
 }
 
@@ -43,6 +51,7 @@ XmlTextWriter::XmlTextWriter(const String& fileName, const IO::Encoding* encodin
     : m_writer(nullptr), m_stream(nullptr), m_ownsStream(true), m_elements(16), m_namespaces(&m_nameTable),
       m_xmlnsPrefix(L"xmlns")
 {
+    InternNames();
     m_stream = new IO::FileStream(fileName, IO::FileMode::Create, IO::FileAccess::Write, IO::FileShare::None, 4096);
     try
     {
@@ -53,6 +62,15 @@ XmlTextWriter::XmlTextWriter(const String& fileName, const IO::Encoding* encodin
         delete m_stream;
         throw;
     }
+}
+
+void XmlTextWriter::InternNames()
+{
+    m_xmlPrefix = Intern(String(L"xml"));
+    m_xmlNamespace = Intern(String(XmlNamespaceManager::XmlNamespace));
+    m_xmlnsNamespace = Intern(String(XmlNamespaceManager::XmlnsNamespace));
+    m_spaceName = Intern(String(L"space"));
+    m_langName = Intern(String(L"lang"));
 }
 
 void XmlTextWriter::Initialise(IO::Stream* stream, const IO::Encoding* encoding)
@@ -341,7 +359,7 @@ void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
         m_writer->Write(text + runStart, i - runStart);
         if (entity != nullptr)
         {
-            m_writer->Write(String(entity));
+            Put(entity);
         }
         else
         {
@@ -384,18 +402,18 @@ void XmlTextWriter::WriteDeclaration(int standalone)
         {
             m_declarationWritten = true;
             m_state = Xml::WriteState::Prolog;
-            m_writer->Write(String(L"<?xml version="));
+            Put(L"<?xml version=");
             m_writer->Write(m_quoteChar);
-            m_writer->Write(String(L"1.0"));
+            Put(L"1.0");
             m_writer->Write(m_quoteChar);
             if (standalone >= 0)
             {
-                m_writer->Write(String(L" standalone="));
+                Put(L" standalone=");
                 m_writer->Write(m_quoteChar);
-                m_writer->Write(String(standalone != 0 ? L"yes" : L"no"));
+                Put(standalone != 0 ? L"yes" : L"no");
                 m_writer->Write(m_quoteChar);
             }
-            m_writer->Write(String(L"?>"));
+            Put(L"?>");
         });
 }
 
@@ -435,11 +453,11 @@ void XmlTextWriter::WriteDocType(const String& name, const String& publicId, con
                 Indent(false);
             }
             m_state = Xml::WriteState::Prolog;
-            m_writer->Write(String(L"<!DOCTYPE "));
+            Put(L"<!DOCTYPE ");
             m_writer->Write(name);
             if (!publicId.IsEmpty())
             {
-                m_writer->Write(String(L" PUBLIC "));
+                Put(L" PUBLIC ");
                 m_writer->Write(m_quoteChar);
                 m_writer->Write(publicId);
                 m_writer->Write(m_quoteChar);
@@ -450,14 +468,14 @@ void XmlTextWriter::WriteDocType(const String& name, const String& publicId, con
             }
             else if (!systemId.IsEmpty())
             {
-                m_writer->Write(String(L" SYSTEM "));
+                Put(L" SYSTEM ");
                 m_writer->Write(m_quoteChar);
                 m_writer->Write(systemId);
                 m_writer->Write(m_quoteChar);
             }
             if (!subset.IsEmpty())
             {
-                m_writer->Write(String(L" ["));
+                Put(L" [");
                 m_writer->Write(subset);
                 m_writer->Write(L']');
             }
@@ -496,14 +514,14 @@ void XmlTextWriter::WriteProcessingInstruction(const String& name, const String&
             {
                 m_declarationWritten = true;
             }
-            m_writer->Write(String(L"<?"));
+            Put(L"<?");
             m_writer->Write(name);
             if (!text.IsEmpty())
             {
                 m_writer->Write(L' ');
                 m_writer->Write(text);
             }
-            m_writer->Write(String(L"?>"));
+            Put(L"?>");
         });
 }
 
@@ -538,8 +556,8 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
     }
     else
     {
-        bool xmlNamespace = namespaceURI == String(XmlNamespaceManager::XmlNamespace);
-        bool xmlPrefix = prefix == String(L"xml");
+        bool xmlNamespace = namespaceURI == *m_xmlNamespace;
+        bool xmlPrefix = prefix == *m_xmlPrefix;
         if (prefix == m_xmlnsPrefix || (xmlPrefix && !namespaceURI.IsEmpty() && !xmlNamespace) ||
             (xmlNamespace && !prefix.IsEmpty() && !xmlPrefix))
         {
@@ -644,7 +662,7 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
             if (startTagOpen)
             {
                 WritePendingDeclarations();
-                m_writer->Write(String(full ? L">" : L" />"));
+                Put(full ? L">" : L" />");
             }
             else if (m_formatting == Xml::Formatting::Indented)
             {
@@ -653,7 +671,7 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
             if (!startTagOpen || full)
             {
                 const ElementScope& scope = Top();
-                m_writer->Write(String(L"</"));
+                Put(L"</");
                 if (!scope.prefix->IsEmpty())
                 {
                     m_writer->Write(*scope.prefix);
@@ -708,13 +726,13 @@ void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& loca
     }
     else
     {
-        const String xmlnsNamespace(XmlNamespaceManager::XmlnsNamespace);
-        bool xmlPrefix = prefix == String(L"xml");
-        if (xmlPrefix && localName == String(L"space"))
+        const String& xmlnsNamespace = *m_xmlnsNamespace;
+        bool xmlPrefix = prefix == *m_xmlPrefix;
+        if (xmlPrefix && localName == *m_spaceName)
         {
             kind = Space;
         }
-        else if (xmlPrefix && localName == String(L"lang"))
+        else if (xmlPrefix && localName == *m_langName)
         {
             kind = Lang;
         }
@@ -987,9 +1005,9 @@ void XmlTextWriter::WriteCData(const String& text)
             {
                 Top().hasTextContent = true;
             }
-            m_writer->Write(String(L"<![CDATA["));
+            Put(L"<![CDATA[");
             m_writer->Write(text);
-            m_writer->Write(String(L"]]>"));
+            Put(L"]]>");
         });
 }
 
@@ -1015,9 +1033,9 @@ void XmlTextWriter::WriteComment(const String& text)
             {
                 m_state = Xml::WriteState::Prolog;
             }
-            m_writer->Write(String(L"<!--"));
+            Put(L"<!--");
             m_writer->Write(text);
-            m_writer->Write(String(L"-->"));
+            Put(L"-->");
         });
 }
 

@@ -99,6 +99,7 @@ private:
     };
 
     void Initialise(IO::Stream* stream, const IO::Encoding* encoding);
+    void InternNames();
     void WriteDeclaration(int standalone);
     void EndFullOrShortElement(bool full);
     void CheckWritable() const;
@@ -108,6 +109,8 @@ private:
     void EndAttribute();
     void WritePendingDeclarations();
     void Indent(bool beforeEndTag);
+    // Writes a NUL-terminated literal without making a String of it.
+    void Put(const wchar_t* text);
     void WriteEscaped(const wchar_t* text, int length);
     void WriteCharacterReference(unsigned code);
     void Collect(const wchar_t* text, int length);
@@ -132,6 +135,12 @@ private:
     NameTable m_nameTable;
     XmlNamespaceManager m_namespaces;
     String m_xmlnsPrefix;
+    // Interned names compared on every element and attribute; not owned.
+    const String* m_xmlPrefix = nullptr;
+    const String* m_xmlNamespace = nullptr;
+    const String* m_xmlnsNamespace = nullptr;
+    const String* m_spaceName = nullptr;
+    const String* m_langName = nullptr;
     int m_attributeKind = Ordinary;
     const String* m_declaredPrefix = nullptr; // not owned: interned; the prefix a namespace attribute declares
     std::wstring m_attributeValue;
