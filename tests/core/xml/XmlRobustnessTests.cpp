@@ -109,7 +109,7 @@ TEST(XmlRobustness, EveryTruncationOfADocumentEndsCleanly)
     }
 }
 
-// Faults found by the randomised test, kept as named cases.
+// The randomised test found no crash or hang; these name the two input-boundary cases it leans on most.
 
 // A line feed read right after a refill must still see the carriage return before it, or the line count drifts.
 TEST(XmlRobustness, ACarriageReturnLineFeedPairSplitByARefillCountsOnce)

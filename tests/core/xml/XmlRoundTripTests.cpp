@@ -159,6 +159,17 @@ TEST(XmlRoundTrip, WriteNodeCopiesADocumentNodeByNode)
     EXPECT_TRUE(reader.IsEOF());
 }
 
+TEST(XmlRoundTrip, WriteNodeWritesEachNamespaceDeclarationOnce)
+{
+    StringReader input{String(L"<p:a xmlns:p=\"urn:p\"><b xmlns=\"urn:d\"><p:c p:x=\"1\" /></b></p:a>")};
+    XmlTextReader reader(&input);
+    MemoryStream stream;
+    XmlTextWriter writer(&stream, nullptr);
+    writer.WriteNode(&reader, false);
+    writer.Flush();
+    EXPECT_EQ("<p:a xmlns:p=\"urn:p\"><b xmlns=\"urn:d\"><p:c p:x=\"1\" /></b></p:a>", stream.GetBytes());
+}
+
 TEST(XmlRoundTrip, WriteNodeCopiesOnlyTheSubtreeItStartsOn)
 {
     StringReader input{String(L"<r><a k='v'><b>x</b></a><c/></r>")};
