@@ -1,0 +1,80 @@
+// The class-view configuration as the options dialog edits it: a tree of check boxes loaded from the
+// configuration file (or the catalogue), kept consistent as boxes are toggled, and saved back.
+// It works on a node collection alone; the dialog's tree view shows the same nodes.
+#pragma once
+
+#include "core/String.h"
+
+namespace Core::Controls
+{
+class TreeNode;
+class TreeNodeCollection;
+} // namespace Core::Controls
+
+namespace Core::Xml
+{
+class XmlTextWriter;
+}
+
+namespace Config
+{
+
+class AppOptions;
+
+// What changed in the options dialog; the main window reads these after OK.
+enum ChangeFlag
+{
+    ReportDirectoryChanged = 0x1,
+    ReportTargetChanged = 0x2,
+    AsyncLoadChanged = 0x4,
+    ConfigFileChanged = 0x8,
+    ClassViewChanged = 0x10
+};
+
+constexpr const wchar_t* InvalidCheckTreeMessage =
+    L"Configuration xml file is empty or has invalid structure. If you didn't setup config setting, please do so. "
+    L"Cannot build the tree.";
+constexpr const wchar_t* CreateConfigurationFailedMessage = L"Error occured while trying to create configuration file";
+constexpr const wchar_t* SaveConfigurationFailedMessage = L"Error occured while saving to configuration file";
+
+class ClassViewEditor
+{
+public:
+    // nodes: the root collection of the check tree (not owned); options: ConfigFile lives there.
+    ClassViewEditor(Core::Controls::TreeNodeCollection& nodes, AppOptions& options);
+
+    int GetChangeFlags() const { return m_changeFlags; }
+    void SetChangeFlags(int flags) { m_changeFlags = flags; }
+    // The window that owns the message boxes (null until the dialog exists).
+    void SetOwnerWindow(void* owner) { m_owner = owner; }
+
+    // Replaces the tree by the file's content, every category and class with its own selection; the
+    // catalogue instead when there is no file. A file that cannot be read keeps what was built and says so.
+    void LoadCheckTree(const Core::String& path);
+    // The catalogue with every node checked; marks the class view changed.
+    void BuildDefaultCheckTree();
+    void AddCheckClassNodes(Core::Controls::TreeNode* categoryNode, const wchar_t* const* classNames, int count);
+
+    // Writes the children of node (the top level when null) as Category and Class elements.
+    void WriteLevel(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* node);
+    // Takes the file name from the dialog; writes the file when the name or the tree changed. The old
+    // file is replaced only by a complete new one.
+    void SaveConfiguration(const Core::String& configFile);
+
+    // A check box was set on node: the state goes to the whole subtree and the ancestors follow.
+    void OnAfterCheck(Core::Controls::TreeNode* node);
+
+private:
+    class CheckHandlerPause;
+
+    void WriteFile(const Core::String& path);
+    void ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style);
+
+    Core::Controls::TreeNodeCollection& m_nodes;
+    AppOptions& m_options;
+    int m_changeFlags = 0;
+    void* m_owner = nullptr;     // not owned: the dialog's window
+    int m_checkHandlerPaused = 0; // while filling or propagating, check changes are not handled
+};
+
+} // namespace Config

@@ -1,0 +1,194 @@
+#include "core/controls/TreeNode.h"
+
+#include "tests/support/AllocationCounter.h"
+#include "tests/support/ThrownMessage.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using Core::String;
+using Core::Controls::TreeNode;
+using Core::Controls::TreeNodeCollection;
+using Core::Controls::TreeObserver;
+
+namespace
+{
+
+// Data that records its own deletion.
+class Payload : public Core::Object
+{
+public:
+    explicit Payload(int* deletions) : m_deletions(deletions) {}
+    ~Payload() override { (*m_deletions)++; }
+
+private:
+    int* m_deletions;
+};
+
+class RecordingObserver : public TreeObserver
+{
+public:
+    void OnNodeInserted(TreeNode* node) override { Record("inserted", node); }
+    void OnNodeRemoving(TreeNode* node) override { Record("removing", node); }
+    void OnNodeChanged(TreeNode* node) override { Record("changed", node); }
+    void OnNodeExpandedChanged(TreeNode* node) override { Record("expanded", node); }
+    void OnNodeCheckChanged(TreeNode* node) override { Record("checked", node); }
+
+    std::vector<std::string> log;
+
+private:
+    void Record(const char* what, TreeNode* node)
+    {
+        std::wstring text = node->GetText().GetBuffer();
+        log.push_back(std::string(what) + " " + std::string(text.begin(), text.end()));
+    }
+};
+
+TreeNode* Child(TreeNode* parent, const wchar_t* text)
+{
+    auto* node = new TreeNode(String(text));
+    parent->GetNodes().Add(node);
+    return node;
+}
+
+} // namespace
+
+TEST(TreeNode, AFreshNodeStandsAlone)
+{
+    TreeNode node(String(L"Local Machine"), 42);
+    EXPECT_STREQ(L"Local Machine", node.GetText().GetBuffer());
+    EXPECT_EQ(42u, node.GetData());
+    EXPECT_EQ(0, node.GetTag().GetLength());
+    EXPECT_EQ(-1, node.GetImageIndex());
+    EXPECT_EQ(TreeNode::Unchecked, node.GetCheckState());
+    EXPECT_FALSE(node.IsExpanded());
+    EXPECT_EQ(nullptr, node.GetParent());
+    EXPECT_EQ(-1, node.GetIndex());
+    EXPECT_EQ(0, node.GetLevel());
+    EXPECT_EQ(nullptr, node.GetFirstNode());
+}
+
+TEST(TreeNode, ChildrenKnowTheirParentIndexAndLevel)
+{
+    TreeNodeCollection roots;
+    auto* machine = new TreeNode(String(L"M"));
+    roots.Add(machine);
+    TreeNode* group = Child(machine, L"Operating System");
+    TreeNode* first = Child(group, L"Applications");
+    TreeNode* second = Child(group, L"COM");
+    EXPECT_EQ(machine, group->GetParent());
+    EXPECT_EQ(nullptr, machine->GetParent());
+    EXPECT_EQ(0, machine->GetIndex());
+    EXPECT_EQ(1, second->GetIndex());
+    EXPECT_EQ(2, second->GetLevel());
+    EXPECT_EQ(first, group->GetFirstNode());
+    EXPECT_EQ(second, group->GetLastNode());
+    EXPECT_EQ(&group->GetNodes(), second->GetCollection());
+    EXPECT_EQ(group, group->GetNodes().GetOwner());
+}
+
+TEST(TreeNode, RemovingANodeDeletesItsWholeSubtreeAndOwnedData)
+{
+    int deletions = 0;
+    EXPECT_EQ(0, Testing::LeakedBy([&] {
+                  TreeNodeCollection roots;
+                  auto* machine = new TreeNode(String(L"M"));
+                  roots.Add(machine);
+                  TreeNode* category = Child(machine, L"Processes");
+                  Child(category, L"Win32_Process")->SetOwnedData(new Payload(&deletions));
+                  Child(category, L"Win32_Thread")->SetOwnedData(new Payload(&deletions));
+                  machine->GetNodes().Remove(category);
+                  EXPECT_EQ(2, deletions);
+                  EXPECT_EQ(0, machine->GetNodes().GetCount());
+                  Child(machine, L"Other")->SetOwnedData(new Payload(&deletions));
+              }));
+    EXPECT_EQ(3, deletions);
+}
+
+TEST(TreeNode, OwnedDataIsReplacedAndReleasedOnce)
+{
+    int deletions = 0;
+    {
+        TreeNode node;
+        auto* first = new Payload(&deletions);
+        node.SetOwnedData(first);
+        EXPECT_TRUE(node.OwnsData());
+        EXPECT_EQ(first, node.GetDataAs<Payload>());
+        node.SetOwnedData(first); // the same object again is no replacement
+        EXPECT_EQ(0, deletions);
+        node.SetOwnedData(new Payload(&deletions));
+        EXPECT_EQ(1, deletions);
+        node.SetData(7); // a plain data word ends the ownership
+        EXPECT_EQ(2, deletions);
+        EXPECT_FALSE(node.OwnsData());
+    }
+    EXPECT_EQ(2, deletions);
+}
+
+TEST(TreeNode, ANodeBelongsToOneCollection)
+{
+    TreeNodeCollection roots;
+    auto* node = new TreeNode(String(L"x"));
+    roots.Add(node);
+    TreeNodeCollection other;
+    EXPECT_THROW(other.Add(node), Core::ArgumentException);
+    EXPECT_THROW(other.Add(nullptr), Core::ArgumentNullException);
+    EXPECT_EQ(L"Collection.RemoveAt method - index out of range", Testing::ThrownMessage([&] { roots.RemoveAt(1); }));
+    EXPECT_THROW(node->SetCheckState(3), Core::ArgumentOutOfRangeException);
+}
+
+TEST(TreeObserver, HearsOfChangesAnywhereBelowTheRoot)
+{
+    RecordingObserver observer;
+    TreeNodeCollection roots;
+    roots.SetObserver(&observer);
+    auto* machine = new TreeNode(String(L"M"));
+    roots.Add(machine);
+    TreeNode* category = Child(machine, L"C");
+    TreeNode* leaf = Child(category, L"L");
+    leaf->SetText(String(L"L2"));
+    leaf->SetCheckState(TreeNode::Checked);
+    category->Expand();
+    category->Expand(); // no change, no notification
+    category->Collapse();
+    leaf->SetImageIndex(2);
+    EXPECT_EQ((std::vector<std::string>{"inserted M", "inserted C", "inserted L", "changed L2", "checked L2",
+                                        "expanded C", "expanded C", "changed L2"}),
+              observer.log);
+}
+
+TEST(TreeObserver, ARemovedSubtreeIsAnnouncedOnceAtItsTop)
+{
+    RecordingObserver observer;
+    TreeNodeCollection roots;
+    auto* machine = new TreeNode(String(L"M"));
+    roots.Add(machine);
+    TreeNode* category = Child(machine, L"C");
+    Child(category, L"L1");
+    Child(category, L"L2");
+    roots.SetObserver(&observer);
+    machine->GetNodes().RemoveAt(0);
+    EXPECT_EQ(std::vector<std::string>{"removing C"}, observer.log);
+    Child(machine, L"A");
+    Child(machine, L"B");
+    observer.log.clear();
+    machine->GetNodes().Clear();
+    EXPECT_EQ((std::vector<std::string>{"removing A", "removing B"}), observer.log);
+}
+
+TEST(TreeObserver, NodesOutsideATreeAndADyingTreeReportNothing)
+{
+    RecordingObserver observer;
+    TreeNode loose(String(L"loose"));
+    Child(&loose, L"child")->SetText(String(L"renamed"));
+    {
+        TreeNodeCollection roots;
+        roots.SetObserver(&observer);
+        auto* machine = new TreeNode(String(L"M"));
+        roots.Add(machine);
+        Child(machine, L"C");
+        observer.log.clear();
+    }
+    EXPECT_TRUE(observer.log.empty());
+}
