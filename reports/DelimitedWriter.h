@@ -1,0 +1,26 @@
+// Comma- and tab-delimited text: a header line of column names, then one line per row, CR LF after each.
+#pragma once
+
+#include "core/String.h"
+#include "core/io/StreamWriter.h"
+#include "wmi/ManagementObject.h"
+
+namespace Reports
+{
+
+class DelimitedWriter
+{
+public:
+    // Writes the column names and the rows of managementObject, fields joined by separator. A field that
+    // holds the separator, a double quote, CR or LF goes between double quotes with its double quotes
+    // doubled, as every CSV reader expects; every other field is written exactly as it is. The object's
+    // lock is held while its rows are read.
+    static void Write(WMI::ManagementObject* managementObject, Core::IO::StreamWriter& writer,
+                      const Core::String& separator);
+
+private:
+    static void WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const Core::String& separator);
+    static bool NeedsQuotes(const Core::String& field, const Core::String& separator);
+};
+
+} // namespace Reports

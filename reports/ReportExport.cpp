@@ -1,0 +1,44 @@
+#include "reports/ReportExport.h"
+
+#include "core/Exception.h"
+#include "core/platform/windows/Desktop.h"
+#include "reports/ReportFileName.h"
+#include "reports/ReportWriter.h"
+
+using Core::String;
+using Core::Platform::Windows::Desktop;
+
+namespace Reports
+{
+
+namespace
+{
+
+const int ShowDefault = 10; // SW_SHOWDEFAULT
+
+} // namespace
+
+String ExportReport(void* owner, WMI::ManagementObject* managementObject, const String& reportDirectory,
+                    ReportType type, Clock clock)
+{
+    if (managementObject == nullptr)
+    {
+        throw Core::ArgumentNullException(String(L"managementObject"));
+    }
+    String fileName = GetReportFileName(reportDirectory, managementObject->GetName());
+    ReportWriter(clock).Write(managementObject, type, fileName);
+    OpenReport(owner, fileName, type);
+    return fileName;
+}
+
+void OpenReport(void* owner, const String& fileName, ReportType type)
+{
+    if (!type.IsKnown())
+    {
+        throw Core::ArgumentException(String(L"Unknown report type: ") + type.GetValue());
+    }
+    String parameters = String(L"\"") + fileName + L"\"";
+    Desktop::Current().Execute(owner, String(L"open"), type.GetViewer(), parameters, String(), ShowDefault);
+}
+
+} // namespace Reports

@@ -1,0 +1,19 @@
+// The export command below the main window: write the report of a class object, then open it in its viewer.
+#pragma once
+
+#include "reports/ReportType.h"
+#include "reports/WorkbookWriter.h"
+
+namespace Reports
+{
+
+// Writes the report of managementObject to reportDirectory + "\WmiReport_" + class name (+ extension) and
+// opens it with OpenReport. Returns the file name. File errors propagate, and then nothing is opened.
+Core::String ExportReport(void* owner, WMI::ManagementObject* managementObject, const Core::String& reportDirectory,
+                          ReportType type, Clock clock = &Core::DateTime::Now);
+
+// Starts the type's viewer on fileName through the desktop: operation "open", the file name in double quotes
+// as parameters, no directory, SW_SHOWDEFAULT. The viewer is not waited for and a failed start is ignored.
+void OpenReport(void* owner, const Core::String& fileName, ReportType type);
+
+} // namespace Reports

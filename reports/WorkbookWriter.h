@@ -1,0 +1,35 @@
+// The Excel report: an XML Spreadsheet 2003 workbook with one worksheet, "Sheet1", holding a small header
+// block, a row of column names and one row per instance, every cell a string.
+#pragma once
+
+#include "core/DateTime.h"
+#include "core/xml/XmlTextWriter.h"
+#include "wmi/ManagementObject.h"
+
+namespace Reports
+{
+
+// Where the workbook takes its time stamps from; tests pass a fixed clock.
+using Clock = Core::DateTime (*)();
+
+class WorkbookWriter
+{
+public:
+    explicit WorkbookWriter(Clock clock = &Core::DateTime::Now);
+
+    // Writes the whole document, declaration to end of document, to writer (expected to be indented). The
+    // caller closes the writer. The clock is read twice: for Created and for the Date cell. The object's lock
+    // is held while its rows are read.
+    void Write(WMI::ManagementObject* managementObject, Core::Xml::XmlTextWriter& writer) const;
+
+private:
+    void WriteDocumentProperties(Core::Xml::XmlTextWriter& writer) const;
+    void WriteStyles(Core::Xml::XmlTextWriter& writer, int columnCount) const;
+    void WriteTable(Core::Xml::XmlTextWriter& writer, WMI::ManagementObject& managementObject) const;
+    void WriteWorksheetOptions(Core::Xml::XmlTextWriter& writer) const;
+    Core::String Now() const;
+
+    Clock m_clock;
+};
+
+} // namespace Reports

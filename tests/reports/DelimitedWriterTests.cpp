@@ -1,0 +1,167 @@
+#include "reports/DelimitedWriter.h"
+
+#include "core/io/MemoryStream.h"
+#include "tests/reports/DelimitedSamples.h"
+#include "tests/support/AllocationCounter.h"
+#include "tests/support/ThrownMessage.h"
+
+#include <gtest/gtest.h>
+
+using Core::String;
+using Core::IO::MemoryStream;
+using Core::IO::StreamWriter;
+using Reports::DelimitedWriter;
+using ReportsTesting::MakeObject;
+using Testing::ThrownMessage;
+
+namespace
+{
+
+// The bytes the writer produces for object with separator.
+std::string Delimited(WMI::ManagementObject* object, const wchar_t* separator)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream);
+    DelimitedWriter::Write(object, writer, String(separator));
+    writer.Close();
+    return stream.GetBytes();
+}
+
+} // namespace
+
+// --- layout ---
+
+TEST(DelimitedWriter, ThreeColumnsWithoutInstancesGiveOneLine)
+{
+    auto object = MakeObject(L"Win32_Process", {L"Name", L"ProcessId", L"Caption"});
+    EXPECT_EQ("Name,ProcessId,Caption\r\n", Delimited(object.get(), L","));
+    EXPECT_EQ("Name\tProcessId\tCaption\r\n", Delimited(object.get(), L"\t"));
+}
+
+TEST(DelimitedWriter, RowsFollowInOrderEachEndedByCarriageReturnLineFeed)
+{
+    auto object = MakeObject(L"Win32_Process", {L"Name", L"ProcessId", L"Caption"},
+                             {{L"System", L"4", L"System"}, {L"smss.exe", L"312", L""}, {L"", L"", L""}});
+    EXPECT_EQ("Name,ProcessId,Caption\r\nSystem,4,System\r\nsmss.exe,312,\r\n,,\r\n", Delimited(object.get(), L","));
+    EXPECT_EQ("Name\tProcessId\tCaption\r\nSystem\t4\tSystem\r\nsmss.exe\t312\t\r\n\t\t\r\n",
+              Delimited(object.get(), L"\t"));
+}
+
+TEST(DelimitedWriter, OneColumnHasNoSeparatorAtAll)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"Name"}, {{L"one"}, {L"two"}});
+    EXPECT_EQ("Name\r\none\r\ntwo\r\n", Delimited(object.get(), L","));
+}
+
+TEST(DelimitedWriter, NoColumnsGiveEmptyLines)
+{
+    auto object = MakeObject(L"Win32_Thing", {});
+    EXPECT_EQ("\r\n", Delimited(object.get(), L","));
+    object->GetRows().Add(new WMI::Row());
+    EXPECT_EQ("\r\n\r\n", Delimited(object.get(), L","));
+}
+
+TEST(DelimitedWriter, TextIsUtf8WithoutByteOrderMark)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"Name"}, {{L"caf\u00E9 \u65E5 \U0001F600"}});
+    EXPECT_EQ("Name\r\ncaf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80\r\n", Delimited(object.get(), L","));
+}
+
+TEST(DelimitedWriter, ManyRowsCrossTheWriterBufferInOrder)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"Index", L"Text"});
+    std::string expected = "Index,Text\r\n";
+    for (int i = 0; i < 3000; i++)
+    {
+        auto* row = new WMI::Row();
+        object->GetRows().Add(row);
+        row->Add(String(L"") + i);
+        row->Add(String(L"value number ") + i);
+        expected += std::to_string(i) + ",value number " + std::to_string(i) + "\r\n";
+    }
+    EXPECT_EQ(expected, Delimited(object.get(), L","));
+}
+
+// --- quoting: only a field holding the separator, a double quote, CR or LF is quoted ---
+
+TEST(DelimitedWriter, FieldHoldingTheSeparatorIsQuoted)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"A", L"B"}, {{L"a,b", L"tab\there"}});
+    EXPECT_EQ("A,B\r\n\"a,b\",tab\there\r\n", Delimited(object.get(), L","));
+    EXPECT_EQ("A\tB\r\na,b\t\"tab\there\"\r\n", Delimited(object.get(), L"\t"));
+}
+
+TEST(DelimitedWriter, DoubleQuotesAreDoubledInsideQuotes)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"A", L"B", L"C"}, {{L"say \"hi\"", L"\"", L"\"\""}});
+    EXPECT_EQ("A,B,C\r\n\"say \"\"hi\"\"\",\"\"\"\",\"\"\"\"\"\"\r\n", Delimited(object.get(), L","));
+}
+
+TEST(DelimitedWriter, LineBreaksAreKeptInsideQuotes)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"A", L"B", L"C"}, {{L"1\r\n2", L"lf\n", L"\rcr"}});
+    EXPECT_EQ("A,B,C\r\n\"1\r\n2\",\"lf\n\",\"\rcr\"\r\n", Delimited(object.get(), L","));
+    EXPECT_EQ("A\tB\tC\r\n\"1\r\n2\"\t\"lf\n\"\t\"\rcr\"\r\n", Delimited(object.get(), L"\t"));
+}
+
+TEST(DelimitedWriter, ColumnNamesFollowTheSameRule)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"Caption, short", L"Say \"what\""});
+    EXPECT_EQ("\"Caption, short\",\"Say \"\"what\"\"\"\r\n", Delimited(object.get(), L","));
+}
+
+TEST(DelimitedWriter, OtherFieldsAreWrittenExactlyAsTheyAre)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"A", L"B", L"C", L"D", L"E"},
+                             {{L" padded ", L"semi;colon", L"'apostrophe'", L"", L"C:\\Windows\\notepad.exe"}});
+    EXPECT_EQ("A,B,C,D,E\r\n padded ,semi;colon,'apostrophe',,C:\\Windows\\notepad.exe\r\n",
+              Delimited(object.get(), L","));
+}
+
+TEST(DelimitedWriter, LongerSeparatorIsLookedForAsAWhole)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"A", L"B"}, {{L"x; y", L"x;y"}});
+    EXPECT_EQ("A; B\r\n\"x; y\"; x;y\r\n", Delimited(object.get(), L"; "));
+}
+
+TEST(DelimitedWriter, TheSampleOfTheReaderCheckIsExact)
+{
+    auto object = ReportsTesting::MakeDelimitedSample();
+    EXPECT_EQ("Name,\"Caption, short\",\"Say \"\"what\"\"\",Tab\there\r\n"
+              "svchost.exe,Host Process,C:\\Windows\\System32\\svchost.exe,plain\r\n"
+              "\"a,b\",tab\there,\",\",\t\r\n"
+              "\"say \"\"hi\"\"\",\"\"\"\",\"\"\"\"\"\",'apostrophe'\r\n"
+              "\"line1\r\nline2\",\"lf\nonly\",\"cr\ronly\",\"\r\n\"\r\n"
+              ",,,\r\n"
+              " padded ,caf\xC3\xA9,\xE6\x97\xA5\xE6\x9C\xAC,\xF0\x9F\x98\x80\r\n"
+              "semi;colon,pipe|bar,\"end,\"\"mixed\"\"\r\n\tall\",last\r\n",
+              Delimited(object.get(), L","));
+    EXPECT_EQ("Name\tCaption, short\t\"Say \"\"what\"\"\"\t\"Tab\there\"\r\n"
+              "svchost.exe\tHost Process\tC:\\Windows\\System32\\svchost.exe\tplain\r\n"
+              "a,b\t\"tab\there\"\t,\t\"\t\"\r\n"
+              "\"say \"\"hi\"\"\"\t\"\"\"\"\t\"\"\"\"\"\"\t'apostrophe'\r\n"
+              "\"line1\r\nline2\"\t\"lf\nonly\"\t\"cr\ronly\"\t\"\r\n\"\r\n"
+              "\t\t\t\r\n"
+              " padded \tcaf\xC3\xA9\t\xE6\x97\xA5\xE6\x9C\xAC\t\xF0\x9F\x98\x80\r\n"
+              "semi;colon\tpipe|bar\t\"end,\"\"mixed\"\"\r\n\tall\"\tlast\r\n",
+              Delimited(object.get(), L"\t"));
+}
+
+// --- errors and resources ---
+
+TEST(DelimitedWriter, NullObjectIsRejectedBeforeAnythingIsWritten)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream);
+    EXPECT_EQ(L"Argument is null: managementObject",
+              ThrownMessage([&] { DelimitedWriter::Write(nullptr, writer, String(L",")); }));
+    writer.Close();
+    EXPECT_EQ("", stream.GetBytes());
+}
+
+TEST(DelimitedWriter, FreesEverythingItAllocates)
+{
+    auto object = ReportsTesting::MakeDelimitedSample();
+    EXPECT_EQ(0, Testing::LeakedBy([&] { Delimited(object.get(), L","); }));
+    EXPECT_EQ(0, Testing::LeakedBy([&] { Delimited(object.get(), L"\t"); }));
+}

@@ -1,0 +1,236 @@
+#include "reports/ReportExport.h"
+
+#include "core/io/IOException.h"
+#include "core/platform/windows/Desktop.h"
+#include "tests/reports/ReportsTesting.h"
+#include "tests/support/AllocationCounter.h"
+#include "tests/support/TempDirectory.h"
+#include "tests/support/ThrownMessage.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+using Core::String;
+using Core::Platform::Windows::Desktop;
+using Core::Platform::Windows::DesktopScope;
+using Reports::ExportReport;
+using Reports::ReportType;
+using ReportsTesting::MakeObject;
+using Testing::ThrownMessage;
+
+namespace
+{
+
+struct Launch
+{
+    void* owner;
+    std::wstring operation;
+    std::wstring file;
+    std::wstring parameters;
+    std::wstring directory;
+    int showCommand;
+    std::string reportAtLaunch; // the report's bytes when the program would have started
+};
+
+// Records every program the export would start, and what the report held at that moment.
+class RecordingDesktop : public Desktop
+{
+public:
+    int ShowMessage(void*, const String&, const String&, unsigned int) override
+    {
+        messages++;
+        return 1;
+    }
+
+    intptr_t Execute(void* owner, const String& operation, const String& file, const String& parameters,
+                     const String& directory, int showCommand) override
+    {
+        Launch launch{
+            owner,       operation.GetBuffer(), file.GetBuffer(), parameters.GetBuffer(), directory.GetBuffer(),
+            showCommand, std::string()};
+        if (!reportPath.IsEmpty())
+        {
+            launch.reportAtLaunch = Testing::ReadFileBytes(reportPath);
+        }
+        launches.push_back(launch);
+        return result;
+    }
+
+    std::vector<Launch> launches;
+    int messages = 0;
+    intptr_t result = 42;
+    String reportPath; // read at launch when set
+};
+
+class ReportExportTest : public testing::Test
+{
+protected:
+    String Export(ReportType type, WMI::ManagementObject* object = nullptr)
+    {
+        return ExportReport(owner, object != nullptr ? object : process.get(), directory.GetPath(), type,
+                            &ReportsTesting::FixedClock);
+    }
+
+    std::wstring Quoted(const String& path) const { return L"\"" + std::wstring(path.GetBuffer()) + L"\""; }
+
+    Testing::TempDirectory directory;
+    RecordingDesktop desktop;
+    DesktopScope scope{&desktop};
+    void* owner = reinterpret_cast<void*>(static_cast<intptr_t>(0x1234));
+    std::unique_ptr<WMI::ManagementObject> process =
+        MakeObject(L"Win32_Process", {L"Name", L"ProcessId"}, {{L"System", L"4"}, {L"smss.exe", L"312"}});
+};
+
+} // namespace
+
+// --- file name and launch ---
+
+TEST_F(ReportExportTest, CommaReportOpensInNotepadWithTheQuotedFileName)
+{
+    String fileName = Export(ReportType::CommaDelimited);
+    EXPECT_EQ(directory.File(L"WmiReport_Win32_Process.csv"), fileName);
+    ASSERT_EQ(1u, desktop.launches.size());
+    const Launch& launch = desktop.launches[0];
+    EXPECT_EQ(owner, launch.owner);
+    EXPECT_EQ(L"open", launch.operation);
+    EXPECT_EQ(L"Notepad.exe", launch.file);
+    EXPECT_EQ(Quoted(fileName), launch.parameters);
+    EXPECT_EQ(L"", launch.directory);
+    EXPECT_EQ(10, launch.showCommand);
+    EXPECT_EQ("Name,ProcessId\r\nSystem,4\r\nsmss.exe,312\r\n", Testing::ReadFileBytes(fileName));
+}
+
+TEST_F(ReportExportTest, TabReportIsATxtFileForNotepad)
+{
+    String fileName = Export(ReportType::TabDelimited);
+    EXPECT_EQ(directory.File(L"WmiReport_Win32_Process.txt"), fileName);
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(L"Notepad.exe", desktop.launches[0].file);
+    EXPECT_EQ(Quoted(fileName), desktop.launches[0].parameters);
+    EXPECT_EQ("Name\tProcessId\r\nSystem\t4\r\nsmss.exe\t312\r\n", Testing::ReadFileBytes(fileName));
+}
+
+TEST_F(ReportExportTest, ExcelReportIsAnXmlFileForExcel)
+{
+    String fileName = Export(ReportType::Excel);
+    EXPECT_EQ(directory.File(L"WmiReport_Win32_Process.xml"), fileName);
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(L"excel.exe", desktop.launches[0].file);
+    EXPECT_EQ(Quoted(fileName), desktop.launches[0].parameters);
+    EXPECT_EQ(10, desktop.launches[0].showCommand);
+    EXPECT_EQ("<?xml version=\"1.0\"?>\r\n", Testing::ReadFileBytes(fileName).substr(0, 23));
+}
+
+TEST_F(ReportExportTest, TheReportIsCompleteAndClosedBeforeTheViewerStarts)
+{
+    desktop.reportPath = directory.File(L"WmiReport_Win32_Process.csv");
+    Export(ReportType::CommaDelimited);
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ("Name,ProcessId\r\nSystem,4\r\nsmss.exe,312\r\n", desktop.launches[0].reportAtLaunch);
+}
+
+TEST_F(ReportExportTest, DirectoryWithTrailingBackslashGivesADoubledBackslash)
+{
+    String fileName = ExportReport(owner, process.get(), directory.GetPath() + L"\\", ReportType::CommaDelimited,
+                                   &ReportsTesting::FixedClock);
+    EXPECT_EQ(directory.GetPath() + L"\\\\WmiReport_Win32_Process.csv", fileName);
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(Quoted(fileName), desktop.launches[0].parameters);
+    // Windows reads the doubled separator as one.
+    EXPECT_EQ("Name,ProcessId\r\nSystem,4\r\nsmss.exe,312\r\n",
+              Testing::ReadFileBytes(directory.File(L"WmiReport_Win32_Process.csv")));
+}
+
+TEST_F(ReportExportTest, AClassNameFromAnEditedFileCannotLeaveTheDirectoryOrBreakTheQuotes)
+{
+    auto odd = MakeObject(L"\\Windows\\x\" /c calc \"y", {L"A"});
+    String fileName = Export(ReportType::CommaDelimited, odd.get());
+    EXPECT_EQ(directory.File(L"WmiReport__Windows_x_ _c calc _y.csv"), fileName);
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(Quoted(fileName), desktop.launches[0].parameters);
+    EXPECT_EQ("A\r\n", Testing::ReadFileBytes(fileName));
+}
+
+TEST_F(ReportExportTest, ADotInTheClassNameCountsAsTheExtension)
+{
+    // The extension is added only when the name has none, and a dot in the class name gives it one.
+    auto dotted = MakeObject(L"Vendor.Class", {L"A"});
+    String fileName = Export(ReportType::Excel, dotted.get());
+    EXPECT_EQ(directory.File(L"WmiReport_Vendor.Class"), fileName);
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(L"excel.exe", desktop.launches[0].file);
+}
+
+TEST_F(ReportExportTest, ExportingTwiceReplacesTheReport)
+{
+    Export(ReportType::CommaDelimited);
+    process->GetRows().RemoveAt(1);
+    String fileName = Export(ReportType::CommaDelimited);
+    EXPECT_EQ("Name,ProcessId\r\nSystem,4\r\n", Testing::ReadFileBytes(fileName));
+    EXPECT_EQ(2u, desktop.launches.size());
+}
+
+TEST_F(ReportExportTest, AViewerThatDoesNotStartIsIgnored)
+{
+    desktop.result = 2; // SE_ERR_FNF: the program is not installed
+    EXPECT_NO_THROW(Export(ReportType::Excel));
+    EXPECT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(0, desktop.messages);
+}
+
+TEST_F(ReportExportTest, OpenReportStartsTheViewerOnly)
+{
+    Reports::OpenReport(owner, String(L"C:\\Reports\\WmiReport_Win32_Process.csv"), ReportType::CommaDelimited);
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(L"\"C:\\Reports\\WmiReport_Win32_Process.csv\"", desktop.launches[0].parameters);
+    EXPECT_EQ(L"Notepad.exe", desktop.launches[0].file);
+}
+
+// --- failures start nothing ---
+
+TEST_F(ReportExportTest, NullObjectIsRejectedAndNothingStarts)
+{
+    EXPECT_EQ(L"Argument is null: managementObject", ThrownMessage(
+                                                         [&] {
+                                                             ExportReport(owner, nullptr, directory.GetPath(),
+                                                                          ReportType::CommaDelimited,
+                                                                          &ReportsTesting::FixedClock);
+                                                         }));
+    EXPECT_TRUE(desktop.launches.empty());
+}
+
+TEST_F(ReportExportTest, AMissingDirectoryRaisesTheFileErrorAndNothingStarts)
+{
+    EXPECT_THROW(
+        ExportReport(owner, process.get(), directory.File(L"missing"), ReportType::Excel, &ReportsTesting::FixedClock),
+        Core::IO::IOException);
+    EXPECT_TRUE(desktop.launches.empty());
+}
+
+TEST_F(ReportExportTest, UnknownTypeStartsNothing)
+{
+    EXPECT_EQ(L"Unknown report type: 1", ThrownMessage([&] { Export(ReportType(1)); }));
+    EXPECT_EQ(L"Unknown report type: 0",
+              ThrownMessage([&] { Reports::OpenReport(owner, String(L"x.csv"), ReportType(0)); }));
+    EXPECT_TRUE(desktop.launches.empty());
+}
+
+TEST_F(ReportExportTest, FreesEverythingItAllocates)
+{
+    // What the recording desktop keeps is the test's, not the export's.
+    desktop.launches.reserve(2);
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         Export(ReportType::Excel);
+                         desktop.launches.clear();
+                     }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         Export(ReportType::TabDelimited);
+                         desktop.launches.clear();
+                     }));
+}

@@ -1,0 +1,96 @@
+// Shared helpers of the report tests: class objects filled without a connection, and fixed clocks.
+#pragma once
+
+#include "core/DateTime.h"
+#include "wmi/ManagementObject.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+namespace ReportsTesting
+{
+
+using Cells = std::initializer_list<const wchar_t*>;
+
+// A class object with the given columns and rows of cells, as a completed load leaves it.
+inline std::unique_ptr<WMI::ManagementObject> MakeObject(const wchar_t* className, Cells columns,
+                                                         std::initializer_list<Cells> rows = {})
+{
+    auto object = std::make_unique<WMI::ManagementObject>(nullptr, Core::String(className), 0);
+    for (const wchar_t* column : columns)
+    {
+        object->GetProperties().Add(WMI::PropertyInfo(Core::String(column)));
+    }
+    for (const Cells& cells : rows)
+    {
+        auto* row = new WMI::Row();
+        object->GetRows().Add(row);
+        for (const wchar_t* cell : cells)
+        {
+            row->Add(Core::String(cell));
+        }
+    }
+    return object;
+}
+
+// Ticks of a UTC date and time in the proleptic Gregorian calendar, computed independently of DateTime.
+inline int64_t TicksOf(int year, int month, int day, int hour, int minute)
+{
+    static const int monthStarts[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    int64_t y = year - 1;
+    int64_t days = y * 365 + y / 4 - y / 100 + y / 400 + monthStarts[month - 1] + day - 1;
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (leap && month > 2)
+    {
+        days++;
+    }
+    return days * Core::DateTime::TicksPerDay + hour * Core::DateTime::TicksPerHour +
+           minute * Core::DateTime::TicksPerMinute;
+}
+
+// 07:05 UTC on 3 March 2026, 42 seconds in (seconds are not shown).
+inline Core::DateTime FixedClock()
+{
+    return Core::DateTime(TicksOf(2026, 3, 3, 7, 5) + 42 * 10000000LL);
+}
+
+// UTF-8 bytes of a wide text (code points of the Basic Multilingual Plane and surrogate pairs).
+inline std::string Utf8(const std::wstring& text)
+{
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); i++)
+    {
+        uint32_t code = text[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size())
+        {
+            code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<uint32_t>(text[++i]) - 0xDC00);
+        }
+        if (code < 0x80)
+        {
+            bytes += static_cast<char>(code);
+        }
+        else if (code < 0x800)
+        {
+            bytes += static_cast<char>(0xC0 | (code >> 6));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        }
+        else if (code < 0x10000)
+        {
+            bytes += static_cast<char>(0xE0 | (code >> 12));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        }
+        else
+        {
+            bytes += static_cast<char>(0xF0 | (code >> 18));
+            bytes += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+} // namespace ReportsTesting
