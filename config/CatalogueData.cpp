@@ -21,12 +21,8 @@ const wchar_t* const InputDevicesClasses[] = {
 };
 
 const wchar_t* const MassStorageClasses[] = {
-    L"Win32_AutochkSetting",
-    L"Win32_CDROMDrive",
-    L"Win32_DiskDrive",
-    L"Win32_FloppyDrive",
-    L"Win32_PhysicalMedia",
-    L"Win32_TapeDrive",
+    L"Win32_AutochkSetting", L"Win32_CDROMDrive",    L"Win32_DiskDrive",
+    L"Win32_FloppyDrive",    L"Win32_PhysicalMedia", L"Win32_TapeDrive",
 };
 
 const wchar_t* const MotherboardControllerAndPortClasses[] = {
@@ -90,25 +86,16 @@ const wchar_t* const NetworkingDevicesClasses[] = {
 };
 
 const wchar_t* const PowerClasses[] = {
-    L"Win32_AssociatedBattery",
-    L"Win32_Battery",
-    L"Win32_CurrentProbe",
-    L"Win32_PortableBattery",
-    L"Win32_PowerManagementEvent",
-    L"Win32_UninterruptiblePowerSupply",
+    L"Win32_AssociatedBattery",    L"Win32_Battery",
+    L"Win32_CurrentProbe",         L"Win32_PortableBattery",
+    L"Win32_PowerManagementEvent", L"Win32_UninterruptiblePowerSupply",
     L"Win32_VoltageProbe",
 };
 
 const wchar_t* const PrintingDevicesClasses[] = {
-    L"Win32_DriverForDevice",
-    L"Win32_Printer",
-    L"Win32_PrinterConfiguration",
-    L"Win32_PrinterController",
-    L"Win32_PrinterDriver",
-    L"Win32_PrinterDriverDll",
-    L"Win32_PrinterSetting",
-    L"Win32_PrintJob",
-    L"Win32_TCPIPPrinterPort",
+    L"Win32_DriverForDevice",   L"Win32_Printer",       L"Win32_PrinterConfiguration",
+    L"Win32_PrinterController", L"Win32_PrinterDriver", L"Win32_PrinterDriverDll",
+    L"Win32_PrinterSetting",    L"Win32_PrintJob",      L"Win32_TCPIPPrinterPort",
 };
 
 const wchar_t* const TelephonyClasses[] = {
@@ -117,12 +104,8 @@ const wchar_t* const TelephonyClasses[] = {
 };
 
 const wchar_t* const VideoAndMonitorClasses[] = {
-    L"Win32_DesktopMonitor",
-    L"Win32_DisplayConfiguration",
-    L"Win32_DisplayControllerConfiguration",
-    L"Win32_VideoConfiguration",
-    L"Win32_VideoController",
-    L"Win32_VideoSettings",
+    L"Win32_DesktopMonitor",     L"Win32_DisplayConfiguration", L"Win32_DisplayControllerConfiguration",
+    L"Win32_VideoConfiguration", L"Win32_VideoController",      L"Win32_VideoSettings",
 };
 
 const wchar_t* const ApplicationsClasses[] = {
@@ -275,16 +258,9 @@ const wchar_t* const MultimediaClasses[] = {
 };
 
 const wchar_t* const NetworkingClasses[] = {
-    L"Win32_ActiveRoute",
-    L"Win32_IP4PersistedRouteTable",
-    L"Win32_IP4RouteTable",
-    L"Win32_IP4RouteTableEvent",
-    L"Win32_NetworkClient",
-    L"Win32_NetworkConnection",
-    L"Win32_NetworkProtocol",
-    L"Win32_NTDomain",
-    L"Win32_PingStatus",
-    L"Win32_ProtocolBinding",
+    L"Win32_ActiveRoute",   L"Win32_IP4PersistedRouteTable", L"Win32_IP4RouteTable",   L"Win32_IP4RouteTableEvent",
+    L"Win32_NetworkClient", L"Win32_NetworkConnection",      L"Win32_NetworkProtocol", L"Win32_NTDomain",
+    L"Win32_PingStatus",    L"Win32_ProtocolBinding",
 };
 
 const wchar_t* const OperatingSystemSettingsClasses[] = {
@@ -365,17 +341,9 @@ const wchar_t* const ServicesClasses[] = {
 };
 
 const wchar_t* const SharesClasses[] = {
-    L"Win32_DFSNode",
-    L"Win32_DFSNodeTarget",
-    L"Win32_DFSTarget",
-    L"Win32_ServerConnection",
-    L"Win32_ServerSession",
-    L"Win32_ConnectionShare",
-    L"Win32_PrinterShare",
-    L"Win32_SessionConnection",
-    L"Win32_SessionProcess",
-    L"Win32_ShareToDirectory",
-    L"Win32_Share",
+    L"Win32_DFSNode",        L"Win32_DFSNodeTarget",    L"Win32_DFSTarget",    L"Win32_ServerConnection",
+    L"Win32_ServerSession",  L"Win32_ConnectionShare",  L"Win32_PrinterShare", L"Win32_SessionConnection",
+    L"Win32_SessionProcess", L"Win32_ShareToDirectory", L"Win32_Share",
 };
 
 const wchar_t* const StartMenuClasses[] = {
@@ -416,11 +384,8 @@ const wchar_t* const UsersClasses[] = {
 };
 
 const wchar_t* const NTEventLogClasses[] = {
-    L"Win32_NTEventlogFile",
-    L"Win32_NTLogEvent",
-    L"Win32_NTLogEventComputer",
-    L"Win32_NTLogEventLog",
-    L"Win32_NTLogEventUser",
+    L"Win32_NTEventlogFile", L"Win32_NTLogEvent",     L"Win32_NTLogEventComputer",
+    L"Win32_NTLogEventLog",  L"Win32_NTLogEventUser",
 };
 
 const wchar_t* const WindowsProductActivationClasses[] = {

@@ -2,11 +2,11 @@
 
 #include "config/AppOptions.h"
 #include "config/Catalogue.h"
+#include "config/ClassViewFile.h"
 #include "core/controls/TreeNode.h"
 #include "core/io/FileStream.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/Desktop.h"
-#include "core/xml/XmlTextReader.h"
 #include "core/xml/XmlTextWriter.h"
 #include "wmi/ClassDefinition.h"
 
@@ -15,8 +15,6 @@
 using Core::String;
 using Core::Controls::TreeNode;
 using Core::Controls::TreeNodeCollection;
-using Core::Xml::XmlNodeType;
-using Core::Xml::XmlTextReader;
 using Core::Xml::XmlTextWriter;
 
 namespace Config
@@ -50,8 +48,7 @@ bool HasChosenProperties(const TreeNode* node)
 
 int StateFor(const TreeNode* node, int state)
 {
-    return state == TreeNode::Checked && HasChosenProperties(node) ? static_cast<int>(TreeNode::PartlyChecked)
-                                                                     : state;
+    return state == TreeNode::Checked && HasChosenProperties(node) ? static_cast<int>(TreeNode::PartlyChecked) : state;
 }
 
 int CombinedState(const TreeNode* node);
@@ -85,16 +82,6 @@ int CombinedState(const TreeNode* node)
     return StateFor(node, shared);
 }
 
-bool Selected(const XmlTextReader& reader)
-{
-    return reader.GetAttribute(String(L"selected")) == String(L"Y");
-}
-
-bool OnANode(const XmlTextReader& reader)
-{
-    return reader.ReadState() == Core::Xml::ReadState::Interactive;
-}
-
 TreeNode* NewCheckNode(const String& text, const wchar_t* tag, int image, int state)
 {
     auto* node = new TreeNode(text);
@@ -103,6 +90,88 @@ TreeNode* NewCheckNode(const String& text, const wchar_t* tag, int image, int st
     node->SetCheckState(state);
     return node;
 }
+
+// Builds the check tree: every category and class, checked as selected, with the chosen properties.
+class CheckTreeBuilder : public ClassViewVisitor
+{
+public:
+    explicit CheckTreeBuilder(TreeNodeCollection& nodes) : m_nodes(nodes) {}
+
+    bool OnCategory(const String& name, bool selected, int depth) override
+    {
+        TreeNode* node = NewCheckNode(name, NodeTag::Category, CategoryImageIndex(name),
+                                      selected ? TreeNode::Checked : TreeNode::Unchecked);
+        TreeNode* parent = depth > 1 && m_nodes.GetCount() > 0 ? m_nodes[m_nodes.GetCount() - 1] : nullptr;
+        for (int level = 2; parent != nullptr && level < depth && parent->GetLastNode() != nullptr; level++)
+        {
+            parent = parent->GetLastNode();
+        }
+        if (parent != nullptr)
+        {
+            parent->GetNodes().Add(node);
+        }
+        else
+        {
+            node->Expand();
+            m_nodes.Add(node);
+        }
+        m_lastCategory = node;
+        return true;
+    }
+
+    bool OnClass(const String& name, bool selected, int depth) override
+    {
+        TreeNode* node =
+            NewCheckNode(name, NodeTag::Class, NodeImage::Class, selected ? TreeNode::Checked : TreeNode::Unchecked);
+        m_lastDefinition = new WMI::ClassDefinition(name, 0);
+        node->SetOwnedData(m_lastDefinition);
+        // This tree has no machine level: a node's level is one less than the element's depth.
+        TreeNode* parent = m_lastCategory;
+        while (parent != nullptr && parent->GetLevel() >= depth - 1)
+        {
+            parent = parent->GetParent();
+        }
+        if (parent != nullptr)
+        {
+            parent->GetNodes().Add(node);
+        }
+        else
+        {
+            m_nodes.Add(node);
+        }
+        m_lastClass = node;
+        return true;
+    }
+
+    void OnProperty(const String& name) override
+    {
+        if (m_lastClass == nullptr)
+        {
+            return;
+        }
+        m_lastDefinition->GetProperties().Add(WMI::PropertyInfo(name, WMI::CimString));
+        m_lastClass->GetNodes().Add(NewCheckNode(name, NodeTag::Property, NodeImage::Property, TreeNode::Checked));
+        // A selected class with chosen properties is partly checked: saving keeps the choice.
+        if (m_lastClass->GetCheckState() == TreeNode::Checked)
+        {
+            m_lastClass->SetCheckState(TreeNode::PartlyChecked);
+        }
+    }
+
+    void OnFilter(const String& filter) override
+    {
+        if (m_lastDefinition != nullptr)
+        {
+            m_lastDefinition->SetFilter(filter);
+        }
+    }
+
+private:
+    TreeNodeCollection& m_nodes;
+    TreeNode* m_lastCategory = nullptr;               // not owned: belongs to the tree
+    TreeNode* m_lastClass = nullptr;                  // not owned: belongs to the tree
+    WMI::ClassDefinition* m_lastDefinition = nullptr; // not owned: belongs to its node
+};
 
 } // namespace
 
@@ -119,9 +188,7 @@ private:
     ClassViewEditor& m_editor;
 };
 
-ClassViewEditor::ClassViewEditor(TreeNodeCollection& nodes, AppOptions& options) : m_nodes(nodes), m_options(options)
-{
-}
+ClassViewEditor::ClassViewEditor(TreeNodeCollection& nodes, AppOptions& options) : m_nodes(nodes), m_options(options) {}
 
 void ClassViewEditor::ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style)
 {
@@ -137,94 +204,10 @@ void ClassViewEditor::LoadCheckTree(const String& path)
         BuildDefaultCheckTree();
         return;
     }
-    TreeNode* lastCategory = nullptr;
-    TreeNode* lastClass = nullptr;
-    WMI::ClassDefinition* lastDefinition = nullptr;
+    CheckTreeBuilder builder(m_nodes);
     try
     {
-        XmlTextReader reader(path);
-        bool onNode = reader.Read();
-        while (onNode)
-        {
-            if (reader.NodeType() != XmlNodeType::Element)
-            {
-                onNode = reader.Read();
-                continue;
-            }
-            String element = reader.Name();
-            int depth = reader.Depth();
-            if (element == String(L"Category"))
-            {
-                String name = reader.GetAttribute(String(L"Name"));
-                TreeNode* node = NewCheckNode(name, NodeTag::Category, CategoryImageIndex(name),
-                                              Selected(reader) ? TreeNode::Checked : TreeNode::Unchecked);
-                TreeNode* parent = depth > 1 && m_nodes.GetCount() > 0 ? m_nodes[m_nodes.GetCount() - 1] : nullptr;
-                for (int level = 2; parent != nullptr && level < depth && parent->GetLastNode() != nullptr; level++)
-                {
-                    parent = parent->GetLastNode();
-                }
-                if (parent != nullptr)
-                {
-                    parent->GetNodes().Add(node);
-                }
-                else
-                {
-                    node->Expand();
-                    m_nodes.Add(node);
-                }
-                lastCategory = node;
-                onNode = reader.Read();
-            }
-            else if (element == String(L"Class"))
-            {
-                String name = reader.GetAttribute(String(L"Name"));
-                TreeNode* node = NewCheckNode(name, NodeTag::Class, NodeImage::Class,
-                                              Selected(reader) ? TreeNode::Checked : TreeNode::Unchecked);
-                lastDefinition = new WMI::ClassDefinition(name, 0);
-                node->SetOwnedData(lastDefinition);
-                // This tree has no machine level: a node's level is one less than the element's depth.
-                TreeNode* parent = lastCategory;
-                while (parent != nullptr && parent->GetLevel() >= depth - 1)
-                {
-                    parent = parent->GetParent();
-                }
-                if (parent != nullptr)
-                {
-                    parent->GetNodes().Add(node);
-                }
-                else
-                {
-                    m_nodes.Add(node);
-                }
-                lastClass = node;
-                onNode = reader.Read();
-            }
-            else if (element == String(L"Property") || element == String(L"Filter"))
-            {
-                bool isProperty = element == String(L"Property");
-                String text = reader.ReadElementString();
-                if (lastClass != nullptr && isProperty)
-                {
-                    lastDefinition->GetProperties().Add(WMI::PropertyInfo(text, WMI::CimString));
-                    lastClass->GetNodes().Add(
-                        NewCheckNode(text, NodeTag::Property, NodeImage::Property, TreeNode::Checked));
-                    // A selected class with chosen properties is partly checked: saving keeps the choice.
-                    if (lastClass->GetCheckState() == TreeNode::Checked)
-                    {
-                        lastClass->SetCheckState(TreeNode::PartlyChecked);
-                    }
-                }
-                else if (lastDefinition != nullptr)
-                {
-                    lastDefinition->SetFilter(text);
-                }
-                onNode = OnANode(reader);
-            }
-            else
-            {
-                onNode = reader.Read();
-            }
-        }
+        ReadClassViewFile(path, builder);
     }
     catch (const Core::Exception&)
     {

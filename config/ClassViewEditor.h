@@ -73,7 +73,7 @@ private:
     Core::Controls::TreeNodeCollection& m_nodes;
     AppOptions& m_options;
     int m_changeFlags = 0;
-    void* m_owner = nullptr;     // not owned: the dialog's window
+    void* m_owner = nullptr;      // not owned: the dialog's window
     int m_checkHandlerPaused = 0; // while filling or propagating, check changes are not handled
 };
 

@@ -1,15 +1,13 @@
 #include "config/ClassViewReader.h"
 
 #include "config/Catalogue.h"
+#include "config/ClassViewFile.h"
 #include "core/controls/TreeNode.h"
 #include "core/io/Path.h"
-#include "core/xml/XmlTextReader.h"
 #include "wmi/ManagementObject.h"
 
 using Core::String;
 using Core::Controls::TreeNode;
-using Core::Xml::XmlNodeType;
-using Core::Xml::XmlTextReader;
 
 namespace Config
 {
@@ -17,15 +15,78 @@ namespace Config
 namespace
 {
 
-bool Selected(const XmlTextReader& reader)
+// Builds the main tree: selected categories and classes only, each class node owning its object.
+class MainTreeBuilder : public ClassViewVisitor
 {
-    return reader.GetAttribute(String(L"selected")) == String(L"Y");
-}
+public:
+    explicit MainTreeBuilder(TreeNode* machineNode)
+        : m_machine(machineNode), m_connection(machineNode->GetDataAs<WMI::ManagementConnection>())
+    {
+    }
 
-bool OnANode(const XmlTextReader& reader)
-{
-    return reader.ReadState() == Core::Xml::ReadState::Interactive;
-}
+    bool OnCategory(const String& name, bool selected, int depth) override
+    {
+        if (!selected)
+        {
+            return false;
+        }
+        auto* node = new TreeNode(name);
+        node->SetTag(String(NodeTag::Category));
+        node->SetImageIndex(CategoryImageIndex(name));
+        // Depth 1 goes under the machine; each deeper level under the last node one level up.
+        TreeNode* parent = m_machine;
+        for (int level = 1; level < depth && parent->GetLastNode() != nullptr; level++)
+        {
+            parent = parent->GetLastNode();
+        }
+        parent->GetNodes().Add(node);
+        m_lastCategory = node;
+        return true;
+    }
+
+    bool OnClass(const String& name, bool selected, int depth) override
+    {
+        if (!selected)
+        {
+            return false;
+        }
+        auto* node = new TreeNode(name);
+        m_lastObject = new WMI::ManagementObject(m_connection, name, 0);
+        node->SetOwnedData(m_lastObject);
+        node->SetTag(String(NodeTag::Class));
+        node->SetImageIndex(NodeImage::Class);
+        // Up from the last category until a node one level above the element's depth.
+        TreeNode* parent = m_lastCategory != nullptr ? m_lastCategory : m_machine;
+        while (parent != m_machine && parent->GetLevel() >= depth)
+        {
+            parent = parent->GetParent();
+        }
+        parent->GetNodes().Add(node);
+        return true;
+    }
+
+    void OnProperty(const String& name) override
+    {
+        if (m_lastObject != nullptr)
+        {
+            m_lastObject->GetProperties().Add(WMI::PropertyInfo(name, WMI::CimString));
+        }
+    }
+
+    void OnFilter(const String& filter) override
+    {
+        if (m_lastObject != nullptr)
+        {
+            m_lastObject->SetFilter(filter);
+        }
+    }
+
+private:
+    TreeNode* m_machine;                           // not owned
+    WMI::ManagementConnection* m_connection;       // not owned
+    TreeNode* m_lastCategory = nullptr;            // not owned: belongs to the tree
+    WMI::ManagementObject* m_lastObject = nullptr; // not owned: belongs to its node
+};
 
 } // namespace
 
@@ -36,81 +97,10 @@ void ReadClassTree(TreeNode* machineNode, const String& configFile, StatusDispla
         BuildDefaultTree(machineNode);
         return;
     }
-    auto* connection = machineNode->GetDataAs<WMI::ManagementConnection>();
-    TreeNode* lastCategory = nullptr;
-    WMI::ManagementObject* lastObject = nullptr;
+    MainTreeBuilder builder(machineNode);
     try
     {
-        XmlTextReader reader(configFile);
-        // Operations that consume an element (skipping it, reading its text) leave the reader on the
-        // node after it; that node is examined in the next pass rather than read past.
-        bool onNode = reader.Read();
-        while (onNode)
-        {
-            if (reader.NodeType() != XmlNodeType::Element)
-            {
-                onNode = reader.Read();
-                continue;
-            }
-            String element = reader.Name();
-            int depth = reader.Depth();
-            if (element == String(L"Category") || element == String(L"Class"))
-            {
-                if (!Selected(reader))
-                {
-                    reader.Skip();
-                    onNode = OnANode(reader);
-                    continue;
-                }
-                String name = reader.GetAttribute(String(L"Name"));
-                auto* node = new TreeNode(name);
-                TreeNode* parent = machineNode;
-                if (element == String(L"Category"))
-                {
-                    node->SetTag(String(NodeTag::Category));
-                    node->SetImageIndex(CategoryImageIndex(name));
-                    // Depth 1 goes under the machine; each deeper level under the last node one level up.
-                    for (int level = 1; level < depth && parent->GetLastNode() != nullptr; level++)
-                    {
-                        parent = parent->GetLastNode();
-                    }
-                    lastCategory = node;
-                }
-                else
-                {
-                    lastObject = new WMI::ManagementObject(connection, name, 0);
-                    node->SetOwnedData(lastObject);
-                    node->SetTag(String(NodeTag::Class));
-                    node->SetImageIndex(NodeImage::Class);
-                    // Up from the last category until a node one level above the element's depth.
-                    parent = lastCategory != nullptr ? lastCategory : machineNode;
-                    while (parent != machineNode && parent->GetLevel() >= depth)
-                    {
-                        parent = parent->GetParent();
-                    }
-                }
-                parent->GetNodes().Add(node);
-                onNode = reader.Read();
-            }
-            else if (element == String(L"Property") || element == String(L"Filter"))
-            {
-                bool isProperty = element == String(L"Property");
-                String text = reader.ReadElementString();
-                if (lastObject != nullptr && isProperty)
-                {
-                    lastObject->GetProperties().Add(WMI::PropertyInfo(text, WMI::CimString));
-                }
-                else if (lastObject != nullptr)
-                {
-                    lastObject->SetFilter(text);
-                }
-                onNode = OnANode(reader);
-            }
-            else
-            {
-                onNode = reader.Read();
-            }
-        }
+        ReadClassViewFile(configFile, builder);
     }
     catch (const Core::Exception&)
     {

@@ -69,9 +69,9 @@ RegistryKey RegistryKey::CreateSubKey(const String& subKeyPath, int& disposition
     ThrowIfFailed(RegCreateKeyExW(static_cast<HKEY>(m_handle), subKeyPath.GetBuffer(), 0, nullptr,
                                   REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created, &result));
     disposition = static_cast<int>(result);
-    int separator = subKeyPath.GetLength() > 0 ? subKeyPath.LastIndexOf(L'\\', subKeyPath.GetLength() - 1,
-                                                                       subKeyPath.GetLength())
-                                               : -1;
+    int separator = subKeyPath.GetLength() > 0
+                        ? subKeyPath.LastIndexOf(L'\\', subKeyPath.GetLength() - 1, subKeyPath.GetLength())
+                        : -1;
     String lastComponent = separator >= 0 ? subKeyPath.Substring(separator + 1) : subKeyPath;
     return RegistryKey(created, m_name + L"\\" + lastComponent, true);
 }
@@ -80,8 +80,7 @@ String RegistryKey::GetString(const String& valueName) const
 {
     DWORD type = 0;
     DWORD size = 0;
-    ThrowIfFailed(RegQueryValueExW(static_cast<HKEY>(m_handle), valueName.GetBuffer(), nullptr, &type, nullptr,
-                                   &size));
+    ThrowIfFailed(RegQueryValueExW(static_cast<HKEY>(m_handle), valueName.GetBuffer(), nullptr, &type, nullptr, &size));
     if (type != REG_SZ && type != REG_EXPAND_SZ)
     {
         ThrowIfFailed(ERROR_DATATYPE_MISMATCH);
@@ -123,8 +122,8 @@ void RegistryKey::SetInt32(const String& valueName, int32_t value) const
     uint32_t bits = static_cast<uint32_t>(value);
     uint8_t bytes[4] = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits >> 16),
                         static_cast<uint8_t>(bits >> 24)};
-    ThrowIfFailed(RegSetValueExW(static_cast<HKEY>(m_handle), valueName.GetBuffer(), 0, REG_DWORD, bytes,
-                                 sizeof(bytes)));
+    ThrowIfFailed(
+        RegSetValueExW(static_cast<HKEY>(m_handle), valueName.GetBuffer(), 0, REG_DWORD, bytes, sizeof(bytes)));
 }
 
 void RegistryKey::DeleteTree(void* rootHandle, const String& subKeyPath)
