@@ -8,8 +8,8 @@ Exception::Exception(const String& message, const String& detail, int code)
 {
 }
 
-ArgumentNullException::ArgumentNullException(const String& parameterName, const String& message,
-                                             const String& detail, int code)
+ArgumentNullException::ArgumentNullException(const String& parameterName, const String& message, const String& detail,
+                                             int code)
     : Exception(message.IsEmpty() ? String(L"Argument is null: ") + parameterName : message, detail, code)
 {
 }

@@ -39,8 +39,8 @@ public:
 class ArgumentOutOfRangeException : public Exception
 {
 public:
-    explicit ArgumentOutOfRangeException(int index, const String& message = String(),
-                                         const String& detail = String(), int code = 0);
+    explicit ArgumentOutOfRangeException(int index, const String& message = String(), const String& detail = String(),
+                                         int code = 0);
 
     int GetIndex() const { return m_index; }
 

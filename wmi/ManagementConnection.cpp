@@ -23,7 +23,8 @@ class BStrArgument
 {
 public:
     explicit BStrArgument(const String* text)
-        : m_value(text != nullptr ? SysAllocStringLen(text->GetBuffer(), static_cast<UINT>(text->GetLength())) : nullptr)
+        : m_value(text != nullptr ? SysAllocStringLen(text->GetBuffer(), static_cast<UINT>(text->GetLength()))
+                                  : nullptr)
     {
     }
     ~BStrArgument() { SysFreeString(m_value); }

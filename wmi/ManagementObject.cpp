@@ -387,9 +387,9 @@ void ManagementObject::ReadInstances()
     ClearRows();
     IWbemServices* services = ServicesOf(m_connection);
     ComScope<IEnumWbemClassObject> enumerator;
-    HRESULT result = services->ExecQuery(BStr(String(L"WQL")).Get(), BStr(GetQueryText()).Get(),
-                                         WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr,
-                                         enumerator.Receive());
+    HRESULT result =
+        services->ExecQuery(BStr(String(L"WQL")).Get(), BStr(GetQueryText()).Get(),
+                            WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator.Receive());
     if (FAILED(result))
     {
         if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))

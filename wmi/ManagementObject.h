@@ -104,7 +104,7 @@ private:
     // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
     bool m_asyncRun = false;
     Core::Collections::PointerArrayList<Row> m_rows; // owned rows
-    ManagementConnection* m_connection;               // not owned
+    ManagementConnection* m_connection;              // not owned
     Core::Threading::CriticalSection m_lock;
     Core::Threading::SynchronizationEvent* m_loadComplete = nullptr; // owned
     Core::Threading::SynchronizationEvent* m_rowsReady = nullptr;    // owned

@@ -26,7 +26,6 @@ double Seconds()
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-
 // Strings, integers, booleans and nulls, as a typical class has them.
 Value MakeValue(int instance, int property)
 {
@@ -51,8 +50,8 @@ double BareEnumeration(WMI::ManagementConnection& connection, const String& quer
     IEnumWbemClassObject* enumerator = nullptr;
     BSTR language = SysAllocString(L"WQL");
     BSTR text = SysAllocString(query.GetBuffer());
-    connection.GetServices()->ExecQuery(language, text, WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY,
-                                        nullptr, &enumerator);
+    connection.GetServices()->ExecQuery(language, text, WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr,
+                                        &enumerator);
     connection.SetProxyBlanket(enumerator);
     IWbemClassObject* batch[50];
     ULONG returned = 0;

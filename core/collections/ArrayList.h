@@ -185,7 +185,10 @@ public:
         }
     }
 
-    virtual void CopyTo(T* destination, int destinationIndex) const { CopyTo(0, destination, destinationIndex, m_count); }
+    virtual void CopyTo(T* destination, int destinationIndex) const
+    {
+        CopyTo(0, destination, destinationIndex, m_count);
+    }
 
     virtual void CopyTo(T* destination) const { CopyTo(0, destination, 0, m_count); }
 

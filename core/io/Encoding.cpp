@@ -98,8 +98,8 @@ public:
 private:
     static int PutPair(wchar_t high, wchar_t low, uint8_t* bytes, int n)
     {
-        uint32_t codePoint = ((static_cast<uint32_t>(high) - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00) +
-                             0x10000;
+        uint32_t codePoint =
+            ((static_cast<uint32_t>(high) - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00) + 0x10000;
         bytes[n++] = static_cast<uint8_t>(0xF0 | (codePoint >> 18));
         bytes[n++] = static_cast<uint8_t>(0x80 | ((codePoint >> 12) & 0x3F));
         bytes[n++] = static_cast<uint8_t>(0x80 | ((codePoint >> 6) & 0x3F));
@@ -313,8 +313,8 @@ public:
             return 0;
         }
         int size = static_cast<int>(text.size());
-        return WideCharToMultiByte(m_codePage, 0, text.data(), size, reinterpret_cast<char*>(bytes), size * 4,
-                                   nullptr, nullptr);
+        return WideCharToMultiByte(m_codePage, 0, text.data(), size, reinterpret_cast<char*>(bytes), size * 4, nullptr,
+                                   nullptr);
     }
 
 private:

@@ -34,7 +34,7 @@ private:
     void FlushBuffer(bool finalChunk);
     void ReleaseBuffers();
 
-    Stream* m_stream; // not owned; null once closed
+    Stream* m_stream;           // not owned; null once closed
     const Encoding* m_encoding; // not owned
     Encoder* m_encoder;         // owned
     wchar_t* m_chars;           // owned

@@ -59,10 +59,10 @@ private:
     int Decode(wchar_t* target);
     void DetectEncoding();
 
-    Stream* m_stream;      // owned only when m_ownsStream
+    Stream* m_stream; // owned only when m_ownsStream
     bool m_ownsStream = false;
     bool m_closeStream;
-    const Encoding* m_encoding; // not owned
+    const Encoding* m_encoding;   // not owned
     Decoder* m_decoder = nullptr; // owned
     bool m_detectEncoding;
     uint8_t* m_bytes = nullptr; // owned

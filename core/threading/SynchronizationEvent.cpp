@@ -9,8 +9,7 @@
 namespace Core::Threading
 {
 
-SynchronizationEvent::SynchronizationEvent(const String& name, bool manualReset, bool initiallySignalled)
-    : m_name(name)
+SynchronizationEvent::SynchronizationEvent(const String& name, bool manualReset, bool initiallySignalled) : m_name(name)
 {
     SetHandle(CreateEventW(nullptr, manualReset, initiallySignalled, name.IsEmpty() ? nullptr : name.GetBuffer()));
 }

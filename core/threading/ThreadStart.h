@@ -11,7 +11,8 @@ namespace Core::Threading
 class ThreadStart : public Object
 {
 public:
-    template <typename T> ThreadStart(T* target, void (T::*method)()) : m_call([target, method] { (target->*method)(); })
+    template <typename T>
+    ThreadStart(T* target, void (T::*method)()) : m_call([target, method] { (target->*method)(); })
     {
     }
 

@@ -133,12 +133,14 @@ TEST_F(CatalogueTree, EveryClassNodeHasItsOwnObjectOnTheMachinesConnection)
 
 TEST_F(CatalogueTree, ATreeOfThreeHundredClassObjectsIsFreedCompletely)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  TreeNodeCollection other;
-                  auto* node = new TreeNode(String(L"Remote"), reinterpret_cast<uintptr_t>(&connection));
-                  other.Add(node);
-                  Config::BuildDefaultTree(node);
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         TreeNodeCollection other;
+                         auto* node = new TreeNode(String(L"Remote"), reinterpret_cast<uintptr_t>(&connection));
+                         other.Add(node);
+                         Config::BuildDefaultTree(node);
+                     }));
 }
 
 TEST(CategoryImageIndex, AliasesCaseAndUnknownNames)

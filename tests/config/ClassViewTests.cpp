@@ -9,8 +9,8 @@
 #include "tests/support/TempDirectory.h"
 #include "wmi/ManagementObject.h"
 
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <windows.h>
 
@@ -459,8 +459,8 @@ TEST_F(ClassViewTest, AnUnselectedClassKeepsItsChosenPropertiesInTheFile)
     editor.SetChangeFlags(Config::ClassViewChanged);
     String saved = directory.File(L"saved.xml");
     editor.SaveConfiguration(saved);
-    EXPECT_NE(std::string::npos,
-              Testing::ReadFileBytes(saved).find("<Class Name=\"X\" selected=\"N\">\r\n\t\t\t<Property>Name</Property>"));
+    EXPECT_NE(std::string::npos, Testing::ReadFileBytes(saved).find(
+                                     "<Class Name=\"X\" selected=\"N\">\r\n\t\t\t<Property>Name</Property>"));
 }
 
 TEST_F(ClassViewTest, SavingIntoAMissingDirectoryReportsTheCreateFailure)
@@ -533,11 +533,13 @@ TEST_F(ClassViewTest, CheckingPropagatesDownAndAncestorsFollow)
 TEST_F(ClassViewTest, EditingTheCheckTreeLeaksNothing)
 {
     String path = WriteConfig("config.xml", HandWritten);
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  TreeNodeCollection tree;
-                  ClassViewEditor editor(tree, *options);
-                  editor.LoadCheckTree(path);
-                  editor.BuildDefaultCheckTree();
-                  editor.LoadCheckTree(path);
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         TreeNodeCollection tree;
+                         ClassViewEditor editor(tree, *options);
+                         editor.LoadCheckTree(path);
+                         editor.BuildDefaultCheckTree();
+                         editor.LoadCheckTree(path);
+                     }));
 }

@@ -22,7 +22,8 @@ class RegistryTest : public testing::Test
 protected:
     void SetUp() override
     {
-        keyPath = String(L"Software\\QuarrowTests\\") + String(testing::UnitTest::GetInstance()->current_test_info()->name());
+        keyPath =
+            String(L"Software\\QuarrowTests\\") + String(testing::UnitTest::GetInstance()->current_test_info()->name());
         RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
     }
     void TearDown() override { RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath); }
@@ -43,9 +44,12 @@ protected:
 TEST_F(RegistryTest, RootsAreNamedAfterThePredefinedHandles)
 {
     const std::pair<HKEY, const wchar_t*> roots[] = {
-        {HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT"},         {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"},
-        {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"},       {HKEY_USERS, L"HKEY_USERS"},
-        {HKEY_PERFORMANCE_DATA, L"HKEY_PERFORMANCE_DATA"}, {HKEY_CURRENT_CONFIG, L"HKEY_CURRENT_CONFIG"},
+        {HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT"},
+        {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"},
+        {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"},
+        {HKEY_USERS, L"HKEY_USERS"},
+        {HKEY_PERFORMANCE_DATA, L"HKEY_PERFORMANCE_DATA"},
+        {HKEY_CURRENT_CONFIG, L"HKEY_CURRENT_CONFIG"},
         {HKEY_DYN_DATA, L"HKEY_DYN_DATA"},
     };
     for (const auto& [handle, name] : roots)

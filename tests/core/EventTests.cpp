@@ -93,7 +93,8 @@ TEST(Event, AHandlerMayUnsubscribeItselfAndOthersWhileRaising)
     std::vector<std::string> calls;
     EventHandler<EventArgs>* self = nullptr;
     EventHandler<EventArgs>* later = nullptr;
-    auto unbindBoth = [&] {
+    auto unbindBoth = [&]
+    {
         calls.push_back("unbind");
         event.Unsubscribe(self);
         event.Unsubscribe(later);
@@ -134,7 +135,8 @@ TEST(Event, AnExceptionFromAHandlerLeavesTheEventUsable)
 {
     Event<EventArgs> event;
     EventHandler<EventArgs>* self = nullptr;
-    auto failing = [&] {
+    auto failing = [&]
+    {
         event.Unsubscribe(self);
         throw InvalidOperationException(String(L"handler failed"));
     };

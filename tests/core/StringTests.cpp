@@ -111,19 +111,21 @@ TEST(StringConstruction, AssignmentIncludingSelfAssignment)
 
 TEST(StringConstruction, EveryChangeReallocatesExactlyAndNothingLeaks)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  String s(L"a");
-                  const wchar_t* before = s.GetBuffer();
-                  Testing::AllocationScope scope;
-                  s += L"b";
-                  EXPECT_EQ(1, scope.Allocations());
-                  EXPECT_NE(before, s.GetBuffer());
-                  String t = s + L"c" + 5;
-                  t = s;
-                  t += t;
-                  ExpectText(L"abab", t);
-                  (void)t.Split(String(L"a"));
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         String s(L"a");
+                         const wchar_t* before = s.GetBuffer();
+                         Testing::AllocationScope scope;
+                         s += L"b";
+                         EXPECT_EQ(1, scope.Allocations());
+                         EXPECT_NE(before, s.GetBuffer());
+                         String t = s + L"c" + 5;
+                         t = s;
+                         t += t;
+                         ExpectText(L"abab", t);
+                         (void)t.Split(String(L"a"));
+                     }));
 }
 
 TEST(StringConstruction, ResourceStringsAreLoadedAndCut)

@@ -83,9 +83,7 @@ void AllocationCounter::FailAfter(int64_t successes)
     failCountdown.store(successes < 0 ? -1 : successes);
 }
 
-AllocationScope::AllocationScope() : liveAtStart(AllocationCounter::Live()), totalAtStart(AllocationCounter::Total())
-{
-}
+AllocationScope::AllocationScope() : liveAtStart(AllocationCounter::Live()), totalAtStart(AllocationCounter::Total()) {}
 
 AllocationScope::~AllocationScope() = default;
 

@@ -20,18 +20,22 @@ TEST(AllocationCounter, FailsTheChosenAllocationOnce)
 {
     // Direct calls of operator new: the compiler may drop a new-expression whose block never escapes.
     void* first = nullptr;
-    EXPECT_THROW(Testing::RunWithFailingAllocation(1, [&] {
-                     first = ::operator new(4);
-                     ::operator delete(::operator new(4));
-                 }),
+    EXPECT_THROW(Testing::RunWithFailingAllocation(1,
+                                                   [&]
+                                                   {
+                                                       first = ::operator new(4);
+                                                       ::operator delete(::operator new(4));
+                                                   }),
                  std::bad_alloc);
     ::operator delete(first);
     // Failing is switched off again afterwards, and a scenario with fewer allocations reports none injected.
-    EXPECT_FALSE(Testing::RunWithFailingAllocation(5, [] {
-        for (int i = 0; i < 3; i++)
-        {
-            ::operator delete(::operator new(4));
-        }
-    }));
+    EXPECT_FALSE(Testing::RunWithFailingAllocation(5,
+                                                   []
+                                                   {
+                                                       for (int i = 0; i < 3; i++)
+                                                       {
+                                                           ::operator delete(::operator new(4));
+                                                       }
+                                                   }));
     ::operator delete(::operator new(4));
 }

@@ -48,8 +48,8 @@ public:
     intptr_t Execute(void* owner, const Core::String& operation, const Core::String& file,
                      const Core::String& parameters, const Core::String& directory, int showCommand) override
     {
-        launches.push_back(
-            {owner, operation.GetBuffer(), file.GetBuffer(), parameters.GetBuffer(), directory.GetBuffer(), showCommand});
+        launches.push_back({owner, operation.GetBuffer(), file.GetBuffer(), parameters.GetBuffer(),
+                            directory.GetBuffer(), showCommand});
         return executeResult;
     }
 

@@ -55,8 +55,14 @@ private:
 };
 
 #define SCRIPTED_UNKNOWN                                                                                               \
-    ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(); }                                             \
-    ULONG STDMETHODCALLTYPE Release() override { return ReleaseReference(); }
+    ULONG STDMETHODCALLTYPE AddRef() override                                                                          \
+    {                                                                                                                  \
+        return AddReference();                                                                                         \
+    }                                                                                                                  \
+    ULONG STDMETHODCALLTYPE Release() override                                                                         \
+    {                                                                                                                  \
+        return ReleaseReference();                                                                                     \
+    }
 
 // Records the blanket set on the scripted services or enumerator.
 class ClientSecurity final : public IClientSecurity
@@ -253,9 +259,8 @@ class Enumerator final : public IEnumWbemClassObject, public Counted
 {
 public:
     Enumerator(Provider* provider, const ClassScript* script)
-        : m_provider(provider), m_script(script),
-          m_security(provider, static_cast<IEnumWbemClassObject*>(this), L"enumerator",
-                     &provider->enumeratorBlanketResult)
+        : m_provider(provider), m_script(script), m_security(provider, static_cast<IEnumWbemClassObject*>(this),
+                                                             L"enumerator", &provider->enumeratorBlanketResult)
     {
     }
 

@@ -107,16 +107,16 @@ public:
     std::wstring connectErrorDescription; // left as the thread's COM error object when connecting fails
     HRESULT servicesBlanketResult = S_OK;
     HRESULT enumeratorBlanketResult = S_OK;
-    HRESULT getObjectResult = S_OK;   // S_OK: found for a scripted class, WBEM_E_NOT_FOUND otherwise
-    HRESULT getNamesResult = S_OK;    // anything but S_OK: GetNames fails with it
-    HRESULT getTypeResult = S_OK;     // result of Get asking the class object for a property's type
-    HRESULT execQueryResult = S_OK;   // S_OK: runs for a scripted class, WBEM_E_NOT_FOUND otherwise
-    int failNextOnCall = 0;           // the 1-based Next call that fails with failNextResult; 0: none
+    HRESULT getObjectResult = S_OK; // S_OK: found for a scripted class, WBEM_E_NOT_FOUND otherwise
+    HRESULT getNamesResult = S_OK;  // anything but S_OK: GetNames fails with it
+    HRESULT getTypeResult = S_OK;   // result of Get asking the class object for a property's type
+    HRESULT execQueryResult = S_OK; // S_OK: runs for a scripted class, WBEM_E_NOT_FOUND otherwise
+    int failNextOnCall = 0;         // the 1-based Next call that fails with failNextResult; 0: none
     HRESULT failNextResult = WBEM_E_FAILED;
-    int timeoutsBeforeEachBatch = 0;  // empty WBEM_S_TIMEDOUT answers before each batch
-    bool neverReady = false;          // Next always answers WBEM_S_TIMEDOUT with nothing
-    DWORD nextDelayMilliseconds = 0;  // how long each Next takes
-    ULONG largestBatch = 1000;        // the most objects one Next hands out
+    int timeoutsBeforeEachBatch = 0;      // empty WBEM_S_TIMEDOUT answers before each batch
+    bool neverReady = false;              // Next always answers WBEM_S_TIMEDOUT with nothing
+    DWORD nextDelayMilliseconds = 0;      // how long each Next takes
+    ULONG largestBatch = 1000;            // the most objects one Next hands out
     std::function<void(int call)> onNext; // runs at the start of every Next call, on the caller's thread
 
     // What the program asked for; off for leak checks, since the log itself allocates.
@@ -143,7 +143,7 @@ public:
 
 private:
     std::vector<ClassScript*> m_classes; // owned
-    IClassFactory* m_factory;           // owned reference
+    IClassFactory* m_factory;            // owned reference
     DWORD m_registration = 0;
 };
 

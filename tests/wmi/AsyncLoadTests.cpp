@@ -31,13 +31,15 @@ public:
         entry.rows = m_object.GetRows().GetCount();
         // Another thread cannot enter the lock while a Progress handler runs.
         bool enteredElsewhere = false;
-        std::thread probe([&] {
-            enteredElsewhere = m_object.GetLock().TryEnter();
-            if (enteredElsewhere)
+        std::thread probe(
+            [&]
             {
-                m_object.GetLock().Leave();
-            }
-        });
+                enteredElsewhere = m_object.GetLock().TryEnter();
+                if (enteredElsewhere)
+                {
+                    m_object.GetLock().Leave();
+                }
+            });
         probe.join();
         entry.lockHeld = !enteredElsewhere;
         entries.push_back(entry);
@@ -131,9 +133,9 @@ protected:
         ScriptedTest::SetUp();
         DrainQueue();
         thing = &provider.AddClass(L"Win32_Thing", {{L"Name", CIM_STRING}, {L"Id", CIM_UINT32}});
-        ScriptedWmi::AddInstances(*thing, 260, [](int i, int p) {
-            return p == 0 ? Value::Text(L"thing " + std::to_wstring(i)) : Value::Int(i);
-        });
+        ScriptedWmi::AddInstances(*thing, 260,
+                                  [](int i, int p)
+                                  { return p == 0 ? Value::Text(L"thing " + std::to_wstring(i)) : Value::Int(i); });
         connection = Connect(true);
         object = std::make_unique<ManagementObject>(connection.get(), String(L"Win32_Thing"), 0);
         object->GetProperties().Add(PropertyInfo(String(L"Name")));
@@ -216,7 +218,8 @@ TEST_F(AsyncLoadTest, CancelFromAProgressHandlerClearsTheRowsAndTheNextLoadReads
 {
     provider.nextDelayMilliseconds = 10;
     bool cancelled = false;
-    progress->onEvent = [&](const LoadRecorder::Entry& entry) {
+    progress->onEvent = [&](const LoadRecorder::Entry& entry)
+    {
         if (!cancelled && entry.rows >= 50)
         {
             cancelled = true;
@@ -247,15 +250,17 @@ TEST_F(AsyncLoadTest, CancelStopsAProviderThatNeverHasAnythingReady)
     provider.neverReady = true;
     ActionWindow window;
     int callsAtCancel = 0;
-    window.Post([&] {
-        // Runs inside the load's pumping wait, as a Stop click would.
-        while (provider.nextCallCount < 3)
+    window.Post(
+        [&]
         {
-            Sleep(5);
-        }
-        callsAtCancel = provider.nextCallCount;
-        object->Cancel();
-    });
+            // Runs inside the load's pumping wait, as a Stop click would.
+            while (provider.nextCallCount < 3)
+            {
+                Sleep(5);
+            }
+            callsAtCancel = provider.nextCallCount;
+            object->Cancel();
+        });
     object->Load();
     EXPECT_GE(callsAtCancel, 3);
     ASSERT_EQ(1u, completed->entries.size());
@@ -299,17 +304,19 @@ TEST_F(AsyncLoadTest, ACancelWaitCutShortByQuitReportsTheWaitError)
     provider.nextDelayMilliseconds = 30;
     ActionWindow window;
     std::wstring message;
-    window.Post([&] {
-        PostQuitMessage(0);
-        try
+    window.Post(
+        [&]
         {
-            object->Cancel();
-        }
-        catch (const Core::Exception& e)
-        {
-            message = e.GetMessageText().GetBuffer();
-        }
-    });
+            PostQuitMessage(0);
+            try
+            {
+                object->Cancel();
+            }
+            catch (const Core::Exception& e)
+            {
+                message = e.GetMessageText().GetBuffer();
+            }
+        });
     object->Load();
     EXPECT_EQ(0u, message.find(L"Wait for second thread error.")) << message;
     MSG quit;
@@ -343,26 +350,29 @@ TEST_F(AsyncLoadTest, RepeatedLoadsAndCancelsLeakNothing)
 {
     provider.nextDelayMilliseconds = 2;
     provider.logging = false;
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  ManagementObject things(connection.get(), String(L"Win32_Thing"), 0);
-                  things.GetProperties().Add(PropertyInfo(String(L"Name")));
-                  for (int round = 0; round < 5; round++)
-                  {
-                      int progressCount = 0;
-                      std::function<void()> cancelOnFirstRows = [&] {
-                          if (progressCount++ == 1)
-                          {
-                              things.GetLock().Leave();
-                              things.Cancel();
-                              things.GetLock().Enter();
-                          }
-                      };
-                      CallbackHandler handler(cancelOnFirstRows);
-                      things.Progress.Subscribe(&handler);
-                      things.Load();
-                      things.Progress.Unsubscribe(&handler);
-                  }
-                  things.Load();
-                  EXPECT_EQ(260, things.GetRows().GetCount());
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         ManagementObject things(connection.get(), String(L"Win32_Thing"), 0);
+                         things.GetProperties().Add(PropertyInfo(String(L"Name")));
+                         for (int round = 0; round < 5; round++)
+                         {
+                             int progressCount = 0;
+                             std::function<void()> cancelOnFirstRows = [&]
+                             {
+                                 if (progressCount++ == 1)
+                                 {
+                                     things.GetLock().Leave();
+                                     things.Cancel();
+                                     things.GetLock().Enter();
+                                 }
+                             };
+                             CallbackHandler handler(cancelOnFirstRows);
+                             things.Progress.Subscribe(&handler);
+                             things.Load();
+                             things.Progress.Unsubscribe(&handler);
+                         }
+                         things.Load();
+                         EXPECT_EQ(260, things.GetRows().GetCount());
+                     }));
 }

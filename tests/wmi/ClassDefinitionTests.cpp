@@ -67,10 +67,10 @@ TEST(PropertyInfo, DefaultsToStringType)
 TEST(CimTypeNames, EveryCodeOfTheTable)
 {
     const std::pair<int, const wchar_t*> names[] = {
-        {2, L"int16"},           {3, L"int32"},          {4, L"real32"},         {5, L"real64"},
-        {8, L"string"},          {11, L"bool"},          {13, L"object"},        {16, L"int8"},
+        {2, L"int16"},           {3, L"int32"},           {4, L"real32"},          {5, L"real64"},
+        {8, L"string"},          {11, L"bool"},           {13, L"object"},         {16, L"int8"},
         {17, L"unsigned int8"},  {18, L"unsigned int16"}, {19, L"unsigned int32"}, {20, L"int64"},
-        {21, L"unsigned int64"}, {101, L"datetime"},     {102, L"ref"},          {103, L"char16"},
+        {21, L"unsigned int64"}, {101, L"datetime"},      {102, L"ref"},           {103, L"char16"},
     };
     for (const auto& [code, name] : names)
     {

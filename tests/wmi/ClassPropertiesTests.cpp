@@ -18,9 +18,11 @@ protected:
     void SetUp() override
     {
         ScriptedTest::SetUp();
-        provider.AddClass(L"Win32_Process",
-                          {{L"Caption", CIM_STRING}, {L"ProcessId", CIM_UINT32}, {L"CreationDate", CIM_DATETIME},
-                           {L"ThreadCount", CIM_UINT32}, {L"IPAddress", CIM_STRING | CIM_FLAG_ARRAY}});
+        provider.AddClass(L"Win32_Process", {{L"Caption", CIM_STRING},
+                                             {L"ProcessId", CIM_UINT32},
+                                             {L"CreationDate", CIM_DATETIME},
+                                             {L"ThreadCount", CIM_UINT32},
+                                             {L"IPAddress", CIM_STRING | CIM_FLAG_ARRAY}});
     }
 };
 

@@ -64,11 +64,13 @@ TEST(Com, AFactoryThatCannotCreateReportsTheObjectAndIsReleased)
 TEST(Com, AThreadAlreadyInASingleThreadedApartmentCannotJoinTheMultithreadedOne)
 {
     std::wstring message;
-    std::thread other([&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        message = ThrownMessage([] { InitializeCom(); });
-        CoUninitialize();
-    });
+    std::thread other(
+        [&]
+        {
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            message = ThrownMessage([] { InitializeCom(); });
+            CoUninitialize();
+        });
     other.join();
     EXPECT_EQ(L"Failed to initialize COM", message);
 }

@@ -208,9 +208,11 @@ TEST_F(ConnectionTest, ReconnectingReleasesThePreviousServicesAndIdentity)
     }
     EXPECT_EQ(liveBefore, ScriptedWmi::Provider::liveObjects.load());
     provider.logging = false;
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  ManagementConnection connection;
-                  connection.Connect(String(L"ONE"), String(L"a"), String(L"b"), String());
-                  connection.Connect(String(L"TWO"), String(L"c"), String(L"d"), String());
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         ManagementConnection connection;
+                         connection.Connect(String(L"ONE"), String(L"a"), String(L"b"), String());
+                         connection.Connect(String(L"TWO"), String(L"c"), String(L"d"), String());
+                     }));
 }

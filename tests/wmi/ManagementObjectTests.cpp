@@ -32,9 +32,9 @@ protected:
 
     void AddThings(int count)
     {
-        ScriptedWmi::AddInstances(*thing, count, [](int i, int p) {
-            return p == 0 ? Value::Text(L"thing " + std::to_wstring(i)) : Value::Int(i);
-        });
+        ScriptedWmi::AddInstances(*thing, count,
+                                  [](int i, int p)
+                                  { return p == 0 ? Value::Text(L"thing " + std::to_wstring(i)) : Value::Int(i); });
     }
 
     std::unique_ptr<ManagementObject> Object(std::initializer_list<const wchar_t*> properties = {})
@@ -160,18 +160,17 @@ TEST_F(SyncLoadTest, ProvidersHandingOutSmallerBatchesAreReadToTheEnd)
 
 TEST_F(SyncLoadTest, ValuesBecomeCellTexts)
 {
-    ScriptedWmi::ClassScript& values = provider.AddClass(
-        L"Win32_Values", {{L"Null", CIM_STRING},
-                          {L"Empty", CIM_STRING},
-                          {L"Yes", CIM_BOOLEAN},
-                          {L"No", CIM_BOOLEAN},
-                          {L"Date", CIM_DATETIME},
-                          {L"Addresses", CIM_STRING | CIM_FLAG_ARRAY},
-                          {L"Numbers", CIM_UINT32 | CIM_FLAG_ARRAY},
-                          {L"None", CIM_STRING | CIM_FLAG_ARRAY},
-                          {L"Embedded", CIM_OBJECT},
-                          {L"Unreadable", CIM_STRING},
-                          {L"Negative", CIM_SINT32}});
+    ScriptedWmi::ClassScript& values = provider.AddClass(L"Win32_Values", {{L"Null", CIM_STRING},
+                                                                           {L"Empty", CIM_STRING},
+                                                                           {L"Yes", CIM_BOOLEAN},
+                                                                           {L"No", CIM_BOOLEAN},
+                                                                           {L"Date", CIM_DATETIME},
+                                                                           {L"Addresses", CIM_STRING | CIM_FLAG_ARRAY},
+                                                                           {L"Numbers", CIM_UINT32 | CIM_FLAG_ARRAY},
+                                                                           {L"None", CIM_STRING | CIM_FLAG_ARRAY},
+                                                                           {L"Embedded", CIM_OBJECT},
+                                                                           {L"Unreadable", CIM_STRING},
+                                                                           {L"Negative", CIM_SINT32}});
     values.instances.push_back({{{L"Null", Value::Null()},
                                  {L"Empty", Value::Text(L"")},
                                  {L"Yes", Value::Bool(true)},
@@ -266,9 +265,11 @@ TEST_F(SyncLoadTest, LoadingFreesEverythingWhenTheObjectGoes)
 {
     AddThings(130);
     provider.logging = false;
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  auto object = Object({L"Name", L"Id"});
-                  object->Load();
-                  EXPECT_EQ(130, object->GetRows().GetCount());
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         auto object = Object({L"Name", L"Id"});
+                         object->Load();
+                         EXPECT_EQ(130, object->GetRows().GetCount());
+                     }));
 }

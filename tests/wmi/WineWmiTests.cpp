@@ -90,9 +90,8 @@ TEST_F(LocalWmiTest, AClassTheMachineLacksRaisesInvalidWMIClassException)
 {
     Core::Collections::ArrayList<PropertyInfo> properties;
     EXPECT_EQ(L"WMI on target machine does not support classWin32_NoSuchClassHere",
-              ThrownMessage([&] {
-                  WMI::GetClassProperties(properties, &connection, String(L"Win32_NoSuchClassHere"), true);
-              }));
+              ThrownMessage(
+                  [&] { WMI::GetClassProperties(properties, &connection, String(L"Win32_NoSuchClassHere"), true); }));
     ManagementObject missing(&connection, String(L"Win32_NoSuchClassHere"), 0);
     EXPECT_THROW(missing.FillProperties(), WMI::InvalidWMIClassException);
 }

@@ -7,9 +7,9 @@
 #include <new>
 
 using namespace Core;
+using CollectionTesting::ThrownMessage;
 using Core::Collections::Array;
 using Core::Collections::ArrayList;
-using CollectionTesting::ThrownMessage;
 
 namespace
 {
@@ -266,20 +266,22 @@ TEST(ArrayListCopyTo, CopiesUpToTheEndAndChecksArguments)
 
 TEST(ArrayListMemory, CopiesAreDeepAndNothingLeaks)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  ArrayList<String> list;
-                  for (int i = 0; i < 40; i++)
-                  {
-                      list.Add(String(L"cell ") + i);
-                  }
-                  ArrayList<String> copy(list);
-                  copy[0] = L"changed";
-                  EXPECT_STREQ(L"cell 0", list[0].GetBuffer());
-                  list = copy;
-                  list.RemoveRange(5, 30);
-                  list.Insert(2, String(L"x"));
-                  list.Clear();
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         ArrayList<String> list;
+                         for (int i = 0; i < 40; i++)
+                         {
+                             list.Add(String(L"cell ") + i);
+                         }
+                         ArrayList<String> copy(list);
+                         copy[0] = L"changed";
+                         EXPECT_STREQ(L"cell 0", list[0].GetBuffer());
+                         list = copy;
+                         list.RemoveRange(5, 30);
+                         list.Insert(2, String(L"x"));
+                         list.Clear();
+                     }));
 }
 
 TEST(ArrayListMemory, EveryFailedAllocationOfAGrowingAddLeavesTheListUnchanged)

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 using namespace Core;
-using Core::Collections::Array;
 using CollectionTesting::ThrownMessage;
+using Core::Collections::Array;
 
 TEST(Array, ElementsAreDefaultConstructedAndChecked)
 {
@@ -70,15 +70,17 @@ TEST(Array, OverlappingCopyWithinOneArray)
 
 TEST(Array, CopiesAndMovesOwnTheirElements)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  Array<String> a(2);
-                  a[0] = L"x";
-                  Array<String> b(a);
-                  b[0] = L"y";
-                  EXPECT_STREQ(L"x", a[0].GetBuffer());
-                  Array<String> c(std::move(b));
-                  EXPECT_EQ(0, b.GetLength());
-                  a = c;
-                  EXPECT_STREQ(L"y", a[0].GetBuffer());
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         Array<String> a(2);
+                         a[0] = L"x";
+                         Array<String> b(a);
+                         b[0] = L"y";
+                         EXPECT_STREQ(L"x", a[0].GetBuffer());
+                         Array<String> c(std::move(b));
+                         EXPECT_EQ(0, b.GetLength());
+                         a = c;
+                         EXPECT_STREQ(L"y", a[0].GetBuffer());
+                     }));
 }

@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 using namespace Core;
-using Core::Collections::Collection;
 using CollectionTesting::EventRecorder;
 using CollectionTesting::ThrownMessage;
+using Core::Collections::Collection;
 using Strings = std::vector<std::string>;
 
 TEST(Collection, InsertAndRemoveRaiseTheirEventPairs)
@@ -96,16 +96,18 @@ TEST(Collection, RemoveRangeRaisesNoEvents)
 
 TEST(Collection, ExplicitCapacityAndNoLeaks)
 {
-    EXPECT_EQ(0, Testing::LeakedBy([] {
-                  Collection<String> items(4);
-                  EXPECT_EQ(4, items.GetCapacity());
-                  EventRecorder recorder;
-                  recorder.Attach(items);
-                  for (int i = 0; i < 10; i++)
-                  {
-                      items.Add(String(L"row") + i);
-                  }
-                  items.SetItem(3, String(L"x"));
-                  items.Clear();
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         Collection<String> items(4);
+                         EXPECT_EQ(4, items.GetCapacity());
+                         EventRecorder recorder;
+                         recorder.Attach(items);
+                         for (int i = 0; i < 10; i++)
+                         {
+                             items.Add(String(L"row") + i);
+                         }
+                         items.SetItem(3, String(L"x"));
+                         items.Clear();
+                     }));
 }

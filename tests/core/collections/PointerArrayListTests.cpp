@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 using namespace Core;
-using Core::Collections::PointerArrayList;
 using CollectionTesting::ThrownMessage;
 using CollectionTesting::Tracked;
+using Core::Collections::PointerArrayList;
 
 namespace
 {
@@ -27,11 +27,13 @@ TEST(PointerArrayList, DestructorDeletesEveryElementOnceInIndexOrder)
 {
     std::vector<int> log;
     log.reserve(32); // the log itself must not count as a leak of the scenario
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  PointerArrayList<Tracked> list;
-                  Fill(list, 20, &log);
-                  list.Add(nullptr); // null elements are skipped
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         PointerArrayList<Tracked> list;
+                         Fill(list, 20, &log);
+                         list.Add(nullptr); // null elements are skipped
+                     }));
     ASSERT_EQ(20u, log.size());
     for (int i = 0; i < 20; i++)
     {

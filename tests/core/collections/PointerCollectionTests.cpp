@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 using namespace Core;
-using Core::Collections::CollectionEventArgs;
-using Core::Collections::PointerCollection;
 using CollectionTesting::EventRecorder;
 using CollectionTesting::ThrownMessage;
 using CollectionTesting::Tracked;
+using Core::Collections::CollectionEventArgs;
+using Core::Collections::PointerCollection;
 using Strings = std::vector<std::string>;
 
 namespace
@@ -122,18 +122,20 @@ TEST(PointerCollection, DestructionDeletesEveryOwnedObjectExactlyOnce)
 {
     std::vector<int> log;
     log.reserve(64); // the log itself must not count as a leak of the scenario
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  PointerCollection<Tracked> items;
-                  EventRecorder recorder;
-                  recorder.Attach(items);
-                  for (int i = 0; i < 50; i++)
-                  {
-                      items.Add(new Tracked(i, &log));
-                  }
-                  items.RemoveAt(10);
-                  items.SetItem(0, new Tracked(100, &log));
-                  items.RemoveRange(0, 5);
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         PointerCollection<Tracked> items;
+                         EventRecorder recorder;
+                         recorder.Attach(items);
+                         for (int i = 0; i < 50; i++)
+                         {
+                             items.Add(new Tracked(i, &log));
+                         }
+                         items.RemoveAt(10);
+                         items.SetItem(0, new Tracked(100, &log));
+                         items.RemoveRange(0, 5);
+                     }));
     std::sort(log.begin(), log.end());
     ASSERT_EQ(51u, log.size());
     for (int i = 0; i < 50; i++)

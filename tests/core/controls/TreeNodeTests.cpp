@@ -91,18 +91,20 @@ TEST(TreeNode, ChildrenKnowTheirParentIndexAndLevel)
 TEST(TreeNode, RemovingANodeDeletesItsWholeSubtreeAndOwnedData)
 {
     int deletions = 0;
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  TreeNodeCollection roots;
-                  auto* machine = new TreeNode(String(L"M"));
-                  roots.Add(machine);
-                  TreeNode* category = Child(machine, L"Processes");
-                  Child(category, L"Win32_Process")->SetOwnedData(new Payload(&deletions));
-                  Child(category, L"Win32_Thread")->SetOwnedData(new Payload(&deletions));
-                  machine->GetNodes().Remove(category);
-                  EXPECT_EQ(2, deletions);
-                  EXPECT_EQ(0, machine->GetNodes().GetCount());
-                  Child(machine, L"Other")->SetOwnedData(new Payload(&deletions));
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         TreeNodeCollection roots;
+                         auto* machine = new TreeNode(String(L"M"));
+                         roots.Add(machine);
+                         TreeNode* category = Child(machine, L"Processes");
+                         Child(category, L"Win32_Process")->SetOwnedData(new Payload(&deletions));
+                         Child(category, L"Win32_Thread")->SetOwnedData(new Payload(&deletions));
+                         machine->GetNodes().Remove(category);
+                         EXPECT_EQ(2, deletions);
+                         EXPECT_EQ(0, machine->GetNodes().GetCount());
+                         Child(machine, L"Other")->SetOwnedData(new Payload(&deletions));
+                     }));
     EXPECT_EQ(3, deletions);
 }
 

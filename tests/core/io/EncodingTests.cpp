@@ -51,8 +51,7 @@ std::wstring Decode(const Encoding* encoding, const std::string& bytes, int piec
     {
         int n = size - done < piece ? size - done : piece;
         std::wstring chunk(static_cast<size_t>(encoding->GetMaxCharCount(n)), L'\0');
-        int written =
-            decoder->GetChars(reinterpret_cast<const uint8_t*>(bytes.data()) + done, n, chunk.data(), false);
+        int written = decoder->GetChars(reinterpret_cast<const uint8_t*>(bytes.data()) + done, n, chunk.data(), false);
         text.append(chunk.data(), static_cast<size_t>(written));
         done += n;
     } while (done < size);
@@ -86,11 +85,14 @@ TEST(Utf8Encoding, APairSplitBetweenChunksStaysOneSequence)
 TEST(Utf8Encoding, UnpairedSurrogatesTakeThreeBytesOrThrow)
 {
     const std::string replacement = "\xEF\xBF\xBD";
-    EXPECT_EQ("a" + replacement + "b", Encode(Encoding::UTF8(), L"a\xD800" L"b"));
+    EXPECT_EQ("a" + replacement + "b", Encode(Encoding::UTF8(), L"a\xD800"
+                                                                L"b"));
     EXPECT_EQ("a" + replacement, Encode(Encoding::UTF8(), L"a\xDC00"));
     EXPECT_EQ(replacement, Encode(Encoding::UTF8(), L"\xD83D")); // high surrogate at the very end
     UTF8Encoding strict(false, true);
-    EXPECT_THROW(Encode(&strict, L"a\xD800" L"b"), ArgumentException);
+    EXPECT_THROW(Encode(&strict, L"a\xD800"
+                                 L"b"),
+                 ArgumentException);
     EXPECT_EQ(MixedUtf8, Encode(&strict, Mixed));
 }
 
@@ -126,14 +128,15 @@ TEST(Utf8Decoding, SequencesSplitAtEveryBoundaryDecodeTheSame)
 TEST(Utf8Decoding, MalformedInputBecomesReplacementCharacters)
 {
     const std::wstring r = L"\xFFFD";
-    EXPECT_EQ(L"a" + r + L"b", Decode(Encoding::UTF8(), "a\x80" "b"));           // lone continuation
-    EXPECT_EQ(r + r, Decode(Encoding::UTF8(), "\xC0\x80"));                      // overlong lead
-    EXPECT_EQ(r, Decode(Encoding::UTF8(), "\xE0\x80\x80"));                      // overlong three-byte form
-    EXPECT_EQ(r, Decode(Encoding::UTF8(), "\xED\xA0\x80"));                      // encoded surrogate
-    EXPECT_EQ(r + L"x", Decode(Encoding::UTF8(), "\xE2\x82x"));                  // cut short by an ASCII byte
-    EXPECT_EQ(L"a" + r, Decode(Encoding::UTF8(), "a\xF0\x9F\x98"));              // cut short by the end
+    EXPECT_EQ(L"a" + r + L"b", Decode(Encoding::UTF8(), "a\x80"
+                                                        "b"));      // lone continuation
+    EXPECT_EQ(r + r, Decode(Encoding::UTF8(), "\xC0\x80"));         // overlong lead
+    EXPECT_EQ(r, Decode(Encoding::UTF8(), "\xE0\x80\x80"));         // overlong three-byte form
+    EXPECT_EQ(r, Decode(Encoding::UTF8(), "\xED\xA0\x80"));         // encoded surrogate
+    EXPECT_EQ(r + L"x", Decode(Encoding::UTF8(), "\xE2\x82x"));     // cut short by an ASCII byte
+    EXPECT_EQ(L"a" + r, Decode(Encoding::UTF8(), "a\xF0\x9F\x98")); // cut short by the end
     EXPECT_EQ(L"a" + r, Decode(Encoding::UTF8(), "a\xF0\x9F\x98", 1));
-    EXPECT_EQ(r, Decode(Encoding::UTF8(), "\xF5\x80\x80\x80").substr(0, 1));    // above U+10FFFF
+    EXPECT_EQ(r, Decode(Encoding::UTF8(), "\xF5\x80\x80\x80").substr(0, 1)); // above U+10FFFF
 }
 
 // --- UTF-16 ---

@@ -3,16 +3,16 @@
 #include "core/io/IOException.h"
 #include "core/io/Path.h"
 #include "tests/support/AllocationCounter.h"
-#include "tests/support/ThrownMessage.h"
 #include "tests/support/TempDirectory.h"
+#include "tests/support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
 using namespace Core;
 using namespace Core::IO;
-using Testing::ThrownMessage;
 using Testing::ReadFileBytes;
 using Testing::TempDirectory;
+using Testing::ThrownMessage;
 
 namespace
 {
@@ -79,8 +79,9 @@ TEST(FileStreamOpen, ArgumentRulesComeBeforeTheFileIsTouched)
 
 TEST(FileStreamOpen, DevicesAreRefused)
 {
-    EXPECT_EQ(L"Files other than disk files are not supported",
-              ThrownMessage([] { FileStream(String(L"NUL"), FileMode::Open, FileAccess::Read, FileShare::ReadWrite); }));
+    EXPECT_EQ(
+        L"Files other than disk files are not supported",
+        ThrownMessage([] { FileStream(String(L"NUL"), FileMode::Open, FileAccess::Read, FileShare::ReadWrite); }));
 }
 
 // --- access rules ---
@@ -226,11 +227,17 @@ TEST(FileStreamData, StreamsReleaseEverything)
 {
     TempDirectory directory;
     String name = directory.File(L"leak.bin");
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  FileStream stream(name, FileMode::Create, FileAccess::ReadWrite, FileShare::None);
-                  stream.Write(Bytes("data"), 0, 4);
-              }));
-    EXPECT_EQ(0, Testing::LeakedBy([&] { EXPECT_THROW(FileStream(directory.File(L"x\\y"), FileMode::Open,
-                                                                 FileAccess::Read, FileShare::Read),
-                                                      IOException); }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         FileStream stream(name, FileMode::Create, FileAccess::ReadWrite, FileShare::None);
+                         stream.Write(Bytes("data"), 0, 4);
+                     }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         EXPECT_THROW(
+                             FileStream(directory.File(L"x\\y"), FileMode::Open, FileAccess::Read, FileShare::Read),
+                             IOException);
+                     }));
 }

@@ -3,8 +3,8 @@
 #include "core/io/FileStream.h"
 #include "core/io/MemoryStream.h"
 #include "tests/support/AllocationCounter.h"
-#include "tests/support/ThrownMessage.h"
 #include "tests/support/TempDirectory.h"
+#include "tests/support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,10 @@ TEST(StreamWriter, ByteOrderMarkComesOnceBeforeTheFirstBytes)
     writer.Flush();
     writer.Write(L'b');
     writer.Flush();
-    EXPECT_EQ(std::string("\xFF\xFE" "a\0b\0", 6), stream.GetBytes());
+    EXPECT_EQ(std::string("\xFF\xFE"
+                          "a\0b\0",
+                          6),
+              stream.GetBytes());
 }
 
 TEST(StreamWriter, TextLongerThanTheBufferArrivesInOrder)
@@ -113,10 +116,12 @@ TEST(StreamWriter, ClosesTheStreamWhenAsked)
 TEST(StreamWriter, ADestroyedWriterHasWrittenItsText)
 {
     MemoryStream stream;
-    EXPECT_EQ(0, Testing::LeakedBy([&] {
-                  StreamWriter writer(&stream, Encoding::UTF16BigEndian());
-                  writer.Write(String(L"hi"));
-              }));
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     [&]
+                     {
+                         StreamWriter writer(&stream, Encoding::UTF16BigEndian());
+                         writer.Write(String(L"hi"));
+                     }));
     EXPECT_EQ(std::string("\xFE\xFF\0h\0i", 6), stream.GetBytes());
 }
 

@@ -108,10 +108,12 @@ TEST(StreamReader, ReadsBackWhatAWriterWroteToAFile)
             writer.Write(String(text.c_str()));
             writer.Close();
         }
-        EXPECT_EQ(0, Testing::LeakedBy([&] {
-                      StreamReader reader(name);
-                      EXPECT_EQ(text, std::wstring(reader.ReadToEnd().GetBuffer()));
-                  }));
+        EXPECT_EQ(0, Testing::LeakedBy(
+                         [&]
+                         {
+                             StreamReader reader(name);
+                             EXPECT_EQ(text, std::wstring(reader.ReadToEnd().GetBuffer()));
+                         }));
     }
 }
 

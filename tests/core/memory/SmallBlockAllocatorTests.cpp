@@ -84,13 +84,15 @@ TEST(SmallBlockAllocator, BlocksMadeOnOneThreadAreFreedOnAnother)
 {
     // The worker of a load makes the cells; the window's thread frees them.
     std::vector<void*> made(50000);
-    std::thread worker([&] {
-        for (size_t i = 0; i < made.size(); i++)
+    std::thread worker(
+        [&]
         {
-            made[i] = SmallBlockAllocator::Allocate(8 + i % 200);
-            Stamp(made[i], 8 + i % 200, static_cast<unsigned char>(i));
-        }
-    });
+            for (size_t i = 0; i < made.size(); i++)
+            {
+                made[i] = SmallBlockAllocator::Allocate(8 + i % 200);
+                Stamp(made[i], 8 + i % 200, static_cast<unsigned char>(i));
+            }
+        });
     worker.join();
     for (size_t i = 0; i < made.size(); i++)
     {
@@ -105,41 +107,44 @@ TEST(SmallBlockAllocator, ConcurrentAllocationAndReleaseKeepBlocksApart)
     std::atomic<int> corrupted{0};
     for (int t = 0; t < 4; t++)
     {
-        threads.emplace_back([t, &corrupted] {
-            std::vector<std::pair<void*, size_t>> live;
-            for (int i = 0; i < 60000; i++)
+        threads.emplace_back(
+            [t, &corrupted]
             {
-                size_t size = static_cast<size_t>((i * 37 + t * 11) % 300);
-                void* block = SmallBlockAllocator::Allocate(size);
-                Stamp(block, size, static_cast<unsigned char>(t * 50 + i % 50));
-                live.emplace_back(block, size);
-                if (live.size() > 64)
+                std::vector<std::pair<void*, size_t>> live;
+                for (int i = 0; i < 60000; i++)
                 {
-                    // Free an older block, checking that nobody else wrote into it.
-                    auto [old, oldSize] = live[static_cast<size_t>(i) % live.size()];
-                    int stampIndex = -1;
-                    for (int k = 0; k < 50 && oldSize > 0; k++)
+                    size_t size = static_cast<size_t>((i * 37 + t * 11) % 300);
+                    void* block = SmallBlockAllocator::Allocate(size);
+                    Stamp(block, size, static_cast<unsigned char>(t * 50 + i % 50));
+                    live.emplace_back(block, size);
+                    if (live.size() > 64)
                     {
-                        if (static_cast<const unsigned char*>(old)[0] == static_cast<unsigned char>(t * 50 + k))
+                        // Free an older block, checking that nobody else wrote into it.
+                        auto [old, oldSize] = live[static_cast<size_t>(i) % live.size()];
+                        int stampIndex = -1;
+                        for (int k = 0; k < 50 && oldSize > 0; k++)
                         {
-                            stampIndex = k;
+                            if (static_cast<const unsigned char*>(old)[0] == static_cast<unsigned char>(t * 50 + k))
+                            {
+                                stampIndex = k;
+                            }
                         }
+                        if (oldSize > 0 &&
+                            (stampIndex < 0 ||
+                             !StampIntact(old, oldSize, static_cast<unsigned char>(t * 50 + stampIndex))))
+                        {
+                            corrupted++;
+                        }
+                        SmallBlockAllocator::Release(old);
+                        live[static_cast<size_t>(i) % live.size()] = live.back();
+                        live.pop_back();
                     }
-                    if (oldSize > 0 &&
-                        (stampIndex < 0 || !StampIntact(old, oldSize, static_cast<unsigned char>(t * 50 + stampIndex))))
-                    {
-                        corrupted++;
-                    }
-                    SmallBlockAllocator::Release(old);
-                    live[static_cast<size_t>(i) % live.size()] = live.back();
-                    live.pop_back();
                 }
-            }
-            for (auto& [block, size] : live)
-            {
-                SmallBlockAllocator::Release(block);
-            }
-        });
+                for (auto& [block, size] : live)
+                {
+                    SmallBlockAllocator::Release(block);
+                }
+            });
     }
     for (std::thread& thread : threads)
     {

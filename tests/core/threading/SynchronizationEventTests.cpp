@@ -177,14 +177,16 @@ TEST(SynchronizationEventWait, WindowMessagesAreDispatchedWhileWaiting)
     int result = -1;
     {
         // The worker sets the awaited event only after the waiting thread has dispatched its messages.
-        Worker worker([&] {
-            for (int i = 0; i < 3; i++)
+        Worker worker(
+            [&]
             {
-                PostMessageW(window.handle, TestMessage, 0, 0);
-                WaitForSingleObject(window.acknowledge, INFINITE);
-            }
-            done.Set();
-        });
+                for (int i = 0; i < 3; i++)
+                {
+                    PostMessageW(window.handle, TestMessage, 0, 0);
+                    WaitForSingleObject(window.acknowledge, INFINITE);
+                }
+                done.Set();
+            });
         done.Wait(-1, result);
     }
     EXPECT_EQ(0, result);
@@ -198,10 +200,12 @@ TEST(SynchronizationEventWait, SentMessagesFromAnotherThreadAreHandled)
     CountingWindow window;
     SynchronizationEvent done(String(), true, false);
     {
-        Worker worker([&] {
-            SendMessageW(window.handle, TestMessage, 0, 0); // returns only once the waiting thread handled it
-            done.Set();
-        });
+        Worker worker(
+            [&]
+            {
+                SendMessageW(window.handle, TestMessage, 0, 0); // returns only once the waiting thread handled it
+                done.Set();
+            });
         EXPECT_EQ(0, done.Wait(-1));
     }
     EXPECT_EQ(1, window.dispatched.load());
@@ -250,13 +254,15 @@ TEST(SynchronizationEventWait, TimeOutCountsTimeSpentDispatching)
     ULONGLONG start = GetTickCount64();
     {
         // A steady stream of messages must not keep extending a finite wait.
-        Worker worker([&] {
-            while (!stop)
+        Worker worker(
+            [&]
             {
-                PostMessageW(window.handle, TestMessage, 0, 0);
-                Sleep(5);
-            }
-        });
+                while (!stop)
+                {
+                    PostMessageW(window.handle, TestMessage, 0, 0);
+                    Sleep(5);
+                }
+            });
         EXPECT_EQ(128, never.Wait(200));
         stop = true;
     }
@@ -275,29 +281,33 @@ TEST(SynchronizationEventStress, ManyShortLivedWorkersSignalThePumpingWait)
     const int workersPerRound = 6;
     DWORD handlesBefore = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
-    int64_t leaked = Testing::LeakedBy([&] {
-        SynchronizationEvent allDone(String(), true, false);
-        std::atomic<int> finished{0};
-        for (int round = 0; round < rounds; round++)
+    int64_t leaked = Testing::LeakedBy(
+        [&]
         {
-            allDone.Reset();
-            finished = 0;
-            std::vector<std::unique_ptr<Worker>> workers;
-            for (int i = 0; i < workersPerRound; i++)
+            SynchronizationEvent allDone(String(), true, false);
+            std::atomic<int> finished{0};
+            for (int round = 0; round < rounds; round++)
             {
-                workers.push_back(std::make_unique<Worker>([&] {
-                    PostMessageW(window.handle, TestMessage, 0, 0);
-                    if (++finished == workersPerRound)
-                    {
-                        allDone.Set();
-                    }
-                }));
+                allDone.Reset();
+                finished = 0;
+                std::vector<std::unique_ptr<Worker>> workers;
+                for (int i = 0; i < workersPerRound; i++)
+                {
+                    workers.push_back(std::make_unique<Worker>(
+                        [&]
+                        {
+                            PostMessageW(window.handle, TestMessage, 0, 0);
+                            if (++finished == workersPerRound)
+                            {
+                                allDone.Set();
+                            }
+                        }));
+                }
+                // A lost signal or a deadlock shows as a time-out here instead of a hung test.
+                ASSERT_EQ(0, allDone.Wait(20000)) << "round " << round;
+                workers.clear(); // joins and destroys every worker
             }
-            // A lost signal or a deadlock shows as a time-out here instead of a hung test.
-            ASSERT_EQ(0, allDone.Wait(20000)) << "round " << round;
-            workers.clear(); // joins and destroys every worker
-        }
-    });
+        });
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
     {
@@ -318,13 +328,15 @@ TEST(CriticalSection, GuardsConcurrentUpdates)
         std::vector<std::unique_ptr<Worker>> workers;
         for (int i = 0; i < 4; i++)
         {
-            workers.push_back(std::make_unique<Worker>([&] {
-                for (int n = 0; n < 20000; n++)
+            workers.push_back(std::make_unique<Worker>(
+                [&]
                 {
-                    CriticalSectionLock guard(section);
-                    total += 1;
-                }
-            }));
+                    for (int n = 0; n < 20000; n++)
+                    {
+                        CriticalSectionLock guard(section);
+                        total += 1;
+                    }
+                }));
         }
     }
     EXPECT_EQ(80000, total);

@@ -47,7 +47,8 @@ TEST(Thread, CurrentThreadIsOneObjectPerThread)
     } context{nullptr};
     HANDLE plain = CreateThread(
         nullptr, 0,
-        [](void* parameter) -> DWORD {
+        [](void* parameter) -> DWORD
+        {
             static_cast<Context*>(parameter)->seen = Thread::CurrentThread();
             return 0;
         },
