@@ -19,7 +19,9 @@ public:
                       const Core::String& separator);
 
 private:
-    static void WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const Core::String& separator);
+    class Output;
+
+    static void WriteField(Output& output, const Core::String& field, const Core::String& separator);
     static bool NeedsQuotes(const Core::String& field, const Core::String& separator);
 };
 

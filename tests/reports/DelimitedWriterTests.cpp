@@ -124,6 +124,26 @@ TEST(DelimitedWriter, LongerSeparatorIsLookedForAsAWhole)
     EXPECT_EQ("A; B\r\n\"x; y\"; x;y\r\n", Delimited(object.get(), L"; "));
 }
 
+TEST(DelimitedWriter, FieldsLongerThanTheWritersBatchFollowTheSameRule)
+{
+    std::wstring plain(5000, L'p');
+    std::wstring quoted = std::wstring(3000, L'q') + L"\"" + std::wstring(3000, L'q');
+    std::wstring separated = std::wstring(4500, L's') + L"; " + L"s";
+    auto object = MakeObject(L"Win32_Thing", {L"A", L"B", L"C"}, {{plain.c_str(), quoted.c_str(), separated.c_str()}});
+    std::string expected = "A,B,C\r\n" + std::string(5000, 'p') + ",\"" + std::string(3000, 'q') + "\"\"" +
+                           std::string(3000, 'q') + "\"," + std::string(4500, 's') + "; s\r\n";
+    EXPECT_EQ(expected, Delimited(object.get(), L","));
+    std::string semicolons = "A; B; C\r\n" + std::string(5000, 'p') + "; \"" + std::string(3000, 'q') + "\"\"" +
+                             std::string(3000, 'q') + "\"; \"" + std::string(4500, 's') + "; s\"\r\n";
+    EXPECT_EQ(semicolons, Delimited(object.get(), L"; "));
+}
+
+TEST(DelimitedWriter, EmptySeparatorJoinsFieldsAndQuotesOnlyForQuotesAndLineBreaks)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"A", L"B"}, {{L"x,y", L"a\"b"}});
+    EXPECT_EQ("AB\r\nx,y\"a\"\"b\"\r\n", Delimited(object.get(), L""));
+}
+
 TEST(DelimitedWriter, TheSampleOfTheReaderCheckIsExact)
 {
     auto object = ReportsTesting::MakeDelimitedSample();
