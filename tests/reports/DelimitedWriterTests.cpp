@@ -1,7 +1,7 @@
 #include "reports/DelimitedWriter.h"
 
 #include "core/io/MemoryStream.h"
-#include "tests/reports/DelimitedSamples.h"
+#include "tests/reports/SampleReport.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/ThrownMessage.h"
 
@@ -144,9 +144,9 @@ TEST(DelimitedWriter, EmptySeparatorJoinsFieldsAndQuotesOnlyForQuotesAndLineBrea
     EXPECT_EQ("AB\r\nx,y\"a\"\"b\"\r\n", Delimited(object.get(), L""));
 }
 
-TEST(DelimitedWriter, TheSampleOfTheReaderCheckIsExact)
+TEST(DelimitedWriter, TheSampleOfTheCsvReaderCheckIsExact)
 {
-    auto object = ReportsTesting::MakeDelimitedSample();
+    auto object = ReportsTesting::MakeSampleObject();
     EXPECT_EQ("Name,\"Caption, short\",\"Say \"\"what\"\"\",Tab\there\r\n"
               "svchost.exe,Host Process,C:\\Windows\\System32\\svchost.exe,plain\r\n"
               "\"a,b\",tab\there,\",\",\t\r\n"
@@ -154,7 +154,7 @@ TEST(DelimitedWriter, TheSampleOfTheReaderCheckIsExact)
               "\"line1\r\nline2\",\"lf\nonly\",\"cr\ronly\",\"\r\n\"\r\n"
               ",,,\r\n"
               " padded ,caf\xC3\xA9,\xE6\x97\xA5\xE6\x9C\xAC,\xF0\x9F\x98\x80\r\n"
-              "semi;colon,pipe|bar,\"end,\"\"mixed\"\"\r\n\tall\",last\r\n",
+              "semi;colon,a<b&c>d,\"end,\"\"mixed\"\"\r\n\tall\",last\r\n",
               Delimited(object.get(), L","));
     EXPECT_EQ("Name\tCaption, short\t\"Say \"\"what\"\"\"\t\"Tab\there\"\r\n"
               "svchost.exe\tHost Process\tC:\\Windows\\System32\\svchost.exe\tplain\r\n"
@@ -163,7 +163,7 @@ TEST(DelimitedWriter, TheSampleOfTheReaderCheckIsExact)
               "\"line1\r\nline2\"\t\"lf\nonly\"\t\"cr\ronly\"\t\"\r\n\"\r\n"
               "\t\t\t\r\n"
               " padded \tcaf\xC3\xA9\t\xE6\x97\xA5\xE6\x9C\xAC\t\xF0\x9F\x98\x80\r\n"
-              "semi;colon\tpipe|bar\t\"end,\"\"mixed\"\"\r\n\tall\"\tlast\r\n",
+              "semi;colon\ta<b&c>d\t\"end,\"\"mixed\"\"\r\n\tall\"\tlast\r\n",
               Delimited(object.get(), L"\t"));
 }
 
@@ -181,7 +181,7 @@ TEST(DelimitedWriter, NullObjectIsRejectedBeforeAnythingIsWritten)
 
 TEST(DelimitedWriter, FreesEverythingItAllocates)
 {
-    auto object = ReportsTesting::MakeDelimitedSample();
+    auto object = ReportsTesting::MakeSampleObject();
     EXPECT_EQ(0, Testing::LeakedBy([&] { Delimited(object.get(), L","); }));
     EXPECT_EQ(0, Testing::LeakedBy([&] { Delimited(object.get(), L"\t"); }));
 }

@@ -4,7 +4,7 @@
 
 #include "core/io/FileStream.h"
 #include "core/xml/XmlTextReader.h"
-#include "tests/reports/DelimitedSamples.h"
+#include "tests/reports/SampleReport.h"
 #include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -112,7 +112,7 @@ protected:
 
 TEST_F(WorkbookReadBack, GivesTheHeaderBlockTheColumnNamesAndEveryCell)
 {
-    auto object = ReportsTesting::MakeDelimitedSample();
+    auto object = ReportsTesting::MakeSampleObject();
     WorkbookView view = Write(object.get());
     EXPECT_EQ(L"03/03/2026 07:05", view.created);
     EXPECT_EQ(L"Sheet1", view.sheetName);

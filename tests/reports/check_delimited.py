@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Reads the comma- and tab-delimited sample reports back with Python's csv module and compares them with the
-header and cells the sample object holds (tests/reports/DelimitedSamples.h)."""
+header and cells the sample object holds (tests/reports/SampleReport.h)."""
 import csv
 import os
 import sys
@@ -13,7 +13,7 @@ ROWS = [
     ["line1\r\nline2", "lf\nonly", "cr\ronly", "\r\n"],
     ["", "", "", ""],
     [" padded ", "caf\u00e9", "\u65e5\u672c", "\U0001F600"],
-    ["semi;colon", "pipe|bar", 'end,"mixed"\r\n\tall', "last"],
+    ["semi;colon", "a<b&c>d", 'end,"mixed"\r\n\tall', "last"],
 ]
 
 

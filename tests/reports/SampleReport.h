@@ -1,5 +1,5 @@
-// The class object behind the CSV reader check: values that hold separators, quotes and line breaks.
-// check_delimited.py holds the same header and cells and reads the files back with Python's csv module.
+// The class object behind the reader checks: values that hold separators, quotes, line breaks and markup.
+// check_delimited.py holds the same header and cells and reads the delimited files back with Python's csv module.
 #pragma once
 
 #include "tests/reports/ReportsTesting.h"
@@ -7,7 +7,7 @@
 namespace ReportsTesting
 {
 
-inline std::unique_ptr<WMI::ManagementObject> MakeDelimitedSample()
+inline std::unique_ptr<WMI::ManagementObject> MakeSampleObject()
 {
     return MakeObject(L"Win32_Sample", {L"Name", L"Caption, short", L"Say \"what\"", L"Tab\there"},
                       {
@@ -17,7 +17,7 @@ inline std::unique_ptr<WMI::ManagementObject> MakeDelimitedSample()
                           {L"line1\r\nline2", L"lf\nonly", L"cr\ronly", L"\r\n"},
                           {L"", L"", L"", L""},
                           {L" padded ", L"caf\u00E9", L"\u65E5\u672C", L"\U0001F600"},
-                          {L"semi;colon", L"pipe|bar", L"end,\"mixed\"\r\n\tall", L"last"},
+                          {L"semi;colon", L"a<b&c>d", L"end,\"mixed\"\r\n\tall", L"last"},
                       });
 }
 

@@ -1,0 +1,41 @@
+// Writes the comma-delimited, tab-delimited and workbook reports of the sample object into the folder named on
+// the command line, through the report writer: check_delimited.py reads the delimited ones back, and the
+// workbook is there to open in a spreadsheet program.
+#include "core/Exception.h"
+#include "reports/ReportFileName.h"
+#include "reports/ReportWriter.h"
+#include "tests/reports/SampleReport.h"
+
+#include <cstdio>
+#include <windows.h>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        std::fprintf(stderr, "usage: reports_samples <folder>\n");
+        return 2;
+    }
+    if (!CreateDirectoryA(argv[1], nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    {
+        std::fprintf(stderr, "cannot create the folder\n");
+        return 1;
+    }
+    try
+    {
+        auto sample = ReportsTesting::MakeSampleObject();
+        for (Reports::ReportType type :
+             {Reports::ReportType::CommaDelimited, Reports::ReportType::TabDelimited, Reports::ReportType::Excel})
+        {
+            Core::String fileName = Reports::GetReportFileName(Core::String(argv[1]), sample->GetName());
+            Reports::ReportWriter().Write(sample.get(), type, fileName);
+            std::printf("%ls\n", fileName.GetBuffer());
+        }
+    }
+    catch (const Core::Exception& e)
+    {
+        std::fprintf(stderr, "%ls\n", e.GetMessageText().GetBuffer());
+        return 1;
+    }
+    return 0;
+}
