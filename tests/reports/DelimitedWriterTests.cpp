@@ -179,6 +179,25 @@ TEST(DelimitedWriter, NullObjectIsRejectedBeforeAnythingIsWritten)
     EXPECT_EQ("", stream.GetBytes());
 }
 
+TEST(DelimitedWriter, RowsAreReadUnderTheObjectsLock)
+{
+    // A worker appends rows under this lock; while the writer reads them it keeps the worker out.
+    auto object = MakeObject(L"Win32_Thing", {L"Name"});
+    for (int i = 0; i < 2000; i++)
+    {
+        auto* row = new WMI::Row();
+        object->GetRows().Add(row);
+        row->Add(String(L"row ") + i);
+    }
+    ReportsTesting::LockProbeStream stream(*object);
+    StreamWriter writer(&stream);
+    DelimitedWriter::Write(object.get(), writer, String(L","));
+    EXPECT_GT(stream.writesLocked, 0);
+    EXPECT_EQ(0, stream.writesUnlocked);
+    writer.Close();
+    EXPECT_EQ(1, stream.writesUnlocked); // the rest, written by Close after the writer returned
+}
+
 TEST(DelimitedWriter, FreesEverythingItAllocates)
 {
     auto object = ReportsTesting::MakeSampleObject();

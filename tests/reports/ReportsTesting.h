@@ -2,12 +2,14 @@
 #pragma once
 
 #include "core/DateTime.h"
+#include "core/io/MemoryStream.h"
 #include "wmi/ManagementObject.h"
 
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace ReportsTesting
 {
@@ -92,5 +94,35 @@ inline std::string Utf8(const std::wstring& text)
     }
     return bytes;
 }
+
+// A memory stream that asks, at every write, whether another thread could take the object's lock now.
+class LockProbeStream : public Core::IO::MemoryStream
+{
+public:
+    explicit LockProbeStream(WMI::ManagementObject& object) : m_object(object) {}
+
+    void Write(const uint8_t* bytes, int offset, int count) override
+    {
+        bool entered = false;
+        std::thread other(
+            [&]
+            {
+                entered = m_object.GetLock().TryEnter();
+                if (entered)
+                {
+                    m_object.GetLock().Leave();
+                }
+            });
+        other.join();
+        (entered ? writesUnlocked : writesLocked)++;
+        MemoryStream::Write(bytes, offset, count);
+    }
+
+    int writesLocked = 0;
+    int writesUnlocked = 0;
+
+private:
+    WMI::ManagementObject& m_object; // not owned
+};
 
 } // namespace ReportsTesting

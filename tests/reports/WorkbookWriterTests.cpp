@@ -342,6 +342,24 @@ TEST(WorkbookWriter, EndsTheDocumentAndLeavesClosingToTheCaller)
     writer.Close();
 }
 
+TEST(WorkbookWriter, RowsAreReadUnderTheObjectsLock)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"Name"});
+    for (int i = 0; i < 200; i++)
+    {
+        auto* row = new WMI::Row();
+        object->GetRows().Add(row);
+        row->Add(String(L"row ") + i);
+    }
+    ReportsTesting::LockProbeStream stream(*object);
+    XmlTextWriter writer(&stream, nullptr);
+    writer.SetFormatting(Core::Xml::Formatting::Indented);
+    WorkbookWriter(&ReportsTesting::FixedClock).Write(object.get(), writer);
+    EXPECT_GT(stream.writesLocked, 0);
+    EXPECT_EQ(0, stream.writesUnlocked);
+    writer.Close();
+}
+
 TEST(WorkbookWriter, FreesEverythingItAllocates)
 {
     auto object = MakeObject(L"Win32_Process", {L"Name", L"Id"}, {{L"a&b", L"1"}, {L"c", L"2"}});

@@ -1,6 +1,5 @@
-// Writes the comma-delimited, tab-delimited and workbook reports of the sample object into the folder named on
-// the command line, through the report writer: check_delimited.py reads the delimited ones back, and the
-// workbook is there to open in a spreadsheet program.
+// Writes the three reports of the sample object into the folder named on the command line: check_delimited.py
+// reads the delimited ones back, and the workbook is there to open in a spreadsheet program.
 #include "core/Exception.h"
 #include "reports/ReportFileName.h"
 #include "reports/ReportWriter.h"
