@@ -1,20 +1,17 @@
 #include "reports/ReportExport.h"
 
 #include "core/io/IOException.h"
-#include "core/platform/windows/Desktop.h"
 #include "tests/reports/ReportsTesting.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/RecordingDesktop.h"
 #include "tests/support/TempDirectory.h"
 #include "tests/support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include <windows.h>
 
 using Core::String;
-using Core::Platform::Windows::Desktop;
-using Core::Platform::Windows::DesktopScope;
 using Reports::ExportReport;
 using Reports::ReportType;
 using ReportsTesting::MakeObject;
@@ -23,45 +20,22 @@ using Testing::ThrownMessage;
 namespace
 {
 
-struct Launch
-{
-    void* owner;
-    std::wstring operation;
-    std::wstring file;
-    std::wstring parameters;
-    std::wstring directory;
-    int showCommand;
-    std::string reportAtLaunch; // the report's bytes when the program would have started
-};
-
-// Records every program the export would start, and what the report held at that moment.
-class RecordingDesktop : public Desktop
+// The shared recording desktop, which also keeps what the report held when its viewer would have started.
+class ReportDesktop : public Testing::RecordingDesktop
 {
 public:
-    int ShowMessage(void*, const String&, const String&, unsigned int) override
-    {
-        messages++;
-        return 1;
-    }
-
     intptr_t Execute(void* owner, const String& operation, const String& file, const String& parameters,
                      const String& directory, int showCommand) override
     {
-        Launch launch{
-            owner,       operation.GetBuffer(), file.GetBuffer(), parameters.GetBuffer(), directory.GetBuffer(),
-            showCommand, std::string()};
         if (!reportPath.IsEmpty())
         {
-            launch.reportAtLaunch = Testing::ReadFileBytes(reportPath);
+            reportsAtLaunch.push_back(Testing::ReadFileBytes(reportPath));
         }
-        launches.push_back(launch);
-        return result;
+        return RecordingDesktop::Execute(owner, operation, file, parameters, directory, showCommand);
     }
 
-    std::vector<Launch> launches;
-    int messages = 0;
-    intptr_t result = 42;
     String reportPath; // read at launch when set
+    std::vector<std::string> reportsAtLaunch;
 };
 
 class ReportExportTest : public testing::Test
@@ -76,8 +50,7 @@ protected:
     std::wstring Quoted(const String& path) const { return L"\"" + std::wstring(path.GetBuffer()) + L"\""; }
 
     Testing::TempDirectory directory;
-    RecordingDesktop desktop;
-    DesktopScope scope{&desktop};
+    ReportDesktop desktop; // installed while the test runs
     void* owner = reinterpret_cast<void*>(static_cast<intptr_t>(0x1234));
     std::unique_ptr<WMI::ManagementObject> process =
         MakeObject(L"Win32_Process", {L"Name", L"ProcessId"}, {{L"System", L"4"}, {L"smss.exe", L"312"}});
@@ -92,7 +65,7 @@ TEST_F(ReportExportTest, CommaReportOpensInNotepadWithTheQuotedFileName)
     String fileName = Export(ReportType::CommaDelimited);
     EXPECT_EQ(directory.File(L"WmiReport_Win32_Process.csv"), fileName);
     ASSERT_EQ(1u, desktop.launches.size());
-    const Launch& launch = desktop.launches[0];
+    const Testing::RecordingDesktop::Launch& launch = desktop.launches[0];
     EXPECT_EQ(owner, launch.owner);
     EXPECT_EQ(L"open", launch.operation);
     EXPECT_EQ(L"Notepad.exe", launch.file);
@@ -127,8 +100,8 @@ TEST_F(ReportExportTest, TheReportIsCompleteAndClosedBeforeTheViewerStarts)
 {
     desktop.reportPath = directory.File(L"WmiReport_Win32_Process.csv");
     Export(ReportType::CommaDelimited);
-    ASSERT_EQ(1u, desktop.launches.size());
-    EXPECT_EQ("Name,ProcessId\r\nSystem,4\r\nsmss.exe,312\r\n", desktop.launches[0].reportAtLaunch);
+    ASSERT_EQ(1u, desktop.reportsAtLaunch.size());
+    EXPECT_EQ("Name,ProcessId\r\nSystem,4\r\nsmss.exe,312\r\n", desktop.reportsAtLaunch[0]);
 }
 
 TEST_F(ReportExportTest, DirectoryWithTrailingBackslashGivesADoubledBackslash)
@@ -174,10 +147,10 @@ TEST_F(ReportExportTest, ExportingTwiceReplacesTheReport)
 
 TEST_F(ReportExportTest, AViewerThatDoesNotStartIsIgnored)
 {
-    desktop.result = 2; // SE_ERR_FNF: the program is not installed
+    desktop.executeResult = 2; // SE_ERR_FNF: the program is not installed
     EXPECT_NO_THROW(Export(ReportType::Excel));
     EXPECT_EQ(1u, desktop.launches.size());
-    EXPECT_EQ(0, desktop.messages);
+    EXPECT_TRUE(desktop.messages.empty());
 }
 
 TEST_F(ReportExportTest, OpenReportStartsTheViewerOnly)
