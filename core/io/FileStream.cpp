@@ -58,7 +58,17 @@ FileStream::FileStream(const String& fileName, FileMode mode, FileAccess access,
     m_handle = handle;
     if (bufferSize > 0)
     {
-        m_buffer = new uint8_t[static_cast<size_t>(bufferSize)];
+        try
+        {
+            m_buffer = new uint8_t[static_cast<size_t>(bufferSize)];
+        }
+        catch (...)
+        {
+            // The constructor fails, so no destructor will close the file: close it here.
+            m_handle = nullptr;
+            CloseHandle(handle);
+            throw;
+        }
     }
     if (append)
     {

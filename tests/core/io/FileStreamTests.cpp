@@ -7,6 +7,7 @@
 #include "tests/support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
+#include <new>
 
 using namespace Core;
 using namespace Core::IO;
@@ -240,4 +241,18 @@ TEST(FileStreamData, StreamsReleaseEverything)
                              FileStream(directory.File(L"x\\y"), FileMode::Open, FileAccess::Read, FileShare::Read),
                              IOException);
                      }));
+}
+
+TEST(FileStreamData, AFailedBufferAllocationClosesTheFile)
+{
+    TempDirectory directory;
+    String name = directory.File(L"buffer.bin");
+    // The constructor copies the name, opens the file, then takes its buffer: the second allocation.
+    EXPECT_THROW(Testing::RunWithFailingAllocation(
+                     1, [&] { FileStream stream(name, FileMode::Create, FileAccess::Write, FileShare::None, 4096); }),
+                 std::bad_alloc);
+    ASSERT_TRUE(File::Exists(name));
+    // Opened again without sharing: only possible when the first handle was closed.
+    FileStream again(name, FileMode::Open, FileAccess::Write, FileShare::None);
+    EXPECT_TRUE(again.CanWrite());
 }
