@@ -373,12 +373,6 @@ String operator+(const char* left, const String& right)
     return String(left) + right;
 }
 
-bool String::operator==(const String& other) const
-{
-    return m_length == other.m_length &&
-           std::memcmp(m_buffer, other.m_buffer, static_cast<size_t>(m_length) * sizeof(wchar_t)) == 0;
-}
-
 namespace
 {
 

@@ -1,6 +1,8 @@
 // The one text type: an exclusively owned, NUL-terminated UTF-16 buffer of exact size.
 #pragma once
 
+#include <cstring>
+
 namespace Core
 {
 namespace Collections
@@ -66,7 +68,11 @@ public:
     // The terminated buffer, valid until the string changes; for platform calls. Never null.
     const wchar_t* GetBuffer() const { return m_buffer; }
 
-    bool operator==(const String& other) const;
+    bool operator==(const String& other) const
+    {
+        return m_length == other.m_length &&
+               std::memcmp(m_buffer, other.m_buffer, static_cast<size_t>(m_length) * sizeof(wchar_t)) == 0;
+    }
     bool operator!=(const String& other) const { return !(*this == other); }
     wchar_t operator[](int index) const;
 

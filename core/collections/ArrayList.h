@@ -217,8 +217,14 @@ protected:
     {
         if (index < 0 || index >= m_count)
         {
-            throw ArgumentOutOfRangeException(index, ItemIndexMessage());
+            ThrowItemIndex(index);
         }
+    }
+
+    // Kept out of line so that the check itself stays small enough to inline into every access.
+    [[noreturn, gnu::noinline, gnu::cold]] void ThrowItemIndex(int index) const
+    {
+        throw ArgumentOutOfRangeException(index, ItemIndexMessage());
     }
 
     // Closes the gap of n slots at index, releases what the vacated slots held, then shrinks one step.

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <emmintrin.h>
 #include <memory>
 #include <string>
 #include <windows.h>
@@ -35,6 +36,7 @@ public:
 
     int GetBytes(const wchar_t* chars, int count, uint8_t* bytes, bool flush) override
     {
+        const __m128i nonAsciiBits = _mm_set1_epi16(static_cast<short>(0xFF80));
         int n = 0;
         int i = 0;
         if (m_pendingHigh != 0 && (count > 0 || flush))
@@ -52,6 +54,23 @@ public:
         }
         while (i < count)
         {
+            // Most text is ASCII: eight units at a time while none is above U+007F, narrowed in one step.
+            while (i + 8 <= count)
+            {
+                __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, nonAsciiBits), _mm_setzero_si128())) !=
+                    0xFFFF)
+                {
+                    break;
+                }
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(bytes + n), _mm_packus_epi16(units, units));
+                n += 8;
+                i += 8;
+            }
+            if (i == count)
+            {
+                break;
+            }
             wchar_t unit = chars[i];
             if (unit < 0x80)
             {

@@ -59,12 +59,7 @@ void StreamWriter::ReleaseBuffers()
     m_bytes = nullptr;
 }
 
-void StreamWriter::Write(const String& text)
-{
-    Write(text.GetBuffer(), text.GetLength());
-}
-
-void StreamWriter::Write(const wchar_t* text, int count)
+void StreamWriter::WriteThroughBuffer(const wchar_t* text, int count)
 {
     if (m_stream == nullptr)
     {
@@ -76,6 +71,14 @@ void StreamWriter::Write(const wchar_t* text, int count)
         {
             FlushBuffer(false);
         }
+        if (m_charCount == 0 && count >= m_charCapacity)
+        {
+            // A whole buffer's worth: encode it from where it is instead of copying it first.
+            EncodeAndWrite(text, m_charCapacity, false);
+            text += m_charCapacity;
+            count -= m_charCapacity;
+            continue;
+        }
         int space = m_charCapacity - m_charCount;
         int n = count < space ? count : space;
         std::memcpy(m_chars + m_charCount, text, static_cast<size_t>(n) * sizeof(wchar_t));
@@ -83,11 +86,6 @@ void StreamWriter::Write(const wchar_t* text, int count)
         text += n;
         count -= n;
     }
-}
-
-void StreamWriter::Write(wchar_t ch)
-{
-    Write(&ch, 1);
 }
 
 void StreamWriter::WriteLine(const String& text)
@@ -107,8 +105,14 @@ void StreamWriter::FlushBuffer(bool finalChunk)
     {
         throw Exception(String(L"InvalidOperationException"));
     }
-    int byteCount = m_encoder->GetBytes(m_chars, m_charCount, m_bytes, finalChunk);
+    int count = m_charCount;
     m_charCount = 0;
+    EncodeAndWrite(m_chars, count, finalChunk);
+}
+
+void StreamWriter::EncodeAndWrite(const wchar_t* chars, int count, bool finalChunk)
+{
+    int byteCount = m_encoder->GetBytes(chars, count, m_bytes, finalChunk);
     if (byteCount == 0)
     {
         return;

@@ -5,6 +5,8 @@
 #include "core/io/Encoding.h"
 #include "core/io/Stream.h"
 
+#include <cstring>
+
 namespace Core::IO
 {
 
@@ -18,9 +20,28 @@ public:
     StreamWriter(const StreamWriter&) = delete;
     StreamWriter& operator=(const StreamWriter&) = delete;
 
-    void Write(const String& text);
-    void Write(const wchar_t* text, int count);
-    void Write(wchar_t ch);
+    void Write(const String& text) { Write(text.GetBuffer(), text.GetLength()); }
+    // Writers make many small writes (a tag, a quote, one indent character): those that fit in the
+    // buffer are copied without a call.
+    void Write(const wchar_t* text, int count)
+    {
+        if (count > 0 && count <= m_charCapacity - m_charCount && m_stream != nullptr)
+        {
+            std::memcpy(m_chars + m_charCount, text, static_cast<size_t>(count) * sizeof(wchar_t));
+            m_charCount += count;
+            return;
+        }
+        WriteThroughBuffer(text, count);
+    }
+    void Write(wchar_t ch)
+    {
+        if (m_charCount < m_charCapacity && m_stream != nullptr)
+        {
+            m_chars[m_charCount++] = ch;
+            return;
+        }
+        WriteThroughBuffer(&ch, 1);
+    }
     void WriteLine(const String& text);
     void WriteLine();
     // Writes the buffered text and flushes the stream.
@@ -30,8 +51,12 @@ public:
     const Encoding* GetEncoding() const { return m_encoding; }
 
 private:
+    // Fills and flushes the buffer as often as the text needs; refuses a closed writer.
+    void WriteThroughBuffer(const wchar_t* text, int count);
     // Encodes and writes the buffered characters. finalChunk also writes a dangling high surrogate.
     void FlushBuffer(bool finalChunk);
+    // Encodes at most one buffer's worth of characters and writes the bytes to the stream.
+    void EncodeAndWrite(const wchar_t* chars, int count, bool finalChunk);
     void ReleaseBuffers();
 
     Stream* m_stream;           // not owned; null once closed

@@ -274,9 +274,18 @@ void XmlTextWriter::Indent(bool beforeEndTag)
     {
         return;
     }
-    m_writer->Write(L"\r\n", 2);
     int depth = beforeEndTag ? count - 1 : count;
-    for (int i = depth * m_indentation; i > 0; i--)
+    int indent = depth * m_indentation;
+    // The line end and the usual tab indentation go out in one piece.
+    static const wchar_t lineAndTabs[] = L"\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+    constexpr int tabsAvailable = static_cast<int>(sizeof(lineAndTabs) / sizeof(wchar_t)) - 3;
+    if (m_indentChar == L'\t' && indent <= tabsAvailable)
+    {
+        m_writer->Write(lineAndTabs, 2 + indent);
+        return;
+    }
+    m_writer->Write(L"\r\n", 2);
+    for (int i = indent; i > 0; i--)
     {
         m_writer->Write(m_indentChar);
     }
@@ -305,6 +314,31 @@ void XmlTextWriter::WriteCharacterReference(unsigned code)
 
 // Escapes markup characters, control characters and the two non-characters U+FFFE and U+FFFF; inside an
 // attribute value also line ends and the delimiting quote.
+namespace
+{
+
+// Units below 0x80 that escaping must look at: controls, quotes, '&', '<' and '>'.
+constexpr bool NeedsEscapeCheck(wchar_t ch)
+{
+    return ch < 0x20 || ch == L'"' || ch == L'&' || ch == L'\'' || ch == L'<' || ch == L'>';
+}
+
+struct EscapeTable
+{
+    bool check[128];
+    constexpr EscapeTable() : check()
+    {
+        for (int i = 0; i < 128; i++)
+        {
+            check[i] = NeedsEscapeCheck(static_cast<wchar_t>(i));
+        }
+    }
+};
+
+constexpr EscapeTable escapeTable;
+
+} // namespace
+
 void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
 {
     bool inAttribute = m_state == Xml::WriteState::Attribute;
@@ -312,6 +346,11 @@ void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
     for (int i = 0; i < length; i++)
     {
         wchar_t ch = text[i];
+        // Plain text: nothing to decide.
+        if ((ch < 0x80 && !escapeTable.check[ch]) || (ch >= 0x80 && ch < 0xD800))
+        {
+            continue;
+        }
         const wchar_t* entity = nullptr;
         if (ch >= 0xD800 && ch <= 0xDBFF)
         {

@@ -115,7 +115,20 @@ private:
     void WriteCharacterReference(unsigned code);
     void Collect(const wchar_t* text, int length);
     ElementScope& Top() { return m_elements[m_elements.GetCount() - 1]; }
-    const String* Intern(const String& text) { return &m_nameTable.Add(text); }
+    // Documents repeat a few names over and over: the names interned last are compared before hashing.
+    const String* Intern(const String& text)
+    {
+        for (const String* recent : m_recentNames)
+        {
+            if (recent != nullptr && *recent == text)
+            {
+                return recent;
+            }
+        }
+        const String* interned = &m_nameTable.Add(text);
+        m_recentNames[m_nextRecentName++ % RecentNameCount] = interned;
+        return interned;
+    }
     // Runs a writing step; a failure once writing began leaves the writer in the error state.
     template <typename Step> void Guarded(Step step);
 
@@ -133,6 +146,9 @@ private:
     bool m_rootClosed = false;
     Collections::ArrayList<ElementScope> m_elements;
     NameTable m_nameTable;
+    static constexpr unsigned int RecentNameCount = 8;
+    const String* m_recentNames[RecentNameCount] = {}; // not owned: strings of the name table
+    unsigned int m_nextRecentName = 0;
     XmlNamespaceManager m_namespaces;
     String m_xmlnsPrefix;
     // Interned names compared on every element and attribute; not owned.
