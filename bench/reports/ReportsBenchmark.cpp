@@ -3,6 +3,8 @@
 #include "core/Exception.h"
 #include "reports/ReportWriter.h"
 
+#include "bench/support/Stopwatch.h"
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -12,21 +14,14 @@
 using Core::String;
 using Reports::ReportType;
 
+using Benchmark::Seconds;
+
 namespace
 {
 
 const int RowCount = 100000;
 const int ColumnCount = 10;
 const int Rounds = 7;
-
-double Seconds()
-{
-    LARGE_INTEGER counter;
-    LARGE_INTEGER frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Texts as a loaded class has them: names, numbers, booleans, empty values, paths and quoted command lines.
 String MakeCell(int row, int column)

@@ -4,11 +4,15 @@
 #include "tests/support/ScriptedWmi.h"
 #include "wmi/ManagementObject.h"
 
+#include "bench/support/Stopwatch.h"
 #include <algorithm>
+
 #include <cstdio>
 
 using Core::String;
 using ScriptedWmi::Value;
+
+using Benchmark::Seconds;
 
 namespace
 {
@@ -16,15 +20,6 @@ namespace
 const int InstanceCount = 100000;
 const int PropertyCount = 10;
 const int Rounds = 5;
-
-double Seconds()
-{
-    LARGE_INTEGER counter;
-    LARGE_INTEGER frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Strings, integers, booleans and nulls, as a typical class has them.
 Value MakeValue(int instance, int property)

@@ -1,5 +1,6 @@
 // Reads a generated document of 20 MB node by node with XmlTextReader and with the pull reader that ships with
 // Windows (XmlLite, loaded at run time), and measures the writer that produced the document.
+#include "bench/support/Stopwatch.h"
 #include "core/io/FileStream.h"
 #include "core/io/TextReader.h"
 #include "core/xml/XmlTextReader.h"
@@ -59,19 +60,6 @@ constexpr int Repetitions = 3;
 const GUID IID_XmlLiteReader = {0x7279fc81, 0x709d, 0x4095, {0xb6, 0x3d, 0x69, 0xfe, 0x4b, 0x0d, 0x90, 0x30}};
 
 using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-
-double Now()
-{
-    static LARGE_INTEGER frequency = []
-    {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return value;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 double MegabytesPerSecond(int64_t bytes, double seconds)
 {
@@ -254,9 +242,9 @@ template <typename Run> double Best(Run run)
     double best = 1e30;
     for (int i = 0; i < Repetitions; i++)
     {
-        double start = Now();
+        double start = Benchmark::Seconds();
         run();
-        double seconds = Now() - start;
+        double seconds = Benchmark::Seconds() - start;
         best = seconds < best ? seconds : best;
     }
     return best;
@@ -271,9 +259,9 @@ int main()
     String path = String(directory) + L"quarrow-bench-xml.xml";
 
     Texts* texts = new Texts();
-    double writeStart = Now();
+    double writeStart = Benchmark::Seconds();
     WriteDocument(path, *texts);
-    double writeSeconds = Now() - writeStart;
+    double writeSeconds = Benchmark::Seconds() - writeStart;
     delete texts;
     int64_t bytes = FileSize(path);
     std::printf("document: %.1f MB, written in %.3f s\n", static_cast<double>(bytes) / (1024.0 * 1024.0), writeSeconds);
