@@ -130,7 +130,7 @@ void DelimitedWriter::WriteField(Output& output, const String& field, const Stri
     {
         // Copies the field and looks for the characters that call for quotes in one pass; without an early exit
         // the compiler turns the loop into vector code.
-        wchar_t single = separator.GetLength() == 1 ? separator[0] : L'"';
+        wchar_t single = separator.GetLength() == 1 ? separator.GetBuffer()[0] : L'"';
         unsigned short special = 0;
         for (int i = 0; i < length; i++)
         {
