@@ -215,6 +215,22 @@ void XmlTextWriter::EnterTextState()
 }
 
 // Ends a pending attribute and the open start tag with ">".
+void XmlTextWriter::BeginMarkupNode()
+{
+    if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
+    {
+        CloseStartTag();
+    }
+    if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+    {
+        Indent(false);
+    }
+    if (m_state == Xml::WriteState::Start)
+    {
+        m_state = Xml::WriteState::Prolog;
+    }
+}
+
 void XmlTextWriter::CloseStartTag()
 {
     if (m_state == Xml::WriteState::Attribute)
@@ -537,18 +553,7 @@ void XmlTextWriter::WriteProcessingInstruction(const String& name, const String&
     Guarded(
         [&]
         {
-            if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
-            {
-                CloseStartTag();
-            }
-            if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
-            {
-                Indent(false);
-            }
-            if (m_state == Xml::WriteState::Start)
-            {
-                m_state = Xml::WriteState::Prolog;
-            }
+            BeginMarkupNode();
             if (declaration)
             {
                 m_declarationWritten = true;
@@ -1060,18 +1065,7 @@ void XmlTextWriter::WriteComment(const String& text)
     Guarded(
         [&]
         {
-            if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
-            {
-                CloseStartTag();
-            }
-            if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
-            {
-                Indent(false);
-            }
-            if (m_state == Xml::WriteState::Start)
-            {
-                m_state = Xml::WriteState::Prolog;
-            }
+            BeginMarkupNode();
             Put(L"<!--");
             m_writer->Write(text);
             Put(L"-->");

@@ -105,6 +105,8 @@ private:
     void CheckWritable() const;
     void CheckTextState() const;
     void EnterTextState();
+    // Before a comment or processing instruction: closes a pending start tag, indents, leaves the start state.
+    void BeginMarkupNode();
     void CloseStartTag();
     void EndAttribute();
     void WritePendingDeclarations();
