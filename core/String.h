@@ -1,7 +1,7 @@
 // The one text type: an exclusively owned, NUL-terminated UTF-16 buffer of exact size.
 #pragma once
 
-#include <cstring>
+#include "core/CharacterBlocks.h"
 
 namespace Core
 {
@@ -70,8 +70,7 @@ public:
 
     bool operator==(const String& other) const
     {
-        return m_length == other.m_length &&
-               std::memcmp(m_buffer, other.m_buffer, static_cast<size_t>(m_length) * sizeof(wchar_t)) == 0;
+        return m_length == other.m_length && CharactersEqual(m_buffer, other.m_buffer, m_length);
     }
     bool operator!=(const String& other) const { return !(*this == other); }
     wchar_t operator[](int index) const;

@@ -5,7 +5,7 @@
 #include "core/io/Encoding.h"
 #include "core/io/Stream.h"
 
-#include <cstring>
+#include "core/CharacterBlocks.h"
 
 namespace Core::IO
 {
@@ -27,7 +27,7 @@ public:
     {
         if (count > 0 && count <= m_charCapacity - m_charCount && m_stream != nullptr)
         {
-            std::memcpy(m_chars + m_charCount, text, static_cast<size_t>(count) * sizeof(wchar_t));
+            CopyCharacters(m_chars + m_charCount, text, count);
             m_charCount += count;
             return;
         }

@@ -4,6 +4,7 @@
 #include "core/xml/XmlCharacters.h"
 
 #include <cwchar>
+#include <emmintrin.h>
 
 namespace Core::Xml
 {
@@ -34,9 +35,18 @@ bool IsValidName(const String& name)
 
 } // namespace
 
-void XmlTextWriter::Put(const wchar_t* text)
+void XmlTextWriter::PushElement(const ElementScope& scope)
 {
-    m_writer->Write(text, static_cast<int>(std::wcslen(text)));
+    // Slots of closed elements are reused: documents open and close millions of elements at a few depths.
+    if (m_depth < m_elements.GetCount())
+    {
+        m_elements[m_depth] = scope;
+    }
+    else
+    {
+        m_elements.Add(scope);
+    }
+    m_depth++;
 }
 
 XmlTextWriter::XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding)
@@ -66,6 +76,7 @@ XmlTextWriter::XmlTextWriter(const String& fileName, const IO::Encoding* encodin
 
 void XmlTextWriter::InternNames()
 {
+    m_emptyName = &m_nameTable.Add(String());
     m_xmlPrefix = Intern(String(L"xml"));
     m_xmlNamespace = Intern(String(XmlNamespaceManager::XmlNamespace));
     m_xmlnsNamespace = Intern(String(XmlNamespaceManager::XmlnsNamespace));
@@ -131,14 +142,12 @@ void XmlTextWriter::SetNamespaces(bool namespaces)
 
 Xml::XmlSpace XmlTextWriter::GetXmlSpace() const
 {
-    int count = m_elements.GetCount();
-    return static_cast<Xml::XmlSpace::Value>(count > 0 ? m_elements[count - 1].xmlSpace : Xml::XmlSpace::None);
+    return static_cast<Xml::XmlSpace::Value>(m_depth > 0 ? Top().xmlSpace : Xml::XmlSpace::None);
 }
 
 String XmlTextWriter::GetXmlLang() const
 {
-    int count = m_elements.GetCount();
-    return count > 0 && m_elements[count - 1].xmlLang != nullptr ? *m_elements[count - 1].xmlLang : String();
+    return m_depth > 0 && Top().xmlLang != nullptr ? *Top().xmlLang : String();
 }
 
 String XmlTextWriter::LookupPrefix(const String& namespaceURI) const
@@ -208,7 +217,7 @@ void XmlTextWriter::EnterTextState()
         CloseStartTag();
     }
     m_state = Xml::WriteState::Content;
-    if (m_elements.GetCount() > 0)
+    if (m_depth > 0)
     {
         Top().hasTextContent = true;
     }
@@ -244,6 +253,10 @@ void XmlTextWriter::CloseStartTag()
 
 void XmlTextWriter::WritePendingDeclarations()
 {
+    if (m_pending.GetCount() == 0 && m_declaredInTag.GetCount() == 0)
+    {
+        return;
+    }
     for (int i = 0; i < m_pending.GetCount(); i++)
     {
         const Declaration& declaration = m_pending[i];
@@ -280,7 +293,7 @@ void XmlTextWriter::WritePendingDeclarations()
 
 void XmlTextWriter::Indent(bool beforeEndTag)
 {
-    int count = m_elements.GetCount();
+    int count = m_depth;
     if (count == 0)
     {
         m_writer->Write(L"\r\n", 2);
@@ -353,20 +366,50 @@ struct EscapeTable
 
 constexpr EscapeTable escapeTable;
 
+// The index of the first unit at or after start that escaping has to look at, or length. Text is mostly
+// plain, so it is scanned eight units at a time.
+int SkipPlain(const wchar_t* text, int start, int length)
+{
+    const __m128i bias = _mm_set1_epi16(0x20);
+    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+    // 0x20 <= unit < 0xD800, as one unsigned comparison made signed by flipping the top bit.
+    const __m128i limit = _mm_set1_epi16(static_cast<short>((0xD800 - 0x20) ^ 0x8000));
+    int i = start;
+    for (; i + 8 <= length; i += 8)
+    {
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        __m128i inRange = _mm_cmplt_epi16(_mm_xor_si128(_mm_sub_epi16(units, bias), flip), limit);
+        __m128i marks = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'"')), _mm_cmpeq_epi16(units, _mm_set1_epi16(L'&'))),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'\'')),
+                                      _mm_cmpeq_epi16(units, _mm_set1_epi16(L'<'))),
+                         _mm_cmpeq_epi16(units, _mm_set1_epi16(L'>'))));
+        int plain = _mm_movemask_epi8(_mm_andnot_si128(marks, inRange));
+        if (plain != 0xFFFF)
+        {
+            return i + __builtin_ctz(~plain) / 2;
+        }
+    }
+    for (; i < length; i++)
+    {
+        wchar_t ch = text[i];
+        if (!((ch < 0x80 && !escapeTable.check[ch]) || (ch >= 0x80 && ch < 0xD800)))
+        {
+            return i;
+        }
+    }
+    return length;
+}
+
 } // namespace
 
 void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
 {
     bool inAttribute = m_state == Xml::WriteState::Attribute;
     int runStart = 0;
-    for (int i = 0; i < length; i++)
+    for (int i = SkipPlain(text, 0, length); i < length; i = SkipPlain(text, i + 1, length))
     {
         wchar_t ch = text[i];
-        // Plain text: nothing to decide.
-        if ((ch < 0x80 && !escapeTable.check[ch]) || (ch >= 0x80 && ch < 0xD800))
-        {
-            continue;
-        }
         const wchar_t* entity = nullptr;
         if (ch >= 0xD800 && ch <= 0xDBFF)
         {
@@ -414,7 +457,7 @@ void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
         m_writer->Write(text + runStart, i - runStart);
         if (entity != nullptr)
         {
-            Put(entity);
+            m_writer->Write(entity, static_cast<int>(std::wcslen(entity)));
         }
         else
         {
@@ -465,7 +508,14 @@ void XmlTextWriter::WriteDeclaration(int standalone)
             {
                 Put(L" standalone=");
                 m_writer->Write(m_quoteChar);
-                Put(standalone != 0 ? L"yes" : L"no");
+                if (standalone != 0)
+                {
+                    Put(L"yes");
+                }
+                else
+                {
+                    Put(L"no");
+                }
                 m_writer->Write(m_quoteChar);
             }
             Put(L"?>");
@@ -475,7 +525,7 @@ void XmlTextWriter::WriteDeclaration(int standalone)
 void XmlTextWriter::WriteEndDocument()
 {
     CheckWritable();
-    while (m_elements.GetCount() > 0)
+    while (m_depth > 0)
     {
         WriteEndElement();
     }
@@ -574,12 +624,12 @@ void XmlTextWriter::WriteProcessingInstruction(const String& name, const String&
 
 void XmlTextWriter::WriteStartElement(const String& localName)
 {
-    WriteStartElement(String(), localName, String());
+    WriteStartElement(String::Empty, localName, String::Empty);
 }
 
 void XmlTextWriter::WriteStartElement(const String& localName, const String& namespaceURI)
 {
-    WriteStartElement(String(), localName, namespaceURI);
+    WriteStartElement(String::Empty, localName, namespaceURI);
 }
 
 void XmlTextWriter::WriteStartElement(const String& prefix, const String& localName, const String& namespaceURI)
@@ -589,17 +639,19 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
     {
         throw InvalidOperationException();
     }
-    const String* usedPrefix = Intern(prefix);
+    const String* usedPrefix = m_emptyName;
     bool declare = false;
-    if (!m_namespacesOn)
+    // An element without prefix and namespace, the usual case, needs none of the namespace checks.
+    if (prefix.IsEmpty() && namespaceURI.IsEmpty())
     {
-        if (!prefix.IsEmpty() || !namespaceURI.IsEmpty())
-        {
-            throw ArgumentException();
-        }
+    }
+    else if (!m_namespacesOn)
+    {
+        throw ArgumentException();
     }
     else
     {
+        usedPrefix = Intern(prefix);
         bool xmlNamespace = namespaceURI == *m_xmlNamespace;
         bool xmlPrefix = prefix == *m_xmlPrefix;
         if (prefix == m_xmlnsPrefix || (xmlPrefix && !namespaceURI.IsEmpty() && !xmlNamespace) ||
@@ -649,7 +701,7 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
             }
             m_state = Xml::WriteState::Element;
             ElementScope scope;
-            if (m_elements.GetCount() > 0)
+            if (m_depth > 0)
             {
                 scope = Top();
             }
@@ -661,7 +713,7 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
             scope.localName = Intern(localName);
             scope.namespaceURI = Intern(namespaceURI);
             m_namespaces.PushScope();
-            m_elements.Add(scope);
+            PushElement(scope);
             if (declare)
             {
                 m_namespaces.AddNamespace(*usedPrefix, namespaceURI);
@@ -691,7 +743,7 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
 {
     if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute &&
          m_state != Xml::WriteState::Content) ||
-        m_elements.GetCount() == 0)
+        m_depth == 0)
     {
         throw InvalidOperationException();
     }
@@ -706,7 +758,14 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
             if (startTagOpen)
             {
                 WritePendingDeclarations();
-                Put(full ? L">" : L" />");
+                if (full)
+                {
+                    m_writer->Write(L'>');
+                }
+                else
+                {
+                    Put(L" />");
+                }
             }
             else if (m_formatting == Xml::Formatting::Indented)
             {
@@ -725,9 +784,9 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
                 m_writer->Write(L'>');
             }
             m_namespaces.PopScope();
-            m_elements.RemoveAt(m_elements.GetCount() - 1);
+            m_depth--;
             m_state = Xml::WriteState::Content;
-            if (m_declarationWritten && m_elements.GetCount() == 0)
+            if (m_declarationWritten && m_depth == 0)
             {
                 m_rootClosed = true;
             }
@@ -757,19 +816,24 @@ void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& loca
         throw InvalidOperationException();
     }
     int kind = Ordinary;
-    const String* usedPrefix = Intern(prefix);
-    const String* writtenName = Intern(localName);
+    const String* usedPrefix = m_emptyName;
+    // Written only, so it need not be interned.
+    const String* writtenName = &localName;
     const String* declaredPrefix = nullptr;
     Declaration pending;
-    if (!m_namespacesOn)
+    bool plain = prefix.IsEmpty() && namespaceURI.IsEmpty();
+    if (plain && (!m_namespacesOn || localName != m_xmlnsPrefix))
     {
-        if (!prefix.IsEmpty() || !namespaceURI.IsEmpty())
-        {
-            throw ArgumentException();
-        }
+        // An ordinary attribute without prefix and namespace, the usual case.
+    }
+    else if (!m_namespacesOn)
+    {
+        throw ArgumentException();
     }
     else
     {
+        usedPrefix = Intern(prefix);
+        writtenName = Intern(localName);
         const String& xmlnsNamespace = *m_xmlnsNamespace;
         bool xmlPrefix = prefix == *m_xmlPrefix;
         if (xmlPrefix && localName == *m_spaceName)
@@ -807,7 +871,7 @@ void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& loca
                 {
                     // An attribute without prefix has no namespace, so one has to be made up.
                     String generated(L"d");
-                    generated += m_elements.GetCount();
+                    generated += m_depth;
                     generated += L"p";
                     generated += ++m_generatedPrefixes;
                     usedPrefix = Intern(generated);
@@ -876,7 +940,21 @@ void XmlTextWriter::WriteEndAttribute()
 // Applies what the attribute declared, then closes its value. A bad value changes nothing.
 void XmlTextWriter::EndAttribute()
 {
-    String value(m_attributeValue.data(), static_cast<int>(m_attributeValue.size()));
+    if (m_attributeKind != Ordinary)
+    {
+        ApplyAttribute(String(m_attributeValue.data(), static_cast<int>(m_attributeValue.size())));
+    }
+    Guarded(
+        [&]
+        {
+            m_writer->Write(m_quoteChar);
+            m_attributeKind = Ordinary;
+            m_state = Xml::WriteState::Element;
+        });
+}
+
+void XmlTextWriter::ApplyAttribute(const String& value)
+{
     switch (m_attributeKind)
     {
     case Space:
@@ -902,13 +980,6 @@ void XmlTextWriter::EndAttribute()
     default:
         break;
     }
-    Guarded(
-        [&]
-        {
-            m_writer->Write(m_quoteChar);
-            m_attributeKind = Ordinary;
-            m_state = Xml::WriteState::Element;
-        });
 }
 
 void XmlTextWriter::WriteAttributes(XmlTextReader* reader, bool defattr)
@@ -1029,7 +1100,7 @@ void XmlTextWriter::WriteWhitespace(const String& whitespace)
 void XmlTextWriter::WriteCData(const String& text)
 {
     CheckWritable();
-    if (m_elements.GetCount() == 0 && m_declarationWritten)
+    if (m_depth == 0 && m_declarationWritten)
     {
         throw InvalidOperationException();
     }
@@ -1045,7 +1116,7 @@ void XmlTextWriter::WriteCData(const String& text)
                 CloseStartTag();
             }
             m_state = Xml::WriteState::Content;
-            if (m_elements.GetCount() > 0)
+            if (m_depth > 0)
             {
                 Top().hasTextContent = true;
             }
@@ -1194,7 +1265,7 @@ void XmlTextWriter::Close()
 {
     if (m_state != Xml::WriteState::Closed && m_state != Xml::WriteState::Error)
     {
-        while (m_elements.GetCount() > 0)
+        while (m_depth > 0)
         {
             WriteEndElement();
         }

@@ -109,17 +109,25 @@ private:
     void BeginMarkupNode();
     void CloseStartTag();
     void EndAttribute();
+    // What an xml:space, xml:lang or namespace attribute means for the element; a bad value throws.
+    void ApplyAttribute(const String& value);
     void WritePendingDeclarations();
     void Indent(bool beforeEndTag);
-    // Writes a NUL-terminated literal without making a String of it.
-    void Put(const wchar_t* text);
+    // Writes a literal without making a String of it.
+    template <int N> void Put(const wchar_t (&text)[N]) { m_writer->Write(text, N - 1); }
     void WriteEscaped(const wchar_t* text, int length);
     void WriteCharacterReference(unsigned code);
     void Collect(const wchar_t* text, int length);
-    ElementScope& Top() { return m_elements[m_elements.GetCount() - 1]; }
+    ElementScope& Top() { return m_elements[m_depth - 1]; }
+    const ElementScope& Top() const { return m_elements[m_depth - 1]; }
+    void PushElement(const ElementScope& scope);
     // Documents repeat a few names over and over: the names interned last are compared before hashing.
     const String* Intern(const String& text)
     {
+        if (text.IsEmpty())
+        {
+            return m_emptyName;
+        }
         for (const String* recent : m_recentNames)
         {
             if (recent != nullptr && *recent == text)
@@ -146,7 +154,8 @@ private:
     bool m_declarationWritten = false;
     bool m_rootStarted = false;
     bool m_rootClosed = false;
-    Collections::ArrayList<ElementScope> m_elements;
+    Collections::ArrayList<ElementScope> m_elements; // the open elements are the first m_depth
+    int m_depth = 0;
     NameTable m_nameTable;
     static constexpr unsigned int RecentNameCount = 8;
     const String* m_recentNames[RecentNameCount] = {}; // not owned: strings of the name table
@@ -154,6 +163,7 @@ private:
     XmlNamespaceManager m_namespaces;
     String m_xmlnsPrefix;
     // Interned names compared on every element and attribute; not owned.
+    const String* m_emptyName = nullptr;
     const String* m_xmlPrefix = nullptr;
     const String* m_xmlNamespace = nullptr;
     const String* m_xmlnsNamespace = nullptr;

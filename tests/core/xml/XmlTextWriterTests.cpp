@@ -347,6 +347,56 @@ TEST(XmlTextWriter, ControlCharactersBecomeCharacterReferences)
     EXPECT_EQ("<a v=\"1&#xD;&#xA;2\t3\">x&#x1;y\r\n\tz&#x1F;&#xFFFE;&#xFFFF;\xEF\xBF\xBD</a>", out.Text());
 }
 
+// Plain runs are skipped in blocks of eight units: every special unit must be found wherever it falls in a
+// block, in text and in attribute values.
+TEST(XmlTextWriter, EscapingFindsASpecialUnitAtEveryPositionOfLongText)
+{
+    struct Case
+    {
+        wchar_t unit;
+        const char* inText;
+        const char* inAttribute;
+    };
+    const Case cases[] = {{L'&', "&amp;", "&amp;"},
+                          {L'<', "&lt;", "&lt;"},
+                          {L'>', "&gt;", "&gt;"},
+                          {L'"', "\"", "&quot;"},
+                          {L'\'', "'", "'"},
+                          {L'\x01', "&#x1;", "&#x1;"},
+                          {L'\t', "\t", "\t"},
+                          {L'\n', "\n", "&#xA;"},
+                          {L'\r', "\r", "&#xD;"},
+                          {L'\x1F', "&#x1F;", "&#x1F;"},
+                          {0xFFFE, "&#xFFFE;", "&#xFFFE;"},
+                          {0xE9, "\xC3\xA9", "\xC3\xA9"},
+                          {L' ', " ", " "},
+                          {0xD7FF, "\xED\x9F\xBF", "\xED\x9F\xBF"}};
+    for (int length = 1; length <= 20; length++)
+    {
+        for (int position = 0; position < length; position++)
+        {
+            for (const Case& c : cases)
+            {
+                String text(L'x', length);
+                std::wstring units(text.GetBuffer(), static_cast<size_t>(length));
+                units[static_cast<size_t>(position)] = c.unit;
+                text = String(units.c_str(), length);
+                std::string before(static_cast<size_t>(position), 'x');
+                std::string after(static_cast<size_t>(length - position - 1), 'x');
+                Output out;
+                out->WriteStartElement(S(L"a"));
+                out->WriteAttributeString(S(L"v"), text);
+                out->WriteString(text);
+                out->WriteEndElement();
+                std::string expected =
+                    "<a v=\"" + before + c.inAttribute + after + "\">" + before + c.inText + after + "</a>";
+                ASSERT_EQ(expected, out.Text())
+                    << "unit " << static_cast<int>(c.unit) << " at " << position << " of " << length;
+            }
+        }
+    }
+}
+
 TEST(XmlTextWriter, ASurrogatePairIsWrittenAsItIs)
 {
     Output out;

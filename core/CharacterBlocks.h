@@ -1,0 +1,116 @@
+// Copies and compares short runs of UTF-16 units in place. Writers copy a tag or a field of a few units
+// millions of times; the C library's memcpy and memcmp are calls into another module for each of them.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <emmintrin.h>
+
+namespace Core
+{
+
+// Copies count units between buffers that do not overlap. Short runs are moved as two overlapping blocks
+// that cover the run exactly, so nothing outside either buffer is read or written.
+inline void CopyCharacters(wchar_t* target, const wchar_t* source, int count)
+{
+    size_t bytes = static_cast<size_t>(count) * sizeof(wchar_t);
+    char* to = reinterpret_cast<char*>(target);
+    const char* from = reinterpret_cast<const char*>(source);
+    if (bytes <= 16)
+    {
+        if (bytes >= 8)
+        {
+            uint64_t head;
+            uint64_t tail;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + bytes - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + bytes - 8, &tail, 8);
+        }
+        else if (bytes >= 4)
+        {
+            uint32_t head;
+            uint32_t tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + bytes - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + bytes - 4, &tail, 4);
+        }
+        else if (bytes == 2)
+        {
+            std::memcpy(to, from, 2);
+        }
+        return;
+    }
+    if (bytes <= 32)
+    {
+        __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + bytes - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), head);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + bytes - 16), tail);
+        return;
+    }
+    if (bytes <= 64)
+    {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+        __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + bytes - 32));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + bytes - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + bytes - 32), c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + bytes - 16), d);
+        return;
+    }
+    std::memcpy(to, from, bytes);
+}
+
+// Whether count units of both buffers are equal; reads nothing outside them.
+inline bool CharactersEqual(const wchar_t* left, const wchar_t* right, int count)
+{
+    size_t bytes = static_cast<size_t>(count) * sizeof(wchar_t);
+    const char* a = reinterpret_cast<const char*>(left);
+    const char* b = reinterpret_cast<const char*>(right);
+    if (bytes < 16)
+    {
+        if (bytes >= 8)
+        {
+            uint64_t a0, a1, b0, b1;
+            std::memcpy(&a0, a, 8);
+            std::memcpy(&a1, a + bytes - 8, 8);
+            std::memcpy(&b0, b, 8);
+            std::memcpy(&b1, b + bytes - 8, 8);
+            return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+        }
+        if (bytes >= 4)
+        {
+            uint32_t a0, a1, b0, b1;
+            std::memcpy(&a0, a, 4);
+            std::memcpy(&a1, a + bytes - 4, 4);
+            std::memcpy(&b0, b, 4);
+            std::memcpy(&b1, b + bytes - 4, 4);
+            return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+        }
+        return bytes == 0 || left[0] == right[0];
+    }
+    size_t offset = 0;
+    for (; offset + 16 <= bytes; offset += 16)
+    {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + offset));
+        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + offset));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) != 0xFFFF)
+        {
+            return false;
+        }
+    }
+    if (offset < bytes)
+    {
+        // The last block overlaps the one before it instead of reading past the end.
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + bytes - 16));
+        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + bytes - 16));
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) == 0xFFFF;
+    }
+    return true;
+}
+
+} // namespace Core

@@ -1,0 +1,59 @@
+#include "core/CharacterBlocks.h"
+
+#include <gtest/gtest.h>
+
+using Core::CharactersEqual;
+using Core::CopyCharacters;
+
+// Runs of every length up to well past the block sizes, at odd and even offsets: exactly the run is
+// written, and nothing on either side of it.
+TEST(CharacterBlocks, CopiesExactlyTheRunAtEveryLengthAndOffset)
+{
+    wchar_t source[160];
+    for (int i = 0; i < 160; i++)
+    {
+        source[i] = static_cast<wchar_t>(0x4100 + i);
+    }
+    for (int offset = 0; offset < 3; offset++)
+    {
+        for (int count = 0; count <= 100; count++)
+        {
+            wchar_t target[160];
+            for (wchar_t& unit : target)
+            {
+                unit = L'#';
+            }
+            CopyCharacters(target + 8 + offset, source + offset, count);
+            for (int i = 0; i < 160; i++)
+            {
+                bool inside = i >= 8 + offset && i < 8 + offset + count;
+                wchar_t expected = inside ? source[i - 8] : L'#';
+                ASSERT_EQ(expected, target[i]) << "count " << count << " offset " << offset << " unit " << i;
+            }
+        }
+    }
+}
+
+TEST(CharacterBlocks, ComparesRunsAndFindsADifferenceAnywhere)
+{
+    wchar_t left[100];
+    wchar_t right[100];
+    for (int i = 0; i < 100; i++)
+    {
+        left[i] = right[i] = static_cast<wchar_t>(L'a' + i % 26);
+    }
+    for (int count = 0; count <= 70; count++)
+    {
+        ASSERT_TRUE(CharactersEqual(left + 1, right + 1, count)) << count;
+        for (int at = 0; at < count; at++)
+        {
+            right[1 + at] = static_cast<wchar_t>(right[1 + at] ^ 0x0100); // only the high byte differs
+            ASSERT_FALSE(CharactersEqual(left + 1, right + 1, count)) << "count " << count << " at " << at;
+            right[1 + at] = left[1 + at];
+        }
+        // A difference just past the run does not count.
+        right[1 + count] = L'!';
+        ASSERT_TRUE(CharactersEqual(left + 1, right + 1, count)) << count;
+        right[1 + count] = left[1 + count];
+    }
+}
