@@ -113,4 +113,59 @@ inline bool CharactersEqual(const wchar_t* left, const wchar_t* right, int count
     return true;
 }
 
+// Narrows count units to one byte each and tells whether all of them were ASCII; when they were not, the
+// bytes written are to be ignored. Short runs are moved as overlapping blocks, as in CopyCharacters.
+inline bool NarrowAscii(uint8_t* target, const wchar_t* source, int count)
+{
+    const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+    __m128i seen;
+    if (count >= 8)
+    {
+        seen = _mm_setzero_si128();
+        int i = 0;
+        for (; i + 8 < count; i += 8)
+        {
+            __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+            seen = _mm_or_si128(seen, units);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(target + i), _mm_packus_epi16(units, units));
+        }
+        __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + count - 8));
+        seen = _mm_or_si128(seen, last);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(target + count - 8), _mm_packus_epi16(last, last));
+    }
+    else if (count >= 4)
+    {
+        __m128i head = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source));
+        __m128i tail = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + count - 4));
+        seen = _mm_or_si128(head, tail);
+        uint32_t headBytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(head, head)));
+        uint32_t tailBytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(tail, tail)));
+        std::memcpy(target, &headBytes, 4);
+        std::memcpy(target + count - 4, &tailBytes, 4);
+    }
+    else
+    {
+        unsigned int bits = 0;
+        switch (count)
+        {
+        case 3:
+            bits |= source[2];
+            target[2] = static_cast<uint8_t>(source[2]);
+            [[fallthrough]];
+        case 2:
+            bits |= source[1];
+            target[1] = static_cast<uint8_t>(source[1]);
+            [[fallthrough]];
+        case 1:
+            bits |= source[0];
+            target[0] = static_cast<uint8_t>(source[0]);
+            break;
+        default:
+            break;
+        }
+        return bits < 0x80;
+    }
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(seen, nonAscii), _mm_setzero_si128())) == 0xFFFF;
+}
+
 } // namespace Core

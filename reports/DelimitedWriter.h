@@ -19,9 +19,7 @@ public:
                       const Core::String& separator);
 
 private:
-    class Output;
-
-    static void WriteField(Output& output, const Core::String& field, const Core::String& separator);
+    static void WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const Core::String& separator);
     static bool NeedsQuotes(const Core::String& field, const Core::String& separator);
 };
 

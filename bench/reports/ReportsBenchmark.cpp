@@ -104,12 +104,16 @@ Comparison Compare(WMI::ManagementObject* object, ReportType type, const String&
     String rawName = folder + L"\\raw.bin";
     for (int round = 0; round < Rounds; round++)
     {
+        // Both sides write a new file: replacing the last round's file would time the file system freeing
+        // it, which depends on how far it has got writing that file to disk and varies threefold.
+        DeleteFileW(rawName.GetBuffer());
         double start = Seconds();
         RawWrite(rawName, buffer);
         double raw = Seconds() - start;
         result.rawSeconds = raw < result.rawSeconds ? raw : result.rawSeconds;
 
         fileName = folder + L"\\WmiReport_Win32_Benchmark";
+        DeleteFileW((fileName + ReportType(type).GetExtension()).GetBuffer());
         start = Seconds();
         Reports::ReportWriter().Write(object, type, fileName);
         double writer = Seconds() - start;

@@ -7,6 +7,18 @@
 namespace Core::IO
 {
 
+namespace
+{
+
+constexpr int Utf8CodePage = 65001;
+
+bool IsHighSurrogate(wchar_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+} // namespace
+
 StreamWriter::StreamWriter(Stream* stream, const Encoding* encoding, int bufferSize, bool closeStream)
     : m_stream(stream), m_encoding(encoding != nullptr ? encoding : Encoding::UTF8()), m_encoder(nullptr),
       m_chars(nullptr), m_charCapacity(0), m_bytes(nullptr), m_closeStream(closeStream)
@@ -23,7 +35,10 @@ StreamWriter::StreamWriter(Stream* stream, const Encoding* encoding, int bufferS
     try
     {
         m_encoder = m_encoding->CreateEncoder();
-        m_chars = new wchar_t[static_cast<size_t>(m_charCapacity)];
+        if (m_encoding->GetCodePage() != Utf8CodePage)
+        {
+            m_chars = new wchar_t[static_cast<size_t>(m_charCapacity)];
+        }
         m_bytes = new uint8_t[static_cast<size_t>(m_encoding->GetMaxByteCount(m_charCapacity))];
     }
     catch (...)
@@ -71,7 +86,7 @@ void StreamWriter::WriteThroughBuffer(const wchar_t* text, int count)
         {
             FlushBuffer(false);
         }
-        if (m_charCount == 0 && count >= m_charCapacity)
+        if (m_chars != nullptr && m_charCount == 0 && count >= m_charCapacity)
         {
             // A whole buffer's worth: encode it from where it is instead of copying it first.
             EncodeAndWrite(text, m_charCapacity, false);
@@ -81,11 +96,26 @@ void StreamWriter::WriteThroughBuffer(const wchar_t* text, int count)
         }
         int space = m_charCapacity - m_charCount;
         int n = count < space ? count : space;
-        std::memcpy(m_chars + m_charCount, text, static_cast<size_t>(n) * sizeof(wchar_t));
-        m_charCount += n;
+        if (m_chars != nullptr)
+        {
+            std::memcpy(m_chars + m_charCount, text, static_cast<size_t>(n) * sizeof(wchar_t));
+            m_charCount += n;
+        }
+        else
+        {
+            EncodeIntoBuffer(text, n);
+        }
         text += n;
         count -= n;
     }
+}
+
+void StreamWriter::EncodeIntoBuffer(const wchar_t* chars, int count)
+{
+    // The byte buffer holds the encoding of a full character buffer, so count more always fit.
+    m_byteCount += m_encoder->GetBytes(chars, count, m_bytes + m_byteCount, false);
+    m_charCount += count;
+    m_encoderHoldsUnit = IsHighSurrogate(chars[count - 1]);
 }
 
 void StreamWriter::WriteLine(const String& text)
@@ -107,12 +137,28 @@ void StreamWriter::FlushBuffer(bool finalChunk)
     }
     int count = m_charCount;
     m_charCount = 0;
-    EncodeAndWrite(m_chars, count, finalChunk);
+    if (m_chars != nullptr)
+    {
+        EncodeAndWrite(m_chars, count, finalChunk);
+        return;
+    }
+    if (finalChunk && m_encoderHoldsUnit)
+    {
+        m_byteCount += m_encoder->GetBytes(nullptr, 0, m_bytes + m_byteCount, true);
+        m_encoderHoldsUnit = false;
+    }
+    int byteCount = m_byteCount;
+    m_byteCount = 0;
+    WriteBytes(byteCount);
 }
 
 void StreamWriter::EncodeAndWrite(const wchar_t* chars, int count, bool finalChunk)
 {
-    int byteCount = m_encoder->GetBytes(chars, count, m_bytes, finalChunk);
+    WriteBytes(m_encoder->GetBytes(chars, count, m_bytes, finalChunk));
+}
+
+void StreamWriter::WriteBytes(int byteCount)
+{
     if (byteCount == 0)
     {
         return;

@@ -22,14 +22,27 @@ public:
 
     void Write(const String& text) { Write(text.GetBuffer(), text.GetLength()); }
     // Writers make many small writes (a tag, a quote, one indent character): those that fit in the
-    // buffer are copied without a call.
+    // buffer are taken without a call. UTF-8 text is encoded as it arrives, ASCII without the encoder.
     void Write(const wchar_t* text, int count)
     {
         if (count > 0 && count <= m_charCapacity - m_charCount && m_stream != nullptr)
         {
-            CopyCharacters(m_chars + m_charCount, text, count);
-            m_charCount += count;
-            return;
+            if (m_chars != nullptr)
+            {
+                CopyCharacters(m_chars + m_charCount, text, count);
+                m_charCount += count;
+                return;
+            }
+            if (count <= ShortText && !m_encoderHoldsUnit)
+            {
+                // Narrowed on trust, kept only when all of it was ASCII; the byte buffer has room either way.
+                if (NarrowAscii(m_bytes + m_byteCount, text, count))
+                {
+                    m_byteCount += count;
+                    m_charCount += count;
+                    return;
+                }
+            }
         }
         WriteThroughBuffer(text, count);
     }
@@ -37,8 +50,17 @@ public:
     {
         if (m_charCount < m_charCapacity && m_stream != nullptr)
         {
-            m_chars[m_charCount++] = ch;
-            return;
+            if (m_chars != nullptr)
+            {
+                m_chars[m_charCount++] = ch;
+                return;
+            }
+            if (ch < 0x80 && !m_encoderHoldsUnit)
+            {
+                m_bytes[m_byteCount++] = static_cast<uint8_t>(ch);
+                m_charCount++;
+                return;
+            }
         }
         WriteThroughBuffer(&ch, 1);
     }
@@ -51,21 +73,32 @@ public:
     const Encoding* GetEncoding() const { return m_encoding; }
 
 private:
+    static constexpr int ShortText = 32;
+
     // Fills and flushes the buffer as often as the text needs; refuses a closed writer.
     void WriteThroughBuffer(const wchar_t* text, int count);
     // Encodes and writes the buffered characters. finalChunk also writes a dangling high surrogate.
     void FlushBuffer(bool finalChunk);
     // Encodes at most one buffer's worth of characters and writes the bytes to the stream.
     void EncodeAndWrite(const wchar_t* chars, int count, bool finalChunk);
+    // UTF-8: encodes characters that fit in the buffer straight into the byte buffer.
+    void EncodeIntoBuffer(const wchar_t* chars, int count);
+    void WriteBytes(int byteCount);
     void ReleaseBuffers();
 
     Stream* m_stream;           // not owned; null once closed
     const Encoding* m_encoding; // not owned
     Encoder* m_encoder;         // owned
-    wchar_t* m_chars;           // owned
+    // owned; null for UTF-8, which is encoded as it is written and buffered as bytes only
+    wchar_t* m_chars;
     int m_charCapacity;
-    uint8_t* m_bytes; // owned: room for one encoded character buffer
-    int m_charCount = 0;
+    int m_charCount = 0; // characters taken since the last flush
+    uint8_t* m_bytes;    // owned: room for one encoded character buffer
+    // UTF-8: the bytes of those characters. Kept apart from the count of characters: the compiler would
+    // otherwise update both in one 8-byte step, which stalls on the 4-byte stores of the other paths.
+    int m_byteCount = 0;
+    // UTF-8: the encoder keeps a high surrogate for the unit that follows, so the next text goes through it.
+    bool m_encoderHoldsUnit = false;
     bool m_preambleWritten = false;
     bool m_closeStream;
 };

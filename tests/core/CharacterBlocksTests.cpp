@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using Core::CharactersEqual;
 using Core::CopyCharacters;
 
@@ -55,5 +57,37 @@ TEST(CharacterBlocks, ComparesRunsAndFindsADifferenceAnywhere)
         right[1 + count] = L'!';
         ASSERT_TRUE(CharactersEqual(left + 1, right + 1, count)) << count;
         right[1 + count] = left[1 + count];
+    }
+}
+
+TEST(CharacterBlocks, NarrowsAsciiRunsAndRejectsAnyOtherUnit)
+{
+    for (int count = 0; count <= 40; count++)
+    {
+        wchar_t source[48];
+        for (int i = 0; i < 48; i++)
+        {
+            source[i] = static_cast<wchar_t>(0x20 + (i * 7) % 0x5F);
+        }
+        uint8_t target[56];
+        std::memset(target, '#', sizeof(target));
+        ASSERT_TRUE(Core::NarrowAscii(target + 4, source, count)) << count;
+        for (int i = 0; i < 56; i++)
+        {
+            bool inside = i >= 4 && i < 4 + count;
+            ASSERT_EQ(inside ? static_cast<uint8_t>(source[i - 4]) : '#', target[i])
+                << "count " << count << " at " << i;
+        }
+        for (int at = 0; at < count; at++)
+        {
+            for (wchar_t unit : {static_cast<wchar_t>(0x80), static_cast<wchar_t>(0xFF), static_cast<wchar_t>(0x100),
+                                 static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xFFFF)})
+            {
+                wchar_t saved = source[at];
+                source[at] = unit;
+                ASSERT_FALSE(Core::NarrowAscii(target, source, count)) << "count " << count << " at " << at;
+                source[at] = saved;
+            }
+        }
     }
 }

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <string>
+
 using namespace Core;
 using namespace Core::IO;
 using Testing::ThrownMessage;
@@ -134,4 +138,87 @@ TEST(StreamWriter, AFailingStreamLeavesTheBufferedTextUnwritten)
     StreamWriter writer(&readOnly);
     writer.Write(String(L"data"));
     EXPECT_EQ(L"Can not write to the stream", ThrownMessage([&] { writer.Flush(); }));
+}
+
+namespace
+{
+
+// The bytes the encoding makes of the whole text in one call.
+std::string EncodedAtOnce(const Encoding* encoding, const std::wstring& text)
+{
+    std::unique_ptr<Encoder> encoder(encoding->CreateEncoder());
+    std::string bytes(static_cast<size_t>(encoding->GetMaxByteCount(static_cast<int>(text.size()))), '\0');
+    int count =
+        encoder->GetBytes(text.data(), static_cast<int>(text.size()), reinterpret_cast<uint8_t*>(bytes.data()), true);
+    bytes.resize(static_cast<size_t>(count));
+    return bytes;
+}
+
+} // namespace
+
+// However the text is cut into writes (single units, short runs, runs longer than the buffer) and whatever
+// it holds (ASCII, two- and three-byte characters, surrogate pairs cut between writes, lone surrogates), the
+// stream receives exactly the bytes of encoding it in one piece.
+TEST(StreamWriter, TextCutIntoWritesOfAnySizeEncodesAsAWhole)
+{
+    const wchar_t* pieces[] = {L"plain ascii text", L"\x00E9t\x00E9", L"\x20AC", L"\xD83D\xDE00", L"\xD83D", L"\xDE00",
+                               L"<tag attr=\"v\">", L"\r\n\t\t",      L"x",      L"\xD800x",      L"\xDC00"};
+    for (const Encoding* encoding : {Encoding::UTF8(), static_cast<const Encoding*>(Encoding::UTF16LittleEndian())})
+    {
+        unsigned seed = 12345;
+        auto next = [&seed](unsigned bound)
+        {
+            seed = seed * 1103515245u + 12345u;
+            return (seed >> 16) % bound;
+        };
+        for (int round = 0; round < 40; round++)
+        {
+            std::wstring text;
+            while (text.size() < 700)
+            {
+                text += pieces[next(sizeof(pieces) / sizeof(pieces[0]))];
+            }
+            MemoryStream stream;
+            {
+                StreamWriter writer(&stream, encoding, 128);
+                size_t at = 0;
+                while (at < text.size())
+                {
+                    unsigned kind = next(4);
+                    size_t n = kind == 0 ? 1 : kind == 1 ? 1 + next(8) : kind == 2 ? 1 + next(40) : 100 + next(300);
+                    n = std::min(n, text.size() - at);
+                    if (n == 1 && next(2) == 0)
+                    {
+                        writer.Write(text[at]);
+                    }
+                    else
+                    {
+                        writer.Write(text.data() + at, static_cast<int>(n));
+                    }
+                    at += n;
+                }
+                writer.Close();
+            }
+            std::string expected = EncodedAtOnce(encoding, text);
+            if (encoding != Encoding::UTF8())
+            {
+                expected = std::string("\xFF\xFE", 2) + expected;
+            }
+            ASSERT_EQ(expected, stream.GetBytes()) << "round " << round;
+        }
+    }
+}
+
+TEST(StreamWriter, AHighSurrogateLeftAtTheEndBecomesAReplacementCharacter)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream);
+    writer.Write(String(L"a\xD83D"));
+    writer.Flush(); // a flush ends the text so far: the unit can no longer be paired
+    writer.Write(L'b');
+    writer.Write(String(L"\xDBFF"));
+    writer.Close();
+    EXPECT_EQ("a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD",
+              stream.GetBytes());
 }
