@@ -35,18 +35,31 @@ bool IsValidName(const String& name)
 
 } // namespace
 
-void XmlTextWriter::PushElement(const ElementScope& scope)
+XmlTextWriter::ElementScope& XmlTextWriter::PushElement()
 {
     // Slots of closed elements are reused: documents open and close millions of elements at a few depths.
-    if (m_depth < m_elements.GetCount())
+    if (m_depth == m_elements.GetCount())
     {
-        m_elements[m_depth] = scope;
+        m_elements.Add(ElementScope());
+    }
+    ElementScope* elements = &m_elements[0];
+    ElementScope& scope = elements[m_depth];
+    // A child inherits xml:space, xml:lang and whether the content is mixed (then nothing is indented).
+    if (m_depth > 0)
+    {
+        const ElementScope& parent = elements[m_depth - 1];
+        scope.xmlSpace = parent.xmlSpace;
+        scope.xmlLang = parent.xmlLang;
+        scope.hasTextContent = parent.hasTextContent;
     }
     else
     {
-        m_elements.Add(scope);
+        scope.xmlSpace = Xml::XmlSpace::None;
+        scope.xmlLang = nullptr;
+        scope.hasTextContent = false;
     }
     m_depth++;
+    return scope;
 }
 
 XmlTextWriter::XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding)
@@ -700,20 +713,19 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
                 Indent(false);
             }
             m_state = Xml::WriteState::Element;
-            ElementScope scope;
-            if (m_depth > 0)
-            {
-                scope = Top();
-            }
-            else
+            const String* name = Intern(localName);
+            const String* namespaceName = Intern(namespaceURI);
+            if (m_depth == 0)
             {
                 m_rootStarted = true;
             }
+            // The new scope is filled in place, field by field: a copy of a whole scope made on the stack
+            // would be read back before its parts are stored.
+            ElementScope& scope = PushElement();
             scope.prefix = usedPrefix;
-            scope.localName = Intern(localName);
-            scope.namespaceURI = Intern(namespaceURI);
+            scope.localName = name;
+            scope.namespaceURI = namespaceName;
             m_namespaces.PushScope();
-            PushElement(scope);
             if (declare)
             {
                 m_namespaces.AddNamespace(*usedPrefix, namespaceURI);

@@ -120,7 +120,8 @@ private:
     void Collect(const wchar_t* text, int length);
     ElementScope& Top() { return m_elements[m_depth - 1]; }
     const ElementScope& Top() const { return m_elements[m_depth - 1]; }
-    void PushElement(const ElementScope& scope);
+    // Opens a slot for a new element with what it inherits from its parent.
+    ElementScope& PushElement();
     // Documents repeat a few names over and over: the names interned last are compared before hashing.
     const String* Intern(const String& text)
     {
