@@ -66,7 +66,7 @@ inline void CopyCharacters(wchar_t* target, const wchar_t* source, int count)
 }
 
 // Whether count units of both buffers are equal; reads nothing outside them.
-inline bool CharactersEqual(const wchar_t* left, const wchar_t* right, int count)
+__attribute__((always_inline)) inline bool CharactersEqual(const wchar_t* left, const wchar_t* right, int count)
 {
     size_t bytes = static_cast<size_t>(count) * sizeof(wchar_t);
     const char* a = reinterpret_cast<const char*>(left);

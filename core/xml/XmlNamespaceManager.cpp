@@ -58,11 +58,6 @@ int XmlNamespaceManager::ScopeStart() const
     return i + 1;
 }
 
-void XmlNamespaceManager::PushScope()
-{
-    m_declarations[m_count - 1].scopes++;
-}
-
 bool XmlNamespaceManager::PopScope()
 {
     int boundary = ScopeStart() - 1;

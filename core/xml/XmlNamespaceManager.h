@@ -20,7 +20,7 @@ public:
 
     NameTable* GetNameTable() const { return m_nameTable; }
 
-    void PushScope();
+    void PushScope() { m_declarations[m_count - 1].scopes++; }
     // Closes the innermost scope and forgets the declarations made in it; false when only the
     // initial scope is left.
     bool PopScope();

@@ -106,7 +106,14 @@ XmlTextWriter::~XmlTextWriter()
 {
     try
     {
-        // The stream writer's destructor hands over what it still buffers; the stream goes after it.
+        // What is still buffered here and in the stream writer goes to the stream; the stream goes after it.
+        FlushOutput();
+    }
+    catch (...)
+    {
+    }
+    try
+    {
         delete m_writer;
     }
     catch (...)
@@ -184,14 +191,6 @@ template <typename Step> void XmlTextWriter::Guarded(Step step)
     }
 }
 
-void XmlTextWriter::CheckWritable() const
-{
-    if (m_state == Xml::WriteState::Closed || m_state == Xml::WriteState::Error)
-    {
-        throw InvalidOperationException();
-    }
-}
-
 // The state rule shared by text, entity references and binary text.
 void XmlTextWriter::CheckTextState() const
 {
@@ -260,16 +259,12 @@ void XmlTextWriter::CloseStartTag()
         EndAttribute();
     }
     WritePendingDeclarations();
-    m_writer->Write(L'>');
+    Emit(L'>');
     m_state = Xml::WriteState::Content;
 }
 
-void XmlTextWriter::WritePendingDeclarations()
+void XmlTextWriter::WriteDeclarations()
 {
-    if (m_pending.GetCount() == 0 && m_declaredInTag.GetCount() == 0)
-    {
-        return;
-    }
     for (int i = 0; i < m_pending.GetCount(); i++)
     {
         const Declaration& declaration = m_pending[i];
@@ -282,17 +277,17 @@ void XmlTextWriter::WritePendingDeclarations()
         {
             continue;
         }
-        m_writer->Write(L' ');
-        m_writer->Write(m_xmlnsPrefix);
+        Emit(L' ');
+        Emit(m_xmlnsPrefix);
         if (!declaration.prefix->IsEmpty())
         {
-            m_writer->Write(L':');
-            m_writer->Write(*declaration.prefix);
+            Emit(L':');
+            Emit(*declaration.prefix);
         }
-        m_writer->Write(L'=');
-        m_writer->Write(m_quoteChar);
+        Emit(L'=');
+        Emit(m_quoteChar);
         WriteEscaped(declaration.uri->GetBuffer(), declaration.uri->GetLength());
-        m_writer->Write(m_quoteChar);
+        Emit(m_quoteChar);
     }
     if (m_pending.GetCount() > 0)
     {
@@ -309,7 +304,7 @@ void XmlTextWriter::Indent(bool beforeEndTag)
     int count = m_depth;
     if (count == 0)
     {
-        m_writer->Write(L"\r\n", 2);
+        Emit(L"\r\n", 2);
         return;
     }
     if (Top().hasTextContent)
@@ -323,13 +318,13 @@ void XmlTextWriter::Indent(bool beforeEndTag)
     constexpr int tabsAvailable = static_cast<int>(sizeof(lineAndTabs) / sizeof(wchar_t)) - 3;
     if (m_indentChar == L'\t' && indent <= tabsAvailable)
     {
-        m_writer->Write(lineAndTabs, 2 + indent);
+        Emit(lineAndTabs, 2 + indent);
         return;
     }
-    m_writer->Write(L"\r\n", 2);
+    Emit(L"\r\n", 2);
     for (int i = indent; i > 0; i--)
     {
-        m_writer->Write(m_indentChar);
+        Emit(m_indentChar);
     }
 }
 
@@ -351,7 +346,7 @@ void XmlTextWriter::WriteCharacterReference(unsigned code)
         text[length++] = digits[(code >> shift) & 0xF];
     }
     text[length++] = L';';
-    m_writer->Write(text, length);
+    Emit(text, length);
 }
 
 // Escapes markup characters, control characters and the two non-characters U+FFFE and U+FFFF; inside an
@@ -467,10 +462,10 @@ void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
         {
             continue;
         }
-        m_writer->Write(text + runStart, i - runStart);
+        Emit(text + runStart, i - runStart);
         if (entity != nullptr)
         {
-            m_writer->Write(entity, static_cast<int>(std::wcslen(entity)));
+            Emit(entity, static_cast<int>(std::wcslen(entity)));
         }
         else
         {
@@ -478,7 +473,7 @@ void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
         }
         runStart = i + 1;
     }
-    m_writer->Write(text + runStart, length - runStart);
+    Emit(text + runStart, length - runStart);
 }
 
 void XmlTextWriter::Collect(const wchar_t* text, int length)
@@ -514,13 +509,13 @@ void XmlTextWriter::WriteDeclaration(int standalone)
             m_declarationWritten = true;
             m_state = Xml::WriteState::Prolog;
             Put(L"<?xml version=");
-            m_writer->Write(m_quoteChar);
+            Emit(m_quoteChar);
             Put(L"1.0");
-            m_writer->Write(m_quoteChar);
+            Emit(m_quoteChar);
             if (standalone >= 0)
             {
                 Put(L" standalone=");
-                m_writer->Write(m_quoteChar);
+                Emit(m_quoteChar);
                 if (standalone != 0)
                 {
                     Put(L"yes");
@@ -529,7 +524,7 @@ void XmlTextWriter::WriteDeclaration(int standalone)
                 {
                     Put(L"no");
                 }
-                m_writer->Write(m_quoteChar);
+                Emit(m_quoteChar);
             }
             Put(L"?>");
         });
@@ -572,32 +567,32 @@ void XmlTextWriter::WriteDocType(const String& name, const String& publicId, con
             }
             m_state = Xml::WriteState::Prolog;
             Put(L"<!DOCTYPE ");
-            m_writer->Write(name);
+            Emit(name);
             if (!publicId.IsEmpty())
             {
                 Put(L" PUBLIC ");
-                m_writer->Write(m_quoteChar);
-                m_writer->Write(publicId);
-                m_writer->Write(m_quoteChar);
-                m_writer->Write(L' ');
-                m_writer->Write(m_quoteChar);
-                m_writer->Write(systemId);
-                m_writer->Write(m_quoteChar);
+                Emit(m_quoteChar);
+                Emit(publicId);
+                Emit(m_quoteChar);
+                Emit(L' ');
+                Emit(m_quoteChar);
+                Emit(systemId);
+                Emit(m_quoteChar);
             }
             else if (!systemId.IsEmpty())
             {
                 Put(L" SYSTEM ");
-                m_writer->Write(m_quoteChar);
-                m_writer->Write(systemId);
-                m_writer->Write(m_quoteChar);
+                Emit(m_quoteChar);
+                Emit(systemId);
+                Emit(m_quoteChar);
             }
             if (!subset.IsEmpty())
             {
                 Put(L" [");
-                m_writer->Write(subset);
-                m_writer->Write(L']');
+                Emit(subset);
+                Emit(L']');
             }
-            m_writer->Write(L'>');
+            Emit(L'>');
         });
 }
 
@@ -622,11 +617,11 @@ void XmlTextWriter::WriteProcessingInstruction(const String& name, const String&
                 m_declarationWritten = true;
             }
             Put(L"<?");
-            m_writer->Write(name);
+            Emit(name);
             if (!text.IsEmpty())
             {
-                m_writer->Write(L' ');
-                m_writer->Write(text);
+                Emit(L' ');
+                Emit(text);
             }
             Put(L"?>");
         });
@@ -731,13 +726,13 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
                 m_namespaces.AddNamespace(*usedPrefix, namespaceURI);
                 m_pending.Add(Declaration{usedPrefix, scope.namespaceURI});
             }
-            m_writer->Write(L'<');
+            Emit(L'<');
             if (!usedPrefix->IsEmpty())
             {
-                m_writer->Write(*usedPrefix);
-                m_writer->Write(L':');
+                Emit(*usedPrefix);
+                Emit(L':');
             }
-            m_writer->Write(localName);
+            Emit(localName);
         });
 }
 
@@ -772,7 +767,7 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
                 WritePendingDeclarations();
                 if (full)
                 {
-                    m_writer->Write(L'>');
+                    Emit(L'>');
                 }
                 else
                 {
@@ -789,11 +784,11 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
                 Put(L"</");
                 if (!scope.prefix->IsEmpty())
                 {
-                    m_writer->Write(*scope.prefix);
-                    m_writer->Write(L':');
+                    Emit(*scope.prefix);
+                    Emit(L':');
                 }
-                m_writer->Write(*scope.localName);
-                m_writer->Write(L'>');
+                Emit(*scope.localName);
+                Emit(L'>');
             }
             m_namespaces.PopScope();
             m_depth--;
@@ -924,15 +919,15 @@ void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& loca
             {
                 m_declaredInTag.Add(declaredPrefix);
             }
-            m_writer->Write(L' ');
+            Emit(L' ');
             if (!usedPrefix->IsEmpty())
             {
-                m_writer->Write(*usedPrefix);
-                m_writer->Write(L':');
+                Emit(*usedPrefix);
+                Emit(L':');
             }
-            m_writer->Write(*writtenName);
-            m_writer->Write(L'=');
-            m_writer->Write(m_quoteChar);
+            Emit(*writtenName);
+            Emit(L'=');
+            Emit(m_quoteChar);
             m_attributeKind = kind;
             m_declaredPrefix = declaredPrefix;
             m_attributeValue.clear();
@@ -959,7 +954,7 @@ void XmlTextWriter::EndAttribute()
     Guarded(
         [&]
         {
-            m_writer->Write(m_quoteChar);
+            Emit(m_quoteChar);
             m_attributeKind = Ordinary;
             m_state = Xml::WriteState::Element;
         });
@@ -1075,7 +1070,7 @@ void XmlTextWriter::WriteEntityRef(const String& name)
             EnterTextState();
             String reference = String(L"&") + name + L";";
             Collect(reference.GetBuffer(), reference.GetLength());
-            m_writer->Write(reference);
+            Emit(reference);
         });
 }
 
@@ -1105,7 +1100,7 @@ void XmlTextWriter::WriteWhitespace(const String& whitespace)
                 EnterTextState();
             }
             Collect(whitespace.GetBuffer(), whitespace.GetLength());
-            m_writer->Write(whitespace);
+            Emit(whitespace);
         });
 }
 
@@ -1133,7 +1128,7 @@ void XmlTextWriter::WriteCData(const String& text)
                 Top().hasTextContent = true;
             }
             Put(L"<![CDATA[");
-            m_writer->Write(text);
+            Emit(text);
             Put(L"]]>");
         });
 }
@@ -1150,7 +1145,7 @@ void XmlTextWriter::WriteComment(const String& text)
         {
             BeginMarkupNode();
             Put(L"<!--");
-            m_writer->Write(text);
+            Emit(text);
             Put(L"-->");
         });
 }
@@ -1174,7 +1169,7 @@ void XmlTextWriter::WriteRaw(const String& text)
                 CloseStartTag();
             }
             Collect(text.GetBuffer(), text.GetLength());
-            m_writer->Write(text);
+            Emit(text);
         });
 }
 
@@ -1270,7 +1265,30 @@ void XmlTextWriter::WriteNode(XmlTextReader* reader, bool defattr)
 
 void XmlTextWriter::Flush()
 {
+    FlushOutput();
     m_writer->Flush();
+}
+
+void XmlTextWriter::EmitLong(const wchar_t* text, int count)
+{
+    FlushOutput();
+    if (count <= OutputCapacity)
+    {
+        CopyCharacters(m_output, text, count);
+        m_outputLength = count;
+        return;
+    }
+    m_writer->Write(text, count);
+}
+
+void XmlTextWriter::FlushOutput()
+{
+    if (m_outputLength > 0)
+    {
+        int length = m_outputLength;
+        m_outputLength = 0;
+        m_writer->Write(m_output, length);
+    }
 }
 
 void XmlTextWriter::Close()
@@ -1283,6 +1301,15 @@ void XmlTextWriter::Close()
         }
     }
     m_state = Xml::WriteState::Closed;
+    try
+    {
+        FlushOutput();
+    }
+    catch (...)
+    {
+        m_writer->Close();
+        throw;
+    }
     m_writer->Close();
 }
 

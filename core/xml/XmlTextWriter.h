@@ -102,7 +102,13 @@ private:
     void InternNames();
     void WriteDeclaration(int standalone);
     void EndFullOrShortElement(bool full);
-    void CheckWritable() const;
+    void CheckWritable() const
+    {
+        if (m_state == Xml::WriteState::Closed || m_state == Xml::WriteState::Error)
+        {
+            throw InvalidOperationException();
+        }
+    }
     void CheckTextState() const;
     void EnterTextState();
     // Before a comment or processing instruction: closes a pending start tag, indents, leaves the start state.
@@ -111,10 +117,41 @@ private:
     void EndAttribute();
     // What an xml:space, xml:lang or namespace attribute means for the element; a bad value throws.
     void ApplyAttribute(const String& value);
-    void WritePendingDeclarations();
+    void WritePendingDeclarations()
+    {
+        if (m_pending.GetCount() > 0 || m_declaredInTag.GetCount() > 0)
+        {
+            WriteDeclarations();
+        }
+    }
+    void WriteDeclarations();
     void Indent(bool beforeEndTag);
+    // Markup comes in pieces of a few characters; it is collected here and handed to the stream writer in
+    // pieces of a thousand.
+    // Forced inline: called for every piece, and a call costs as much as the copy.
+    __attribute__((always_inline)) void Emit(const wchar_t* text, int count)
+    {
+        if (count <= OutputCapacity - m_outputLength)
+        {
+            CopyCharacters(m_output + m_outputLength, text, count);
+            m_outputLength += count;
+            return;
+        }
+        EmitLong(text, count);
+    }
+    __attribute__((always_inline)) void Emit(const String& text) { Emit(text.GetBuffer(), text.GetLength()); }
+    __attribute__((always_inline)) void Emit(wchar_t ch)
+    {
+        if (m_outputLength == OutputCapacity)
+        {
+            FlushOutput();
+        }
+        m_output[m_outputLength++] = ch;
+    }
+    void EmitLong(const wchar_t* text, int count);
+    void FlushOutput();
     // Writes a literal without making a String of it.
-    template <int N> void Put(const wchar_t (&text)[N]) { m_writer->Write(text, N - 1); }
+    template <int N> void Put(const wchar_t (&text)[N]) { Emit(text, N - 1); }
     void WriteEscaped(const wchar_t* text, int length);
     void WriteCharacterReference(unsigned code);
     void Collect(const wchar_t* text, int length);
@@ -122,27 +159,33 @@ private:
     const ElementScope& Top() const { return m_elements[m_depth - 1]; }
     // Opens a slot for a new element with what it inherits from its parent.
     ElementScope& PushElement();
-    // Documents repeat a few names over and over: the names interned last are compared before hashing.
+    // Documents repeat a few names over and over: a name is looked up in a small cache by its length and
+    // its first and last units before it is hashed, so a repeated name costs one comparison.
     const String* Intern(const String& text)
     {
-        if (text.IsEmpty())
+        int length = text.GetLength();
+        if (length == 0)
         {
             return m_emptyName;
         }
-        for (const String* recent : m_recentNames)
+        const wchar_t* units = text.GetBuffer();
+        unsigned int slot =
+            (static_cast<unsigned int>(length) * 7u + units[0] * 3u + units[length - 1]) % NameCacheSize;
+        const String* cached = m_nameCache[slot];
+        if (cached != nullptr && cached->GetLength() == length && CharactersEqual(cached->GetBuffer(), units, length))
         {
-            if (recent != nullptr && *recent == text)
-            {
-                return recent;
-            }
+            return cached;
         }
         const String* interned = &m_nameTable.Add(text);
-        m_recentNames[m_nextRecentName++ % RecentNameCount] = interned;
+        m_nameCache[slot] = interned;
         return interned;
     }
     // Runs a writing step; a failure once writing began leaves the writer in the error state.
     template <typename Step> void Guarded(Step step);
 
+    static constexpr int OutputCapacity = 1024;
+    wchar_t m_output[OutputCapacity];
+    int m_outputLength = 0;
     IO::StreamWriter* m_writer; // owned
     IO::Stream* m_stream;       // owned when m_ownsStream
     bool m_ownsStream;
@@ -158,9 +201,8 @@ private:
     Collections::ArrayList<ElementScope> m_elements; // the open elements are the first m_depth
     int m_depth = 0;
     NameTable m_nameTable;
-    static constexpr unsigned int RecentNameCount = 8;
-    const String* m_recentNames[RecentNameCount] = {}; // not owned: strings of the name table
-    unsigned int m_nextRecentName = 0;
+    static constexpr unsigned int NameCacheSize = 31;
+    const String* m_nameCache[NameCacheSize] = {}; // not owned: strings of the name table
     XmlNamespaceManager m_namespaces;
     String m_xmlnsPrefix;
     // Interned names compared on every element and attribute; not owned.
