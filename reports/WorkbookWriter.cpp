@@ -23,7 +23,7 @@ const wchar_t HtmlNamespace[] = L"http://www.w3.org/TR/REC-html40";
 // The ss: attributes are plain names that contain the colon: no prefix, no namespace.
 void WriteSsAttribute(XmlTextWriter& writer, const String& name, const String& value)
 {
-    writer.WriteAttributeString(String(), name, String(), value);
+    writer.WriteAttributeString(String::Empty, name, String::Empty, value);
 }
 
 void WriteDefaultNamespace(XmlTextWriter& writer, const wchar_t* uri)

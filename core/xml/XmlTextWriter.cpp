@@ -299,7 +299,7 @@ void XmlTextWriter::WriteDeclarations()
     }
 }
 
-void XmlTextWriter::Indent(bool beforeEndTag)
+inline void XmlTextWriter::Indent(bool beforeEndTag)
 {
     int count = m_depth;
     if (count == 0)
@@ -382,21 +382,35 @@ int SkipPlain(const wchar_t* text, int start, int length)
     const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
     // 0x20 <= unit < 0xD800, as one unsigned comparison made signed by flipping the top bit.
     const __m128i limit = _mm_set1_epi16(static_cast<short>((0xD800 - 0x20) ^ 0x8000));
-    int i = start;
-    for (; i + 8 <= length; i += 8)
+    auto plainMask = [&](int at)
     {
-        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
         __m128i inRange = _mm_cmplt_epi16(_mm_xor_si128(_mm_sub_epi16(units, bias), flip), limit);
         __m128i marks = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'"')), _mm_cmpeq_epi16(units, _mm_set1_epi16(L'&'))),
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'\'')),
                                       _mm_cmpeq_epi16(units, _mm_set1_epi16(L'<'))),
                          _mm_cmpeq_epi16(units, _mm_set1_epi16(L'>'))));
-        int plain = _mm_movemask_epi8(_mm_andnot_si128(marks, inRange));
-        if (plain != 0xFFFF)
+        return _mm_movemask_epi8(_mm_andnot_si128(marks, inRange));
+    };
+    int i = start;
+    if (length - start >= 8)
+    {
+        for (; i + 8 <= length; i += 8)
         {
-            return i + __builtin_ctz(~plain) / 2;
+            int plain = plainMask(i);
+            if (plain != 0xFFFF)
+            {
+                return i + __builtin_ctz(~plain) / 2;
+            }
         }
+        if (i < length)
+        {
+            // The last units are checked as a block that overlaps the one before.
+            int plain = plainMask(length - 8);
+            return plain == 0xFFFF ? length : length - 8 + __builtin_ctz(~plain) / 2;
+        }
+        return length;
     }
     for (; i < length; i++)
     {
@@ -1047,12 +1061,19 @@ void XmlTextWriter::WriteString(const String& text)
     {
         return;
     }
-    CheckTextState();
+    // Inside a start tag or an attribute text is always allowed.
+    if (m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute)
+    {
+        CheckTextState();
+    }
     Guarded(
         [&]
         {
             EnterTextState();
-            Collect(text.GetBuffer(), text.GetLength());
+            if (m_state == Xml::WriteState::Attribute && m_attributeKind != Ordinary)
+            {
+                Collect(text.GetBuffer(), text.GetLength());
+            }
             WriteEscaped(text.GetBuffer(), text.GetLength());
         });
 }
