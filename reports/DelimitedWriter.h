@@ -19,8 +19,12 @@ public:
                       const Core::String& separator);
 
 private:
-    static void WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const Core::String& separator);
-    static bool NeedsQuotes(const Core::String& field, const Core::String& separator);
+    // Inline: called for each of a million fields.
+    __attribute__((always_inline)) static inline void
+    WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const Core::String& separator);
+    __attribute__((always_inline)) static inline bool NeedsQuotes(const Core::String& field,
+                                                                  const Core::String& separator);
+    static void WriteQuoted(Core::IO::StreamWriter& writer, const Core::String& field);
 };
 
 } // namespace Reports

@@ -25,7 +25,9 @@ public:
     // buffer are taken without a call. UTF-8 text is encoded as it arrives, ASCII without the encoder.
     void Write(const wchar_t* text, int count)
     {
-        if (count > 0 && count <= m_charCapacity - m_charCount && m_stream != nullptr)
+        // Unsigned, so a negative count takes the checked path; an empty text is taken here like any other.
+        if (static_cast<unsigned int>(count) <= static_cast<unsigned int>(m_charCapacity - m_charCount) &&
+            m_stream != nullptr)
         {
             if (m_chars != nullptr)
             {
