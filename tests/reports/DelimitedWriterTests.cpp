@@ -169,6 +169,17 @@ TEST(DelimitedWriter, TheSampleOfTheCsvReaderCheckIsExact)
 
 // --- errors and resources ---
 
+TEST(DelimitedWriter, ARowShortOfValuesIsRefused)
+{
+    auto object = MakeObject(L"Win32_Thing", {L"A", L"B", L"C"}, {{L"1", L"2", L"3"}});
+    auto* shortRow = new WMI::Row();
+    shortRow->Add(String(L"only"));
+    object->GetRows().Add(shortRow);
+    MemoryStream stream;
+    StreamWriter writer(&stream);
+    EXPECT_THROW(DelimitedWriter::Write(object.get(), writer, String(L",")), Core::ArgumentOutOfRangeException);
+}
+
 TEST(DelimitedWriter, NullObjectIsRejectedBeforeAnythingIsWritten)
 {
     MemoryStream stream;

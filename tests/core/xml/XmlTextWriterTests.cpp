@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using namespace Core;
 using namespace Core::IO;
 using namespace Core::Xml;
@@ -483,6 +485,49 @@ TEST(XmlTextWriter, TextBeforeTheRootIsAllowedOnlyWithoutDeclaration)
     declared->WriteStartDocument();
     EXPECT_THROW(declared->WriteString(S(L"x")), InvalidOperationException);
     EXPECT_THROW(declared->WriteEndElement(), InvalidOperationException);
+}
+
+// Names are looked up in a small cache that many names share: every end tag must still be the name of its own
+// start tag, also when the names before it have pushed its entry out.
+TEST(XmlTextWriter, EndTagsKeepTheirNamesWhateverNamesCameBetween)
+{
+    Output out;
+    std::string expected;
+    for (int i = 0; i < 120; i++)
+    {
+        String name = String(L"n") + (i * 7 % 120);
+        out->WriteStartElement(name);
+        expected += "<n" + std::to_string(i * 7 % 120) + ">";
+        out->WriteString(S(L"t"));
+        expected += "t";
+    }
+    for (int i = 119; i >= 0; i--)
+    {
+        out->WriteEndElement();
+        expected += "</n" + std::to_string(i * 7 % 120) + ">";
+    }
+    EXPECT_EQ(expected, out.Text());
+}
+
+// Markup is buffered by the writer; text longer than its buffer and many small pieces must reach the stream
+// in the order they were written.
+TEST(XmlTextWriter, LongTextAndManySmallPiecesArriveInOrder)
+{
+    Output out;
+    std::string expected;
+    out->WriteStartElement(S(L"a"));
+    expected += "<a>";
+    for (int round = 0; round < 30; round++)
+    {
+        int length = round * 173 % 3000;
+        out->WriteElementString(S(L"b"), String(L'x', length));
+        expected += length == 0 ? "<b />" : "<b>" + std::string(static_cast<size_t>(length), 'x') + "</b>";
+        out->WriteString(S(L"&"));
+        expected += "&amp;";
+    }
+    out->WriteEndElement();
+    expected += "</a>";
+    EXPECT_EQ(expected, out.Text());
 }
 
 TEST(XmlTextWriter, AFailingStreamPutsTheWriterInTheErrorState)
