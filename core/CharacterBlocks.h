@@ -9,6 +9,32 @@
 namespace Core
 {
 
+namespace Detail
+{
+
+// Moves bytes, between one and two blocks' worth, as two blocks that overlap in the middle.
+template <typename Block> inline void CopyTwoBlocks(char* to, const char* from, size_t bytes)
+{
+    Block head;
+    Block tail;
+    std::memcpy(&head, from, sizeof(Block));
+    std::memcpy(&tail, from + bytes - sizeof(Block), sizeof(Block));
+    std::memcpy(to, &head, sizeof(Block));
+    std::memcpy(to + bytes - sizeof(Block), &tail, sizeof(Block));
+}
+
+template <typename Block> inline bool EqualTwoBlocks(const char* a, const char* b, size_t bytes)
+{
+    Block aHead, aTail, bHead, bTail;
+    std::memcpy(&aHead, a, sizeof(Block));
+    std::memcpy(&aTail, a + bytes - sizeof(Block), sizeof(Block));
+    std::memcpy(&bHead, b, sizeof(Block));
+    std::memcpy(&bTail, b + bytes - sizeof(Block), sizeof(Block));
+    return ((aHead ^ bHead) | (aTail ^ bTail)) == 0;
+}
+
+} // namespace Detail
+
 // Copies count units between buffers that do not overlap. Short runs are moved as two overlapping blocks
 // that cover the run exactly, so nothing outside either buffer is read or written.
 inline void CopyCharacters(wchar_t* target, const wchar_t* source, int count)
@@ -20,21 +46,11 @@ inline void CopyCharacters(wchar_t* target, const wchar_t* source, int count)
     {
         if (bytes >= 8)
         {
-            uint64_t head;
-            uint64_t tail;
-            std::memcpy(&head, from, 8);
-            std::memcpy(&tail, from + bytes - 8, 8);
-            std::memcpy(to, &head, 8);
-            std::memcpy(to + bytes - 8, &tail, 8);
+            Detail::CopyTwoBlocks<uint64_t>(to, from, bytes);
         }
         else if (bytes >= 4)
         {
-            uint32_t head;
-            uint32_t tail;
-            std::memcpy(&head, from, 4);
-            std::memcpy(&tail, from + bytes - 4, 4);
-            std::memcpy(to, &head, 4);
-            std::memcpy(to + bytes - 4, &tail, 4);
+            Detail::CopyTwoBlocks<uint32_t>(to, from, bytes);
         }
         else if (bytes == 2)
         {
@@ -75,21 +91,11 @@ __attribute__((always_inline)) inline bool CharactersEqual(const wchar_t* left, 
     {
         if (bytes >= 8)
         {
-            uint64_t a0, a1, b0, b1;
-            std::memcpy(&a0, a, 8);
-            std::memcpy(&a1, a + bytes - 8, 8);
-            std::memcpy(&b0, b, 8);
-            std::memcpy(&b1, b + bytes - 8, 8);
-            return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+            return Detail::EqualTwoBlocks<uint64_t>(a, b, bytes);
         }
         if (bytes >= 4)
         {
-            uint32_t a0, a1, b0, b1;
-            std::memcpy(&a0, a, 4);
-            std::memcpy(&a1, a + bytes - 4, 4);
-            std::memcpy(&b0, b, 4);
-            std::memcpy(&b1, b + bytes - 4, 4);
-            return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+            return Detail::EqualTwoBlocks<uint32_t>(a, b, bytes);
         }
         return bytes == 0 || left[0] == right[0];
     }
