@@ -54,7 +54,21 @@ public:
         }
         while (i < count)
         {
-            // Most text is ASCII: eight units at a time while none is above U+007F, narrowed in one step.
+            // Most text is ASCII: sixteen, then eight units at a time while none is above U+007F, narrowed in
+            // one step.
+            while (i + 16 <= count)
+            {
+                __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
+                __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i + 8));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(low, high), nonAsciiBits),
+                                                      _mm_setzero_si128())) != 0xFFFF)
+                {
+                    break;
+                }
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + n), _mm_packus_epi16(low, high));
+                n += 16;
+                i += 16;
+            }
             while (i + 8 <= count)
             {
                 __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
