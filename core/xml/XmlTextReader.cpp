@@ -503,6 +503,13 @@ bool XmlTextReader::SkipWhitespace()
     }
 }
 
+void XmlTextReader::KeepRunAndRefill(int& runStart)
+{
+    AppendValue(m_buffer + runStart, m_pos - runStart);
+    Refill(m_pos);
+    runStart = m_pos;
+}
+
 void XmlTextReader::AppendValue(const wchar_t* text, int count)
 {
     if (count <= 0)
@@ -999,9 +1006,7 @@ bool XmlTextReader::ParseText()
         {
             // The sentinel at the end of the buffer: keep what was scanned and read on.
             m_pos = static_cast<int>(p - m_buffer);
-            AppendValue(m_buffer + runStart, m_pos - runStart);
-            Refill(m_pos);
-            runStart = m_pos;
+            KeepRunAndRefill(runStart);
             p = m_buffer + m_pos;
             if (m_pos >= m_end)
             {
@@ -1391,9 +1396,7 @@ void XmlTextReader::ParseAttributeValue(Node* attribute, wchar_t quote)
         else
         {
             m_pos = static_cast<int>(p - m_buffer);
-            AppendValue(m_buffer + runStart, m_pos - runStart);
-            Refill(m_pos);
-            runStart = m_pos;
+            KeepRunAndRefill(runStart);
             p = m_buffer + m_pos;
             if (m_pos >= m_end)
             {
@@ -1548,9 +1551,7 @@ void XmlTextReader::ParseTerminated(const wchar_t* terminator, int terminatorLen
         {
             if (m_end - m_pos < terminatorLength && !m_inputEnded)
             {
-                AppendValue(m_buffer + runStart, m_pos - runStart);
-                Refill(m_pos);
-                runStart = m_pos;
+                KeepRunAndRefill(runStart);
                 continue;
             }
             if (m_end - m_pos >= terminatorLength &&

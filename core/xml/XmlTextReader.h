@@ -106,6 +106,9 @@ private:
     bool SkipWhitespace();
     int Column() const { return m_pos - m_lineStart + 1; }
     void AppendValue(const wchar_t* text, int count);
+    // At the end of the buffer inside a value: keeps the run scanned since runStart, reads on from m_pos and
+    // starts the next run there.
+    void KeepRunAndRefill(int& runStart);
     void AppendValue(wchar_t ch);
 
     // Nodes.

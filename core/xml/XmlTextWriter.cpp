@@ -490,14 +490,6 @@ void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
     Emit(text + runStart, length - runStart);
 }
 
-void XmlTextWriter::Collect(const wchar_t* text, int length)
-{
-    if (m_state == Xml::WriteState::Attribute && m_attributeKind != Ordinary)
-    {
-        m_attributeValue.append(text, static_cast<size_t>(length));
-    }
-}
-
 // ---------------------------------------------------------------------------------------------------------------
 // Document
 
@@ -1070,10 +1062,7 @@ void XmlTextWriter::WriteString(const String& text)
         [&]
         {
             EnterTextState();
-            if (m_state == Xml::WriteState::Attribute && m_attributeKind != Ordinary)
-            {
-                Collect(text.GetBuffer(), text.GetLength());
-            }
+            Collect(text.GetBuffer(), text.GetLength());
             WriteEscaped(text.GetBuffer(), text.GetLength());
         });
 }

@@ -155,7 +155,14 @@ private:
     template <int N> void Put(const wchar_t (&text)[N]) { Emit(text, N - 1); }
     void WriteEscaped(const wchar_t* text, int length);
     void WriteCharacterReference(unsigned code);
-    void Collect(const wchar_t* text, int length);
+    // Keeps the value of an attribute that means something to the writer (xml:space, xml:lang, xmlns).
+    void Collect(const wchar_t* text, int length)
+    {
+        if (m_state == Xml::WriteState::Attribute && m_attributeKind != Ordinary)
+        {
+            m_attributeValue.append(text, static_cast<size_t>(length));
+        }
+    }
     ElementScope& Top() { return m_elements[m_depth - 1]; }
     const ElementScope& Top() const { return m_elements[m_depth - 1]; }
     // Opens a slot for a new element with what it inherits from its parent.
