@@ -32,9 +32,69 @@ void WriteSeparator(StreamWriter& writer, const String& separator)
 
 } // namespace
 
-inline void DelimitedWriter::WriteField(StreamWriter& writer, const String& field, const String& separator)
+// Finds the units that call for quotes: the separator, a double quote, CR or LF. A million fields go by in a
+// large report, so they are looked at in blocks of eight (or four) units, the last block overlapping the one
+// before instead of reaching past the field.
+class DelimitedWriter::FieldScanner
 {
-    if (!NeedsQuotes(field, separator))
+public:
+    explicit FieldScanner(const String& separator)
+        : m_separator(separator), m_longSeparator(separator.GetLength() > 1),
+          m_separatorUnit(
+              _mm_set1_epi16(static_cast<short>(separator.GetLength() == 1 ? separator.GetBuffer()[0] : L'"')))
+    {
+    }
+
+    bool NeedsQuotes(const String& field) const
+    {
+        const wchar_t* text = field.GetBuffer();
+        int length = field.GetLength();
+        bool found;
+        if (length >= 8)
+        {
+            int marks = 0;
+            int i = 0;
+            for (; i + 8 < length && marks == 0; i += 8)
+            {
+                marks = Marks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)));
+            }
+            found = marks != 0 || Marks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + length - 8))) != 0;
+        }
+        else if (length >= 4)
+        {
+            __m128i head = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text));
+            __m128i tail = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + length - 4));
+            // Only the low four units of each load are real.
+            found = ((Marks(head) | Marks(tail)) & 0xFF) != 0;
+        }
+        else
+        {
+            found = false;
+            for (int i = 0; i < length; i++)
+            {
+                found = found || Marks(_mm_set1_epi16(static_cast<short>(text[i]))) != 0;
+            }
+        }
+        return found || (m_longSeparator && field.IndexOf(m_separator, 0) >= 0);
+    }
+
+private:
+    int Marks(__m128i units) const
+    {
+        __m128i found = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'"')), _mm_cmpeq_epi16(units, _mm_set1_epi16(L'\r'))),
+            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'\n')), _mm_cmpeq_epi16(units, m_separatorUnit)));
+        return _mm_movemask_epi8(found);
+    }
+
+    const String& m_separator;
+    bool m_longSeparator;
+    __m128i m_separatorUnit;
+};
+
+inline void DelimitedWriter::WriteField(StreamWriter& writer, const String& field, const FieldScanner& scanner)
+{
+    if (!scanner.NeedsQuotes(field))
     {
         writer.Write(field.GetBuffer(), field.GetLength());
         return;
@@ -62,39 +122,6 @@ void DelimitedWriter::WriteQuoted(StreamWriter& writer, const String& field)
     writer.Write(L'"');
 }
 
-// Fields are looked at eight units at a time: a million of them go by in a large report.
-inline bool DelimitedWriter::NeedsQuotes(const String& field, const String& separator)
-{
-    const wchar_t* text = field.GetBuffer();
-    int length = field.GetLength();
-    wchar_t single = separator.GetLength() == 1 ? separator.GetBuffer()[0] : L'"';
-    const __m128i quote = _mm_set1_epi16(L'"');
-    const __m128i carriageReturn = _mm_set1_epi16(L'\r');
-    const __m128i lineFeed = _mm_set1_epi16(L'\n');
-    const __m128i separatorUnit = _mm_set1_epi16(static_cast<short>(single));
-    int i = 0;
-    for (; i + 8 <= length; i += 8)
-    {
-        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        __m128i found =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, quote), _mm_cmpeq_epi16(units, carriageReturn)),
-                         _mm_or_si128(_mm_cmpeq_epi16(units, lineFeed), _mm_cmpeq_epi16(units, separatorUnit)));
-        if (_mm_movemask_epi8(found) != 0)
-        {
-            return true;
-        }
-    }
-    for (; i < length; i++)
-    {
-        wchar_t ch = text[i];
-        if (ch == L'"' || ch == L'\r' || ch == L'\n' || ch == single)
-        {
-            return true;
-        }
-    }
-    return separator.GetLength() > 1 && field.IndexOf(separator, 0) >= 0;
-}
-
 void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& writer, const String& separator)
 {
     if (managementObject == nullptr)
@@ -102,6 +129,7 @@ void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& wr
         throw Core::ArgumentNullException(String(L"managementObject"));
     }
     CriticalSectionLock lock(managementObject->GetLock());
+    const FieldScanner scanner(separator);
     const Core::Collections::ArrayList<PropertyInfo>& columns = managementObject->GetProperties();
     int columnCount = columns.GetCount();
     for (int i = 0; i < columnCount; i++)
@@ -110,7 +138,7 @@ void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& wr
         {
             WriteSeparator(writer, separator);
         }
-        WriteField(writer, columns[i].GetName(), separator);
+        WriteField(writer, columns[i].GetName(), scanner);
     }
     writer.Write(L"\r\n", 2);
     Core::Collections::PointerArrayList<WMI::Row>& rows = managementObject->GetRows();
@@ -131,7 +159,7 @@ void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& wr
             {
                 WriteSeparator(writer, separator);
             }
-            WriteField(writer, values[i], separator);
+            WriteField(writer, values[i], scanner);
         }
         writer.Write(L"\r\n", 2);
     }

@@ -19,11 +19,11 @@ public:
                       const Core::String& separator);
 
 private:
+    class FieldScanner;
+
     // Inline: called for each of a million fields.
     __attribute__((always_inline)) static inline void
-    WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const Core::String& separator);
-    __attribute__((always_inline)) static inline bool NeedsQuotes(const Core::String& field,
-                                                                  const Core::String& separator);
+    WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const FieldScanner& scanner);
     static void WriteQuoted(Core::IO::StreamWriter& writer, const Core::String& field);
 };
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 using Core::String;
 using Core::IO::MemoryStream;
 using Core::IO::StreamWriter;
@@ -168,6 +170,63 @@ TEST(DelimitedWriter, TheSampleOfTheCsvReaderCheckIsExact)
 }
 
 // --- errors and resources ---
+
+// Fields are checked in blocks of four and eight units: a unit that calls for quotes must be found at every
+// position of fields of every length, and nothing else may cause quotes.
+TEST(DelimitedWriter, EveryUnitThatCallsForQuotesIsFoundWhereverItStands)
+{
+    auto utf8 = [](const std::wstring& text)
+    {
+        std::string bytes;
+        for (wchar_t unit : text)
+        {
+            if (unit < 0x80)
+            {
+                bytes += static_cast<char>(unit);
+            }
+            else
+            {
+                bytes += static_cast<char>(0xC0 | (unit >> 6));
+                bytes += static_cast<char>(0x80 | (unit & 0x3F));
+            }
+        }
+        return bytes;
+    };
+    for (const wchar_t* separator : {L",", L"\t", L"::"})
+    {
+        std::wstring separatorText(separator);
+        for (wchar_t unit : {L'"', L'\r', L'\n', L',', L'\t', L':', L'x', static_cast<wchar_t>(0xE9)})
+        {
+            for (int length = 1; length <= 20; length++)
+            {
+                for (int position = 0; position < length; position++)
+                {
+                    std::wstring field(static_cast<size_t>(length), L'a');
+                    field[static_cast<size_t>(position)] = unit;
+                    if (separatorText == L"::" && unit == L':' && position + 1 < length)
+                    {
+                        field[static_cast<size_t>(position) + 1] = L':';
+                    }
+                    bool quoted = field.find_first_of(L"\"\r\n") != std::wstring::npos ||
+                                  field.find(separatorText) != std::wstring::npos;
+                    std::wstring expected = field;
+                    if (quoted)
+                    {
+                        expected.clear();
+                        for (wchar_t ch : field)
+                        {
+                            expected += ch == L'"' ? L"\"\"" : std::wstring(1, ch);
+                        }
+                        expected = L"\"" + expected + L"\"";
+                    }
+                    auto object = MakeObject(L"Win32_Thing", {L"A"}, {{field.c_str()}});
+                    ASSERT_EQ("A\r\n" + utf8(expected) + "\r\n", Delimited(object.get(), separator))
+                        << "unit " << static_cast<int>(unit) << " at " << position << " of " << length;
+                }
+            }
+        }
+    }
+}
 
 TEST(DelimitedWriter, ARowShortOfValuesIsRefused)
 {
