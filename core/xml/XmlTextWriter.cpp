@@ -33,6 +33,12 @@ bool IsValidName(const String& name)
     return true;
 }
 
+// A line end and the tabs of the usual indentation depths, written as one piece.
+constexpr wchar_t LineAndTabs[] = L"\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+constexpr int TabsAvailable = static_cast<int>(sizeof(LineAndTabs) / sizeof(wchar_t)) - 3;
+// Element names up to this length take the one-piece paths for start and end tags.
+constexpr int PlainNameLimit = 256;
+
 } // namespace
 
 XmlTextWriter::ElementScope& XmlTextWriter::PushElement()
@@ -314,11 +320,9 @@ inline void XmlTextWriter::Indent(bool beforeEndTag)
     int depth = beforeEndTag ? count - 1 : count;
     int indent = depth * m_indentation;
     // The line end and the usual tab indentation go out in one piece.
-    static const wchar_t lineAndTabs[] = L"\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-    constexpr int tabsAvailable = static_cast<int>(sizeof(lineAndTabs) / sizeof(wchar_t)) - 3;
-    if (m_indentChar == L'\t' && indent <= tabsAvailable)
+    if (m_indentChar == L'\t' && indent <= TabsAvailable)
     {
-        Emit(lineAndTabs, 2 + indent);
+        Emit(LineAndTabs, 2 + indent);
         return;
     }
     Emit(L"\r\n", 2);
@@ -646,8 +650,57 @@ void XmlTextWriter::WriteStartElement(const String& localName, const String& nam
     WriteStartElement(String::Empty, localName, namespaceURI);
 }
 
+// The usual element, without prefix and namespace, inside an open element and with no declarations pending:
+// the end of the parent's start tag, the indentation and the new start tag go out as one piece. Returns false,
+// having changed nothing, when the general path has to decide.
+bool XmlTextWriter::StartPlainElement(const String& localName)
+{
+    int nameLength = localName.GetLength();
+    if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Content) || m_depth == 0 ||
+        m_pending.GetCount() != 0 || m_declaredInTag.GetCount() != 0 || nameLength > PlainNameLimit)
+    {
+        return false;
+    }
+    int indent = m_formatting == Xml::Formatting::Indented && !Top().hasTextContent ? m_depth * m_indentation : -1;
+    if (indent >= 0 && (m_indentChar != L'\t' || indent > TabsAvailable))
+    {
+        return false;
+    }
+    const String* name = Intern(localName);
+    Guarded(
+        [&]
+        {
+            bool closeStartTag = m_state == Xml::WriteState::Element;
+            int length = (closeStartTag ? 1 : 0) + (indent >= 0 ? 2 + indent : 0) + 1 + nameLength;
+            wchar_t* out = Reserve(length);
+            if (closeStartTag)
+            {
+                *out++ = L'>';
+            }
+            if (indent >= 0)
+            {
+                CopyCharacters(out, LineAndTabs, 2 + indent);
+                out += 2 + indent;
+            }
+            *out++ = L'<';
+            CopyCharacters(out, localName.GetBuffer(), nameLength);
+            m_outputLength += length;
+            ElementScope& scope = PushElement();
+            scope.prefix = m_emptyName;
+            scope.localName = name;
+            scope.namespaceURI = m_emptyName;
+            m_namespaces.PushScope();
+            m_state = Xml::WriteState::Element;
+        });
+    return true;
+}
+
 void XmlTextWriter::WriteStartElement(const String& prefix, const String& localName, const String& namespaceURI)
 {
+    if (prefix.IsEmpty() && namespaceURI.IsEmpty() && StartPlainElement(localName))
+    {
+        return;
+    }
     CheckWritable();
     if (m_rootClosed)
     {
@@ -752,8 +805,54 @@ void XmlTextWriter::WriteFullEndElement()
     EndFullOrShortElement(true);
 }
 
+// The end tag of an element with content, without prefix: indentation and end tag as one piece. Returns false,
+// having changed nothing, when the general path has to decide.
+bool XmlTextWriter::EndElementWithContent()
+{
+    if (m_state != Xml::WriteState::Content || m_depth == 0)
+    {
+        return false;
+    }
+    const ElementScope& scope = Top();
+    int nameLength = scope.localName->GetLength();
+    int indent =
+        m_formatting == Xml::Formatting::Indented && !scope.hasTextContent ? (m_depth - 1) * m_indentation : -1;
+    if (!scope.prefix->IsEmpty() || nameLength > PlainNameLimit ||
+        (indent >= 0 && (m_indentChar != L'\t' || indent > TabsAvailable)))
+    {
+        return false;
+    }
+    Guarded(
+        [&]
+        {
+            int length = (indent >= 0 ? 2 + indent : 0) + 2 + nameLength + 1;
+            wchar_t* out = Reserve(length);
+            if (indent >= 0)
+            {
+                CopyCharacters(out, LineAndTabs, 2 + indent);
+                out += 2 + indent;
+            }
+            out[0] = L'<';
+            out[1] = L'/';
+            CopyCharacters(out + 2, scope.localName->GetBuffer(), nameLength);
+            out[2 + nameLength] = L'>';
+            m_outputLength += length;
+            m_namespaces.PopScope();
+            m_depth--;
+            if (m_declarationWritten && m_depth == 0)
+            {
+                m_rootClosed = true;
+            }
+        });
+    return true;
+}
+
 void XmlTextWriter::EndFullOrShortElement(bool full)
 {
+    if (EndElementWithContent())
+    {
+        return;
+    }
     if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute &&
          m_state != Xml::WriteState::Content) ||
         m_depth == 0)

@@ -102,6 +102,8 @@ private:
     void InternNames();
     void WriteDeclaration(int standalone);
     void EndFullOrShortElement(bool full);
+    bool StartPlainElement(const String& localName);
+    bool EndElementWithContent();
     void CheckWritable() const
     {
         if (m_state == Xml::WriteState::Closed || m_state == Xml::WriteState::Error)
@@ -148,6 +150,16 @@ private:
             FlushOutput();
         }
         m_output[m_outputLength++] = ch;
+    }
+    // Room for count more units (at most the buffer's size) at the end of the buffer, to be kept by adding
+    // to m_outputLength.
+    wchar_t* Reserve(int count)
+    {
+        if (count > OutputCapacity - m_outputLength)
+        {
+            FlushOutput();
+        }
+        return m_output + m_outputLength;
     }
     void EmitLong(const wchar_t* text, int count);
     void FlushOutput();
