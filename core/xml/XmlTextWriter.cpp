@@ -292,7 +292,7 @@ void XmlTextWriter::WriteDeclarations()
         }
         Emit(L'=');
         Emit(m_quoteChar);
-        WriteEscaped(declaration.uri->GetBuffer(), declaration.uri->GetLength());
+        WriteEscaped(declaration.uri->GetBuffer(), declaration.uri->GetLength(), true);
         Emit(m_quoteChar);
     }
     if (m_pending.GetCount() > 0)
@@ -358,140 +358,169 @@ void XmlTextWriter::WriteCharacterReference(unsigned code)
 namespace
 {
 
-// Units below 0x80 that escaping must look at: controls, quotes, '&', '<' and '>'.
-constexpr bool NeedsEscapeCheck(wchar_t ch)
+// Looks at eight units at once. A unit is plain when it lies in 0x20 ... 0xD7FF and is none of '&', '<', '>'
+// and the extra unit (the quote inside an attribute value; '&' again in text, where quotes stay as they are).
+class PlainScan
 {
-    return ch < 0x20 || ch == L'"' || ch == L'&' || ch == L'\'' || ch == L'<' || ch == L'>';
-}
+public:
+    explicit PlainScan(wchar_t extra) : m_extra(_mm_set1_epi16(static_cast<short>(extra))) {}
 
-struct EscapeTable
-{
-    bool check[128];
-    constexpr EscapeTable() : check()
+    // Bit pairs set for the plain units of the block.
+    __attribute__((always_inline)) int Mask(__m128i units) const
     {
-        for (int i = 0; i < 128; i++)
-        {
-            check[i] = NeedsEscapeCheck(static_cast<wchar_t>(i));
-        }
-    }
-};
-
-constexpr EscapeTable escapeTable;
-
-// The index of the first unit at or after start that escaping has to look at, or length. Text is mostly
-// plain, so it is scanned eight units at a time.
-int SkipPlain(const wchar_t* text, int start, int length)
-{
-    const __m128i bias = _mm_set1_epi16(0x20);
-    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
-    // 0x20 <= unit < 0xD800, as one unsigned comparison made signed by flipping the top bit.
-    const __m128i limit = _mm_set1_epi16(static_cast<short>((0xD800 - 0x20) ^ 0x8000));
-    auto plainMask = [&](int at)
-    {
-        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+        const __m128i bias = _mm_set1_epi16(0x20);
+        const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+        // 0x20 <= unit < 0xD800, as one unsigned comparison made signed by flipping the top bit.
+        const __m128i limit = _mm_set1_epi16(static_cast<short>((0xD800 - 0x20) ^ 0x8000));
         __m128i inRange = _mm_cmplt_epi16(_mm_xor_si128(_mm_sub_epi16(units, bias), flip), limit);
         __m128i marks = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'"')), _mm_cmpeq_epi16(units, _mm_set1_epi16(L'&'))),
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'\'')),
-                                      _mm_cmpeq_epi16(units, _mm_set1_epi16(L'<'))),
-                         _mm_cmpeq_epi16(units, _mm_set1_epi16(L'>'))));
+            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'&')), _mm_cmpeq_epi16(units, _mm_set1_epi16(L'<'))),
+            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'>')), _mm_cmpeq_epi16(units, m_extra)));
         return _mm_movemask_epi8(_mm_andnot_si128(marks, inRange));
-    };
-    int i = start;
-    if (length - start >= 8)
+    }
+
+    bool IsPlain(wchar_t ch) const { return Mask(_mm_set1_epi16(static_cast<short>(ch))) == 0xFFFF; }
+
+private:
+    __m128i m_extra;
+};
+
+// Whether sixteen bytes from the address lie in one page: then a block may be read past the end of a short
+// text, as no fault can come of it. The units beyond the text are masked off, never used.
+inline bool BlockInPage(const wchar_t* at)
+{
+    return (reinterpret_cast<uintptr_t>(at) & 4095) <= 4096 - 16;
+}
+
+// Copies units to the output while it scans them and returns how many lead up to the first one that is not
+// plain (count when all are). The output must have room for count + 8 units.
+__attribute__((always_inline)) inline int CopyPlain(wchar_t* out, const wchar_t* from, int count, const PlainScan& scan)
+{
+    int i = 0;
+    for (; i + 8 <= count; i += 8)
     {
-        for (; i + 8 <= length; i += 8)
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), units);
+        int plain = scan.Mask(units);
+        if (plain != 0xFFFF)
         {
-            int plain = plainMask(i);
-            if (plain != 0xFFFF)
+            return i + __builtin_ctz(~plain) / 2;
+        }
+    }
+    if (i < count)
+    {
+        int at = count >= 8 ? count - 8 : 0;
+        int plain;
+        if (count >= 8)
+        {
+            // The last units as a block that overlaps the one before (those units were plain).
+            __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), units);
+            plain = scan.Mask(units);
+        }
+        else if (BlockInPage(from))
+        {
+            __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), units);
+            plain = scan.Mask(units) | (0xFFFF << (2 * count));
+        }
+        else
+        {
+            int first = count;
+            for (int k = 0; k < count; k++)
             {
-                return i + __builtin_ctz(~plain) / 2;
+                out[k] = from[k];
+                if (first == count && !scan.IsPlain(from[k]))
+                {
+                    first = k;
+                }
             }
+            plain = first == count ? 0xFFFF : (1 << (2 * first)) - 1;
         }
-        if (i < length)
+        plain &= 0xFFFF;
+        if (plain != 0xFFFF)
         {
-            // The last units are checked as a block that overlaps the one before.
-            int plain = plainMask(length - 8);
-            return plain == 0xFFFF ? length : length - 8 + __builtin_ctz(~plain) / 2;
-        }
-        return length;
-    }
-    for (; i < length; i++)
-    {
-        wchar_t ch = text[i];
-        if (!((ch < 0x80 && !escapeTable.check[ch]) || (ch >= 0x80 && ch < 0xD800)))
-        {
-            return i;
+            return at + __builtin_ctz(~plain) / 2;
         }
     }
-    return length;
+    return count;
 }
 
 } // namespace
 
-void XmlTextWriter::WriteEscaped(const wchar_t* text, int length)
+void XmlTextWriter::WriteEscaped(const wchar_t* text, int length, bool inAttribute)
 {
-    bool inAttribute = m_state == Xml::WriteState::Attribute;
-    int runStart = 0;
-    for (int i = SkipPlain(text, 0, length); i < length; i = SkipPlain(text, i + 1, length))
+    const PlainScan scan(inAttribute ? m_quoteChar : L'&');
+    int i = 0;
+    while (i < length)
     {
+        // Plain units go through the buffer in pieces that leave it a block to spare.
+        int room = OutputCapacity - m_outputLength - 8;
+        if (room < 64)
+        {
+            FlushOutput();
+            room = OutputCapacity - 8;
+        }
+        int end = length - i <= room ? length : i + room;
+        int plain = CopyPlain(m_output + m_outputLength, text + i, end - i, scan);
+        m_outputLength += plain;
+        i += plain;
+        if (i == end)
+        {
+            continue;
+        }
         wchar_t ch = text[i];
         const wchar_t* entity = nullptr;
-        if (ch >= 0xD800 && ch <= 0xDBFF)
+        int entityLength = 0;
+        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < length)
         {
             // A high surrogate goes out together with the unit after it.
-            if (i + 1 < length)
-            {
-                i++;
-            }
+            Emit(text + i, 2);
+            i += 2;
             continue;
         }
-        if (ch < 0x20)
+        if (ch < 0x20 ? (ch == L'\t' || ((ch == L'\n' || ch == L'\r') && !inAttribute)) : ch < 0xFFFE)
         {
-            if (ch == L'\t' || ((ch == L'\n' || ch == L'\r') && !inAttribute))
+            if (ch == L'&')
             {
+                entity = L"&amp;";
+                entityLength = 5;
+            }
+            else if (ch == L'<')
+            {
+                entity = L"&lt;";
+                entityLength = 4;
+            }
+            else if (ch == L'>')
+            {
+                entity = L"&gt;";
+                entityLength = 4;
+            }
+            else if (ch == L'"' && inAttribute && m_quoteChar == L'"')
+            {
+                entity = L"&quot;";
+                entityLength = 6;
+            }
+            else if (ch == L'\'' && inAttribute && m_quoteChar == L'\'')
+            {
+                entity = L"&apos;";
+                entityLength = 6;
+            }
+            else
+            {
+                // Stopped the scan but stays as it is: line ends and tabs in text, surrogates, U+E000 on.
+                Emit(ch);
+                i++;
                 continue;
             }
-        }
-        else if (ch > 0xFFFD)
-        {
-        }
-        else if (ch == L'&')
-        {
-            entity = L"&amp;";
-        }
-        else if (ch == L'<')
-        {
-            entity = L"&lt;";
-        }
-        else if (ch == L'>')
-        {
-            entity = L"&gt;";
-        }
-        else if (ch == L'"' && inAttribute && m_quoteChar == L'"')
-        {
-            entity = L"&quot;";
-        }
-        else if (ch == L'\'' && inAttribute && m_quoteChar == L'\'')
-        {
-            entity = L"&apos;";
-        }
-        else
-        {
-            continue;
-        }
-        Emit(text + runStart, i - runStart);
-        if (entity != nullptr)
-        {
-            Emit(entity, static_cast<int>(std::wcslen(entity)));
+            Emit(entity, entityLength);
         }
         else
         {
             WriteCharacterReference(ch);
         }
-        runStart = i + 1;
+        i++;
     }
-    Emit(text + runStart, length - runStart);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -1162,7 +1191,7 @@ void XmlTextWriter::WriteString(const String& text)
         {
             EnterTextState();
             Collect(text.GetBuffer(), text.GetLength());
-            WriteEscaped(text.GetBuffer(), text.GetLength());
+            WriteEscaped(text.GetBuffer(), text.GetLength(), m_state == Xml::WriteState::Attribute);
         });
 }
 

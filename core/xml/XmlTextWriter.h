@@ -165,7 +165,8 @@ private:
     void FlushOutput();
     // Writes a literal without making a String of it.
     template <int N> void Put(const wchar_t (&text)[N]) { Emit(text, N - 1); }
-    void WriteEscaped(const wchar_t* text, int length);
+    // Text or an attribute value, escaped.
+    void WriteEscaped(const wchar_t* text, int length, bool inAttribute);
     void WriteCharacterReference(unsigned code);
     // Keeps the value of an attribute that means something to the writer (xml:space, xml:lang, xmlns).
     void Collect(const wchar_t* text, int length)

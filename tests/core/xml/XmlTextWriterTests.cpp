@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace Core;
 using namespace Core::IO;
@@ -249,6 +250,15 @@ TEST(XmlTextWriter, AnUndeclaredNamespaceIsDeclaredOnItsElement)
     EXPECT_EQ("<p:a xmlns:p=\"urn:p\"><p:b><c q:x=\"\" xmlns=\"urn:d\" xmlns:q=\"urn:q\" /></p:b></p:a>", out.Text());
 }
 
+// The declaration is an attribute: a quote or a line end in the name must not end or bend its value.
+TEST(XmlTextWriter, AnAddedDeclarationEscapesItsValueAsAnAttribute)
+{
+    Output out;
+    out->WriteStartElement(S(L"p"), S(L"a"), S(L"urn:\"x\"\n<y>"));
+    out->Close();
+    EXPECT_EQ("<p:a xmlns:p=\"urn:&quot;x&quot;&#xA;&lt;y&gt;\" />", out.Text());
+}
+
 TEST(XmlTextWriter, NamespaceRulesRejectMisusedPrefixes)
 {
     Output out;
@@ -396,6 +406,79 @@ TEST(XmlTextWriter, EscapingFindsASpecialUnitAtEveryPositionOfLongText)
                     << "unit " << static_cast<int>(c.unit) << " at " << position << " of " << length;
             }
         }
+    }
+}
+
+// The last few units of a text are read as one block unless that would reach into the next page; a tail that
+// starts near the end of a page (after a special unit) is looked at unit by unit, and must come out the same.
+TEST(XmlTextWriter, EscapingATailAtTheEndOfAPage)
+{
+    const wchar_t units[] = {L'&', L'<', L'\x01', L'"', L'y'};
+    const char* const inText[] = {"&amp;", "&lt;", "&#x1;", "\"", "y"};
+    for (int tail = 1; tail < 8; tail++)
+    {
+        for (int position = 0; position < tail; position++)
+        {
+            for (int u = 0; u < 5; u++)
+            {
+                // Texts of growing length are made until one's tail starts in the last sixteen bytes of a page.
+                bool tested = false;
+                for (int length = 200; length < 3000 && !tested; length++)
+                {
+                    std::wstring chars(static_cast<size_t>(length), L'y');
+                    chars[static_cast<size_t>(length - tail - 1)] = L'>';
+                    chars[static_cast<size_t>(length - tail + position)] = units[u];
+                    String text(chars.c_str(), length);
+                    uintptr_t tailAddress = reinterpret_cast<uintptr_t>(text.GetBuffer() + length - tail);
+                    if ((tailAddress & 4095) <= 4096 - 16)
+                    {
+                        continue;
+                    }
+                    tested = true;
+                    Output out;
+                    out->WriteStartElement(S(L"a"));
+                    out->WriteString(text);
+                    out->WriteEndElement();
+                    std::string expected = "<a>" + std::string(static_cast<size_t>(length - tail - 1), 'y') + "&gt;" +
+                                           std::string(static_cast<size_t>(position), 'y') + inText[u] +
+                                           std::string(static_cast<size_t>(tail - position - 1), 'y') + "</a>";
+                    ASSERT_EQ(expected, out.Text()) << "unit " << u << " at " << position << " of " << tail;
+                }
+                ASSERT_TRUE(tested) << "no tail near the end of a page, " << tail;
+            }
+        }
+    }
+}
+
+// Text longer than the writer's buffer goes through it in pieces; specials on either side of a piece's end are
+// still found.
+TEST(XmlTextWriter, EscapingLongTextAcrossTheBuffer)
+{
+    for (int position : {0, 1, 900, 1000, 1007, 1008, 1015, 1016, 1017, 2040, 2047, 2999})
+    {
+        std::wstring chars(3000, L'z');
+        chars[static_cast<size_t>(position)] = L'<';
+        chars[2999 - static_cast<size_t>(position) / 2] = L'&';
+        // The later unit is replaced first, so the earlier one's index still holds.
+        size_t less = static_cast<size_t>(position);
+        size_t amp = 2999 - less / 2;
+        std::string expected(3000, 'z');
+        if (less > amp)
+        {
+            expected.replace(less, 1, "&lt;");
+        }
+        expected.replace(amp, 1, "&amp;");
+        if (less < amp)
+        {
+            expected.replace(less, 1, "&lt;");
+        }
+        Output out;
+        out->WriteStartElement(S(L"a"));
+        out->WriteAttributeString(S(L"v"), S(L"w"));
+        out->WriteString(String(L"12345"));
+        out->WriteString(String(chars.c_str(), 3000));
+        out->WriteEndElement();
+        ASSERT_EQ("<a v=\"w\">12345" + expected + "</a>", out.Text()) << position;
     }
 }
 
