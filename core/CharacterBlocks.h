@@ -37,7 +37,7 @@ template <typename Block> inline bool EqualTwoBlocks(const char* a, const char* 
 
 // Copies count units between buffers that do not overlap. Short runs are moved as two overlapping blocks
 // that cover the run exactly, so nothing outside either buffer is read or written.
-inline void CopyCharacters(wchar_t* target, const wchar_t* source, int count)
+__attribute__((always_inline)) inline void CopyCharacters(wchar_t* target, const wchar_t* source, int count)
 {
     size_t bytes = static_cast<size_t>(count) * sizeof(wchar_t);
     char* to = reinterpret_cast<char*>(target);

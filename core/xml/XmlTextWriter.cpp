@@ -3,6 +3,7 @@
 #include "core/io/FileStream.h"
 #include "core/xml/XmlCharacters.h"
 
+#include <cstring>
 #include <cwchar>
 #include <emmintrin.h>
 
@@ -39,21 +40,46 @@ constexpr int TabsAvailable = static_cast<int>(sizeof(LineAndTabs) / sizeof(wcha
 // Element names up to this length take the one-piece paths for start and end tags.
 constexpr int PlainNameLimit = 256;
 
+// A line end and indent tabs (at most TabsAvailable): the whole constant is copied, and what follows the
+// wanted units is overwritten by the rest of the tag. The target needs room for all of it.
+__attribute__((always_inline)) inline void CopyLineAndTabs(wchar_t* out)
+{
+    static_assert(sizeof(LineAndTabs) >= 36, "two blocks and a pair of units");
+    const char* from = reinterpret_cast<const char*>(LineAndTabs);
+    char* to = reinterpret_cast<char*>(out);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16)));
+    std::memcpy(to + 32, from + 32, 4);
+}
+
+// Room CopyLineAndTabs needs beyond the units it is asked for.
+constexpr int LineAndTabsSpare = 18;
+
+__attribute__((always_inline)) inline void CopyName(wchar_t* out, const String& name)
+{
+    CopyCharacters(out, name.GetBuffer(), name.GetLength());
+}
+
 } // namespace
 
-XmlTextWriter::ElementScope& XmlTextWriter::PushElement()
+// Slots of closed elements are reused: documents open and close millions of elements at a few depths.
+void XmlTextWriter::AddElementSlot()
 {
-    // Slots of closed elements are reused: documents open and close millions of elements at a few depths.
+    m_elements.Add(ElementScope());
+    m_scopes = &m_elements[0];
+}
+
+inline XmlTextWriter::ElementScope& XmlTextWriter::PushElement()
+{
     if (m_depth == m_elements.GetCount())
     {
-        m_elements.Add(ElementScope());
+        AddElementSlot();
     }
-    ElementScope* elements = &m_elements[0];
-    ElementScope& scope = elements[m_depth];
+    ElementScope& scope = m_scopes[m_depth];
     // A child inherits xml:space, xml:lang and whether the content is mixed (then nothing is indented).
     if (m_depth > 0)
     {
-        const ElementScope& parent = elements[m_depth - 1];
+        const ElementScope& parent = m_scopes[m_depth - 1];
         scope.xmlSpace = parent.xmlSpace;
         scope.xmlLang = parent.xmlLang;
         scope.hasTextContent = parent.hasTextContent;
@@ -322,7 +348,8 @@ inline void XmlTextWriter::Indent(bool beforeEndTag)
     // The line end and the usual tab indentation go out in one piece.
     if (m_indentChar == L'\t' && indent <= TabsAvailable)
     {
-        Emit(LineAndTabs, 2 + indent);
+        CopyLineAndTabs(Reserve(2 + indent + LineAndTabsSpare));
+        m_outputLength += 2 + indent;
         return;
     }
     Emit(L"\r\n", 2);
@@ -695,24 +722,30 @@ bool XmlTextWriter::StartPlainElement(const String& localName)
     {
         return false;
     }
-    const String* name = Intern(localName);
+    // The slot this element takes last held an element of the same depth, most often of the same name.
+    const String* name = m_depth < m_elements.GetCount() ? m_scopes[m_depth].localName : nullptr;
+    if (name == nullptr || name->GetLength() != nameLength ||
+        !CharactersEqual(name->GetBuffer(), localName.GetBuffer(), nameLength))
+    {
+        name = Intern(localName);
+    }
     Guarded(
         [&]
         {
             bool closeStartTag = m_state == Xml::WriteState::Element;
             int length = (closeStartTag ? 1 : 0) + (indent >= 0 ? 2 + indent : 0) + 1 + nameLength;
-            wchar_t* out = Reserve(length);
+            wchar_t* out = Reserve(length + LineAndTabsSpare);
             if (closeStartTag)
             {
                 *out++ = L'>';
             }
             if (indent >= 0)
             {
-                CopyCharacters(out, LineAndTabs, 2 + indent);
+                CopyLineAndTabs(out);
                 out += 2 + indent;
             }
             *out++ = L'<';
-            CopyCharacters(out, localName.GetBuffer(), nameLength);
+            CopyName(out, *name);
             m_outputLength += length;
             ElementScope& scope = PushElement();
             scope.prefix = m_emptyName;
@@ -855,15 +888,15 @@ bool XmlTextWriter::EndElementWithContent()
         [&]
         {
             int length = (indent >= 0 ? 2 + indent : 0) + 2 + nameLength + 1;
-            wchar_t* out = Reserve(length);
+            wchar_t* out = Reserve(length + LineAndTabsSpare);
             if (indent >= 0)
             {
-                CopyCharacters(out, LineAndTabs, 2 + indent);
+                CopyLineAndTabs(out);
                 out += 2 + indent;
             }
             out[0] = L'<';
             out[1] = L'/';
-            CopyCharacters(out + 2, scope.localName->GetBuffer(), nameLength);
+            CopyName(out + 2, *scope.localName);
             out[2 + nameLength] = L'>';
             m_outputLength += length;
             m_namespaces.PopScope();

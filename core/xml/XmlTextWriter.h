@@ -176,10 +176,11 @@ private:
             m_attributeValue.append(text, static_cast<size_t>(length));
         }
     }
-    ElementScope& Top() { return m_elements[m_depth - 1]; }
-    const ElementScope& Top() const { return m_elements[m_depth - 1]; }
+    ElementScope& Top() { return m_scopes[m_depth - 1]; }
+    const ElementScope& Top() const { return m_scopes[m_depth - 1]; }
     // Opens a slot for a new element with what it inherits from its parent.
     ElementScope& PushElement();
+    void AddElementSlot();
     // Documents repeat a few names over and over: a name is looked up in a small cache by its length and
     // its first and last units before it is hashed, so a repeated name costs one comparison.
     const String* Intern(const String& text)
@@ -220,6 +221,7 @@ private:
     bool m_rootStarted = false;
     bool m_rootClosed = false;
     Collections::ArrayList<ElementScope> m_elements; // the open elements are the first m_depth
+    ElementScope* m_scopes = nullptr;                // the storage of m_elements
     int m_depth = 0;
     NameTable m_nameTable;
     static constexpr unsigned int NameCacheSize = 31;
