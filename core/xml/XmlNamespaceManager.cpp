@@ -58,7 +58,7 @@ int XmlNamespaceManager::ScopeStart() const
     return i + 1;
 }
 
-bool XmlNamespaceManager::PopScope()
+bool XmlNamespaceManager::PopDeclaringScope()
 {
     int boundary = ScopeStart() - 1;
     if (boundary == 2 && m_declarations[2].scopes == 1)

@@ -23,7 +23,17 @@ public:
     void PushScope() { m_declarations[m_count - 1].scopes++; }
     // Closes the innermost scope and forgets the declarations made in it; false when only the
     // initial scope is left.
-    bool PopScope();
+    bool PopScope()
+    {
+        // Most scopes declare nothing: then only the newest declaration's count of boundaries changes.
+        Declaration& last = m_declarations[m_count - 1];
+        if (last.scopes > 1 || (last.scopes == 1 && m_count != 3))
+        {
+            last.scopes--;
+            return true;
+        }
+        return PopDeclaringScope();
+    }
     void AddNamespace(const String& prefix, const String& uri);
     void RemoveNamespace(const String& prefix, const String& uri);
     String LookupNamespace(const String& prefix) const;
@@ -46,6 +56,7 @@ private:
 
     // Index of the first declaration of the innermost scope.
     int ScopeStart() const;
+    bool PopDeclaringScope();
     void Append(const String* prefix, const String* uri);
 
     NameTable* m_nameTable;      // not owned

@@ -696,11 +696,6 @@ void XmlTextWriter::WriteProcessingInstruction(const String& name, const String&
 // ---------------------------------------------------------------------------------------------------------------
 // Elements
 
-void XmlTextWriter::WriteStartElement(const String& localName)
-{
-    WriteStartElement(String::Empty, localName, String::Empty);
-}
-
 void XmlTextWriter::WriteStartElement(const String& localName, const String& namespaceURI)
 {
     WriteStartElement(String::Empty, localName, namespaceURI);
@@ -859,12 +854,18 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
 
 void XmlTextWriter::WriteEndElement()
 {
-    EndFullOrShortElement(false);
+    if (!EndElementWithContent())
+    {
+        EndFullOrShortElement(false);
+    }
 }
 
 void XmlTextWriter::WriteFullEndElement()
 {
-    EndFullOrShortElement(true);
+    if (!EndElementWithContent())
+    {
+        EndFullOrShortElement(true);
+    }
 }
 
 // The end tag of an element with content, without prefix: indentation and end tag as one piece. Returns false,
@@ -911,10 +912,6 @@ bool XmlTextWriter::EndElementWithContent()
 
 void XmlTextWriter::EndFullOrShortElement(bool full)
 {
-    if (EndElementWithContent())
-    {
-        return;
-    }
     if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute &&
          m_state != Xml::WriteState::Content) ||
         m_depth == 0)
@@ -973,14 +970,6 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
 void XmlTextWriter::WriteAttributeString(const String& localName, const String& value)
 {
     WriteAttributeString(String(), localName, String(), value);
-}
-
-void XmlTextWriter::WriteAttributeString(const String& prefix, const String& localName, const String& namespaceURI,
-                                         const String& value)
-{
-    WriteStartAttribute(prefix, localName, namespaceURI);
-    WriteString(value);
-    WriteEndAttribute();
 }
 
 void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& localName, const String& namespaceURI)

@@ -65,11 +65,16 @@ public:
 
     // The declaration with standalone="yes" or "no".
     void WriteStartDocument(bool standalone);
-    void WriteStartElement(const String& localName);
+    void WriteStartElement(const String& localName) { WriteStartElement(String::Empty, localName, String::Empty); }
     void WriteStartElement(const String& localName, const String& namespaceURI);
     void WriteAttributeString(const String& localName, const String& value);
     void WriteAttributeString(const String& prefix, const String& localName, const String& namespaceURI,
-                              const String& value);
+                              const String& value)
+    {
+        WriteStartAttribute(prefix, localName, namespaceURI);
+        WriteString(value);
+        WriteEndAttribute();
+    }
     void WriteElementString(const String& localName, const String& value);
     void WriteBinHex(const uint8_t* bytes, int start, int count);
 
