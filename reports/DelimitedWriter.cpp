@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "core/threading/CriticalSection.h"
 
+#include <cstdint>
 #include <emmintrin.h>
 
 using Core::String;
@@ -67,6 +68,11 @@ public:
             // Only the low four units of each load are real.
             found = ((Marks(head) | Marks(tail)) & 0xFF) != 0;
         }
+        else if (BlockInPage(text))
+        {
+            // Past the field's end the block holds whatever lies there; those lanes are masked off.
+            found = (Marks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text))) & ((1 << (2 * length)) - 1)) != 0;
+        }
         else
         {
             found = false;
@@ -78,7 +84,30 @@ public:
         return found || (m_longSeparator && field.IndexOf(m_separator, 0) >= 0);
     }
 
+    // The first double quote at or after start, or length.
+    static int FindQuote(const wchar_t* text, int start, int length)
+    {
+        const __m128i quote = _mm_set1_epi16(L'"');
+        int i = start;
+        for (; i + 8 <= length; i += 8)
+        {
+            int marks =
+                _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), quote));
+            if (marks != 0)
+            {
+                return i + __builtin_ctz(marks) / 2;
+            }
+        }
+        for (; i < length && text[i] != L'"'; i++)
+        {
+        }
+        return i;
+    }
+
 private:
+    // Whether sixteen bytes from the address lie in one page, so that a block read there cannot fault.
+    static bool BlockInPage(const wchar_t* at) { return (reinterpret_cast<uintptr_t>(at) & 4095) <= 4096 - 16; }
+
     int Marks(__m128i units) const
     {
         __m128i found = _mm_or_si128(
@@ -108,15 +137,12 @@ void DelimitedWriter::WriteQuoted(StreamWriter& writer, const String& field)
     int length = field.GetLength();
     writer.Write(L'"');
     int runStart = 0;
-    for (int i = 0; i < length; i++)
+    for (int i = FieldScanner::FindQuote(text, 0, length); i < length; i = FieldScanner::FindQuote(text, i + 1, length))
     {
-        if (text[i] == L'"')
-        {
-            // The run up to and including the quote, then the quote once more.
-            writer.Write(text + runStart, i + 1 - runStart);
-            writer.Write(L'"');
-            runStart = i + 1;
-        }
+        // The run up to and including the quote, then the quote once more.
+        writer.Write(text + runStart, i + 1 - runStart);
+        writer.Write(L'"');
+        runStart = i + 1;
     }
     writer.Write(text + runStart, length - runStart);
     writer.Write(L'"');

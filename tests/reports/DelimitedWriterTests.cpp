@@ -99,6 +99,23 @@ TEST(DelimitedWriter, DoubleQuotesAreDoubledInsideQuotes)
     EXPECT_EQ("A,B,C\r\n\"say \"\"hi\"\"\",\"\"\"\",\"\"\"\"\"\"\r\n", Delimited(object.get(), L","));
 }
 
+// Quotes are looked for eight units at a time: runs of them, and quotes on both sides of a block's end.
+TEST(DelimitedWriter, EveryQuoteOfALongFieldIsDoubled)
+{
+    for (int first = 0; first < 20; first++)
+    {
+        std::wstring field(24, L'q');
+        std::string expected(24, 'q');
+        for (int at : {first + 3, first + 1, first})
+        {
+            field[static_cast<size_t>(at)] = L'"';
+            expected.replace(static_cast<size_t>(at), 1, "\"\"");
+        }
+        auto object = MakeObject(L"Win32_Thing", {L"A"}, {{field.c_str()}});
+        ASSERT_EQ("A\r\n\"" + expected + "\"\r\n", Delimited(object.get(), L",")) << first;
+    }
+}
+
 TEST(DelimitedWriter, LineBreaksAreKeptInsideQuotes)
 {
     auto object = MakeObject(L"Win32_Thing", {L"A", L"B", L"C"}, {{L"1\r\n2", L"lf\n", L"\rcr"}});
