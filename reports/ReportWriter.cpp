@@ -15,7 +15,11 @@ namespace Reports
 namespace
 {
 
-constexpr int FileBufferSize = 256 * 1024;
+// The writers hand the file pieces of this many characters (as many bytes for ASCII text), which pass the
+// file stream's own small buffer. Every system write costs microseconds, and the system copies large
+// pieces into its cache faster than small ones; a second copy through the stream's buffer would cost
+// as much as the system's copy.
+constexpr int WriterBufferSize = 256 * 1024;
 
 } // namespace
 
@@ -42,20 +46,18 @@ void ReportWriter::Write(WMI::ManagementObject* managementObject, ReportType typ
         fileName += type.GetExtension();
     }
     // On a failure the writers' destructors hand what they buffer to the stream, and the stream's
-    // destructor closes the file after them. The buffer is large because every system write costs
-    // several microseconds (a report of 80 MB would otherwise make twenty thousand of them), and the
-    // system copies large pieces into its cache faster than pieces of 64 KB.
-    FileStream stream(fileName, FileMode::Create, FileAccess::ReadWrite, FileShare::Read, FileBufferSize);
+    // destructor closes the file after them.
+    FileStream stream(fileName, FileMode::Create, FileAccess::ReadWrite, FileShare::Read);
     if (type == ReportType::Excel)
     {
-        Core::Xml::XmlTextWriter writer(&stream, Encoding::UTF8());
+        Core::Xml::XmlTextWriter writer(&stream, Encoding::UTF8(), WriterBufferSize);
         writer.SetFormatting(Core::Xml::Formatting::Indented);
         WorkbookWriter(m_clock).Write(managementObject, writer);
         writer.Close();
     }
     else
     {
-        StreamWriter writer(&stream, Encoding::UTF8(), 1024);
+        StreamWriter writer(&stream, Encoding::UTF8(), WriterBufferSize);
         DelimitedWriter::Write(managementObject, writer, String(type == ReportType::CommaDelimited ? L"," : L"\t"));
         writer.Close();
     }

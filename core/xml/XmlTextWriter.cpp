@@ -102,6 +102,14 @@ XmlTextWriter::XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding)
     Initialise(stream, encoding);
 }
 
+XmlTextWriter::XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding, int bufferSize)
+    : m_writer(nullptr), m_stream(nullptr), m_ownsStream(false), m_elements(16), m_namespaces(&m_nameTable),
+      m_xmlnsPrefix(L"xmlns")
+{
+    InternNames();
+    Initialise(stream, encoding, bufferSize);
+}
+
 XmlTextWriter::XmlTextWriter(const String& fileName, const IO::Encoding* encoding)
     : m_writer(nullptr), m_stream(nullptr), m_ownsStream(true), m_elements(16), m_namespaces(&m_nameTable),
       m_xmlnsPrefix(L"xmlns")
@@ -129,9 +137,9 @@ void XmlTextWriter::InternNames()
     m_langName = Intern(String(L"lang"));
 }
 
-void XmlTextWriter::Initialise(IO::Stream* stream, const IO::Encoding* encoding)
+void XmlTextWriter::Initialise(IO::Stream* stream, const IO::Encoding* encoding, int bufferSize)
 {
-    m_writer = new IO::StreamWriter(stream, encoding, 1024, m_ownsStream);
+    m_writer = new IO::StreamWriter(stream, encoding, bufferSize, m_ownsStream);
 }
 
 XmlTextWriter::~XmlTextWriter()

@@ -20,6 +20,8 @@ class XmlTextWriter : public Object
 public:
     // encoding null means UTF-8 without byte-order mark. The stream stays the caller's and stays open.
     XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding);
+    // As above, with the number of characters the writer collects before it writes to the stream.
+    XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding, int bufferSize);
     // Creates (or replaces) the file; the writer owns its stream and closes it on Close.
     XmlTextWriter(const String& fileName, const IO::Encoding* encoding);
     ~XmlTextWriter() override;
@@ -103,7 +105,7 @@ private:
         NamespaceDeclaration = 8
     };
 
-    void Initialise(IO::Stream* stream, const IO::Encoding* encoding);
+    void Initialise(IO::Stream* stream, const IO::Encoding* encoding, int bufferSize = 1024);
     void InternNames();
     void WriteDeclaration(int standalone);
     void EndFullOrShortElement(bool full);
