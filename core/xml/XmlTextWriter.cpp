@@ -485,6 +485,25 @@ __attribute__((always_inline)) inline int CopyPlain(wchar_t* out, const wchar_t*
 
 void XmlTextWriter::WriteEscaped(const wchar_t* text, int length, bool inAttribute)
 {
+    // A short text with nothing to escape, the usual value, is one block, looked at and copied without the
+    // loop of the general path: the constants that loop keeps in registers would have to be saved and restored
+    // on every call.
+    if (length <= 8 && m_outputLength <= OutputCapacity - 8 && BlockInPage(text))
+    {
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+        int plain = PlainScan(inAttribute ? m_quoteChar : L'&').Mask(units) | (0xFFFF << (2 * length));
+        if ((plain & 0xFFFF) == 0xFFFF)
+        {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(m_output + m_outputLength), units);
+            m_outputLength += length;
+            return;
+        }
+    }
+    WriteEscapedRuns(text, length, inAttribute);
+}
+
+void XmlTextWriter::WriteEscapedRuns(const wchar_t* text, int length, bool inAttribute)
+{
     const PlainScan scan(inAttribute ? m_quoteChar : L'&');
     int i = 0;
     while (i < length)

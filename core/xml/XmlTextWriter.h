@@ -174,6 +174,7 @@ private:
     template <int N> void Put(const wchar_t (&text)[N]) { Emit(text, N - 1); }
     // Text or an attribute value, escaped.
     void WriteEscaped(const wchar_t* text, int length, bool inAttribute);
+    __attribute__((noinline)) void WriteEscapedRuns(const wchar_t* text, int length, bool inAttribute);
     void WriteCharacterReference(unsigned code);
     // Keeps the value of an attribute that means something to the writer (xml:space, xml:lang, xmlns).
     void Collect(const wchar_t* text, int length)
