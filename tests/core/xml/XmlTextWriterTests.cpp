@@ -409,47 +409,6 @@ TEST(XmlTextWriter, EscapingFindsASpecialUnitAtEveryPositionOfLongText)
     }
 }
 
-// The last few units of a text are read as one block unless that would reach into the next page; a tail that
-// starts near the end of a page (after a special unit) is looked at unit by unit, and must come out the same.
-TEST(XmlTextWriter, EscapingATailAtTheEndOfAPage)
-{
-    const wchar_t units[] = {L'&', L'<', L'\x01', L'"', L'y'};
-    const char* const inText[] = {"&amp;", "&lt;", "&#x1;", "\"", "y"};
-    for (int tail = 1; tail < 8; tail++)
-    {
-        for (int position = 0; position < tail; position++)
-        {
-            for (int u = 0; u < 5; u++)
-            {
-                // Texts of growing length are made until one's tail starts in the last sixteen bytes of a page.
-                bool tested = false;
-                for (int length = 200; length < 3000 && !tested; length++)
-                {
-                    std::wstring chars(static_cast<size_t>(length), L'y');
-                    chars[static_cast<size_t>(length - tail - 1)] = L'>';
-                    chars[static_cast<size_t>(length - tail + position)] = units[u];
-                    String text(chars.c_str(), length);
-                    uintptr_t tailAddress = reinterpret_cast<uintptr_t>(text.GetBuffer() + length - tail);
-                    if ((tailAddress & 4095) <= 4096 - 16)
-                    {
-                        continue;
-                    }
-                    tested = true;
-                    Output out;
-                    out->WriteStartElement(S(L"a"));
-                    out->WriteString(text);
-                    out->WriteEndElement();
-                    std::string expected = "<a>" + std::string(static_cast<size_t>(length - tail - 1), 'y') + "&gt;" +
-                                           std::string(static_cast<size_t>(position), 'y') + inText[u] +
-                                           std::string(static_cast<size_t>(tail - position - 1), 'y') + "</a>";
-                    ASSERT_EQ(expected, out.Text()) << "unit " << u << " at " << position << " of " << tail;
-                }
-                ASSERT_TRUE(tested) << "no tail near the end of a page, " << tail;
-            }
-        }
-    }
-}
-
 // Text longer than the writer's buffer goes through it in pieces; specials on either side of a piece's end are
 // still found.
 TEST(XmlTextWriter, EscapingLongTextAcrossTheBuffer)
