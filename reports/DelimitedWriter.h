@@ -5,6 +5,8 @@
 #include "core/io/StreamWriter.h"
 #include "wmi/ManagementObject.h"
 
+#include <cstdint>
+
 namespace Reports
 {
 
@@ -25,6 +27,8 @@ private:
     __attribute__((always_inline)) static inline void
     WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const FieldScanner& scanner);
     static void WriteQuoted(Core::IO::StreamWriter& writer, const Core::String& field);
+    static int WritePlainFields(Core::IO::StreamWriter& writer, const Core::String* values, int columnCount,
+                                uint8_t separator, const FieldScanner& scanner);
 };
 
 } // namespace Reports

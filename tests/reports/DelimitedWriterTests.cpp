@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
+#include <vector>
 
 using Core::String;
 using Core::IO::MemoryStream;
@@ -201,9 +203,15 @@ TEST(DelimitedWriter, EveryUnitThatCallsForQuotesIsFoundWhereverItStands)
             {
                 bytes += static_cast<char>(unit);
             }
-            else
+            else if (unit < 0x800)
             {
                 bytes += static_cast<char>(0xC0 | (unit >> 6));
+                bytes += static_cast<char>(0x80 | (unit & 0x3F));
+            }
+            else
+            {
+                bytes += static_cast<char>(0xE0 | (unit >> 12));
+                bytes += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
                 bytes += static_cast<char>(0x80 | (unit & 0x3F));
             }
         }
@@ -212,7 +220,8 @@ TEST(DelimitedWriter, EveryUnitThatCallsForQuotesIsFoundWhereverItStands)
     for (const wchar_t* separator : {L",", L"\t", L"::"})
     {
         std::wstring separatorText(separator);
-        for (wchar_t unit : {L'"', L'\r', L'\n', L',', L'\t', L':', L'x', static_cast<wchar_t>(0xE9)})
+        for (wchar_t unit : {L'"', L'\r', L'\n', L',', L'\t', L':', L'x', static_cast<wchar_t>(0x7F),
+                             static_cast<wchar_t>(0x80), static_cast<wchar_t>(0xE9), static_cast<wchar_t>(0x4E2D)})
         {
             for (int length = 1; length <= 20; length++)
             {
@@ -240,6 +249,46 @@ TEST(DelimitedWriter, EveryUnitThatCallsForQuotesIsFoundWhereverItStands)
                     ASSERT_EQ("A\r\n" + utf8(expected) + "\r\n", Delimited(object.get(), separator))
                         << "unit " << static_cast<int>(unit) << " at " << position << " of " << length;
                 }
+            }
+        }
+    }
+}
+
+// Plain rows go into the writer's buffer whole; a row is taken apart at the first field that needs quotes or is
+// not ASCII, wherever it stands, and the fields after it follow the usual way.
+TEST(DelimitedWriter, ARowChangesWaysAtItsFirstSpecialField)
+{
+    const wchar_t* const specials[] = {L"a,b", L"say \"x\"", L"caf\xE9", L"line\nbreak", L""};
+    const char* const commaTexts[] = {"\"a,b\"", "\"say \"\"x\"\"\"", "caf\xC3\xA9", "\"line\nbreak\"", ""};
+    const char* const tabTexts[] = {"a,b", "\"say \"\"x\"\"\"", "caf\xC3\xA9", "\"line\nbreak\"", ""};
+    for (int kind = 0; kind < 5; kind++)
+    {
+        for (int column = 0; column < 4; column++)
+        {
+            std::vector<const wchar_t*> first = {L"one", L"two", L"three", L"four"};
+            std::vector<const wchar_t*> second = {L"5", L"six six six", L"7", L"eight"};
+            second[static_cast<size_t>(column)] = specials[kind];
+            auto object = MakeObject(L"Win32_Thing", {L"A", L"B", L"C", L"D"},
+                                     {{first[0], first[1], first[2], first[3]},
+                                      {second[0], second[1], second[2], second[3]},
+                                      {first[0], first[1], first[2], first[3]}});
+            for (bool comma : {true, false})
+            {
+                std::string separator = comma ? "," : "\t";
+                std::string line;
+                for (int i = 0; i < 4; i++)
+                {
+                    std::string value =
+                        i == column
+                            ? (comma ? commaTexts[kind] : tabTexts[kind])
+                            : std::string(second[static_cast<size_t>(i)],
+                                          second[static_cast<size_t>(i)] + std::wcslen(second[static_cast<size_t>(i)]));
+                    line += (i > 0 ? separator : "") + value;
+                }
+                std::string plain = "one" + separator + "two" + separator + "three" + separator + "four\r\n";
+                std::string header = "A" + separator + "B" + separator + "C" + separator + "D\r\n";
+                ASSERT_EQ(header + plain + line + "\r\n" + plain, Delimited(object.get(), comma ? L"," : L"\t"))
+                    << kind << " in column " << column;
             }
         }
     }

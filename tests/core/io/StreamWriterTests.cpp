@@ -222,3 +222,40 @@ TEST(StreamWriter, AHighSurrogateLeftAtTheEndBecomesAReplacementCharacter)
               "b\xEF\xBF\xBD",
               stream.GetBytes());
 }
+
+// Bytes put straight into the buffer take their place among the written text, and the buffer is written out
+// first when the room asked for is not left.
+TEST(StreamWriter, AsciiPutIntoTheBufferKeepsItsPlaceAmongTheText)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream, nullptr, 128);
+    writer.Write(String(L'a', 100));
+    uint8_t* room = writer.ReserveAscii(20);
+    ASSERT_NE(nullptr, room);
+    EXPECT_EQ(0, stream.GetLength()); // 120 characters fit
+    std::fill(room, room + 20, 'b');
+    writer.CommitAscii(20);
+    room = writer.ReserveAscii(10);
+    ASSERT_NE(nullptr, room);
+    EXPECT_EQ(120, stream.GetLength()); // only 8 were left
+    std::fill(room, room + 10, 'c');
+    writer.CommitAscii(5); // what is not committed is not written
+    writer.Write(String(L"\xE9!"));
+    writer.Close();
+    EXPECT_EQ(std::string(100, 'a') + std::string(20, 'b') + "ccccc\xC3\xA9!", stream.GetBytes());
+}
+
+TEST(StreamWriter, AsciiCannotBePutWhereTheWriterNeedsItsEncoder)
+{
+    MemoryStream stream;
+    StreamWriter utf16(&stream, Encoding::UTF16LittleEndian(), 128);
+    EXPECT_EQ(nullptr, utf16.ReserveAscii(4));
+    StreamWriter utf8(&stream, nullptr, 128);
+    EXPECT_EQ(nullptr, utf8.ReserveAscii(129)); // more than the buffer holds
+    utf8.Write(String(L"x\xD83D"));             // a high surrogate waits for its partner
+    EXPECT_EQ(nullptr, utf8.ReserveAscii(4));
+    utf8.Write(String(L"\xDE00"));
+    EXPECT_NE(nullptr, utf8.ReserveAscii(4));
+    utf8.Close();
+    EXPECT_EQ(nullptr, utf8.ReserveAscii(4));
+}
