@@ -190,9 +190,10 @@ void DelimitedWriter::WriteQuoted(StreamWriter& writer, const String& field)
     writer.Write(L'"');
 }
 
-// Most rows are plain ASCII: their fields and separators are narrowed straight into the writer's buffer, and
-// the writer learns of them once per row. Returns how many fields went that way; the separator after the
-// last of them is written too, when another field follows.
+// Most fields are plain ASCII: they and their separators are narrowed straight into the writer's buffer, and
+// the writer learns of them once per row, or once per run of them up to a field that needs quotes or is not
+// ASCII. Returns how many fields went that way; the separator after the last of them is written too, when
+// another field follows, and the line end when none does.
 int DelimitedWriter::WritePlainFields(StreamWriter& writer, const String* values, int columnCount, uint8_t separator,
                                       const FieldScanner& scanner)
 {
@@ -201,8 +202,8 @@ int DelimitedWriter::WritePlainFields(StreamWriter& writer, const String* values
     {
         rowLength += values[i].GetLength();
     }
-    // Room for a block's worth more: narrowing stores whole blocks.
-    uint8_t* start = writer.ReserveAscii(rowLength + 8);
+    // Room for the line end and a block's worth more: narrowing stores whole blocks.
+    uint8_t* start = writer.ReserveAscii(rowLength + 10);
     if (start == nullptr)
     {
         return 0;
@@ -216,6 +217,11 @@ int DelimitedWriter::WritePlainFields(StreamWriter& writer, const String* values
         {
             *out++ = separator;
         }
+    }
+    if (i == columnCount)
+    {
+        *out++ = '\r';
+        *out++ = '\n';
     }
     writer.CommitAscii(static_cast<int>(out - start));
     return i;
@@ -257,16 +263,29 @@ void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& wr
         }
         // The values are read through one pointer: a million index checks add up.
         const String* values = columnCount > 0 ? &row[0] : nullptr;
-        int written = separatorByte != 0 ? WritePlainFields(writer, values, columnCount, separatorByte, scanner) : 0;
-        for (int i = written; i < columnCount; i++)
+        int i = 0;
+        bool ended = false;
+        while (i < columnCount && !ended)
         {
-            if (i > written)
+            if (separatorByte != 0)
+            {
+                i += WritePlainFields(writer, values + i, columnCount - i, separatorByte, scanner);
+                ended = i == columnCount;
+                if (ended)
+                {
+                    break;
+                }
+            }
+            WriteField(writer, values[i], scanner);
+            if (++i < columnCount)
             {
                 WriteSeparator(writer, separator);
             }
-            WriteField(writer, values[i], scanner);
         }
-        writer.Write(L"\r\n", 2);
+        if (!ended)
+        {
+            writer.Write(L"\r\n", 2);
+        }
     }
 }
 
