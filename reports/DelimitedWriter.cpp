@@ -114,6 +114,56 @@ public:
         return bad == 0 && (!m_longSeparator || field.IndexOf(m_separator, 0) < 0);
     }
 
+    // Writes an ASCII field between quotes with each quote doubled, for a field that NarrowPlain turned down
+    // for a unit that calls for quotes; out has room for twice its length and ten bytes more. Returns the
+    // bytes written, or -1 for a field that is not ASCII (out then holds nothing of use).
+    static int NarrowQuoted(uint8_t* out, const String& field)
+    {
+        const wchar_t* text = field.GetBuffer();
+        int length = field.GetLength();
+        const __m128i quote = _mm_set1_epi16(L'"');
+        const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+        uint8_t* start = out;
+        *out++ = '"';
+        int i = 0;
+        for (; i + 8 <= length; i += 8)
+        {
+            __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, nonAscii), _mm_setzero_si128())) != 0xFFFF)
+            {
+                return -1;
+            }
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(units, quote)) == 0)
+            {
+                out += 8;
+                continue;
+            }
+            for (int k = i; k < i + 8; k++)
+            {
+                *out++ = static_cast<uint8_t>(text[k]);
+                if (text[k] == L'"')
+                {
+                    *out++ = '"';
+                }
+            }
+        }
+        for (; i < length; i++)
+        {
+            if (text[i] >= 0x80)
+            {
+                return -1;
+            }
+            *out++ = static_cast<uint8_t>(text[i]);
+            if (text[i] == L'"')
+            {
+                *out++ = '"';
+            }
+        }
+        *out++ = '"';
+        return static_cast<int>(out - start);
+    }
+
     // The first double quote at or after start, or length.
     static int FindQuote(const wchar_t* text, int start, int length)
     {
@@ -190,29 +240,42 @@ void DelimitedWriter::WriteQuoted(StreamWriter& writer, const String& field)
     writer.Write(L'"');
 }
 
-// Most fields are plain ASCII: they and their separators are narrowed straight into the writer's buffer, and
-// the writer learns of them once per row, or once per run of them up to a field that needs quotes or is not
-// ASCII. Returns how many fields went that way; the separator after the last of them is written too, when
-// another field follows, and the line end when none does.
+// Most fields are ASCII: they and their separators are narrowed straight into the writer's buffer (quoted
+// where they need it), and the writer learns of them once per row, or once per run of them up to a field that
+// is not ASCII. Returns how many fields went that way; the separator after the last of them is written too,
+// when another field follows, and the line end when none does.
 int DelimitedWriter::WritePlainFields(StreamWriter& writer, const String* values, int columnCount, uint8_t separator,
                                       const FieldScanner& scanner)
 {
-    int rowLength = columnCount;
+    int textLength = 0;
     for (int i = 0; i < columnCount; i++)
     {
-        rowLength += values[i].GetLength();
+        textLength += values[i].GetLength();
     }
-    // Room for the line end and a block's worth more: narrowing stores whole blocks.
-    uint8_t* start = writer.ReserveAscii(rowLength + 10);
+    // Room for every field quoted with every unit a doubled quote, the separators, the line end and a block's
+    // worth more (narrowing stores whole blocks).
+    uint8_t* start = writer.ReserveAscii(2 * textLength + 3 * columnCount + 10);
     if (start == nullptr)
     {
         return 0;
     }
     uint8_t* out = start;
     int i = 0;
-    for (; i < columnCount && scanner.NarrowPlain(out, values[i]); i++)
+    for (; i < columnCount; i++)
     {
-        out += values[i].GetLength();
+        if (scanner.NarrowPlain(out, values[i]))
+        {
+            out += values[i].GetLength();
+        }
+        else
+        {
+            int written = FieldScanner::NarrowQuoted(out, values[i]);
+            if (written < 0)
+            {
+                break;
+            }
+            out += written;
+        }
         if (i + 1 < columnCount)
         {
             *out++ = separator;

@@ -258,10 +258,12 @@ TEST(DelimitedWriter, EveryUnitThatCallsForQuotesIsFoundWhereverItStands)
 // not ASCII, wherever it stands, and the fields after it follow the usual way.
 TEST(DelimitedWriter, ARowChangesWaysAtItsFirstSpecialField)
 {
-    const wchar_t* const specials[] = {L"a,b", L"say \"x\"", L"caf\xE9", L"line\nbreak", L""};
-    const char* const commaTexts[] = {"\"a,b\"", "\"say \"\"x\"\"\"", "caf\xC3\xA9", "\"line\nbreak\"", ""};
-    const char* const tabTexts[] = {"a,b", "\"say \"\"x\"\"\"", "caf\xC3\xA9", "\"line\nbreak\"", ""};
-    for (int kind = 0; kind < 5; kind++)
+    const wchar_t* const specials[] = {L"a,b", L"say \"x\"", L"caf\xE9", L"line\nbreak", L"", L"\xE9,\"\t"};
+    const char* const commaTexts[] = {"\"a,b\"", "\"say \"\"x\"\"\"",  "caf\xC3\xA9", "\"line\nbreak\"",
+                                      "",        "\"\xC3\xA9,\"\"\t\""};
+    const char* const tabTexts[] = {"a,b", "\"say \"\"x\"\"\"",  "caf\xC3\xA9", "\"line\nbreak\"",
+                                    "",    "\"\xC3\xA9,\"\"\t\""};
+    for (int kind = 0; kind < 6; kind++)
     {
         for (int column = 0; column < 4; column++)
         {
