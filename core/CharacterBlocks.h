@@ -129,6 +129,13 @@ inline bool NarrowAscii(uint8_t* target, const wchar_t* source, int count)
     {
         seen = _mm_setzero_si128();
         int i = 0;
+        for (; i + 16 < count; i += 16)
+        {
+            __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+            __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 8));
+            seen = _mm_or_si128(seen, _mm_or_si128(low, high));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), _mm_packus_epi16(low, high));
+        }
         for (; i + 8 < count; i += 8)
         {
             __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));

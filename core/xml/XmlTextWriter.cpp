@@ -1386,6 +1386,13 @@ void XmlTextWriter::FlushOutput()
     {
         int length = m_outputLength;
         m_outputLength = 0;
+        // ASCII, the usual output, is narrowed straight into the stream writer's byte buffer without the encoder.
+        uint8_t* bytes = m_writer->ReserveAscii(length);
+        if (bytes != nullptr && NarrowAscii(bytes, m_output, length))
+        {
+            m_writer->CommitAscii(length);
+            return;
+        }
         m_writer->Write(m_output, length);
     }
 }

@@ -441,6 +441,24 @@ TEST(XmlTextWriter, EscapingLongTextAcrossTheBuffer)
     }
 }
 
+// The writer hands its buffer to the stream writer narrowed when it is all ASCII and through the encoder when
+// not; a pair split between two hand-overs (raw text may end with half of one) must still become one character.
+TEST(XmlTextWriter, ASurrogatePairSplitBetweenTwoHandOversStaysOneCharacter)
+{
+    for (int before = 1000; before < 1030; before++)
+    {
+        Output out;
+        std::wstring first(static_cast<size_t>(before), L'x');
+        first += L'\xD83D';
+        std::wstring second = L"\xDE00" + std::wstring(2000, L'y');
+        out->WriteRaw(String(first.c_str(), static_cast<int>(first.size())));
+        out->WriteRaw(String(second.c_str(), static_cast<int>(second.size())));
+        ASSERT_EQ(std::string(static_cast<size_t>(before), 'x') + "\xF0\x9F\x98\x80" + std::string(2000, 'y'),
+                  out.Text())
+            << before;
+    }
+}
+
 TEST(XmlTextWriter, ASurrogatePairIsWrittenAsItIs)
 {
     Output out;
