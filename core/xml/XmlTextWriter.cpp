@@ -913,6 +913,27 @@ void XmlTextWriter::WriteAttributeString(const String& localName, const String& 
 
 void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& localName, const String& namespaceURI)
 {
+    int nameLength = localName.GetLength();
+    if (m_state == Xml::WriteState::Element && prefix.IsEmpty() && namespaceURI.IsEmpty() &&
+        nameLength <= PlainNameLimit && (!m_namespacesOn || localName != m_xmlnsPrefix))
+    {
+        // An ordinary attribute without prefix and namespace right after the element's name or another
+        // attribute, the usual case: name, equals sign and quote go out as one piece.
+        Guarded(
+            [&]
+            {
+                wchar_t* out = Reserve(nameLength + 3);
+                out[0] = L' ';
+                CopyCharacters(out + 1, localName.GetBuffer(), nameLength);
+                out[nameLength + 1] = L'=';
+                out[nameLength + 2] = m_quoteChar;
+                m_outputLength += nameLength + 3;
+                m_attributeKind = Ordinary;
+                m_declaredPrefix = nullptr;
+                m_state = Xml::WriteState::Attribute;
+            });
+        return;
+    }
     if (m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute)
     {
         throw InvalidOperationException();
