@@ -78,19 +78,7 @@ inline XmlTextWriter::ElementScope& XmlTextWriter::PushElement()
     }
     ElementScope& scope = m_scopes[m_depth];
     // A child inherits xml:space, xml:lang and whether the content is mixed (then nothing is indented).
-    if (m_depth > 0)
-    {
-        const ElementScope& parent = m_scopes[m_depth - 1];
-        scope.xmlSpace = parent.xmlSpace;
-        scope.xmlLang = parent.xmlLang;
-        scope.hasTextContent = parent.hasTextContent;
-    }
-    else
-    {
-        scope.xmlSpace = Xml::XmlSpace::None;
-        scope.xmlLang = nullptr;
-        scope.hasTextContent = false;
-    }
+    scope.inherited = m_depth > 0 ? m_scopes[m_depth - 1].inherited : Inherited();
     m_depth++;
     return scope;
 }
@@ -203,12 +191,12 @@ void XmlTextWriter::SetNamespaces(bool namespaces)
 
 Xml::XmlSpace XmlTextWriter::GetXmlSpace() const
 {
-    return static_cast<Xml::XmlSpace::Value>(m_depth > 0 ? Top().xmlSpace : Xml::XmlSpace::None);
+    return static_cast<Xml::XmlSpace::Value>(m_depth > 0 ? Top().inherited.xmlSpace : Xml::XmlSpace::None);
 }
 
 String XmlTextWriter::GetXmlLang() const
 {
-    return m_depth > 0 && Top().xmlLang != nullptr ? *Top().xmlLang : String();
+    return m_depth > 0 && Top().inherited.xmlLang != nullptr ? *Top().inherited.xmlLang : String();
 }
 
 String XmlTextWriter::LookupPrefix(const String& namespaceURI) const
@@ -272,7 +260,7 @@ void XmlTextWriter::EnterTextState()
     m_state = Xml::WriteState::Content;
     if (m_depth > 0)
     {
-        Top().hasTextContent = true;
+        Top().inherited.hasTextContent = true;
     }
 }
 
@@ -348,7 +336,7 @@ inline void XmlTextWriter::Indent(bool beforeEndTag)
         Emit(L"\r\n", 2);
         return;
     }
-    if (Top().hasTextContent)
+    if (Top().inherited.hasTextContent)
     {
         return;
     }
@@ -651,7 +639,8 @@ bool XmlTextWriter::StartPlainElement(const String& localName)
     {
         return false;
     }
-    int indent = m_formatting == Xml::Formatting::Indented && !Top().hasTextContent ? m_depth * m_indentation : -1;
+    int indent =
+        m_formatting == Xml::Formatting::Indented && !Top().inherited.hasTextContent ? m_depth * m_indentation : -1;
     if (indent >= 0 && (m_indentChar != L'\t' || indent > TabsAvailable))
     {
         return false;
@@ -817,8 +806,9 @@ bool XmlTextWriter::EndElementWithContent()
     }
     const ElementScope& scope = Top();
     int nameLength = scope.localName->GetLength();
-    int indent =
-        m_formatting == Xml::Formatting::Indented && !scope.hasTextContent ? (m_depth - 1) * m_indentation : -1;
+    int indent = m_formatting == Xml::Formatting::Indented && !scope.inherited.hasTextContent
+                     ? (m_depth - 1) * m_indentation
+                     : -1;
     if (!scope.prefix->IsEmpty() || nameLength > PlainNameLimit ||
         (indent >= 0 && (m_indentChar != L'\t' || indent > TabsAvailable)))
     {
@@ -1083,11 +1073,11 @@ void XmlTextWriter::ApplyAttribute(const String& value)
     case Space:
         if (value == String(L"preserve"))
         {
-            Top().xmlSpace = Xml::XmlSpace::Preserve;
+            Top().inherited.xmlSpace = Xml::XmlSpace::Preserve;
         }
         else if (value == String(L"default"))
         {
-            Top().xmlSpace = Xml::XmlSpace::Default;
+            Top().inherited.xmlSpace = Xml::XmlSpace::Default;
         }
         else
         {
@@ -1095,7 +1085,7 @@ void XmlTextWriter::ApplyAttribute(const String& value)
         }
         break;
     case Lang:
-        Top().xmlLang = Intern(value);
+        Top().inherited.xmlLang = Intern(value);
         break;
     case NamespaceDeclaration:
         m_namespaces.AddNamespace(*m_declaredPrefix, value);
@@ -1245,7 +1235,7 @@ void XmlTextWriter::WriteCData(const String& text)
             m_state = Xml::WriteState::Content;
             if (m_depth > 0)
             {
-                Top().hasTextContent = true;
+                Top().inherited.hasTextContent = true;
             }
             Put(L"<![CDATA[");
             Emit(text);

@@ -81,14 +81,20 @@ public:
     void WriteBinHex(const uint8_t* bytes, int start, int count);
 
 private:
+    // What a child takes over from its parent, kept together so it is copied in one piece.
+    struct Inherited
+    {
+        const String* xmlLang = nullptr; // not owned: interned
+        int xmlSpace = Xml::XmlSpace::None;
+        bool hasTextContent = false;
+    };
+
     struct ElementScope
     {
+        Inherited inherited;
         const String* prefix = nullptr; // not owned: interned, like the two below
         const String* localName = nullptr;
         const String* namespaceURI = nullptr;
-        int xmlSpace = Xml::XmlSpace::None;
-        const String* xmlLang = nullptr; // not owned: interned
-        bool hasTextContent = false;
     };
 
     struct Declaration
