@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "core/threading/CriticalSection.h"
 
+#include <climits>
 #include <cstdint>
 #include <emmintrin.h>
 
@@ -247,14 +248,15 @@ void DelimitedWriter::WriteQuoted(StreamWriter& writer, const String& field)
 int DelimitedWriter::WritePlainFields(StreamWriter& writer, const String* values, int columnCount, uint8_t separator,
                                       const FieldScanner& scanner)
 {
-    int textLength = 0;
+    long long textLength = 0;
     for (int i = 0; i < columnCount; i++)
     {
         textLength += values[i].GetLength();
     }
     // Room for every field quoted with every unit a doubled quote, the separators, the line end and a block's
-    // worth more (narrowing stores whole blocks).
-    uint8_t* start = writer.ReserveAscii(2 * textLength + 3 * columnCount + 10);
+    // worth more (narrowing stores whole blocks). A row too long for the writer's buffer goes the usual way.
+    long long room = 2 * textLength + 3LL * columnCount + 10;
+    uint8_t* start = room <= INT_MAX ? writer.ReserveAscii(static_cast<int>(room)) : nullptr;
     if (start == nullptr)
     {
         return 0;
@@ -327,8 +329,9 @@ void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& wr
         // The values are read through one pointer: a million index checks add up.
         const String* values = columnCount > 0 ? &row[0] : nullptr;
         int i = 0;
+        // Set once the one-pass way has written the rest of the row and its line end.
         bool ended = false;
-        while (i < columnCount && !ended)
+        while (i < columnCount)
         {
             if (separatorByte != 0)
             {

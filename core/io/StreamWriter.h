@@ -68,12 +68,13 @@ public:
     }
     // For writers that narrow ASCII text themselves (one pass instead of a check and a copy): room for count
     // bytes at the end of the buffer, written out first when less is left, or null where the writer cannot
-    // take bytes directly (an encoding other than UTF-8, a high surrogate waiting for its partner, count larger
-    // than the buffer, a closed writer). Only ASCII may be put there, and what is kept is counted with
-    // CommitAscii before any other call.
+    // take bytes directly (an encoding other than UTF-8, a high surrogate waiting for its partner, a count
+    // larger than the buffer or negative, a closed writer). Only ASCII may be put there, and what is kept is
+    // counted with CommitAscii before any other call.
     uint8_t* ReserveAscii(int count)
     {
-        if (m_chars != nullptr || m_encoderHoldsUnit || m_stream == nullptr || count > m_charCapacity)
+        if (m_chars != nullptr || m_encoderHoldsUnit || m_stream == nullptr ||
+            static_cast<unsigned int>(count) > static_cast<unsigned int>(m_charCapacity))
         {
             return nullptr;
         }
