@@ -35,6 +35,13 @@ template <typename Block> inline bool EqualTwoBlocks(const char* a, const char* 
 
 } // namespace Detail
 
+// Whether sixteen bytes from the address lie in one page: then a block may be read past the end of a short
+// text, as no fault can come of it. The units beyond the text are to be masked off, never used.
+inline bool BlockInPage(const wchar_t* at)
+{
+    return (reinterpret_cast<uintptr_t>(at) & 4095) <= 4096 - 16;
+}
+
 // Copies count units between buffers that do not overlap. Short runs are moved as two overlapping blocks
 // that cover the run exactly, so nothing outside either buffer is read or written.
 __attribute__((always_inline)) inline void CopyCharacters(wchar_t* target, const wchar_t* source, int count)

@@ -69,7 +69,7 @@ public:
             // Only the low four units of each load are real.
             found = ((Marks(head) | Marks(tail)) & 0xFF) != 0;
         }
-        else if (BlockInPage(text))
+        else if (Core::BlockInPage(text))
         {
             // Past the field's end the block holds whatever lies there; those lanes are masked off.
             found = (Marks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text))) & ((1 << (2 * length)) - 1)) != 0;
@@ -101,7 +101,7 @@ public:
             }
             bad |= Store(out + length - 8, _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + length - 8)));
         }
-        else if (BlockInPage(text))
+        else if (Core::BlockInPage(text))
         {
             bad = Store(out, _mm_loadu_si128(reinterpret_cast<const __m128i*>(text))) & ((1 << (2 * length)) - 1);
         }
@@ -186,27 +186,23 @@ public:
     }
 
 private:
-    // Whether sixteen bytes from the address lie in one page, so that a block read there cannot fault.
-    static bool BlockInPage(const wchar_t* at) { return (reinterpret_cast<uintptr_t>(at) & 4095) <= 4096 - 16; }
-
     // Stores the low bytes of the block's units and returns the units that call for quotes or are not ASCII.
     __attribute__((always_inline)) int Store(uint8_t* out, __m128i units) const
     {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
         __m128i ascii =
             _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80))), _mm_setzero_si128());
-        __m128i marks = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'"')), _mm_cmpeq_epi16(units, _mm_set1_epi16(L'\r'))),
-            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'\n')), _mm_cmpeq_epi16(units, m_separatorUnit)));
-        return _mm_movemask_epi8(_mm_or_si128(marks, _mm_andnot_si128(ascii, _mm_set1_epi16(-1))));
+        return _mm_movemask_epi8(_mm_or_si128(MarkLanes(units), _mm_andnot_si128(ascii, _mm_set1_epi16(-1))));
     }
 
-    int Marks(__m128i units) const
+    __attribute__((always_inline)) int Marks(__m128i units) const { return _mm_movemask_epi8(MarkLanes(units)); }
+
+    // The lanes of the units that call for quotes, all ones.
+    __attribute__((always_inline)) __m128i MarkLanes(__m128i units) const
     {
-        __m128i found = _mm_or_si128(
+        return _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'"')), _mm_cmpeq_epi16(units, _mm_set1_epi16(L'\r'))),
             _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'\n')), _mm_cmpeq_epi16(units, m_separatorUnit)));
-        return _mm_movemask_epi8(found);
     }
 
     const String& m_separator;

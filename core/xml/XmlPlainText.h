@@ -1,6 +1,8 @@
 // Finds the units of a text that escaping has to look at, eight at a time, and copies the plain ones on the way.
 #pragma once
 
+#include "core/CharacterBlocks.h"
+
 #include <cstdint>
 #include <emmintrin.h>
 
@@ -33,13 +35,6 @@ public:
 private:
     __m128i m_extra;
 };
-
-// Whether sixteen bytes from the address lie in one page: then a block may be read past the end of a short
-// text, as no fault can come of it. The units beyond the text are masked off, never used.
-inline bool BlockInPage(const wchar_t* at)
-{
-    return (reinterpret_cast<uintptr_t>(at) & 4095) <= 4096 - 16;
-}
 
 // Copies units to the output while it scans them and returns how many lead up to the first one that is not
 // plain (count when all are). The output must have room for count + 8 units.

@@ -56,11 +56,6 @@ __attribute__((always_inline)) inline void CopyLineAndTabs(wchar_t* out)
 // Room CopyLineAndTabs needs beyond the units it is asked for.
 constexpr int LineAndTabsSpare = 18;
 
-__attribute__((always_inline)) inline void CopyName(wchar_t* out, const String& name)
-{
-    CopyCharacters(out, name.GetBuffer(), name.GetLength());
-}
-
 } // namespace
 
 // Slots of closed elements are reused: documents open and close millions of elements at a few depths.
@@ -379,7 +374,6 @@ void XmlTextWriter::WriteCharacterReference(unsigned code)
 
 // Escapes markup characters, control characters and the two non-characters U+FFFE and U+FFFF; inside an
 // attribute value also line ends and the delimiting quote.
-using Detail::BlockInPage;
 using Detail::CopyPlain;
 using Detail::PlainScan;
 
@@ -668,7 +662,7 @@ bool XmlTextWriter::StartPlainElement(const String& localName)
                 out += 2 + indent;
             }
             *out++ = L'<';
-            CopyName(out, *name);
+            CopyCharacters(out, name->GetBuffer(), nameLength);
             m_outputLength += length;
             ElementScope& scope = PushElement();
             scope.prefix = m_emptyName;
@@ -826,7 +820,7 @@ bool XmlTextWriter::EndElementWithContent()
             }
             out[0] = L'<';
             out[1] = L'/';
-            CopyName(out + 2, *scope.localName);
+            CopyCharacters(out + 2, scope.localName->GetBuffer(), nameLength);
             out[2 + nameLength] = L'>';
             m_outputLength += length;
             m_namespaces.PopScope();
