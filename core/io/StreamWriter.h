@@ -89,6 +89,8 @@ public:
         m_byteCount += count;
         m_charCount += count;
     }
+    // The buffer's size in characters: the most ReserveAscii can lend at once.
+    int GetBufferSize() const { return m_charCapacity; }
     void WriteLine(const String& text);
     void WriteLine();
     // Writes the buffered text and flushes the stream.

@@ -36,25 +36,37 @@ bool IsValidName(const String& name)
 }
 
 // A line end and the tabs of the usual indentation depths, written as one piece.
-constexpr wchar_t LineAndTabs[] = L"\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-constexpr int TabsAvailable = static_cast<int>(sizeof(LineAndTabs) / sizeof(wchar_t)) - 3;
+constexpr char LineAndTabs[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+constexpr int TabsAvailable = static_cast<int>(sizeof(LineAndTabs)) - 3;
 // Element names up to this length take the one-piece paths for start and end tags.
 constexpr int PlainNameLimit = 256;
 
 // A line end and indent tabs (at most TabsAvailable): the whole constant is copied, and what follows the
 // wanted units is overwritten by the rest of the tag. The target needs room for all of it.
-__attribute__((always_inline)) inline void CopyLineAndTabs(wchar_t* out)
+__attribute__((always_inline)) inline void CopyLineAndTabs(uint8_t* out)
 {
-    static_assert(sizeof(LineAndTabs) >= 36, "two blocks and a pair of units");
-    const char* from = reinterpret_cast<const char*>(LineAndTabs);
-    char* to = reinterpret_cast<char*>(out);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16)));
-    std::memcpy(to + 32, from + 32, 4);
+    static_assert(sizeof(LineAndTabs) == 33, "two blocks");
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(LineAndTabs)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(LineAndTabs + 16)));
 }
 
-// Room CopyLineAndTabs needs beyond the units it is asked for.
-constexpr int LineAndTabsSpare = 18;
+// Room CopyLineAndTabs needs beyond the bytes it is asked for.
+constexpr int LineAndTabsSpare = 30;
+
+// Narrows a name on trust into room with eight bytes to spare and tells whether it was all ASCII.
+__attribute__((always_inline)) inline bool NarrowName(uint8_t* out, const wchar_t* name, int length)
+{
+    if (length <= 8 && BlockInPage(name))
+    {
+        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+        int wide = _mm_movemask_epi8(
+            _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80))), _mm_setzero_si128()));
+        return ((wide | (0xFFFF << (2 * length))) & 0xFFFF) == 0xFFFF;
+    }
+    return NarrowAscii(out, name, length);
+}
 
 } // namespace
 
@@ -124,6 +136,8 @@ void XmlTextWriter::InternNames()
 void XmlTextWriter::Initialise(IO::Stream* stream, const IO::Encoding* encoding, int bufferSize)
 {
     m_writer = new IO::StreamWriter(stream, encoding, bufferSize, m_ownsStream);
+    m_lendSize = m_writer->GetBufferSize() < LendSize ? m_writer->GetBufferSize() : LendSize;
+    m_start = m_cursor = m_limit = m_own;
 }
 
 XmlTextWriter::~XmlTextWriter()
@@ -341,7 +355,7 @@ inline void XmlTextWriter::Indent(bool beforeEndTag)
     if (m_indentChar == L'\t' && indent <= TabsAvailable)
     {
         CopyLineAndTabs(Reserve(2 + indent + LineAndTabsSpare));
-        m_outputLength += 2 + indent;
+        m_cursor += 2 + indent;
         return;
     }
     Emit(L"\r\n", 2);
@@ -351,10 +365,9 @@ inline void XmlTextWriter::Indent(bool beforeEndTag)
     }
 }
 
-void XmlTextWriter::WriteCharacterReference(unsigned code)
+int XmlTextWriter::CharacterReference(unsigned code, wchar_t* text)
 {
     static const wchar_t digits[] = L"0123456789ABCDEF";
-    wchar_t text[16];
     int length = 0;
     text[length++] = L'&';
     text[length++] = L'#';
@@ -369,7 +382,7 @@ void XmlTextWriter::WriteCharacterReference(unsigned code)
         text[length++] = digits[(code >> shift) & 0xF];
     }
     text[length++] = L';';
-    Emit(text, length);
+    return length;
 }
 
 // Escapes markup characters, control characters and the two non-characters U+FFFE and U+FFFF; inside an
@@ -377,19 +390,56 @@ void XmlTextWriter::WriteCharacterReference(unsigned code)
 using Detail::CopyPlain;
 using Detail::PlainScan;
 
-void XmlTextWriter::WriteEscaped(const wchar_t* text, int length, bool inAttribute)
+namespace
 {
-    // A short text with nothing to escape, the usual value, is one block, looked at and copied without the
-    // loop of the general path: the constants that loop keeps in registers would have to be saved and restored
-    // on every call.
-    if (length <= 8 && m_outputLength <= OutputCapacity - 8 && BlockInPage(text))
+
+// The entity for a unit that has one where it stands, or null.
+const wchar_t* Entity(wchar_t ch, bool inAttribute, wchar_t quote, int& length)
+{
+    switch (ch)
+    {
+    case L'&':
+        length = 5;
+        return L"&amp;";
+    case L'<':
+        length = 4;
+        return L"&lt;";
+    case L'>':
+        length = 4;
+        return L"&gt;";
+    case L'"':
+        length = 6;
+        return inAttribute && quote == L'"' ? L"&quot;" : nullptr;
+    case L'\'':
+        length = 6;
+        return inAttribute && quote == L'\'' ? L"&apos;" : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+// Whether a unit may stand as it is (after the entities): tabs, line ends outside attribute values, and
+// everything from the space on except U+FFFE and U+FFFF, which become character references.
+bool KeptAsItIs(wchar_t ch, bool inAttribute)
+{
+    return ch < 0x20 ? ch == L'\t' || ((ch == L'\n' || ch == L'\r') && !inAttribute) : ch < 0xFFFE;
+}
+
+} // namespace
+
+inline void XmlTextWriter::WriteEscaped(const wchar_t* text, int length, bool inAttribute)
+{
+    // A short ASCII text with nothing to escape, the usual value, is one block, looked at and narrowed without
+    // the loop of the general path: the constants that loop keeps in registers would have to be saved and
+    // restored on every call.
+    if (length <= 8 && m_limit - m_cursor >= 8 && BlockInPage(text))
     {
         __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-        int plain = PlainScan(inAttribute ? m_quoteChar : L'&').Mask(units) | (0xFFFF << (2 * length));
+        int plain = PlainScan(inAttribute ? m_quoteChar : L'&', 0x80).Mask(units) | (0xFFFF << (2 * length));
         if ((plain & 0xFFFF) == 0xFFFF)
         {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(m_output + m_outputLength), units);
-            m_outputLength += length;
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(m_cursor), _mm_packus_epi16(units, units));
+            m_cursor += length;
             return;
         }
     }
@@ -398,74 +448,91 @@ void XmlTextWriter::WriteEscaped(const wchar_t* text, int length, bool inAttribu
 
 void XmlTextWriter::WriteEscapedRuns(const wchar_t* text, int length, bool inAttribute)
 {
-    const PlainScan scan(inAttribute ? m_quoteChar : L'&');
+    const PlainScan scan(inAttribute ? m_quoteChar : L'&', 0x80);
     int i = 0;
     while (i < length)
     {
-        // Plain units go through the buffer in pieces that leave it a block to spare.
-        int room = OutputCapacity - m_outputLength - 8;
+        // Plain units go through the room in pieces that leave it a block to spare.
+        int room = static_cast<int>(m_limit - m_cursor) - 8;
         if (room < 64)
         {
-            FlushOutput();
-            room = OutputCapacity - 8;
+            Refill(64 + 8);
+            room = static_cast<int>(m_limit - m_cursor) - 8;
         }
         int end = length - i <= room ? length : i + room;
-        int plain = CopyPlain(m_output + m_outputLength, text + i, end - i, scan);
-        m_outputLength += plain;
+        int plain = CopyPlain(m_cursor, text + i, end - i, scan);
+        m_cursor += plain;
         i += plain;
         if (i == end)
         {
             continue;
         }
         wchar_t ch = text[i];
-        const wchar_t* entity = nullptr;
-        int entityLength = 0;
-        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < length)
+        if (ch >= 0x80)
         {
-            // A high surrogate goes out together with the unit after it.
-            Emit(text + i, 2);
-            i += 2;
-            continue;
+            WriteEscapedUnits(text + i, length - i, inAttribute);
+            return;
         }
-        if (ch < 0x20 ? (ch == L'\t' || ((ch == L'\n' || ch == L'\r') && !inAttribute)) : ch < 0xFFFE)
+        int entityLength = 0;
+        const wchar_t* entity = Entity(ch, inAttribute, m_quoteChar, entityLength);
+        if (entity != nullptr)
         {
-            if (ch == L'&')
-            {
-                entity = L"&amp;";
-                entityLength = 5;
-            }
-            else if (ch == L'<')
-            {
-                entity = L"&lt;";
-                entityLength = 4;
-            }
-            else if (ch == L'>')
-            {
-                entity = L"&gt;";
-                entityLength = 4;
-            }
-            else if (ch == L'"' && inAttribute && m_quoteChar == L'"')
-            {
-                entity = L"&quot;";
-                entityLength = 6;
-            }
-            else if (ch == L'\'' && inAttribute && m_quoteChar == L'\'')
-            {
-                entity = L"&apos;";
-                entityLength = 6;
-            }
-            else
-            {
-                // Stopped the scan but stays as it is: line ends and tabs in text, surrogates, U+E000 on.
-                Emit(ch);
-                i++;
-                continue;
-            }
             Emit(entity, entityLength);
+        }
+        else if (KeptAsItIs(ch, inAttribute))
+        {
+            // Stopped the scan but stays as it is: line ends and tabs in text, quotes that are not the delimiter.
+            Emit(ch);
         }
         else
         {
-            WriteCharacterReference(ch);
+            wchar_t reference[16];
+            Emit(reference, CharacterReference(ch, reference));
+        }
+        i++;
+    }
+}
+
+// Plain runs go to the stream writer straight from the text; the stream writer encodes them.
+void XmlTextWriter::WriteEscapedUnits(const wchar_t* text, int length, bool inAttribute)
+{
+    FlushOutput();
+    const PlainScan scan(inAttribute ? m_quoteChar : L'&');
+    int i = 0;
+    while (i < length)
+    {
+        int plain = PlainLength(text + i, length - i, scan);
+        if (plain > 0)
+        {
+            m_writer->Write(text + i, plain);
+            i += plain;
+            if (i == length)
+            {
+                break;
+            }
+        }
+        wchar_t ch = text[i];
+        int entityLength = 0;
+        const wchar_t* entity = Entity(ch, inAttribute, m_quoteChar, entityLength);
+        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < length)
+        {
+            // A high surrogate goes out together with the unit after it.
+            m_writer->Write(text + i, 2);
+            i += 2;
+            continue;
+        }
+        if (entity != nullptr)
+        {
+            m_writer->Write(entity, entityLength);
+        }
+        else if (KeptAsItIs(ch, inAttribute))
+        {
+            m_writer->Write(ch);
+        }
+        else
+        {
+            wchar_t reference[16];
+            m_writer->Write(reference, CharacterReference(ch, reference));
         }
         i++;
     }
@@ -495,25 +562,25 @@ void XmlTextWriter::WriteDeclaration(int standalone)
         {
             m_declarationWritten = true;
             m_state = Xml::WriteState::Prolog;
-            Put(L"<?xml version=");
+            Put("<?xml version=");
             Emit(m_quoteChar);
-            Put(L"1.0");
+            Put("1.0");
             Emit(m_quoteChar);
             if (standalone >= 0)
             {
-                Put(L" standalone=");
+                Put(" standalone=");
                 Emit(m_quoteChar);
                 if (standalone != 0)
                 {
-                    Put(L"yes");
+                    Put("yes");
                 }
                 else
                 {
-                    Put(L"no");
+                    Put("no");
                 }
                 Emit(m_quoteChar);
             }
-            Put(L"?>");
+            Put("?>");
         });
 }
 
@@ -553,11 +620,11 @@ void XmlTextWriter::WriteDocType(const String& name, const String& publicId, con
                 Indent(false);
             }
             m_state = Xml::WriteState::Prolog;
-            Put(L"<!DOCTYPE ");
+            Put("<!DOCTYPE ");
             Emit(name);
             if (!publicId.IsEmpty())
             {
-                Put(L" PUBLIC ");
+                Put(" PUBLIC ");
                 Emit(m_quoteChar);
                 Emit(publicId);
                 Emit(m_quoteChar);
@@ -568,14 +635,14 @@ void XmlTextWriter::WriteDocType(const String& name, const String& publicId, con
             }
             else if (!systemId.IsEmpty())
             {
-                Put(L" SYSTEM ");
+                Put(" SYSTEM ");
                 Emit(m_quoteChar);
                 Emit(systemId);
                 Emit(m_quoteChar);
             }
             if (!subset.IsEmpty())
             {
-                Put(L" [");
+                Put(" [");
                 Emit(subset);
                 Emit(L']');
             }
@@ -603,14 +670,14 @@ void XmlTextWriter::WriteProcessingInstruction(const String& name, const String&
             {
                 m_declarationWritten = true;
             }
-            Put(L"<?");
+            Put("<?");
             Emit(name);
             if (!text.IsEmpty())
             {
                 Emit(L' ');
                 Emit(text);
             }
-            Put(L"?>");
+            Put("?>");
         });
 }
 
@@ -639,39 +706,75 @@ bool XmlTextWriter::StartPlainElement(const String& localName)
     {
         return false;
     }
-    // The slot this element takes last held an element of the same depth, most often of the same name.
-    const String* name = m_depth < m_elements.GetCount() ? m_scopes[m_depth].localName : nullptr;
-    if (name == nullptr || name->GetLength() != nameLength ||
-        !CharactersEqual(name->GetBuffer(), localName.GetBuffer(), nameLength))
+    // A short ASCII name, the usual one, is narrowed once; its bytes tell whether the slot this element takes
+    // last held an element of the same name (most often it did) and are kept there for the end tag.
+    const wchar_t* units = localName.GetBuffer();
+    uint64_t shortName = 0;
+    int shortLength = 0;
+    if (nameLength > 0 && nameLength <= 8 && BlockInPage(units))
     {
-        name = Intern(localName);
+        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+        int ascii = _mm_movemask_epi8(
+            _mm_cmpeq_epi16(_mm_and_si128(block, _mm_set1_epi16(static_cast<short>(0xFF80))), _mm_setzero_si128()));
+        if (((ascii | (0xFFFF << (2 * nameLength))) & 0xFFFF) == 0xFFFF)
+        {
+            uint64_t bytes = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(block, block)));
+            shortName = nameLength == 8 ? bytes : bytes & ((uint64_t(1) << (8 * nameLength)) - 1);
+            shortLength = nameLength;
+        }
     }
+    const ElementScope* slot = m_depth < m_elements.GetCount() ? &m_scopes[m_depth] : nullptr;
+    const String* name;
+    if (shortLength > 0 && slot != nullptr && slot->shortLength == shortLength && slot->shortName == shortName)
+    {
+        name = slot->localName;
+    }
+    else
+    {
+        name = slot != nullptr ? slot->localName : nullptr;
+        if (name == nullptr || name->GetLength() != nameLength ||
+            !CharactersEqual(name->GetBuffer(), units, nameLength))
+        {
+            name = Intern(localName);
+        }
+    }
+    bool ascii = true;
     Guarded(
         [&]
         {
             bool closeStartTag = m_state == Xml::WriteState::Element;
             int length = (closeStartTag ? 1 : 0) + (indent >= 0 ? 2 + indent : 0) + 1 + nameLength;
-            wchar_t* out = Reserve(length + LineAndTabsSpare);
+            uint8_t* out = Reserve(length + LineAndTabsSpare + 8);
             if (closeStartTag)
             {
-                *out++ = L'>';
+                *out++ = '>';
             }
             if (indent >= 0)
             {
                 CopyLineAndTabs(out);
                 out += 2 + indent;
             }
-            *out++ = L'<';
-            CopyCharacters(out, name->GetBuffer(), nameLength);
-            m_outputLength += length;
+            *out++ = '<';
+            if (shortLength > 0)
+            {
+                std::memcpy(out, &shortName, 8);
+            }
+            else if (!NarrowName(out, units, nameLength))
+            {
+                ascii = false;
+                return;
+            }
+            m_cursor += length;
             ElementScope& scope = PushElement();
             scope.prefix = m_emptyName;
             scope.localName = name;
             scope.namespaceURI = m_emptyName;
+            scope.shortName = shortName;
+            scope.shortLength = shortLength;
             m_namespaces.PushScope();
             m_state = Xml::WriteState::Element;
         });
-    return true;
+    return ascii;
 }
 
 void XmlTextWriter::WriteStartElement(const String& prefix, const String& localName, const String& namespaceURI)
@@ -758,6 +861,7 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
             scope.prefix = usedPrefix;
             scope.localName = name;
             scope.namespaceURI = namespaceName;
+            scope.shortLength = 0;
             m_namespaces.PushScope();
             if (declare)
             {
@@ -799,30 +903,46 @@ bool XmlTextWriter::EndElementWithContent()
         return false;
     }
     const ElementScope& scope = Top();
-    int nameLength = scope.localName->GetLength();
     int indent = m_formatting == Xml::Formatting::Indented && !scope.inherited.hasTextContent
                      ? (m_depth - 1) * m_indentation
                      : -1;
-    if (!scope.prefix->IsEmpty() || nameLength > PlainNameLimit ||
-        (indent >= 0 && (m_indentChar != L'\t' || indent > TabsAvailable)))
+    if (indent >= 0 && (m_indentChar != L'\t' || indent > TabsAvailable))
     {
         return false;
     }
+    int nameLength = scope.shortLength;
+    if (nameLength == 0)
+    {
+        nameLength = scope.localName->GetLength();
+        if (!scope.prefix->IsEmpty() || nameLength > PlainNameLimit)
+        {
+            return false;
+        }
+    }
+    bool ascii = true;
     Guarded(
         [&]
         {
             int length = (indent >= 0 ? 2 + indent : 0) + 2 + nameLength + 1;
-            wchar_t* out = Reserve(length + LineAndTabsSpare);
+            uint8_t* out = Reserve(length + LineAndTabsSpare + 8);
             if (indent >= 0)
             {
                 CopyLineAndTabs(out);
                 out += 2 + indent;
             }
-            out[0] = L'<';
-            out[1] = L'/';
-            CopyCharacters(out + 2, scope.localName->GetBuffer(), nameLength);
-            out[2 + nameLength] = L'>';
-            m_outputLength += length;
+            out[0] = '<';
+            out[1] = '/';
+            if (scope.shortLength > 0)
+            {
+                std::memcpy(out + 2, &scope.shortName, 8);
+            }
+            else if (!NarrowName(out + 2, scope.localName->GetBuffer(), nameLength))
+            {
+                ascii = false;
+                return;
+            }
+            out[2 + nameLength] = '>';
+            m_cursor += length;
             m_namespaces.PopScope();
             m_depth--;
             if (m_declarationWritten && m_depth == 0)
@@ -830,7 +950,7 @@ bool XmlTextWriter::EndElementWithContent()
                 m_rootClosed = true;
             }
         });
-    return true;
+    return ascii;
 }
 
 void XmlTextWriter::EndFullOrShortElement(bool full)
@@ -858,7 +978,7 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
                 }
                 else
                 {
-                    Put(L" />");
+                    Put(" />");
                 }
             }
             else if (m_formatting == Xml::Formatting::Indented)
@@ -868,7 +988,7 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
             if (!startTagOpen || full)
             {
                 const ElementScope& scope = Top();
-                Put(L"</");
+                Put("</");
                 if (!scope.prefix->IsEmpty())
                 {
                     Emit(*scope.prefix);
@@ -906,12 +1026,22 @@ void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& loca
         Guarded(
             [&]
             {
-                wchar_t* out = Reserve(nameLength + 3);
-                out[0] = L' ';
-                CopyCharacters(out + 1, localName.GetBuffer(), nameLength);
-                out[nameLength + 1] = L'=';
-                out[nameLength + 2] = m_quoteChar;
-                m_outputLength += nameLength + 3;
+                uint8_t* out = Reserve(nameLength + 3 + 8);
+                out[0] = ' ';
+                if (!NarrowName(out + 1, localName.GetBuffer(), nameLength))
+                {
+                    // Not ASCII: the name goes to the stream writer as units.
+                    Emit(L' ');
+                    Emit(localName);
+                    Emit(L'=');
+                    Emit(m_quoteChar);
+                }
+                else
+                {
+                    out[nameLength + 1] = '=';
+                    out[nameLength + 2] = static_cast<uint8_t>(m_quoteChar);
+                    m_cursor += nameLength + 3;
+                }
                 m_attributeKind = Ordinary;
                 m_declaredPrefix = nullptr;
                 m_state = Xml::WriteState::Attribute;
@@ -1041,6 +1171,16 @@ void XmlTextWriter::WriteEndAttribute()
     {
         throw InvalidOperationException();
     }
+    if (m_attributeKind == Ordinary)
+    {
+        Guarded(
+            [&]
+            {
+                Emit(m_quoteChar);
+                m_state = Xml::WriteState::Element;
+            });
+        return;
+    }
     EndAttribute();
 }
 
@@ -1147,6 +1287,24 @@ void XmlTextWriter::WriteString(const String& text)
     {
         return;
     }
+    // The usual texts: an element's content right after its start tag, and an ordinary attribute's value.
+    if (m_state == Xml::WriteState::Element && m_pending.GetCount() == 0 && m_declaredInTag.GetCount() == 0)
+    {
+        Guarded(
+            [&]
+            {
+                Emit(L'>');
+                m_state = Xml::WriteState::Content;
+                Top().inherited.hasTextContent = true;
+                WriteEscaped(text.GetBuffer(), text.GetLength(), false);
+            });
+        return;
+    }
+    if (m_state == Xml::WriteState::Attribute && m_attributeKind == Ordinary)
+    {
+        Guarded([&] { WriteEscaped(text.GetBuffer(), text.GetLength(), true); });
+        return;
+    }
     // Inside a start tag or an attribute text is always allowed.
     if (m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute)
     {
@@ -1231,9 +1389,9 @@ void XmlTextWriter::WriteCData(const String& text)
             {
                 Top().inherited.hasTextContent = true;
             }
-            Put(L"<![CDATA[");
+            Put("<![CDATA[");
             Emit(text);
-            Put(L"]]>");
+            Put("]]>");
         });
 }
 
@@ -1248,9 +1406,9 @@ void XmlTextWriter::WriteComment(const String& text)
         [&]
         {
             BeginMarkupNode();
-            Put(L"<!--");
+            Put("<!--");
             Emit(text);
-            Put(L"-->");
+            Put("-->");
         });
 }
 
@@ -1375,30 +1533,72 @@ void XmlTextWriter::Flush()
 
 void XmlTextWriter::EmitLong(const wchar_t* text, int count)
 {
-    FlushOutput();
-    if (count <= OutputCapacity)
+    // ASCII goes through the room in pieces; from the first unit that is not, the rest goes as units.
+    int i = 0;
+    while (i < count)
     {
-        CopyCharacters(m_output, text, count);
-        m_outputLength = count;
-        return;
+        if (m_limit - m_cursor < 64)
+        {
+            Refill(64);
+        }
+        int piece = count - i < m_limit - m_cursor ? count - i : static_cast<int>(m_limit - m_cursor);
+        int ascii = 0;
+        while (ascii < piece && text[i + ascii] < 0x80)
+        {
+            ascii++;
+        }
+        NarrowAscii(m_cursor, text + i, ascii);
+        m_cursor += ascii;
+        i += ascii;
+        if (ascii < piece)
+        {
+            FlushOutput();
+            m_writer->Write(text + i, count - i);
+            return;
+        }
     }
-    m_writer->Write(text, count);
+}
+
+void XmlTextWriter::Refill(int count)
+{
+    FlushOutput();
+    if (count <= m_lendSize)
+    {
+        uint8_t* room = m_writer->ReserveAscii(m_lendSize);
+        if (room != nullptr)
+        {
+            m_start = m_cursor = room;
+            m_limit = room + m_lendSize;
+            m_lent = true;
+            return;
+        }
+    }
+    m_start = m_cursor = m_own;
+    m_limit = m_own + OwnCapacity;
 }
 
 void XmlTextWriter::FlushOutput()
 {
-    if (m_outputLength > 0)
+    int length = static_cast<int>(m_cursor - m_start);
+    const uint8_t* bytes = m_start;
+    bool lent = m_lent;
+    m_start = m_cursor = m_limit = m_own;
+    m_lent = false;
+    if (lent)
     {
-        int length = m_outputLength;
-        m_outputLength = 0;
-        // ASCII, the usual output, is narrowed straight into the stream writer's byte buffer without the encoder.
-        uint8_t* bytes = m_writer->ReserveAscii(length);
-        if (bytes != nullptr && NarrowAscii(bytes, m_output, length))
+        m_writer->CommitAscii(length);
+        return;
+    }
+    // Another encoding, or a surrogate waiting in the encoder: the bytes go back to units.
+    wchar_t units[256];
+    for (int at = 0; at < length; at += 256)
+    {
+        int piece = length - at < 256 ? length - at : 256;
+        for (int k = 0; k < piece; k++)
         {
-            m_writer->CommitAscii(length);
-            return;
+            units[k] = bytes[at + k];
         }
-        m_writer->Write(m_output, length);
+        m_writer->Write(units, piece);
     }
 }
 

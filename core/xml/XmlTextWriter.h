@@ -10,6 +10,7 @@
 #include "core/xml/XmlTextReader.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace Core::Xml
@@ -95,6 +96,10 @@ private:
         const String* prefix = nullptr; // not owned: interned, like the two below
         const String* localName = nullptr;
         const String* namespaceURI = nullptr;
+        // An element without prefix whose name is at most eight ASCII units keeps it here as bytes, for its end
+        // tag and for the next element in this slot to recognise its name; shortLength is 0 for the others.
+        uint64_t shortName = 0;
+        int shortLength = 0;
     };
 
     struct Declaration
@@ -142,15 +147,25 @@ private:
     void WriteDeclarations();
     // Inline: every start and end tag of an indented document comes here.
     __attribute__((always_inline)) void Indent(bool beforeEndTag);
-    // Markup comes in pieces of a few characters; it is collected here and handed to the stream writer in
-    // pieces of a thousand.
-    // Forced inline: called for every piece, and a call costs as much as the copy.
-    __attribute__((always_inline)) void Emit(const wchar_t* text, int count)
+    // Markup comes in pieces of a few characters. ASCII, nearly all of it, is collected as bytes in room the
+    // stream writer lends at the end of its buffer (UTF-8, where ASCII needs no encoder) or else in the
+    // writer's own buffer; anything else goes to the stream writer as units, after what was collected.
+    // Room for count more bytes at the cursor, kept by moving the cursor. Bytes written past the cursor
+    // without moving it are dropped: fast paths narrow on trust and back out when a unit was not ASCII.
+    __attribute__((always_inline)) uint8_t* Reserve(int count)
     {
-        if (count <= OutputCapacity - m_outputLength)
+        if (count > m_limit - m_cursor)
         {
-            CopyCharacters(m_output + m_outputLength, text, count);
-            m_outputLength += count;
+            Refill(count);
+        }
+        return m_cursor;
+    }
+    void Refill(int count);
+    void Emit(const wchar_t* text, int count)
+    {
+        if (count <= m_limit - m_cursor && NarrowAscii(m_cursor, text, count))
+        {
+            m_cursor += count;
             return;
         }
         EmitLong(text, count);
@@ -158,30 +173,29 @@ private:
     __attribute__((always_inline)) void Emit(const String& text) { Emit(text.GetBuffer(), text.GetLength()); }
     __attribute__((always_inline)) void Emit(wchar_t ch)
     {
-        if (m_outputLength == OutputCapacity)
+        if (ch < 0x80 && m_cursor < m_limit)
         {
-            FlushOutput();
+            *m_cursor++ = static_cast<uint8_t>(ch);
+            return;
         }
-        m_output[m_outputLength++] = ch;
-    }
-    // Room for count more units (at most the buffer's size) at the end of the buffer, to be kept by adding
-    // to m_outputLength.
-    wchar_t* Reserve(int count)
-    {
-        if (count > OutputCapacity - m_outputLength)
-        {
-            FlushOutput();
-        }
-        return m_output + m_outputLength;
+        EmitLong(&ch, 1);
     }
     void EmitLong(const wchar_t* text, int count);
+    // Hands what was collected to the stream writer and leaves no room.
     void FlushOutput();
-    // Writes a literal without making a String of it.
-    template <int N> void Put(const wchar_t (&text)[N]) { Emit(text, N - 1); }
+    // Writes an ASCII literal.
+    template <int N> void Put(const char (&text)[N])
+    {
+        std::memcpy(Reserve(N - 1), text, N - 1);
+        m_cursor += N - 1;
+    }
     // Text or an attribute value, escaped.
-    void WriteEscaped(const wchar_t* text, int length, bool inAttribute);
+    __attribute__((always_inline)) void WriteEscaped(const wchar_t* text, int length, bool inAttribute);
     __attribute__((noinline)) void WriteEscapedRuns(const wchar_t* text, int length, bool inAttribute);
-    void WriteCharacterReference(unsigned code);
+    // The rest of a text from its first unit that is not ASCII, escaped and handed to the stream writer as units.
+    void WriteEscapedUnits(const wchar_t* text, int length, bool inAttribute);
+    // "&#x...;" for a unit that may not appear as it is; returns the length.
+    static int CharacterReference(unsigned code, wchar_t* text);
     // Keeps the value of an attribute that means something to the writer (xml:space, xml:lang, xmlns).
     void Collect(const wchar_t* text, int length)
     {
@@ -219,9 +233,15 @@ private:
     // Runs a writing step; a failure once writing began leaves the writer in the error state.
     template <typename Step> void Guarded(Step step);
 
-    static constexpr int OutputCapacity = 1024;
-    wchar_t m_output[OutputCapacity];
-    int m_outputLength = 0;
+    static constexpr int OwnCapacity = 2048;
+    // Bytes asked of the stream writer at a time (at most its buffer's size).
+    static constexpr int LendSize = 8192;
+    uint8_t* m_cursor = nullptr;
+    uint8_t* m_limit = nullptr;
+    uint8_t* m_start = nullptr; // where the collected bytes begin
+    bool m_lent = false;        // the room is the stream writer's
+    int m_lendSize = 0;
+    uint8_t m_own[OwnCapacity];
     IO::StreamWriter* m_writer; // owned
     IO::Stream* m_stream;       // owned when m_ownsStream
     bool m_ownsStream;
