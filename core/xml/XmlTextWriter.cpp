@@ -216,7 +216,7 @@ String XmlTextWriter::LookupPrefix(const String& namespaceURI) const
 // ---------------------------------------------------------------------------------------------------------------
 // Helpers
 
-template <typename Step> void XmlTextWriter::Guarded(Step step)
+template <typename Step> inline void XmlTextWriter::Guarded(Step step)
 {
     try
     {
@@ -692,7 +692,7 @@ void XmlTextWriter::WriteStartElement(const String& localName, const String& nam
 // The usual element, without prefix and namespace, inside an open element and with no declarations pending:
 // the end of the parent's start tag, the indentation and the new start tag go out as one piece. Returns false,
 // having changed nothing, when the general path has to decide.
-bool XmlTextWriter::StartPlainElement(const String& localName)
+inline bool XmlTextWriter::StartPlainElement(const String& localName)
 {
     int nameLength = localName.GetLength();
     if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Content) || m_depth == 0 ||
@@ -739,50 +739,55 @@ bool XmlTextWriter::StartPlainElement(const String& localName)
         }
     }
     bool ascii = true;
-    Guarded(
-        [&]
+    Guarded([&]() __attribute__((always_inline)) {
+        bool closeStartTag = m_state == Xml::WriteState::Element;
+        int length = (closeStartTag ? 1 : 0) + (indent >= 0 ? 2 + indent : 0) + 1 + nameLength;
+        uint8_t* out = Reserve(length + LineAndTabsSpare + 8);
+        if (closeStartTag)
         {
-            bool closeStartTag = m_state == Xml::WriteState::Element;
-            int length = (closeStartTag ? 1 : 0) + (indent >= 0 ? 2 + indent : 0) + 1 + nameLength;
-            uint8_t* out = Reserve(length + LineAndTabsSpare + 8);
-            if (closeStartTag)
-            {
-                *out++ = '>';
-            }
-            if (indent >= 0)
-            {
-                CopyLineAndTabs(out);
-                out += 2 + indent;
-            }
-            *out++ = '<';
-            if (shortLength > 0)
-            {
-                std::memcpy(out, &shortName, 8);
-            }
-            else if (!NarrowName(out, units, nameLength))
-            {
-                ascii = false;
-                return;
-            }
-            m_cursor += length;
-            ElementScope& scope = PushElement();
-            scope.prefix = m_emptyName;
-            scope.localName = name;
-            scope.namespaceURI = m_emptyName;
-            scope.shortName = shortName;
-            scope.shortLength = shortLength;
-            m_namespaces.PushScope();
-            m_state = Xml::WriteState::Element;
-        });
+            *out++ = '>';
+        }
+        if (indent >= 0)
+        {
+            CopyLineAndTabs(out);
+            out += 2 + indent;
+        }
+        *out++ = '<';
+        if (shortLength > 0)
+        {
+            std::memcpy(out, &shortName, 8);
+        }
+        else if (!NarrowName(out, units, nameLength))
+        {
+            ascii = false;
+            return;
+        }
+        m_cursor += length;
+        ElementScope& scope = PushElement();
+        scope.prefix = m_emptyName;
+        scope.localName = name;
+        scope.namespaceURI = m_emptyName;
+        scope.shortName = shortName;
+        scope.shortLength = shortLength;
+        m_namespaces.PushScope();
+        m_state = Xml::WriteState::Element;
+    });
     return ascii;
 }
 
+// The general path is a function of its own: the registers it needs would otherwise be saved and restored
+// for every element.
 void XmlTextWriter::WriteStartElement(const String& prefix, const String& localName, const String& namespaceURI)
 {
     if (prefix.IsEmpty() && namespaceURI.IsEmpty() && StartPlainElement(localName))
     {
         return;
     }
+    StartElement(prefix, localName, namespaceURI);
+}
+
+void XmlTextWriter::StartElement(const String& prefix, const String& localName, const String& namespaceURI)
+{
     CheckWritable();
     if (m_rootClosed)
     {
@@ -896,7 +901,7 @@ void XmlTextWriter::WriteFullEndElement()
 
 // The end tag of an element with content, without prefix: indentation and end tag as one piece. Returns false,
 // having changed nothing, when the general path has to decide.
-bool XmlTextWriter::EndElementWithContent()
+inline bool XmlTextWriter::EndElementWithContent()
 {
     if (m_state != Xml::WriteState::Content || m_depth == 0)
     {
@@ -920,36 +925,34 @@ bool XmlTextWriter::EndElementWithContent()
         }
     }
     bool ascii = true;
-    Guarded(
-        [&]
+    Guarded([&]() __attribute__((always_inline)) {
+        int length = (indent >= 0 ? 2 + indent : 0) + 2 + nameLength + 1;
+        uint8_t* out = Reserve(length + LineAndTabsSpare + 8);
+        if (indent >= 0)
         {
-            int length = (indent >= 0 ? 2 + indent : 0) + 2 + nameLength + 1;
-            uint8_t* out = Reserve(length + LineAndTabsSpare + 8);
-            if (indent >= 0)
-            {
-                CopyLineAndTabs(out);
-                out += 2 + indent;
-            }
-            out[0] = '<';
-            out[1] = '/';
-            if (scope.shortLength > 0)
-            {
-                std::memcpy(out + 2, &scope.shortName, 8);
-            }
-            else if (!NarrowName(out + 2, scope.localName->GetBuffer(), nameLength))
-            {
-                ascii = false;
-                return;
-            }
-            out[2 + nameLength] = '>';
-            m_cursor += length;
-            m_namespaces.PopScope();
-            m_depth--;
-            if (m_declarationWritten && m_depth == 0)
-            {
-                m_rootClosed = true;
-            }
-        });
+            CopyLineAndTabs(out);
+            out += 2 + indent;
+        }
+        out[0] = '<';
+        out[1] = '/';
+        if (scope.shortLength > 0)
+        {
+            std::memcpy(out + 2, &scope.shortName, 8);
+        }
+        else if (!NarrowName(out + 2, scope.localName->GetBuffer(), nameLength))
+        {
+            ascii = false;
+            return;
+        }
+        out[2 + nameLength] = '>';
+        m_cursor += length;
+        m_namespaces.PopScope();
+        m_depth--;
+        if (m_declarationWritten && m_depth == 0)
+        {
+            m_rootClosed = true;
+        }
+    });
     return ascii;
 }
 
@@ -1023,31 +1026,34 @@ void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& loca
     {
         // An ordinary attribute without prefix and namespace right after the element's name or another
         // attribute, the usual case: name, equals sign and quote go out as one piece.
-        Guarded(
-            [&]
+        Guarded([&]() __attribute__((always_inline)) {
+            uint8_t* out = Reserve(nameLength + 3 + 8);
+            out[0] = ' ';
+            if (!NarrowName(out + 1, localName.GetBuffer(), nameLength))
             {
-                uint8_t* out = Reserve(nameLength + 3 + 8);
-                out[0] = ' ';
-                if (!NarrowName(out + 1, localName.GetBuffer(), nameLength))
-                {
-                    // Not ASCII: the name goes to the stream writer as units.
-                    Emit(L' ');
-                    Emit(localName);
-                    Emit(L'=');
-                    Emit(m_quoteChar);
-                }
-                else
-                {
-                    out[nameLength + 1] = '=';
-                    out[nameLength + 2] = static_cast<uint8_t>(m_quoteChar);
-                    m_cursor += nameLength + 3;
-                }
-                m_attributeKind = Ordinary;
-                m_declaredPrefix = nullptr;
-                m_state = Xml::WriteState::Attribute;
-            });
+                // Not ASCII: the name goes to the stream writer as units.
+                Emit(L' ');
+                Emit(localName);
+                Emit(L'=');
+                Emit(m_quoteChar);
+            }
+            else
+            {
+                out[nameLength + 1] = '=';
+                out[nameLength + 2] = static_cast<uint8_t>(m_quoteChar);
+                m_cursor += nameLength + 3;
+            }
+            m_attributeKind = Ordinary;
+            m_declaredPrefix = nullptr;
+            m_state = Xml::WriteState::Attribute;
+        });
         return;
     }
+    StartAttribute(prefix, localName, namespaceURI);
+}
+
+void XmlTextWriter::StartAttribute(const String& prefix, const String& localName, const String& namespaceURI)
+{
     if (m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute)
     {
         throw InvalidOperationException();
@@ -1173,12 +1179,10 @@ void XmlTextWriter::WriteEndAttribute()
     }
     if (m_attributeKind == Ordinary)
     {
-        Guarded(
-            [&]
-            {
-                Emit(m_quoteChar);
-                m_state = Xml::WriteState::Element;
-            });
+        Guarded([&]() __attribute__((always_inline)) {
+            Emit(m_quoteChar);
+            m_state = Xml::WriteState::Element;
+        });
         return;
     }
     EndAttribute();
@@ -1283,28 +1287,32 @@ void XmlTextWriter::WriteElementString(const String& localName, const String& va
 
 void XmlTextWriter::WriteString(const String& text)
 {
-    if (text.IsEmpty())
+    int length = text.GetLength();
+    if (length == 0)
     {
         return;
     }
     // The usual texts: an element's content right after its start tag, and an ordinary attribute's value.
     if (m_state == Xml::WriteState::Element && m_pending.GetCount() == 0 && m_declaredInTag.GetCount() == 0)
     {
-        Guarded(
-            [&]
-            {
-                Emit(L'>');
-                m_state = Xml::WriteState::Content;
-                Top().inherited.hasTextContent = true;
-                WriteEscaped(text.GetBuffer(), text.GetLength(), false);
-            });
+        Guarded([&]() __attribute__((always_inline)) {
+            Emit(L'>');
+            m_state = Xml::WriteState::Content;
+            Top().inherited.hasTextContent = true;
+            WriteEscaped(text.GetBuffer(), length, false);
+        });
         return;
     }
     if (m_state == Xml::WriteState::Attribute && m_attributeKind == Ordinary)
     {
-        Guarded([&] { WriteEscaped(text.GetBuffer(), text.GetLength(), true); });
+        Guarded([&]() __attribute__((always_inline)) { WriteEscaped(text.GetBuffer(), length, true); });
         return;
     }
+    WriteOtherText(text);
+}
+
+void XmlTextWriter::WriteOtherText(const String& text)
+{
     // Inside a start tag or an attribute text is always allowed.
     if (m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute)
     {

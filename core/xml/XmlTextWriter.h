@@ -119,9 +119,15 @@ private:
     void Initialise(IO::Stream* stream, const IO::Encoding* encoding, int bufferSize = 1024);
     void InternNames();
     void WriteDeclaration(int standalone);
-    void EndFullOrShortElement(bool full);
-    bool StartPlainElement(const String& localName);
-    bool EndElementWithContent();
+    __attribute__((noinline)) void EndFullOrShortElement(bool full);
+    __attribute__((noinline)) void StartAttribute(const String& prefix, const String& localName,
+                                                  const String& namespaceURI);
+    __attribute__((always_inline)) bool StartPlainElement(const String& localName);
+    __attribute__((noinline)) void StartElement(const String& prefix, const String& localName,
+                                                const String& namespaceURI);
+    __attribute__((always_inline)) bool EndElementWithContent();
+    // Text where the usual paths of WriteString do not apply.
+    __attribute__((noinline)) void WriteOtherText(const String& text);
     void CheckWritable() const
     {
         if (m_state == Xml::WriteState::Closed || m_state == Xml::WriteState::Error)
@@ -231,7 +237,7 @@ private:
         return interned;
     }
     // Runs a writing step; a failure once writing began leaves the writer in the error state.
-    template <typename Step> void Guarded(Step step);
+    template <typename Step> __attribute__((always_inline)) void Guarded(Step step);
 
     static constexpr int OwnCapacity = 2048;
     // Bytes asked of the stream writer at a time (at most its buffer's size).
