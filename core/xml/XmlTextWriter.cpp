@@ -514,9 +514,10 @@ void XmlTextWriter::WriteEscapedUnits(const wchar_t* text, int length, bool inAt
         wchar_t ch = text[i];
         int entityLength = 0;
         const wchar_t* entity = Entity(ch, inAttribute, m_quoteChar, entityLength);
-        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < length)
+        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
         {
-            // A high surrogate goes out together with the unit after it.
+            // A surrogate pair goes out in one piece. A high surrogate without its partner goes out alone below,
+            // so the unit after it is still escaped.
             m_writer->Write(text + i, 2);
             i += 2;
             continue;
