@@ -726,7 +726,10 @@ inline bool XmlTextWriter::StartPlainElement(const String& localName)
     }
     const ElementScope* slot = m_depth < m_elements.GetCount() ? &m_scopes[m_depth] : nullptr;
     const String* name;
-    if (shortLength > 0 && slot != nullptr && slot->shortLength == shortLength && slot->shortName == shortName)
+    // The slot held an element of this name written here, so without prefix and namespace: it needs no change.
+    bool sameAsSlot =
+        shortLength > 0 && slot != nullptr && slot->shortLength == shortLength && slot->shortName == shortName;
+    if (sameAsSlot)
     {
         name = slot->localName;
     }
@@ -765,11 +768,14 @@ inline bool XmlTextWriter::StartPlainElement(const String& localName)
         }
         m_cursor += length;
         ElementScope& scope = PushElement();
-        scope.prefix = m_emptyName;
-        scope.localName = name;
-        scope.namespaceURI = m_emptyName;
-        scope.shortName = shortName;
-        scope.shortLength = shortLength;
+        if (!sameAsSlot)
+        {
+            scope.prefix = m_emptyName;
+            scope.localName = name;
+            scope.namespaceURI = m_emptyName;
+            scope.shortName = shortName;
+            scope.shortLength = shortLength;
+        }
         m_namespaces.PushScope();
         m_state = Xml::WriteState::Element;
     });
