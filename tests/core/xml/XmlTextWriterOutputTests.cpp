@@ -857,10 +857,8 @@ TEST(XmlTextWriterOutput, EveryTextLengthMeetsTheEndOfTheRoomAtEveryPosition)
             std::wstring tail = Escape(text, true) + L"\"" +
                                 (text.empty() ? L" />" : L">" + Escape(text, false) + L"</e>") + Escape(text, false) +
                                 L"<f>z</f></r>";
-            for (size_t before = 0; before < 140; before++)
+            auto write = [&](Output& out, const std::wstring& lead)
             {
-                std::wstring lead(before, L'-');
-                Output out(nullptr, 128);
                 out->WriteStartElement(W(L"r"));
                 out->WriteString(W(lead));
                 out->WriteStartElement(W(L"e"));
@@ -870,6 +868,12 @@ TEST(XmlTextWriterOutput, EveryTextLengthMeetsTheEndOfTheRoomAtEveryPosition)
                 out->WriteString(W(text));
                 out->WriteElementString(W(L"f"), W(L"z"));
                 out->WriteEndElement();
+            };
+            for (size_t before = 0; before < 140; before++)
+            {
+                std::wstring lead(before, L'-');
+                Output out(nullptr, 128);
+                write(out, lead);
                 ASSERT_EQ(Utf8(L"<r>" + lead + L"<e v=\"" + tail), out.Bytes())
                     << "length " << length << " after " << before;
             }
@@ -878,15 +882,7 @@ TEST(XmlTextWriterOutput, EveryTextLengthMeetsTheEndOfTheRoomAtEveryPosition)
             {
                 std::wstring lead(before, L'-');
                 Output out(Encoding::UTF16LittleEndian());
-                out->WriteStartElement(W(L"r"));
-                out->WriteString(W(lead));
-                out->WriteStartElement(W(L"e"));
-                out->WriteAttributeString(W(L"v"), W(text));
-                out->WriteString(W(text));
-                out->WriteEndElement();
-                out->WriteString(W(text));
-                out->WriteElementString(W(L"f"), W(L"z"));
-                out->WriteEndElement();
+                write(out, lead);
                 ASSERT_EQ(Utf16(L"<r>" + lead + L"<e v=\"" + tail), out.Bytes())
                     << "length " << length << " after " << before;
             }
