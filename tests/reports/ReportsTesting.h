@@ -58,43 +58,6 @@ inline Core::DateTime FixedClock()
     return Core::DateTime(TicksOf(2026, 3, 3, 7, 5) + 42 * 10000000LL);
 }
 
-// UTF-8 bytes of a wide text (code points of the Basic Multilingual Plane and surrogate pairs).
-inline std::string Utf8(const std::wstring& text)
-{
-    std::string bytes;
-    for (size_t i = 0; i < text.size(); i++)
-    {
-        uint32_t code = text[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size())
-        {
-            code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<uint32_t>(text[++i]) - 0xDC00);
-        }
-        if (code < 0x80)
-        {
-            bytes += static_cast<char>(code);
-        }
-        else if (code < 0x800)
-        {
-            bytes += static_cast<char>(0xC0 | (code >> 6));
-            bytes += static_cast<char>(0x80 | (code & 0x3F));
-        }
-        else if (code < 0x10000)
-        {
-            bytes += static_cast<char>(0xE0 | (code >> 12));
-            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (code & 0x3F));
-        }
-        else
-        {
-            bytes += static_cast<char>(0xF0 | (code >> 18));
-            bytes += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return bytes;
-}
-
 // A memory stream that asks, at every write, whether another thread could take the object's lock now.
 class LockProbeStream : public Core::IO::MemoryStream
 {
