@@ -16,6 +16,7 @@
 using Core::Exception;
 using Core::String;
 using Core::Platform::Windows::ComScope;
+using Core::Platform::Windows::ComString;
 using Core::Threading::CriticalSectionLock;
 using Core::Threading::SynchronizationEvent;
 
@@ -125,28 +126,6 @@ private:
     const ULONG& m_count;
 };
 
-// A BSTR for one call.
-class BStr
-{
-public:
-    explicit BStr(const String& text)
-        : m_value(SysAllocStringLen(text.GetBuffer(), static_cast<UINT>(text.GetLength())))
-    {
-        if (m_value == nullptr)
-        {
-            throw std::bad_alloc();
-        }
-    }
-    ~BStr() { SysFreeString(m_value); }
-    BStr(const BStr&) = delete;
-    BStr& operator=(const BStr&) = delete;
-
-    BSTR Get() const { return m_value; }
-
-private:
-    BSTR m_value;
-};
-
 IWbemServices* ServicesOf(ManagementConnection* connection)
 {
     if (connection == nullptr)
@@ -168,7 +147,7 @@ void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, Manage
     list.Clear();
     IWbemServices* services = ServicesOf(connection);
     ComScope<IWbemClassObject> classObject;
-    HRESULT result = services->GetObject(BStr(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
+    HRESULT result = services->GetObject(ComString(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
     if (FAILED(result))
     {
         if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))
@@ -388,7 +367,7 @@ void ManagementObject::ReadInstances()
     IWbemServices* services = ServicesOf(m_connection);
     ComScope<IEnumWbemClassObject> enumerator;
     HRESULT result =
-        services->ExecQuery(BStr(String(L"WQL")).Get(), BStr(GetQueryText()).Get(),
+        services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(GetQueryText()).Get(),
                             WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator.Receive());
     if (FAILED(result))
     {
