@@ -36,14 +36,23 @@ set(QUARROW_WINE_ENVIRONMENT
     "WINEDLLOVERRIDES=mscoree,mshtml="
     "GTEST_COLOR=no")
 
-# quarrow_test(<name> SOURCES ... [LIBS ...]): one GoogleTest program, registered as one ctest test
-# (per-case registration would start Wine once per case).
+# quarrow_test(<name> SOURCES ... [LIBS ...] [ARGS ...] [WORKING_DIRECTORY dir] [PLAIN]): one GoogleTest
+# program, registered as one ctest test (per-case registration would start Wine once per case). PLAIN: a
+# program with a main of its own (no GoogleTest, no leak listener), run with ARGS.
 function(quarrow_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "PLAIN" "WORKING_DIRECTORY" "SOURCES;LIBS;ARGS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     quarrow_configure_target(${name})
-    target_link_libraries(${name} PRIVATE QuarrowTestSupport ${ARG_LIBS})
-    add_test(NAME ${name} COMMAND ${name})
+    if(ARG_PLAIN)
+        target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    else()
+        target_link_libraries(${name} PRIVATE QuarrowTestSupport ${ARG_LIBS})
+    endif()
+    if(NOT ARG_WORKING_DIRECTORY)
+        set(ARG_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    endif()
+    add_test(NAME ${name} COMMAND ${name} ${ARG_ARGS} WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${QUARROW_WINE_ENVIRONMENT}" TIMEOUT 600)
 endfunction()
 
