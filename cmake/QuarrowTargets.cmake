@@ -54,6 +54,12 @@ function(quarrow_test name)
     endif()
     add_test(NAME ${name} COMMAND ${name} ${ARG_ARGS} WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${QUARROW_WINE_ENVIRONMENT}" TIMEOUT 600)
+    if(NOT ARG_PLAIN)
+        # Passing is GoogleTest's own summary, not the exit code alone: a program that dies without one fails.
+        set_tests_properties(${name} PROPERTIES
+            PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ test"
+            FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|Test program crashed")
+    endif()
 endfunction()
 
 # quarrow_bench(<name> SOURCES ... [LIBS ...]): a benchmark program, built with the rest, run by hand.

@@ -197,7 +197,7 @@ __attribute__((noinline)) inline bool NarrowShortAsciiByUnit(const wchar_t* text
 // the page, as the units beyond the text are masked off.
 __attribute__((always_inline)) inline bool NarrowShortAscii(const wchar_t* text, int count, uint64_t& bytes)
 {
-    if (!BlockInPage(text))
+    if (count == 0 || !BlockInPage(text))
     {
         return Detail::NarrowShortAsciiByUnit(text, count, bytes);
     }

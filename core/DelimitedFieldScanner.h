@@ -21,10 +21,10 @@ public:
     {
     }
 
-    bool NeedsQuotes(const String& field) const
+    bool NeedsQuotes(const String& field) const { return NeedsQuotes(field.GetBuffer(), field.GetLength()); }
+
+    bool NeedsQuotes(const wchar_t* text, int length) const
     {
-        const wchar_t* text = field.GetBuffer();
-        int length = field.GetLength();
         int marks = 0;
         if (length >= 8)
         {
@@ -40,7 +40,7 @@ public:
             marks = (Marks(Simd::LoadFourUnits(text)) | Marks(Simd::LoadFourUnits(text + length - 4))) &
                     Simd::FirstUnits(4);
         }
-        else if (BlockInPage(text))
+        else if (length > 0 && BlockInPage(text))
         {
             marks = Marks(Simd::LoadUnits(text)) & Simd::FirstUnits(length);
         }
@@ -51,7 +51,7 @@ public:
                 marks |= Marks(Simd::Splat(text[i]));
             }
         }
-        return marks != 0 || (m_longSeparator && field.IndexOf(m_separator, 0) >= 0);
+        return marks != 0 || (m_longSeparator && HoldsSeparator(text, length));
     }
 
     // Narrows a field that needs no quotes and is all ASCII into out, which has room for its length and a block
@@ -59,8 +59,11 @@ public:
     // unit and moves it.
     bool NarrowPlain(uint8_t* out, const String& field) const
     {
-        const wchar_t* text = field.GetBuffer();
-        int length = field.GetLength();
+        return NarrowPlain(out, field.GetBuffer(), field.GetLength());
+    }
+
+    bool NarrowPlain(uint8_t* out, const wchar_t* text, int length) const
+    {
         int stops = 0;
         if (length >= 8)
         {
@@ -70,7 +73,7 @@ public:
             }
             stops |= NarrowBlock(out + length - 8, Simd::LoadUnits(text + length - 8));
         }
-        else if (BlockInPage(text))
+        else if (length > 0 && BlockInPage(text))
         {
             stops = NarrowBlock(out, Simd::LoadUnits(text)) & Simd::FirstUnits(length);
         }
@@ -81,7 +84,7 @@ public:
                 stops |= NarrowBlock(out + i, Simd::Splat(text[i])) & Simd::FirstUnits(1);
             }
         }
-        return stops == 0 && (!m_longSeparator || field.IndexOf(m_separator, 0) < 0);
+        return stops == 0 && (!m_longSeparator || !HoldsSeparator(text, length));
     }
 
     // Writes an ASCII field between quotes with each quote doubled; out has room for twice its length, two
@@ -141,6 +144,19 @@ public:
     }
 
 private:
+    bool HoldsSeparator(const wchar_t* text, int length) const
+    {
+        int separatorLength = m_separator.GetLength();
+        for (int i = 0; i + separatorLength <= length; i++)
+        {
+            if (CharactersEqual(text + i, m_separator.GetBuffer(), separatorLength))
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
     // The units that call for quotes.
     __attribute__((always_inline)) Simd::Block MarkLanes(Simd::Block units) const
     {

@@ -136,6 +136,10 @@ inline int PlainLength(const wchar_t* from, int count, const PlainScan& scan)
 __attribute__((always_inline)) inline bool NarrowShortPlain(uint8_t* out, const wchar_t* text, int count,
                                                             const PlainScan& scan)
 {
+    if (count == 0)
+    {
+        return true;
+    }
     if (count > Simd::UnitsPerBlock || !BlockInPage(text))
     {
         return false;

@@ -264,3 +264,29 @@ TEST(StreamWriter, AsciiCannotBePutWhereTheWriterNeedsItsEncoder)
     utf8.Close();
     EXPECT_TRUE(utf8.LendAscii(4).IsEmpty());
 }
+
+// The lent room is the only way into the buffer: it refuses a piece larger than what is left without letting
+// the fill write, keeps only what the fill says it wrote, and only the room lent last can be taken back.
+TEST(StreamWriter, LentRoomKeepsWritesInsideWhatWasLent)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream, nullptr, 128);
+    Core::IO::AsciiRoom room = writer.LendAscii(10);
+    bool called = false;
+    EXPECT_EQ(-1, room.Write(11,
+                             [&](uint8_t*)
+                             {
+                                 called = true;
+                                 return 11;
+                             }));
+    EXPECT_FALSE(called);
+    EXPECT_EQ(-1, room.Write(4, [](uint8_t* out) { return static_cast<int>(std::fill_n(out, 4, 'x') - out) - 5; }));
+    EXPECT_EQ(3, room.Write(4, [](uint8_t* out) { return static_cast<int>(std::fill_n(out, 3, 'a') - out); }));
+    EXPECT_TRUE(room.TryPut("bcdefgh"));
+    EXPECT_FALSE(room.TryPut('!')); // all ten are used
+    Core::IO::AsciiRoom stale = room;
+    writer.TakeAscii(room);
+    EXPECT_THROW(writer.TakeAscii(stale), Core::InvalidOperationException); // taken already
+    writer.Close();
+    EXPECT_EQ("aaabcdefgh", stream.GetBytes());
+}
