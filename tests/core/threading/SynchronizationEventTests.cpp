@@ -341,3 +341,35 @@ TEST(CriticalSection, GuardsConcurrentUpdates)
     }
     EXPECT_EQ(80000, total);
 }
+
+TEST(CriticalSection, KnowsWhetherTheCallingThreadHoldsIt)
+{
+    CriticalSection section;
+    EXPECT_FALSE(section.IsHeldByCurrentThread());
+    section.Enter();
+    section.Enter(); // entered twice: held until left twice
+    EXPECT_TRUE(section.IsHeldByCurrentThread());
+    bool heldElsewhere = true;
+    bool enteredElsewhere = true;
+    {
+        Worker other(
+            [&]
+            {
+                heldElsewhere = section.IsHeldByCurrentThread();
+                enteredElsewhere = section.TryEnter();
+            });
+    }
+    EXPECT_FALSE(heldElsewhere);
+    EXPECT_FALSE(enteredElsewhere);
+    section.Leave();
+    EXPECT_TRUE(section.IsHeldByCurrentThread());
+    section.Leave();
+    EXPECT_FALSE(section.IsHeldByCurrentThread());
+    ASSERT_TRUE(section.TryEnter());
+    EXPECT_TRUE(section.IsHeldByCurrentThread());
+    {
+        Worker other([&] { heldElsewhere = section.IsHeldByCurrentThread(); });
+    }
+    EXPECT_FALSE(heldElsewhere);
+    section.Leave();
+}
