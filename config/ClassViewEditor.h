@@ -40,6 +40,9 @@ constexpr const wchar_t* SaveConfigurationFailedMessage = L"Error occured while 
 class ClassViewEditor
 {
 public:
+    // Deeper trees are saved without indentation.
+    static constexpr int MaxIndentedDepth = 100;
+
     // nodes: the root collection of the check tree (not owned); options: ConfigFile lives there.
     ClassViewEditor(Core::Controls::TreeNodeCollection& nodes, AppOptions& options);
 
@@ -68,6 +71,7 @@ private:
     class CheckHandlerPause;
 
     void WriteFile(const Core::String& path);
+    void WriteClassContent(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* classNode);
     void ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style);
 
     Core::Controls::TreeNodeCollection& m_nodes;

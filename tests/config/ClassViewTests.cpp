@@ -1,4 +1,5 @@
 #include "config/AppOptions.h"
+#include "config/CategoryPath.h"
 #include "config/ClassViewEditor.h"
 #include "config/ClassViewReader.h"
 #include "config/RegistryKey.h"
@@ -10,8 +11,11 @@
 #include "wmi/ManagementObject.h"
 
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <string>
+#include <thread>
 #include <windows.h>
 
 using Config::ClassViewEditor;
@@ -542,4 +546,309 @@ TEST_F(ClassViewTest, EditingTheCheckTreeLeaksNothing)
                          editor.BuildDefaultCheckTree();
                          editor.LoadCheckTree(path);
                      }));
+}
+
+// --- deep nesting ---
+
+namespace
+{
+
+// depth nested categories L1, L2, ..., the innermost holding one class with a property and a filter.
+std::string DeepFile(int depth)
+{
+    std::string text = "<Categories>";
+    for (int i = 1; i <= depth; i++)
+    {
+        text += "<Category Name=\"L" + std::to_string(i) + "\" selected=\"Y\">";
+    }
+    text += "<Class Name=\"Win32_Deep\" selected=\"Y\"><Property>Name</Property><Filter>A=1</Filter></Class>";
+    for (int i = 0; i < depth; i++)
+    {
+        text += "</Category>";
+    }
+    return text + "</Categories>";
+}
+
+// The innermost of depth nested categories L1, L2, ..., each the only node of the level before, starting at
+// nodes; null, with a failure recorded, where the chain breaks.
+TreeNode* InnermostCategory(const TreeNodeCollection& nodes, int depth, int checkState)
+{
+    const TreeNodeCollection* level = &nodes;
+    TreeNode* node = nullptr;
+    for (int i = 1; i <= depth; i++)
+    {
+        std::wstring name = L"L" + std::to_wstring(i);
+        if (level->GetCount() != 1 || (*level)[0]->GetText() != String(name.c_str()) ||
+            (*level)[0]->GetTag() != String(L"CT") || (*level)[0]->GetCheckState() != checkState)
+        {
+            ADD_FAILURE() << "the chain of categories breaks at level " << i;
+            return nullptr;
+        }
+        node = (*level)[0];
+        level = &node->GetNodes();
+    }
+    return node;
+}
+
+} // namespace
+
+namespace Testing
+{
+
+// Runs work on a thread with only 64 KB of stack left for it: recursion that goes as deep as a tree overflows
+// that within a few thousand levels, where a thread's whole stack would last for tens of thousands.
+void RunWithSmallStack(const std::function<void()>& work)
+{
+    std::thread thread(
+        [&work]
+        {
+            char here = 0;
+            MEMORY_BASIC_INFORMATION stack = {};
+            VirtualQuery(&here, &stack, sizeof(stack));
+            size_t left = static_cast<size_t>(&here - static_cast<char*>(stack.AllocationBase));
+            const size_t budget = 64 * 1024;
+            // Taken from the stack page by page, so the stack's guard page moves down as it would.
+            volatile char* taken = static_cast<char*>(alloca(left - budget));
+            taken[0] = here;
+            work();
+        });
+    thread.join();
+}
+
+} // namespace Testing
+
+namespace
+{
+
+// Deletes a tree at the end of a test the way deep trees must be deleted.
+class DeleteAtEnd
+{
+public:
+    explicit DeleteAtEnd(TreeNodeCollection& nodes) : m_nodes(nodes) {}
+    ~DeleteAtEnd() { Config::DeleteNodes(m_nodes); }
+    DeleteAtEnd(const DeleteAtEnd&) = delete;
+    DeleteAtEnd& operator=(const DeleteAtEnd&) = delete;
+
+private:
+    TreeNodeCollection& m_nodes;
+};
+
+// Records what the tree tells its observer.
+class RecordingObserver : public Core::Controls::TreeObserver
+{
+public:
+    void OnNodeInserted(TreeNode* node) override { inserted.push_back(node->GetText().GetBuffer()); }
+    void OnNodeRemoving(TreeNode* node) override { removing.push_back(node->GetText().GetBuffer()); }
+    void OnNodeChanged(TreeNode*) override {}
+    void OnNodeExpandedChanged(TreeNode*) override {}
+    void OnNodeCheckChanged(TreeNode*) override {}
+    std::vector<std::wstring> inserted;
+    std::vector<std::wstring> removing;
+};
+
+} // namespace
+
+// Each new category used to be placed by walking down from the top, and every tree was deleted and saved
+// recursively: 20,000 levels took seconds and then overflowed the stack.
+TEST_F(ClassViewTest, TwentyThousandNestedCategoriesAreReadIntoBothTreesAndSavedBack)
+{
+    const int depth = 20000;
+    const std::string deep = DeepFile(depth);
+    String path = WriteConfig("deep.xml", deep);
+    DeleteAtEnd deleteMainTree(mainTree);
+    DeleteAtEnd deleteCheckTree(checkTree);
+
+    Config::ReadClassTree(machine, path, status);
+    EXPECT_TRUE(status.texts.empty());
+    TreeNode* innermost = InnermostCategory(machine->GetNodes(), depth, TreeNode::Unchecked);
+    ASSERT_NE(nullptr, innermost);
+    ASSERT_EQ(1, innermost->GetNodes().GetCount());
+    WMI::ManagementObject* object = ClassObject(innermost->GetNodes()[0]);
+    EXPECT_STREQ(L"Win32_Deep", object->GetName().GetBuffer());
+    ASSERT_EQ(1, object->GetProperties().GetCount());
+    EXPECT_STREQ(L"A=1", object->GetFilter().GetBuffer());
+
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    EXPECT_TRUE(desktop.messages.empty());
+    innermost = InnermostCategory(checkTree, depth, TreeNode::Checked);
+    ASSERT_NE(nullptr, innermost);
+    EXPECT_EQ("CL Win32_Deep [2] +Name where A=1\n  PR Name [1]\n", Dump(innermost->GetNodes()));
+
+    // Too deep to indent every line by its depth: the file comes back as it was written, on one line.
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    String saved = directory.File(L"saved.xml");
+    editor.SaveConfiguration(saved);
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_TRUE(Testing::ReadFileBytes(saved) == "<?xml version=\"1.0\"?>" + deep);
+
+    // Loading again deletes the whole deep tree first.
+    editor.LoadCheckTree(saved);
+    EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::Checked));
+}
+
+TEST_F(ClassViewTest, OnlyTreesDeeperThanAnyoneReadsAreSavedWithoutIndentation)
+{
+    // The deep file's levels: its categories, the class and the class's property.
+    for (int levels : {ClassViewEditor::MaxIndentedDepth, ClassViewEditor::MaxIndentedDepth + 1})
+    {
+        TreeNodeCollection tree;
+        ClassViewEditor editor(tree, *options);
+        editor.LoadCheckTree(WriteConfig("deep.xml", DeepFile(levels - 2)));
+        editor.SetChangeFlags(Config::ClassViewChanged);
+        String saved = directory.File(L"saved.xml");
+        editor.SaveConfiguration(saved);
+        std::string text = Testing::ReadFileBytes(saved);
+        bool indented = levels <= ClassViewEditor::MaxIndentedDepth;
+        EXPECT_EQ(indented, text.find("\r\n\t\t<Category Name=\"L2\"") != std::string::npos) << levels;
+        EXPECT_EQ(indented, text != "<?xml version=\"1.0\"?>" + DeepFile(levels - 2)) << levels;
+    }
+}
+
+// Check boxes follow through a deep tree on a thread whose stack holds a few dozen frames at most: the path
+// through the levels is kept on the heap.
+TEST_F(ClassViewTest, CheckStatesFollowThroughADeepTreeWithoutDeepRecursion)
+{
+    const int depth = 2000;
+    DeleteAtEnd deleteCheckTree(checkTree);
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(WriteConfig("deep.xml", DeepFile(depth)));
+    TreeNode* innermost = InnermostCategory(checkTree, depth, TreeNode::Checked);
+    ASSERT_NE(nullptr, innermost);
+    TreeNode* deepClass = innermost->GetNodes()[0];
+    Testing::RunWithSmallStack(
+        [&]
+        {
+            checkTree[0]->SetCheckState(TreeNode::Unchecked);
+            editor.OnAfterCheck(checkTree[0]);
+        });
+    EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::Unchecked));
+    EXPECT_EQ(TreeNode::Unchecked, deepClass->GetNodes()[0]->GetCheckState());
+    // Checking the class again brings back its chosen property; every level above is partly checked.
+    Testing::RunWithSmallStack(
+        [&]
+        {
+            deepClass->SetCheckState(TreeNode::Checked);
+            editor.OnAfterCheck(deepClass);
+        });
+    EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::PartlyChecked));
+    EXPECT_EQ(TreeNode::Checked, deepClass->GetNodes()[0]->GetCheckState());
+}
+
+TEST_F(ClassViewTest, AFileEndingInsideNestedCategoriesKeepsThemInBothTrees)
+{
+    String path = WriteConfig("cut.xml", "<Categories><Category Name=\"A\" selected=\"Y\">"
+                                         "<Category Name=\"B\" selected=\"Y\"><Class Name=\"X\" selected=\"Y\"/>"
+                                         "<Category Name=\"C\" selected=\"Y\"><Class Name=\"Y\" selected=\"Y\">");
+    Config::ReadClassTree(machine, path, status);
+    EXPECT_EQ("M Local Machine [0]\n"
+              "  CT A [0]\n"
+              "    CT B [0]\n"
+              "      CL X [0]\n"
+              "      CT C [0]\n"
+              "        CL Y [0]\n",
+              Dump(mainTree));
+    EXPECT_EQ(1u, status.texts.size());
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    EXPECT_EQ("CT A [1]\n"
+              "  CT B [1]\n"
+              "    CL X [1]\n"
+              "    CT C [1]\n"
+              "      CL Y [1]\n",
+              Dump(checkTree));
+    EXPECT_EQ(1u, desktop.messages.size());
+}
+
+TEST_F(ClassViewTest, ACategoryInsideAClassElementGoesUnderTheEnclosingCategory)
+{
+    // A class holds properties only: a category misplaced into one stays in the tree beside the class, so
+    // saving cannot drop it.
+    String path = WriteConfig("misplaced.xml", "<Categories><Category Name=\"A\" selected=\"Y\">"
+                                               "<Class Name=\"X\" selected=\"Y\"><Category Name=\"B\" selected=\"Y\">"
+                                               "<Class Name=\"Y\" selected=\"Y\"/></Category></Class>"
+                                               "<Class Name=\"Z\" selected=\"Y\"/></Category></Categories>");
+    Config::ReadClassTree(machine, path, status);
+    EXPECT_EQ("M Local Machine [0]\n"
+              "  CT A [0]\n"
+              "    CL X [0]\n"
+              "    CT B [0]\n"
+              "      CL Y [0]\n"
+              "    CL Z [0]\n",
+              Dump(mainTree));
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    String saved = directory.File(L"saved.xml");
+    editor.SaveConfiguration(saved);
+    TreeNodeCollection reloaded;
+    ClassViewEditor again(reloaded, *options);
+    again.LoadCheckTree(saved);
+    EXPECT_EQ("CT A [1]\n"
+              "  CL X [1]\n"
+              "  CT B [1]\n"
+              "    CL Y [1]\n"
+              "  CL Z [1]\n",
+              Dump(reloaded));
+}
+
+TEST_F(ClassViewTest, RunningOutOfMemoryWhileReadingLeavesNothingBehind)
+{
+    String path = WriteConfig("nested.xml", "<Categories><Category Name=\"A\" selected=\"Y\"><Category Name=\"B\" "
+                                            "selected=\"Y\"><Class Name=\"X\" selected=\"Y\"><Property>P</Property>"
+                                            "<Filter>F</Filter></Class></Category><Class Name=\"Y\" selected=\"N\"/>"
+                                            "</Category><Class Name=\"Z\" selected=\"Y\"/></Categories>");
+    bool injected = true;
+    for (int64_t failing = 0; injected; failing++)
+    {
+        int64_t leaked = Testing::LeakedBy(
+            [&]
+            {
+                Testing::RecordingDesktop quiet;
+                RecordingStatus statusHere;
+                TreeNodeCollection tree;
+                auto* machineNode = new TreeNode(String(L"Local Machine"), reinterpret_cast<uintptr_t>(&connection));
+                tree.Add(machineNode);
+                TreeNodeCollection checks;
+                ClassViewEditor editor(checks, *options);
+                injected =
+                    Testing::RunWithFailingAllocation(failing,
+                                                      [&]
+                                                      {
+                                                          try
+                                                          {
+                                                              Config::ReadClassTree(machineNode, path, statusHere);
+                                                              editor.LoadCheckTree(path);
+                                                          }
+                                                          catch (const std::bad_alloc&)
+                                                          {
+                                                          }
+                                                      });
+            });
+        ASSERT_EQ(0, leaked) << "allocation " << failing << " failing";
+    }
+}
+
+TEST_F(ClassViewTest, DeletingATreeTellsItsObserverOfTheTopNodesOnlyAndKeepsTheObserver)
+{
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(WriteConfig("config.xml", HandWritten));
+    RecordingObserver observer;
+    checkTree.SetObserver(&observer);
+    // Below the root, a collection asks the root for the observer before and after.
+    TreeNodeCollection& processes = checkTree[0]->GetNodes();
+    Config::DeleteNodes(processes);
+    EXPECT_EQ(0, processes.GetCount());
+    EXPECT_EQ((std::vector<std::wstring>{L"Win32_Thread", L"Win32_Process"}), observer.removing);
+    EXPECT_EQ(&observer, processes.GetObserver());
+    observer.removing.clear();
+    Config::DeleteNodes(checkTree);
+    EXPECT_EQ((std::vector<std::wstring>{L"Lower", L"Hidden", L"Processes"}), observer.removing);
+    EXPECT_EQ(&observer, checkTree.GetObserver());
+    // The next load tells of its top nodes, each inserted with everything below it.
+    observer.removing.clear();
+    editor.LoadCheckTree(WriteConfig("config.xml", HandWritten));
+    EXPECT_EQ((std::vector<std::wstring>{L"Processes", L"Hidden", L"Lower"}), observer.inserted);
+    EXPECT_TRUE(observer.removing.empty());
+    checkTree.SetObserver(nullptr);
 }
