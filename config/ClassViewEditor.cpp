@@ -367,18 +367,28 @@ void ClassViewEditor::WriteClassContent(XmlTextWriter& writer, TreeNode* classNo
     }
 }
 
+// Every failure, out of memory included, ends in a message: the dialog goes on either way.
 void ClassViewEditor::SaveConfiguration(const String& configFile)
 {
-    if (configFile != m_options.GetConfigFile())
+    bool existed = false;
+    try
     {
-        m_options.SetConfigFile(configFile);
-        m_changeFlags |= ConfigFileChanged;
+        if (configFile != m_options.GetConfigFile())
+        {
+            m_options.SetConfigFile(configFile);
+            m_changeFlags |= ConfigFileChanged;
+        }
+        if ((m_changeFlags & (ConfigFileChanged | ClassViewChanged)) == 0)
+        {
+            return;
+        }
+        existed = Core::IO::File::Exists(configFile);
     }
-    if ((m_changeFlags & (ConfigFileChanged | ClassViewChanged)) == 0)
+    catch (...)
     {
+        ShowMessage(SaveConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
         return;
     }
-    bool existed = Core::IO::File::Exists(configFile);
     if (!existed)
     {
         try
@@ -387,7 +397,7 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
                                          Core::IO::FileShare::Read, 4096);
             created.Close();
         }
-        catch (const Core::Exception&)
+        catch (...)
         {
             ShowMessage(CreateConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
             return;
@@ -397,7 +407,7 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
     {
         WriteFile(configFile);
     }
-    catch (const Core::Exception&)
+    catch (...)
     {
         if (!existed)
         {
@@ -405,7 +415,7 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
             {
                 Core::IO::File::Delete(configFile);
             }
-            catch (const Core::Exception&)
+            catch (...)
             {
                 // The empty file stays; the message below says what happened.
             }
@@ -443,7 +453,7 @@ void ClassViewEditor::WriteFile(const String& path)
         {
             Core::IO::File::Delete(temporary);
         }
-        catch (const Core::Exception&)
+        catch (...)
         {
             // A stray temporary file harms nothing; the failure itself is what matters.
         }

@@ -505,6 +505,78 @@ TEST_F(ClassViewTest, AFailedWriteOfANewFileRemovesIt)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.GetBuffer()));
 }
 
+// Out of memory while saving: the same message as any failure to save, the old file as it was, a new one gone.
+TEST_F(ClassViewTest, RunningOutOfMemoryWhileSavingSaysSoAndKeepsTheOldFile)
+{
+    String path = WriteConfig("config.xml", HandWritten);
+    String fresh = directory.File(L"fresh.xml");
+    String reference = directory.File(L"reference.xml");
+    {
+        TreeNodeCollection tree;
+        ClassViewEditor editor(tree, *options);
+        editor.LoadCheckTree(path);
+        editor.SetChangeFlags(Config::ClassViewChanged);
+        editor.SaveConfiguration(reference);
+    }
+    const std::string saved = Testing::ReadFileBytes(reference);
+    for (const String& target : {path, fresh})
+    {
+        bool existed = target == path;
+        int failures = 0;
+        bool injected = true;
+        for (int64_t failing = 0; injected; failing++)
+        {
+            TreeNodeCollection tree;
+            ClassViewEditor editor(tree, *options);
+            editor.LoadCheckTree(path);
+            editor.SetChangeFlags(Config::ClassViewChanged);
+            desktop.messages.clear();
+            desktop.messages.reserve(4); // recording a message must not take the failing allocation
+            bool escaped = false;
+            injected = Testing::RunWithFailingAllocation(failing,
+                                                         [&]
+                                                         {
+                                                             try
+                                                             {
+                                                                 editor.SaveConfiguration(target);
+                                                             }
+                                                             catch (...)
+                                                             {
+                                                                 escaped = true;
+                                                             }
+                                                         });
+            ASSERT_FALSE(escaped) << "allocation " << failing << " failing";
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((target + L".tmp").GetBuffer()));
+            if (desktop.messages.empty())
+            {
+                EXPECT_TRUE(saved == Testing::ReadFileBytes(target)) << "allocation " << failing << " failing";
+                continue;
+            }
+            failures++;
+            ASSERT_EQ(1u, desktop.messages.size());
+            const std::wstring& text = desktop.messages[0].text;
+            if (existed)
+            {
+                EXPECT_EQ(L"Error occured while saving to configuration file", text);
+                EXPECT_EQ(HandWritten, Testing::ReadFileBytes(target));
+            }
+            else
+            {
+                EXPECT_TRUE(text == L"Error occured while saving to configuration file" ||
+                            text == L"Error occured while trying to create configuration file")
+                    << "allocation " << failing << " failing";
+                EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(target.GetBuffer()));
+            }
+            EXPECT_EQ(L"Error", desktop.messages[0].caption);
+            if (!existed)
+            {
+                DeleteFileW(target.GetBuffer());
+            }
+        }
+        EXPECT_GT(failures, 10);
+    }
+}
+
 // --- check states ---
 
 TEST_F(ClassViewTest, CheckingPropagatesDownAndAncestorsFollow)
