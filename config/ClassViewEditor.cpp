@@ -399,6 +399,8 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
         }
         catch (...)
         {
+            // The file may have come into being before the failure.
+            RemoveCreatedFile(configFile);
             ShowMessage(CreateConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
             return;
         }
@@ -411,16 +413,24 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
     {
         if (!existed)
         {
-            try
-            {
-                Core::IO::File::Delete(configFile);
-            }
-            catch (...)
-            {
-                // The empty file stays; the message below says what happened.
-            }
+            RemoveCreatedFile(configFile);
         }
         ShowMessage(SaveConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
+    }
+}
+
+void ClassViewEditor::RemoveCreatedFile(const String& path)
+{
+    try
+    {
+        if (Core::IO::File::Exists(path))
+        {
+            Core::IO::File::Delete(path);
+        }
+    }
+    catch (...)
+    {
+        // The empty file stays; the message that follows says what happened.
     }
 }
 

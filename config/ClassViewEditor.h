@@ -72,6 +72,8 @@ private:
     class CheckHandlerPause;
 
     void WriteFile(const Core::String& path);
+    // Removes a file this save created; it did not exist before.
+    static void RemoveCreatedFile(const Core::String& path);
     void WriteClassContent(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* classNode);
     void ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style);
 

@@ -6,7 +6,9 @@
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ThrownMessage.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <windows.h>
 
 using Config::AppOptions;
@@ -135,185 +137,71 @@ TEST_F(RegistryTest, TheFirstRunCreatesTheKeyWithItsFirstValues)
 
 // --- one value that cannot be read leaves the others as they were ---
 
-TEST_F(RegistryTest, AKeyWithoutAsyncLoadReadsTheRest)
+TEST_F(RegistryTest, AMissingOrMistypedValueTakesItsDefaultAndTheOthersStayAsStored)
 {
+    // Each case spoils one value of an otherwise complete key.
+    const std::function<void(const RegistryKey&)> spoil[] = {
+        [](const RegistryKey& key) { RegDeleteValueW(static_cast<HKEY>(key.GetHandle()), L"AsyncLoad"); },
+        [](const RegistryKey& key) { key.SetString(String(L"AsyncLoad"), String(L"0")); },
+        [](const RegistryKey& key) { key.SetInt32(String(L"ConfigFile"), 5); },
+    };
+    for (size_t c = 0; c < std::size(spoil); c++)
+    {
+        {
+            RegistryKey key = OpenKey();
+            key.SetInt32(String(L"AsyncLoad"), 0);
+            key.SetString(String(L"ConfigFile"), String(L"C:\\config.xml"));
+            key.SetString(String(L"ReportDirectory"), String(L"C:\\Reports"));
+            key.SetInt32(String(L"ReportTarget"), 3);
+            spoil[c](key);
+        }
+        bool asyncLoadSpoilt = c < 2;
+        {
+            AppOptions options(keyPath);
+            EXPECT_EQ(asyncLoadSpoilt, options.GetAsyncLoad()) << c;
+            EXPECT_EQ(asyncLoadSpoilt ? L"C:\\config.xml" : L"", std::wstring(options.GetConfigFile().GetBuffer()))
+                << c;
+            EXPECT_STREQ(L"C:\\Reports", options.GetReportDirectory().GetBuffer()) << c;
+            EXPECT_EQ(3, options.GetReportTarget()) << c;
+        }
+        // Written back: what was read as it was, the spoilt value as its default with its own type.
+        RegistryKey key = OpenKey();
+        EXPECT_EQ(asyncLoadSpoilt ? 1 : 0, key.GetInt32(String(L"AsyncLoad"))) << c;
+        EXPECT_EQ(asyncLoadSpoilt ? L"C:\\config.xml" : L"",
+                  std::wstring(key.GetString(String(L"ConfigFile")).GetBuffer()))
+            << c;
+        EXPECT_STREQ(L"C:\\Reports", key.GetString(String(L"ReportDirectory")).GetBuffer()) << c;
+        EXPECT_EQ(3, key.GetInt32(String(L"ReportTarget"))) << c;
+    }
+}
+
+TEST_F(RegistryTest, ExpandablePathsAreExpandedAndStoredBackAsTheyWereUnlessChanged)
+{
+    SetEnvironmentVariableW(L"QUARROW_TEST_ROOT", L"D:\\Users\\admin");
+    auto setExpandable = [](const RegistryKey& key, const wchar_t* name, const std::wstring& text)
+    {
+        RegSetValueExW(static_cast<HKEY>(key.GetHandle()), name, 0, REG_EXPAND_SZ,
+                       reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>((text.size() + 1) * 2));
+    };
     {
         RegistryKey key = OpenKey();
-        key.SetString(String(L"ConfigFile"), String(L"C:\\config.xml"));
-        key.SetString(String(L"ReportDirectory"), String(L"C:\\Reports"));
-        key.SetInt32(String(L"ReportTarget"), 3);
-    }
-    {
-        AppOptions options(keyPath);
-        EXPECT_STREQ(L"C:\\config.xml", options.GetConfigFile().GetBuffer());
-        EXPECT_STREQ(L"C:\\Reports", options.GetReportDirectory().GetBuffer());
-        EXPECT_EQ(3, options.GetReportTarget());
-        EXPECT_TRUE(options.GetAsyncLoad());
-    }
-    RegistryKey key = OpenKey();
-    EXPECT_STREQ(L"C:\\config.xml", key.GetString(String(L"ConfigFile")).GetBuffer());
-    EXPECT_STREQ(L"C:\\Reports", key.GetString(String(L"ReportDirectory")).GetBuffer());
-    EXPECT_EQ(3, key.GetInt32(String(L"ReportTarget")));
-    EXPECT_EQ(1, key.GetInt32(String(L"AsyncLoad")));
-}
-
-TEST_F(RegistryTest, AsyncLoadStoredAsTextTakesItsDefaultAndWipesNothing)
-{
-    {
-        RegistryKey key = OpenKey();
-        key.SetString(String(L"AsyncLoad"), String(L"0"));
-        key.SetString(String(L"ConfigFile"), String(L"C:\\config.xml"));
-        key.SetString(String(L"ReportDirectory"), String(L"C:\\Reports"));
-        key.SetInt32(String(L"ReportTarget"), 4);
-    }
-    {
-        AppOptions options(keyPath);
-        EXPECT_TRUE(options.GetAsyncLoad());
-        EXPECT_STREQ(L"C:\\config.xml", options.GetConfigFile().GetBuffer());
-        EXPECT_STREQ(L"C:\\Reports", options.GetReportDirectory().GetBuffer());
-        EXPECT_EQ(4, options.GetReportTarget());
-    }
-    RegistryKey key = OpenKey();
-    EXPECT_STREQ(L"C:\\config.xml", key.GetString(String(L"ConfigFile")).GetBuffer());
-    EXPECT_STREQ(L"C:\\Reports", key.GetString(String(L"ReportDirectory")).GetBuffer());
-    EXPECT_EQ(4, key.GetInt32(String(L"ReportTarget")));
-    // The unreadable value is written back as the default it took, with its proper type.
-    EXPECT_EQ(1, key.GetInt32(String(L"AsyncLoad")));
-}
-
-TEST_F(RegistryTest, TextsStoredAsNumbersTakeTheirDefaultsAndTheRestIsKept)
-{
-    {
-        RegistryKey key = OpenKey();
-        key.SetInt32(String(L"AsyncLoad"), 0);
-        key.SetInt32(String(L"ConfigFile"), 5);
-        key.SetInt32(String(L"ReportDirectory"), 6);
-        key.SetInt32(String(L"ReportTarget"), 2);
-    }
-    {
-        AppOptions options(keyPath);
-        EXPECT_FALSE(options.GetAsyncLoad());
-        EXPECT_EQ(0, options.GetConfigFile().GetLength());
-        // A report directory that cannot be read is the one a first run stores.
-        EXPECT_EQ(Core::IO::Directory::GetCurrent(), options.GetReportDirectory());
-        EXPECT_EQ(2, options.GetReportTarget());
-    }
-    RegistryKey key = OpenKey();
-    EXPECT_EQ(0, key.GetInt32(String(L"AsyncLoad")));
-    EXPECT_EQ(2, key.GetInt32(String(L"ReportTarget")));
-    EXPECT_EQ(0, key.GetString(String(L"ConfigFile")).GetLength());
-    EXPECT_EQ(Core::IO::Directory::GetCurrent(), key.GetString(String(L"ReportDirectory")));
-}
-
-TEST_F(RegistryTest, AReportTargetOfAnotherSizeTakesItsDefaultAlone)
-{
-    {
-        RegistryKey key = OpenKey();
-        key.SetInt32(String(L"AsyncLoad"), 0);
-        key.SetString(String(L"ConfigFile"), String(L"C:\\config.xml"));
-        key.SetString(String(L"ReportDirectory"), String(L"C:\\Reports"));
-        const uint64_t wide = 3;
-        RegSetValueExW(static_cast<HKEY>(key.GetHandle()), L"ReportTarget", 0, REG_QWORD,
-                       reinterpret_cast<const BYTE*>(&wide), sizeof(wide));
-    }
-    AppOptions options(keyPath);
-    EXPECT_EQ(1, options.GetReportTarget());
-    EXPECT_FALSE(options.GetAsyncLoad());
-    EXPECT_STREQ(L"C:\\config.xml", options.GetConfigFile().GetBuffer());
-    EXPECT_STREQ(L"C:\\Reports", options.GetReportDirectory().GetBuffer());
-}
-
-// --- paths stored with environment variables ---
-
-namespace
-{
-
-// An environment variable of the test's own, removed again at the end.
-class TestVariable
-{
-public:
-    TestVariable(const wchar_t* name, const wchar_t* value) : m_name(name) { SetEnvironmentVariableW(name, value); }
-    ~TestVariable() { SetEnvironmentVariableW(m_name, nullptr); }
-    TestVariable(const TestVariable&) = delete;
-    TestVariable& operator=(const TestVariable&) = delete;
-
-private:
-    const wchar_t* m_name;
-};
-
-void SetExpandable(const RegistryKey& key, const wchar_t* name, const std::wstring& text)
-{
-    RegSetValueExW(static_cast<HKEY>(key.GetHandle()), name, 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>((text.size() + 1) * 2));
-}
-
-// The stored type and text of a value, read straight from the registry.
-std::pair<DWORD, std::wstring> Stored(const RegistryKey& key, const wchar_t* name)
-{
-    DWORD type = 0;
-    wchar_t text[512] = {};
-    DWORD size = sizeof(text) - sizeof(wchar_t);
-    RegQueryValueExW(static_cast<HKEY>(key.GetHandle()), name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-    return {type, text};
-}
-
-} // namespace
-
-TEST_F(RegistryTest, ExpandablePathsAreExpandedWhenReadAndStoredBackAsTheyWere)
-{
-    TestVariable root(L"QUARROW_TEST_ROOT", L"D:\\Users\\admin");
-    {
-        RegistryKey key = OpenKey();
-        key.SetInt32(String(L"AsyncLoad"), 1);
-        SetExpandable(key, L"ConfigFile", L"%QUARROW_TEST_ROOT%\\QuarrowConfig.xml");
-        SetExpandable(key, L"ReportDirectory", L"%QUARROW_TEST_ROOT%\\Reports");
-        key.SetInt32(String(L"ReportTarget"), 1);
+        setExpandable(key, L"ConfigFile", L"%QUARROW_TEST_ROOT%\\QuarrowConfig.xml");
+        setExpandable(key, L"ReportDirectory", L"%QUARROW_TEST_ROOT%\\Reports");
     }
     {
         AppOptions options(keyPath);
         EXPECT_STREQ(L"D:\\Users\\admin\\QuarrowConfig.xml", options.GetConfigFile().GetBuffer());
         EXPECT_STREQ(L"D:\\Users\\admin\\Reports", options.GetReportDirectory().GetBuffer());
-    }
-    RegistryKey key = OpenKey();
-    EXPECT_EQ(
-        std::make_pair(static_cast<DWORD>(REG_EXPAND_SZ), std::wstring(L"%QUARROW_TEST_ROOT%\\QuarrowConfig.xml")),
-        Stored(key, L"ConfigFile"));
-    EXPECT_EQ(std::make_pair(static_cast<DWORD>(REG_EXPAND_SZ), std::wstring(L"%QUARROW_TEST_ROOT%\\Reports")),
-              Stored(key, L"ReportDirectory"));
-}
-
-TEST_F(RegistryTest, AnExpandablePathTheUserChangedIsStoredAsPlainText)
-{
-    TestVariable root(L"QUARROW_TEST_ROOT", L"D:\\Users\\admin");
-    {
-        RegistryKey key = OpenKey();
-        SetExpandable(key, L"ConfigFile", L"%QUARROW_TEST_ROOT%\\QuarrowConfig.xml");
-        SetExpandable(key, L"ReportDirectory", L"%QUARROW_TEST_ROOT%\\Reports");
-    }
-    {
-        AppOptions options(keyPath);
         options.SetReportDirectory(String(L"E:\\Elsewhere"));
     }
+    SetEnvironmentVariableW(L"QUARROW_TEST_ROOT", nullptr);
     RegistryKey key = OpenKey();
-    EXPECT_EQ(std::make_pair(static_cast<DWORD>(REG_SZ), std::wstring(L"E:\\Elsewhere")),
-              Stored(key, L"ReportDirectory"));
-    EXPECT_EQ(
-        std::make_pair(static_cast<DWORD>(REG_EXPAND_SZ), std::wstring(L"%QUARROW_TEST_ROOT%\\QuarrowConfig.xml")),
-        Stored(key, L"ConfigFile"));
-}
-
-TEST_F(RegistryTest, AnUnknownVariableStaysInThePathAsWritten)
-{
-    {
-        RegistryKey key = OpenKey();
-        SetExpandable(key, L"ReportDirectory", L"%QUARROW_NO_SUCH_VARIABLE%\\Reports");
-    }
-    {
-        AppOptions options(keyPath);
-        EXPECT_STREQ(L"%QUARROW_NO_SUCH_VARIABLE%\\Reports", options.GetReportDirectory().GetBuffer());
-    }
-    EXPECT_EQ(std::make_pair(static_cast<DWORD>(REG_EXPAND_SZ), std::wstring(L"%QUARROW_NO_SUCH_VARIABLE%\\Reports")),
-              Stored(OpenKey(), L"ReportDirectory"));
+    bool expandable = false;
+    EXPECT_STREQ(L"%QUARROW_TEST_ROOT%\\QuarrowConfig.xml",
+                 key.GetString(String(L"ConfigFile"), expandable).GetBuffer());
+    EXPECT_TRUE(expandable);
+    EXPECT_STREQ(L"E:\\Elsewhere", key.GetString(String(L"ReportDirectory"), expandable).GetBuffer());
+    EXPECT_FALSE(expandable);
 }
 
 TEST_F(RegistryTest, AKeyWithoutReportTargetReadsTheRest)
