@@ -1,5 +1,6 @@
 #include "core/xml/XmlTextReader.h"
 
+#include "core/Utf16.h"
 #include "core/io/FileStream.h"
 #include "core/xml/XmlCharacters.h"
 
@@ -1093,15 +1094,14 @@ const String* XmlTextReader::ParseReference()
         }
         m_pos++;
         // A unit cut from a larger code point, a surrogate or NUL would corrupt the text.
-        if (code == 0 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        if (code == 0 || IsSurrogate(code) || code > 0x10FFFF)
         {
             Fail(String(message), line, column);
         }
         if (code > 0xFFFF)
         {
-            code -= 0x10000;
-            AppendValue(static_cast<wchar_t>(0xD800 + (code >> 10)));
-            AppendValue(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+            AppendValue(HighSurrogateOf(code));
+            AppendValue(LowSurrogateOf(code));
         }
         else
         {
