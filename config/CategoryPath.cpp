@@ -6,7 +6,6 @@
 
 using Core::Controls::TreeNode;
 using Core::Controls::TreeNodeCollection;
-using Core::Controls::TreeObserver;
 
 namespace Config
 {
@@ -14,54 +13,14 @@ namespace Config
 namespace
 {
 
-// Set on the collections being emptied: each removal finds its observer at once instead of walking up to
-// the root, and the tree's own observer is told only what Clear would tell it.
-class SilentObserver : public TreeObserver
+// A node that made it into a collection after all (an observer failing on its insertion) is the collection's.
+void DeleteUnlessOwned(TreeNode* node)
 {
-public:
-    void OnNodeInserted(TreeNode*) override {}
-    void OnNodeRemoving(TreeNode*) override {}
-    void OnNodeChanged(TreeNode*) override {}
-    void OnNodeExpandedChanged(TreeNode*) override {}
-    void OnNodeCheckChanged(TreeNode*) override {}
-};
-
-// Deletes everything below top, always a node without children, so no destructor recurses.
-void DeleteDescendants(TreeNode* top, SilentObserver& silent)
-{
-    TreeNode* node = top;
-    for (;;)
+    if (node->GetCollection() == nullptr)
     {
-        TreeNodeCollection& children = node->GetNodes();
-        if (children.GetCount() > 0)
-        {
-            children.SetObserver(&silent);
-            node = children[children.GetCount() - 1];
-            continue;
-        }
-        if (node == top)
-        {
-            return;
-        }
-        TreeNodeCollection* collection = node->GetCollection();
-        node = collection->GetOwner();
-        collection->RemoveAt(collection->GetCount() - 1);
+        delete node;
     }
 }
-
-// Puts a collection's own observer back, however the emptying ends.
-class ObserverRestore
-{
-public:
-    ObserverRestore(TreeNodeCollection& nodes, TreeObserver* own) : m_nodes(nodes), m_own(own) {}
-    ~ObserverRestore() { m_nodes.SetObserver(m_own); }
-    ObserverRestore(const ObserverRestore&) = delete;
-    ObserverRestore& operator=(const ObserverRestore&) = delete;
-
-private:
-    TreeNodeCollection& m_nodes;
-    TreeObserver* m_own; // not owned
-};
 
 } // namespace
 
@@ -97,7 +56,7 @@ void CategoryPath::Open(TreeNode* category, int depth)
     }
     catch (...)
     {
-        DeleteTree(category);
+        delete category;
         throw;
     }
 }
@@ -111,7 +70,7 @@ void CategoryPath::Add(TreeNode* node, int depth)
     }
     catch (...)
     {
-        DeleteTree(node);
+        DeleteUnlessOwned(node);
         throw;
     }
 }
@@ -128,7 +87,7 @@ void CategoryPath::CloseInnermost()
     }
     catch (...)
     {
-        DeleteTree(innermost.node);
+        DeleteUnlessOwned(innermost.node);
         throw;
     }
 }
@@ -158,34 +117,11 @@ void CategoryPath::Close()
 
 void DeleteNodes(TreeNodeCollection& nodes)
 {
-    TreeObserver* observer = nodes.GetObserver();
-    SilentObserver silent;
-    // Only a tree's root collection keeps an observer of its own; the others ask their root.
-    ObserverRestore restore(nodes, nodes.GetOwner() == nullptr ? observer : nullptr);
-    nodes.SetObserver(&silent);
     // From the end, so no removal moves the nodes after it.
     while (nodes.GetCount() > 0)
     {
-        TreeNode* top = nodes[nodes.GetCount() - 1];
-        if (observer != nullptr)
-        {
-            observer->OnNodeRemoving(top);
-        }
-        DeleteDescendants(top, silent);
         nodes.RemoveAt(nodes.GetCount() - 1);
     }
-}
-
-void DeleteTree(TreeNode* node)
-{
-    // One that made it into a collection after all (an observer failing on its insertion) is the collection's.
-    if (node->GetCollection() != nullptr)
-    {
-        return;
-    }
-    SilentObserver silent;
-    DeleteDescendants(node, silent);
-    delete node;
 }
 
 } // namespace Config

@@ -51,10 +51,8 @@ private:
     std::vector<Entry> m_open;
 };
 
-// Deletes every node of nodes with everything below it, deepest first, so no node's destruction recurses
-// into its children. The tree's observer hears of the nodes of the collection itself, as with Clear.
+// Deletes every node of nodes with everything below it, the last first. The tree's observer hears of the nodes
+// of the collection itself, as with Clear.
 void DeleteNodes(Core::Controls::TreeNodeCollection& nodes);
-// Deletes node with everything below it in the same way, unless it is in a collection (which owns it).
-void DeleteTree(Core::Controls::TreeNode* node);
 
 } // namespace Config
