@@ -19,9 +19,11 @@ template <int N> int Copy(wchar_t* out, const wchar_t (&text)[N])
     return N - 1;
 }
 
-// What a unit that stopped the plain scan becomes where it stands: an entity, a character reference, or the
-// unit itself (line ends and tabs in text, quotes that are not the delimiter). Returns the length written, at
-// most eight units.
+// What a unit that stopped the plain scan becomes where it stands: an entity; the unit itself (tabs, line ends
+// in text, quotes that are not the delimiter); a character reference for a line end in an attribute value, which
+// would otherwise read back as a space; or U+FFFD for what XML cannot hold at all (control characters, U+FFFE,
+// U+FFFF, a surrogate without its partner), so every document written is well-formed. Returns the length
+// written, at most eight units.
 int Escape(wchar_t ch, bool inAttribute, wchar_t quote, wchar_t* out)
 {
     switch (ch)
@@ -33,40 +35,20 @@ int Escape(wchar_t ch, bool inAttribute, wchar_t quote, wchar_t* out)
     case L'>':
         return Copy(out, L"&gt;");
     case L'"':
-        if (inAttribute && quote == L'"')
-        {
-            return Copy(out, L"&quot;");
-        }
-        break;
+        return inAttribute && quote == L'"' ? Copy(out, L"&quot;") : Copy(out, L"\"");
     case L'\'':
-        if (inAttribute && quote == L'\'')
-        {
-            return Copy(out, L"&apos;");
-        }
-        break;
+        return inAttribute && quote == L'\'' ? Copy(out, L"&apos;") : Copy(out, L"'");
+    case L'\n':
+        return inAttribute ? Copy(out, L"&#xA;") : Copy(out, L"\n");
+    case L'\r':
+        return inAttribute ? Copy(out, L"&#xD;") : Copy(out, L"\r");
+    case L'\t':
+        return Copy(out, L"\t");
     default:
         break;
     }
-    bool kept = ch < 0x20 ? ch == L'\t' || ((ch == L'\n' || ch == L'\r') && !inAttribute) : ch < 0xFFFE;
-    if (kept)
-    {
-        out[0] = ch;
-        return 1;
-    }
-    // "&#x" and the code in upper-case hexadecimal without leading zeros.
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    int length = Copy(out, L"&#x");
-    int shift = 12;
-    while (shift > 0 && ((ch >> shift) & 0xF) == 0)
-    {
-        shift -= 4;
-    }
-    for (; shift >= 0; shift -= 4)
-    {
-        out[length++] = digits[(ch >> shift) & 0xF];
-    }
-    out[length++] = L';';
-    return length;
+    out[0] = ch < 0x20 || ch >= 0xFFFE || IsSurrogate(ch) ? static_cast<wchar_t>(0xFFFD) : ch;
+    return 1;
 }
 
 } // namespace
@@ -95,6 +77,12 @@ void MarkupOutput::Refill(int count)
 
 void MarkupOutput::Flush()
 {
+    if (m_pendingHigh != 0)
+    {
+        // A first half that no second half followed.
+        m_pendingHigh = 0;
+        m_writer->Write(static_cast<wchar_t>(0xFFFD));
+    }
     IO::AsciiRoom collected = m_room;
     bool lent = m_lent;
     m_room = IO::AsciiRoom();
@@ -151,6 +139,14 @@ void MarkupOutput::WriteEscapedRuns(const wchar_t* text, int length, bool inAttr
 {
     const PlainScan scan(inAttribute ? quote : L'&', 0x80);
     int i = 0;
+    if (m_pendingHigh != 0 && length > 0 && IsLowSurrogate(text[0]))
+    {
+        // The second half of a pair whose first half ended the text before.
+        wchar_t pair[2] = {m_pendingHigh, text[0]};
+        m_pendingHigh = 0;
+        m_writer->Write(pair, 2);
+        i = 1;
+    }
     while (i < length)
     {
         if (m_room.GetLeft() < MinimumRun)
@@ -196,12 +192,19 @@ void MarkupOutput::WriteEscapedUnits(const wchar_t* text, int length, bool inAtt
         }
         if (IsHighSurrogate(text[i]) && i + 1 < length && IsLowSurrogate(text[i + 1]))
         {
-            // A surrogate pair goes out in one piece. A high surrogate without its partner is escaped alone,
-            // so the unit after it is still looked at.
+            // A surrogate pair goes out in one piece.
             m_writer->Write(text + i, 2);
             i += 2;
             continue;
         }
+        if (IsHighSurrogate(text[i]) && i + 1 == length)
+        {
+            // Its partner may start the next text; until then the room stays empty, so whatever comes next
+            // passes Flush or the start of WriteEscapedRuns, which decide.
+            m_pendingHigh = text[i];
+            return;
+        }
+        // A surrogate without its partner is replaced alone, so the unit after it is still looked at.
         wchar_t escaped[8];
         int escapedLength = Escape(text[i], inAttribute, quote, escaped);
         for (int k = 0; k < escapedLength; k++)

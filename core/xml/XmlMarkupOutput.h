@@ -83,6 +83,9 @@ private:
     // Bytes asked of the stream writer at a time (at most its buffer's size).
     static constexpr int LendSize = 8192;
     IO::AsciiRoom m_room;
+    // A high surrogate that ended the last text, held until the next output shows whether its partner follows;
+    // 0 for none. While one is held the room is empty.
+    wchar_t m_pendingHigh = 0;
     bool m_lent = false; // the room is the stream writer's
     int m_lendSize = 0;
     IO::StreamWriter* m_writer = nullptr; // not owned

@@ -589,10 +589,14 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
 // The end of the parent's start tag, the indentation and the new start tag as one piece.
 inline bool XmlTextWriter::StartPlainElement(const String& localName)
 {
-    int indent = IndentWidth(false);
     int nameLength = localName.GetLength();
-    if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Content) || !OnePieceMarkup(indent) ||
+    if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Content) || m_depth == 0 ||
         nameLength > PlainNameLimit)
+    {
+        return false;
+    }
+    int indent = IndentWidth(false);
+    if (!OnePieceMarkup(indent))
     {
         return false;
     }
@@ -752,7 +756,7 @@ void XmlTextWriter::WriteFullEndElement()
 // The indentation and the end tag of an element with content as one piece.
 inline bool XmlTextWriter::EndElementWithContent()
 {
-    if (m_state != Xml::WriteState::Content)
+    if (m_state != Xml::WriteState::Content || m_depth == 0)
     {
         return false;
     }

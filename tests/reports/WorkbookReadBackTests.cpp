@@ -153,7 +153,8 @@ TEST_F(WorkbookReadBack, GivesTheHeaderBlockTheColumnNamesAndEveryCell)
     }
 }
 
-TEST_F(WorkbookReadBack, MarkupCharactersAndControlCharactersComeBackUnchanged)
+// Markup characters come back unchanged; a control character, which XML cannot hold, comes back as U+FFFD.
+TEST_F(WorkbookReadBack, MarkupCharactersComeBackUnchangedAndControlCharactersReplaced)
 {
     auto object = MakeObject(L"Win32_Thing", {L"A & B", L"<C>"},
                              {{L"a<b&c>d", L"]]> and &amp; as text"}, {L"bell \x07 and tab \t", L"\xFFFD"}});
@@ -161,7 +162,7 @@ TEST_F(WorkbookReadBack, MarkupCharactersAndControlCharactersComeBackUnchanged)
     ASSERT_EQ(8u, view.rows.size());
     EXPECT_EQ((std::vector<std::wstring>{L"A & B", L"<C>"}), view.rows[5]);
     EXPECT_EQ((std::vector<std::wstring>{L"a<b&c>d", L"]]> and &amp; as text"}), view.rows[6]);
-    EXPECT_EQ((std::vector<std::wstring>{L"bell \x07 and tab \t", L"\xFFFD"}), view.rows[7]);
+    EXPECT_EQ((std::vector<std::wstring>{L"bell \xFFFD and tab \t", L"\xFFFD"}), view.rows[7]);
 }
 
 TEST_F(WorkbookReadBack, PrintHoldsTheSelectionPanesAndProtectionFlags)

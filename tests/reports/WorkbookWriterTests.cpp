@@ -255,7 +255,7 @@ TEST(WorkbookWriter, ThreeColumnsGetAStyleAndAColumnEachAndEveryValueIsEscapedTe
                                "\t\t\t\t\t<Data ss:Type=\"String\">line1\r\nline2</Data>",
                                "\t\t\t\t</Cell>",
                                "\t\t\t\t<Cell>",
-                               "\t\t\t\t\t<Data ss:Type=\"String\">caf\xC3\xA9 \xF0\x9F\x98\x80 &#x1;</Data>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">caf\xC3\xA9 \xF0\x9F\x98\x80 \xEF\xBF\xBD</Data>",
                                "\t\t\t\t</Cell>",
                                "\t\t\t</Row>",
                            }) +

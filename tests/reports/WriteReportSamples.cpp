@@ -1,5 +1,6 @@
-// Writes the three reports of the sample object into the folder named on the command line: check_delimited.py
-// reads the delimited ones back, and the workbook is there to open in a spreadsheet program.
+// Writes the three reports of the sample objects into the folder named on the command line: check_delimited.py
+// reads the delimited ones back, check_workbook.py the workbooks, which are also there to open in a spreadsheet
+// program.
 #include "core/Exception.h"
 #include "reports/ReportFileName.h"
 #include "reports/ReportWriter.h"
@@ -22,13 +23,15 @@ int main(int argc, char** argv)
     }
     try
     {
-        auto sample = ReportsTesting::MakeSampleObject();
-        for (Reports::ReportType type :
-             {Reports::ReportType::CommaDelimited, Reports::ReportType::TabDelimited, Reports::ReportType::Excel})
+        for (auto& sample : {ReportsTesting::MakeSampleObject(), ReportsTesting::MakeControlCharacterObject()})
         {
-            Core::String fileName = Reports::GetReportFileName(Core::String(argv[1]), sample->GetName());
-            Reports::ReportWriter().Write(sample.get(), type, fileName);
-            std::printf("%ls\n", fileName.GetBuffer());
+            for (Reports::ReportType type :
+                 {Reports::ReportType::CommaDelimited, Reports::ReportType::TabDelimited, Reports::ReportType::Excel})
+            {
+                Core::String fileName = Reports::GetReportFileName(Core::String(argv[1]), sample->GetName());
+                Reports::ReportWriter().Write(sample.get(), type, fileName);
+                std::printf("%ls\n", fileName.GetBuffer());
+            }
         }
     }
     catch (const Core::Exception& e)

@@ -15,9 +15,16 @@ ROWS = [
     [" padded ", "caf\u00e9", "\u65e5\u672c", "\U0001F600"],
     ["semi;colon", "a<b&c>d", 'end,"mixed"\r\n\tall', "last"],
 ]
+# Delimited text keeps control characters; the UTF-8 encoder turns a surrogate alone into U+FFFD.
+CONTROL_HEADER = ["Name", "Data\x1f"]
+CONTROL_ROWS = [
+    ["bell\x07", "start\x01"],
+    ["\ufffe\uffff", "lone \ufffd"],
+    ["vertical\x0btab", "tab\tand\x1bescape"],
+]
 
 
-def check(path, dialect):
+def check(path, dialect, header=HEADER, rows=ROWS):
     failures = []
     with open(path, "rb") as raw:
         data = raw.read()
@@ -27,7 +34,7 @@ def check(path, dialect):
         failures.append("does not end with CR LF")
     with open(path, newline="", encoding="utf-8") as text:
         records = list(csv.reader(text, dialect=dialect))
-    expected = [HEADER] + ROWS
+    expected = [header] + rows
     if len(records) != len(expected):
         failures.append("%d records instead of %d" % (len(records), len(expected)))
     for number, (got, want) in enumerate(zip(records, expected)):
@@ -44,6 +51,9 @@ def main():
     folder = sys.argv[1]
     ok = check(os.path.join(folder, "WmiReport_Win32_Sample.csv"), "excel")
     ok = check(os.path.join(folder, "WmiReport_Win32_Sample.txt"), "excel-tab") and ok
+    for extension, dialect in ((".csv", "excel"), (".txt", "excel-tab")):
+        path = os.path.join(folder, "WmiReport_Win32_Control" + extension)
+        ok = check(path, dialect, CONTROL_HEADER, CONTROL_ROWS) and ok
     return 0 if ok else 1
 
 

@@ -33,14 +33,23 @@ template <size_t N> std::string Bytes(const char (&text)[N])
     return std::string(text, N - 1);
 }
 
-// Escaping as XML needs it, one unit at a time: entities for markup characters, references for control
-// characters and U+FFFE/U+FFFF, in attribute values also for line ends and the delimiting quote.
+// Escaping as XML needs it, one unit at a time: entities for markup characters, in attribute values also
+// references for line ends and the delimiting quote, and U+FFFD for what XML 1.0 cannot hold (control
+// characters, U+FFFE and U+FFFF, a surrogate without its partner).
 std::wstring Escape(const std::wstring& text, bool inAttribute, wchar_t quote = L'"')
 {
     std::wstring out;
-    for (wchar_t ch : text)
+    for (size_t i = 0; i < text.size(); i++)
     {
-        if (ch == L'&')
+        wchar_t ch = text[i];
+        bool paired =
+            ch >= 0xD800 && ch <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (paired)
+        {
+            out += ch;
+            out += text[++i];
+        }
+        else if (ch == L'&')
         {
             out += L"&amp;";
         }
@@ -56,20 +65,30 @@ std::wstring Escape(const std::wstring& text, bool inAttribute, wchar_t quote = 
         {
             out += quote == L'"' ? L"&quot;" : L"&apos;";
         }
-        else if (ch == L'\t' || (!inAttribute && (ch == L'\n' || ch == L'\r')) || (ch >= 0x20 && ch < 0xFFFE))
+        else if (inAttribute && (ch == L'\n' || ch == L'\r'))
+        {
+            out += ch == L'\n' ? L"&#xA;" : L"&#xD;";
+        }
+        else if (ch == L'\t' || ch == L'\n' || ch == L'\r' || (ch >= 0x20 && ch < 0xD800) ||
+                 (ch > 0xDFFF && ch < 0xFFFE))
         {
             out += ch;
         }
         else
         {
-            static const wchar_t digits[] = L"0123456789ABCDEF";
-            std::wstring hex;
-            for (unsigned value = ch; hex.empty() || value > 0; value >>= 4)
-            {
-                hex.insert(hex.begin(), digits[value & 0xF]);
-            }
-            out += L"&#x" + hex + L";";
+            out += L'\xFFFD';
         }
+    }
+    return out;
+}
+
+// U+FFFD count times, in UTF-8.
+std::string Replaced(int count)
+{
+    std::string out;
+    for (int i = 0; i < count; i++)
+    {
+        out += "\xEF\xBF\xBD";
     }
     return out;
 }
@@ -653,12 +672,10 @@ TEST(XmlTextWriterOutput, CommentsCdataInstructionsDocTypesRawTextAndEntityRefer
 TEST(XmlTextWriterOutput, ATextSwitchingToUnitsMidWayIsStillEscaped)
 {
     const std::wstring text = L"abc\u00E9&<>\"'\r\n\t\x01\x1F\uFFFE\uFFFF\uFFFD\xD83D\xDE00 end";
-    const std::string inText =
-        "abc\xC3\xA9&amp;&lt;&gt;\"'\r\n\t&#x1;&#x1F;&#xFFFE;&#xFFFF;\xEF\xBF\xBD\xF0\x9F\x98\x80 end";
-    const std::string inQuotes =
-        "abc\xC3\xA9&amp;&lt;&gt;&quot;'&#xD;&#xA;\t&#x1;&#x1F;&#xFFFE;&#xFFFF;\xEF\xBF\xBD\xF0\x9F\x98\x80 end";
+    const std::string inText = "abc\xC3\xA9&amp;&lt;&gt;\"'\r\n\t" + Replaced(5) + "\xF0\x9F\x98\x80 end";
+    const std::string inQuotes = "abc\xC3\xA9&amp;&lt;&gt;&quot;'&#xD;&#xA;\t" + Replaced(5) + "\xF0\x9F\x98\x80 end";
     const std::string inApostrophes =
-        "abc\xC3\xA9&amp;&lt;&gt;\"&apos;&#xD;&#xA;\t&#x1;&#x1F;&#xFFFE;&#xFFFF;\xEF\xBF\xBD\xF0\x9F\x98\x80 end";
+        "abc\xC3\xA9&amp;&lt;&gt;\"&apos;&#xD;&#xA;\t" + Replaced(5) + "\xF0\x9F\x98\x80 end";
     for (int bufferSize : {0, 128})
     {
         Output out(nullptr, bufferSize);
@@ -686,10 +703,9 @@ TEST(XmlTextWriterOutput, ATextSwitchingToUnitsMidWayIsStillEscaped)
     utf16->WriteAttributeString(W(L"v"), W(text));
     utf16->WriteString(W(text));
     utf16->WriteEndElement();
-    EXPECT_EQ(
-        Utf16(L"<r v=\"abc\u00E9&amp;&lt;&gt;&quot;'&#xD;&#xA;\t&#x1;&#x1F;&#xFFFE;&#xFFFF;\uFFFD\xD83D\xDE00 end\">"
-              L"abc\u00E9&amp;&lt;&gt;\"'\r\n\t&#x1;&#x1F;&#xFFFE;&#xFFFF;\uFFFD\xD83D\xDE00 end</r>"),
-        utf16.Bytes());
+    EXPECT_EQ(Utf16(L"<r v=\"abc\u00E9&amp;&lt;&gt;&quot;'&#xD;&#xA;\t\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\xD83D\xDE00 end\">"
+                    L"abc\u00E9&amp;&lt;&gt;\"'\r\n\t\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\xD83D\xDE00 end</r>"),
+              utf16.Bytes());
 }
 
 // A text starting with a unit that is not ASCII, and one whose only such unit is its last.
@@ -765,12 +781,12 @@ TEST(XmlTextWriterOutput, AnUnpairedSurrogateBeforeMarkupBecomesTheReplacementCh
                   out.Bytes())
             << bufferSize;
     }
-    // UTF-16 writes units as they are.
+    // In UTF-16 too: a surrogate alone is no character XML can hold.
     Output utf16(Encoding::UTF16LittleEndian());
     utf16->WriteStartElement(W(L"e"));
     utf16->WriteString(W(L"\xD800"));
     utf16->WriteEndElement();
-    EXPECT_EQ(Bytes("\xFF\xFE<\0e\0>\0\x00\xD8<\0/\0e\0>\0"), utf16.Bytes());
+    EXPECT_EQ(Bytes("\xFF\xFE<\0e\0>\0\xFD\xFF<\0/\0e\0>\0"), utf16.Bytes());
 }
 
 // A high surrogate is written together with the unit after it only when that unit is its partner: anything
@@ -788,7 +804,7 @@ TEST(XmlTextWriterOutput, AnUnpairedHighSurrogateDoesNotCarryTheNextUnitPastEsca
     out->WriteString(W(L"\xD800\uFFFE"));
     out->WriteEndElement();
     EXPECT_EQ("<r a=\"" + replacement + "&quot;\" b=\"" + replacement + "&#xA;\">" + replacement + "&lt;" +
-                  replacement + "&amp;" + replacement + "&#x1;" + replacement + "&#xFFFE;</r>",
+                  replacement + "&amp;" + replacement + replacement + replacement + replacement + "</r>",
               out.Bytes());
 }
 

@@ -349,14 +349,19 @@ TEST(XmlTextWriter, TextEscapesMarkupCharacters)
     EXPECT_EQ("<a v='\"&apos;' />", apostrophes.Text());
 }
 
-TEST(XmlTextWriter, ControlCharactersBecomeCharacterReferences)
+// Control characters, U+FFFE and U+FFFF cannot stand in XML 1.0, not even as references: strict readers refuse
+// the whole document. They become U+FFFD, so the document stays readable; line ends in attribute values become
+// references, as a reader would turn them into spaces.
+TEST(XmlTextWriter, CharactersXmlCannotHoldBecomeTheReplacementCharacter)
 {
     Output out;
     out->WriteStartElement(S(L"a"));
-    out->WriteAttributeString(S(L"v"), S(L"1\r\n2\t3"));
+    out->WriteAttributeString(S(L"v"), S(L"1\r\n2\t3\x0001") + String(L'\0', 1));
     out->WriteString(S(L"x\x0001y\r\n\tz\x001F\xFFFE\xFFFF\xFFFD"));
     out->WriteEndElement();
-    EXPECT_EQ("<a v=\"1&#xD;&#xA;2\t3\">x&#x1;y\r\n\tz&#x1F;&#xFFFE;&#xFFFF;\xEF\xBF\xBD</a>", out.Text());
+    const std::string fffd = "\xEF\xBF\xBD";
+    EXPECT_EQ("<a v=\"1&#xD;&#xA;2\t3" + fffd + fffd + "\">x" + fffd + "y\r\n\tz" + fffd + fffd + fffd + fffd + "</a>",
+              out.Text());
 }
 
 // Plain runs are skipped in blocks of eight units: every special unit must be found wherever it falls in a
@@ -374,12 +379,12 @@ TEST(XmlTextWriter, EscapingFindsASpecialUnitAtEveryPositionOfLongText)
                           {L'>', "&gt;", "&gt;"},
                           {L'"', "\"", "&quot;"},
                           {L'\'', "'", "'"},
-                          {L'\x01', "&#x1;", "&#x1;"},
+                          {L'\x01', "\xEF\xBF\xBD", "\xEF\xBF\xBD"},
                           {L'\t', "\t", "\t"},
                           {L'\n', "\n", "&#xA;"},
                           {L'\r', "\r", "&#xD;"},
-                          {L'\x1F', "&#x1F;", "&#x1F;"},
-                          {0xFFFE, "&#xFFFE;", "&#xFFFE;"},
+                          {L'\x1F', "\xEF\xBF\xBD", "\xEF\xBF\xBD"},
+                          {0xFFFE, "\xEF\xBF\xBD", "\xEF\xBF\xBD"},
                           {0xE9, "\xC3\xA9", "\xC3\xA9"},
                           {L' ', " ", " "},
                           {0xD7FF, "\xED\x9F\xBF", "\xED\x9F\xBF"}};
