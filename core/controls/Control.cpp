@@ -5,6 +5,7 @@
 #include "core/controls/Cursor.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
+#include "core/controls/ToolTip.h"
 #include "core/platform/windows/Desktop.h"
 
 #include <windows.h>
@@ -223,6 +224,10 @@ Control::Control()
 
 Control::~Control()
 {
+    if (m_toolTip != nullptr)
+    {
+        m_toolTip->Remove(this);
+    }
     if (m_handle != nullptr)
     {
         DestroyHandle();
@@ -1494,6 +1499,12 @@ intptr_t __stdcall Control::WindowProcedure(WindowHandle handle, unsigned int me
         if (messageFilter != nullptr && messageFilter->PreFilterMessage(control, message, wParam, lParam))
         {
             return 0;
+        }
+        if (control->m_toolTip != nullptr &&
+            (message == WM_MOUSEMOVE || message == WM_MOUSELEAVE || message == WM_LBUTTONDOWN ||
+             message == WM_RBUTTONDOWN || message == WM_KEYDOWN || message == WM_SYSKEYDOWN))
+        {
+            control->m_toolTip->Relay(control, message);
         }
         if (IsInputMessage(message) && !IsEnabledChain(handle))
         {

@@ -5,6 +5,7 @@
 #include "core/platform/windows/Desktop.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,10 @@ public:
     {
         launches.push_back({owner, operation.GetBuffer(), file.GetBuffer(), parameters.GetBuffer(),
                             directory.GetBuffer(), showCommand});
+        if (whileExecuting)
+        {
+            whileExecuting();
+        }
         return executeResult;
     }
 
@@ -57,6 +62,8 @@ public:
     std::vector<Launch> launches;
     std::deque<int> answers; // the buttons "pressed" for the next message boxes
     intptr_t executeResult = 42;
+    // Runs inside Execute, as the launch would (to set the thread's last error, for example).
+    std::function<void()> whileExecuting;
 
 private:
     Core::Platform::Windows::DesktopScope m_scope;

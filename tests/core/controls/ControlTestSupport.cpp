@@ -183,4 +183,97 @@ Picture Render(Core::Controls::Control& control, bool withChildren)
     return picture;
 }
 
+std::vector<uint8_t> SolidIconFile(const std::vector<std::pair<int, Color>>& images)
+{
+    std::vector<std::vector<uint8_t>> bodies;
+    for (const auto& [size, color] : images)
+    {
+        std::vector<uint8_t> body;
+        auto put32 = [&body](uint32_t value)
+        {
+            for (int i = 0; i < 4; i++)
+            {
+                body.push_back(static_cast<uint8_t>(value >> (8 * i)));
+            }
+        };
+        auto put16 = [&body](uint16_t value)
+        {
+            body.push_back(static_cast<uint8_t>(value));
+            body.push_back(static_cast<uint8_t>(value >> 8));
+        };
+        put32(40);
+        put32(static_cast<uint32_t>(size));
+        put32(static_cast<uint32_t>(size * 2));
+        put16(1);
+        put16(32);
+        for (int i = 0; i < 6; i++)
+        {
+            put32(0);
+        }
+        for (int i = 0; i < size * size; i++)
+        {
+            put32(0xFF000000u | (color & 0xFFFFFF));
+        }
+        int maskRow = ((size + 31) / 32) * 4;
+        body.insert(body.end(), static_cast<size_t>(maskRow * size), 0);
+        bodies.push_back(body);
+    }
+    std::vector<uint8_t> file = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), 0};
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+    for (size_t i = 0; i < images.size(); i++)
+    {
+        uint8_t side = static_cast<uint8_t>(images[i].first % 256);
+        uint32_t length = static_cast<uint32_t>(bodies[i].size());
+        uint8_t entry[16] = {side, side, 0, 0, 1, 0, 32, 0};
+        for (int b = 0; b < 4; b++)
+        {
+            entry[8 + b] = static_cast<uint8_t>(length >> (8 * b));
+            entry[12 + b] = static_cast<uint8_t>(offset >> (8 * b));
+        }
+        file.insert(file.end(), entry, entry + 16);
+        offset += length;
+    }
+    for (const auto& body : bodies)
+    {
+        file.insert(file.end(), body.begin(), body.end());
+    }
+    return file;
+}
+
+IconPixels ReadIcon(void* icon, int size)
+{
+    IconPixels result;
+    result.size = size;
+    for (int pass = 0; pass < 2; pass++)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = size;
+        info.bmiHeader.biHeight = -size;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HDC screen = GetDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HDC memory = CreateCompatibleDC(screen);
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        PatBlt(memory, 0, 0, size, size, pass == 0 ? BLACKNESS : WHITENESS);
+        DrawIconEx(memory, 0, 0, static_cast<HICON>(icon), size, size, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        std::vector<uint32_t>& target = pass == 0 ? result.onBlack : result.onWhite;
+        const auto* source = static_cast<const uint32_t*>(bits);
+        target.assign(source, source + size * size);
+        for (uint32_t& pixel : target)
+        {
+            pixel &= 0xFFFFFF;
+        }
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+        DeleteObject(bitmap);
+    }
+    return result;
+}
+
 } // namespace Testing

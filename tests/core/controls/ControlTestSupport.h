@@ -6,6 +6,7 @@
 #include "core/controls/Control.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace Testing
@@ -55,5 +56,16 @@ public:
     int CountOther(Core::Controls::Color color, int left, int top, int w, int h) const;
 };
 Picture Render(Core::Controls::Control& control, bool withChildren = true);
+
+// The bytes of an .ico file with one opaque square image per (size, colour).
+std::vector<uint8_t> SolidIconFile(const std::vector<std::pair<int, Core::Controls::Color>>& images);
+// Reads the pixels of an icon drawn at its size on black and on white: 0xRRGGBB, and alpha apart.
+struct IconPixels
+{
+    int size = 0;
+    std::vector<uint32_t> onBlack;
+    std::vector<uint32_t> onWhite;
+};
+IconPixels ReadIcon(void* icon, int size);
 
 } // namespace Testing
