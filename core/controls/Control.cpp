@@ -2,6 +2,7 @@
 
 #include "core/Exception.h"
 #include "core/controls/Application.h"
+#include "core/controls/ContextMenu.h"
 #include "core/controls/Cursor.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
@@ -1275,7 +1276,13 @@ void Control::OnLostFocus()
     LostFocus.Raise(this, args);
 }
 
-void Control::OnContextMenuRequested(const Point&) {}
+void Control::OnContextMenuRequested(const Point& screenPoint)
+{
+    if (m_contextMenu != nullptr)
+    {
+        m_contextMenu->Show(this, screenPoint);
+    }
+}
 
 bool Control::ProcessCmdKey(int)
 {
