@@ -23,3 +23,10 @@ if [[ ! -f "$settings" ]]; then
     wineserver -w
     touch "$settings"
 fi
+
+# Wine's own fonts (Tahoma, Marlett for the caption buttons, ...) from the fonts-wine package: this Wine
+# loads fonts from C:\windows\Fonts but does not put its own there.
+if [[ -d /usr/share/wine/fonts ]]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi

@@ -216,33 +216,36 @@ void Graphics::DrawCheckMark(const Rectangle& box, Color color)
 
 void Graphics::DrawChevron(const Rectangle& box, Direction direction, Color color)
 {
-    int size = (box.width < box.height ? box.width : box.height);
-    int half = size / 4 > 2 ? size / 4 : 2;
+    // A fixed size at 96 DPI scaled like everything else, and never larger than the box.
+    int limit = (box.width < box.height ? box.width : box.height) / 2;
+    int half = Scale(4) < limit ? Scale(4) : limit;
+    half = half < 2 ? 2 : half;
     int cx = box.left + box.width / 2;
     int cy = box.top + box.height / 2;
-    int thickness = Scale(1) > 1 ? Scale(1) + 1 : 1;
+    int thickness = Scale(1);
+    int quarter = half / 2;
     Point points[3];
     switch (direction)
     {
     case Direction::Down:
-        points[0] = {cx - half, cy - half / 2};
-        points[1] = {cx, cy + half / 2};
-        points[2] = {cx + half + 1, cy - half / 2 - 1};
+        points[0] = {cx - half, cy - quarter};
+        points[1] = {cx, cy + half - quarter};
+        points[2] = {cx + half, cy - quarter};
         break;
     case Direction::Up:
-        points[0] = {cx - half, cy + half / 2};
-        points[1] = {cx, cy - half / 2};
-        points[2] = {cx + half + 1, cy + half / 2 + 1};
+        points[0] = {cx - half, cy + quarter};
+        points[1] = {cx, cy - half + quarter};
+        points[2] = {cx + half, cy + quarter};
         break;
     case Direction::Right:
-        points[0] = {cx - half / 2, cy - half};
-        points[1] = {cx + half / 2, cy};
-        points[2] = {cx - half / 2 - 1, cy + half + 1};
+        points[0] = {cx - quarter, cy - half};
+        points[1] = {cx + half - quarter, cy};
+        points[2] = {cx - quarter, cy + half};
         break;
     case Direction::Left:
-        points[0] = {cx + half / 2, cy - half};
-        points[1] = {cx - half / 2, cy};
-        points[2] = {cx + half / 2 + 1, cy + half + 1};
+        points[0] = {cx + quarter, cy - half};
+        points[1] = {cx - half + quarter, cy};
+        points[2] = {cx + quarter, cy + half};
         break;
     }
     DrawPolyline(points, 3, color, thickness);

@@ -186,9 +186,27 @@ Color HighlightText()
 {
     return Sys(COLOR_HIGHLIGHTTEXT);
 }
+namespace
+{
+
+// Perceived brightness from 0 to 1000, for telling whether two colours can be told apart.
+int Luminance(Color color)
+{
+    return (Colors::GetRed(color) * 299 + Colors::GetGreen(color) * 587 + Colors::GetBlue(color) * 114) / 255;
+}
+
+} // namespace
+
 Color LinkText()
 {
-    return Sys(COLOR_HOTLIGHT);
+    // Some systems leave the hot-tracking colour close to the face; a link must stay readable.
+    Color hot = Sys(COLOR_HOTLIGHT);
+    int difference = Luminance(hot) - Luminance(Sys(COLOR_BTNFACE));
+    if (IsHighContrast() || difference < -350 || difference > 350)
+    {
+        return hot;
+    }
+    return Colors::Blend(Sys(COLOR_HIGHLIGHT), Sys(COLOR_WINDOWTEXT), 75);
 }
 
 Color ButtonFace()

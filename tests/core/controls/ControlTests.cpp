@@ -397,6 +397,19 @@ TEST_F(ControlTest, FontsCarryHeightWeightStyleAndOrientation)
     EXPECT_FALSE(native.lfStrikeOut);
     EXPECT_EQ(900, native.lfEscapement);
     EXPECT_EQ(2700, Font(String(L"Tahoma"), 15, 400, 0, Font::Rotate270).GetEscapement());
+
+    // The weight reaches the glyphs: a bold font is selected bold.
+    HFONT bold = Font(String(L"Tahoma"), 17, Font::Bold).CreateHandle(96);
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(screen, bold);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(screen, &metrics);
+    wchar_t face[64] = {};
+    GetTextFaceW(screen, 64, face);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bold);
+    EXPECT_EQ(700, metrics.tmWeight) << face;
     EXPECT_EQ(0, Font(String(L"Tahoma"), 15, 400, 0, 7).GetEscapement());
 }
 
