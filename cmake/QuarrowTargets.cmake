@@ -36,15 +36,30 @@ set(QUARROW_WINE_ENVIRONMENT
     "WINEDLLOVERRIDES=mscoree,mshtml="
     "GTEST_COLOR=no")
 
-# quarrow_test(<name> SOURCES ... [LIBS ...]): one GoogleTest program, registered as one ctest test
-# (per-case registration would start Wine once per case).
+# quarrow_test(<name> SOURCES ... [LIBS ...] [ARGS ...] [WORKING_DIRECTORY dir] [PLAIN]): one GoogleTest
+# program, registered as one ctest test (per-case registration would start Wine once per case). PLAIN: a
+# program with a main of its own (no GoogleTest, no leak listener), run with ARGS.
 function(quarrow_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "PLAIN" "WORKING_DIRECTORY" "SOURCES;LIBS;ARGS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     quarrow_configure_target(${name})
-    target_link_libraries(${name} PRIVATE QuarrowTestSupport ${ARG_LIBS})
-    add_test(NAME ${name} COMMAND ${name})
+    if(ARG_PLAIN)
+        target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    else()
+        target_link_libraries(${name} PRIVATE QuarrowTestSupport ${ARG_LIBS})
+    endif()
+    if(NOT ARG_WORKING_DIRECTORY)
+        set(ARG_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    endif()
+    add_test(NAME ${name} COMMAND ${name} ${ARG_ARGS} WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${QUARROW_WINE_ENVIRONMENT}" TIMEOUT 600)
+    if(NOT ARG_PLAIN)
+        # Passing is GoogleTest's own summary, not the exit code alone: a program that dies without one fails.
+        set_tests_properties(${name} PROPERTIES
+            PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ test"
+            FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]|Test program crashed")
+    endif()
 endfunction()
 
 # quarrow_bench(<name> SOURCES ... [LIBS ...]): a benchmark program, built with the rest, run by hand.

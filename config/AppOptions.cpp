@@ -5,6 +5,8 @@
 #include "core/io/Path.h"
 #include "core/platform/windows/Desktop.h"
 
+#include <memory>
+#include <optional>
 #include <windows.h>
 
 using Core::String;
@@ -27,7 +29,73 @@ String CurrentDirectory()
     return directory.GetLength() > MAX_PATH ? directory.Substring(0, MAX_PATH) : directory;
 }
 
+int32_t ReadInt32(const std::optional<RegistryKey>& key, const wchar_t* name, int32_t firstRunValue)
+{
+    try
+    {
+        if (key)
+        {
+            return key->GetInt32(String(name));
+        }
+    }
+    catch (...)
+    {
+        // Missing, or of another type: the option works with its first-run value.
+    }
+    return firstRunValue;
+}
+
+// %variables% replaced by their values; the text as it is when that fails.
+String ExpandEnvironment(const String& text)
+{
+    DWORD units = ExpandEnvironmentStringsW(text.GetBuffer(), nullptr, 0);
+    if (units == 0)
+    {
+        return text;
+    }
+    std::unique_ptr<wchar_t[]> expanded(new wchar_t[units]());
+    DWORD written = ExpandEnvironmentStringsW(text.GetBuffer(), expanded.get(), units);
+    if (written == 0 || written > units)
+    {
+        return text;
+    }
+    return String(expanded.get());
+}
+
 } // namespace
+
+String AppOptions::ReadText(const std::optional<RegistryKey>& key, const wchar_t* name, const String& firstRunValue,
+                            StoredText& stored)
+{
+    stored = StoredText();
+    try
+    {
+        if (key)
+        {
+            stored.stored = key->GetString(String(name), stored.expandable);
+            stored.read = stored.expandable ? ExpandEnvironment(stored.stored) : stored.stored;
+            return stored.read;
+        }
+    }
+    catch (...)
+    {
+        // Missing, or of another type: the option works with its first-run value.
+    }
+    stored = StoredText();
+    return firstRunValue;
+}
+
+void AppOptions::WriteText(const RegistryKey& key, const wchar_t* name, const String& value, const StoredText& stored)
+{
+    if (stored.expandable && value == stored.read)
+    {
+        key.SetExpandableString(String(name), stored.stored);
+    }
+    else
+    {
+        key.SetString(String(name), value);
+    }
+}
 
 AppOptions::AppOptions(const String& keyPath) : m_keyPath(keyPath)
 {
@@ -54,26 +122,29 @@ AppOptions::~AppOptions()
 
 void AppOptions::Load()
 {
+    std::optional<RegistryKey> key;
     try
     {
         int disposition = 0;
-        RegistryKey key = RegistryKey(HKEY_CURRENT_USER).CreateSubKey(m_keyPath, disposition);
+        key.emplace(RegistryKey(HKEY_CURRENT_USER).CreateSubKey(m_keyPath, disposition));
         if (disposition == RegistryKey::CreatedNewKey)
         {
-            key.SetString(String(ConfigFileValue), String());
-            key.SetString(String(ReportDirectoryValue), CurrentDirectory());
-            key.SetInt32(String(AsyncLoadValue), 1);
-            key.SetInt32(String(ReportTargetValue), ReportOnScreen);
+            key->SetString(String(ConfigFileValue), String());
+            key->SetString(String(ReportDirectoryValue), CurrentDirectory());
+            key->SetInt32(String(AsyncLoadValue), 1);
+            key->SetInt32(String(ReportTargetValue), ReportOnScreen);
         }
-        m_asyncLoad = key.GetInt32(String(AsyncLoadValue)) != 0;
-        m_configFile = key.GetString(String(ConfigFileValue));
-        m_reportDirectory = key.GetString(String(ReportDirectoryValue));
-        m_reportTarget = key.GetInt32(String(ReportTargetValue));
     }
     catch (...)
     {
-        // Options that cannot be read keep their defaults; the program works without them.
+        // Without the key (or with a first run only partly written) whatever can be read is read.
     }
+    // Each value on its own: one that cannot be read must not cost the others theirs, nor have the
+    // defaults written over them at the end of the run.
+    m_asyncLoad = ReadInt32(key, AsyncLoadValue, 1) != 0;
+    m_configFile = ReadText(key, ConfigFileValue, String(), m_storedConfigFile);
+    m_reportDirectory = ReadText(key, ReportDirectoryValue, CurrentDirectory(), m_storedReportDirectory);
+    m_reportTarget = ReadInt32(key, ReportTargetValue, ReportOnScreen);
 }
 
 void AppOptions::Save()
@@ -81,8 +152,8 @@ void AppOptions::Save()
     int disposition = 0;
     RegistryKey key = RegistryKey(HKEY_CURRENT_USER).CreateSubKey(m_keyPath, disposition);
     key.SetInt32(String(AsyncLoadValue), m_asyncLoad ? 1 : 0);
-    key.SetString(String(ConfigFileValue), m_configFile);
-    key.SetString(String(ReportDirectoryValue), m_reportDirectory);
+    WriteText(key, ConfigFileValue, m_configFile, m_storedConfigFile);
+    WriteText(key, ReportDirectoryValue, m_reportDirectory, m_storedReportDirectory);
     key.SetInt32(String(ReportTargetValue), m_reportTarget);
 }
 

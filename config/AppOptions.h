@@ -6,9 +6,12 @@
 #include "core/String.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace Config
 {
+
+class RegistryKey;
 
 // What a finished report is used for; the values are those the options store.
 enum ReportTarget
@@ -25,14 +28,16 @@ public:
     static constexpr const wchar_t* DefaultKeyPath = L"Software\\Quarrow\\Options";
 
     // Loads from HKEY_CURRENT_USER\keyPath, creating the key with the first-run values when missing.
-    // Any failure ends loading silently; what was read so far is kept.
+    // Each value is read on its own: one that is missing or of a type it cannot use takes its first-run
+    // value, silently, and the others keep what was stored. REG_EXPAND_SZ paths are expanded.
     explicit AppOptions(const Core::String& keyPath = Core::String(DefaultKeyPath));
     // Saves. A failure is reported to the user and goes no further: destructors do not throw.
     ~AppOptions() override;
     AppOptions(const AppOptions&) = delete;
     AppOptions& operator=(const AppOptions&) = delete;
 
-    // Writes all four values; failures throw Exception with the system's text.
+    // Writes all four values; failures throw Exception with the system's text. A path read from a
+    // REG_EXPAND_SZ value and not changed since goes back as it was stored, unexpanded.
     void Save();
 
     const Core::String& GetConfigFile() const { return m_configFile; }
@@ -45,9 +50,23 @@ public:
     void SetAsyncLoad(bool asyncLoad) { m_asyncLoad = asyncLoad; }
 
 private:
+    // A text option as it was stored, so an unchanged one is written back in its own form.
+    struct StoredText
+    {
+        bool expandable = false; // REG_EXPAND_SZ
+        Core::String stored;     // as stored, unexpanded
+        Core::String read;       // as it came into memory
+    };
+
     void Load();
+    static Core::String ReadText(const std::optional<RegistryKey>& key, const wchar_t* name,
+                                 const Core::String& firstRunValue, StoredText& stored);
+    static void WriteText(const RegistryKey& key, const wchar_t* name, const Core::String& value,
+                          const StoredText& stored);
 
     Core::String m_keyPath;
+    StoredText m_storedConfigFile;
+    StoredText m_storedReportDirectory;
     Core::String m_configFile;
     Core::String m_reportDirectory;
     int32_t m_reportTarget = ReportOnScreen;

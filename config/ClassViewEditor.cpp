@@ -2,6 +2,7 @@
 
 #include "config/AppOptions.h"
 #include "config/Catalogue.h"
+#include "config/CategoryPath.h"
 #include "config/ClassViewFile.h"
 #include "core/controls/TreeNode.h"
 #include "core/io/FileStream.h"
@@ -10,6 +11,9 @@
 #include "core/xml/XmlTextWriter.h"
 #include "wmi/ClassDefinition.h"
 
+#include <algorithm>
+#include <memory>
+#include <vector>
 #include <windows.h>
 
 using Core::String;
@@ -54,13 +58,28 @@ int StateFor(const TreeNode* node, int state)
 int CombinedState(const TreeNode* node);
 
 // Children first, so a node whose children cannot all follow (chosen properties) shows what they hold.
-void SetSubtreeState(TreeNode* node, int state)
+// The subtree may be as deep as the file nested it, so the path down is kept here, not on the call stack.
+void SetSubtreeState(TreeNode* top, int state)
 {
-    for (int i = 0; i < node->GetNodes().GetCount(); i++)
+    struct Visit
     {
-        SetSubtreeState(node->GetNodes()[i], state);
+        TreeNode* node;
+        int nextChild;
+    };
+    std::vector<Visit> path{{top, 0}};
+    while (!path.empty())
+    {
+        Visit& visit = path.back();
+        if (visit.nextChild < visit.node->GetNodes().GetCount())
+        {
+            TreeNode* child = visit.node->GetNodes()[visit.nextChild++];
+            path.push_back({child, 0});
+            continue;
+        }
+        TreeNode* node = visit.node;
+        path.pop_back();
+        node->SetCheckState(node->GetNodes().GetCount() > 0 ? CombinedState(node) : StateFor(node, state));
     }
-    node->SetCheckState(node->GetNodes().GetCount() > 0 ? CombinedState(node) : StateFor(node, state));
 }
 
 // The state all children share, or partly checked when they differ.
@@ -82,9 +101,37 @@ int CombinedState(const TreeNode* node)
     return StateFor(node, shared);
 }
 
-TreeNode* NewCheckNode(const String& text, const wchar_t* tag, int image, int state)
+// The number of levels of the tree: 0 when empty, 1 when no node has children.
+int TreeDepth(const TreeNodeCollection& nodes)
 {
-    auto* node = new TreeNode(text);
+    struct Level
+    {
+        const TreeNodeCollection* nodes;
+        int next;
+    };
+    int deepest = 0;
+    std::vector<Level> open{{&nodes, 0}};
+    while (!open.empty())
+    {
+        Level& level = open.back();
+        if (level.next == level.nodes->GetCount())
+        {
+            open.pop_back();
+            continue;
+        }
+        const TreeNode* node = (*level.nodes)[level.next++];
+        deepest = std::max(deepest, static_cast<int>(open.size()));
+        if (node->GetNodes().GetCount() > 0)
+        {
+            open.push_back({&node->GetNodes(), 0});
+        }
+    }
+    return deepest;
+}
+
+std::unique_ptr<TreeNode> NewCheckNode(const String& text, const wchar_t* tag, int image, int state)
+{
+    auto node = std::make_unique<TreeNode>(text);
     node->SetTag(String(tag));
     node->SetImageIndex(image);
     node->SetCheckState(state);
@@ -95,51 +142,36 @@ TreeNode* NewCheckNode(const String& text, const wchar_t* tag, int image, int st
 class CheckTreeBuilder : public ClassViewVisitor
 {
 public:
-    explicit CheckTreeBuilder(TreeNodeCollection& nodes) : m_nodes(nodes) {}
+    explicit CheckTreeBuilder(TreeNodeCollection& nodes) : m_path(nodes) {}
+
+    // Puts the categories still open into the tree.
+    void Close() { m_path.Close(); }
 
     bool OnCategory(const String& name, bool selected, int depth) override
     {
-        TreeNode* node = NewCheckNode(name, NodeTag::Category, CategoryImageIndex(name),
-                                      selected ? TreeNode::Checked : TreeNode::Unchecked);
-        TreeNode* parent = depth > 1 && m_nodes.GetCount() > 0 ? m_nodes[m_nodes.GetCount() - 1] : nullptr;
-        for (int level = 2; parent != nullptr && level < depth && parent->GetLastNode() != nullptr; level++)
-        {
-            parent = parent->GetLastNode();
-        }
-        if (parent != nullptr)
-        {
-            parent->GetNodes().Add(node);
-        }
-        else
+        // This tree has no machine level: categories that no other encloses are its top level, expanded.
+        bool topLevel = m_path.Reach(depth) == nullptr;
+        std::unique_ptr<TreeNode> node = NewCheckNode(name, NodeTag::Category, CategoryImageIndex(name),
+                                                      selected ? TreeNode::Checked : TreeNode::Unchecked);
+        if (topLevel)
         {
             node->Expand();
-            m_nodes.Add(node);
         }
-        m_lastCategory = node;
+        m_path.Open(node.release(), depth);
         return true;
     }
 
     bool OnClass(const String& name, bool selected, int depth) override
     {
-        TreeNode* node =
+        std::unique_ptr<TreeNode> node =
             NewCheckNode(name, NodeTag::Class, NodeImage::Class, selected ? TreeNode::Checked : TreeNode::Unchecked);
-        m_lastDefinition = new WMI::ClassDefinition(name, 0);
-        node->SetOwnedData(m_lastDefinition);
-        // This tree has no machine level: a node's level is one less than the element's depth.
-        TreeNode* parent = m_lastCategory;
-        while (parent != nullptr && parent->GetLevel() >= depth - 1)
-        {
-            parent = parent->GetParent();
-        }
-        if (parent != nullptr)
-        {
-            parent->GetNodes().Add(node);
-        }
-        else
-        {
-            m_nodes.Add(node);
-        }
-        m_lastClass = node;
+        auto definition = std::make_unique<WMI::ClassDefinition>(name, 0);
+        node->SetOwnedData(definition.get());
+        WMI::ClassDefinition* owned = definition.release();
+        TreeNode* classNode = node.release();
+        m_path.Add(classNode, depth);
+        m_lastClass = classNode;
+        m_lastDefinition = owned;
         return true;
     }
 
@@ -150,7 +182,10 @@ public:
             return;
         }
         m_lastDefinition->GetProperties().Add(WMI::PropertyInfo(name, WMI::CimString));
-        m_lastClass->GetNodes().Add(NewCheckNode(name, NodeTag::Property, NodeImage::Property, TreeNode::Checked));
+        std::unique_ptr<TreeNode> property =
+            NewCheckNode(name, NodeTag::Property, NodeImage::Property, TreeNode::Checked);
+        m_lastClass->GetNodes().Add(property.get());
+        property.release();
         // A selected class with chosen properties is partly checked: saving keeps the choice.
         if (m_lastClass->GetCheckState() == TreeNode::Checked)
         {
@@ -167,8 +202,7 @@ public:
     }
 
 private:
-    TreeNodeCollection& m_nodes;
-    TreeNode* m_lastCategory = nullptr;               // not owned: belongs to the tree
+    CategoryPath m_path;                              // the tree's top level and the open categories
     TreeNode* m_lastClass = nullptr;                  // not owned: belongs to the tree
     WMI::ClassDefinition* m_lastDefinition = nullptr; // not owned: belongs to its node
 };
@@ -198,18 +232,25 @@ void ClassViewEditor::ShowMessage(const wchar_t* text, const wchar_t* caption, u
 void ClassViewEditor::LoadCheckTree(const String& path)
 {
     CheckHandlerPause pause(*this);
-    m_nodes.Clear();
+    DeleteNodes(m_nodes);
     if (path.IsEmpty() || !Core::IO::File::Exists(path))
     {
         BuildDefaultCheckTree();
         return;
     }
     CheckTreeBuilder builder(m_nodes);
+    bool readWhole = true;
     try
     {
         ReadClassViewFile(path, builder);
     }
     catch (const Core::Exception&)
+    {
+        readWhole = false;
+    }
+    // What was read stays, also when the file ends too early, and can be saved.
+    builder.Close();
+    if (!readWhole)
     {
         ShowMessage(InvalidCheckTreeMessage, L"Configuration file error", MB_OK | MB_ICONWARNING);
     }
@@ -219,7 +260,7 @@ void ClassViewEditor::BuildDefaultCheckTree()
 {
     m_changeFlags |= ClassViewChanged;
     CheckHandlerPause pause(*this);
-    m_nodes.Clear();
+    DeleteNodes(m_nodes);
     struct Group
     {
         const wchar_t* name;
@@ -230,17 +271,19 @@ void ClassViewEditor::BuildDefaultCheckTree()
                             {OperatingSystemGroupName, OperatingSystemCategories, OperatingSystemCategoryCount}};
     for (const Group& group : groups)
     {
-        TreeNode* groupNode = NewCheckNode(String(group.name), NodeTag::Category, NodeImage::Group, TreeNode::Checked);
-        groupNode->Expand();
-        m_nodes.Add(groupNode);
+        std::unique_ptr<TreeNode> created =
+            NewCheckNode(String(group.name), NodeTag::Category, NodeImage::Group, TreeNode::Checked);
+        created->Expand();
+        m_nodes.Add(created.get());
+        TreeNode* groupNode = created.release();
         for (int i = 0; i < group.count; i++)
         {
             String name(group.categories[i].name);
-            TreeNode* category = new TreeNode(name);
+            auto category = std::make_unique<TreeNode>(name);
             category->SetImageIndex(CategoryImageIndex(name));
             category->SetCheckState(TreeNode::Checked);
-            groupNode->GetNodes().Add(category);
-            AddCheckClassNodes(category, group.categories[i].classes, group.categories[i].count);
+            groupNode->GetNodes().Add(category.get());
+            AddCheckClassNodes(category.release(), group.categories[i].classes, group.categories[i].count);
         }
     }
 }
@@ -251,18 +294,36 @@ void ClassViewEditor::AddCheckClassNodes(TreeNode* categoryNode, const wchar_t* 
     for (int i = 0; i < count; i++)
     {
         String name(classNames[i]);
-        TreeNode* node = NewCheckNode(name, NodeTag::Class, NodeImage::Class, TreeNode::Checked);
-        node->SetOwnedData(new WMI::ClassDefinition(name, 0));
-        categoryNode->GetNodes().Add(node);
+        std::unique_ptr<TreeNode> node = NewCheckNode(name, NodeTag::Class, NodeImage::Class, TreeNode::Checked);
+        auto definition = std::make_unique<WMI::ClassDefinition>(name, 0);
+        node->SetOwnedData(definition.release());
+        categoryNode->GetNodes().Add(node.get());
+        node.release();
     }
 }
 
 void ClassViewEditor::WriteLevel(XmlTextWriter& writer, TreeNode* node)
 {
-    const TreeNodeCollection& level = node != nullptr ? node->GetNodes() : m_nodes;
-    for (int i = 0; i < level.GetCount(); i++)
+    // Categories nest as deep as the tree does: the open levels are kept here, not on the call stack.
+    struct Level
     {
-        TreeNode* child = level[i];
+        const TreeNodeCollection* nodes;
+        int next;
+    };
+    std::vector<Level> open{{node != nullptr ? &node->GetNodes() : &m_nodes, 0}};
+    while (!open.empty())
+    {
+        Level& level = open.back();
+        if (level.next == level.nodes->GetCount())
+        {
+            open.pop_back();
+            if (!open.empty())
+            {
+                writer.WriteEndElement(); // the category whose children these were
+            }
+            continue;
+        }
+        TreeNode* child = (*level.nodes)[level.next++];
         // Each node is written as its own kind, so a level mixing categories and classes loses neither.
         bool isClass = HasTag(child, NodeTag::Class);
         if (!isClass && !HasTag(child, NodeTag::Category))
@@ -272,46 +333,62 @@ void ClassViewEditor::WriteLevel(XmlTextWriter& writer, TreeNode* node)
         writer.WriteStartElement(String(isClass ? L"Class" : L"Category"));
         writer.WriteAttributeString(String(L"Name"), child->GetText());
         writer.WriteAttributeString(String(L"selected"), String(child->IsChecked() ? L"Y" : L"N"));
-        if (!isClass)
+        if (isClass)
         {
-            WriteLevel(writer, child);
+            WriteClassContent(writer, child);
             writer.WriteEndElement();
-            continue;
         }
-        // An unchecked class keeps the properties chosen in the file for when it is selected again.
-        if (child->GetCheckState() == TreeNode::PartlyChecked ||
-            (child->GetCheckState() == TreeNode::Unchecked && HasChosenProperties(child)))
+        else
         {
-            for (int p = 0; p < child->GetNodes().GetCount(); p++)
-            {
-                TreeNode* property = child->GetNodes()[p];
-                if (property->GetCheckState() == TreeNode::Checked)
-                {
-                    writer.WriteElementString(String(L"Property"), property->GetText());
-                }
-            }
+            open.push_back({&child->GetNodes(), 0});
         }
-        auto* definition = child->GetDataAs<WMI::ClassDefinition>();
-        if (definition != nullptr && !definition->GetFilter().IsEmpty())
-        {
-            writer.WriteElementString(String(L"Filter"), definition->GetFilter());
-        }
-        writer.WriteEndElement();
     }
 }
 
+void ClassViewEditor::WriteClassContent(XmlTextWriter& writer, TreeNode* classNode)
+{
+    // An unchecked class keeps the properties chosen in the file for when it is selected again.
+    if (classNode->GetCheckState() == TreeNode::PartlyChecked ||
+        (classNode->GetCheckState() == TreeNode::Unchecked && HasChosenProperties(classNode)))
+    {
+        for (int p = 0; p < classNode->GetNodes().GetCount(); p++)
+        {
+            TreeNode* property = classNode->GetNodes()[p];
+            if (property->GetCheckState() == TreeNode::Checked)
+            {
+                writer.WriteElementString(String(L"Property"), property->GetText());
+            }
+        }
+    }
+    auto* definition = classNode->GetDataAs<WMI::ClassDefinition>();
+    if (definition != nullptr && !definition->GetFilter().IsEmpty())
+    {
+        writer.WriteElementString(String(L"Filter"), definition->GetFilter());
+    }
+}
+
+// Every failure, out of memory included, ends in a message: the dialog goes on either way.
 void ClassViewEditor::SaveConfiguration(const String& configFile)
 {
-    if (configFile != m_options.GetConfigFile())
+    bool existed = false;
+    try
     {
-        m_options.SetConfigFile(configFile);
-        m_changeFlags |= ConfigFileChanged;
+        if (configFile != m_options.GetConfigFile())
+        {
+            m_options.SetConfigFile(configFile);
+            m_changeFlags |= ConfigFileChanged;
+        }
+        if ((m_changeFlags & (ConfigFileChanged | ClassViewChanged)) == 0)
+        {
+            return;
+        }
+        existed = Core::IO::File::Exists(configFile);
     }
-    if ((m_changeFlags & (ConfigFileChanged | ClassViewChanged)) == 0)
+    catch (...)
     {
+        ShowMessage(SaveConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
         return;
     }
-    bool existed = Core::IO::File::Exists(configFile);
     if (!existed)
     {
         try
@@ -320,8 +397,10 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
                                          Core::IO::FileShare::Read, 4096);
             created.Close();
         }
-        catch (const Core::Exception&)
+        catch (...)
         {
+            // The file may have come into being before the failure.
+            RemoveCreatedFile(configFile);
             ShowMessage(CreateConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
             return;
         }
@@ -330,20 +409,28 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
     {
         WriteFile(configFile);
     }
-    catch (const Core::Exception&)
+    catch (...)
     {
         if (!existed)
         {
-            try
-            {
-                Core::IO::File::Delete(configFile);
-            }
-            catch (const Core::Exception&)
-            {
-                // The empty file stays; the message below says what happened.
-            }
+            RemoveCreatedFile(configFile);
         }
         ShowMessage(SaveConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
+    }
+}
+
+void ClassViewEditor::RemoveCreatedFile(const String& path)
+{
+    try
+    {
+        if (Core::IO::File::Exists(path))
+        {
+            Core::IO::File::Delete(path);
+        }
+    }
+    catch (...)
+    {
+        // The empty file stays; the message that follows says what happened.
     }
 }
 
@@ -356,7 +443,10 @@ void ClassViewEditor::WriteFile(const String& path)
         Core::IO::FileStream stream(temporary, Core::IO::FileMode::Create, Core::IO::FileAccess::Write,
                                     Core::IO::FileShare::None, 4096);
         XmlTextWriter writer(&stream, nullptr);
-        writer.SetFormatting(Core::Xml::Formatting::Indented);
+        // Indentation grows with the depth on every line: a tree nested deeper than anyone would read
+        // is written on one line, so the file grows with the tree and not with its square.
+        writer.SetFormatting(TreeDepth(m_nodes) <= MaxIndentedDepth ? Core::Xml::Formatting::Indented
+                                                                    : Core::Xml::Formatting::None);
         writer.WriteStartDocument();
         writer.WriteStartElement(String(L"Categories"));
         WriteLevel(writer, nullptr);
@@ -373,7 +463,7 @@ void ClassViewEditor::WriteFile(const String& path)
         {
             Core::IO::File::Delete(temporary);
         }
-        catch (const Core::Exception&)
+        catch (...)
         {
             // A stray temporary file harms nothing; the failure itself is what matters.
         }

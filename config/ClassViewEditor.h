@@ -40,6 +40,9 @@ constexpr const wchar_t* SaveConfigurationFailedMessage = L"Error occured while 
 class ClassViewEditor
 {
 public:
+    // Deeper trees are saved without indentation.
+    static constexpr int MaxIndentedDepth = 100;
+
     // nodes: the root collection of the check tree (not owned); options: ConfigFile lives there.
     ClassViewEditor(Core::Controls::TreeNodeCollection& nodes, AppOptions& options);
 
@@ -58,7 +61,8 @@ public:
     // Writes the children of node (the top level when null) as Category and Class elements.
     void WriteLevel(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* node);
     // Takes the file name from the dialog; writes the file when the name or the tree changed. The old
-    // file is replaced only by a complete new one.
+    // file is replaced only by a complete new one. Failures, running out of memory included, end in a
+    // message box; nothing is thrown.
     void SaveConfiguration(const Core::String& configFile);
 
     // A check box was set on node: the state goes to the whole subtree and the ancestors follow.
@@ -68,6 +72,9 @@ private:
     class CheckHandlerPause;
 
     void WriteFile(const Core::String& path);
+    // Removes a file this save created; it did not exist before.
+    static void RemoveCreatedFile(const Core::String& path);
+    void WriteClassContent(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* classNode);
     void ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style);
 
     Core::Controls::TreeNodeCollection& m_nodes;

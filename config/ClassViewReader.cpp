@@ -1,10 +1,13 @@
 #include "config/ClassViewReader.h"
 
 #include "config/Catalogue.h"
+#include "config/CategoryPath.h"
 #include "config/ClassViewFile.h"
 #include "core/controls/TreeNode.h"
 #include "core/io/Path.h"
 #include "wmi/ManagementObject.h"
+
+#include <memory>
 
 using Core::String;
 using Core::Controls::TreeNode;
@@ -20,9 +23,12 @@ class MainTreeBuilder : public ClassViewVisitor
 {
 public:
     explicit MainTreeBuilder(TreeNode* machineNode)
-        : m_machine(machineNode), m_connection(machineNode->GetDataAs<WMI::ManagementConnection>())
+        : m_connection(machineNode->GetDataAs<WMI::ManagementConnection>()), m_path(machineNode->GetNodes())
     {
     }
+
+    // Puts the categories still open into the tree.
+    void Close() { m_path.Close(); }
 
     bool OnCategory(const String& name, bool selected, int depth) override
     {
@@ -30,17 +36,11 @@ public:
         {
             return false;
         }
-        auto* node = new TreeNode(name);
+        auto node = std::make_unique<TreeNode>(name);
         node->SetTag(String(NodeTag::Category));
         node->SetImageIndex(CategoryImageIndex(name));
-        // Depth 1 goes under the machine; each deeper level under the last node one level up.
-        TreeNode* parent = m_machine;
-        for (int level = 1; level < depth && parent->GetLastNode() != nullptr; level++)
-        {
-            parent = parent->GetLastNode();
-        }
-        parent->GetNodes().Add(node);
-        m_lastCategory = node;
+        // Depth 1 goes under the machine, each deeper level under the enclosing category.
+        m_path.Open(node.release(), depth);
         return true;
     }
 
@@ -50,18 +50,14 @@ public:
         {
             return false;
         }
-        auto* node = new TreeNode(name);
-        m_lastObject = new WMI::ManagementObject(m_connection, name, 0);
-        node->SetOwnedData(m_lastObject);
+        auto node = std::make_unique<TreeNode>(name);
+        auto object = std::make_unique<WMI::ManagementObject>(m_connection, name, 0);
+        node->SetOwnedData(object.get());
+        WMI::ManagementObject* owned = object.release();
         node->SetTag(String(NodeTag::Class));
         node->SetImageIndex(NodeImage::Class);
-        // Up from the last category until a node one level above the element's depth.
-        TreeNode* parent = m_lastCategory != nullptr ? m_lastCategory : m_machine;
-        while (parent != m_machine && parent->GetLevel() >= depth)
-        {
-            parent = parent->GetParent();
-        }
-        parent->GetNodes().Add(node);
+        m_path.Add(node.release(), depth);
+        m_lastObject = owned;
         return true;
     }
 
@@ -82,9 +78,8 @@ public:
     }
 
 private:
-    TreeNode* m_machine;                           // not owned
     WMI::ManagementConnection* m_connection;       // not owned
-    TreeNode* m_lastCategory = nullptr;            // not owned: belongs to the tree
+    CategoryPath m_path;                           // the machine node's children and the open categories
     WMI::ManagementObject* m_lastObject = nullptr; // not owned: belongs to its node
 };
 
@@ -98,11 +93,18 @@ void ReadClassTree(TreeNode* machineNode, const String& configFile, StatusDispla
         return;
     }
     MainTreeBuilder builder(machineNode);
+    bool readWhole = true;
     try
     {
         ReadClassViewFile(configFile, builder);
     }
     catch (const Core::Exception&)
+    {
+        readWhole = false;
+    }
+    // What was read stays, also when the file ends too early.
+    builder.Close();
+    if (!readWhole)
     {
         status.ShowStatus(ConfigurationStatusPanel, String(InvalidConfigurationStatus));
     }

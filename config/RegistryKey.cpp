@@ -78,6 +78,12 @@ RegistryKey RegistryKey::CreateSubKey(const String& subKeyPath, int& disposition
 
 String RegistryKey::GetString(const String& valueName) const
 {
+    bool expandable = false;
+    return GetString(valueName, expandable);
+}
+
+String RegistryKey::GetString(const String& valueName, bool& expandable) const
+{
     DWORD type = 0;
     DWORD size = 0;
     ThrowIfFailed(RegQueryValueExW(static_cast<HKEY>(m_handle), valueName.GetBuffer(), nullptr, &type, nullptr, &size));
@@ -91,15 +97,35 @@ String RegistryKey::GetString(const String& valueName) const
     DWORD read = size;
     ThrowIfFailed(RegQueryValueExW(static_cast<HKEY>(m_handle), valueName.GetBuffer(), nullptr, &type,
                                    reinterpret_cast<BYTE*>(text.get()), &read));
+    if (type != REG_SZ && type != REG_EXPAND_SZ) // changed by someone else in between
+    {
+        ThrowIfFailed(ERROR_DATATYPE_MISMATCH);
+    }
     text[units - 1] = 0;
+    expandable = type == REG_EXPAND_SZ;
     return String(text.get());
 }
 
-void RegistryKey::SetString(const String& valueName, const String& text) const
+namespace
+{
+
+void SetText(void* handle, const String& valueName, const String& text, DWORD type)
 {
     DWORD bytes = static_cast<DWORD>((text.GetLength() + 1) * sizeof(wchar_t));
-    ThrowIfFailed(RegSetValueExW(static_cast<HKEY>(m_handle), valueName.GetBuffer(), 0, REG_SZ,
+    ThrowIfFailed(RegSetValueExW(static_cast<HKEY>(handle), valueName.GetBuffer(), 0, type,
                                  reinterpret_cast<const BYTE*>(text.GetBuffer()), bytes));
+}
+
+} // namespace
+
+void RegistryKey::SetString(const String& valueName, const String& text) const
+{
+    SetText(m_handle, valueName, text, REG_SZ);
+}
+
+void RegistryKey::SetExpandableString(const String& valueName, const String& text) const
+{
+    SetText(m_handle, valueName, text, REG_EXPAND_SZ);
 }
 
 int32_t RegistryKey::GetInt32(const String& valueName) const

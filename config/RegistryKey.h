@@ -30,8 +30,12 @@ public:
     RegistryKey CreateSubKey(const Core::String& subKeyPath, int& disposition) const;
 
     // Failures (a missing value, a value of another type) throw Exception with the system's text.
+    // GetString reads REG_SZ and REG_EXPAND_SZ as stored, without expanding; expandable tells which it was.
     Core::String GetString(const Core::String& valueName) const;
+    Core::String GetString(const Core::String& valueName, bool& expandable) const;
     void SetString(const Core::String& valueName, const Core::String& text) const;
+    // Stores REG_EXPAND_SZ: text whose %variables% are expanded by whoever reads it.
+    void SetExpandableString(const Core::String& valueName, const Core::String& text) const;
     int32_t GetInt32(const Core::String& valueName) const;
     void SetInt32(const Core::String& valueName, int32_t value) const;
 

@@ -2,9 +2,10 @@
 // millions of times; the C library's memcpy and memcmp are calls into another module for each of them.
 #pragma once
 
+#include "core/Simd.h"
+
 #include <cstdint>
 #include <cstring>
-#include <emmintrin.h>
 
 namespace Core
 {
@@ -67,22 +68,22 @@ __attribute__((always_inline)) inline void CopyCharacters(wchar_t* target, const
     }
     if (bytes <= 32)
     {
-        __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + bytes - 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), head);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + bytes - 16), tail);
+        Simd::Block head = Simd::LoadBytes(from);
+        Simd::Block tail = Simd::LoadBytes(from + bytes - 16);
+        Simd::StoreBytes(to, head);
+        Simd::StoreBytes(to + bytes - 16, tail);
         return;
     }
     if (bytes <= 64)
     {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
-        __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + bytes - 32));
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + bytes - 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), a);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), b);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + bytes - 32), c);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + bytes - 16), d);
+        Simd::Block a = Simd::LoadBytes(from);
+        Simd::Block b = Simd::LoadBytes(from + 16);
+        Simd::Block c = Simd::LoadBytes(from + bytes - 32);
+        Simd::Block d = Simd::LoadBytes(from + bytes - 16);
+        Simd::StoreBytes(to, a);
+        Simd::StoreBytes(to + 16, b);
+        Simd::StoreBytes(to + bytes - 32, c);
+        Simd::StoreBytes(to + bytes - 16, d);
         return;
     }
     std::memcpy(to, from, bytes);
@@ -109,83 +110,104 @@ __attribute__((always_inline)) inline bool CharactersEqual(const wchar_t* left, 
     size_t offset = 0;
     for (; offset + 16 <= bytes; offset += 16)
     {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + offset));
-        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + offset));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) != 0xFFFF)
+        if (Simd::Mask(Simd::EqualBytes(Simd::LoadBytes(a + offset), Simd::LoadBytes(b + offset))) != Simd::FullMask)
         {
             return false;
         }
     }
-    if (offset < bytes)
-    {
-        // The last block overlaps the one before it instead of reading past the end.
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + bytes - 16));
-        __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + bytes - 16));
-        return _mm_movemask_epi8(_mm_cmpeq_epi8(x, y)) == 0xFFFF;
-    }
-    return true;
+    // The last block overlaps the one before it instead of reading past the end.
+    return offset == bytes || Simd::Mask(Simd::EqualBytes(Simd::LoadBytes(a + bytes - 16),
+                                                          Simd::LoadBytes(b + bytes - 16))) == Simd::FullMask;
 }
 
 // Narrows count units to one byte each and tells whether all of them were ASCII; when they were not, the
 // bytes written are to be ignored. Short runs are moved as overlapping blocks, as in CopyCharacters.
 inline bool NarrowAscii(uint8_t* target, const wchar_t* source, int count)
 {
-    const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
-    __m128i seen;
+    Simd::Block seen;
     if (count >= 8)
     {
-        seen = _mm_setzero_si128();
+        seen = Simd::Zero();
         int i = 0;
         for (; i + 16 < count; i += 16)
         {
-            __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
-            __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 8));
-            seen = _mm_or_si128(seen, _mm_or_si128(low, high));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + i), _mm_packus_epi16(low, high));
+            Simd::Block low = Simd::LoadUnits(source + i);
+            Simd::Block high = Simd::LoadUnits(source + i + 8);
+            seen = seen | low | high;
+            Simd::StoreNarrow(target + i, low, high);
         }
         for (; i + 8 < count; i += 8)
         {
-            __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
-            seen = _mm_or_si128(seen, units);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(target + i), _mm_packus_epi16(units, units));
+            Simd::Block units = Simd::LoadUnits(source + i);
+            seen = seen | units;
+            Simd::StoreNarrow(target + i, units);
         }
-        __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + count - 8));
-        seen = _mm_or_si128(seen, last);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(target + count - 8), _mm_packus_epi16(last, last));
+        Simd::Block last = Simd::LoadUnits(source + count - 8);
+        seen = seen | last;
+        Simd::StoreNarrow(target + count - 8, last);
     }
     else if (count >= 4)
     {
-        __m128i head = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source));
-        __m128i tail = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + count - 4));
-        seen = _mm_or_si128(head, tail);
-        uint32_t headBytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(head, head)));
-        uint32_t tailBytes = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(tail, tail)));
+        // Two blocks of four that overlap in the middle; each is stored as four bytes.
+        Simd::Block head = Simd::LoadFourUnits(source);
+        Simd::Block tail = Simd::LoadFourUnits(source + count - 4);
+        seen = head | tail;
+        uint32_t headBytes = static_cast<uint32_t>(Simd::Narrow(head));
+        uint32_t tailBytes = static_cast<uint32_t>(Simd::Narrow(tail));
         std::memcpy(target, &headBytes, 4);
         std::memcpy(target + count - 4, &tailBytes, 4);
     }
     else
     {
         unsigned int bits = 0;
-        switch (count)
+        for (int i = 0; i < count; i++)
         {
-        case 3:
-            bits |= source[2];
-            target[2] = static_cast<uint8_t>(source[2]);
-            [[fallthrough]];
-        case 2:
-            bits |= source[1];
-            target[1] = static_cast<uint8_t>(source[1]);
-            [[fallthrough]];
-        case 1:
-            bits |= source[0];
-            target[0] = static_cast<uint8_t>(source[0]);
-            break;
-        default:
-            break;
+            bits |= source[i];
+            target[i] = static_cast<uint8_t>(source[i]);
         }
         return bits < 0x80;
     }
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(seen, nonAscii), _mm_setzero_si128())) == 0xFFFF;
+    return Simd::AllAscii(seen);
+}
+
+namespace Detail
+{
+
+// NarrowShortAscii unit by unit, where a block would reach into the next page. Out of line, to keep the usual
+// path short.
+__attribute__((noinline)) inline bool NarrowShortAsciiByUnit(const wchar_t* text, int count, uint64_t& bytes)
+{
+    uint64_t narrowed = 0;
+    for (int i = 0; i < count; i++)
+    {
+        if (text[i] >= 0x80)
+        {
+            return false;
+        }
+        narrowed |= static_cast<uint64_t>(text[i]) << (8 * i);
+    }
+    bytes = narrowed;
+    return true;
+}
+
+} // namespace Detail
+
+// A text of at most eight units, the usual element or attribute name: whether it is all ASCII, and then its
+// bytes, the first unit in the lowest byte and zero past count. Read as one block where that stays inside
+// the page, as the units beyond the text are masked off.
+__attribute__((always_inline)) inline bool NarrowShortAscii(const wchar_t* text, int count, uint64_t& bytes)
+{
+    if (count == 0 || !BlockInPage(text))
+    {
+        return Detail::NarrowShortAsciiByUnit(text, count, bytes);
+    }
+    Simd::Block units = Simd::LoadUnits(text);
+    if (((Simd::AsciiMask(units) | ~Simd::FirstUnits(count)) & Simd::FullMask) != Simd::FullMask)
+    {
+        return false;
+    }
+    bytes = count == 8 ? Simd::Narrow(units) : Simd::Narrow(units) & ((uint64_t(1) << (8 * count)) - 1);
+    return true;
 }
 
 } // namespace Core

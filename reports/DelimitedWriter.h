@@ -1,6 +1,7 @@
 // Comma- and tab-delimited text: a header line of column names, then one line per row, CR LF after each.
 #pragma once
 
+#include "core/DelimitedFieldScanner.h"
 #include "core/String.h"
 #include "core/io/StreamWriter.h"
 #include "wmi/ManagementObject.h"
@@ -21,14 +22,12 @@ public:
                       const Core::String& separator);
 
 private:
-    class FieldScanner;
-
     // Inline: called for each of a million fields.
     __attribute__((always_inline)) static inline void
-    WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const FieldScanner& scanner);
+    WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const Core::DelimitedFieldScanner& scanner);
     static void WriteQuoted(Core::IO::StreamWriter& writer, const Core::String& field);
     static int WritePlainFields(Core::IO::StreamWriter& writer, const Core::String* values, int columnCount,
-                                uint8_t separator, const FieldScanner& scanner);
+                                uint8_t separator, const Core::DelimitedFieldScanner& scanner);
 };
 
 } // namespace Reports

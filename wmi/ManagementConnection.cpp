@@ -9,6 +9,7 @@
 
 using Core::Exception;
 using Core::String;
+using Core::Platform::Windows::ComString;
 
 namespace WMI
 {
@@ -17,25 +18,6 @@ namespace
 {
 
 const wchar_t* const CimNamespace = L"root\\cimv2";
-
-// A BSTR copy of text for one call, or null; freed with the scope.
-class BStrArgument
-{
-public:
-    explicit BStrArgument(const String* text)
-        : m_value(text != nullptr ? SysAllocStringLen(text->GetBuffer(), static_cast<UINT>(text->GetLength()))
-                                  : nullptr)
-    {
-    }
-    ~BStrArgument() { SysFreeString(m_value); }
-    BStrArgument(const BStrArgument&) = delete;
-    BStrArgument& operator=(const BStrArgument&) = delete;
-
-    BSTR Get() const { return m_value; }
-
-private:
-    BSTR m_value;
-};
 
 } // namespace
 
@@ -119,9 +101,9 @@ void ManagementConnection::Connect(const String& server, const String& user, con
     {
         userArgument = &m_user;
     }
-    BStrArgument path(&m_namespacePath);
-    BStrArgument userText(userArgument);
-    BStrArgument passwordText(m_password.IsEmpty() ? nullptr : &m_password);
+    ComString path(m_namespacePath);
+    ComString userText(userArgument);
+    ComString passwordText(m_password.IsEmpty() ? nullptr : &m_password);
 
     HRESULT result = m_locator->ConnectServer(path.Get(), userText.Get(), passwordText.Get(), nullptr,
                                               WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, &m_services);

@@ -16,6 +16,7 @@
 using Core::Exception;
 using Core::String;
 using Core::Platform::Windows::ComScope;
+using Core::Platform::Windows::ComString;
 using Core::Threading::CriticalSectionLock;
 using Core::Threading::SynchronizationEvent;
 
@@ -125,28 +126,6 @@ private:
     const ULONG& m_count;
 };
 
-// A BSTR for one call.
-class BStr
-{
-public:
-    explicit BStr(const String& text)
-        : m_value(SysAllocStringLen(text.GetBuffer(), static_cast<UINT>(text.GetLength())))
-    {
-        if (m_value == nullptr)
-        {
-            throw std::bad_alloc();
-        }
-    }
-    ~BStr() { SysFreeString(m_value); }
-    BStr(const BStr&) = delete;
-    BStr& operator=(const BStr&) = delete;
-
-    BSTR Get() const { return m_value; }
-
-private:
-    BSTR m_value;
-};
-
 IWbemServices* ServicesOf(ManagementConnection* connection)
 {
     if (connection == nullptr)
@@ -168,7 +147,7 @@ void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, Manage
     list.Clear();
     IWbemServices* services = ServicesOf(connection);
     ComScope<IWbemClassObject> classObject;
-    HRESULT result = services->GetObject(BStr(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
+    HRESULT result = services->GetObject(ComString(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
     if (FAILED(result))
     {
         if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))
@@ -226,7 +205,7 @@ ManagementObject::~ManagementObject()
     if (m_worker != nullptr)
     {
         // The worker never waits for this thread, so a plain join cannot deadlock.
-        m_cancelRequested = true;
+        RequestStop();
         m_worker->Join();
     }
     delete m_worker;
@@ -280,6 +259,7 @@ void ManagementObject::Load()
     m_asyncRun = m_connection->GetAsyncLoad();
     if (!m_asyncRun)
     {
+        m_phase = Running;
         LoadRows();
         return;
     }
@@ -297,6 +277,7 @@ void ManagementObject::Load()
     // Set before the worker runs, so the wait below and a Completed cut short both see a running load.
     m_loading = true;
     m_state = LoadLoading;
+    m_phase = Running;
     try
     {
         CreateEvents();
@@ -306,6 +287,7 @@ void ManagementObject::Load()
     catch (...)
     {
         // Nothing runs: do not leave the object looking busy forever.
+        m_phase = NotRunning;
         m_loading = false;
         throw;
     }
@@ -324,13 +306,25 @@ void ManagementObject::Load()
     m_loadComplete->Set();
 }
 
+bool ManagementObject::RequestStop()
+{
+    int running = Running;
+    return m_phase.compare_exchange_strong(running, StopPending);
+}
+
 void ManagementObject::Cancel()
 {
     if (!m_loading || !m_asyncRun || m_worker == nullptr)
     {
         return;
     }
-    m_cancelRequested = true;
+    RequestStop();
+    if (m_lock.IsHeldByCurrentThread())
+    {
+        // A Progress handler (or whatever runs nested in it) holds the lock the worker needs for its next
+        // batch: waiting here would never end. The load's own wait sees the worker end.
+        return;
+    }
     // The worker's end is its thread's end: after that nothing of it touches the rows any more.
     int waitResult = Core::Threading::WaitWithMessagePumping(m_worker->GetHandle(), -1);
     m_loadComplete->Reset();
@@ -365,12 +359,23 @@ void ManagementObject::LoadRows()
     try
     {
         ReadInstances();
+        // From here on a stop request finds nothing running and is dropped.
+        if (m_phase.exchange(NotRunning) == StopPending)
+        {
+            ClearRows();
+            m_state = LoadCancelled;
+        }
+        else
+        {
+            m_loaded = true;
+            m_state = LoadCompleted;
+        }
     }
     catch (...)
     {
+        m_phase = NotRunning;
         m_state = LoadFailed;
     }
-    m_cancelRequested = false;
     m_loading = false;
     if (m_asyncRun)
     {
@@ -388,7 +393,7 @@ void ManagementObject::ReadInstances()
     IWbemServices* services = ServicesOf(m_connection);
     ComScope<IEnumWbemClassObject> enumerator;
     HRESULT result =
-        services->ExecQuery(BStr(String(L"WQL")).Get(), BStr(GetQueryText()).Get(),
+        services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(GetQueryText()).Get(),
                             WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator.Receive());
     if (FAILED(result))
     {
@@ -406,7 +411,7 @@ void ManagementObject::ReadInstances()
     }
 
     IWbemClassObject* batch[BatchSize];
-    while (!m_cancelRequested)
+    while (!IsStopRequested())
     {
         ULONG returned = 0;
         result = enumerator->Next(static_cast<long>(NextTimeoutMilliseconds), BatchSize, batch, &returned);
@@ -424,7 +429,7 @@ void ManagementObject::ReadInstances()
             }
             break;
         }
-        if (m_cancelRequested)
+        if (IsStopRequested())
         {
             break;
         }
@@ -435,16 +440,6 @@ void ManagementObject::ReadInstances()
         }
     }
     enumerator.Reset();
-    if (m_cancelRequested)
-    {
-        ClearRows();
-        m_state = LoadCancelled;
-    }
-    else
-    {
-        m_loaded = true;
-        m_state = LoadCompleted;
-    }
 }
 
 void ManagementObject::AppendRows(IWbemClassObject** objects, unsigned long count)

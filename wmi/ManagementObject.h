@@ -69,7 +69,10 @@ public:
     // each batch signal (lock held) and finally Progress and Completed. Throws InvalidWMIClassException
     // once the machine has reported the class missing.
     void Load();
-    // Stops a running asynchronous load and returns once its worker has ended.
+    // Stops a running asynchronous load and returns once its worker has ended. Called on a thread that
+    // holds the lock (a Progress handler), it only asks the worker to stop: the worker needs the lock for
+    // its next batch, and the load's own wait then ends the load as cancelled. A request that comes after
+    // the worker has finished its enumeration is dropped.
     void Cancel();
     // Replaces the property list by all non-system properties of the class (types not read).
     void FillProperties();
@@ -96,10 +99,21 @@ private:
     void ClearRows();
     void RaiseProgress();
 
+    // Where the enumeration is, for stop requests: a request is taken only while it runs, and the
+    // enumeration's end takes it back in the same step, so no request outlives the load it was meant for.
+    enum RunPhase
+    {
+        NotRunning,
+        Running,
+        StopPending
+    };
+    bool RequestStop();
+    bool IsStopRequested() const { return m_phase == StopPending; }
+
     std::atomic<bool> m_loaded{false};
     std::atomic<bool> m_supported{true};
     std::atomic<bool> m_loading{false};
-    std::atomic<bool> m_cancelRequested{false};
+    std::atomic<int> m_phase{NotRunning};
     std::atomic<int> m_state{LoadIdle};
     // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
     bool m_asyncRun = false;

@@ -25,17 +25,27 @@ void TreeNodeCollection::Detach(TreeNode* node, TreeObserver* observer)
     node->m_collection = nullptr;
 }
 
+void TreeNodeCollection::TakeAll(Collections::ArrayList<TreeNode*>& nodes)
+{
+    for (int i = 0; i < m_count; i++)
+    {
+        nodes.Add(m_items[i]);
+        m_items[i]->m_collection = nullptr;
+        m_items[i] = nullptr;
+    }
+    m_count = 0;
+}
+
 TreeObserver* TreeNodeCollection::GetObserver() const
 {
-    if (m_observer != nullptr)
+    // Up to the root collection, in a loop: trees may be deeper than the stack allows calls.
+    const TreeNodeCollection* collection = this;
+    while (collection->m_observer == nullptr && collection->m_owner != nullptr &&
+           collection->m_owner->m_collection != nullptr)
     {
-        return m_observer;
+        collection = collection->m_owner->m_collection;
     }
-    if (m_owner != nullptr && m_owner->m_collection != nullptr)
-    {
-        return m_owner->m_collection->GetObserver();
-    }
-    return nullptr;
+    return collection->m_observer;
 }
 
 int TreeNodeCollection::IndexOf(const TreeNode* node) const
@@ -115,8 +125,20 @@ TreeNode::TreeNode(const String& text, uint64_t data) : m_text(text), m_data(dat
 
 TreeNode::~TreeNode()
 {
-    // The children go first: they may refer to this node's data while they are destroyed.
-    m_children.Clear();
+    // Deleting each level from the one above would take a call per level (a deep tree overflows the stack) and
+    // a walk up to this node per level. Instead the nodes below are taken out level by level, out of any tree,
+    // so nobody is told, and deleted from the deepest level up: children still go before their parents, which
+    // they may refer to while they are destroyed.
+    Collections::ArrayList<TreeNode*> below;
+    m_children.TakeAll(below);
+    for (int i = 0; i < below.GetCount(); i++)
+    {
+        below[i]->m_children.TakeAll(below);
+    }
+    for (int i = below.GetCount() - 1; i >= 0; i--)
+    {
+        delete below[i];
+    }
     delete m_ownedData;
 }
 

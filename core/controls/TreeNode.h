@@ -51,8 +51,12 @@ public:
     void Clear() override;
 
 private:
+    friend class TreeNode;
+
     // Cuts the node off before it is deleted, so nothing below it reports to the observer any more.
     void Detach(TreeNode* node, TreeObserver* observer);
+    // Moves every node to the end of nodes, out of any tree and not deleted, and leaves the collection empty.
+    void TakeAll(Collections::ArrayList<TreeNode*>& nodes);
 
     TreeNode* m_owner;        // not owned: the node whose children these are
     TreeObserver* m_observer; // not owned

@@ -1,10 +1,11 @@
 #include "core/io/Encoding.h"
 
 #include "core/Exception.h"
+#include "core/Simd.h"
+#include "core/Utf16.h"
 
 #include <climits>
 #include <cstring>
-#include <emmintrin.h>
 #include <memory>
 #include <string>
 #include <windows.h>
@@ -14,16 +15,6 @@ namespace Core::IO
 
 namespace
 {
-
-bool IsHighSurrogate(wchar_t unit)
-{
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool IsLowSurrogate(wchar_t unit)
-{
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
 
 constexpr wchar_t ReplacementCharacter = 0xFFFD;
 
@@ -36,7 +27,6 @@ public:
 
     int GetBytes(const wchar_t* chars, int count, uint8_t* bytes, bool flush) override
     {
-        const __m128i nonAsciiBits = _mm_set1_epi16(static_cast<short>(0xFF80));
         int n = 0;
         int i = 0;
         if (m_pendingHigh != 0 && (count > 0 || flush))
@@ -58,26 +48,24 @@ public:
             // one step.
             while (i + 16 <= count)
             {
-                __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
-                __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i + 8));
-                if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(low, high), nonAsciiBits),
-                                                      _mm_setzero_si128())) != 0xFFFF)
+                Simd::Block low = Simd::LoadUnits(chars + i);
+                Simd::Block high = Simd::LoadUnits(chars + i + 8);
+                if (!Simd::AllAscii(low | high))
                 {
                     break;
                 }
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + n), _mm_packus_epi16(low, high));
+                Simd::StoreNarrow(bytes + n, low, high);
                 n += 16;
                 i += 16;
             }
             while (i + 8 <= count)
             {
-                __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
-                if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, nonAsciiBits), _mm_setzero_si128())) !=
-                    0xFFFF)
+                Simd::Block units = Simd::LoadUnits(chars + i);
+                if (!Simd::AllAscii(units))
                 {
                     break;
                 }
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(bytes + n), _mm_packus_epi16(units, units));
+                Simd::StoreNarrow(bytes + n, units);
                 n += 8;
                 i += 8;
             }
@@ -131,8 +119,7 @@ public:
 private:
     static int PutPair(wchar_t high, wchar_t low, uint8_t* bytes, int n)
     {
-        uint32_t codePoint =
-            ((static_cast<uint32_t>(high) - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00) + 0x10000;
+        uint32_t codePoint = CodePointOf(high, low);
         bytes[n++] = static_cast<uint8_t>(0xF0 | (codePoint >> 18));
         bytes[n++] = static_cast<uint8_t>(0x80 | ((codePoint >> 12) & 0x3F));
         bytes[n++] = static_cast<uint8_t>(0x80 | ((codePoint >> 6) & 0x3F));
@@ -234,15 +221,14 @@ private:
                 continue;
             }
             i += length;
-            if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            if (codePoint < minimum || codePoint > 0x10FFFF || IsSurrogate(codePoint))
             {
                 chars[n++] = ReplacementCharacter;
             }
             else if (codePoint >= 0x10000)
             {
-                codePoint -= 0x10000;
-                chars[n++] = static_cast<wchar_t>(0xD800 + (codePoint >> 10));
-                chars[n++] = static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF));
+                chars[n++] = HighSurrogateOf(codePoint);
+                chars[n++] = LowSurrogateOf(codePoint);
             }
             else
             {

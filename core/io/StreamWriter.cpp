@@ -1,6 +1,7 @@
 #include "core/io/StreamWriter.h"
 
 #include "core/Exception.h"
+#include "core/Utf16.h"
 
 #include <cstring>
 
@@ -11,11 +12,6 @@ namespace
 {
 
 constexpr int Utf8CodePage = 65001;
-
-bool IsHighSurrogate(wchar_t unit)
-{
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
 
 } // namespace
 
@@ -39,7 +35,7 @@ StreamWriter::StreamWriter(Stream* stream, const Encoding* encoding, int bufferS
         {
             m_chars = new wchar_t[static_cast<size_t>(m_charCapacity)];
         }
-        m_bytes = new uint8_t[static_cast<size_t>(m_encoding->GetMaxByteCount(m_charCapacity))];
+        m_bytes = new uint8_t[static_cast<size_t>(m_encoding->GetMaxByteCount(m_charCapacity)) + AsciiRoom::Spare];
     }
     catch (...)
     {

@@ -1,11 +1,12 @@
 // Writes UTF-16 text to a byte stream through an encoding, buffering characters.
 #pragma once
 
+#include "core/CharacterBlocks.h"
+#include "core/Exception.h"
 #include "core/String.h"
+#include "core/io/AsciiRoom.h"
 #include "core/io/Encoding.h"
 #include "core/io/Stream.h"
-
-#include "core/CharacterBlocks.h"
 
 namespace Core::IO
 {
@@ -67,29 +68,34 @@ public:
         WriteThroughBuffer(&ch, 1);
     }
     // For writers that narrow ASCII text themselves (one pass instead of a check and a copy): room for count
-    // bytes at the end of the buffer, written out first when less is left, or null where the writer cannot
-    // take bytes directly (an encoding other than UTF-8, a high surrogate waiting for its partner, a count
-    // larger than the buffer or negative, a closed writer). Only ASCII may be put there, and what is kept is
-    // counted with CommitAscii before any other call.
-    uint8_t* ReserveAscii(int count)
+    // bytes at the end of the buffer, written out first when less is left, or an empty room where the writer
+    // cannot take bytes directly (an encoding other than UTF-8, a high surrogate waiting for its partner, a
+    // count larger than the buffer or negative, a closed writer). Only ASCII may be put there, and what was
+    // put is taken with TakeAscii before any other call.
+    AsciiRoom LendAscii(int count)
     {
         if (m_chars != nullptr || m_encoderHoldsUnit || m_stream == nullptr ||
             static_cast<unsigned int>(count) > static_cast<unsigned int>(m_charCapacity))
         {
-            return nullptr;
+            return AsciiRoom();
         }
         if (count > m_charCapacity - m_charCount)
         {
             FlushBuffer(false);
         }
-        return m_bytes + m_byteCount;
+        return AsciiRoom(m_bytes + m_byteCount, count);
     }
-    void CommitAscii(int count)
+    // Takes the bytes put into the room last lent, as text written after what came before.
+    void TakeAscii(const AsciiRoom& room)
     {
-        m_byteCount += count;
-        m_charCount += count;
+        if (room.GetStart() != m_bytes + m_byteCount || room.GetUsed() > m_charCapacity - m_charCount)
+        {
+            throw InvalidOperationException();
+        }
+        m_byteCount += room.GetUsed();
+        m_charCount += room.GetUsed();
     }
-    // The buffer's size in characters: the most ReserveAscii can lend at once.
+    // The buffer's size in characters: the most LendAscii can lend at once.
     int GetBufferSize() const { return m_charCapacity; }
     void WriteLine(const String& text);
     void WriteLine();
@@ -120,7 +126,7 @@ private:
     wchar_t* m_chars;
     int m_charCapacity;
     int m_charCount = 0; // characters taken since the last flush
-    uint8_t* m_bytes;    // owned: room for one encoded character buffer
+    uint8_t* m_bytes;    // owned: room for one encoded character buffer, and AsciiRoom::Spare bytes more
     // UTF-8: the bytes of those characters. Kept apart from the count of characters: the compiler would
     // otherwise update both in one 8-byte step, which stalls on the 4-byte stores of the other paths.
     int m_byteCount = 0;

@@ -3,8 +3,9 @@
 
 #include "core/CharacterBlocks.h"
 
+#include "core/Simd.h"
+
 #include <cstdint>
-#include <emmintrin.h>
 
 namespace Core::Xml::Detail
 {
@@ -17,43 +18,37 @@ class PlainScan
 {
 public:
     explicit PlainScan(wchar_t extra, unsigned int limit = 0xD800)
-        : m_extra(_mm_set1_epi16(static_cast<short>(extra))),
-          m_limit(_mm_set1_epi16(static_cast<short>((limit - 0x20) ^ 0x8000)))
+        : m_extra(Simd::Splat(extra)), m_inRange(L' ', limit - 0x20)
     {
     }
 
-    // Bit pairs set for the plain units of the block.
-    __attribute__((always_inline)) int Mask(__m128i units) const
+    // The mask of the plain units of the block.
+    __attribute__((always_inline)) int Mask(Simd::Block units) const
     {
-        const __m128i bias = _mm_set1_epi16(0x20);
-        const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
-        // 0x20 <= unit < limit, as one unsigned comparison made signed by flipping the top bit.
-        __m128i inRange = _mm_cmplt_epi16(_mm_xor_si128(_mm_sub_epi16(units, bias), flip), m_limit);
-        __m128i marks = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'&')), _mm_cmpeq_epi16(units, _mm_set1_epi16(L'<'))),
-            _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(L'>')), _mm_cmpeq_epi16(units, m_extra)));
-        return _mm_movemask_epi8(_mm_andnot_si128(marks, inRange));
+        Simd::Block marks = (Simd::Equal(units, L'&') | Simd::Equal(units, L'<')) |
+                            (Simd::Equal(units, L'>') | Simd::Equal(units, m_extra));
+        return Simd::Mask(Simd::AndNot(marks, m_inRange(units)));
     }
 
-    bool IsPlain(wchar_t ch) const { return Mask(_mm_set1_epi16(static_cast<short>(ch))) == 0xFFFF; }
+    bool IsPlain(wchar_t ch) const { return Mask(Simd::Splat(ch)) == Simd::FullMask; }
 
 private:
-    __m128i m_extra;
-    __m128i m_limit;
+    Simd::Block m_extra;
+    Simd::RangeTest m_inRange;
 };
 
 namespace PlainStore
 {
 
 // Eight units as they are, or narrowed to eight bytes (only ever kept when they were ASCII).
-__attribute__((always_inline)) inline void Block(wchar_t* out, __m128i units)
+__attribute__((always_inline)) inline void Block(wchar_t* out, Simd::Block units)
 {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), units);
+    Simd::StoreUnits(out, units);
 }
 
-__attribute__((always_inline)) inline void Block(uint8_t* out, __m128i units)
+__attribute__((always_inline)) inline void Block(uint8_t* out, Simd::Block units)
 {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+    Simd::StoreNarrow(out, units);
 }
 
 } // namespace PlainStore
@@ -67,12 +62,12 @@ __attribute__((always_inline)) inline int CopyPlain(Out* out, const wchar_t* fro
     int i = 0;
     for (; i + 8 <= count; i += 8)
     {
-        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        Simd::Block units = Simd::LoadUnits(from + i);
         PlainStore::Block(out + i, units);
         int plain = scan.Mask(units);
-        if (plain != 0xFFFF)
+        if (plain != Simd::FullMask)
         {
-            return i + __builtin_ctz(~plain) / 2;
+            return i + Simd::FirstUnit(~plain);
         }
     }
     if (i < count)
@@ -82,15 +77,15 @@ __attribute__((always_inline)) inline int CopyPlain(Out* out, const wchar_t* fro
         if (count >= 8)
         {
             // The last units as a block that overlaps the one before (those units were plain).
-            __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + at));
+            Simd::Block units = Simd::LoadUnits(from + at);
             PlainStore::Block(out + at, units);
             plain = scan.Mask(units);
         }
         else if (BlockInPage(from))
         {
-            __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+            Simd::Block units = Simd::LoadUnits(from);
             PlainStore::Block(out, units);
-            plain = scan.Mask(units) | (0xFFFF << (2 * count));
+            plain = scan.Mask(units) | ~Simd::FirstUnits(count);
         }
         else
         {
@@ -103,12 +98,12 @@ __attribute__((always_inline)) inline int CopyPlain(Out* out, const wchar_t* fro
                     first = k;
                 }
             }
-            plain = first == count ? 0xFFFF : (1 << (2 * first)) - 1;
+            plain = Simd::FirstUnits(first);
         }
-        plain &= 0xFFFF;
-        if (plain != 0xFFFF)
+        plain &= Simd::FullMask;
+        if (plain != Simd::FullMask)
         {
-            return at + __builtin_ctz(~plain) / 2;
+            return at + Simd::FirstUnit(~plain);
         }
     }
     return count;
@@ -120,10 +115,10 @@ inline int PlainLength(const wchar_t* from, int count, const PlainScan& scan)
     int i = 0;
     for (; i + 8 <= count; i += 8)
     {
-        int plain = scan.Mask(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
-        if (plain != 0xFFFF)
+        int plain = scan.Mask(Simd::LoadUnits(from + i));
+        if (plain != Simd::FullMask)
         {
-            return i + __builtin_ctz(~plain) / 2;
+            return i + Simd::FirstUnit(~plain);
         }
     }
     for (; i < count; i++)
@@ -134,6 +129,28 @@ inline int PlainLength(const wchar_t* from, int count, const PlainScan& scan)
         }
     }
     return count;
+}
+
+// A text of at most eight units with nothing to escape, the usual value: narrowed to out (room for eight bytes)
+// as one block where that stays inside the page. False, with nothing of use in out, for any other text.
+__attribute__((always_inline)) inline bool NarrowShortPlain(uint8_t* out, const wchar_t* text, int count,
+                                                            const PlainScan& scan)
+{
+    if (count == 0)
+    {
+        return true;
+    }
+    if (count > Simd::UnitsPerBlock || !BlockInPage(text))
+    {
+        return false;
+    }
+    Simd::Block units = Simd::LoadUnits(text);
+    if (((scan.Mask(units) | ~Simd::FirstUnits(count)) & Simd::FullMask) != Simd::FullMask)
+    {
+        return false;
+    }
+    Simd::StoreNarrow(out, units);
+    return true;
 }
 
 } // namespace Core::Xml::Detail

@@ -1,5 +1,6 @@
 #include "core/xml/XmlTextReader.h"
 
+#include "core/Utf16.h"
 #include "core/io/FileStream.h"
 #include "core/xml/XmlCharacters.h"
 
@@ -40,7 +41,6 @@ namespace
 
 constexpr int InitialBufferSize = 32768;
 constexpr int InitialValueSize = 256;
-constexpr int InitialListSize = 16;
 
 // Classes of ASCII units for the scanning loops; every unit from 0x80 up is Plain.
 enum : uint8_t
@@ -197,10 +197,6 @@ XmlTextReader::XmlTextReader(NameTable* nameTable)
         m_buffer[0] = 0;
         m_value = new wchar_t[InitialValueSize];
         m_valueCapacity = InitialValueSize;
-        m_attributes = new Node*[InitialListSize];
-        m_attributeCapacity = InitialListSize;
-        m_elements = new Node*[InitialListSize];
-        m_elementCapacity = InitialListSize;
         m_none = NewNode(XmlNodeType::None, 0, 0);
         m_current = m_none;
         m_node = m_none;
@@ -266,10 +262,6 @@ void XmlTextReader::ReleaseResources() noexcept
     m_buffer = nullptr;
     delete[] m_value;
     m_value = nullptr;
-    delete[] m_attributes;
-    m_attributes = nullptr;
-    delete[] m_elements;
-    m_elements = nullptr;
     while (m_allNodes != nullptr)
     {
         Node* next = m_allNodes->allNext;
@@ -297,7 +289,7 @@ void XmlTextReader::Close()
     m_node = m_none;
     m_part = nullptr;
     m_attributeIndex = -1;
-    m_attributeCount = 0;
+    m_attributes.RemoveRange(0, m_attributes.GetCount());
     m_baseURI = String();
     delete[] m_buffer;
     m_buffer = nullptr;
@@ -453,22 +445,24 @@ int XmlTextReader::Peek()
     return m_buffer[m_pos];
 }
 
+// The line end at the buffer index at (CR or LF): a new line starts after it, except that the LF of CR LF
+// only moves the line's start past itself.
+inline void XmlTextReader::EndLine(int at)
+{
+    if (m_buffer[at] == L'\r' || at < 1 || m_buffer[at - 1] != L'\r')
+    {
+        m_line++;
+    }
+    m_lineStart = at + 1;
+}
+
 // Consumes the character at the current position; CR, LF and CR LF each end one line.
 void XmlTextReader::Advance()
 {
     wchar_t ch = m_buffer[m_pos++];
-    if (ch == L'\r')
+    if (ch == L'\r' || ch == L'\n')
     {
-        m_line++;
-        m_lineStart = m_pos;
-    }
-    else if (ch == L'\n')
-    {
-        if (m_pos < 2 || m_buffer[m_pos - 2] != L'\r')
-        {
-            m_line++;
-        }
-        m_lineStart = m_pos;
+        EndLine(m_pos - 1);
     }
 }
 
@@ -550,15 +544,15 @@ XmlTextReader::Node* XmlTextReader::NewNode(int kind, int line, int column)
     node->localName = m_empty;
     node->prefix = m_empty;
     node->namespaceURI = m_empty;
-    node->depth = m_elementCount;
+    node->depth = m_elements.GetCount();
     node->line = line;
     node->column = column;
     node->flag = false;
     node->quoteChar = L'"';
-    if (m_elementCount > 0)
+    if (m_elements.GetCount() > 0)
     {
-        node->xmlSpace = m_elements[m_elementCount - 1]->xmlSpace;
-        node->xmlLang = m_elements[m_elementCount - 1]->xmlLang;
+        node->xmlSpace = m_elements[m_elements.GetCount() - 1]->xmlSpace;
+        node->xmlLang = m_elements[m_elements.GetCount() - 1]->xmlLang;
     }
     else
     {
@@ -587,11 +581,11 @@ void XmlTextReader::ReleaseNode(Node* node)
 
 void XmlTextReader::ReleaseAttributes()
 {
-    for (int i = 0; i < m_attributeCount; i++)
+    for (int i = 0; i < m_attributes.GetCount(); i++)
     {
         ReleaseNode(m_attributes[i]);
     }
-    m_attributeCount = 0;
+    m_attributes.RemoveRange(0, m_attributes.GetCount());
     m_attributeIndex = -1;
     m_part = nullptr;
 }
@@ -610,11 +604,7 @@ void XmlTextReader::ReleaseCurrent()
 
 void XmlTextReader::AddAttribute(Node* attribute)
 {
-    if (m_attributeCount == m_attributeCapacity)
-    {
-        Grow(m_attributes, m_attributeCapacity, m_attributeCount);
-    }
-    m_attributes[m_attributeCount++] = attribute;
+    m_attributes.Add(attribute);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -636,7 +626,7 @@ void XmlTextReader::Fail(const String& message, int line, int column)
     m_part = nullptr;
     m_attributeIndex = -1;
     // The records in use are reclaimed with the reader.
-    m_attributeCount = 0;
+    m_attributes.RemoveRange(0, m_attributes.GetCount());
     throw XmlException(text);
 }
 
@@ -705,10 +695,11 @@ bool XmlTextReader::Read()
 
 void XmlTextReader::CloseElement()
 {
-    Node* element = m_elements[--m_elementCount];
+    Node* element = m_elements[m_elements.GetCount() - 1];
+    m_elements.RemoveAt(m_elements.GetCount() - 1);
     ReleaseNode(element);
     m_namespaces->PopScope();
-    m_state = m_elementCount > 0 ? ParseState::InContent : ParseState::TopLevel;
+    m_state = m_elements.GetCount() > 0 ? ParseState::InContent : ParseState::TopLevel;
 }
 
 // XMLDecl ::= '<?xml' VersionInfo EncodingDecl? SDDecl? S? '?>', recognised only at the very first character.
@@ -770,11 +761,11 @@ bool XmlTextReader::ParseDeclaration()
     {
         SetValue(declaration->value, L"", 0);
     }
-    if (m_attributeCount == 0)
+    if (m_attributes.GetCount() == 0)
     {
         Fail(String(L"Invalid XmlDeclaration"), declaration->line, declaration->column);
     }
-    for (int i = 0; i < m_attributeCount; i++)
+    for (int i = 0; i < m_attributes.GetCount(); i++)
     {
         Node* attribute = m_attributes[i];
         const String& name = *attribute->name;
@@ -789,7 +780,7 @@ bool XmlTextReader::ParseDeclaration()
         else if (i == 1 && name == String(L"encoding"))
         {
         }
-        else if (i == m_attributeCount - 1 && name == String(L"standalone"))
+        else if (i == m_attributes.GetCount() - 1 && name == String(L"standalone"))
         {
             if (value != String(L"yes") && value != String(L"no"))
             {
@@ -863,14 +854,14 @@ bool XmlTextReader::ParseNode()
         FailHere(ch == -1 ? L"Unexpected EOF" : L"Unexpected tag");
     case L'/':
         m_pos++;
-        if (m_elementCount == 0)
+        if (m_elements.GetCount() == 0)
         {
             FailHere(L"Unexpected end tag");
         }
         ParseEndTag();
         return true;
     default:
-        if (m_elementCount == 0 && m_fragment == XmlNodeType::Document && m_rootSeen)
+        if (m_elements.GetCount() == 0 && m_fragment == XmlNodeType::Document && m_rootSeen)
         {
             FailHere(L"Multiple root elements");
         }
@@ -881,7 +872,7 @@ bool XmlTextReader::ParseNode()
 
 bool XmlTextReader::EndOfInput()
 {
-    if (m_elementCount > 0)
+    if (m_elements.GetCount() > 0)
     {
         Fail(String(L"Unclosed elements"), 0, 0);
     }
@@ -923,7 +914,7 @@ bool XmlTextReader::ParseText()
 {
     int line = m_line;
     int column = Column();
-    bool topLevel = m_elementCount == 0;
+    bool topLevel = m_elements.GetCount() == 0;
     bool whitespace = true;
     m_valueLength = 0;
     int runStart = m_pos;
@@ -952,20 +943,10 @@ bool XmlTextReader::ParseText()
         {
             p++;
         }
-        else if (kind == CarriageReturn)
+        else if (kind == CarriageReturn || kind == LineFeed)
         {
+            EndLine(static_cast<int>(p - m_buffer));
             p++;
-            m_line++;
-            m_lineStart = static_cast<int>(p - m_buffer);
-        }
-        else if (kind == LineFeed)
-        {
-            if (p - m_buffer < 1 || p[-1] != L'\r')
-            {
-                m_line++;
-            }
-            p++;
-            m_lineStart = static_cast<int>(p - m_buffer);
         }
         else if (kind == Less)
         {
@@ -1018,7 +999,8 @@ bool XmlTextReader::ParseText()
     int kind = XmlNodeType::Text;
     if (whitespace)
     {
-        bool preserve = m_elementCount > 0 && m_elements[m_elementCount - 1]->xmlSpace == Xml::XmlSpace::Preserve;
+        bool preserve =
+            m_elements.GetCount() > 0 && m_elements[m_elements.GetCount() - 1]->xmlSpace == Xml::XmlSpace::Preserve;
         if (preserve && m_whitespaceHandling != Xml::WhitespaceHandling::None)
         {
             kind = XmlNodeType::SignificantWhitespace;
@@ -1093,15 +1075,14 @@ const String* XmlTextReader::ParseReference()
         }
         m_pos++;
         // A unit cut from a larger code point, a surrogate or NUL would corrupt the text.
-        if (code == 0 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        if (code == 0 || IsSurrogate(code) || code > 0x10FFFF)
         {
             Fail(String(message), line, column);
         }
         if (code > 0xFFFF)
         {
-            code -= 0x10000;
-            AppendValue(static_cast<wchar_t>(0xD800 + (code >> 10)));
-            AppendValue(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+            AppendValue(HighSurrogateOf(code));
+            AppendValue(LowSurrogateOf(code));
         }
         else
         {
@@ -1243,11 +1224,7 @@ void XmlTextReader::ParseStartTag()
     {
         ResolveNamespaces(element);
     }
-    if (m_elementCount == m_elementCapacity)
-    {
-        Grow(m_elements, m_elementCapacity, m_elementCount);
-    }
-    m_elements[m_elementCount++] = element;
+    m_elements.Add(element);
     m_rootSeen = true;
     m_current = element;
     m_state = element->flag ? ParseState::AfterEmptyTag : ParseState::AfterStartTag;
@@ -1263,7 +1240,7 @@ void XmlTextReader::ParseAttribute(Node* owner)
     Node* attribute = NewNode(XmlNodeType::Attribute, line, column);
     SplitName(attribute, start, m_pos - start, colon);
     attribute->depth = owner->depth + 1;
-    for (int i = 0; i < m_attributeCount; i++)
+    for (int i = 0; i < m_attributes.GetCount(); i++)
     {
         if (m_attributes[i]->name == attribute->name)
         {
@@ -1332,11 +1309,7 @@ void XmlTextReader::ParseAttributeValue(Node* attribute, wchar_t quote)
             bool afterReturn = kind == LineFeed && p - m_buffer >= 1 && p[-1] == L'\r';
             if (kind != FormFeed)
             {
-                if (!afterReturn)
-                {
-                    m_line++;
-                }
-                m_lineStart = static_cast<int>(p - m_buffer) + 1;
+                EndLine(static_cast<int>(p - m_buffer));
             }
             if (m_normalization)
             {
@@ -1443,7 +1416,7 @@ void XmlTextReader::Declare(const String& prefix, const String& uri)
 
 void XmlTextReader::ProcessAttributes(Node* element)
 {
-    for (int i = 0; i < m_attributeCount; i++)
+    for (int i = 0; i < m_attributes.GetCount(); i++)
     {
         Node* attribute = m_attributes[i];
         if (m_namespacesOn)
@@ -1473,7 +1446,7 @@ void XmlTextReader::ProcessAttributes(Node* element)
             element->xmlLang = &m_nameTable->Add(attribute->value);
         }
     }
-    for (int i = 0; i < m_attributeCount; i++)
+    for (int i = 0; i < m_attributes.GetCount(); i++)
     {
         m_attributes[i]->xmlSpace = element->xmlSpace;
         m_attributes[i]->xmlLang = element->xmlLang;
@@ -1497,7 +1470,7 @@ const String* XmlTextReader::Resolve(const String* prefix, int line, int column)
 void XmlTextReader::ResolveNamespaces(Node* element)
 {
     element->namespaceURI = Resolve(element->prefix, element->line, element->column);
-    for (int i = 0; i < m_attributeCount; i++)
+    for (int i = 0; i < m_attributes.GetCount(); i++)
     {
         Node* attribute = m_attributes[i];
         if (attribute->prefix != m_empty)
@@ -1512,7 +1485,7 @@ void XmlTextReader::ParseEndTag()
 {
     int line = m_line;
     int column = Column();
-    const Node* open = m_elements[m_elementCount - 1];
+    const Node* open = m_elements[m_elements.GetCount() - 1];
     int start = ScanName(m_namespacesOn, nullptr);
     int length = m_pos - start;
     if (length != open->name->GetLength() ||
@@ -1819,12 +1792,12 @@ String XmlTextReader::LookupNamespace(const String& prefix) const
 
 int XmlTextReader::AttributeCount() const
 {
-    return m_attributeCount;
+    return m_attributes.GetCount();
 }
 
 int XmlTextReader::FindAttribute(const String& name) const
 {
-    for (int i = 0; i < m_attributeCount; i++)
+    for (int i = 0; i < m_attributes.GetCount(); i++)
     {
         if (*m_attributes[i]->name == name)
         {
@@ -1836,7 +1809,7 @@ int XmlTextReader::FindAttribute(const String& name) const
 
 int XmlTextReader::FindAttribute(const String& localName, const String& namespaceURI) const
 {
-    for (int i = 0; i < m_attributeCount; i++)
+    for (int i = 0; i < m_attributes.GetCount(); i++)
     {
         if (*m_attributes[i]->localName == localName && *m_attributes[i]->namespaceURI == namespaceURI)
         {
@@ -1860,7 +1833,7 @@ String XmlTextReader::GetAttribute(const String& localName, const String& namesp
 
 String XmlTextReader::GetAttribute(int index) const
 {
-    if (index < 0 || index >= m_attributeCount)
+    if (index < 0 || index >= m_attributes.GetCount())
     {
         throw ArgumentOutOfRangeException(index);
     }
@@ -1898,7 +1871,7 @@ bool XmlTextReader::MoveToAttribute(const String& localName, const String& names
 
 void XmlTextReader::MoveToAttribute(int index)
 {
-    if (index < 0 || index >= m_attributeCount)
+    if (index < 0 || index >= m_attributes.GetCount())
     {
         throw ArgumentOutOfRangeException(index);
     }
@@ -1907,7 +1880,7 @@ void XmlTextReader::MoveToAttribute(int index)
 
 bool XmlTextReader::MoveToFirstAttribute()
 {
-    if (m_attributeCount == 0)
+    if (m_attributes.GetCount() == 0)
     {
         return false;
     }
@@ -1921,7 +1894,7 @@ bool XmlTextReader::MoveToNextAttribute()
     {
         return MoveToFirstAttribute();
     }
-    if (m_attributeIndex + 1 >= m_attributeCount)
+    if (m_attributeIndex + 1 >= m_attributes.GetCount())
     {
         return false;
     }

@@ -1,6 +1,7 @@
 // Forward-only, non-validating XML pull parser: each Read moves to the next node of the document.
 #pragma once
 
+#include "core/collections/ArrayList.h"
 #include "core/io/Stream.h"
 #include "core/io/TextReader.h"
 #include "core/xml/NameTable.h"
@@ -103,6 +104,7 @@ private:
     int Refill(int keepFrom);
     int Peek();
     void Advance();
+    void EndLine(int at);
     bool SkipWhitespace();
     int Column() const { return m_pos - m_lineStart + 1; }
     void AppendValue(const wchar_t* text, int count);
@@ -176,19 +178,15 @@ private:
     int m_valueLength = 0;
     int m_valueCapacity = 0;
 
-    Node* m_none = nullptr;        // owned via m_allNodes: the node before the first and after the last Read
-    Node* m_current = nullptr;     // not owned: the node the accessors describe
-    Node* m_node = nullptr;        // not owned: the node the last Read produced, which owns the attributes
-    Node* m_part = nullptr;        // not owned: the attribute value part being visited, or null
-    int m_attributeIndex = -1;     // the attribute being visited, or -1
-    Node** m_attributes = nullptr; // owned array; the nodes are owned via m_allNodes
-    int m_attributeCount = 0;
-    int m_attributeCapacity = 0;
-    Node** m_elements = nullptr; // owned array of the open elements; the nodes are owned via m_allNodes
-    int m_elementCount = 0;
-    int m_elementCapacity = 0;
-    Node* m_freeNodes = nullptr; // not owned: recycled records, chained through their next links
-    Node* m_allNodes = nullptr;  // owned: every record ever made, chained through their own links
+    Node* m_none = nullptr;    // owned via m_allNodes: the node before the first and after the last Read
+    Node* m_current = nullptr; // not owned: the node the accessors describe
+    Node* m_node = nullptr;    // not owned: the node the last Read produced, which owns the attributes
+    Node* m_part = nullptr;    // not owned: the attribute value part being visited, or null
+    int m_attributeIndex = -1; // the attribute being visited, or -1
+    Collections::ArrayList<Node*> m_attributes; // the nodes are owned via m_allNodes
+    Collections::ArrayList<Node*> m_elements;   // the open elements; the nodes are owned via m_allNodes
+    Node* m_freeNodes = nullptr;                // not owned: recycled records, chained through their next links
+    Node* m_allNodes = nullptr;                 // owned: every record ever made, chained through their own links
     bool m_rootSeen = false;
     const String* m_pendingEntity = nullptr; // not owned: an entity reference that ended a text node
     int m_pendingLine = 0;

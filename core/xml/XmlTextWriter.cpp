@@ -2,11 +2,9 @@
 
 #include "core/io/FileStream.h"
 #include "core/xml/XmlCharacters.h"
-#include "core/xml/XmlPlainText.h"
+#include "core/xml/XmlTextReader.h"
 
 #include <cstring>
-#include <cwchar>
-#include <emmintrin.h>
 
 namespace Core::Xml
 {
@@ -38,32 +36,29 @@ bool IsValidName(const String& name)
 // A line end and the tabs of the usual indentation depths, written as one piece.
 constexpr char LineAndTabs[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
 constexpr int TabsAvailable = static_cast<int>(sizeof(LineAndTabs)) - 3;
-// Element names up to this length take the one-piece paths for start and end tags.
+// Element and attribute names up to this length take the one-piece paths.
 constexpr int PlainNameLimit = 256;
 
-// A line end and indent tabs (at most TabsAvailable): the whole constant is copied, and what follows the
-// wanted units is overwritten by the rest of the tag. The target needs room for all of it.
+// A line end and indent tabs (at most TabsAvailable) at out: the whole constant is copied, and what follows the
+// wanted bytes is overwritten by the rest of the piece or lies in the room's spare bytes.
 __attribute__((always_inline)) inline void CopyLineAndTabs(uint8_t* out)
 {
-    static_assert(sizeof(LineAndTabs) == 33, "two blocks");
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(LineAndTabs)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(LineAndTabs + 16)));
+    static_assert(sizeof(LineAndTabs) - 1 <= IO::AsciiRoom::Spare, "the constant fits in the spare bytes");
+    std::memcpy(out, LineAndTabs, sizeof(LineAndTabs) - 1);
 }
 
-// Room CopyLineAndTabs needs beyond the bytes it is asked for.
-constexpr int LineAndTabsSpare = 30;
-
-// Narrows a name on trust into room with eight bytes to spare and tells whether it was all ASCII.
+// Narrows a name into room with a block to spare and tells whether it was all ASCII.
 __attribute__((always_inline)) inline bool NarrowName(uint8_t* out, const wchar_t* name, int length)
 {
-    if (length <= 8 && BlockInPage(name))
+    uint64_t bytes = 0;
+    if (length <= 8)
     {
-        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
-        int wide = _mm_movemask_epi8(
-            _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80))), _mm_setzero_si128()));
-        return ((wide | (0xFFFF << (2 * length))) & 0xFFFF) == 0xFFFF;
+        if (!NarrowShortAscii(name, length, bytes))
+        {
+            return false;
+        }
+        std::memcpy(out, &bytes, 8);
+        return true;
     }
     return NarrowAscii(out, name, length);
 }
@@ -75,19 +70,6 @@ void XmlTextWriter::AddElementSlot()
 {
     m_elements.Add(ElementScope());
     m_scopes = &m_elements[0];
-}
-
-inline XmlTextWriter::ElementScope& XmlTextWriter::PushElement()
-{
-    if (m_depth == m_elements.GetCount())
-    {
-        AddElementSlot();
-    }
-    ElementScope& scope = m_scopes[m_depth];
-    // A child inherits xml:space, xml:lang and whether the content is mixed (then nothing is indented).
-    scope.inherited = m_depth > 0 ? m_scopes[m_depth - 1].inherited : Inherited();
-    m_depth++;
-    return scope;
 }
 
 XmlTextWriter::XmlTextWriter(IO::Stream* stream, const IO::Encoding* encoding)
@@ -136,8 +118,7 @@ void XmlTextWriter::InternNames()
 void XmlTextWriter::Initialise(IO::Stream* stream, const IO::Encoding* encoding, int bufferSize)
 {
     m_writer = new IO::StreamWriter(stream, encoding, bufferSize, m_ownsStream);
-    m_lendSize = m_writer->GetBufferSize() < LendSize ? m_writer->GetBufferSize() : LendSize;
-    m_start = m_cursor = m_limit = m_own;
+    m_out.Attach(m_writer);
 }
 
 XmlTextWriter::~XmlTextWriter()
@@ -145,7 +126,7 @@ XmlTextWriter::~XmlTextWriter()
     try
     {
         // What is still buffered here and in the stream writer goes to the stream; the stream goes after it.
-        FlushOutput();
+        m_out.Flush();
     }
     catch (...)
     {
@@ -255,8 +236,102 @@ void XmlTextWriter::CheckTextState() const
     }
 }
 
-// Moves into content for text; inside an attribute value nothing changes.
-void XmlTextWriter::EnterTextState()
+// ---------------------------------------------------------------------------------------------------------------
+// State rules
+
+inline int XmlTextWriter::IndentWidth(bool beforeEndTag) const
+{
+    if (m_formatting != Xml::Formatting::Indented)
+    {
+        return -1;
+    }
+    if (m_depth == 0)
+    {
+        return 0;
+    }
+    if (Top().inherited.hasTextContent)
+    {
+        return -1;
+    }
+    return (beforeEndTag ? m_depth - 1 : m_depth) * m_indentation;
+}
+
+inline bool XmlTextWriter::OnePieceMarkup(int indent) const
+{
+    return m_depth > 0 && !DeclarationsPending() && (indent < 0 || (m_indentChar == L'\t' && indent <= TabsAvailable));
+}
+
+inline XmlTextWriter::ElementScope& XmlTextWriter::OpenElement()
+{
+    if (m_depth == 0)
+    {
+        m_rootStarted = true;
+    }
+    if (m_depth == m_elements.GetCount())
+    {
+        AddElementSlot();
+    }
+    // A child inherits xml:space, xml:lang and whether the content is mixed (then nothing is indented).
+    ElementScope& scope = m_scopes[m_depth];
+    scope.inherited = m_depth > 0 ? m_scopes[m_depth - 1].inherited : Inherited();
+    m_depth++;
+    m_namespaces.PushScope();
+    m_state = Xml::WriteState::Element;
+    return scope;
+}
+
+inline void XmlTextWriter::CloseElement()
+{
+    m_namespaces.PopScope();
+    m_depth--;
+    m_state = Xml::WriteState::Content;
+    if (m_declarationWritten && m_depth == 0)
+    {
+        m_rootClosed = true;
+    }
+}
+
+inline void XmlTextWriter::BeginAttribute(int kind, const String* declaredPrefix)
+{
+    m_attributeKind = kind;
+    m_declaredPrefix = declaredPrefix;
+    if (kind != Ordinary)
+    {
+        m_attributeValue.clear();
+    }
+    m_state = Xml::WriteState::Attribute;
+}
+
+// Applies what the attribute declared, then closes its value. A bad value changes nothing.
+inline void XmlTextWriter::EndAttribute()
+{
+    if (m_attributeKind != Ordinary)
+    {
+        ApplyAttribute();
+    }
+    Guarded([&]() __attribute__((always_inline)) {
+        m_out.Emit(m_quoteChar);
+        m_attributeKind = Ordinary;
+        m_state = Xml::WriteState::Element;
+    });
+}
+
+// Ends a pending attribute and the open start tag with ">".
+inline void XmlTextWriter::CloseStartTag()
+{
+    if (m_state == Xml::WriteState::Attribute)
+    {
+        EndAttribute();
+    }
+    if (DeclarationsPending())
+    {
+        WriteDeclarations();
+    }
+    m_out.Emit(L'>');
+    m_state = Xml::WriteState::Content;
+}
+
+inline void XmlTextWriter::EnterTextState()
 {
     if (m_state == Xml::WriteState::Attribute)
     {
@@ -273,32 +348,20 @@ void XmlTextWriter::EnterTextState()
     }
 }
 
-// Ends a pending attribute and the open start tag with ">".
 void XmlTextWriter::BeginMarkupNode()
 {
     if (m_state == Xml::WriteState::Element || m_state == Xml::WriteState::Attribute)
     {
         CloseStartTag();
     }
-    if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
-    {
-        Indent(false);
-    }
     if (m_state == Xml::WriteState::Start)
     {
         m_state = Xml::WriteState::Prolog;
     }
-}
-
-void XmlTextWriter::CloseStartTag()
-{
-    if (m_state == Xml::WriteState::Attribute)
+    else
     {
-        EndAttribute();
+        Indent(false);
     }
-    WritePendingDeclarations();
-    Emit(L'>');
-    m_state = Xml::WriteState::Content;
 }
 
 void XmlTextWriter::WriteDeclarations()
@@ -315,17 +378,17 @@ void XmlTextWriter::WriteDeclarations()
         {
             continue;
         }
-        Emit(L' ');
-        Emit(m_xmlnsPrefix);
+        m_out.Emit(L' ');
+        m_out.Emit(m_xmlnsPrefix);
         if (!declaration.prefix->IsEmpty())
         {
-            Emit(L':');
-            Emit(*declaration.prefix);
+            m_out.Emit(L':');
+            m_out.Emit(*declaration.prefix);
         }
-        Emit(L'=');
-        Emit(m_quoteChar);
-        WriteEscaped(declaration.uri->GetBuffer(), declaration.uri->GetLength(), true);
-        Emit(m_quoteChar);
+        m_out.Emit(L'=');
+        m_out.Emit(m_quoteChar);
+        m_out.WriteEscaped(declaration.uri->GetBuffer(), declaration.uri->GetLength(), true, m_quoteChar);
+        m_out.Emit(m_quoteChar);
     }
     if (m_pending.GetCount() > 0)
     {
@@ -337,205 +400,28 @@ void XmlTextWriter::WriteDeclarations()
     }
 }
 
-inline void XmlTextWriter::Indent(bool beforeEndTag)
+void XmlTextWriter::Indent(bool beforeEndTag)
 {
-    int count = m_depth;
-    if (count == 0)
-    {
-        Emit(L"\r\n", 2);
-        return;
-    }
-    if (Top().inherited.hasTextContent)
+    int width = IndentWidth(beforeEndTag);
+    if (width < 0)
     {
         return;
     }
-    int depth = beforeEndTag ? count - 1 : count;
-    int indent = depth * m_indentation;
     // The line end and the usual tab indentation go out in one piece.
-    if (m_indentChar == L'\t' && indent <= TabsAvailable)
+    if (m_indentChar == L'\t' && width <= TabsAvailable)
     {
-        CopyLineAndTabs(Reserve(2 + indent + LineAndTabsSpare));
-        m_cursor += 2 + indent;
+        m_out.WritePiece(2 + width,
+                         [&](uint8_t* out)
+                         {
+                             CopyLineAndTabs(out);
+                             return 2 + width;
+                         });
         return;
     }
-    Emit(L"\r\n", 2);
-    for (int i = indent; i > 0; i--)
+    m_out.Emit(L"\r\n", 2);
+    for (int i = width; i > 0; i--)
     {
-        Emit(m_indentChar);
-    }
-}
-
-int XmlTextWriter::CharacterReference(unsigned code, wchar_t* text)
-{
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    int length = 0;
-    text[length++] = L'&';
-    text[length++] = L'#';
-    text[length++] = L'x';
-    int shift = 12;
-    while (shift > 0 && ((code >> shift) & 0xF) == 0)
-    {
-        shift -= 4;
-    }
-    for (; shift >= 0; shift -= 4)
-    {
-        text[length++] = digits[(code >> shift) & 0xF];
-    }
-    text[length++] = L';';
-    return length;
-}
-
-// Escapes markup characters, control characters and the two non-characters U+FFFE and U+FFFF; inside an
-// attribute value also line ends and the delimiting quote.
-using Detail::CopyPlain;
-using Detail::PlainScan;
-
-namespace
-{
-
-// The entity for a unit that has one where it stands, or null.
-const wchar_t* Entity(wchar_t ch, bool inAttribute, wchar_t quote, int& length)
-{
-    switch (ch)
-    {
-    case L'&':
-        length = 5;
-        return L"&amp;";
-    case L'<':
-        length = 4;
-        return L"&lt;";
-    case L'>':
-        length = 4;
-        return L"&gt;";
-    case L'"':
-        length = 6;
-        return inAttribute && quote == L'"' ? L"&quot;" : nullptr;
-    case L'\'':
-        length = 6;
-        return inAttribute && quote == L'\'' ? L"&apos;" : nullptr;
-    default:
-        return nullptr;
-    }
-}
-
-// Whether a unit may stand as it is (after the entities): tabs, line ends outside attribute values, and
-// everything from the space on except U+FFFE and U+FFFF, which become character references.
-bool KeptAsItIs(wchar_t ch, bool inAttribute)
-{
-    return ch < 0x20 ? ch == L'\t' || ((ch == L'\n' || ch == L'\r') && !inAttribute) : ch < 0xFFFE;
-}
-
-} // namespace
-
-inline void XmlTextWriter::WriteEscaped(const wchar_t* text, int length, bool inAttribute)
-{
-    // A short ASCII text with nothing to escape, the usual value, is one block, looked at and narrowed without
-    // the loop of the general path: the constants that loop keeps in registers would have to be saved and
-    // restored on every call.
-    if (length <= 8 && m_limit - m_cursor >= 8 && BlockInPage(text))
-    {
-        __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-        int plain = PlainScan(inAttribute ? m_quoteChar : L'&', 0x80).Mask(units) | (0xFFFF << (2 * length));
-        if ((plain & 0xFFFF) == 0xFFFF)
-        {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(m_cursor), _mm_packus_epi16(units, units));
-            m_cursor += length;
-            return;
-        }
-    }
-    WriteEscapedRuns(text, length, inAttribute);
-}
-
-void XmlTextWriter::WriteEscapedRuns(const wchar_t* text, int length, bool inAttribute)
-{
-    const PlainScan scan(inAttribute ? m_quoteChar : L'&', 0x80);
-    int i = 0;
-    while (i < length)
-    {
-        // Plain units go through the room in pieces that leave it a block to spare.
-        int room = static_cast<int>(m_limit - m_cursor) - 8;
-        if (room < 64)
-        {
-            Refill(64 + 8);
-            room = static_cast<int>(m_limit - m_cursor) - 8;
-        }
-        int end = length - i <= room ? length : i + room;
-        int plain = CopyPlain(m_cursor, text + i, end - i, scan);
-        m_cursor += plain;
-        i += plain;
-        if (i == end)
-        {
-            continue;
-        }
-        wchar_t ch = text[i];
-        if (ch >= 0x80)
-        {
-            WriteEscapedUnits(text + i, length - i, inAttribute);
-            return;
-        }
-        int entityLength = 0;
-        const wchar_t* entity = Entity(ch, inAttribute, m_quoteChar, entityLength);
-        if (entity != nullptr)
-        {
-            Emit(entity, entityLength);
-        }
-        else if (KeptAsItIs(ch, inAttribute))
-        {
-            // Stopped the scan but stays as it is: line ends and tabs in text, quotes that are not the delimiter.
-            Emit(ch);
-        }
-        else
-        {
-            wchar_t reference[16];
-            Emit(reference, CharacterReference(ch, reference));
-        }
-        i++;
-    }
-}
-
-// Plain runs go to the stream writer straight from the text; the stream writer encodes them.
-void XmlTextWriter::WriteEscapedUnits(const wchar_t* text, int length, bool inAttribute)
-{
-    FlushOutput();
-    const PlainScan scan(inAttribute ? m_quoteChar : L'&');
-    int i = 0;
-    while (i < length)
-    {
-        int plain = PlainLength(text + i, length - i, scan);
-        if (plain > 0)
-        {
-            m_writer->Write(text + i, plain);
-            i += plain;
-            if (i == length)
-            {
-                break;
-            }
-        }
-        wchar_t ch = text[i];
-        int entityLength = 0;
-        const wchar_t* entity = Entity(ch, inAttribute, m_quoteChar, entityLength);
-        if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-        {
-            // A surrogate pair goes out in one piece. A high surrogate without its partner goes out alone below,
-            // so the unit after it is still escaped.
-            m_writer->Write(text + i, 2);
-            i += 2;
-            continue;
-        }
-        if (entity != nullptr)
-        {
-            m_writer->Write(entity, entityLength);
-        }
-        else if (KeptAsItIs(ch, inAttribute))
-        {
-            m_writer->Write(ch);
-        }
-        else
-        {
-            wchar_t reference[16];
-            m_writer->Write(reference, CharacterReference(ch, reference));
-        }
-        i++;
+        m_out.Emit(m_indentChar);
     }
 }
 
@@ -563,25 +449,25 @@ void XmlTextWriter::WriteDeclaration(int standalone)
         {
             m_declarationWritten = true;
             m_state = Xml::WriteState::Prolog;
-            Put("<?xml version=");
-            Emit(m_quoteChar);
-            Put("1.0");
-            Emit(m_quoteChar);
+            m_out.Put("<?xml version=");
+            m_out.Emit(m_quoteChar);
+            m_out.Put("1.0");
+            m_out.Emit(m_quoteChar);
             if (standalone >= 0)
             {
-                Put(" standalone=");
-                Emit(m_quoteChar);
+                m_out.Put(" standalone=");
+                m_out.Emit(m_quoteChar);
                 if (standalone != 0)
                 {
-                    Put("yes");
+                    m_out.Put("yes");
                 }
                 else
                 {
-                    Put("no");
+                    m_out.Put("no");
                 }
-                Emit(m_quoteChar);
+                m_out.Emit(m_quoteChar);
             }
-            Put("?>");
+            m_out.Put("?>");
         });
 }
 
@@ -616,38 +502,38 @@ void XmlTextWriter::WriteDocType(const String& name, const String& publicId, con
     Guarded(
         [&]
         {
-            if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+            if (m_state != Xml::WriteState::Start)
             {
                 Indent(false);
             }
             m_state = Xml::WriteState::Prolog;
-            Put("<!DOCTYPE ");
-            Emit(name);
+            m_out.Put("<!DOCTYPE ");
+            m_out.Emit(name);
             if (!publicId.IsEmpty())
             {
-                Put(" PUBLIC ");
-                Emit(m_quoteChar);
-                Emit(publicId);
-                Emit(m_quoteChar);
-                Emit(L' ');
-                Emit(m_quoteChar);
-                Emit(systemId);
-                Emit(m_quoteChar);
+                m_out.Put(" PUBLIC ");
+                m_out.Emit(m_quoteChar);
+                m_out.Emit(publicId);
+                m_out.Emit(m_quoteChar);
+                m_out.Emit(L' ');
+                m_out.Emit(m_quoteChar);
+                m_out.Emit(systemId);
+                m_out.Emit(m_quoteChar);
             }
             else if (!systemId.IsEmpty())
             {
-                Put(" SYSTEM ");
-                Emit(m_quoteChar);
-                Emit(systemId);
-                Emit(m_quoteChar);
+                m_out.Put(" SYSTEM ");
+                m_out.Emit(m_quoteChar);
+                m_out.Emit(systemId);
+                m_out.Emit(m_quoteChar);
             }
             if (!subset.IsEmpty())
             {
-                Put(" [");
-                Emit(subset);
-                Emit(L']');
+                m_out.Put(" [");
+                m_out.Emit(subset);
+                m_out.Emit(L']');
             }
-            Emit(L'>');
+            m_out.Emit(L'>');
         });
 }
 
@@ -671,17 +557,16 @@ void XmlTextWriter::WriteProcessingInstruction(const String& name, const String&
             {
                 m_declarationWritten = true;
             }
-            Put("<?");
-            Emit(name);
+            m_out.Put("<?");
+            m_out.Emit(name);
             if (!text.IsEmpty())
             {
-                Emit(L' ');
-                Emit(text);
+                m_out.Emit(L' ');
+                m_out.Emit(text);
             }
-            Put("?>");
+            m_out.Put("?>");
         });
 }
-
 // ---------------------------------------------------------------------------------------------------------------
 // Elements
 
@@ -690,99 +575,7 @@ void XmlTextWriter::WriteStartElement(const String& localName, const String& nam
     WriteStartElement(String::Empty, localName, namespaceURI);
 }
 
-// The usual element, without prefix and namespace, inside an open element and with no declarations pending:
-// the end of the parent's start tag, the indentation and the new start tag go out as one piece. Returns false,
-// having changed nothing, when the general path has to decide.
-inline bool XmlTextWriter::StartPlainElement(const String& localName)
-{
-    int nameLength = localName.GetLength();
-    if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Content) || m_depth == 0 ||
-        m_pending.GetCount() != 0 || m_declaredInTag.GetCount() != 0 || nameLength > PlainNameLimit)
-    {
-        return false;
-    }
-    int indent =
-        m_formatting == Xml::Formatting::Indented && !Top().inherited.hasTextContent ? m_depth * m_indentation : -1;
-    if (indent >= 0 && (m_indentChar != L'\t' || indent > TabsAvailable))
-    {
-        return false;
-    }
-    // A short ASCII name, the usual one, is narrowed once; its bytes tell whether the slot this element takes
-    // last held an element of the same name (most often it did) and are kept there for the end tag.
-    const wchar_t* units = localName.GetBuffer();
-    uint64_t shortName = 0;
-    int shortLength = 0;
-    if (nameLength > 0 && nameLength <= 8 && BlockInPage(units))
-    {
-        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
-        int ascii = _mm_movemask_epi8(
-            _mm_cmpeq_epi16(_mm_and_si128(block, _mm_set1_epi16(static_cast<short>(0xFF80))), _mm_setzero_si128()));
-        if (((ascii | (0xFFFF << (2 * nameLength))) & 0xFFFF) == 0xFFFF)
-        {
-            uint64_t bytes = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(block, block)));
-            shortName = nameLength == 8 ? bytes : bytes & ((uint64_t(1) << (8 * nameLength)) - 1);
-            shortLength = nameLength;
-        }
-    }
-    const ElementScope* slot = m_depth < m_elements.GetCount() ? &m_scopes[m_depth] : nullptr;
-    const String* name;
-    // The slot held an element of this name written here, so without prefix and namespace: it needs no change.
-    bool sameAsSlot =
-        shortLength > 0 && slot != nullptr && slot->shortLength == shortLength && slot->shortName == shortName;
-    if (sameAsSlot)
-    {
-        name = slot->localName;
-    }
-    else
-    {
-        name = slot != nullptr ? slot->localName : nullptr;
-        if (name == nullptr || name->GetLength() != nameLength ||
-            !CharactersEqual(name->GetBuffer(), units, nameLength))
-        {
-            name = Intern(localName);
-        }
-    }
-    bool ascii = true;
-    Guarded([&]() __attribute__((always_inline)) {
-        bool closeStartTag = m_state == Xml::WriteState::Element;
-        int length = (closeStartTag ? 1 : 0) + (indent >= 0 ? 2 + indent : 0) + 1 + nameLength;
-        uint8_t* out = Reserve(length + LineAndTabsSpare + 8);
-        if (closeStartTag)
-        {
-            *out++ = '>';
-        }
-        if (indent >= 0)
-        {
-            CopyLineAndTabs(out);
-            out += 2 + indent;
-        }
-        *out++ = '<';
-        if (shortLength > 0)
-        {
-            std::memcpy(out, &shortName, 8);
-        }
-        else if (!NarrowName(out, units, nameLength))
-        {
-            ascii = false;
-            return;
-        }
-        m_cursor += length;
-        ElementScope& scope = PushElement();
-        if (!sameAsSlot)
-        {
-            scope.prefix = m_emptyName;
-            scope.localName = name;
-            scope.namespaceURI = m_emptyName;
-            scope.shortName = shortName;
-            scope.shortLength = shortLength;
-        }
-        m_namespaces.PushScope();
-        m_state = Xml::WriteState::Element;
-    });
-    return ascii;
-}
-
-// The general path is a function of its own: the registers it needs would otherwise be saved and restored
+// The general paths are functions of their own: the registers they need would otherwise be saved and restored
 // for every element.
 void XmlTextWriter::WriteStartElement(const String& prefix, const String& localName, const String& namespaceURI)
 {
@@ -793,6 +586,77 @@ void XmlTextWriter::WriteStartElement(const String& prefix, const String& localN
     StartElement(prefix, localName, namespaceURI);
 }
 
+// The end of the parent's start tag, the indentation and the new start tag as one piece.
+inline bool XmlTextWriter::StartPlainElement(const String& localName)
+{
+    int indent = IndentWidth(false);
+    int nameLength = localName.GetLength();
+    if ((m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Content) || !OnePieceMarkup(indent) ||
+        nameLength > PlainNameLimit)
+    {
+        return false;
+    }
+    // A short ASCII name, the usual one, is narrowed once: its bytes go into the tag, are kept for the end tag,
+    // and tell whether the slot this element takes last held an element of the same name (most often it did),
+    // whose interned name then needs no lookup.
+    const wchar_t* units = localName.GetBuffer();
+    uint64_t shortName = 0;
+    int shortLength =
+        nameLength > 0 && nameLength <= 8 && NarrowShortAscii(units, nameLength, shortName) ? nameLength : 0;
+    // A slot keeps a short name only for an element without prefix and namespace, so the same short name there
+    // means the same name in every part.
+    const ElementScope* slot = m_depth < m_elements.GetCount() ? &m_scopes[m_depth] : nullptr;
+    const String* name = slot != nullptr ? slot->name.localName : nullptr;
+    bool sameName =
+        shortLength > 0 && slot != nullptr && slot->shortLength == shortLength && slot->shortName == shortName;
+    if (!sameName &&
+        (name == nullptr || name->GetLength() != nameLength || !CharactersEqual(name->GetBuffer(), units, nameLength)))
+    {
+        name = Intern(localName);
+    }
+    bool closeStartTag = m_state == Xml::WriteState::Element;
+    int length = (closeStartTag ? 1 : 0) + (indent >= 0 ? 2 + indent : 0) + 1 + nameLength;
+    bool written = false;
+    Guarded([&]() __attribute__((always_inline)) {
+        written = m_out.WritePiece(length,
+                                   [&](uint8_t* out)
+                                   {
+                                       if (closeStartTag)
+                                       {
+                                           *out++ = '>';
+                                       }
+                                       if (indent >= 0)
+                                       {
+                                           CopyLineAndTabs(out);
+                                           out += 2 + indent;
+                                       }
+                                       *out++ = '<';
+                                       if (shortLength > 0)
+                                       {
+                                           std::memcpy(out, &shortName, 8);
+                                           return length;
+                                       }
+                                       return NarrowAscii(out, units, nameLength) ? length : -1;
+                                   });
+        if (!written)
+        {
+            return;
+        }
+        // The scope is named in place, field by field: a name put together in one piece goes through vector
+        // registers, which the calling convention makes this function save and restore.
+        ElementScope& scope = OpenElement();
+        if (!sameName)
+        {
+            scope.name.prefix = m_emptyName;
+            scope.name.localName = name;
+            scope.name.namespaceURI = m_emptyName;
+            scope.shortName = shortName;
+            scope.shortLength = shortLength;
+        }
+    });
+    return written;
+}
+
 void XmlTextWriter::StartElement(const String& prefix, const String& localName, const String& namespaceURI)
 {
     CheckWritable();
@@ -800,55 +664,9 @@ void XmlTextWriter::StartElement(const String& prefix, const String& localName, 
     {
         throw InvalidOperationException();
     }
-    const String* usedPrefix = m_emptyName;
     bool declare = false;
-    // An element without prefix and namespace, the usual case, needs none of the namespace checks.
-    if (prefix.IsEmpty() && namespaceURI.IsEmpty())
-    {
-    }
-    else if (!m_namespacesOn)
-    {
-        throw ArgumentException();
-    }
-    else
-    {
-        usedPrefix = Intern(prefix);
-        bool xmlNamespace = namespaceURI == *m_xmlNamespace;
-        bool xmlPrefix = prefix == *m_xmlPrefix;
-        if (prefix == m_xmlnsPrefix || (xmlPrefix && !namespaceURI.IsEmpty() && !xmlNamespace) ||
-            (xmlNamespace && !prefix.IsEmpty() && !xmlPrefix))
-        {
-            throw ArgumentException();
-        }
-        if (!namespaceURI.IsEmpty())
-        {
-            if (prefix.IsEmpty())
-            {
-                const String* found = m_namespaces.FindPrefix(namespaceURI);
-                if (found != nullptr)
-                {
-                    usedPrefix = found;
-                }
-                else
-                {
-                    declare = true;
-                }
-            }
-            else
-            {
-                const String* bound = m_namespaces.FindNamespace(prefix);
-                declare = bound == nullptr || *bound != namespaceURI;
-            }
-        }
-        else if (!prefix.IsEmpty())
-        {
-            const String* bound = m_namespaces.FindNamespace(prefix);
-            if (bound == nullptr || bound->IsEmpty())
-            {
-                throw ArgumentException();
-            }
-        }
-    }
+    const String* usedPrefix =
+        prefix.IsEmpty() && namespaceURI.IsEmpty() ? m_emptyName : ElementPrefix(prefix, namespaceURI, declare);
     Guarded(
         [&]
         {
@@ -856,38 +674,63 @@ void XmlTextWriter::StartElement(const String& prefix, const String& localName, 
             {
                 CloseStartTag();
             }
-            if (m_formatting == Xml::Formatting::Indented && m_state != Xml::WriteState::Start)
+            if (m_state != Xml::WriteState::Start)
             {
                 Indent(false);
             }
-            m_state = Xml::WriteState::Element;
-            const String* name = Intern(localName);
-            const String* namespaceName = Intern(namespaceURI);
-            if (m_depth == 0)
-            {
-                m_rootStarted = true;
-            }
-            // The new scope is filled in place, field by field: a copy of a whole scope made on the stack
-            // would be read back before its parts are stored.
-            ElementScope& scope = PushElement();
-            scope.prefix = usedPrefix;
-            scope.localName = name;
-            scope.namespaceURI = namespaceName;
+            ElementScope& scope = OpenElement();
+            scope.name.prefix = usedPrefix;
+            scope.name.localName = Intern(localName);
+            scope.name.namespaceURI = Intern(namespaceURI);
             scope.shortLength = 0;
-            m_namespaces.PushScope();
             if (declare)
             {
                 m_namespaces.AddNamespace(*usedPrefix, namespaceURI);
-                m_pending.Add(Declaration{usedPrefix, scope.namespaceURI});
+                m_pending.Add(Declaration{usedPrefix, scope.name.namespaceURI});
             }
-            Emit(L'<');
+            m_out.Emit(L'<');
             if (!usedPrefix->IsEmpty())
             {
-                Emit(*usedPrefix);
-                Emit(L':');
+                m_out.Emit(*usedPrefix);
+                m_out.Emit(L':');
             }
-            Emit(localName);
+            m_out.Emit(localName);
         });
+}
+
+const String* XmlTextWriter::ElementPrefix(const String& prefix, const String& namespaceURI, bool& declare)
+{
+    if (!m_namespacesOn)
+    {
+        throw ArgumentException();
+    }
+    const String* usedPrefix = Intern(prefix);
+    bool xmlNamespace = namespaceURI == *m_xmlNamespace;
+    bool xmlPrefix = prefix == *m_xmlPrefix;
+    if (prefix == m_xmlnsPrefix || (xmlPrefix && !namespaceURI.IsEmpty() && !xmlNamespace) ||
+        (xmlNamespace && !prefix.IsEmpty() && !xmlPrefix))
+    {
+        throw ArgumentException();
+    }
+    if (namespaceURI.IsEmpty())
+    {
+        // A prefix without namespace must be bound already.
+        const String* bound = m_namespaces.FindNamespace(prefix);
+        if (bound == nullptr || bound->IsEmpty())
+        {
+            throw ArgumentException();
+        }
+        return usedPrefix;
+    }
+    if (prefix.IsEmpty())
+    {
+        const String* found = m_namespaces.FindPrefix(namespaceURI);
+        declare = found == nullptr;
+        return found != nullptr ? found : usedPrefix;
+    }
+    const String* bound = m_namespaces.FindNamespace(prefix);
+    declare = bound == nullptr || *bound != namespaceURI;
+    return usedPrefix;
 }
 
 void XmlTextWriter::WriteEndElement()
@@ -906,61 +749,58 @@ void XmlTextWriter::WriteFullEndElement()
     }
 }
 
-// The end tag of an element with content, without prefix: indentation and end tag as one piece. Returns false,
-// having changed nothing, when the general path has to decide.
+// The indentation and the end tag of an element with content as one piece.
 inline bool XmlTextWriter::EndElementWithContent()
 {
-    if (m_state != Xml::WriteState::Content || m_depth == 0)
+    if (m_state != Xml::WriteState::Content)
+    {
+        return false;
+    }
+    int indent = IndentWidth(true);
+    if (!OnePieceMarkup(indent))
     {
         return false;
     }
     const ElementScope& scope = Top();
-    int indent = m_formatting == Xml::Formatting::Indented && !scope.inherited.hasTextContent
-                     ? (m_depth - 1) * m_indentation
-                     : -1;
-    if (indent >= 0 && (m_indentChar != L'\t' || indent > TabsAvailable))
-    {
-        return false;
-    }
     int nameLength = scope.shortLength;
     if (nameLength == 0)
     {
-        nameLength = scope.localName->GetLength();
-        if (!scope.prefix->IsEmpty() || nameLength > PlainNameLimit)
+        nameLength = scope.name.localName->GetLength();
+        if (!scope.name.prefix->IsEmpty() || nameLength > PlainNameLimit)
         {
             return false;
         }
     }
-    bool ascii = true;
+    int length = (indent >= 0 ? 2 + indent : 0) + 2 + nameLength + 1;
+    bool written = false;
     Guarded([&]() __attribute__((always_inline)) {
-        int length = (indent >= 0 ? 2 + indent : 0) + 2 + nameLength + 1;
-        uint8_t* out = Reserve(length + LineAndTabsSpare + 8);
-        if (indent >= 0)
+        written = m_out.WritePiece(length,
+                                   [&](uint8_t* out)
+                                   {
+                                       if (indent >= 0)
+                                       {
+                                           CopyLineAndTabs(out);
+                                           out += 2 + indent;
+                                       }
+                                       out[0] = '<';
+                                       out[1] = '/';
+                                       if (scope.shortLength > 0)
+                                       {
+                                           std::memcpy(out + 2, &scope.shortName, 8);
+                                       }
+                                       else if (!NarrowAscii(out + 2, scope.name.localName->GetBuffer(), nameLength))
+                                       {
+                                           return -1;
+                                       }
+                                       out[2 + nameLength] = '>';
+                                       return length;
+                                   });
+        if (written)
         {
-            CopyLineAndTabs(out);
-            out += 2 + indent;
-        }
-        out[0] = '<';
-        out[1] = '/';
-        if (scope.shortLength > 0)
-        {
-            std::memcpy(out + 2, &scope.shortName, 8);
-        }
-        else if (!NarrowName(out + 2, scope.localName->GetBuffer(), nameLength))
-        {
-            ascii = false;
-            return;
-        }
-        out[2 + nameLength] = '>';
-        m_cursor += length;
-        m_namespaces.PopScope();
-        m_depth--;
-        if (m_declarationWritten && m_depth == 0)
-        {
-            m_rootClosed = true;
+            CloseElement();
         }
     });
-    return ascii;
+    return written;
 }
 
 void XmlTextWriter::EndFullOrShortElement(bool full)
@@ -981,39 +821,36 @@ void XmlTextWriter::EndFullOrShortElement(bool full)
             bool startTagOpen = m_state == Xml::WriteState::Element;
             if (startTagOpen)
             {
-                WritePendingDeclarations();
+                if (DeclarationsPending())
+                {
+                    WriteDeclarations();
+                }
                 if (full)
                 {
-                    Emit(L'>');
+                    m_out.Emit(L'>');
                 }
                 else
                 {
-                    Put(" />");
+                    m_out.Put(" />");
                 }
             }
-            else if (m_formatting == Xml::Formatting::Indented)
+            else
             {
                 Indent(true);
             }
             if (!startTagOpen || full)
             {
-                const ElementScope& scope = Top();
-                Put("</");
-                if (!scope.prefix->IsEmpty())
+                const QualifiedName& name = Top().name;
+                m_out.Put("</");
+                if (!name.prefix->IsEmpty())
                 {
-                    Emit(*scope.prefix);
-                    Emit(L':');
+                    m_out.Emit(*name.prefix);
+                    m_out.Emit(L':');
                 }
-                Emit(*scope.localName);
-                Emit(L'>');
+                m_out.Emit(*name.localName);
+                m_out.Emit(L'>');
             }
-            m_namespaces.PopScope();
-            m_depth--;
-            m_state = Xml::WriteState::Content;
-            if (m_declarationWritten && m_depth == 0)
-            {
-                m_rootClosed = true;
-            }
+            CloseElement();
         });
 }
 
@@ -1027,36 +864,43 @@ void XmlTextWriter::WriteAttributeString(const String& localName, const String& 
 
 void XmlTextWriter::WriteStartAttribute(const String& prefix, const String& localName, const String& namespaceURI)
 {
-    int nameLength = localName.GetLength();
-    if (m_state == Xml::WriteState::Element && prefix.IsEmpty() && namespaceURI.IsEmpty() &&
-        nameLength <= PlainNameLimit && (!m_namespacesOn || localName != m_xmlnsPrefix))
+    if (prefix.IsEmpty() && namespaceURI.IsEmpty() && StartPlainAttribute(localName))
     {
-        // An ordinary attribute without prefix and namespace right after the element's name or another
-        // attribute, the usual case: name, equals sign and quote go out as one piece.
-        Guarded([&]() __attribute__((always_inline)) {
-            uint8_t* out = Reserve(nameLength + 3 + 8);
-            out[0] = ' ';
-            if (!NarrowName(out + 1, localName.GetBuffer(), nameLength))
-            {
-                // Not ASCII: the name goes to the stream writer as units.
-                Emit(L' ');
-                Emit(localName);
-                Emit(L'=');
-                Emit(m_quoteChar);
-            }
-            else
-            {
-                out[nameLength + 1] = '=';
-                out[nameLength + 2] = static_cast<uint8_t>(m_quoteChar);
-                m_cursor += nameLength + 3;
-            }
-            m_attributeKind = Ordinary;
-            m_declaredPrefix = nullptr;
-            m_state = Xml::WriteState::Attribute;
-        });
         return;
     }
     StartAttribute(prefix, localName, namespaceURI);
+}
+
+// An ordinary attribute right after the element's name or another attribute: name, equals sign and quote as
+// one piece.
+inline bool XmlTextWriter::StartPlainAttribute(const String& localName)
+{
+    int nameLength = localName.GetLength();
+    if (m_state != Xml::WriteState::Element || nameLength > PlainNameLimit ||
+        (m_namespacesOn && localName == m_xmlnsPrefix))
+    {
+        return false;
+    }
+    bool written = false;
+    Guarded([&]() __attribute__((always_inline)) {
+        written = m_out.WritePiece(nameLength + 3,
+                                   [&](uint8_t* out)
+                                   {
+                                       out[0] = ' ';
+                                       if (!NarrowName(out + 1, localName.GetBuffer(), nameLength))
+                                       {
+                                           return -1;
+                                       }
+                                       out[nameLength + 1] = '=';
+                                       out[nameLength + 2] = static_cast<uint8_t>(m_quoteChar);
+                                       return nameLength + 3;
+                                   });
+        if (written)
+        {
+            BeginAttribute(Ordinary, nullptr);
+        }
+    });
+    return written;
 }
 
 void XmlTextWriter::StartAttribute(const String& prefix, const String& localName, const String& namespaceURI)
@@ -1065,86 +909,13 @@ void XmlTextWriter::StartAttribute(const String& prefix, const String& localName
     {
         throw InvalidOperationException();
     }
-    int kind = Ordinary;
-    const String* usedPrefix = m_emptyName;
-    // Written only, so it need not be interned.
-    const String* writtenName = &localName;
-    const String* declaredPrefix = nullptr;
-    Declaration pending;
-    bool plain = prefix.IsEmpty() && namespaceURI.IsEmpty();
-    if (plain && (!m_namespacesOn || localName != m_xmlnsPrefix))
+    // An ordinary name is written as it is, so it need not be interned.
+    AttributeName name;
+    name.prefix = m_emptyName;
+    name.writtenName = &localName;
+    if (!prefix.IsEmpty() || !namespaceURI.IsEmpty() || (m_namespacesOn && localName == m_xmlnsPrefix))
     {
-        // An ordinary attribute without prefix and namespace, the usual case.
-    }
-    else if (!m_namespacesOn)
-    {
-        throw ArgumentException();
-    }
-    else
-    {
-        usedPrefix = Intern(prefix);
-        writtenName = Intern(localName);
-        const String& xmlnsNamespace = *m_xmlnsNamespace;
-        bool xmlPrefix = prefix == *m_xmlPrefix;
-        if (xmlPrefix && localName == *m_spaceName)
-        {
-            kind = Space;
-        }
-        else if (xmlPrefix && localName == *m_langName)
-        {
-            kind = Lang;
-        }
-        else if ((prefix == m_xmlnsPrefix && localName.IsEmpty()) || (prefix.IsEmpty() && localName == m_xmlnsPrefix) ||
-                 (prefix.IsEmpty() && localName.IsEmpty() && namespaceURI == xmlnsNamespace))
-        {
-            kind = NamespaceDeclaration;
-            usedPrefix = Intern(String());
-            writtenName = Intern(m_xmlnsPrefix);
-            declaredPrefix = usedPrefix;
-        }
-        else if (prefix == m_xmlnsPrefix || (namespaceURI == xmlnsNamespace && !localName.IsEmpty()))
-        {
-            kind = NamespaceDeclaration;
-            usedPrefix = Intern(m_xmlnsPrefix);
-            declaredPrefix = writtenName;
-        }
-        else if (!namespaceURI.IsEmpty())
-        {
-            if (prefix.IsEmpty())
-            {
-                const String* found = m_namespaces.FindPrefix(namespaceURI);
-                if (found != nullptr && !found->IsEmpty())
-                {
-                    usedPrefix = found;
-                }
-                else
-                {
-                    // An attribute without prefix has no namespace, so one has to be made up.
-                    String generated(L"d");
-                    generated += m_depth;
-                    generated += L"p";
-                    generated += ++m_generatedPrefixes;
-                    usedPrefix = Intern(generated);
-                    pending = Declaration{usedPrefix, Intern(namespaceURI)};
-                }
-            }
-            else
-            {
-                const String* bound = m_namespaces.FindNamespace(prefix);
-                if (bound == nullptr || *bound != namespaceURI)
-                {
-                    pending = Declaration{usedPrefix, Intern(namespaceURI)};
-                }
-            }
-        }
-        else if (!prefix.IsEmpty())
-        {
-            const String* bound = m_namespaces.FindNamespace(prefix);
-            if (bound == nullptr || bound->IsEmpty())
-            {
-                throw ArgumentException();
-            }
-        }
+        name = ClassifyAttribute(prefix, localName, namespaceURI);
     }
     if (m_state == Xml::WriteState::Attribute)
     {
@@ -1153,29 +924,98 @@ void XmlTextWriter::StartAttribute(const String& prefix, const String& localName
     Guarded(
         [&]
         {
-            if (pending.prefix != nullptr)
+            if (name.pending.prefix != nullptr)
             {
-                m_namespaces.AddNamespace(*pending.prefix, *pending.uri);
-                m_pending.Add(pending);
+                m_namespaces.AddNamespace(*name.pending.prefix, *name.pending.uri);
+                m_pending.Add(name.pending);
             }
-            if (declaredPrefix != nullptr)
+            if (name.declaredPrefix != nullptr)
             {
-                m_declaredInTag.Add(declaredPrefix);
+                m_declaredInTag.Add(name.declaredPrefix);
             }
-            Emit(L' ');
-            if (!usedPrefix->IsEmpty())
+            m_out.Emit(L' ');
+            if (!name.prefix->IsEmpty())
             {
-                Emit(*usedPrefix);
-                Emit(L':');
+                m_out.Emit(*name.prefix);
+                m_out.Emit(L':');
             }
-            Emit(*writtenName);
-            Emit(L'=');
-            Emit(m_quoteChar);
-            m_attributeKind = kind;
-            m_declaredPrefix = declaredPrefix;
-            m_attributeValue.clear();
-            m_state = Xml::WriteState::Attribute;
+            m_out.Emit(*name.writtenName);
+            m_out.Emit(L'=');
+            m_out.Emit(m_quoteChar);
+            BeginAttribute(name.kind, name.declaredPrefix);
         });
+}
+
+XmlTextWriter::AttributeName XmlTextWriter::ClassifyAttribute(const String& prefix, const String& localName,
+                                                              const String& namespaceURI)
+{
+    if (!m_namespacesOn)
+    {
+        throw ArgumentException();
+    }
+    AttributeName name;
+    name.prefix = Intern(prefix);
+    name.writtenName = Intern(localName);
+    const String& xmlnsNamespace = *m_xmlnsNamespace;
+    bool xmlPrefix = prefix == *m_xmlPrefix;
+    if (xmlPrefix && localName == *m_spaceName)
+    {
+        name.kind = Space;
+    }
+    else if (xmlPrefix && localName == *m_langName)
+    {
+        name.kind = Lang;
+    }
+    else if ((prefix == m_xmlnsPrefix && localName.IsEmpty()) || (prefix.IsEmpty() && localName == m_xmlnsPrefix) ||
+             (prefix.IsEmpty() && localName.IsEmpty() && namespaceURI == xmlnsNamespace))
+    {
+        // The default namespace, written with the single name xmlns.
+        name.kind = NamespaceDeclaration;
+        name.prefix = m_emptyName;
+        name.writtenName = Intern(m_xmlnsPrefix);
+        name.declaredPrefix = m_emptyName;
+    }
+    else if (prefix == m_xmlnsPrefix || (namespaceURI == xmlnsNamespace && !localName.IsEmpty()))
+    {
+        name.kind = NamespaceDeclaration;
+        name.prefix = Intern(m_xmlnsPrefix);
+        name.declaredPrefix = name.writtenName;
+    }
+    else if (!namespaceURI.IsEmpty())
+    {
+        const String* found = prefix.IsEmpty() ? m_namespaces.FindPrefix(namespaceURI) : nullptr;
+        if (prefix.IsEmpty() && found != nullptr && !found->IsEmpty())
+        {
+            name.prefix = found;
+        }
+        else if (prefix.IsEmpty())
+        {
+            // An attribute without prefix has no namespace, so one has to be made up.
+            String generated(L"d");
+            generated += m_depth;
+            generated += L"p";
+            generated += ++m_generatedPrefixes;
+            name.prefix = Intern(generated);
+            name.pending = Declaration{name.prefix, Intern(namespaceURI)};
+        }
+        else
+        {
+            const String* bound = m_namespaces.FindNamespace(prefix);
+            if (bound == nullptr || *bound != namespaceURI)
+            {
+                name.pending = Declaration{name.prefix, Intern(namespaceURI)};
+            }
+        }
+    }
+    else if (!prefix.IsEmpty())
+    {
+        const String* bound = m_namespaces.FindNamespace(prefix);
+        if (bound == nullptr || bound->IsEmpty())
+        {
+            throw ArgumentException();
+        }
+    }
+    return name;
 }
 
 void XmlTextWriter::WriteEndAttribute()
@@ -1184,35 +1024,12 @@ void XmlTextWriter::WriteEndAttribute()
     {
         throw InvalidOperationException();
     }
-    if (m_attributeKind == Ordinary)
-    {
-        Guarded([&]() __attribute__((always_inline)) {
-            Emit(m_quoteChar);
-            m_state = Xml::WriteState::Element;
-        });
-        return;
-    }
     EndAttribute();
 }
 
-// Applies what the attribute declared, then closes its value. A bad value changes nothing.
-void XmlTextWriter::EndAttribute()
+void XmlTextWriter::ApplyAttribute()
 {
-    if (m_attributeKind != Ordinary)
-    {
-        ApplyAttribute(String(m_attributeValue.data(), static_cast<int>(m_attributeValue.size())));
-    }
-    Guarded(
-        [&]
-        {
-            Emit(m_quoteChar);
-            m_attributeKind = Ordinary;
-            m_state = Xml::WriteState::Element;
-        });
-}
-
-void XmlTextWriter::ApplyAttribute(const String& value)
-{
+    String value(m_attributeValue.data(), static_cast<int>(m_attributeValue.size()));
     switch (m_attributeKind)
     {
     case Space:
@@ -1299,39 +1116,16 @@ void XmlTextWriter::WriteString(const String& text)
     {
         return;
     }
-    // The usual texts: an element's content right after its start tag, and an ordinary attribute's value.
-    if (m_state == Xml::WriteState::Element && m_pending.GetCount() == 0 && m_declaredInTag.GetCount() == 0)
-    {
-        Guarded([&]() __attribute__((always_inline)) {
-            Emit(L'>');
-            m_state = Xml::WriteState::Content;
-            Top().inherited.hasTextContent = true;
-            WriteEscaped(text.GetBuffer(), length, false);
-        });
-        return;
-    }
-    if (m_state == Xml::WriteState::Attribute && m_attributeKind == Ordinary)
-    {
-        Guarded([&]() __attribute__((always_inline)) { WriteEscaped(text.GetBuffer(), length, true); });
-        return;
-    }
-    WriteOtherText(text);
-}
-
-void XmlTextWriter::WriteOtherText(const String& text)
-{
     // Inside a start tag or an attribute text is always allowed.
     if (m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute)
     {
         CheckTextState();
     }
-    Guarded(
-        [&]
-        {
-            EnterTextState();
-            Collect(text.GetBuffer(), text.GetLength());
-            WriteEscaped(text.GetBuffer(), text.GetLength(), m_state == Xml::WriteState::Attribute);
-        });
+    Guarded([&]() __attribute__((always_inline)) {
+        EnterTextState();
+        Collect(text.GetBuffer(), length);
+        m_out.WriteEscaped(text.GetBuffer(), length, m_state == Xml::WriteState::Attribute, m_quoteChar);
+    });
 }
 
 void XmlTextWriter::WriteEntityRef(const String& name)
@@ -1347,7 +1141,7 @@ void XmlTextWriter::WriteEntityRef(const String& name)
             EnterTextState();
             String reference = String(L"&") + name + L";";
             Collect(reference.GetBuffer(), reference.GetLength());
-            Emit(reference);
+            m_out.Emit(reference);
         });
 }
 
@@ -1377,7 +1171,7 @@ void XmlTextWriter::WriteWhitespace(const String& whitespace)
                 EnterTextState();
             }
             Collect(whitespace.GetBuffer(), whitespace.GetLength());
-            Emit(whitespace);
+            m_out.Emit(whitespace);
         });
 }
 
@@ -1404,9 +1198,9 @@ void XmlTextWriter::WriteCData(const String& text)
             {
                 Top().inherited.hasTextContent = true;
             }
-            Put("<![CDATA[");
-            Emit(text);
-            Put("]]>");
+            m_out.Put("<![CDATA[");
+            m_out.Emit(text);
+            m_out.Put("]]>");
         });
 }
 
@@ -1421,9 +1215,9 @@ void XmlTextWriter::WriteComment(const String& text)
         [&]
         {
             BeginMarkupNode();
-            Put("<!--");
-            Emit(text);
-            Put("-->");
+            m_out.Put("<!--");
+            m_out.Emit(text);
+            m_out.Put("-->");
         });
 }
 
@@ -1446,7 +1240,7 @@ void XmlTextWriter::WriteRaw(const String& text)
                 CloseStartTag();
             }
             Collect(text.GetBuffer(), text.GetLength());
-            Emit(text);
+            m_out.Emit(text);
         });
 }
 
@@ -1542,79 +1336,8 @@ void XmlTextWriter::WriteNode(XmlTextReader* reader, bool defattr)
 
 void XmlTextWriter::Flush()
 {
-    FlushOutput();
+    m_out.Flush();
     m_writer->Flush();
-}
-
-void XmlTextWriter::EmitLong(const wchar_t* text, int count)
-{
-    // ASCII goes through the room in pieces; from the first unit that is not, the rest goes as units.
-    int i = 0;
-    while (i < count)
-    {
-        if (m_limit - m_cursor < 64)
-        {
-            Refill(64);
-        }
-        int piece = count - i < m_limit - m_cursor ? count - i : static_cast<int>(m_limit - m_cursor);
-        int ascii = 0;
-        while (ascii < piece && text[i + ascii] < 0x80)
-        {
-            ascii++;
-        }
-        NarrowAscii(m_cursor, text + i, ascii);
-        m_cursor += ascii;
-        i += ascii;
-        if (ascii < piece)
-        {
-            FlushOutput();
-            m_writer->Write(text + i, count - i);
-            return;
-        }
-    }
-}
-
-void XmlTextWriter::Refill(int count)
-{
-    FlushOutput();
-    if (count <= m_lendSize)
-    {
-        uint8_t* room = m_writer->ReserveAscii(m_lendSize);
-        if (room != nullptr)
-        {
-            m_start = m_cursor = room;
-            m_limit = room + m_lendSize;
-            m_lent = true;
-            return;
-        }
-    }
-    m_start = m_cursor = m_own;
-    m_limit = m_own + OwnCapacity;
-}
-
-void XmlTextWriter::FlushOutput()
-{
-    int length = static_cast<int>(m_cursor - m_start);
-    const uint8_t* bytes = m_start;
-    bool lent = m_lent;
-    m_start = m_cursor = m_limit = m_own;
-    m_lent = false;
-    if (lent)
-    {
-        m_writer->CommitAscii(length);
-        return;
-    }
-    // Another encoding, or a surrogate waiting in the encoder: the bytes go back to units.
-    wchar_t units[256];
-    for (int at = 0; at < length; at += 256)
-    {
-        int piece = length - at < 256 ? length - at : 256;
-        for (int k = 0; k < piece; k++)
-        {
-            units[k] = bytes[at + k];
-        }
-        m_writer->Write(units, piece);
-    }
 }
 
 void XmlTextWriter::Close()
@@ -1629,7 +1352,7 @@ void XmlTextWriter::Close()
     m_state = Xml::WriteState::Closed;
     try
     {
-        FlushOutput();
+        m_out.Flush();
     }
     catch (...)
     {

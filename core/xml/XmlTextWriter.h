@@ -6,15 +6,16 @@
 #include "core/io/StreamWriter.h"
 #include "core/xml/NameTable.h"
 #include "core/xml/XmlEnumerations.h"
+#include "core/xml/XmlMarkupOutput.h"
 #include "core/xml/XmlNamespaceManager.h"
-#include "core/xml/XmlTextReader.h"
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 namespace Core::Xml
 {
+
+class XmlTextReader;
 
 class XmlTextWriter : public Object
 {
@@ -90,12 +91,18 @@ private:
         bool hasTextContent = false;
     };
 
-    struct ElementScope
+    // A name, with the prefix and namespace its element is written with.
+    struct QualifiedName
     {
-        Inherited inherited;
         const String* prefix = nullptr; // not owned: interned, like the two below
         const String* localName = nullptr;
         const String* namespaceURI = nullptr;
+    };
+
+    struct ElementScope
+    {
+        Inherited inherited;
+        QualifiedName name;
         // An element without prefix whose name is at most eight ASCII units keeps it here as bytes, for its end
         // tag and for the next element in this slot to recognise its name; shortLength is 0 for the others.
         uint64_t shortName = 0;
@@ -116,18 +123,48 @@ private:
         NamespaceDeclaration = 8
     };
 
+    struct AttributeName
+    {
+        int kind = Ordinary;
+        const String* prefix = nullptr;         // not owned: interned
+        const String* writtenName = nullptr;    // not owned
+        const String* declaredPrefix = nullptr; // not owned: interned; the prefix a namespace attribute declares
+        Declaration pending;                    // a declaration the name needs in this start tag
+    };
+
     void Initialise(IO::Stream* stream, const IO::Encoding* encoding, int bufferSize = 1024);
     void InternNames();
     void WriteDeclaration(int standalone);
+
+    // The state rules, each in one place for the usual paths and the general ones.
+    // A new element: its scope, inheriting from its parent, a namespace scope, and the start tag open. The
+    // caller names the scope; the slot is reused, and still holds the name of the last element at this depth.
+    __attribute__((always_inline)) ElementScope& OpenElement();
+    // The end of the innermost element; the end of the root ends the document's content.
+    __attribute__((always_inline)) void CloseElement();
+    __attribute__((always_inline)) void BeginAttribute(int kind, const String* declaredPrefix);
+    // Text moves into content (closing the open start tag); inside an attribute value nothing changes.
+    __attribute__((always_inline)) void EnterTextState();
+    __attribute__((always_inline)) void CloseStartTag();
+    // The number of indent characters before a start tag or an end tag; -1 where nothing is indented.
+    int IndentWidth(bool beforeEndTag) const;
+
+    // The usual element, attribute and end tag go out as one piece each. They take only plain names (no prefix
+    // or namespace) inside the root element, with no namespace declarations waiting for the open start tag, and
+    // indentation by tabs that the line-end constant holds; otherwise, or when a name is not ASCII, they return
+    // false having changed nothing, and the general path decides.
+    __attribute__((always_inline)) bool OnePieceMarkup(int indent) const;
+    __attribute__((always_inline)) bool StartPlainElement(const String& localName);
+    __attribute__((always_inline)) bool EndElementWithContent();
+    __attribute__((always_inline)) bool StartPlainAttribute(const String& localName);
+    __attribute__((noinline)) void StartElement(const String& prefix, const String& localName,
+                                                const String& namespaceURI);
     __attribute__((noinline)) void EndFullOrShortElement(bool full);
     __attribute__((noinline)) void StartAttribute(const String& prefix, const String& localName,
                                                   const String& namespaceURI);
-    __attribute__((always_inline)) bool StartPlainElement(const String& localName);
-    __attribute__((noinline)) void StartElement(const String& prefix, const String& localName,
-                                                const String& namespaceURI);
-    __attribute__((always_inline)) bool EndElementWithContent();
-    // Text where the usual paths of WriteString do not apply.
-    __attribute__((noinline)) void WriteOtherText(const String& text);
+    // The prefix an element is written with, and whether it has to be declared; a misused name throws.
+    const String* ElementPrefix(const String& prefix, const String& namespaceURI, bool& declare);
+    AttributeName ClassifyAttribute(const String& prefix, const String& localName, const String& namespaceURI);
     void CheckWritable() const
     {
         if (m_state == Xml::WriteState::Closed || m_state == Xml::WriteState::Error)
@@ -136,72 +173,14 @@ private:
         }
     }
     void CheckTextState() const;
-    void EnterTextState();
     // Before a comment or processing instruction: closes a pending start tag, indents, leaves the start state.
     void BeginMarkupNode();
-    void CloseStartTag();
-    void EndAttribute();
-    // What an xml:space, xml:lang or namespace attribute means for the element; a bad value throws.
-    void ApplyAttribute(const String& value);
-    void WritePendingDeclarations()
-    {
-        if (m_pending.GetCount() > 0 || m_declaredInTag.GetCount() > 0)
-        {
-            WriteDeclarations();
-        }
-    }
+    __attribute__((always_inline)) void EndAttribute();
+    // What the xml:space, xml:lang or namespace attribute just written means for the element; a bad value throws.
+    __attribute__((noinline)) void ApplyAttribute();
+    bool DeclarationsPending() const { return m_pending.GetCount() > 0 || m_declaredInTag.GetCount() > 0; }
     void WriteDeclarations();
-    // Inline: every start and end tag of an indented document comes here.
-    __attribute__((always_inline)) void Indent(bool beforeEndTag);
-    // Markup comes in pieces of a few characters. ASCII, nearly all of it, is collected as bytes in room the
-    // stream writer lends at the end of its buffer (UTF-8, where ASCII needs no encoder) or else in the
-    // writer's own buffer; anything else goes to the stream writer as units, after what was collected.
-    // Room for count more bytes at the cursor, kept by moving the cursor. Bytes written past the cursor
-    // without moving it are dropped: fast paths narrow on trust and back out when a unit was not ASCII.
-    __attribute__((always_inline)) uint8_t* Reserve(int count)
-    {
-        if (count > m_limit - m_cursor)
-        {
-            Refill(count);
-        }
-        return m_cursor;
-    }
-    void Refill(int count);
-    void Emit(const wchar_t* text, int count)
-    {
-        if (count <= m_limit - m_cursor && NarrowAscii(m_cursor, text, count))
-        {
-            m_cursor += count;
-            return;
-        }
-        EmitLong(text, count);
-    }
-    __attribute__((always_inline)) void Emit(const String& text) { Emit(text.GetBuffer(), text.GetLength()); }
-    __attribute__((always_inline)) void Emit(wchar_t ch)
-    {
-        if (ch < 0x80 && m_cursor < m_limit)
-        {
-            *m_cursor++ = static_cast<uint8_t>(ch);
-            return;
-        }
-        EmitLong(&ch, 1);
-    }
-    void EmitLong(const wchar_t* text, int count);
-    // Hands what was collected to the stream writer and leaves no room.
-    void FlushOutput();
-    // Writes an ASCII literal.
-    template <int N> void Put(const char (&text)[N])
-    {
-        std::memcpy(Reserve(N - 1), text, N - 1);
-        m_cursor += N - 1;
-    }
-    // Text or an attribute value, escaped.
-    __attribute__((always_inline)) void WriteEscaped(const wchar_t* text, int length, bool inAttribute);
-    __attribute__((noinline)) void WriteEscapedRuns(const wchar_t* text, int length, bool inAttribute);
-    // The rest of a text from its first unit that is not ASCII, escaped and handed to the stream writer as units.
-    void WriteEscapedUnits(const wchar_t* text, int length, bool inAttribute);
-    // "&#x...;" for a unit that may not appear as it is; returns the length.
-    static int CharacterReference(unsigned code, wchar_t* text);
+    void Indent(bool beforeEndTag);
     // Keeps the value of an attribute that means something to the writer (xml:space, xml:lang, xmlns).
     void Collect(const wchar_t* text, int length)
     {
@@ -212,8 +191,6 @@ private:
     }
     ElementScope& Top() { return m_scopes[m_depth - 1]; }
     const ElementScope& Top() const { return m_scopes[m_depth - 1]; }
-    // Opens a slot for a new element with what it inherits from its parent.
-    ElementScope& PushElement();
     void AddElementSlot();
     // Documents repeat a few names over and over: a name is looked up in a small cache by its length and
     // its first and last units before it is hashed, so a repeated name costs one comparison.
@@ -239,16 +216,8 @@ private:
     // Runs a writing step; a failure once writing began leaves the writer in the error state.
     template <typename Step> __attribute__((always_inline)) void Guarded(Step step);
 
-    static constexpr int OwnCapacity = 2048;
-    // Bytes asked of the stream writer at a time (at most its buffer's size).
-    static constexpr int LendSize = 8192;
-    uint8_t* m_cursor = nullptr;
-    uint8_t* m_limit = nullptr;
-    uint8_t* m_start = nullptr; // where the collected bytes begin
-    bool m_lent = false;        // the room is the stream writer's
-    int m_lendSize = 0;
-    uint8_t m_own[OwnCapacity];
     IO::StreamWriter* m_writer; // owned
+    Detail::MarkupOutput m_out; // writes to m_writer
     IO::Stream* m_stream;       // owned when m_ownsStream
     bool m_ownsStream;
     bool m_namespacesOn = true;

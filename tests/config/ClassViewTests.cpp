@@ -1,4 +1,5 @@
 #include "config/AppOptions.h"
+#include "config/CategoryPath.h"
 #include "config/ClassViewEditor.h"
 #include "config/ClassViewReader.h"
 #include "config/RegistryKey.h"
@@ -9,9 +10,13 @@
 #include "tests/support/TempDirectory.h"
 #include "wmi/ManagementObject.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <string>
+#include <thread>
 #include <windows.h>
 
 using Config::ClassViewEditor;
@@ -501,6 +506,49 @@ TEST_F(ClassViewTest, AFailedWriteOfANewFileRemovesIt)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.GetBuffer()));
 }
 
+// Out of memory while saving: the message of the step that failed, the old file as it was, a new one gone.
+TEST_F(ClassViewTest, RunningOutOfMemoryWhileSavingSaysSoAndKeepsTheOldFile)
+{
+    String path = directory.File(L"config.xml");
+    String fresh = directory.File(L"fresh.xml");
+    const std::wstring saveFailed = L"Error occured while saving to configuration file";
+    int failures = 0;
+    bool injected = true;
+    for (int64_t failing = 0; injected; failing++)
+    {
+        for (const String& target : {path, fresh})
+        {
+            Testing::WriteFileBytes(path, HandWritten);
+            TreeNodeCollection tree;
+            ClassViewEditor editor(tree, *options);
+            editor.LoadCheckTree(path);
+            editor.SetChangeFlags(Config::ClassViewChanged);
+            desktop.messages.clear();
+            injected = Testing::RunWithFailingAllocation(failing, [&] { editor.SaveConfiguration(target); });
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((target + L".tmp").GetBuffer()));
+            if (desktop.messages.empty())
+            {
+                DeleteFileW(fresh.GetBuffer());
+                continue;
+            }
+            failures++;
+            ASSERT_EQ(1u, desktop.messages.size()) << "allocation " << failing;
+            const std::wstring& text = desktop.messages[0].text;
+            if (target == path)
+            {
+                EXPECT_EQ(saveFailed, text);
+                EXPECT_EQ(HandWritten, Testing::ReadFileBytes(path));
+            }
+            else
+            {
+                EXPECT_TRUE(text == saveFailed || text == L"Error occured while trying to create configuration file");
+                EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(fresh.GetBuffer())) << "allocation " << failing;
+            }
+        }
+    }
+    EXPECT_GT(failures, 10);
+}
+
 // --- check states ---
 
 TEST_F(ClassViewTest, CheckingPropagatesDownAndAncestorsFollow)
@@ -542,4 +590,189 @@ TEST_F(ClassViewTest, EditingTheCheckTreeLeaksNothing)
                          editor.BuildDefaultCheckTree();
                          editor.LoadCheckTree(path);
                      }));
+}
+
+// --- deep nesting ---
+
+namespace
+{
+
+// depth nested categories L1, L2, ..., the innermost holding one class with a property and a filter.
+std::string DeepFile(int depth)
+{
+    std::string text = "<Categories>";
+    for (int i = 1; i <= depth; i++)
+    {
+        text += "<Category Name=\"L" + std::to_string(i) + "\" selected=\"Y\">";
+    }
+    text += "<Class Name=\"Win32_Deep\" selected=\"Y\"><Property>Name</Property><Filter>A=1</Filter></Class>";
+    for (int i = 0; i < depth; i++)
+    {
+        text += "</Category>";
+    }
+    return text + "</Categories>";
+}
+
+// The innermost of depth nested categories L1, L2, ..., each the only node of the level above, starting at
+// nodes; null, with a failure recorded, where the chain breaks.
+TreeNode* InnermostCategory(const TreeNodeCollection& nodes, int depth, int checkState)
+{
+    const TreeNodeCollection* level = &nodes;
+    TreeNode* node = nullptr;
+    for (int i = 1; i <= depth; i++, level = &node->GetNodes())
+    {
+        node = level->GetCount() == 1 ? (*level)[0] : nullptr;
+        if (node == nullptr || node->GetText() != String((L"L" + std::to_wstring(i)).c_str()) ||
+            node->GetTag() != String(L"CT") || node->GetCheckState() != checkState)
+        {
+            ADD_FAILURE() << "the chain of categories breaks at level " << i;
+            return nullptr;
+        }
+    }
+    return node;
+}
+
+// Runs work on a thread with only 64 KB of stack left for it: recursion that goes as deep as a tree overflows
+// that within a few thousand levels, where a whole stack would last for tens of thousands.
+void RunWithSmallStack(const std::function<void()>& work)
+{
+    std::thread thread(
+        [&work]
+        {
+            char here = 0;
+            MEMORY_BASIC_INFORMATION stack = {};
+            VirtualQuery(&here, &stack, sizeof(stack));
+            // Taken page by page, so the stack's guard page moves down as it would.
+            volatile char* taken = static_cast<char*>(
+                alloca(static_cast<size_t>(&here - static_cast<char*>(stack.AllocationBase)) - 64 * 1024));
+            taken[0] = here;
+            work();
+        });
+    thread.join();
+}
+
+// Deletes a tree at the end of a test the way deep trees must be deleted.
+struct DeleteAtEnd
+{
+    TreeNodeCollection& nodes;
+    ~DeleteAtEnd() { Config::DeleteNodes(nodes); }
+};
+
+} // namespace
+
+// Each new category used to be placed by walking down from the top, and every tree was deleted and saved
+// recursively: 20,000 levels took seconds and then overflowed the stack.
+TEST_F(ClassViewTest, TwentyThousandNestedCategoriesAreReadIntoBothTreesAndSavedBack)
+{
+    const int depth = 20000;
+    const std::string deep = DeepFile(depth);
+    String path = WriteConfig("deep.xml", deep);
+    DeleteAtEnd deleteMainTree{mainTree};
+    DeleteAtEnd deleteCheckTree{checkTree};
+
+    Config::ReadClassTree(machine, path, status);
+    EXPECT_TRUE(status.texts.empty());
+    TreeNode* innermost = InnermostCategory(machine->GetNodes(), depth, TreeNode::Unchecked);
+    ASSERT_NE(nullptr, innermost);
+    EXPECT_EQ("CL Win32_Deep [0] +Name where A=1\n", Dump(innermost->GetNodes()));
+
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    innermost = InnermostCategory(checkTree, depth, TreeNode::Checked);
+    ASSERT_NE(nullptr, innermost);
+    EXPECT_EQ("CL Win32_Deep [2] +Name where A=1\n  PR Name [1]\n", Dump(innermost->GetNodes()));
+
+    // Too deep to indent every line by its depth: the file comes back as it was written, on one line.
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    String saved = directory.File(L"saved.xml");
+    editor.SaveConfiguration(saved);
+    EXPECT_TRUE(Testing::ReadFileBytes(saved) == "<?xml version=\"1.0\"?>" + deep);
+    // Loading again deletes the whole deep tree first.
+    editor.LoadCheckTree(saved);
+    EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::Checked));
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(ClassViewTest, OnlyTreesDeeperThanAnyoneReadsAreSavedWithoutIndentation)
+{
+    // The deep file's levels: its categories, the class and the class's property.
+    for (int levels : {ClassViewEditor::MaxIndentedDepth, ClassViewEditor::MaxIndentedDepth + 1})
+    {
+        TreeNodeCollection tree;
+        ClassViewEditor editor(tree, *options);
+        editor.LoadCheckTree(WriteConfig("deep.xml", DeepFile(levels - 2)));
+        editor.SetChangeFlags(Config::ClassViewChanged);
+        String saved = directory.File(L"saved.xml");
+        editor.SaveConfiguration(saved);
+        bool indented = levels <= ClassViewEditor::MaxIndentedDepth;
+        EXPECT_EQ(indented, Testing::ReadFileBytes(saved).find("\r\n\t\t<Category Name=\"L2\"") != std::string::npos);
+    }
+}
+
+TEST_F(ClassViewTest, CheckStatesFollowThroughADeepTreeWithoutDeepRecursion)
+{
+    const int depth = 2000;
+    DeleteAtEnd deleteCheckTree{checkTree};
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(WriteConfig("deep.xml", DeepFile(depth)));
+    TreeNode* innermost = InnermostCategory(checkTree, depth, TreeNode::Checked);
+    ASSERT_NE(nullptr, innermost);
+    TreeNode* deepClass = innermost->GetNodes()[0];
+    checkTree[0]->SetCheckState(TreeNode::Unchecked);
+    RunWithSmallStack([&] { editor.OnAfterCheck(checkTree[0]); });
+    EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::Unchecked));
+    EXPECT_EQ(TreeNode::Unchecked, deepClass->GetNodes()[0]->GetCheckState());
+    // Checking the class brings back its chosen property; every level above it is partly checked.
+    deepClass->SetCheckState(TreeNode::Checked);
+    RunWithSmallStack([&] { editor.OnAfterCheck(deepClass); });
+    EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::PartlyChecked));
+    EXPECT_EQ(TreeNode::Checked, deepClass->GetNodes()[0]->GetCheckState());
+}
+
+// A category misplaced inside a class element goes beside the class, where saving keeps it; categories still
+// open when the file ends early stay with everything read into them.
+TEST_F(ClassViewTest, IrregularNestingKeepsEveryCategoryInBothTrees)
+{
+    String path = WriteConfig("irregular.xml", "<Categories><Category Name=\"A\" selected=\"Y\"><Class Name=\"X\" "
+                                               "selected=\"Y\"><Category Name=\"B\" selected=\"Y\"><Class Name=\"Y\" "
+                                               "selected=\"Y\"/></Category></Class><Category Name=\"C\" "
+                                               "selected=\"Y\"><Class Name=\"Z\" selected=\"Y\">");
+    const std::string nodes = "CT A [1]\n  CL X [1]\n  CT B [1]\n    CL Y [1]\n  CT C [1]\n    CL Z [1]\n";
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    EXPECT_EQ(nodes, Dump(checkTree));
+    EXPECT_EQ(1u, desktop.messages.size());
+    Config::ReadClassTree(machine, path, status);
+    std::string mainNodes = "M Local Machine [0]\n" + nodes;
+    for (size_t at = mainNodes.find("\n"); at + 1 < mainNodes.size(); at = mainNodes.find("\n", at + 1))
+    {
+        mainNodes.insert(at + 1, "  "); // one level deeper under the machine, and nothing checked
+    }
+    std::replace(mainNodes.begin(), mainNodes.end(), '1', '0');
+    EXPECT_EQ(mainNodes, Dump(mainTree));
+    EXPECT_EQ(1u, status.texts.size());
+}
+
+TEST_F(ClassViewTest, DeletingATreeTellsItsObserverOfTheTopNodesOnlyAndKeepsIt)
+{
+    struct Removals : Core::Controls::TreeObserver
+    {
+        void OnNodeInserted(TreeNode*) override {}
+        void OnNodeRemoving(TreeNode* node) override { texts.push_back(node->GetText().GetBuffer()); }
+        void OnNodeChanged(TreeNode*) override {}
+        void OnNodeExpandedChanged(TreeNode*) override {}
+        void OnNodeCheckChanged(TreeNode*) override {}
+        std::vector<std::wstring> texts;
+    } observer;
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(WriteConfig("config.xml", HandWritten));
+    checkTree.SetObserver(&observer);
+    TreeNodeCollection& processes = checkTree[0]->GetNodes();
+    Config::DeleteNodes(processes);
+    EXPECT_EQ(&observer, processes.GetObserver()); // still asks the root
+    Config::DeleteNodes(checkTree);
+    EXPECT_EQ((std::vector<std::wstring>{L"Win32_Thread", L"Win32_Process", L"Lower", L"Hidden", L"Processes"}),
+              observer.texts);
+    EXPECT_EQ(&observer, checkTree.GetObserver());
+    checkTree.SetObserver(nullptr);
 }

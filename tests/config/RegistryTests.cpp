@@ -6,7 +6,9 @@
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ThrownMessage.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <windows.h>
 
 using Config::AppOptions;
@@ -133,20 +135,73 @@ TEST_F(RegistryTest, TheFirstRunCreatesTheKeyWithItsFirstValues)
     EXPECT_EQ(1, key.GetInt32(String(L"ReportTarget")));
 }
 
-TEST_F(RegistryTest, AKeyWithoutAsyncLoadStopsLoadingAtOnce)
+// --- one value that cannot be read leaves the others as they were ---
+
+TEST_F(RegistryTest, AMissingOrMistypedValueTakesItsDefaultAndTheOthersStayAsStored)
 {
+    // Each case spoils one value of an otherwise complete key.
+    const std::function<void(const RegistryKey&)> spoil[] = {
+        [](const RegistryKey& key) { RegDeleteValueW(static_cast<HKEY>(key.GetHandle()), L"AsyncLoad"); },
+        [](const RegistryKey& key) { key.SetString(String(L"AsyncLoad"), String(L"0")); },
+        [](const RegistryKey& key) { key.SetInt32(String(L"ConfigFile"), 5); },
+    };
+    for (size_t c = 0; c < std::size(spoil); c++)
+    {
+        {
+            RegistryKey key = OpenKey();
+            key.SetInt32(String(L"AsyncLoad"), 0);
+            key.SetString(String(L"ConfigFile"), String(L"C:\\config.xml"));
+            key.SetString(String(L"ReportDirectory"), String(L"C:\\Reports"));
+            key.SetInt32(String(L"ReportTarget"), 3);
+            spoil[c](key);
+        }
+        bool asyncLoadSpoilt = c < 2;
+        {
+            AppOptions options(keyPath);
+            EXPECT_EQ(asyncLoadSpoilt, options.GetAsyncLoad()) << c;
+            EXPECT_EQ(asyncLoadSpoilt ? L"C:\\config.xml" : L"", std::wstring(options.GetConfigFile().GetBuffer()))
+                << c;
+            EXPECT_STREQ(L"C:\\Reports", options.GetReportDirectory().GetBuffer()) << c;
+            EXPECT_EQ(3, options.GetReportTarget()) << c;
+        }
+        // Written back: what was read as it was, the spoilt value as its default with its own type.
+        RegistryKey key = OpenKey();
+        EXPECT_EQ(asyncLoadSpoilt ? 1 : 0, key.GetInt32(String(L"AsyncLoad"))) << c;
+        EXPECT_EQ(asyncLoadSpoilt ? L"C:\\config.xml" : L"",
+                  std::wstring(key.GetString(String(L"ConfigFile")).GetBuffer()))
+            << c;
+        EXPECT_STREQ(L"C:\\Reports", key.GetString(String(L"ReportDirectory")).GetBuffer()) << c;
+        EXPECT_EQ(3, key.GetInt32(String(L"ReportTarget"))) << c;
+    }
+}
+
+TEST_F(RegistryTest, ExpandablePathsAreExpandedAndStoredBackAsTheyWereUnlessChanged)
+{
+    SetEnvironmentVariableW(L"QUARROW_TEST_ROOT", L"D:\\Users\\admin");
+    auto setExpandable = [](const RegistryKey& key, const wchar_t* name, const std::wstring& text)
+    {
+        RegSetValueExW(static_cast<HKEY>(key.GetHandle()), name, 0, REG_EXPAND_SZ,
+                       reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>((text.size() + 1) * 2));
+    };
     {
         RegistryKey key = OpenKey();
-        key.SetString(String(L"ConfigFile"), String(L"C:\\config.xml"));
-        key.SetString(String(L"ReportDirectory"), String(L"C:\\Reports"));
-        key.SetInt32(String(L"ReportTarget"), 3);
+        setExpandable(key, L"ConfigFile", L"%QUARROW_TEST_ROOT%\\QuarrowConfig.xml");
+        setExpandable(key, L"ReportDirectory", L"%QUARROW_TEST_ROOT%\\Reports");
     }
-    Testing::RecordingDesktop desktop;
-    AppOptions options(keyPath);
-    EXPECT_EQ(0, options.GetConfigFile().GetLength());
-    EXPECT_EQ(0, options.GetReportDirectory().GetLength());
-    EXPECT_EQ(1, options.GetReportTarget());
-    EXPECT_TRUE(options.GetAsyncLoad());
+    {
+        AppOptions options(keyPath);
+        EXPECT_STREQ(L"D:\\Users\\admin\\QuarrowConfig.xml", options.GetConfigFile().GetBuffer());
+        EXPECT_STREQ(L"D:\\Users\\admin\\Reports", options.GetReportDirectory().GetBuffer());
+        options.SetReportDirectory(String(L"E:\\Elsewhere"));
+    }
+    SetEnvironmentVariableW(L"QUARROW_TEST_ROOT", nullptr);
+    RegistryKey key = OpenKey();
+    bool expandable = false;
+    EXPECT_STREQ(L"%QUARROW_TEST_ROOT%\\QuarrowConfig.xml",
+                 key.GetString(String(L"ConfigFile"), expandable).GetBuffer());
+    EXPECT_TRUE(expandable);
+    EXPECT_STREQ(L"E:\\Elsewhere", key.GetString(String(L"ReportDirectory"), expandable).GetBuffer());
+    EXPECT_FALSE(expandable);
 }
 
 TEST_F(RegistryTest, AKeyWithoutReportTargetReadsTheRest)

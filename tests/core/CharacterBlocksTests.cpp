@@ -1,8 +1,10 @@
 #include "core/CharacterBlocks.h"
+#include "tests/support/GuardedPage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 using Core::CharactersEqual;
 using Core::CopyCharacters;
@@ -87,6 +89,46 @@ TEST(CharacterBlocks, NarrowsAsciiRunsAndRejectsAnyOtherUnit)
                 source[at] = unit;
                 ASSERT_FALSE(Core::NarrowAscii(target, source, count)) << "count " << count << " at " << at;
                 source[at] = saved;
+            }
+        }
+    }
+}
+
+// A short name is read as one block where that stays in its page and unit by unit at a page's end. Either way
+// only its own units count: the units after it (here non-ASCII, or a page that faults) never do, and the bytes
+// past its length are zero, so two equal names give equal numbers.
+TEST(CharacterBlocks, NarrowsShortAsciiNamesAtThePageEndToo)
+{
+    Testing::GuardedPage page;
+    ASSERT_TRUE(page.IsGuarded());
+    for (size_t after : {0, 1, 5, 8, 30})
+    {
+        for (int count = 0; count <= 8; count++)
+        {
+            std::wstring name;
+            for (int i = 0; i < count; i++)
+            {
+                name += static_cast<wchar_t>(L'A' + 3 * i);
+            }
+            uint64_t expected = 0;
+            for (int i = 0; i < count; i++)
+            {
+                expected |= static_cast<uint64_t>(name[static_cast<size_t>(i)]) << (8 * i);
+            }
+            uint64_t bytes = 0xDEAD;
+            ASSERT_TRUE(Core::NarrowShortAscii(page.Place(name, after, 0x4100), count, bytes))
+                << "count " << count << " after " << after;
+            ASSERT_EQ(expected, bytes) << "count " << count << " after " << after;
+            for (int at = 0; at < count; at++)
+            {
+                for (wchar_t unit :
+                     {static_cast<wchar_t>(0x80), static_cast<wchar_t>(0x100), static_cast<wchar_t>(0xFF41)})
+                {
+                    std::wstring other = name;
+                    other[static_cast<size_t>(at)] = unit;
+                    ASSERT_FALSE(Core::NarrowShortAscii(page.Place(other, after, L'a'), count, bytes))
+                        << "count " << count << " at " << at << " after " << after;
+                }
             }
         }
     }

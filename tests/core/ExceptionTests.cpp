@@ -1,4 +1,5 @@
 #include "core/Exception.h"
+#include "tests/support/LeakCheck.h"
 
 #include "core/io/IOException.h"
 #include "core/platform/windows/COMException.h"
@@ -27,6 +28,10 @@ TEST(Object, ToStringNamesTheRootClass)
     // Exceptions inherit it unchanged.
     ExpectText(L"Object", Exception(String(L"x")).ToString());
 }
+
+// SUCCEED() is recorded as a result that GoogleTest keeps until the program ends.
+static Testing::KeepsAllocations successRecord("Exceptions.EveryClassDerivesDirectlyFromException",
+                                               "GoogleTest keeps the record of SUCCEED()");
 
 TEST(Exceptions, EveryClassDerivesDirectlyFromException)
 {

@@ -1,5 +1,7 @@
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/LeakCheck.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <new>
@@ -38,4 +40,25 @@ TEST(AllocationCounter, FailsTheChosenAllocationOnce)
                                                        }
                                                    }));
     ::operator delete(::operator new(4));
+}
+
+// The listener that the test main installs around every test: it must see a block left behind, and only that.
+TEST(LeakListener, FailsATestThatLeavesABlockBehind)
+{
+    static testing::TestEventListener* listener = Testing::CreateLeakListener();
+    static const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    static void* block = nullptr;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            listener->OnTestStart(*test);
+            block = ::operator new(8);
+            listener->OnTestEnd(*test);
+        },
+        "LeakListener.FailsATestThatLeavesABlockBehind left 1 allocation(s) behind");
+    ::operator delete(block);
+    // Blocks freed before the end, and blocks freed that were made before the start, are no leak.
+    listener->OnTestStart(*test);
+    ::operator delete(::operator new(8));
+    listener->OnTestEnd(*test);
+    delete listener;
 }

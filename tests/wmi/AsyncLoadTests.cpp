@@ -117,6 +117,31 @@ private:
     std::function<void()>& m_action;
 };
 
+// Bounds a wait that may hang: the hanging waits pump messages, so a timer ends them with a quit message and
+// the test fails instead of keeping the suite waiting.
+class HangTimer
+{
+public:
+    explicit HangTimer(UINT milliseconds)
+    {
+        fired = false;
+        m_timer = SetTimer(nullptr, 0, milliseconds,
+                           [](HWND, UINT, UINT_PTR, DWORD)
+                           {
+                               fired = true;
+                               PostQuitMessage(0);
+                           });
+    }
+    ~HangTimer() { KillTimer(nullptr, m_timer); }
+    HangTimer(const HangTimer&) = delete;
+    HangTimer& operator=(const HangTimer&) = delete;
+
+    static inline bool fired = false;
+
+private:
+    UINT_PTR m_timer;
+};
+
 void DrainQueue()
 {
     MSG message;
@@ -375,4 +400,71 @@ TEST_F(AsyncLoadTest, RepeatedLoadsAndCancelsLeakNothing)
                          things.Load();
                          EXPECT_EQ(260, things.GetRows().GetCount());
                      }));
+}
+
+// --- stopping from inside the load ---
+
+TEST_F(AsyncLoadTest, CancelFromAProgressHandlerHoldingTheLockReturnsAndTheLoadEndsCancelled)
+{
+    provider.nextDelayMilliseconds = 10;
+    bool loadingAfterCancel = false;
+    progress->onEvent = [&](const LoadRecorder::Entry& entry)
+    {
+        // As a Stop click runs inside a message box the handler shows: the lock held, the worker needing it.
+        if (entry.rows >= 50 && !loadingAfterCancel)
+        {
+            object->Cancel();
+            loadingAfterCancel = object->IsLoading();
+        }
+    };
+    {
+        HangTimer timer(5000);
+        EXPECT_NO_THROW(object->Load());
+        ASSERT_FALSE(HangTimer::fired) << "Cancel waited for a worker that waited for the lock";
+    }
+    EXPECT_TRUE(loadingAfterCancel); // Cancel only asked; the load's own wait saw the worker end
+    ASSERT_EQ(1u, completed->entries.size());
+    EXPECT_EQ(WMI::LoadCancelled, completed->entries[0].value);
+    EXPECT_EQ(0, object->GetRows().GetCount());
+    EXPECT_FALSE(object->IsLoaded());
+    progress->onEvent = nullptr;
+    object->Load();
+    EXPECT_EQ(260, object->GetRows().GetCount());
+}
+
+// A stop request that comes as the worker ends, too late to stop it, must not stay behind and stop the next
+// load at once. The window lies between two of the worker's last steps: each round aims its request a little
+// later after the worker has reported the failure, sweeping across the worker's end again and again.
+TEST_F(AsyncLoadTest, AStopRequestArrivingAsTheWorkerEndsDoesNotStopTheNextLoad)
+{
+    ScriptedWmi::ClassScript& few = provider.AddClass(L"Win32_Few", {{L"Name", CIM_STRING}});
+    ScriptedWmi::AddInstances(few, 3, [](int i, int) { return Value::Text(std::to_wstring(i)); });
+    provider.logging = false;
+    ActionWindow window;
+    int stoppedAtOnce = 0;
+    for (int round = 0; round < 180; round++)
+    {
+        ManagementObject three(connection.get(), String(L"Win32_Few"), 0);
+        three.GetProperties().Add(PropertyInfo(String(L"Name")));
+        provider.failNextOnCall = provider.nextCallCount + 1;
+        window.Post(
+            [&, round]
+            {
+                for (DWORD start = GetTickCount();
+                     three.GetState() != WMI::LoadFailed && GetTickCount() - start < 2000;)
+                {
+                }
+                for (int spin = 0; spin < round % 60; spin++)
+                {
+                    YieldProcessor();
+                }
+                three.Cancel();
+            });
+        three.Load();
+        DrainQueue();
+        provider.failNextOnCall = 0;
+        three.Load();
+        stoppedAtOnce += three.GetState() == WMI::LoadCompleted ? 0 : 1;
+    }
+    EXPECT_EQ(0, stoppedAtOnce);
 }

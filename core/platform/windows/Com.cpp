@@ -2,7 +2,9 @@
 
 #include "core/platform/windows/COMException.h"
 
+#include <new>
 #include <objbase.h>
+#include <oleauto.h>
 
 namespace Core::Platform::Windows
 {
@@ -44,6 +46,30 @@ void* CreateComInstance(const CLSID& classId, const IID& interfaceId, ClassConte
         throw COMException(String(L"Failed to create object"));
     }
     return instance;
+}
+
+ComString::ComString(const String& text) : ComString(&text) {}
+
+ComString::ComString(const String* text) : m_value(nullptr)
+{
+    if (text == nullptr)
+    {
+        return;
+    }
+    m_value = SysAllocStringLen(text->GetBuffer(), static_cast<UINT>(text->GetLength()));
+    if (m_value == nullptr)
+    {
+        throw std::bad_alloc();
+    }
+}
+
+ComString::~ComString()
+{
+    if (m_value != nullptr)
+    {
+        SecureZeroMemory(m_value, SysStringByteLen(m_value));
+        SysFreeString(m_value);
+    }
 }
 
 } // namespace Core::Platform::Windows

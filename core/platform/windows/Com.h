@@ -2,8 +2,10 @@
 #pragma once
 
 #include "core/EnumValue.h"
+#include "core/String.h"
 
 #include <guiddef.h>
+#include <wtypes.h>
 
 namespace Core::Platform::Windows
 {
@@ -51,6 +53,24 @@ public:
 
 private:
     T* m_pointer; // owned reference
+};
+
+// A BSTR copy of a text for the length of one call. The copy is wiped before it is freed: it may hold a password.
+class ComString
+{
+public:
+    // Throws std::bad_alloc when the copy cannot be made.
+    explicit ComString(const String& text);
+    // A null text gives a null BSTR, as calls take for "not given".
+    explicit ComString(const String* text);
+    ~ComString();
+    ComString(const ComString&) = delete;
+    ComString& operator=(const ComString&) = delete;
+
+    BSTR Get() const { return m_value; }
+
+private:
+    BSTR m_value; // owned
 };
 
 } // namespace Core::Platform::Windows

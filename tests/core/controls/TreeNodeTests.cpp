@@ -3,6 +3,7 @@
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/ThrownMessage.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -106,6 +107,53 @@ TEST(TreeNode, RemovingANodeDeletesItsWholeSubtreeAndOwnedData)
                          Child(machine, L"Other")->SetOwnedData(new Payload(&deletions));
                      }));
     EXPECT_EQ(3, deletions);
+}
+
+// Data that records when it goes, by its node's text.
+class OrderedPayload : public Core::Object
+{
+public:
+    OrderedPayload(std::vector<std::wstring>* order, const wchar_t* name) : m_order(order), m_name(name) {}
+    ~OrderedPayload() override { m_order->push_back(m_name); }
+
+private:
+    std::vector<std::wstring>* m_order;
+    std::wstring m_name;
+};
+
+// A class view can nest categories tens of thousands deep: deleting such a tree must neither recurse once per
+// level (the stack overflows) nor leave anything behind, and a node's data still goes after its children's.
+TEST(TreeNode, DeletesTreesOfAnyDepthChildrenBeforeParents)
+{
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         // Built from the bottom up, as a reader closes nested categories.
+                         auto* node = new TreeNode(String(L"level"));
+                         for (int level = 0; level < 200000; level++)
+                         {
+                             auto* parent = new TreeNode(String(L"level"));
+                             parent->GetNodes().Add(node);
+                             node = parent;
+                         }
+                         delete node;
+                     }));
+    std::vector<std::wstring> order;
+    {
+        TreeNodeCollection roots;
+        auto* machine = new TreeNode(String(L"M"));
+        roots.Add(machine);
+        machine->SetOwnedData(new OrderedPayload(&order, L"M"));
+        TreeNode* a = Child(machine, L"A");
+        a->SetOwnedData(new OrderedPayload(&order, L"A"));
+        Child(a, L"A1")->SetOwnedData(new OrderedPayload(&order, L"A1"));
+        Child(machine, L"B")->SetOwnedData(new OrderedPayload(&order, L"B"));
+    }
+    ASSERT_EQ(4u, order.size());
+    auto position = [&](const wchar_t* name) { return std::find(order.begin(), order.end(), name) - order.begin(); };
+    EXPECT_LT(position(L"A1"), position(L"A"));
+    EXPECT_LT(position(L"A"), position(L"M"));
+    EXPECT_LT(position(L"B"), position(L"M"));
 }
 
 TEST(TreeNode, OwnedDataIsReplacedAndReleasedOnce)

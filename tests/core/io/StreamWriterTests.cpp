@@ -230,16 +230,21 @@ TEST(StreamWriter, AsciiPutIntoTheBufferKeepsItsPlaceAmongTheText)
     MemoryStream stream;
     StreamWriter writer(&stream, nullptr, 128);
     writer.Write(String(L'a', 100));
-    uint8_t* room = writer.ReserveAscii(20);
-    ASSERT_NE(nullptr, room);
+    Core::IO::AsciiRoom room = writer.LendAscii(20);
+    ASSERT_FALSE(room.IsEmpty());
     EXPECT_EQ(0, stream.GetLength()); // 120 characters fit
-    std::fill(room, room + 20, 'b');
-    writer.CommitAscii(20);
-    room = writer.ReserveAscii(10);
-    ASSERT_NE(nullptr, room);
+    room.Write(20, [](uint8_t* out) { return static_cast<int>(std::fill_n(out, 20, 'b') - out); });
+    writer.TakeAscii(room);
+    room = writer.LendAscii(10);
+    ASSERT_FALSE(room.IsEmpty());
     EXPECT_EQ(120, stream.GetLength()); // only 8 were left
-    std::fill(room, room + 10, 'c');
-    writer.CommitAscii(5); // what is not committed is not written
+    room.Write(10,
+               [](uint8_t* out)
+               {
+                   std::fill_n(out, 10, 'c');
+                   return 5; // what is not kept is not written
+               });
+    writer.TakeAscii(room);
     writer.Write(String(L"\xE9!"));
     writer.Close();
     EXPECT_EQ(std::string(100, 'a') + std::string(20, 'b') + "ccccc\xC3\xA9!", stream.GetBytes());
@@ -249,13 +254,39 @@ TEST(StreamWriter, AsciiCannotBePutWhereTheWriterNeedsItsEncoder)
 {
     MemoryStream stream;
     StreamWriter utf16(&stream, Encoding::UTF16LittleEndian(), 128);
-    EXPECT_EQ(nullptr, utf16.ReserveAscii(4));
+    EXPECT_TRUE(utf16.LendAscii(4).IsEmpty());
     StreamWriter utf8(&stream, nullptr, 128);
-    EXPECT_EQ(nullptr, utf8.ReserveAscii(129)); // more than the buffer holds
+    EXPECT_TRUE(utf8.LendAscii(129).IsEmpty()); // more than the buffer holds
     utf8.Write(String(L"x\xD83D"));             // a high surrogate waits for its partner
-    EXPECT_EQ(nullptr, utf8.ReserveAscii(4));
+    EXPECT_TRUE(utf8.LendAscii(4).IsEmpty());
     utf8.Write(String(L"\xDE00"));
-    EXPECT_NE(nullptr, utf8.ReserveAscii(4));
+    EXPECT_FALSE(utf8.LendAscii(4).IsEmpty());
     utf8.Close();
-    EXPECT_EQ(nullptr, utf8.ReserveAscii(4));
+    EXPECT_TRUE(utf8.LendAscii(4).IsEmpty());
+}
+
+// The lent room is the only way into the buffer: it refuses a piece larger than what is left without letting
+// the fill write, keeps only what the fill says it wrote, and only the room lent last can be taken back.
+TEST(StreamWriter, LentRoomKeepsWritesInsideWhatWasLent)
+{
+    MemoryStream stream;
+    StreamWriter writer(&stream, nullptr, 128);
+    Core::IO::AsciiRoom room = writer.LendAscii(10);
+    bool called = false;
+    EXPECT_EQ(-1, room.Write(11,
+                             [&](uint8_t*)
+                             {
+                                 called = true;
+                                 return 11;
+                             }));
+    EXPECT_FALSE(called);
+    EXPECT_EQ(-1, room.Write(4, [](uint8_t* out) { return static_cast<int>(std::fill_n(out, 4, 'x') - out) - 5; }));
+    EXPECT_EQ(3, room.Write(4, [](uint8_t* out) { return static_cast<int>(std::fill_n(out, 3, 'a') - out); }));
+    EXPECT_TRUE(room.TryPut("bcdefgh"));
+    EXPECT_FALSE(room.TryPut('!')); // all ten are used
+    Core::IO::AsciiRoom stale = room;
+    writer.TakeAscii(room);
+    EXPECT_THROW(writer.TakeAscii(stale), Core::InvalidOperationException); // taken already
+    writer.Close();
+    EXPECT_EQ("aaabcdefgh", stream.GetBytes());
 }

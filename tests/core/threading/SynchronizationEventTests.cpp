@@ -341,3 +341,20 @@ TEST(CriticalSection, GuardsConcurrentUpdates)
     }
     EXPECT_EQ(80000, total);
 }
+
+TEST(CriticalSection, KnowsWhetherTheCallingThreadHoldsIt)
+{
+    CriticalSection section;
+    bool heldElsewhere = true;
+    EXPECT_FALSE(section.IsHeldByCurrentThread());
+    section.Enter();
+    ASSERT_TRUE(section.TryEnter()); // entered twice: held until left twice
+    {
+        Worker other([&] { heldElsewhere = section.IsHeldByCurrentThread(); });
+    }
+    EXPECT_FALSE(heldElsewhere);
+    section.Leave();
+    EXPECT_TRUE(section.IsHeldByCurrentThread());
+    section.Leave();
+    EXPECT_FALSE(section.IsHeldByCurrentThread());
+}

@@ -1,52 +1,14 @@
 #include "core/xml/XmlPlainText.h"
+#include "tests/support/GuardedPage.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <windows.h>
 
 using Core::Xml::Detail::CopyPlain;
+using Core::Xml::Detail::NarrowShortPlain;
 using Core::Xml::Detail::PlainScan;
-
-namespace
-{
-
-// A page of text followed by a page that faults when touched: a read past the end of a text placed at the end
-// of the first page would end the test.
-class GuardedPage
-{
-public:
-    GuardedPage()
-    {
-        m_base = static_cast<wchar_t*>(VirtualAlloc(nullptr, 2 * PageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        DWORD old = 0;
-        m_guarded = m_base != nullptr &&
-                    VirtualProtect(reinterpret_cast<char*>(m_base) + PageSize, PageSize, PAGE_NOACCESS, &old);
-    }
-    ~GuardedPage() { VirtualFree(m_base, 0, MEM_RELEASE); }
-    GuardedPage(const GuardedPage&) = delete;
-    GuardedPage& operator=(const GuardedPage&) = delete;
-
-    bool IsGuarded() const { return m_guarded; }
-    // Fills the page with '<' (which stops a scan) and puts the text at the given distance from its end.
-    wchar_t* Place(const std::wstring& text, size_t unitsAfter)
-    {
-        for (size_t i = 0; i < PageSize / sizeof(wchar_t); i++)
-        {
-            m_base[i] = L'<';
-        }
-        wchar_t* at = m_base + PageSize / sizeof(wchar_t) - unitsAfter - text.size();
-        text.copy(at, text.size());
-        return at;
-    }
-
-private:
-    static constexpr size_t PageSize = 4096;
-    wchar_t* m_base = nullptr;
-    bool m_guarded = false;
-};
-
-} // namespace
+using Testing::GuardedPage;
 
 // A short text is read as one block where that stays in its page and unit by unit at the end of a page; longer
 // texts in blocks with an overlapping last one. All must stop at the same unit, copy what comes before it, and
@@ -82,6 +44,54 @@ TEST(XmlPlainText, StopsAtTheFirstSpecialUnitAndReadsNothingPastTheTextsPage)
                               std::wstring(out, static_cast<size_t>(expected)));
                     int inText = CopyPlain(out, at, count, PlainScan(L'&'));
                     ASSERT_EQ(special == L'"' ? count : expected, inText);
+                }
+            }
+        }
+    }
+}
+
+// The one-block path for short values takes only texts of up to eight plain ASCII units, and narrows them
+// exactly; the units after the text never count. At the end of a page it may leave a text to the general
+// path, but it must not read past the page.
+TEST(XmlPlainText, NarrowsOnlyShortPlainAsciiTextsAsOneBlock)
+{
+    GuardedPage page;
+    ASSERT_TRUE(page.IsGuarded());
+    const PlainScan scan(L'"', 0x80);
+    for (size_t after : {0, 3, 8, 20})
+    {
+        for (int count = 0; count <= 9; count++)
+        {
+            for (int position = -1; position < count; position++)
+            {
+                for (wchar_t special : {L'<', L'"', L'\xE9', L'\n', L'\x7F'})
+                {
+                    std::wstring text;
+                    for (int i = 0; i < count; i++)
+                    {
+                        text += static_cast<wchar_t>(L'a' + i);
+                    }
+                    if (position >= 0)
+                    {
+                        text[static_cast<size_t>(position)] = special;
+                    }
+                    const wchar_t* at = page.Place(text, after, L'&');
+                    uint8_t out[16];
+                    std::fill(out, out + 16, '?');
+                    bool narrowed = NarrowShortPlain(out, at, count, scan);
+                    // DEL is plain ASCII; every other unit of the list needs escaping or is not ASCII.
+                    bool takeable = count <= 8 && (position < 0 || special == L'\x7F');
+                    std::string where = "count " + std::to_string(count) + " position " + std::to_string(position) +
+                                        " after " + std::to_string(after);
+                    ASSERT_TRUE(takeable || !narrowed) << where;
+                    if (after >= 8)
+                    {
+                        ASSERT_EQ(takeable, narrowed) << where;
+                    }
+                    for (int i = 0; narrowed && i < count; i++)
+                    {
+                        ASSERT_EQ(static_cast<uint8_t>(text[static_cast<size_t>(i)]), out[i]) << where;
+                    }
                 }
             }
         }

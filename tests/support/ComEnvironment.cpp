@@ -1,4 +1,4 @@
-// COM for the WMI test program, set up as the program itself does at start-up.
+// COM for a test program, set up as the program itself does at start-up.
 #include "core/platform/windows/Com.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,9 @@
 #include "core/platform/windows/Com.h"
 #include "tests/support/ThrownMessage.h"
 
+#include <cwchar>
 #include <gtest/gtest.h>
+#include <oleauto.h>
 #include <thread>
 #include <windows.h>
 
@@ -81,4 +83,24 @@ TEST(Com, TheWbemLocatorIsCreatedThroughItsFactory)
         CreateComInstance(CLSID_WbemLocator, IID_IWbemLocator, ClassContext::InProcessServer));
     ASSERT_NE(nullptr, locator);
     locator->Release();
+}
+
+// A BSTR carries its length: the copy must keep every unit, also a NUL inside the text.
+TEST(ComString, CopiesEveryUnitOfTheText)
+{
+    const wchar_t units[] = {L'a', L'\0', L'b'};
+    Core::String text(units, 3);
+    ComString copy(text);
+    ASSERT_NE(nullptr, copy.Get());
+    ASSERT_EQ(3u, SysStringLen(copy.Get()));
+    EXPECT_EQ(0, std::wmemcmp(units, copy.Get(), 3));
+}
+
+TEST(ComString, NullTextIsNotGivenButEmptyTextIs)
+{
+    ComString none(static_cast<const Core::String*>(nullptr));
+    EXPECT_EQ(nullptr, none.Get());
+    ComString empty{Core::String()};
+    ASSERT_NE(nullptr, empty.Get());
+    EXPECT_EQ(0u, SysStringLen(empty.Get()));
 }
