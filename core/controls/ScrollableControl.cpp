@@ -113,8 +113,9 @@ void ScrollableControl::UpdateScrollBars()
         return;
     }
     m_updatingBars = true;
-    // Showing one bar narrows the client area and can make the other one necessary: two rounds settle it.
-    for (int round = 0; round < 2; round++)
+    // Showing one bar narrows the client area and can make the other one necessary: repeat until the
+    // client area stays as it is (three rounds at most: each bar appears once).
+    for (int round = 0; round < 3; round++)
     {
         Rectangle client = GetClientRectangle();
         SCROLLINFO info = {};
@@ -129,6 +130,10 @@ void ScrollableControl::UpdateScrollBars()
         info.nPage = static_cast<UINT>(client.height > 0 ? client.height : 0);
         info.nPos = m_position.y;
         SetScrollInfo(m_handle, SB_VERT, &info, TRUE);
+        if (GetClientRectangle() == client)
+        {
+            break;
+        }
     }
     m_updatingBars = false;
 }
