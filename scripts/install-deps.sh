@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake make
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    wine wine64
+    wine wine64 fonts-wine
     googletest
     xvfb xauth x11-apps imagemagick xdotool
 )

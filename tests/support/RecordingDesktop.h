@@ -1,10 +1,11 @@
-// A Desktop for tests: records every message box and program launch, and answers message boxes with
-// scripted buttons instead of waiting for a person.
+// A Desktop for tests: records every message box, program launch and file or folder dialog, and
+// answers them as scripted instead of waiting for a person.
 #pragma once
 
 #include "core/platform/windows/Desktop.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,13 @@ public:
         int showCommand;
     };
 
+    struct FileAnswer
+    {
+        int result;            // Desktop::DialogChosen, DialogCancelled or DialogFailed
+        std::wstring fileName; // the chosen file
+        unsigned long errorCode;
+    };
+
     RecordingDesktop() : m_scope(this) {}
 
     int ShowMessage(void* owner, const Core::String& text, const Core::String& caption, unsigned int style) override
@@ -50,13 +58,53 @@ public:
     {
         launches.push_back({owner, operation.GetBuffer(), file.GetBuffer(), parameters.GetBuffer(),
                             directory.GetBuffer(), showCommand});
+        if (whileExecuting)
+        {
+            whileExecuting();
+        }
         return executeResult;
+    }
+
+    int ShowFileDialog(Core::Platform::Windows::FileDialogRequest& request) override
+    {
+        fileDialogs.push_back(request);
+        if (fileAnswers.empty())
+        {
+            return DialogCancelled;
+        }
+        FileAnswer answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        if (answer.result == DialogChosen)
+        {
+            request.fileName = Core::String(answer.fileName.c_str());
+        }
+        request.errorCode = answer.errorCode;
+        return answer.result;
+    }
+
+    int BrowseForFolder(Core::Platform::Windows::FolderDialogRequest& request) override
+    {
+        folderDialogs.push_back(request);
+        if (folderAnswers.empty())
+        {
+            return DialogCancelled;
+        }
+        std::wstring answer = folderAnswers.front();
+        folderAnswers.pop_front();
+        request.path = Core::String(answer.c_str());
+        return DialogChosen;
     }
 
     std::vector<Message> messages;
     std::vector<Launch> launches;
     std::deque<int> answers; // the buttons "pressed" for the next message boxes
+    std::vector<Core::Platform::Windows::FileDialogRequest> fileDialogs;
+    std::deque<FileAnswer> fileAnswers; // the next file dialogs' answers; none: cancelled
+    std::vector<Core::Platform::Windows::FolderDialogRequest> folderDialogs;
+    std::deque<std::wstring> folderAnswers; // the folders chosen in the next folder dialogs; none: cancelled
     intptr_t executeResult = 42;
+    // Runs inside Execute, as the launch would (to set the thread's last error, for example).
+    std::function<void()> whileExecuting;
 
 private:
     Core::Platform::Windows::DesktopScope m_scope;

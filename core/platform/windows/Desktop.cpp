@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
+
+#include <vector>
 
 namespace Core::Platform::Windows
 {
@@ -29,6 +33,85 @@ public:
         HINSTANCE result = ShellExecuteW(static_cast<HWND>(owner), NullIfEmpty(operation), file.GetBuffer(),
                                          NullIfEmpty(parameters), NullIfEmpty(directory), showCommand);
         return reinterpret_cast<intptr_t>(result);
+    }
+
+    int ShowFileDialog(FileDialogRequest& request) override
+    {
+        // Room for a long path; a longer choice fails with FNERR_BUFFERTOOSMALL.
+        std::vector<wchar_t> buffer(32768, L'\0');
+        int copied = request.fileName.GetLength() < 32767 ? request.fileName.GetLength() : 32767;
+        for (int i = 0; i < copied; i++)
+        {
+            buffer[static_cast<size_t>(i)] = request.fileName[i];
+        }
+        OPENFILENAMEW dialog = {};
+        dialog.lStructSize = sizeof(dialog);
+        dialog.hwndOwner = static_cast<HWND>(request.owner);
+        dialog.lpstrFilter = NullIfEmpty(request.filter);
+        dialog.nFilterIndex = static_cast<DWORD>(request.filterIndex);
+        dialog.lpstrFile = buffer.data();
+        dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+        dialog.lpstrInitialDir = NullIfEmpty(request.initialDirectory);
+        dialog.lpstrTitle = NullIfEmpty(request.title);
+        dialog.lpstrDefExt = NullIfEmpty(request.defaultExtension);
+        dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+        if (request.checkExisting)
+        {
+            dialog.Flags |= request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
+        }
+        BOOL chosen = request.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+        if (chosen)
+        {
+            request.fileName = String(buffer.data());
+            request.filterIndex = static_cast<int>(dialog.nFilterIndex);
+            return DialogChosen;
+        }
+        request.errorCode = CommDlgExtendedError();
+        return request.errorCode == 0 ? DialogCancelled : DialogFailed;
+    }
+
+    int BrowseForFolder(FolderDialogRequest& request) override
+    {
+        wchar_t display[MAX_PATH] = {};
+        BROWSEINFOW browse = {};
+        browse.hwndOwner = static_cast<HWND>(request.owner);
+        browse.pszDisplayName = display;
+        browse.lpszTitle = NullIfEmpty(request.title);
+        // The classic dialog: the newer one needs a single-threaded apartment, the program runs in the MTA.
+        browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX;
+        browse.lpfn = &SelectInitialFolder;
+        browse.lParam = reinterpret_cast<LPARAM>(request.initialPath.GetBuffer());
+        PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&browse);
+        if (list == nullptr)
+        {
+            return DialogCancelled;
+        }
+        wchar_t path[MAX_PATH] = {};
+        BOOL hasPath = SHGetPathFromIDListW(list, path);
+        IMalloc* allocator = nullptr;
+        if (SUCCEEDED(SHGetMalloc(&allocator)))
+        {
+            allocator->Free(list);
+            allocator->Release();
+        }
+        if (!hasPath)
+        {
+            // A virtual folder (Control Panel, a printer) has no path to give.
+            return DialogCancelled;
+        }
+        request.path = String(path);
+        return DialogChosen;
+    }
+
+private:
+    static int CALLBACK SelectInitialFolder(HWND window, UINT message, LPARAM, LPARAM data)
+    {
+        const auto* initial = reinterpret_cast<const wchar_t*>(data);
+        if (message == BFFM_INITIALIZED && initial != nullptr && initial[0] != 0)
+        {
+            SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+        }
+        return 0;
     }
 };
 

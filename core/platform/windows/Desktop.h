@@ -10,9 +10,38 @@
 namespace Core::Platform::Windows
 {
 
+// What an open-file or save-file dialog is asked; the answer comes back in fileName and filterIndex.
+struct FileDialogRequest
+{
+    void* owner = nullptr;
+    bool save = false;
+    String title;
+    // Pairs of description and pattern, each followed by a NUL, the whole ended by another NUL.
+    String filter;
+    int filterIndex = 1;
+    String initialDirectory;
+    String fileName;
+    String defaultExtension;
+    // Open: only an existing file can be chosen. Save: an existing file is confirmed before it is replaced.
+    bool checkExisting = true;
+    unsigned long errorCode = 0; // CommDlgExtendedError when the dialog failed
+};
+
+struct FolderDialogRequest
+{
+    void* owner = nullptr;
+    String title;
+    String initialPath;
+    String path; // the chosen folder
+};
+
 class Desktop
 {
 public:
+    static constexpr int DialogFailed = -1;
+    static constexpr int DialogCancelled = 0;
+    static constexpr int DialogChosen = 1;
+
     virtual ~Desktop() = default;
 
     // MessageBoxW: returns the pressed button (1 OK, 6 Yes, 7 No, ...).
@@ -20,6 +49,11 @@ public:
     // ShellExecuteW: returns its result (greater than 32 on success).
     virtual intptr_t Execute(void* owner, const String& operation, const String& file, const String& parameters,
                              const String& directory, int showCommand) = 0;
+
+    // GetOpenFileNameW or GetSaveFileNameW: DialogChosen, DialogCancelled, or DialogFailed with the error code.
+    virtual int ShowFileDialog(FileDialogRequest& request) = 0;
+    // SHBrowseForFolderW and SHGetPathFromIDListW: DialogChosen with the path, or DialogCancelled.
+    virtual int BrowseForFolder(FolderDialogRequest& request) = 0;
 
     // The desktop in use: the system's unless a test installed another.
     static Desktop& Current();

@@ -1,0 +1,405 @@
+#include "core/controls/ImageList.h"
+
+#include "core/Exception.h"
+#include "core/collections/ArrayList.h"
+#include "core/controls/Application.h"
+#include "core/controls/Graphics.h"
+#include "core/controls/Theme.h"
+
+#include <cstring>
+#include <windows.h>
+
+namespace Core::Controls
+{
+
+class ImageList::Image : public Object
+{
+public:
+    enum Kind
+    {
+        Resource,
+        Memory,
+        Handle
+    };
+    Kind kind = Resource;
+    int resourceId = 0;
+    int resourceType = IconResource;
+    Collections::ArrayList<uint8_t> bytes{0};
+    HICON icon = nullptr; // owned (Handle)
+
+    ~Image() override
+    {
+        if (icon != nullptr)
+        {
+            DestroyIcon(icon);
+        }
+    }
+};
+
+// The icons of every image at one size, made when first drawn.
+class ImageList::SizedIcons : public Object
+{
+public:
+    explicit SizedIcons(int side) : size(side) {}
+    ~SizedIcons() override
+    {
+        for (int i = 0; i < normal.GetCount(); i++)
+        {
+            if (normal[i] != nullptr)
+            {
+                DestroyIcon(normal[i]);
+            }
+            if (disabled[i] != nullptr)
+            {
+                DestroyIcon(disabled[i]);
+            }
+        }
+    }
+    int size;
+    Collections::ArrayList<HICON> normal;
+    Collections::ArrayList<HICON> disabled;
+};
+
+namespace
+{
+
+uint16_t ReadWord(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t ReadDword(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// The entry of an .ico file that suits a size best: the exact size with the most colours, else the
+// smallest larger one, else the largest. -1 when the bytes are no icon file.
+int ChooseIconEntry(const uint8_t* data, int length, int size)
+{
+    if (length < 6 || ReadWord(data) != 0 || ReadWord(data + 2) != 1)
+    {
+        return -1;
+    }
+    int count = ReadWord(data + 4);
+    if (count == 0 || 6 + 16 * count > length)
+    {
+        return -1;
+    }
+    int best = -1;
+    int bestSide = 0;
+    int bestBits = 0;
+    for (int i = 0; i < count; i++)
+    {
+        const uint8_t* entry = data + 6 + 16 * i;
+        int side = entry[0] == 0 ? 256 : entry[0];
+        int bits = ReadWord(entry + 6);
+        uint32_t bytes = ReadDword(entry + 8);
+        uint32_t offset = ReadDword(entry + 12);
+        if (offset > static_cast<uint32_t>(length) || bytes > static_cast<uint32_t>(length) - offset)
+        {
+            return -1;
+        }
+        auto score = [size](int s) { return s == size ? 0 : s > size ? s - size : 10000 + (size - s); };
+        if (best < 0 || score(side) < score(bestSide) || (side == bestSide && bits > bestBits))
+        {
+            best = i;
+            bestSide = side;
+            bestBits = bits;
+        }
+    }
+    return best;
+}
+
+HICON IconFromMemory(const uint8_t* data, int length, int size)
+{
+    int entryIndex = ChooseIconEntry(data, length, size);
+    if (entryIndex < 0)
+    {
+        return nullptr;
+    }
+    const uint8_t* entry = data + 6 + 16 * entryIndex;
+    uint32_t bytes = ReadDword(entry + 8);
+    uint32_t offset = ReadDword(entry + 12);
+    return CreateIconFromResourceEx(const_cast<uint8_t*>(data + offset), bytes, TRUE, 0x00030000, size, size,
+                                    LR_DEFAULTCOLOR);
+}
+
+// An icon of a bitmap resource, scaled smoothly to the size.
+HICON IconFromBitmap(int resourceId, int size)
+{
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(Application::GetInstance(), MAKEINTRESOURCEW(resourceId),
+                                                     IMAGE_BITMAP, size, size, LR_CREATEDIBSECTION));
+    if (bitmap == nullptr)
+    {
+        return nullptr;
+    }
+    HDC screen = GetDC(nullptr);
+    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
+    HDC maskContext = CreateCompatibleDC(screen);
+    HGDIOBJ previous = SelectObject(maskContext, mask);
+    PatBlt(maskContext, 0, 0, size, size, BLACKNESS); // opaque everywhere
+    SelectObject(maskContext, previous);
+    DeleteDC(maskContext);
+    ReleaseDC(nullptr, screen);
+    ICONINFO info = {TRUE, 0, 0, mask, bitmap};
+    HICON icon = CreateIconIndirect(&info);
+    DeleteObject(mask);
+    DeleteObject(bitmap);
+    return icon;
+}
+
+} // namespace
+
+IconHandle CreateDisabledIcon(IconHandle icon, int size)
+{
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info))
+    {
+        throw Exception(String(L"Failed to create disabled image (could not get original bitmap info)"));
+    }
+    struct Bitmaps
+    {
+        ICONINFO& info;
+        ~Bitmaps()
+        {
+            if (info.hbmColor != nullptr)
+            {
+                DeleteObject(info.hbmColor);
+            }
+            if (info.hbmMask != nullptr)
+            {
+                DeleteObject(info.hbmMask);
+            }
+        }
+    } release{info};
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof(header.bmiHeader);
+    header.bmiHeader.biWidth = size;
+    header.bmiHeader.biHeight = -size; // top-down
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    Collections::ArrayList<uint32_t> pixels(size * size);
+    Collections::ArrayList<uint32_t> maskPixels(size * size);
+    for (int i = 0; i < size * size; i++)
+    {
+        pixels.Add(0);
+        maskPixels.Add(0);
+    }
+    // The icon was made at this size, so its own bitmaps hold the pixels; a monochrome icon has no colour.
+    HDC screen = GetDC(nullptr);
+    bool ok = info.hbmColor != nullptr &&
+              GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(size), &pixels[0], &header, DIB_RGB_COLORS) != 0 &&
+              GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(size), &maskPixels[0], &header, DIB_RGB_COLORS) != 0;
+    ReleaseDC(nullptr, screen);
+    if (!ok)
+    {
+        throw Exception(String(L"Failed to create disabled image (could not get original bitmap info)"));
+    }
+    bool hasAlpha = false;
+    for (int i = 0; i < size * size && !hasAlpha; i++)
+    {
+        hasAlpha = (pixels[i] >> 24) != 0;
+    }
+    Color face = Theme::Face();
+    for (int i = 0; i < size * size; i++)
+    {
+        uint32_t pixel = pixels[i];
+        uint32_t alpha = hasAlpha ? pixel >> 24 : ((maskPixels[i] & 0xFFFFFF) == 0 ? 255u : 0u);
+        int red = static_cast<int>((pixel >> 16) & 0xFF);
+        int green = static_cast<int>((pixel >> 8) & 0xFF);
+        int blue = static_cast<int>(pixel & 0xFF);
+        int grey = (red * 30 + green * 59 + blue * 11) / 100;
+        // Lighter and fainter, towards the face colour, as the system greys disabled images.
+        grey = (grey + Colors::GetRed(face) * 2) / 3;
+        alpha = alpha * 55 / 100;
+        pixels[i] = (alpha << 24) | (static_cast<uint32_t>(grey) << 16) | (static_cast<uint32_t>(grey) << 8) |
+                    static_cast<uint32_t>(grey);
+    }
+    screen = GetDC(nullptr);
+    void* bits = nullptr;
+    HBITMAP result = CreateDIBSection(screen, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    if (result == nullptr)
+    {
+        throw Exception(String(L"Failed to create disabled image"));
+    }
+    std::memcpy(bits, &pixels[0], static_cast<size_t>(size) * static_cast<size_t>(size) * 4);
+    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
+    ICONINFO made = {TRUE, 0, 0, mask, result};
+    HICON disabled = mask != nullptr ? CreateIconIndirect(&made) : nullptr;
+    DeleteObject(result);
+    if (mask != nullptr)
+    {
+        DeleteObject(mask);
+    }
+    if (disabled == nullptr)
+    {
+        throw Exception(String(L"Failed to create disabled image"));
+    }
+    return disabled;
+}
+
+ImageList::ImageList() : m_images(0), m_sizes(0) {}
+
+ImageList::~ImageList() = default;
+
+int ImageList::GetImageSize(int dpi)
+{
+    return Theme::Scale(ImageSize, dpi);
+}
+
+void ImageList::CheckIndex(int index) const
+{
+    if (index < 0 || index >= m_images.GetCount())
+    {
+        throw ArgumentOutOfRangeException(index, String(L"ImageList - image index out of range"));
+    }
+}
+
+int ImageList::AddFromResource(int resourceId, int resourceType)
+{
+    if (resourceType != IconResource && resourceType != BitmapResource)
+    {
+        throw ArgumentException(String(L"Only icons and bitmaps are supported"));
+    }
+    auto* image = new Image();
+    image->kind = Image::Resource;
+    image->resourceId = resourceId;
+    image->resourceType = resourceType;
+    m_images.Add(image);
+    // Loaded once now, so that a missing resource is reported where it is added.
+    HICON probe = CreateIconHandle(m_images.GetCount() - 1, ImageSize);
+    if (probe == nullptr)
+    {
+        m_images.RemoveAt(m_images.GetCount() - 1);
+        throw Exception(String(L"Failed to load image from resource ") + resourceId);
+    }
+    DestroyIcon(probe);
+    for (int i = 0; i < m_sizes.GetCount(); i++)
+    {
+        m_sizes[i]->normal.Add(nullptr);
+        m_sizes[i]->disabled.Add(nullptr);
+    }
+    return m_images.GetCount() - 1;
+}
+
+int ImageList::AddFromMemory(const uint8_t* data, int length)
+{
+    if (data == nullptr)
+    {
+        throw ArgumentNullException(String(L"data"));
+    }
+    HICON probe = IconFromMemory(data, length, ImageSize);
+    if (probe == nullptr)
+    {
+        throw Exception(String(L"Failed to load image from memory: the data is no icon"));
+    }
+    DestroyIcon(probe);
+    auto* image = new Image();
+    image->kind = Image::Memory;
+    image->bytes.AddRange(data, length);
+    m_images.Add(image);
+    for (int i = 0; i < m_sizes.GetCount(); i++)
+    {
+        m_sizes[i]->normal.Add(nullptr);
+        m_sizes[i]->disabled.Add(nullptr);
+    }
+    return m_images.GetCount() - 1;
+}
+
+int ImageList::AddIcon(IconHandle icon)
+{
+    if (icon == nullptr)
+    {
+        throw ArgumentNullException(String(L"icon"));
+    }
+    HICON copy = CopyIcon(icon);
+    if (copy == nullptr)
+    {
+        throw Exception(String(L"Failed to copy the icon"));
+    }
+    auto* image = new Image();
+    image->kind = Image::Handle;
+    image->icon = copy;
+    m_images.Add(image);
+    for (int i = 0; i < m_sizes.GetCount(); i++)
+    {
+        m_sizes[i]->normal.Add(nullptr);
+        m_sizes[i]->disabled.Add(nullptr);
+    }
+    return m_images.GetCount() - 1;
+}
+
+IconHandle ImageList::CreateIconHandle(int index, int size) const
+{
+    CheckIndex(index);
+    const Image& image = *m_images[index];
+    switch (image.kind)
+    {
+    case Image::Resource:
+        if (image.resourceType == BitmapResource)
+        {
+            return IconFromBitmap(image.resourceId, size);
+        }
+        return static_cast<HICON>(LoadImageW(Application::GetInstance(), MAKEINTRESOURCEW(image.resourceId), IMAGE_ICON,
+                                             size, size, LR_DEFAULTCOLOR));
+    case Image::Memory:
+        return IconFromMemory(&image.bytes[0], image.bytes.GetCount(), size);
+    case Image::Handle:
+        return static_cast<HICON>(CopyImage(image.icon, IMAGE_ICON, size, size, 0));
+    }
+    return nullptr;
+}
+
+ImageList::SizedIcons& ImageList::IconsOfSize(int size)
+{
+    for (int i = 0; i < m_sizes.GetCount(); i++)
+    {
+        if (m_sizes[i]->size == size)
+        {
+            return *m_sizes[i];
+        }
+    }
+    auto* icons = new SizedIcons(size);
+    for (int i = 0; i < m_images.GetCount(); i++)
+    {
+        icons->normal.Add(nullptr);
+        icons->disabled.Add(nullptr);
+    }
+    m_sizes.Add(icons);
+    return *icons;
+}
+
+IconHandle ImageList::GetIcon(int index, int size, bool disabled)
+{
+    CheckIndex(index);
+    SizedIcons& icons = IconsOfSize(size);
+    if (icons.normal[index] == nullptr)
+    {
+        icons.normal[index] = CreateIconHandle(index, size);
+    }
+    if (!disabled || icons.normal[index] == nullptr)
+    {
+        return icons.normal[index];
+    }
+    if (icons.disabled[index] == nullptr)
+    {
+        icons.disabled[index] = CreateDisabledIcon(icons.normal[index], size);
+    }
+    return icons.disabled[index];
+}
+
+void ImageList::Draw(Graphics& graphics, int index, int x, int y, bool enabled)
+{
+    if (index < 0 || index >= m_images.GetCount())
+    {
+        return;
+    }
+    int size = GetImageSize(graphics.GetDpi());
+    graphics.DrawIcon(GetIcon(index, size, !enabled), x, y, size);
+}
+
+} // namespace Core::Controls
