@@ -10,7 +10,8 @@ if [[ ! -f "$stamp" ]]; then
     echo "Creating Wine prefix in $WINEPREFIX"
     # Without a display wineboot still works; with DISPLAY unset no window is shown.
     env -u DISPLAY wineboot --init >/dev/null 2>&1 || true
-    wineserver -w
+    # Waits until the prefix is written; bounded, as a persistent server would keep -w waiting.
+    timeout 60 wineserver -w || true
     touch "$stamp"
 fi
 
@@ -20,7 +21,8 @@ if [[ ! -f "$settings" ]]; then
     # Unmanaged top-level windows: the test display has no window manager, and Wine waits two seconds
     # for a window manager to withdraw every managed window that is hidden or destroyed.
     env -u DISPLAY wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wineserver -w
+    # A persistent server of a developer's session would keep -w waiting; it has the setting already.
+    timeout 60 wineserver -w || true
     touch "$settings"
 fi
 
