@@ -1007,10 +1007,15 @@ void Control::SetUpdatesEnabled(bool enabled)
         return;
     }
     m_updatesEnabled = enabled;
-    if (m_handle == nullptr)
+    if (m_handle != nullptr)
     {
-        return;
+        OnUpdatesEnabledChanged();
     }
+}
+
+void Control::OnUpdatesEnabledChanged()
+{
+    bool enabled = m_updatesEnabled;
     if (!enabled)
     {
         SendMessageW(m_handle, WM_SETREDRAW, FALSE, 0);

@@ -300,6 +300,10 @@ protected:
     virtual void OnLostFocus();
     virtual void OnEnabledChanged();
     virtual void OnVisibleChanged() {}
+    // After SetUpdatesEnabled changed the switch (window created). The default stops the window's
+    // drawing (WM_SETREDRAW) and repaints it whole when drawing resumes; views that track their own
+    // changes repaint only those.
+    virtual void OnUpdatesEnabledChanged();
     virtual void OnTextChanged();
     virtual void OnFontChanged();
     virtual void OnDpiChanged(int oldDpi, int newDpi);

@@ -241,6 +241,15 @@ void TreeNode::Collapse()
     }
 }
 
+void TreeNode::SetExpandable(bool expandable)
+{
+    if (m_expandable != expandable)
+    {
+        m_expandable = expandable;
+        NotifyChanged();
+    }
+}
+
 TreeNode* TreeNode::GetParent() const
 {
     return m_collection != nullptr ? m_collection->GetOwner() : nullptr;

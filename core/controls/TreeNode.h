@@ -100,6 +100,12 @@ public:
     bool IsExpanded() const { return m_expanded; }
     void Expand();
     void Collapse();
+    // Marks a node whose children are loaded when it is first expanded: the tree view shows its
+    // expansion glyph although it has no children yet.
+    void SetExpandable(bool expandable);
+    bool IsExpandable() const { return m_expandable; }
+    // Has children, or is marked expandable.
+    bool CanExpand() const { return m_expandable || m_children.GetCount() > 0; }
 
     TreeNodeCollection& GetNodes() { return m_children; }
     const TreeNodeCollection& GetNodes() const { return m_children; }
@@ -115,6 +121,8 @@ public:
 
 private:
     friend class TreeNodeCollection;
+    // Expands whole subtrees in one step and tells its observer once.
+    friend class TreeView;
     void NotifyChanged();
 
     String m_text;
@@ -124,6 +132,7 @@ private:
     int m_imageIndex = -1;
     int m_checkState = Unchecked;
     bool m_expanded = false;
+    bool m_expandable = false;
     TreeNodeCollection* m_collection = nullptr; // not owned: the collection holding this node
     TreeNodeCollection m_children;
 };

@@ -1,0 +1,1497 @@
+#include "core/controls/Grid.h"
+
+#include "core/controls/Graphics.h"
+#include "core/controls/Theme.h"
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+namespace Core::Controls
+{
+
+namespace
+{
+
+constexpr unsigned int RefreshMessage = WM_APP + 0x47;
+constexpr int RefreshTimer = 1;
+// With live refresh off the view catches up this often.
+constexpr int RefreshInterval = 250;
+constexpr int MinimumColumnWidth = 8;
+constexpr int AutoSizeAllRowsLimit = 20000;
+constexpr int AutoSizeAroundView = 1000;
+constexpr int NoRow = 0x7FFFFFFF;
+
+// A cell's kind for ordering: empty cells first, then numbers by value, then texts.
+enum CellKind
+{
+    EmptyCell = 0,
+    NumberCell = 1,
+    TextCell = 2
+};
+
+// Whole text a decimal number ("-12", "3.5", "1e6"): digits, at most one point, an exponent.
+bool ParseNumber(const wchar_t* text, int length, double* value)
+{
+    int i = 0;
+    if (i < length && (text[i] == L'-' || text[i] == L'+'))
+    {
+        i++;
+    }
+    int digits = 0;
+    bool point = false;
+    for (; i < length; i++)
+    {
+        if (text[i] >= L'0' && text[i] <= L'9')
+        {
+            digits++;
+        }
+        else if (text[i] == L'.' && !point)
+        {
+            point = true;
+        }
+        else
+        {
+            break;
+        }
+    }
+    if (digits == 0)
+    {
+        return false;
+    }
+    if (i < length && (text[i] == L'e' || text[i] == L'E'))
+    {
+        i++;
+        if (i < length && (text[i] == L'-' || text[i] == L'+'))
+        {
+            i++;
+        }
+        int exponent = 0;
+        for (; i < length && text[i] >= L'0' && text[i] <= L'9'; i++)
+        {
+            exponent++;
+        }
+        if (exponent == 0)
+        {
+            return false;
+        }
+    }
+    if (i != length || length > 63)
+    {
+        return false;
+    }
+    wchar_t copy[64];
+    std::memcpy(copy, text, static_cast<size_t>(length) * sizeof(wchar_t));
+    copy[length] = 0;
+    *value = std::wcstod(copy, nullptr);
+    return true;
+}
+
+// A cell's text read into a reusable buffer.
+struct CellBuffer
+{
+    std::vector<wchar_t> characters;
+    int length = 0;
+
+    void Read(const GridModel& model, int row, int column)
+    {
+        int needed = model.GetCellLength(row, column);
+        if (static_cast<int>(characters.size()) < needed + 1)
+        {
+            characters.resize(static_cast<size_t>(needed) + 1);
+        }
+        length = model.CopyCellText(row, column, characters.data());
+        characters[static_cast<size_t>(length)] = 0;
+    }
+};
+
+CellKind Classify(const CellBuffer& cell, double* number)
+{
+    if (cell.length == 0)
+    {
+        return EmptyCell;
+    }
+    return ParseNumber(cell.characters.data(), cell.length, number) ? NumberCell : TextCell;
+}
+
+int CompareTexts(const wchar_t* a, int aLength, const wchar_t* b, int bLength)
+{
+    int result =
+        CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, a, aLength, b, bLength, nullptr, nullptr, 0);
+    return result == CSTR_LESS_THAN ? -1 : (result == CSTR_GREATER_THAN ? 1 : 0);
+}
+
+// Tabs and line breaks inside a cell would break the line structure of copied text.
+void AppendCellForCopy(std::wstring& text, const wchar_t* cell, int length)
+{
+    for (int i = 0; i < length; i++)
+    {
+        wchar_t c = cell[i];
+        text.push_back(c == L'\t' || c == L'\r' || c == L'\n' ? L' ' : c);
+    }
+}
+
+} // namespace
+
+// The order of the rows and the selection, kept apart from the header so that the standard containers
+// stay in this file.
+class Grid::State
+{
+public:
+    // Positions of the order -> rows, while sorted; rows added since the last merge are not in it yet.
+    std::vector<int> order;
+    // Rows -> positions, rebuilt when needed after the order changed.
+    std::vector<int> positions;
+    bool positionsValid = false;
+    bool needsSort = false;
+    std::vector<uint64_t> selected; // one bit per row
+    int selectedCount = 0;
+    CellBuffer first;
+    CellBuffer second;
+
+    bool IsSelected(int row) const
+    {
+        size_t word = static_cast<size_t>(row) / 64;
+        return word < selected.size() && (selected[word] >> (row % 64) & 1) != 0;
+    }
+    void SetSelected(int row, bool value)
+    {
+        size_t word = static_cast<size_t>(row) / 64;
+        if (word >= selected.size())
+        {
+            selected.resize(word + 1, 0);
+        }
+        uint64_t bit = uint64_t{1} << (row % 64);
+        bool was = (selected[word] & bit) != 0;
+        if (was != value)
+        {
+            selected[word] ^= bit;
+            selectedCount += value ? 1 : -1;
+        }
+    }
+    void ClearSelected()
+    {
+        if (selectedCount > 0)
+        {
+            std::fill(selected.begin(), selected.end(), 0);
+        }
+        selectedCount = 0;
+    }
+};
+
+// --- Columns and rows ---
+
+void GridColumn::SetWidth(int width)
+{
+    m_width = width < MinimumColumnWidth ? MinimumColumnWidth : width;
+    m_grid->ColumnsChanged();
+}
+
+void GridColumn::SetHeaderText(const String& text)
+{
+    m_headerText = text;
+    m_grid->Invalidate();
+}
+
+int GridColumnCollection::Add(int width)
+{
+    m_columns.Add(new GridColumn(m_grid, width < MinimumColumnWidth ? MinimumColumnWidth : width));
+    m_grid->m_model.SetColumnCount(m_columns.GetCount());
+    m_grid->ColumnsChanged();
+    return m_columns.GetCount() - 1;
+}
+
+int GridColumnCollection::Add(const String& headerText, int width)
+{
+    int index = Add(width);
+    m_columns[index]->SetHeaderText(headerText);
+    return index;
+}
+
+void GridColumnCollection::Clear()
+{
+    m_columns.Clear();
+    m_grid->m_sortColumn = -1;
+    m_grid->m_model.SetColumnCount(0);
+    m_grid->ColumnsChanged();
+}
+
+GridColumn& GridColumnCollection::operator[](int index)
+{
+    m_grid->CheckColumn(index, L"GridColumnCollection.Item");
+    return *m_columns[index];
+}
+
+int GridRowCollection::Add()
+{
+    return m_grid->m_model.AddRows(1);
+}
+
+int GridRowCollection::AddRange(int count)
+{
+    return m_grid->m_model.AddRows(count);
+}
+
+void GridRowCollection::Clear()
+{
+    m_grid->m_model.ClearRows();
+}
+
+int GridRowCollection::GetCount() const
+{
+    return m_grid->m_model.GetRowCount();
+}
+
+// --- Grid ---
+
+Grid::Grid() : m_columns(this), m_rowCollection(this), m_state(new State())
+{
+    SetClassName(String(L"Core.Controls.Grid"));
+    SetTabStop(true);
+    m_model.SetObserver(this);
+}
+
+Grid::~Grid()
+{
+    m_model.SetObserver(nullptr);
+    delete m_state;
+}
+
+Color Grid::GetDefaultBackColor() const
+{
+    return Theme::Window();
+}
+
+void Grid::CheckColumn(int column, const wchar_t* operation) const
+{
+    if (column < 0 || column >= m_columns.GetCount())
+    {
+        throw ArgumentOutOfRangeException(column, String(operation) + L" - column index out of range");
+    }
+}
+
+void Grid::SetHeaderText(int column, const String& text)
+{
+    CheckColumn(column, L"Grid.SetHeaderText method");
+    m_columns[column].SetHeaderText(text);
+}
+
+const String& Grid::GetHeaderText(int column)
+{
+    CheckColumn(column, L"Grid.GetHeaderText method");
+    return m_columns[column].GetHeaderText();
+}
+
+void Grid::SetColumnWidth(int column, int width)
+{
+    CheckColumn(column, L"Grid.SetColumnWidth method");
+    m_columns[column].SetWidth(width);
+}
+
+int Grid::GetColumnWidth(int column)
+{
+    CheckColumn(column, L"Grid.GetColumnWidth method");
+    return m_columns[column].GetWidth();
+}
+
+void Grid::SetCellText(int row, int column, const String& text)
+{
+    m_model.SetCellText(row, column, text);
+}
+
+String Grid::GetCellText(int row, int column) const
+{
+    return m_model.GetCellText(row, column);
+}
+
+void Grid::ColumnsChanged()
+{
+    m_scrollDirty = true;
+    if (m_sortColumn >= m_columns.GetCount())
+    {
+        m_sortColumn = -1;
+    }
+    Invalidate();
+    ScheduleRefresh();
+}
+
+// --- Model changes ---
+
+void Grid::OnRowsAdded(int firstRow, int)
+{
+    m_scrollDirty = true;
+    // While sorted the new rows wait at the end of the model until the next merge puts them in place.
+    MarkDirtyFrom(m_sortColumn >= 0 ? 0 : firstRow);
+}
+
+void Grid::OnCellChanged(int row, int column)
+{
+    if (m_sortColumn < 0)
+    {
+        MarkDirtyFrom(row);
+        return;
+    }
+    if (column == m_sortColumn && row < static_cast<int>(m_state->order.size()))
+    {
+        // A row already in place changed its key.
+        m_state->needsSort = true;
+    }
+    MarkDirtyFrom(0);
+}
+
+void Grid::OnModelReset()
+{
+    m_state->order.clear();
+    m_state->positions.clear();
+    m_state->positionsValid = false;
+    m_state->needsSort = false;
+    std::vector<uint64_t>().swap(m_state->selected);
+    m_state->selectedCount = 0;
+    int rows = m_model.GetRowCount();
+    m_focusRow = m_focusRow < rows ? m_focusRow : -1;
+    m_anchorRow = m_anchorRow < rows ? m_anchorRow : -1;
+    if (rows > 0 && m_sortColumn >= 0)
+    {
+        m_state->needsSort = true;
+    }
+    if (m_focusRow >= 0)
+    {
+        m_state->SetSelected(m_focusRow, true);
+    }
+    m_scrollDirty = true;
+    MarkDirtyFrom(0);
+}
+
+void Grid::MarkDirtyFrom(int viewIndex)
+{
+    m_dirtyFrom = viewIndex < m_dirtyFrom ? viewIndex : m_dirtyFrom;
+    ScheduleRefresh();
+}
+
+void Grid::ScheduleRefresh()
+{
+    if (m_handle == nullptr || !GetUpdatesEnabled())
+    {
+        return;
+    }
+    if (m_liveRefresh)
+    {
+        if (!m_refreshPosted)
+        {
+            m_refreshPosted = PostMessageW(m_handle, RefreshMessage, 0, 0) != FALSE;
+        }
+    }
+    else if (!m_timerRunning)
+    {
+        StartTimer(RefreshTimer, RefreshInterval);
+        m_timerRunning = true;
+    }
+}
+
+void Grid::ApplyPendingChanges()
+{
+    if (m_handle == nullptr || !GetUpdatesEnabled())
+    {
+        return;
+    }
+    Settle();
+    if (m_dirtyFrom != NoRow)
+    {
+        Rectangle client = GetClientRectangle();
+        int header = GetHeaderHeight();
+        int top = header + m_dirtyFrom * GetRowHeight() - GetScrollPosition().y;
+        top = top < header ? header : top;
+        if (top < client.height)
+        {
+            Invalidate(Rectangle{0, top, client.width, client.height - top});
+        }
+        m_dirtyFrom = NoRow;
+    }
+}
+
+void Grid::Settle()
+{
+    EnsureOrder();
+    if (m_scrollDirty && m_handle != nullptr)
+    {
+        m_scrollDirty = false;
+        int rowHeight = GetRowHeight();
+        SetScrollLineSize(Scale(20), rowHeight);
+        long long height = static_cast<long long>(m_model.GetRowCount()) * rowHeight + GetHeaderHeight();
+        SetScrollSize(Size{ContentWidth(), height > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(height)});
+    }
+}
+
+void Grid::SetLiveRefresh(bool liveRefresh)
+{
+    m_liveRefresh = liveRefresh;
+    if (liveRefresh)
+    {
+        if (m_timerRunning)
+        {
+            StopTimer(RefreshTimer);
+            m_timerRunning = false;
+        }
+        ApplyPendingChanges();
+    }
+}
+
+void Grid::OnTimer(int id)
+{
+    if (id != RefreshTimer)
+    {
+        ScrollableControl::OnTimer(id);
+        return;
+    }
+    StopTimer(RefreshTimer);
+    m_timerRunning = false;
+    ApplyPendingChanges();
+}
+
+void Grid::OnUpdatesEnabledChanged()
+{
+    // The grid never stops its window's drawing: it only holds its own changes back while the switch is
+    // off, so that switching it on repaints what changed rather than everything.
+    if (!GetUpdatesEnabled())
+    {
+        return;
+    }
+    if (m_liveRefresh)
+    {
+        ApplyPendingChanges();
+        Update();
+    }
+    else
+    {
+        ScheduleRefresh();
+    }
+}
+
+intptr_t Grid::WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam)
+{
+    switch (message)
+    {
+    case RefreshMessage:
+        m_refreshPosted = false;
+        if (m_liveRefresh)
+        {
+            ApplyPendingChanges();
+        }
+        return 0;
+    case WM_PAINT:
+        // Before BeginPaint: the scroll range may show or hide a bar.
+        Settle();
+        break;
+    case WM_CREATE:
+    {
+        intptr_t result = ScrollableControl::WndProc(message, wParam, lParam);
+        m_scrollDirty = true;
+        Settle();
+        return result;
+    }
+    default:
+        break;
+    }
+    return ScrollableControl::WndProc(message, wParam, lParam);
+}
+
+// --- Order ---
+
+void Grid::Sort(int column, bool descending)
+{
+    CheckColumn(column, L"Grid.Sort method");
+    m_sortColumn = column;
+    m_sortDescending = descending;
+    m_state->order.clear();
+    m_state->needsSort = true;
+    m_state->positionsValid = false;
+    Invalidate();
+    MarkDirtyFrom(0);
+}
+
+void Grid::ClearSort()
+{
+    m_sortColumn = -1;
+    m_state->order.clear();
+    std::vector<int>().swap(m_state->order);
+    m_state->positions.clear();
+    m_state->positionsValid = false;
+    m_state->needsSort = false;
+    Invalidate();
+    MarkDirtyFrom(0);
+}
+
+void Grid::EnsureOrder()
+{
+    if (m_sortColumn < 0)
+    {
+        return;
+    }
+    if (m_state->needsSort)
+    {
+        SortAll();
+    }
+    else if (static_cast<int>(m_state->order.size()) < m_model.GetRowCount())
+    {
+        MergeNewRows();
+    }
+}
+
+int Grid::CompareRows(int a, int b)
+{
+    CellBuffer& first = m_state->first;
+    CellBuffer& second = m_state->second;
+    first.Read(m_model, a, m_sortColumn);
+    second.Read(m_model, b, m_sortColumn);
+    double x = 0;
+    double y = 0;
+    CellKind kindA = Classify(first, &x);
+    CellKind kindB = Classify(second, &y);
+    int result = 0;
+    if (kindA != kindB)
+    {
+        result = kindA < kindB ? -1 : 1;
+    }
+    else if (kindA == NumberCell)
+    {
+        result = x < y ? -1 : (x > y ? 1 : 0);
+    }
+    else if (kindA == TextCell)
+    {
+        result = CompareTexts(first.characters.data(), first.length, second.characters.data(), second.length);
+    }
+    if (m_sortDescending)
+    {
+        result = -result;
+    }
+    return result != 0 ? result : (a < b ? -1 : (a > b ? 1 : 0));
+}
+
+void Grid::SortAll()
+{
+    // Each cell is read and keyed once (a number, or the locale's sort key of the text); the sort then
+    // compares keys only.
+    struct Key
+    {
+        int kind;
+        int row;
+        double number;
+        size_t offset; // of the text's sort key in keyBytes
+    };
+    int count = m_model.GetRowCount();
+    std::vector<Key> keys(static_cast<size_t>(count));
+    std::vector<uint8_t> keyBytes;
+    std::vector<uint8_t> scratch(256);
+    CellBuffer& cell = m_state->first;
+    for (int row = 0; row < count; row++)
+    {
+        cell.Read(m_model, row, m_sortColumn);
+        Key& key = keys[static_cast<size_t>(row)];
+        key.row = row;
+        key.number = 0;
+        key.offset = 0;
+        key.kind = Classify(cell, &key.number);
+        if (key.kind == TextCell)
+        {
+            int size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, cell.characters.data(),
+                                     cell.length, reinterpret_cast<LPWSTR>(scratch.data()),
+                                     static_cast<int>(scratch.size()), nullptr, nullptr, 0);
+            if (size == 0)
+            {
+                size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, cell.characters.data(),
+                                     cell.length, nullptr, 0, nullptr, nullptr, 0);
+                scratch.resize(static_cast<size_t>(size) + 1);
+                size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, cell.characters.data(),
+                                     cell.length, reinterpret_cast<LPWSTR>(scratch.data()),
+                                     static_cast<int>(scratch.size()), nullptr, nullptr, 0);
+            }
+            key.offset = keyBytes.size();
+            keyBytes.insert(keyBytes.end(), scratch.begin(), scratch.begin() + size);
+            // Sort keys end with a zero byte; make sure of it for strcmp.
+            if (size == 0 || keyBytes.back() != 0)
+            {
+                keyBytes.push_back(0);
+            }
+        }
+    }
+    bool descending = m_sortDescending;
+    const uint8_t* bytes = keyBytes.data();
+    std::sort(keys.begin(), keys.end(),
+              [descending, bytes](const Key& a, const Key& b)
+              {
+                  int result = 0;
+                  if (a.kind != b.kind)
+                  {
+                      result = a.kind < b.kind ? -1 : 1;
+                  }
+                  else if (a.kind == NumberCell)
+                  {
+                      result = a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+                  }
+                  else if (a.kind == TextCell)
+                  {
+                      result = std::strcmp(reinterpret_cast<const char*>(bytes + a.offset),
+                                           reinterpret_cast<const char*>(bytes + b.offset));
+                      result = result < 0 ? -1 : (result > 0 ? 1 : 0);
+                  }
+                  if (descending)
+                  {
+                      result = -result;
+                  }
+                  return result != 0 ? result < 0 : a.row < b.row;
+              });
+    m_state->order.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; i++)
+    {
+        m_state->order[static_cast<size_t>(i)] = keys[static_cast<size_t>(i)].row;
+    }
+    m_state->needsSort = false;
+    m_state->positionsValid = false;
+}
+
+void Grid::MergeNewRows()
+{
+    std::vector<int>& order = m_state->order;
+    int placed = static_cast<int>(order.size());
+    int count = m_model.GetRowCount();
+    int added = count - placed;
+    if (added > 4096 && added > placed / 8)
+    {
+        SortAll();
+        return;
+    }
+    // Sort the newcomers among themselves, find each one's place by binary search and merge in one pass.
+    std::vector<int> incoming(static_cast<size_t>(added));
+    for (int i = 0; i < added; i++)
+    {
+        incoming[static_cast<size_t>(i)] = placed + i;
+    }
+    std::stable_sort(incoming.begin(), incoming.end(), [this](int a, int b) { return CompareRows(a, b) < 0; });
+    std::vector<int> places(static_cast<size_t>(added));
+    int low = 0;
+    for (int i = 0; i < added; i++)
+    {
+        int high = placed;
+        int row = incoming[static_cast<size_t>(i)];
+        while (low < high)
+        {
+            int middle = low + (high - low) / 2;
+            if (CompareRows(order[static_cast<size_t>(middle)], row) < 0)
+            {
+                low = middle + 1;
+            }
+            else
+            {
+                high = middle;
+            }
+        }
+        places[static_cast<size_t>(i)] = low;
+    }
+    std::vector<int> merged;
+    merged.reserve(static_cast<size_t>(count));
+    int next = 0;
+    for (int i = 0; i < added; i++)
+    {
+        int place = places[static_cast<size_t>(i)];
+        merged.insert(merged.end(), order.begin() + next, order.begin() + place);
+        next = place;
+        merged.push_back(incoming[static_cast<size_t>(i)]);
+    }
+    merged.insert(merged.end(), order.begin() + next, order.end());
+    order.swap(merged);
+    m_state->positionsValid = false;
+}
+
+int Grid::ViewToRow(int viewIndex)
+{
+    return m_sortColumn >= 0 ? m_state->order[static_cast<size_t>(viewIndex)] : viewIndex;
+}
+
+int Grid::RowToView(int row)
+{
+    if (m_sortColumn < 0 || row < 0)
+    {
+        return row;
+    }
+    EnsureOrder();
+    if (!m_state->positionsValid)
+    {
+        std::vector<int>& positions = m_state->positions;
+        positions.assign(m_state->order.size(), 0);
+        for (size_t i = 0; i < m_state->order.size(); i++)
+        {
+            positions[static_cast<size_t>(m_state->order[i])] = static_cast<int>(i);
+        }
+        m_state->positionsValid = true;
+    }
+    return m_state->positions[static_cast<size_t>(row)];
+}
+
+int Grid::GetRowAtViewIndex(int viewIndex)
+{
+    if (viewIndex < 0 || viewIndex >= m_model.GetRowCount())
+    {
+        throw ArgumentOutOfRangeException(viewIndex, String(L"Grid.GetRowAtViewIndex method - index out of range"));
+    }
+    EnsureOrder();
+    return ViewToRow(viewIndex);
+}
+
+int Grid::GetViewIndexOfRow(int row)
+{
+    if (row < 0 || row >= m_model.GetRowCount())
+    {
+        throw ArgumentOutOfRangeException(row, String(L"Grid.GetViewIndexOfRow method - index out of range"));
+    }
+    return RowToView(row);
+}
+
+// --- Selection ---
+
+bool Grid::IsRowSelected(int row) const
+{
+    return m_state->IsSelected(row);
+}
+
+int Grid::GetSelectedRowCount() const
+{
+    return m_state->selectedCount;
+}
+
+void Grid::SelectRow(int row)
+{
+    if (row < -1 || row >= m_model.GetRowCount())
+    {
+        throw ArgumentOutOfRangeException(row, String(L"Grid.SelectRow method - row index out of range"));
+    }
+    m_state->ClearSelected();
+    m_focusRow = row;
+    m_anchorRow = row;
+    if (row >= 0)
+    {
+        m_state->SetSelected(row, true);
+        EnsureVisible(row);
+    }
+    Invalidate();
+}
+
+void Grid::SelectAll()
+{
+    int count = m_model.GetRowCount();
+    std::vector<uint64_t>& bits = m_state->selected;
+    bits.assign((static_cast<size_t>(count) + 63) / 64, ~uint64_t{0});
+    if (count % 64 != 0)
+    {
+        bits.back() = (uint64_t{1} << (count % 64)) - 1;
+    }
+    m_state->selectedCount = count;
+    Invalidate();
+}
+
+void Grid::ClearSelection()
+{
+    m_state->ClearSelected();
+    Invalidate();
+}
+
+void Grid::RaiseSelectionChanged()
+{
+    EventArgs args;
+    SelectionChanged.Raise(this, args);
+}
+
+void Grid::MoveFocus(int viewIndex, int keys)
+{
+    int count = m_model.GetRowCount();
+    if (count == 0)
+    {
+        return;
+    }
+    viewIndex = viewIndex < 0 ? 0 : (viewIndex >= count ? count - 1 : viewIndex);
+    Settle();
+    int row = ViewToRow(viewIndex);
+    bool shift = (keys & Keys::Shift) != 0;
+    bool control = (keys & Keys::Control) != 0;
+    if (shift && m_anchorRow >= 0)
+    {
+        int anchor = RowToView(m_anchorRow);
+        if (!control)
+        {
+            m_state->ClearSelected();
+        }
+        int from = anchor < viewIndex ? anchor : viewIndex;
+        int to = anchor < viewIndex ? viewIndex : anchor;
+        for (int v = from; v <= to; v++)
+        {
+            m_state->SetSelected(ViewToRow(v), true);
+        }
+        m_focusRow = row;
+    }
+    else if (control)
+    {
+        // Ctrl moves the focus alone; Ctrl+Space then adds or removes the row.
+        m_focusRow = row;
+    }
+    else
+    {
+        m_state->ClearSelected();
+        m_state->SetSelected(row, true);
+        m_focusRow = row;
+        m_anchorRow = row;
+    }
+    EnsureVisible(row);
+    Invalidate();
+    RaiseSelectionChanged();
+}
+
+void Grid::ClickRow(int row, int keys)
+{
+    bool shift = (keys & Keys::Shift) != 0;
+    bool control = (keys & Keys::Control) != 0;
+    if (control && !shift)
+    {
+        m_state->SetSelected(row, !m_state->IsSelected(row));
+        m_focusRow = row;
+        m_anchorRow = row;
+        Invalidate();
+        RaiseSelectionChanged();
+        return;
+    }
+    MoveFocus(RowToView(row), keys);
+}
+
+// --- Copying ---
+
+String Grid::GetSelectionText()
+{
+    Settle();
+    std::wstring text;
+    int columns = m_columns.GetCount();
+    for (int column = 0; column < columns; column++)
+    {
+        if (column > 0)
+        {
+            text.push_back(L'\t');
+        }
+        const String& header = m_columns[column].GetHeaderText();
+        AppendCellForCopy(text, header.GetBuffer(), header.GetLength());
+    }
+    text.append(L"\r\n");
+    CellBuffer& cell = m_state->first;
+    int count = m_model.GetRowCount();
+    for (int view = 0; view < count && m_state->selectedCount > 0; view++)
+    {
+        int row = ViewToRow(view);
+        if (!m_state->IsSelected(row))
+        {
+            continue;
+        }
+        for (int column = 0; column < columns; column++)
+        {
+            if (column > 0)
+            {
+                text.push_back(L'\t');
+            }
+            cell.Read(m_model, row, column);
+            AppendCellForCopy(text, cell.characters.data(), cell.length);
+        }
+        text.append(L"\r\n");
+    }
+    return String(text.data(), static_cast<int>(text.size()));
+}
+
+void Grid::CopySelection()
+{
+    String text = GetSelectionText();
+    if (!OpenClipboard(m_handle))
+    {
+        return;
+    }
+    EmptyClipboard();
+    size_t bytes = (static_cast<size_t>(text.GetLength()) + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory != nullptr)
+    {
+        void* target = GlobalLock(memory);
+        std::memcpy(target, text.GetBuffer(), bytes);
+        GlobalUnlock(memory);
+        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
+        {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+}
+
+// --- Geometry ---
+
+void Grid::UpdateMetrics()
+{
+    if (m_rowHeight != 0 && m_metricsDpi == m_dpi)
+    {
+        return;
+    }
+    HDC screen = GetDC(m_handle);
+    HGDIOBJ previous = SelectObject(screen, GetFontHandle());
+    TEXTMETRICW text = {};
+    GetTextMetricsW(screen, &text);
+    SelectObject(screen, previous);
+    ReleaseDC(m_handle, screen);
+    m_rowHeight = static_cast<int>(text.tmHeight) + Scale(6);
+    m_headerHeight = static_cast<int>(text.tmHeight) + Scale(10);
+    m_metricsDpi = m_dpi;
+}
+
+int Grid::GetRowHeight()
+{
+    UpdateMetrics();
+    return m_rowHeight;
+}
+
+int Grid::GetHeaderHeight()
+{
+    UpdateMetrics();
+    return m_headerHeight;
+}
+
+int Grid::ContentWidth()
+{
+    int width = 0;
+    for (int column = 0; column < m_columns.GetCount(); column++)
+    {
+        width += Scale(m_columns[column].GetWidth());
+    }
+    return width;
+}
+
+int Grid::GetColumnRight(int column)
+{
+    CheckColumn(column, L"Grid.GetColumnRight method");
+    int right = -GetScrollPosition().x;
+    for (int i = 0; i <= column; i++)
+    {
+        right += Scale(m_columns[i].GetWidth());
+    }
+    return right;
+}
+
+int Grid::GetRowAt(const Point& point)
+{
+    Settle();
+    int header = GetHeaderHeight();
+    if (point.y < header || point.y >= GetClientRectangle().height)
+    {
+        return -1;
+    }
+    int view = (point.y - header + GetScrollPosition().y) / GetRowHeight();
+    return view >= 0 && view < m_model.GetRowCount() ? ViewToRow(view) : -1;
+}
+
+int Grid::GetColumnAt(const Point& point)
+{
+    int left = -GetScrollPosition().x;
+    for (int column = 0; column < m_columns.GetCount(); column++)
+    {
+        int right = left + Scale(m_columns[column].GetWidth());
+        if (point.x >= left && point.x < right)
+        {
+            return column;
+        }
+        left = right;
+    }
+    return -1;
+}
+
+int Grid::HitColumnEdge(int x)
+{
+    int reach = Scale(4);
+    int right = -GetScrollPosition().x;
+    int found = -1;
+    for (int column = 0; column < m_columns.GetCount(); column++)
+    {
+        right += Scale(m_columns[column].GetWidth());
+        // The last edge within reach wins, so that a column narrowed to nothing can be widened again.
+        if (x >= right - reach && x <= right + reach)
+        {
+            found = column;
+        }
+    }
+    return found;
+}
+
+Rectangle Grid::GetRowBounds(int row)
+{
+    if (row < 0 || row >= m_model.GetRowCount())
+    {
+        throw ArgumentOutOfRangeException(row, String(L"Grid.GetRowBounds method - row index out of range"));
+    }
+    Settle();
+    int view = RowToView(row);
+    return Rectangle{0, GetHeaderHeight() + view * GetRowHeight() - GetScrollPosition().y, GetClientRectangle().width,
+                     GetRowHeight()};
+}
+
+void Grid::EnsureVisible(int row)
+{
+    if (row < 0 || row >= m_model.GetRowCount())
+    {
+        return;
+    }
+    Settle();
+    int view = RowToView(row);
+    Point position = GetScrollPosition();
+    ScrollIntoView(Rectangle{position.x, view * GetRowHeight(), 1, GetRowHeight() + GetHeaderHeight()});
+}
+
+void Grid::InvalidateRow(int row)
+{
+    if (row >= 0 && row < m_model.GetRowCount() && m_handle != nullptr)
+    {
+        Invalidate(GetRowBounds(row));
+    }
+}
+
+void Grid::AutoSizeColumn(int column)
+{
+    CheckColumn(column, L"Grid.AutoSizeColumn method");
+    Settle();
+    HDC screen = GetDC(m_handle);
+    HGDIOBJ previous = SelectObject(screen, GetFontHandle());
+    auto measure = [screen](const wchar_t* text, int length)
+    {
+        SIZE size = {0, 0};
+        GetTextExtentPoint32W(screen, text, length, &size);
+        return static_cast<int>(size.cx);
+    };
+    const String& header = m_columns[column].GetHeaderText();
+    // The header also holds the sort arrow.
+    int widest = measure(header.GetBuffer(), header.GetLength()) + Scale(14);
+    int count = m_model.GetRowCount();
+    int first = 0;
+    int last = count - 1;
+    if (count > AutoSizeAllRowsLimit)
+    {
+        int top = GetScrollPosition().y / GetRowHeight();
+        first = top - AutoSizeAroundView < 0 ? 0 : top - AutoSizeAroundView;
+        last = top + AutoSizeAroundView >= count ? count - 1 : top + AutoSizeAroundView;
+    }
+    CellBuffer& cell = m_state->first;
+    for (int view = first; view <= last; view++)
+    {
+        cell.Read(m_model, ViewToRow(view), column);
+        int width = measure(cell.characters.data(), cell.length);
+        widest = width > widest ? width : widest;
+    }
+    SelectObject(screen, previous);
+    ReleaseDC(m_handle, screen);
+    m_columns[column].SetWidth(Unscale(widest + 2 * Scale(6)) + 1);
+}
+
+void Grid::OnFontChanged()
+{
+    m_rowHeight = 0;
+    m_scrollDirty = true;
+    ScrollableControl::OnFontChanged();
+    Invalidate();
+}
+
+void Grid::OnDpiChanged(int oldDpi, int newDpi)
+{
+    m_rowHeight = 0;
+    m_scrollDirty = true;
+    ScrollableControl::OnDpiChanged(oldDpi, newDpi);
+    Invalidate();
+}
+
+void Grid::OnResize()
+{
+    ScrollableControl::OnResize();
+    Invalidate();
+}
+
+void Grid::OnScroll(const Point& oldPosition, const Point& newPosition)
+{
+    if (m_handle == nullptr)
+    {
+        return;
+    }
+    if (oldPosition.x != newPosition.x)
+    {
+        Invalidate();
+        return;
+    }
+    // Only the rows move; the header stays.
+    Rectangle client = GetClientRectangle();
+    int header = GetHeaderHeight();
+    RECT rows = {0, header, client.width, client.height};
+    ScrollWindowEx(m_handle, 0, oldPosition.y - newPosition.y, &rows, &rows, nullptr, nullptr, SW_INVALIDATE);
+}
+
+// --- Mouse ---
+
+void Grid::OnMouseDown(const Point& point, int button, int keys)
+{
+    Focus();
+    if (point.y < GetHeaderHeight())
+    {
+        if (button != MouseButtons::Left)
+        {
+            return;
+        }
+        int edge = HitColumnEdge(point.x);
+        if (edge >= 0)
+        {
+            m_resizeColumn = edge;
+            m_resizeStartX = point.x;
+            m_resizeStartWidth = Scale(m_columns[edge].GetWidth());
+        }
+        else
+        {
+            m_pressedHeader = GetColumnAt(point);
+            Invalidate(Rectangle{0, 0, GetClientRectangle().width, GetHeaderHeight()});
+        }
+        CaptureMouse();
+        return;
+    }
+    int row = GetRowAt(point);
+    if (row < 0)
+    {
+        return;
+    }
+    if (button == MouseButtons::Right)
+    {
+        // A right click keeps a selection it falls into, for a context menu acting on it.
+        if (!m_state->IsSelected(row))
+        {
+            ClickRow(row, 0);
+        }
+        return;
+    }
+    if (button == MouseButtons::Left)
+    {
+        ClickRow(row, keys);
+        m_selecting = true;
+        CaptureMouse();
+    }
+}
+
+void Grid::OnMouseMove(const Point& point, int keys)
+{
+    if (m_resizeColumn >= 0)
+    {
+        int width = m_resizeStartWidth + point.x - m_resizeStartX;
+        m_columns[m_resizeColumn].SetWidth(Unscale(width < 0 ? 0 : width));
+        Update();
+        return;
+    }
+    if (m_selecting && (keys & MouseButtons::Left) != 0)
+    {
+        // Dragging extends the selection from the anchor, scrolling at the edges.
+        Rectangle client = GetClientRectangle();
+        int y =
+            point.y < GetHeaderHeight() ? GetHeaderHeight() : (point.y >= client.height ? client.height - 1 : point.y);
+        int row = GetRowAt(Point{point.x, y});
+        if (row >= 0 && row != m_focusRow)
+        {
+            MoveFocus(RowToView(row), Keys::Shift | (GetModifierKeys() & Keys::Control));
+        }
+        return;
+    }
+    bool onEdge = point.y < GetHeaderHeight() && HitColumnEdge(point.x) >= 0;
+    SetCursorId(onEdge ? 0x7F84 : 0x7F00);
+    if (onEdge)
+    {
+        SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
+    }
+    int hot = point.y < GetHeaderHeight() && !onEdge ? GetColumnAt(point) : -1;
+    if (hot != m_hotHeader)
+    {
+        m_hotHeader = hot;
+        Invalidate(Rectangle{0, 0, GetClientRectangle().width, GetHeaderHeight()});
+    }
+}
+
+void Grid::OnMouseUp(const Point& point, int button, int)
+{
+    if (button != MouseButtons::Left)
+    {
+        return;
+    }
+    m_selecting = false;
+    if (m_resizeColumn >= 0)
+    {
+        m_resizeColumn = -1;
+        ReleaseMouse();
+        return;
+    }
+    if (m_pressedHeader >= 0)
+    {
+        int column = m_pressedHeader;
+        m_pressedHeader = -1;
+        ReleaseMouse();
+        Invalidate(Rectangle{0, 0, GetClientRectangle().width, GetHeaderHeight()});
+        if (point.y >= 0 && point.y < GetHeaderHeight() && GetColumnAt(point) == column)
+        {
+            // A second click on the sorted column turns the order round.
+            Sort(column, column == m_sortColumn ? !m_sortDescending : false);
+            EnsureVisible(m_focusRow);
+        }
+        return;
+    }
+    if (HasMouseCapture())
+    {
+        ReleaseMouse();
+    }
+}
+
+void Grid::OnMouseDoubleClick(const Point& point, int button, int keys)
+{
+    if (button == MouseButtons::Left && point.y < GetHeaderHeight())
+    {
+        int edge = HitColumnEdge(point.x);
+        if (edge >= 0)
+        {
+            AutoSizeColumn(edge);
+            return;
+        }
+    }
+    OnMouseDown(point, button, keys);
+}
+
+void Grid::OnMouseLeave()
+{
+    if (m_hotHeader >= 0)
+    {
+        m_hotHeader = -1;
+        Invalidate(Rectangle{0, 0, GetClientRectangle().width, GetHeaderHeight()});
+    }
+}
+
+void Grid::OnCaptureLost()
+{
+    m_resizeColumn = -1;
+    m_selecting = false;
+    if (m_pressedHeader >= 0)
+    {
+        m_pressedHeader = -1;
+        Invalidate();
+    }
+}
+
+// --- Keyboard ---
+
+bool Grid::IsInputKey(int keyData) const
+{
+    switch (keyData & Keys::KeyCode)
+    {
+    case Keys::Up:
+    case Keys::Down:
+    case Keys::Left:
+    case Keys::Right:
+    case Keys::Home:
+    case Keys::End:
+    case Keys::PageUp:
+    case Keys::PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Grid::OnKeyDown(int keyData)
+{
+    int key = keyData & Keys::KeyCode;
+    int modifiers = keyData & Keys::Modifiers;
+    if (modifiers == Keys::Control && key == Keys::A)
+    {
+        SelectAll();
+        RaiseSelectionChanged();
+        return true;
+    }
+    if (modifiers == Keys::Control && (key == Keys::C || key == Keys::Insert))
+    {
+        CopySelection();
+        return true;
+    }
+    int count = m_model.GetRowCount();
+    Settle();
+    int current = m_focusRow >= 0 ? RowToView(m_focusRow) : -1;
+    int page = (GetClientRectangle().height - GetHeaderHeight()) / GetRowHeight();
+    page = page > 1 ? page : 1;
+    switch (key)
+    {
+    case Keys::Up:
+        MoveFocus(current < 0 ? 0 : current - 1, modifiers);
+        return true;
+    case Keys::Down:
+        MoveFocus(current + 1, modifiers);
+        return true;
+    case Keys::PageUp:
+        MoveFocus(current - (page - 1), modifiers);
+        return true;
+    case Keys::PageDown:
+        MoveFocus(current < 0 ? page - 1 : current + (page - 1), modifiers);
+        return true;
+    case Keys::Home:
+        MoveFocus(0, modifiers);
+        return true;
+    case Keys::End:
+        MoveFocus(count - 1, modifiers);
+        return true;
+    case Keys::Left:
+        ScrollBy(-Scale(20), 0);
+        return true;
+    case Keys::Right:
+        ScrollBy(Scale(20), 0);
+        return true;
+    case Keys::Space:
+        if (modifiers == Keys::Control && m_focusRow >= 0)
+        {
+            m_state->SetSelected(m_focusRow, !m_state->IsSelected(m_focusRow));
+            m_anchorRow = m_focusRow;
+            InvalidateRow(m_focusRow);
+            RaiseSelectionChanged();
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+// --- Painting ---
+
+void Grid::OnPaint(Graphics& graphics, const Rectangle& clip)
+{
+    Settle();
+    if (clip.GetBottom() > GetHeaderHeight())
+    {
+        int state = graphics.Save();
+        graphics.IntersectClip(
+            Rectangle{clip.left, GetHeaderHeight(), clip.width, clip.GetBottom() - GetHeaderHeight()});
+        PaintRows(graphics, clip);
+        graphics.Restore(state);
+    }
+    if (clip.top < GetHeaderHeight())
+    {
+        PaintHeader(graphics, clip);
+    }
+}
+
+void Grid::PaintHeader(Graphics& graphics, const Rectangle& clip)
+{
+    Rectangle client = GetClientRectangle();
+    int height = GetHeaderHeight();
+    graphics.FillRectangle(Rectangle{clip.left, 0, clip.width, height}, Theme::Window());
+    Color separator = Colors::Blend(Theme::Separator(), Theme::Window(), 80);
+    FontHandle font = GetFontHandle();
+    int left = -GetScrollPosition().x;
+    int padding = Scale(6);
+    for (int column = 0; column < m_columns.GetCount(); column++)
+    {
+        int width = Scale(m_columns[column].GetWidth());
+        Rectangle cell{left, 0, width, height};
+        left += width;
+        if (cell.GetRight() < clip.left || cell.left >= clip.GetRight())
+        {
+            continue;
+        }
+        if (column == m_pressedHeader)
+        {
+            graphics.FillRectangle(cell, Theme::PressedFill());
+        }
+        else if (column == m_hotHeader)
+        {
+            graphics.FillRectangle(cell, Theme::HoverFill());
+        }
+        graphics.FillRectangle(Rectangle{cell.GetRight() - Scale(1), Scale(3), Scale(1), height - Scale(6)}, separator);
+        if (column == m_sortColumn)
+        {
+            // The arrow sits above the text, in the middle, as in the system's lists.
+            Rectangle arrow{cell.left, 0, cell.width, Scale(8)};
+            graphics.DrawChevron(arrow, m_sortDescending ? Direction::Down : Direction::Up,
+                                 Colors::Blend(Theme::ControlText(), Theme::Window(), 55));
+        }
+        Rectangle text{cell.left + padding, Scale(2), cell.width - 2 * padding, height - Scale(2)};
+        graphics.DrawString(m_columns[column].GetHeaderText(), text, font, Theme::ControlText(),
+                            TextFormat::SingleLine | TextFormat::VerticalCenter | TextFormat::NoPrefix |
+                                TextFormat::EndEllipsis);
+    }
+    graphics.FillRectangle(Rectangle{clip.left, height - Scale(1), clip.width, Scale(1)}, separator);
+    (void)client;
+}
+
+void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
+{
+    int count = m_model.GetRowCount();
+    int rowHeight = GetRowHeight();
+    int header = GetHeaderHeight();
+    Point position = GetScrollPosition();
+    int top = clip.top > header ? clip.top : header;
+    int first = (top - header + position.y) / rowHeight;
+    int last = (clip.GetBottom() - 1 - header + position.y) / rowHeight;
+    last = last < count - 1 ? last : count - 1;
+    bool focused = IsFocused();
+    bool enabled = IsEnabled();
+    Color window = GetBackColor();
+    Color stripe = Colors::Blend(Theme::Face(), window, 35);
+    Color selectedFill = focused ? Theme::Highlight() : Colors::Blend(Theme::Face(), Theme::Window(), 85);
+    Color selectedText = focused ? Theme::HighlightText() : Theme::ControlText();
+    Color text = enabled ? GetForeColor() : Theme::GrayText();
+    Color gridLine = Colors::Blend(Theme::Separator(), window, 30);
+    int contentRight = ContentWidth() - position.x;
+    int padding = Scale(6);
+    HDC deviceContext = static_cast<HDC>(graphics.GetHandle());
+    SelectObject(deviceContext, GetFontHandle());
+    CellBuffer& cell = m_state->first;
+    int columns = m_columns.GetCount();
+    for (int view = first; view <= last; view++)
+    {
+        int row = ViewToRow(view);
+        int y = header + view * rowHeight - position.y;
+        Rectangle line{clip.left, y, clip.width, rowHeight};
+        bool selected = m_state->IsSelected(row);
+        if (selected)
+        {
+            graphics.FillRectangle(Rectangle{clip.left, y, contentRight - clip.left, rowHeight}, selectedFill);
+        }
+        else if (view % 2 == 1)
+        {
+            graphics.FillRectangle(Rectangle{clip.left, y, contentRight - clip.left, rowHeight}, stripe);
+        }
+        SetTextColor(deviceContext, Colors::ToColorRef(selected ? selectedText : text));
+        int left = -position.x;
+        for (int column = 0; column < columns; column++)
+        {
+            int width = Scale(m_columns[column].GetWidth());
+            int cellLeft = left;
+            left += width;
+            if (left <= clip.left || cellLeft >= clip.GetRight())
+            {
+                continue;
+            }
+            if (!selected)
+            {
+                graphics.FillRectangle(Rectangle{left - Scale(1), y, Scale(1), rowHeight}, gridLine);
+            }
+            cell.Read(m_model, row, column);
+            if (cell.length > 0)
+            {
+                RECT bounds = {cellLeft + padding, y, left - padding, y + rowHeight};
+                DrawTextW(deviceContext, cell.characters.data(), cell.length, &bounds,
+                          DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+            }
+        }
+        if (focused && row == m_focusRow)
+        {
+            graphics.DrawFocusRectangle(Rectangle{-position.x, y, ContentWidth(), rowHeight},
+                                        selected ? selectedText : text, selected ? selectedFill : window);
+        }
+        (void)line;
+    }
+}
+
+} // namespace Core::Controls

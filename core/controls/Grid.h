@@ -1,0 +1,222 @@
+// A self-drawn grid of text cells for very many rows: a header with resizable, sortable columns,
+// rows selected singly or several at a time, copying as tab-separated text. Rows keep the index they
+// were added with; sorting changes only the order in which they are shown. Painting, scrolling and
+// hit-testing look at the visible rows only, and changes are shown in one repaint per turn of the
+// message loop (or, with live refresh off, a few times a second), never per row.
+#pragma once
+
+#include "core/collections/PointerArrayList.h"
+#include "core/controls/GridModel.h"
+#include "core/controls/ScrollableControl.h"
+
+namespace Core::Controls
+{
+
+class Grid;
+
+class GridColumn : public Object
+{
+public:
+    // Width in pixels at 96 DPI.
+    int GetWidth() const { return m_width; }
+    void SetWidth(int width);
+    const String& GetHeaderText() const { return m_headerText; }
+    void SetHeaderText(const String& text);
+
+private:
+    friend class GridColumnCollection;
+    GridColumn(Grid* grid, int width) : m_grid(grid), m_width(width) {}
+
+    Grid* m_grid; // not owned: the grid that holds the column
+    int m_width;
+    String m_headerText;
+};
+
+class GridColumnCollection
+{
+public:
+    explicit GridColumnCollection(Grid* grid) : m_grid(grid) {}
+
+    // Appends a column of the width (pixels at 96 DPI); returns its index.
+    int Add(int width = 100);
+    int Add(const String& headerText, int width);
+    // Removes every column and with them every cell (the rows stay).
+    void Clear();
+    int GetCount() const { return m_columns.GetCount(); }
+    GridColumn& operator[](int index);
+
+private:
+    Grid* m_grid; // not owned
+    Collections::PointerArrayList<GridColumn> m_columns;
+};
+
+class GridRowCollection
+{
+public:
+    explicit GridRowCollection(Grid* grid) : m_grid(grid) {}
+
+    // Appends an empty row; returns its index, which stays the row's index whatever the sort order.
+    int Add();
+    // Appends count empty rows; returns the index of the first.
+    int AddRange(int count);
+    void Clear();
+    int GetCount() const;
+
+private:
+    Grid* m_grid; // not owned
+};
+
+class Grid : public ScrollableControl, private GridModelObserver
+{
+public:
+    Grid();
+    ~Grid() override;
+
+    GridColumnCollection& GetColumns() { return m_columns; }
+    GridRowCollection& GetRows() { return m_rowCollection; }
+    GridModel& GetModel() { return m_model; }
+
+    void SetHeaderText(int column, const String& text);
+    const String& GetHeaderText(int column);
+    void SetColumnWidth(int column, int width);
+    int GetColumnWidth(int column);
+    // Fits the column to its header and texts (all rows of a grid up to 20,000 rows; of larger ones, the
+    // rows around the visible ones).
+    void AutoSizeColumn(int column);
+
+    void SetCellText(int row, int column, const String& text);
+    String GetCellText(int row, int column) const;
+
+    // On: changes show at the next turn of the message loop. Off (during a long load): at most a few
+    // times a second. Switching it on shows what is pending at once.
+    void SetLiveRefresh(bool liveRefresh);
+    bool GetLiveRefresh() const { return m_liveRefresh; }
+
+    // --- Selection (row indexes as added) ---
+    // The row with the keyboard focus, -1 when none.
+    int GetSelectedRow() const { return m_focusRow; }
+    bool IsRowSelected(int row) const;
+    int GetSelectedRowCount() const;
+    // Selects only this row and gives it the focus; -1 clears the selection.
+    void SelectRow(int row);
+    void SelectAll();
+    void ClearSelection();
+
+    // --- Order ---
+    // Shows the rows ordered by a column's cells: numbers by value, before texts, which follow the
+    // user's locale; ties keep the order of addition.
+    void Sort(int column, bool descending);
+    void ClearSort();
+    int GetSortColumn() const { return m_sortColumn; }
+    bool IsSortDescending() const { return m_sortDescending; }
+    // The row shown at a position from the top, and the position of a row.
+    int GetRowAtViewIndex(int viewIndex);
+    int GetViewIndexOfRow(int row);
+
+    // The header line and the selected rows, in the order shown, as tab-separated lines.
+    String GetSelectionText();
+    // Puts GetSelectionText on the clipboard.
+    void CopySelection();
+
+    // --- Geometry, in client pixels ---
+    int GetRowHeight();
+    int GetHeaderHeight();
+    // The row under a point of the client area, or -1.
+    int GetRowAt(const Point& point);
+    // The column whose header or cells are under a point, or -1.
+    int GetColumnAt(const Point& point);
+    // The client rectangle of a row (at its place in the order), whether visible or not.
+    Rectangle GetRowBounds(int row);
+    // The client x of a column's right edge.
+    int GetColumnRight(int column);
+    // Scrolls so that the row is in view.
+    void EnsureVisible(int row);
+
+    // Raised when the user changes the selection.
+    Event<EventArgs> SelectionChanged;
+
+protected:
+    intptr_t WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam) override;
+    void OnPaint(Graphics& graphics, const Rectangle& clip) override;
+    void OnScroll(const Point& oldPosition, const Point& newPosition) override;
+    void OnResize() override;
+    void OnMouseDown(const Point& point, int button, int keys) override;
+    void OnMouseUp(const Point& point, int button, int keys) override;
+    void OnMouseMove(const Point& point, int keys) override;
+    void OnMouseDoubleClick(const Point& point, int button, int keys) override;
+    void OnMouseLeave() override;
+    void OnCaptureLost() override;
+    bool OnKeyDown(int keyData) override;
+    bool IsInputKey(int keyData) const override;
+    void OnTimer(int id) override;
+    void OnFontChanged() override;
+    void OnDpiChanged(int oldDpi, int newDpi) override;
+    void OnUpdatesEnabledChanged() override;
+    Color GetDefaultBackColor() const override;
+
+private:
+    friend class GridColumn;
+    friend class GridColumnCollection;
+    friend class GridRowCollection;
+    class State;
+
+    // --- GridModelObserver ---
+    void OnRowsAdded(int firstRow, int count) override;
+    void OnCellChanged(int row, int column) override;
+    void OnModelReset() override;
+
+    void ColumnsChanged();
+    void CheckColumn(int column, const wchar_t* operation) const;
+    // Marks the rows from this position of the order on as needing a repaint and schedules it.
+    void MarkDirtyFrom(int viewIndex);
+    void ScheduleRefresh();
+    // Brings the order and the scroll range up to date and repaints what changed.
+    void ApplyPendingChanges();
+    // Brings the order and the scroll range up to date.
+    void Settle();
+    void EnsureOrder();
+    void SortAll();
+    void MergeNewRows();
+    int CompareRows(int a, int b);
+    int ViewToRow(int viewIndex);
+    int RowToView(int row);
+    void UpdateMetrics();
+    int ContentWidth();
+    // The column whose right edge is within reach of the client x, or -1.
+    int HitColumnEdge(int x);
+    // Selection by the user, in positions of the order.
+    void MoveFocus(int viewIndex, int keys);
+    void ClickRow(int row, int keys);
+    void RaiseSelectionChanged();
+    void InvalidateRow(int row);
+    void PaintHeader(Graphics& graphics, const Rectangle& clip);
+    void PaintRows(Graphics& graphics, const Rectangle& clip);
+
+    GridModel m_model;
+    GridColumnCollection m_columns;
+    GridRowCollection m_rowCollection;
+    State* m_state; // owned: order and selection
+    bool m_liveRefresh = true;
+    int m_sortColumn = -1;
+    bool m_sortDescending = false;
+    int m_focusRow = -1;
+    int m_anchorRow = -1;
+    // Pending work: the first position of the order to repaint, the scroll range, a posted refresh.
+    int m_dirtyFrom = 0x7FFFFFFF;
+    bool m_scrollDirty = true;
+    bool m_refreshPosted = false;
+    bool m_timerRunning = false;
+    // Header interaction.
+    int m_resizeColumn = -1;
+    int m_resizeStartX = 0;
+    int m_resizeStartWidth = 0;
+    int m_pressedHeader = -1;
+    int m_hotHeader = -1;
+    bool m_selecting = false;
+    // Metrics in device pixels for m_metricsDpi.
+    int m_rowHeight = 0;
+    int m_headerHeight = 0;
+    int m_metricsDpi = 0;
+};
+
+} // namespace Core::Controls
