@@ -255,7 +255,7 @@ int TreeView::GetVisibleRow(TreeNode* node)
     {
         return -1;
     }
-    if (node == m_selected)
+    if (node == m_selected && m_selectedRow >= 0)
     {
         return m_selectedRow;
     }
@@ -363,11 +363,14 @@ void TreeView::EnsureVisible(TreeNode* node)
     }
     int height = GetMetrics().itemHeight;
     Point position = GetScrollPosition();
-    // Vertically only: keep the horizontal position unless the text starts out of view.
+    ScrollIntoView(Rectangle{position.x, row * height, 1, height});
+    // Sideways only when the text starts out of view: then it comes in with a little of its indent.
     int left = TextLeft(m_rows[row].level);
     Rectangle view = GetViewRectangle();
-    int x = left < view.left || left >= view.GetRight() ? left - Scale(40) : position.x;
-    ScrollIntoView(Rectangle{x < 0 ? 0 : x, row * height, 1, height});
+    if (left < view.left || left >= view.GetRight() - Scale(20))
+    {
+        SetScrollPosition(Point{left - Scale(40), GetScrollPosition().y});
+    }
 }
 
 void TreeView::InvalidateNode(TreeNode* node)
@@ -655,6 +658,13 @@ int TreeView::RowsPerPage()
     return rows > 1 ? rows : 1;
 }
 
+void TreeView::DropCharacter()
+{
+    // The keypad's +, - and * also arrive as characters, which must not act a second time.
+    MSG message;
+    PeekMessageW(&message, m_handle, WM_CHAR, WM_CHAR, PM_REMOVE | PM_NOYIELD);
+}
+
 bool TreeView::OnKeyDown(int keyData)
 {
     EnsureRows();
@@ -715,15 +725,15 @@ bool TreeView::OnKeyDown(int keyData)
         }
         return true;
     case VK_ADD:
-        m_swallowChar = true;
+        DropCharacter();
         ExpandNode(m_selected);
         return true;
     case VK_SUBTRACT:
-        m_swallowChar = true;
+        DropCharacter();
         CollapseNode(m_selected);
         return true;
     case VK_MULTIPLY:
-        m_swallowChar = true;
+        DropCharacter();
         if (m_selected != nullptr)
         {
             ExpandAll(m_selected);
@@ -732,7 +742,6 @@ bool TreeView::OnKeyDown(int keyData)
     case Keys::Space:
         if (m_checkBoxes && m_selected != nullptr)
         {
-            m_swallowChar = true;
             ToggleCheck(m_selected);
             return true;
         }
@@ -744,11 +753,6 @@ bool TreeView::OnKeyDown(int keyData)
 
 bool TreeView::OnKeyPress(wchar_t character)
 {
-    if (m_swallowChar)
-    {
-        m_swallowChar = false;
-        return true;
-    }
     switch (character)
     {
     case L'+':

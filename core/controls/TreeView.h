@@ -157,6 +157,7 @@ private:
     void ToggleCheck(TreeNode* node);
     int RowsPerPage();
     bool TypeAhead(wchar_t character);
+    void DropCharacter();
     void PaintRow(Graphics& graphics, const VisibleNode& row, int y, const Metrics& metrics);
     void PaintCheckBox(Graphics& graphics, const Rectangle& box, int state);
 
@@ -164,7 +165,6 @@ private:
     Collections::ArrayList<VisibleNode> m_rows;
     bool m_rowsDirty = true;
     int m_selectedRow = -1;           // the selected node's row in m_rows while that is current
-    bool m_swallowChar = false;       // the character of a key already handled as +, - or *
     TreeNode* m_selected = nullptr;   // not owned: belongs to the tree
     ImageList* m_imageList = nullptr; // not owned
     bool m_checkBoxes = false;
