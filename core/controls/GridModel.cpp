@@ -9,8 +9,9 @@ namespace Core::Controls
 {
 
 // A cell's slot is 0 for an empty text; with its lowest bit set it holds up to 7 one-byte characters
-// itself (the length in the low byte above that bit); otherwise it refers to a record in a text block:
-// (block index << 32 | offset) << 1. A record is a 4-byte header (length << 1 | wide) and the characters.
+// itself (the length in the low byte above that bit); with the next bit set it refers to a record in a
+// text block: (block index << 32 | offset) << 2 | 2. A record is a 4-byte header (length << 1 | wide) and the
+// characters.
 class GridModel::Storage
 {
 public:
@@ -62,7 +63,7 @@ public:
 
     const uint8_t* Record(uint64_t slot) const
     {
-        uint64_t reference = slot >> 1;
+        uint64_t reference = slot >> 2;
         return chunks[static_cast<size_t>(reference >> 32)] + static_cast<uint32_t>(reference);
     }
 
@@ -83,7 +84,7 @@ public:
             chunks.push_back(new uint8_t[bytes]);
             chunkSizes.push_back(bytes);
             *place = chunks.back();
-            return (static_cast<uint64_t>(chunks.size() - 1) << 32) << 1;
+            return (static_cast<uint64_t>(chunks.size() - 1) << 32) << 2 | 2;
         }
         if (current < 0 || used + bytes > chunkSizes[static_cast<size_t>(current)])
         {
@@ -93,7 +94,7 @@ public:
             used = 0;
         }
         *place = chunks[static_cast<size_t>(current)] + used;
-        uint64_t slot = ((static_cast<uint64_t>(current) << 32) | used) << 1;
+        uint64_t slot = ((static_cast<uint64_t>(current) << 32) | used) << 2 | 2;
         used += bytes;
         return slot;
     }
