@@ -1041,9 +1041,21 @@ void Grid::EnsureVisible(int row)
         return;
     }
     Settle();
+    // Whole rows at the top, as the system's lists scroll.
     int view = RowToView(row);
+    int rowHeight = GetRowHeight();
     Point position = GetScrollPosition();
-    ScrollIntoView(Rectangle{position.x, view * GetRowHeight(), 1, GetRowHeight() + GetHeaderHeight()});
+    int fit = (GetClientRectangle().height - GetHeaderHeight()) / rowHeight;
+    fit = fit > 1 ? fit : 1;
+    int first = (position.y + rowHeight - 1) / rowHeight;
+    if (view < first)
+    {
+        SetScrollPosition(Point{position.x, view * rowHeight});
+    }
+    else if (view > first + fit - 1)
+    {
+        SetScrollPosition(Point{position.x, (view - fit + 1) * rowHeight});
+    }
 }
 
 void Grid::InvalidateRow(int row)
@@ -1437,7 +1449,7 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
     bool focused = IsFocused();
     bool enabled = IsEnabled();
     Color window = GetBackColor();
-    Color stripe = Colors::Blend(Theme::Face(), window, 35);
+    Color stripe = Colors::Blend(Theme::Face(), window, 55);
     Color selectedFill = focused ? Theme::Highlight() : Colors::Blend(Theme::Face(), Theme::Window(), 85);
     Color selectedText = focused ? Theme::HighlightText() : Theme::ControlText();
     Color text = enabled ? GetForeColor() : Theme::GrayText();

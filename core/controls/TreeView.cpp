@@ -103,7 +103,8 @@ bool TreeView::IsInTree(const TreeNode* node) const
 
 void TreeView::EnsureRows()
 {
-    if (m_rowsDirty)
+    // Texts measured before the window knew its DPI are measured again.
+    if (m_rowsDirty || m_rowsDpi != m_dpi)
     {
         RebuildRows();
         UpdateScrollSize();
@@ -113,6 +114,7 @@ void TreeView::EnsureRows()
 void TreeView::RebuildRows()
 {
     m_rowsDirty = false;
+    m_rowsDpi = m_dpi;
     m_rows.Clear();
     m_selectedRow = -1;
     Metrics metrics = GetMetrics();

@@ -164,6 +164,7 @@ private:
     TreeNodeCollection m_nodes;
     Collections::ArrayList<VisibleNode> m_rows;
     bool m_rowsDirty = true;
+    int m_rowsDpi = 0;
     int m_selectedRow = -1;           // the selected node's row in m_rows while that is current
     TreeNode* m_selected = nullptr;   // not owned: belongs to the tree
     ImageList* m_imageList = nullptr; // not owned
