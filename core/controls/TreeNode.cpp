@@ -5,11 +5,14 @@ namespace Core::Controls
 
 // --- TreeNodeCollection ---
 
+unsigned long long TreeNodeCollection::s_structureVersion = 1;
+
 TreeNodeCollection::TreeNodeCollection(TreeNode* owner) : m_owner(owner), m_observer(nullptr) {}
 
 TreeNodeCollection::~TreeNodeCollection()
 {
     m_observer = nullptr;
+    StructureChanged();
     for (int i = 0; i < m_count; i++)
     {
         m_items[i]->m_collection = nullptr;
@@ -23,6 +26,7 @@ void TreeNodeCollection::Detach(TreeNode* node, TreeObserver* observer)
         observer->OnNodeRemoving(node);
     }
     node->m_collection = nullptr;
+    StructureChanged();
 }
 
 void TreeNodeCollection::TakeAll(Collections::ArrayList<TreeNode*>& nodes)
@@ -34,6 +38,7 @@ void TreeNodeCollection::TakeAll(Collections::ArrayList<TreeNode*>& nodes)
         m_items[i] = nullptr;
     }
     m_count = 0;
+    StructureChanged();
 }
 
 TreeObserver* TreeNodeCollection::GetObserver() const
@@ -43,7 +48,19 @@ TreeObserver* TreeNodeCollection::GetObserver() const
     while (collection->m_observer == nullptr && collection->m_owner != nullptr &&
            collection->m_owner->m_collection != nullptr)
     {
+        if (collection->m_rootCacheVersion == s_structureVersion)
+        {
+            collection = collection->m_rootCache;
+            break;
+        }
         collection = collection->m_owner->m_collection;
+    }
+    // Remember the root along the way: the next walk from anywhere on it takes one step.
+    for (const TreeNodeCollection* step = this; step != collection && step->m_rootCacheVersion != s_structureVersion;
+         step = step->m_owner->m_collection)
+    {
+        step->m_rootCache = collection;
+        step->m_rootCacheVersion = s_structureVersion;
     }
     return collection->m_observer;
 }
@@ -82,6 +99,7 @@ void TreeNodeCollection::Insert(int index, TreeNode* node)
     }
     PointerCollection<TreeNode>::Insert(index, node);
     node->m_collection = this;
+    StructureChanged();
     if (TreeObserver* observer = GetObserver())
     {
         observer->OnNodeInserted(node);

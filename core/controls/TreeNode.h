@@ -38,7 +38,11 @@ public:
 
     TreeNode* GetOwner() const { return m_owner; }
     // Only a root collection keeps an observer; the others ask their root.
-    void SetObserver(TreeObserver* observer) { m_observer = observer; }
+    void SetObserver(TreeObserver* observer)
+    {
+        m_observer = observer;
+        StructureChanged();
+    }
     TreeObserver* GetObserver() const;
     // The position of node in this collection, or -1.
     int IndexOf(const TreeNode* node) const;
@@ -58,8 +62,16 @@ private:
     // Moves every node to the end of nodes, out of any tree and not deleted, and leaves the collection empty.
     void TakeAll(Collections::ArrayList<TreeNode*>& nodes);
 
+    // Every node joining or leaving a collection invalidates the remembered roots below.
+    static void StructureChanged() { s_structureVersion++; }
+
     TreeNode* m_owner;        // not owned: the node whose children these are
     TreeObserver* m_observer; // not owned
+    // The root collection found by the last walk up, valid while the structure version is the same: a
+    // deep tree would otherwise cost a walk to its root for every change of one of its nodes.
+    mutable const TreeNodeCollection* m_rootCache = nullptr; // not owned
+    mutable unsigned long long m_rootCacheVersion = 0;
+    static unsigned long long s_structureVersion;
 };
 
 class TreeNode : public Object

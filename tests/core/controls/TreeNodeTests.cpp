@@ -242,3 +242,59 @@ TEST(TreeObserver, NodesOutsideATreeAndADyingTreeReportNothing)
     }
     EXPECT_TRUE(observer.log.empty());
 }
+
+TEST(TreeObserver, ASubtreeBuiltApartReportsToTheTreeItJoinsAndNotToTheOneItLeft)
+{
+    RecordingObserver first;
+    RecordingObserver second;
+    TreeNodeCollection one;
+    TreeNodeCollection two;
+    one.SetObserver(&first);
+    two.SetObserver(&second);
+    auto* category = new TreeNode(String(L"C"));
+    TreeNode* property = Child(Child(category, L"K"), L"P");
+    // Changes while apart reach nobody, and the walk that found no root must not be remembered.
+    property->SetText(String(L"P1"));
+    one.Add(category);
+    property->SetText(String(L"P2"));
+    EXPECT_EQ((std::vector<std::string>{"inserted C", "changed P2"}), first.log);
+    // A second tree: a subtree taken from the first one would be deleted, so a fresh one joins.
+    auto* machine = new TreeNode(String(L"M"));
+    two.Add(machine);
+    auto* other = new TreeNode(String(L"O"));
+    TreeNode* leaf = Child(other, L"L");
+    machine->GetNodes().Add(other);
+    leaf->SetCheckState(TreeNode::Checked);
+    property->SetCheckState(TreeNode::Checked);
+    EXPECT_EQ((std::vector<std::string>{"inserted M", "inserted O", "checked L"}), second.log);
+    EXPECT_EQ((std::vector<std::string>{"inserted C", "changed P2", "checked P2"}), first.log);
+    // Removed from its tree, the category is deleted; the rest still reports.
+    one.Clear();
+    machine->SetText(String(L"M2"));
+    EXPECT_EQ("changed M2", second.log.back());
+}
+
+TEST(TreeObserver, EveryNodeOfADeepChainReportsItsChanges)
+{
+    RecordingObserver observer;
+    TreeNodeCollection roots;
+    roots.SetObserver(&observer);
+    // Built bottom-up, then attached in one step, as the class view does.
+    auto* top = new TreeNode(String(L"n"));
+    std::vector<TreeNode*> chain{top};
+    for (int level = 1; level < 20000; level++)
+    {
+        auto* parent = new TreeNode(String(L"n"));
+        parent->GetNodes().Add(chain.back());
+        chain.push_back(parent);
+    }
+    roots.Add(chain.back());
+    observer.log.clear();
+    // Top down, as a check state spreads to the descendants: each change finds the root.
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+    {
+        (*it)->SetCheckState(TreeNode::Checked);
+    }
+    EXPECT_EQ(20000u, observer.log.size());
+    EXPECT_EQ(19999, top->GetLevel());
+}
