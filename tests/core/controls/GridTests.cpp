@@ -439,3 +439,24 @@ TEST_F(GridTest, DraggingAHeaderEdgeResizesAndADoubleClickFitsTheText)
     EXPECT_GE(width, size.cx + grid.Scale(12));
     EXPECT_LE(width, size.cx + grid.Scale(20));
 }
+
+TEST_F(GridTest, ArrowKeysAndTheSidewaysWheelScrollWideGridsSideways)
+{
+    for (int column = 0; column < 8; column++)
+    {
+        grid.GetColumns().Add(String(L"Column ") + column, 120);
+    }
+    grid.GetRows().AddRange(10);
+    ShowAndFocus();
+    ASSERT_EQ(0, grid.GetColumnAt(Point{grid.Scale(5), grid.GetHeaderHeight() + 2}));
+    Testing::PressKey(grid, Keys::Right);
+    Testing::PressKey(grid, Keys::Right);
+    int moved = grid.Scale(40);
+    EXPECT_EQ(grid.Scale(120) - moved, grid.GetColumnRight(0));
+    Testing::PressKey(grid, Keys::Left);
+    EXPECT_EQ(grid.Scale(120) - grid.Scale(20), grid.GetColumnRight(0));
+    POINT screen = {10, 50};
+    ClientToScreen(grid.GetHandle(), &screen);
+    SendMessageW(grid.GetHandle(), WM_MOUSEHWHEEL, MAKEWPARAM(0, 4 * WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    EXPECT_LT(grid.GetColumnRight(0), grid.Scale(120) - grid.Scale(20));
+}
