@@ -582,6 +582,8 @@ void Grid::SortAll()
         size_t offset; // of the text's sort key in keyBytes
     };
     int count = m_model.GetRowCount();
+    // A million rows take a few seconds: the user sees that something is going on.
+    HCURSOR previousCursor = count > 50000 ? SetCursor(LoadCursorW(nullptr, IDC_WAIT)) : nullptr;
     std::vector<Key> keys(static_cast<size_t>(count));
     std::vector<uint8_t> keyBytes;
     std::vector<uint8_t> scratch(256);
@@ -650,6 +652,10 @@ void Grid::SortAll()
     }
     m_state->needsSort = false;
     m_state->positionsValid = false;
+    if (previousCursor != nullptr)
+    {
+        SetCursor(previousCursor);
+    }
 }
 
 void Grid::MergeNewRows()

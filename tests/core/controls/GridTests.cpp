@@ -460,3 +460,25 @@ TEST_F(GridTest, ArrowKeysAndTheSidewaysWheelScrollWideGridsSideways)
     SendMessageW(grid.GetHandle(), WM_MOUSEHWHEEL, MAKEWPARAM(0, 4 * WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
     EXPECT_LT(grid.GetColumnRight(0), grid.Scale(120) - grid.Scale(20));
 }
+
+TEST_F(GridTest, TextsAddedWhileSortedByTextFollowTheLocaleOrderToo)
+{
+    Fill({{L"Mango", L"1"}, {L"cherry", L"2"}});
+    ShowAndFocus();
+    ClickHeader(0);
+    const wchar_t* names[] = {L"banana", L"Apple", L"zucchini", L"apricot", L"Cherry", L"melon"};
+    for (const wchar_t* name : names)
+    {
+        Fill({{name, L"0"}});
+        // Each one merged on its own, as batches shown one by one are.
+        grid.GetRowAtViewIndex(0);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"Apple", L"apricot", L"banana", L"cherry", L"Cherry", L"Mango", L"melon",
+                                         L"zucchini"}),
+              Shown());
+    // The same rows sorted afresh come out the same.
+    grid.Sort(0, false);
+    EXPECT_EQ((std::vector<std::wstring>{L"Apple", L"apricot", L"banana", L"cherry", L"Cherry", L"Mango", L"melon",
+                                         L"zucchini"}),
+              Shown());
+}
