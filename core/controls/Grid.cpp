@@ -250,6 +250,7 @@ int GridRowCollection::GetCount() const
 Grid::Grid() : m_columns(this), m_rowCollection(this), m_state(new State())
 {
     SetClassName(String(L"Core.Controls.Grid"));
+    UseOwnScrollBars();
     SetTabStop(true);
     m_model.SetObserver(this);
 }
@@ -400,7 +401,7 @@ void Grid::ApplyPendingChanges()
     Settle();
     if (m_dirtyFrom != NoRow)
     {
-        Rectangle client = GetClientRectangle();
+        Rectangle client = GetViewportRectangle();
         int header = GetHeaderHeight();
         int top = header + m_dirtyFrom * GetRowHeight() - GetScrollPosition().y;
         top = top < header ? header : top;
@@ -988,7 +989,7 @@ int Grid::GetRowAt(const Point& point)
 {
     Settle();
     int header = GetHeaderHeight();
-    if (point.y < header || point.y >= GetClientRectangle().height)
+    if (point.y < header || point.y >= GetViewportRectangle().height)
     {
         return -1;
     }
@@ -1036,7 +1037,7 @@ Rectangle Grid::GetRowBounds(int row)
     }
     Settle();
     int view = RowToView(row);
-    return Rectangle{0, GetHeaderHeight() + view * GetRowHeight() - GetScrollPosition().y, GetClientRectangle().width,
+    return Rectangle{0, GetHeaderHeight() + view * GetRowHeight() - GetScrollPosition().y, GetViewportRectangle().width,
                      GetRowHeight()};
 }
 
@@ -1051,7 +1052,7 @@ void Grid::EnsureVisible(int row)
     int view = RowToView(row);
     int rowHeight = GetRowHeight();
     Point position = GetScrollPosition();
-    int fit = (GetClientRectangle().height - GetHeaderHeight()) / rowHeight;
+    int fit = (GetViewportRectangle().height - GetHeaderHeight()) / rowHeight;
     fit = fit > 1 ? fit : 1;
     int first = (position.y + rowHeight - 1) / rowHeight;
     if (view < first)
@@ -1142,7 +1143,7 @@ void Grid::OnScroll(const Point& oldPosition, const Point& newPosition)
         return;
     }
     // Only the rows move; the header stays.
-    Rectangle client = GetClientRectangle();
+    Rectangle client = GetViewportRectangle();
     int header = GetHeaderHeight();
     RECT rows = {0, header, client.width, client.height};
     ScrollWindowEx(m_handle, 0, oldPosition.y - newPosition.y, &rows, &rows, nullptr, nullptr, SW_INVALIDATE);
@@ -1169,7 +1170,7 @@ void Grid::OnMouseDown(const Point& point, int button, int keys)
         else
         {
             m_pressedHeader = GetColumnAt(point);
-            Invalidate(Rectangle{0, 0, GetClientRectangle().width, GetHeaderHeight()});
+            Invalidate(Rectangle{0, 0, GetViewportRectangle().width, GetHeaderHeight()});
         }
         CaptureMouse();
         return;
@@ -1208,7 +1209,7 @@ void Grid::OnMouseMove(const Point& point, int keys)
     if (m_selecting && (keys & MouseButtons::Left) != 0)
     {
         // Dragging extends the selection from the anchor, scrolling at the edges.
-        Rectangle client = GetClientRectangle();
+        Rectangle client = GetViewportRectangle();
         int y =
             point.y < GetHeaderHeight() ? GetHeaderHeight() : (point.y >= client.height ? client.height - 1 : point.y);
         int row = GetRowAt(Point{point.x, y});
@@ -1228,7 +1229,7 @@ void Grid::OnMouseMove(const Point& point, int keys)
     if (hot != m_hotHeader)
     {
         m_hotHeader = hot;
-        Invalidate(Rectangle{0, 0, GetClientRectangle().width, GetHeaderHeight()});
+        Invalidate(Rectangle{0, 0, GetViewportRectangle().width, GetHeaderHeight()});
     }
 }
 
@@ -1250,7 +1251,7 @@ void Grid::OnMouseUp(const Point& point, int button, int)
         int column = m_pressedHeader;
         m_pressedHeader = -1;
         ReleaseMouse();
-        Invalidate(Rectangle{0, 0, GetClientRectangle().width, GetHeaderHeight()});
+        Invalidate(Rectangle{0, 0, GetViewportRectangle().width, GetHeaderHeight()});
         if (point.y >= 0 && point.y < GetHeaderHeight() && GetColumnAt(point) == column)
         {
             // A second click on the sorted column turns the order round.
@@ -1284,7 +1285,7 @@ void Grid::OnMouseLeave()
     if (m_hotHeader >= 0)
     {
         m_hotHeader = -1;
-        Invalidate(Rectangle{0, 0, GetClientRectangle().width, GetHeaderHeight()});
+        Invalidate(Rectangle{0, 0, GetViewportRectangle().width, GetHeaderHeight()});
     }
 }
 
@@ -1337,7 +1338,7 @@ bool Grid::OnKeyDown(int keyData)
     int count = m_model.GetRowCount();
     Settle();
     int current = m_focusRow >= 0 ? RowToView(m_focusRow) : -1;
-    int page = (GetClientRectangle().height - GetHeaderHeight()) / GetRowHeight();
+    int page = (GetViewportRectangle().height - GetHeaderHeight()) / GetRowHeight();
     page = page > 1 ? page : 1;
     switch (key)
     {
@@ -1401,7 +1402,7 @@ void Grid::OnPaint(Graphics& graphics, const Rectangle& clip)
 
 void Grid::PaintHeader(Graphics& graphics, const Rectangle& clip)
 {
-    Rectangle client = GetClientRectangle();
+    Rectangle client = GetViewportRectangle();
     int height = GetHeaderHeight();
     graphics.FillRectangle(Rectangle{clip.left, 0, clip.width, height}, Theme::Window());
     Color separator = Colors::Blend(Theme::Separator(), Theme::Window(), 80);

@@ -1,13 +1,94 @@
 #include "core/controls/ScrollableControl.h"
 
+#include "core/controls/Graphics.h"
+#include "core/controls/ScrollBar.h"
+#include "core/controls/Theme.h"
+
 #include <windows.h>
 
 namespace Core::Controls
 {
 
+// The square where a horizontal and a vertical bar meet.
+class ScrollableControl::Corner : public Control
+{
+public:
+    Corner() { SetClassName(String(L"Core.Controls.ScrollCorner")); }
+
+protected:
+    Color GetDefaultBackColor() const override { return Theme::Face(); }
+};
+
 ScrollableControl::ScrollableControl()
 {
     SetClassName(String(L"Core.Controls.ScrollableControl"));
+}
+
+ScrollableControl::~ScrollableControl()
+{
+    delete m_horizontalBar;
+    delete m_verticalBar;
+    delete m_corner;
+    delete m_barHandler;
+}
+
+void ScrollableControl::UseOwnScrollBars()
+{
+    if (m_horizontalBar != nullptr)
+    {
+        return;
+    }
+    m_barHandler = new MemberEventHandler<ScrollableControl, EventArgs>(this, &ScrollableControl::OnBarScroll);
+    m_horizontalBar = new HScrollBar();
+    m_verticalBar = new VScrollBar();
+    m_corner = new Corner();
+    for (Control* part : {static_cast<Control*>(m_horizontalBar), static_cast<Control*>(m_verticalBar), m_corner})
+    {
+        part->SetVisible(false);
+        GetControls().Add(part);
+    }
+    m_horizontalBar->Scroll.Subscribe(m_barHandler);
+    m_verticalBar->Scroll.Subscribe(m_barHandler);
+}
+
+ScrollBar* ScrollableControl::GetHorizontalScrollBar() const
+{
+    return m_horizontalBar;
+}
+
+ScrollBar* ScrollableControl::GetVerticalScrollBar() const
+{
+    return m_verticalBar;
+}
+
+int ScrollableControl::CountOwnBars() const
+{
+    return m_horizontalBar != nullptr ? 3 : 0;
+}
+
+void ScrollableControl::OnBarScroll(Object* sender, EventArgs&)
+{
+    if (sender == m_verticalBar)
+    {
+        SetScrollPosition(Point{m_position.x, m_verticalBar->GetValue()});
+    }
+    else if (sender == m_horizontalBar)
+    {
+        SetScrollPosition(Point{m_horizontalBar->GetValue(), m_position.y});
+    }
+}
+
+Rectangle ScrollableControl::GetViewportRectangle() const
+{
+    Rectangle client = GetClientRectangle();
+    if (m_horizontalBar == nullptr)
+    {
+        return client;
+    }
+    int thickness = ScrollBar::GetThickness(m_dpi);
+    int width = client.width - (m_showVertical ? thickness : 0);
+    int height = client.height - (m_showHorizontal ? thickness : 0);
+    return Rectangle{0, 0, width > 0 ? width : 0, height > 0 ? height : 0};
 }
 
 void ScrollableControl::SetScrollSize(const Size& contentSize)
@@ -25,7 +106,7 @@ void ScrollableControl::SetScrollLineSize(int horizontal, int vertical)
 
 Point ScrollableControl::Clamp(const Point& position) const
 {
-    Rectangle client = GetClientRectangle();
+    Rectangle client = GetViewportRectangle();
     int maxX = m_scrollSize.width - client.width;
     int maxY = m_scrollSize.height - client.height;
     Point result = position;
@@ -45,7 +126,12 @@ void ScrollableControl::SetScrollPosition(const Point& position)
     }
     Point old = m_position;
     m_position = clamped;
-    if (m_handle != nullptr)
+    if (m_horizontalBar != nullptr)
+    {
+        m_horizontalBar->SetValue(m_position.x);
+        m_verticalBar->SetValue(m_position.y);
+    }
+    else if (m_handle != nullptr)
     {
         SetScrollPos(m_handle, SB_HORZ, m_position.x, TRUE);
         SetScrollPos(m_handle, SB_VERT, m_position.y, TRUE);
@@ -62,7 +148,7 @@ void ScrollableControl::ScrollBy(int dx, int dy)
 
 Rectangle ScrollableControl::GetViewRectangle() const
 {
-    Rectangle client = GetClientRectangle();
+    Rectangle client = GetViewportRectangle();
     return Rectangle{m_position.x, m_position.y, client.width, client.height};
 }
 
@@ -95,21 +181,64 @@ void ScrollableControl::OnScroll(const Point& oldPosition, const Point& newPosit
     {
         return;
     }
-    if (GetControls().GetCount() > 0)
+    if (GetControls().GetCount() > CountOwnBars())
     {
         PerformLayout();
         Invalidate();
         return;
     }
     // Moves what is already painted and repaints only the strip that comes into view.
-    ScrollWindowEx(m_handle, oldPosition.x - newPosition.x, oldPosition.y - newPosition.y, nullptr, nullptr, nullptr,
+    Rectangle viewport = GetViewportRectangle();
+    RECT area = {0, 0, viewport.width, viewport.height};
+    ScrollWindowEx(m_handle, oldPosition.x - newPosition.x, oldPosition.y - newPosition.y, &area, &area, nullptr,
                    nullptr, SW_INVALIDATE);
+}
+
+void ScrollableControl::UpdateOwnScrollBars()
+{
+    Rectangle client = GetClientRectangle();
+    int thickness = ScrollBar::GetThickness(m_dpi);
+    // One bar narrows the room of the other: decide the vertical one again once the horizontal one is known.
+    bool vertical = m_scrollSize.height > client.height;
+    bool horizontal = m_scrollSize.width > client.width - (vertical ? thickness : 0);
+    vertical = m_scrollSize.height > client.height - (horizontal ? thickness : 0);
+    m_showHorizontal = horizontal;
+    m_showVertical = vertical;
+    Rectangle viewport = GetViewportRectangle();
+    m_verticalBar->SetRange(0, m_scrollSize.height > 0 ? m_scrollSize.height - 1 : 0, viewport.height);
+    m_verticalBar->SetSmallChange(m_lineHeight);
+    m_verticalBar->SetValue(m_position.y);
+    m_horizontalBar->SetRange(0, m_scrollSize.width > 0 ? m_scrollSize.width - 1 : 0, viewport.width);
+    m_horizontalBar->SetSmallChange(m_lineWidth);
+    m_horizontalBar->SetValue(m_position.x);
+    if (vertical)
+    {
+        m_verticalBar->SetDeviceBounds(Rectangle{viewport.width, 0, thickness, viewport.height});
+    }
+    if (horizontal)
+    {
+        m_horizontalBar->SetDeviceBounds(Rectangle{0, viewport.height, viewport.width, thickness});
+    }
+    if (vertical && horizontal)
+    {
+        m_corner->SetDeviceBounds(Rectangle{viewport.width, viewport.height, thickness, thickness});
+    }
+    m_verticalBar->SetVisible(vertical);
+    m_horizontalBar->SetVisible(horizontal);
+    m_corner->SetVisible(vertical && horizontal);
 }
 
 void ScrollableControl::UpdateScrollBars()
 {
     if (m_handle == nullptr || m_updatingBars)
     {
+        return;
+    }
+    if (m_horizontalBar != nullptr)
+    {
+        m_updatingBars = true;
+        UpdateOwnScrollBars();
+        m_updatingBars = false;
         return;
     }
     m_updatingBars = true;
@@ -147,7 +276,7 @@ void ScrollableControl::OnResize()
 
 void ScrollableControl::HandleScrollMessage(int bar, int request)
 {
-    Rectangle client = GetClientRectangle();
+    Rectangle client = GetViewportRectangle();
     bool vertical = bar == SB_VERT;
     int line = vertical ? m_lineHeight : m_lineWidth;
     int page = vertical ? client.height : client.width;
@@ -194,7 +323,7 @@ bool ScrollableControl::OnMouseWheel(const Point&, int delta, int keys)
 {
     bool horizontal = (keys & Keys::Shift) != 0;
     int content = horizontal ? m_scrollSize.width : m_scrollSize.height;
-    Rectangle client = GetClientRectangle();
+    Rectangle client = GetViewportRectangle();
     if (content <= (horizontal ? client.width : client.height))
     {
         return false;

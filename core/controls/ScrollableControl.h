@@ -8,10 +8,15 @@
 namespace Core::Controls
 {
 
+class ScrollBar;
+class HScrollBar;
+class VScrollBar;
+
 class ScrollableControl : public Control
 {
 public:
     ScrollableControl();
+    ~ScrollableControl() override;
 
     // The content's size in device pixels; a bar appears on a side where it exceeds the client area.
     void SetScrollSize(const Size& contentSize);
@@ -26,6 +31,11 @@ public:
     Rectangle GetViewRectangle() const;
     // Scrolls so that the content rectangle is visible, as little as possible.
     void ScrollIntoView(const Rectangle& contentRectangle);
+    // The part of the client area that shows the content: all of it, less the toolkit's own bars.
+    Rectangle GetViewportRectangle() const;
+    // The toolkit's own bars (see UseOwnScrollBars), or null.
+    ScrollBar* GetHorizontalScrollBar() const;
+    ScrollBar* GetVerticalScrollBar() const;
 
     Event<EventArgs> Scroll;
 
@@ -35,9 +45,16 @@ protected:
     bool OnMouseWheel(const Point& point, int delta, int keys) override;
     // Called after the position changed; the default moves the painted content (or repaints).
     virtual void OnScroll(const Point& oldPosition, const Point& newPosition);
+    // In the constructor: the bars are the toolkit's ScrollBar controls, drawn in the toolkit's look, rather
+    // than the window's system bars.
+    void UseOwnScrollBars();
 
 private:
+    class Corner;
+    void OnBarScroll(Object* sender, EventArgs& args);
+    int CountOwnBars() const;
     void UpdateScrollBars();
+    void UpdateOwnScrollBars();
     void HandleScrollMessage(int bar, int request);
     Point Clamp(const Point& position) const;
 
@@ -47,6 +64,12 @@ private:
     int m_lineHeight = 16;
     int m_wheelRemainder = 0;
     bool m_updatingBars = false;
+    HScrollBar* m_horizontalBar = nullptr;           // owned, with UseOwnScrollBars
+    VScrollBar* m_verticalBar = nullptr;             // owned
+    Control* m_corner = nullptr;                     // owned: fills the square between the two bars
+    EventHandler<EventArgs>* m_barHandler = nullptr; // owned
+    bool m_showHorizontal = false;
+    bool m_showVertical = false;
 };
 
 } // namespace Core::Controls

@@ -21,6 +21,7 @@ constexpr unsigned long TypeAheadTimeout = 1000;
 TreeView::TreeView()
 {
     SetClassName(String(L"Core.Controls.TreeView"));
+    UseOwnScrollBars();
     SetTabStop(true);
     m_nodes.SetObserver(this);
 }
@@ -324,7 +325,7 @@ Rectangle TreeView::GetRowBounds(TreeNode* node)
         return Rectangle{};
     }
     int height = GetMetrics().itemHeight;
-    Rectangle client = GetClientRectangle();
+    Rectangle client = GetViewportRectangle();
     Point position = GetScrollPosition();
     return Rectangle{0, row * height - position.y, client.width, height};
 }
@@ -656,7 +657,7 @@ bool TreeView::IsInputKey(int keyData) const
 
 int TreeView::RowsPerPage()
 {
-    int rows = GetClientRectangle().height / GetMetrics().itemHeight;
+    int rows = GetViewportRectangle().height / GetMetrics().itemHeight;
     return rows > 1 ? rows : 1;
 }
 

@@ -1,5 +1,6 @@
 #include "core/controls/Form.h"
 #include "core/controls/Grid.h"
+#include "core/controls/ScrollBar.h"
 #include "core/controls/Theme.h"
 
 #include "tests/core/controls/ControlTestSupport.h"
@@ -273,15 +274,18 @@ TEST_F(GridTest, TheLastRowOfALargeGridIsReachedByKeyBarAndWheel)
     ShowAndFocus();
     Testing::PressKey(grid, Keys::End);
     EXPECT_EQ(count - 1, grid.GetSelectedRow());
-    Rect client = grid.GetClientRectangle();
+    Rect client = grid.GetViewportRectangle();
     Rect last = grid.GetRowBounds(count - 1);
     EXPECT_EQ(client.height, last.GetBottom());
     EXPECT_EQ(count - 1, grid.GetRowAt(Point{10, client.height - 2}));
-    // The system's bar knows the whole range.
-    SCROLLINFO info = {sizeof(info), SIF_ALL, 0, 0, 0, 0, 0};
-    GetScrollInfo(grid.GetHandle(), SB_VERT, &info);
-    EXPECT_EQ(count * grid.GetRowHeight() + grid.GetHeaderHeight() - 1, info.nMax);
-    EXPECT_EQ(info.nMax + 1 - static_cast<int>(info.nPage), info.nPos);
+    // The bar knows the whole range and stands at its end.
+    ScrollBar* bar = grid.GetVerticalScrollBar();
+    ASSERT_NE(nullptr, bar);
+    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_EQ(count * grid.GetRowHeight() + grid.GetHeaderHeight() - 1, bar->GetMaximum());
+    EXPECT_EQ(client.height, bar->GetLargeChange());
+    EXPECT_EQ(bar->GetMaximumValue(), bar->GetValue());
+    EXPECT_FALSE(grid.GetHorizontalScrollBar()->IsVisible()) << "one narrow column fits";
     SendMessageW(grid.GetHandle(), WM_VSCROLL, SB_TOP, 0);
     EXPECT_EQ(0, grid.GetRowAt(Point{10, grid.GetHeaderHeight() + 1}));
     // One notch of the wheel: the system's lines per notch.
@@ -304,26 +308,23 @@ TEST_F(GridTest, RowsAddedWithRedrawOffReachTheScrollBarWhenRedrawIsOn)
     grid.SetUpdatesEnabled(false);
     grid.GetRows().AddRange(500);
     Testing::PumpMessages();
-    SCROLLINFO info = {sizeof(info), SIF_RANGE, 0, 0, 0, 0, 0};
-    GetScrollInfo(grid.GetHandle(), SB_VERT, &info);
-    EXPECT_LT(info.nMax, 500 * grid.GetRowHeight());
+    ScrollBar* bar = grid.GetVerticalScrollBar();
+    EXPECT_FALSE(bar->IsVisible());
     grid.SetUpdatesEnabled(true);
-    GetScrollInfo(grid.GetHandle(), SB_VERT, &info);
-    EXPECT_EQ(500 * grid.GetRowHeight() + grid.GetHeaderHeight() - 1, info.nMax);
+    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_EQ(500 * grid.GetRowHeight() + grid.GetHeaderHeight() - 1, bar->GetMaximum());
     // With live refresh off the bar catches up by itself, a moment later.
     grid.SetLiveRefresh(false);
     grid.GetRows().AddRange(500);
     Testing::PumpMessages();
-    GetScrollInfo(grid.GetHandle(), SB_VERT, &info);
-    EXPECT_EQ(500 * grid.GetRowHeight() + grid.GetHeaderHeight() - 1, info.nMax);
+    EXPECT_EQ(500 * grid.GetRowHeight() + grid.GetHeaderHeight() - 1, bar->GetMaximum());
     DWORD start = GetTickCount();
-    while (GetTickCount() - start < 2000 && info.nMax < 1000 * grid.GetRowHeight())
+    while (GetTickCount() - start < 2000 && bar->GetMaximum() < 1000 * grid.GetRowHeight())
     {
         Sleep(20);
         Testing::PumpMessages();
-        GetScrollInfo(grid.GetHandle(), SB_VERT, &info);
     }
-    EXPECT_EQ(1000 * grid.GetRowHeight() + grid.GetHeaderHeight() - 1, info.nMax);
+    EXPECT_EQ(1000 * grid.GetRowHeight() + grid.GetHeaderHeight() - 1, bar->GetMaximum());
 }
 
 // --- Copying ---
