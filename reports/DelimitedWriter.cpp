@@ -9,6 +9,7 @@
 using Core::DelimitedFieldScanner;
 using Core::String;
 using Core::IO::AsciiRoom;
+using Place = Core::IO::AsciiRoom::Place;
 using Core::IO::StreamWriter;
 using Core::Threading::CriticalSectionLock;
 using WMI::ManagementObject;
@@ -80,38 +81,37 @@ int DelimitedWriter::WritePlainFields(StreamWriter& writer, const String* values
     long long most = 2 * textLength + 3LL * columnCount + 2;
     AsciiRoom room = most <= INT_MAX ? writer.LendAscii(static_cast<int>(most)) : AsciiRoom();
     int i = 0;
-    room.Write(static_cast<int>(most),
-               [&](uint8_t* start)
-               {
-                   uint8_t* out = start;
-                   for (; i < columnCount; i++)
-                   {
-                       const String& field = values[i];
-                       if (scanner.NarrowPlain(out, field))
-                       {
-                           out += field.GetLength();
-                       }
-                       else
-                       {
-                           int written = DelimitedFieldScanner::NarrowQuoted(out, field);
-                           if (written < 0)
-                           {
-                               break;
-                           }
-                           out += written;
-                       }
-                       if (i + 1 < columnCount)
-                       {
-                           *out++ = separator;
-                       }
-                   }
-                   if (i == columnCount)
-                   {
-                       *out++ = '\r';
-                       *out++ = '\n';
-                   }
-                   return static_cast<int>(out - start);
-               });
+    room.Write(
+        static_cast<int>(most), [&](Place start) __attribute__((always_inline)) {
+            uint8_t* out = start;
+            for (; i < columnCount; i++)
+            {
+                const String& field = values[i];
+                if (scanner.NarrowPlain(out, field))
+                {
+                    out += field.GetLength();
+                }
+                else
+                {
+                    int written = DelimitedFieldScanner::NarrowQuoted(out, field);
+                    if (written < 0)
+                    {
+                        break;
+                    }
+                    out += written;
+                }
+                if (i + 1 < columnCount)
+                {
+                    *out++ = separator;
+                }
+            }
+            if (i == columnCount)
+            {
+                *out++ = '\r';
+                *out++ = '\n';
+            }
+            return static_cast<int>(out - start);
+        });
     if (!room.IsEmpty())
     {
         writer.TakeAscii(room);

@@ -12,6 +12,9 @@ namespace Core::IO
 class AsciiRoom
 {
 public:
+    // Where a fill writes.
+    using Place = uint8_t*;
+
     // What the owner of the buffer keeps past the room: block stores may reach that far, but what lies
     // there is never kept.
     static constexpr int Spare = 32;
@@ -27,11 +30,12 @@ public:
 
     // Lets fill write up to most bytes at the cursor (and whole blocks up to Spare bytes further) and keeps
     // as many as it returns; a negative count keeps nothing, for text that turned out not to be ASCII.
-    // Returns that count, or -1 without calling fill when less than most bytes are left. Flattened: the fills
-    // are the writers' hot paths, and a call would cost them the registers the calling convention saves.
-    template <typename Fill> __attribute__((always_inline, flatten)) int Write(int most, Fill fill)
+    // Returns that count, or -1 without calling fill when less than most bytes are left. The fills are the
+    // writers' hot paths: they are lambdas marked always_inline, as a call would cost their callers the
+    // registers the calling convention saves.
+    template <typename Fill> __attribute__((always_inline)) int Write(int most, Fill fill)
     {
-        if (most > m_end - m_cursor)
+        if (most > GetLeft())
         {
             return -1;
         }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Object.h"
+#include "core/String.h"
 
 #include <cstdint>
 
@@ -49,6 +50,9 @@ public:
     static const Encoding* UTF16BigEndian();
     // The system default chosen by GetACP: 1200 and 1201 UTF-16 with mark, 65001 UTF-8, else that code page.
     static const Encoding* GetDefault();
+    // The encoding a document names ("UTF-8", "ISO-8859-1", "windows-1252", ...; any case), or null for a name
+    // this foundation does not know or a code page the system cannot convert.
+    static const Encoding* GetEncoding(const String& name);
 };
 
 class UTF8Encoding : public Encoding

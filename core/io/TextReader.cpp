@@ -158,6 +158,22 @@ void StreamReader::DetectEncoding()
             skip = 3;
         }
     }
+    if (skip == 0 && m_sniffer != nullptr)
+    {
+        while (length < m_byteCapacity && std::memchr(m_bytes, '>', static_cast<size_t>(length)) == nullptr)
+        {
+            int n = m_stream->Read(m_bytes, length, m_byteCapacity - length);
+            if (n == 0)
+            {
+                break;
+            }
+            length += n;
+        }
+        if (const Encoding* named = m_sniffer(m_bytes, length))
+        {
+            m_encoding = named;
+        }
+    }
     m_decoder = m_encoding->CreateDecoder();
     m_detectedBytes = length - skip;
     m_detectedOffset = skip;

@@ -53,6 +53,12 @@ public:
 
     const Encoding* GetCurrentEncoding() const { return m_encoding; }
 
+    // Picks the encoding from the first bytes of a stream without byte-order mark (an XML declaration names its
+    // own), or returns null to keep the reader's. It sees the text up to its first '>' or a buffer's worth.
+    using EncodingSniffer = const Encoding* (*)(const uint8_t* bytes, int length);
+    // Before the first Read.
+    void SetEncodingSniffer(EncodingSniffer sniffer) { m_sniffer = sniffer; }
+
 private:
     void Initialise(int bufferSize);
     // Decodes the next bytes of the stream into target; returns the units decoded, 0 at the end.
@@ -74,6 +80,7 @@ private:
     bool m_endOfStream = false;
     int m_detectedOffset = 0; // where the text starts in the first bytes, after a byte-order mark
     int m_detectedBytes = 0;  // bytes read while looking for the mark and not decoded yet
+    EncodingSniffer m_sniffer = nullptr;
 };
 
 } // namespace Core::IO

@@ -123,8 +123,8 @@ void MarkupOutput::EmitUnits(const wchar_t* text, int count)
             ascii++;
         }
         m_room.Write(
-            ascii, [&](uint8_t * out)
-                       __attribute__((always_inline)) { return NarrowAscii(out, text + i, ascii) ? ascii : -1; });
+            ascii, [&](Place out) __attribute__((always_inline))
+                   __attribute__((always_inline)) { return NarrowAscii(out, text + i, ascii) ? ascii : -1; });
         i += ascii;
         if (ascii < piece)
         {
@@ -154,7 +154,8 @@ void MarkupOutput::WriteEscapedRuns(const wchar_t* text, int length, bool inAttr
             Refill(MinimumRun);
         }
         int piece = length - i < m_room.GetLeft() ? length - i : m_room.GetLeft();
-        int plain = m_room.Write(piece, [&](uint8_t* out) { return CopyPlain(out, text + i, piece, scan); });
+        int plain = m_room.Write(
+            piece, [&](Place out) __attribute__((always_inline)) { return CopyPlain(out, text + i, piece, scan); });
         i += plain;
         if (plain == piece)
         {

@@ -17,6 +17,8 @@ namespace Core::Xml::Detail
 class MarkupOutput
 {
 public:
+    using Place = IO::AsciiRoom::Place;
+
     MarkupOutput() = default;
     // Before the first output.
     void Attach(IO::StreamWriter* writer);
@@ -26,8 +28,8 @@ public:
     __attribute__((always_inline)) void Emit(const wchar_t* text, int count)
     {
         if (m_room.Write(
-                count, [&](uint8_t * out)
-                           __attribute__((always_inline)) { return NarrowAscii(out, text, count) ? count : -1; }) < 0)
+                count, [&](Place out) __attribute__((always_inline))
+                       __attribute__((always_inline)) { return NarrowAscii(out, text, count) ? count : -1; }) < 0)
         {
             EmitUnits(text, count);
         }
@@ -98,7 +100,10 @@ private:
 inline void MarkupOutput::WriteEscaped(const wchar_t* text, int length, bool inAttribute, wchar_t quote)
 {
     const PlainScan scan(inAttribute ? quote : L'&', 0x80);
-    if (m_room.Write(length, [&](uint8_t* out) { return NarrowShortPlain(out, text, length, scan) ? length : -1; }) < 0)
+    if (m_room.Write(
+            length, [&](Place out) __attribute__((always_inline)) {
+                return NarrowShortPlain(out, text, length, scan) ? length : -1;
+            }) < 0)
     {
         WriteEscapedRuns(text, length, inAttribute, quote);
     }

@@ -161,6 +161,60 @@ void SetValue(String& value, const wchar_t* text, int length)
     }
 }
 
+bool IsXmlSpace(uint8_t byte)
+{
+    return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n';
+}
+
+// The encoding a document without byte-order mark names in its declaration, when the foundation knows it; null
+// keeps UTF-8. The declaration is ASCII in every encoding it can name, so it is read from the bytes:
+// '<?xml' S 'version' Eq "1.0" S 'encoding' Eq ("name" | 'name') ...
+const IO::Encoding* DeclaredEncoding(const uint8_t* bytes, int length)
+{
+    if (length < 6 || std::memcmp(bytes, "<?xml", 5) != 0 || !IsXmlSpace(bytes[5]))
+    {
+        return nullptr;
+    }
+    const uint8_t* end = bytes + length;
+    for (const uint8_t* p = bytes + 5; p + 8 < end && !(p[0] == '?' && p[1] == '>'); p++)
+    {
+        if (!IsXmlSpace(p[0]) || std::memcmp(p + 1, "encoding", 8) != 0)
+        {
+            continue;
+        }
+        const uint8_t* q = p + 9;
+        while (q < end && IsXmlSpace(*q))
+        {
+            q++;
+        }
+        if (q == end || *q++ != '=')
+        {
+            return nullptr;
+        }
+        while (q < end && IsXmlSpace(*q))
+        {
+            q++;
+        }
+        if (q == end || (*q != '"' && *q != '\''))
+        {
+            return nullptr;
+        }
+        uint8_t quote = *q++;
+        const uint8_t* start = q;
+        while (q < end && *q != quote && *q < 0x80 && q - start < 40)
+        {
+            q++;
+        }
+        if (q == end || *q != quote)
+        {
+            return nullptr;
+        }
+        std::wstring name(start, q);
+        return IO::Encoding::GetEncoding(String(name.c_str(), static_cast<int>(name.size())));
+    }
+    return nullptr;
+}
+
 template <typename T> void Grow(T*& items, int& capacity, int count)
 {
     T* grown = new T[static_cast<size_t>(capacity) * 2];
@@ -212,7 +266,9 @@ XmlTextReader::XmlTextReader(const String& fileName, NameTable* nameTable) : Xml
 {
     // From here on a failure runs the destructor, which releases what was made.
     m_fileStream = new IO::FileStream(fileName, IO::FileMode::Open, IO::FileAccess::Read, IO::FileShare::Read);
-    m_input = new IO::StreamReader(m_fileStream, nullptr, true, IO::StreamReader::DefaultBufferSize);
+    auto* input = new IO::StreamReader(m_fileStream, nullptr, true, IO::StreamReader::DefaultBufferSize);
+    input->SetEncodingSniffer(DeclaredEncoding);
+    m_input = input;
     m_ownsInput = true;
     m_baseURI = fileName;
 }
@@ -223,7 +279,9 @@ XmlTextReader::XmlTextReader(IO::Stream* stream, NameTable* nameTable) : XmlText
     {
         throw ArgumentNullException(String(L"stream"));
     }
-    m_input = new IO::StreamReader(stream, nullptr, true, IO::StreamReader::DefaultBufferSize);
+    auto* input = new IO::StreamReader(stream, nullptr, true, IO::StreamReader::DefaultBufferSize);
+    input->SetEncodingSniffer(DeclaredEncoding);
+    m_input = input;
     m_ownsInput = true;
 }
 

@@ -9,6 +9,8 @@
 namespace Core::Xml
 {
 
+using Place = IO::AsciiRoom::Place;
+
 namespace
 {
 
@@ -410,12 +412,11 @@ void XmlTextWriter::Indent(bool beforeEndTag)
     // The line end and the usual tab indentation go out in one piece.
     if (m_indentChar == L'\t' && width <= TabsAvailable)
     {
-        m_out.WritePiece(2 + width,
-                         [&](uint8_t* out)
-                         {
-                             CopyLineAndTabs(out);
-                             return 2 + width;
-                         });
+        m_out.WritePiece(
+            2 + width, [&](Place out) __attribute__((always_inline)) {
+                CopyLineAndTabs(out);
+                return 2 + width;
+            });
         return;
     }
     m_out.Emit(L"\r\n", 2);
@@ -622,26 +623,25 @@ inline bool XmlTextWriter::StartPlainElement(const String& localName)
     int length = (closeStartTag ? 1 : 0) + (indent >= 0 ? 2 + indent : 0) + 1 + nameLength;
     bool written = false;
     Guarded([&]() __attribute__((always_inline)) {
-        written = m_out.WritePiece(length,
-                                   [&](uint8_t* out)
-                                   {
-                                       if (closeStartTag)
-                                       {
-                                           *out++ = '>';
-                                       }
-                                       if (indent >= 0)
-                                       {
-                                           CopyLineAndTabs(out);
-                                           out += 2 + indent;
-                                       }
-                                       *out++ = '<';
-                                       if (shortLength > 0)
-                                       {
-                                           std::memcpy(out, &shortName, 8);
-                                           return length;
-                                       }
-                                       return NarrowAscii(out, units, nameLength) ? length : -1;
-                                   });
+        written = m_out.WritePiece(
+            length, [&](Place out) __attribute__((always_inline)) {
+                if (closeStartTag)
+                {
+                    *out++ = '>';
+                }
+                if (indent >= 0)
+                {
+                    CopyLineAndTabs(out);
+                    out += 2 + indent;
+                }
+                *out++ = '<';
+                if (shortLength > 0)
+                {
+                    std::memcpy(out, &shortName, 8);
+                    return length;
+                }
+                return NarrowAscii(out, units, nameLength) ? length : -1;
+            });
         if (!written)
         {
             return;
@@ -778,27 +778,26 @@ inline bool XmlTextWriter::EndElementWithContent()
     int length = (indent >= 0 ? 2 + indent : 0) + 2 + nameLength + 1;
     bool written = false;
     Guarded([&]() __attribute__((always_inline)) {
-        written = m_out.WritePiece(length,
-                                   [&](uint8_t* out)
-                                   {
-                                       if (indent >= 0)
-                                       {
-                                           CopyLineAndTabs(out);
-                                           out += 2 + indent;
-                                       }
-                                       out[0] = '<';
-                                       out[1] = '/';
-                                       if (scope.shortLength > 0)
-                                       {
-                                           std::memcpy(out + 2, &scope.shortName, 8);
-                                       }
-                                       else if (!NarrowAscii(out + 2, scope.name.localName->GetBuffer(), nameLength))
-                                       {
-                                           return -1;
-                                       }
-                                       out[2 + nameLength] = '>';
-                                       return length;
-                                   });
+        written = m_out.WritePiece(
+            length, [&](Place out) __attribute__((always_inline)) {
+                if (indent >= 0)
+                {
+                    CopyLineAndTabs(out);
+                    out += 2 + indent;
+                }
+                out[0] = '<';
+                out[1] = '/';
+                if (scope.shortLength > 0)
+                {
+                    std::memcpy(out + 2, &scope.shortName, 8);
+                }
+                else if (!NarrowAscii(out + 2, scope.name.localName->GetBuffer(), nameLength))
+                {
+                    return -1;
+                }
+                out[2 + nameLength] = '>';
+                return length;
+            });
         if (written)
         {
             CloseElement();
@@ -887,18 +886,17 @@ inline bool XmlTextWriter::StartPlainAttribute(const String& localName)
     }
     bool written = false;
     Guarded([&]() __attribute__((always_inline)) {
-        written = m_out.WritePiece(nameLength + 3,
-                                   [&](uint8_t* out)
-                                   {
-                                       out[0] = ' ';
-                                       if (!NarrowName(out + 1, localName.GetBuffer(), nameLength))
-                                       {
-                                           return -1;
-                                       }
-                                       out[nameLength + 1] = '=';
-                                       out[nameLength + 2] = static_cast<uint8_t>(m_quoteChar);
-                                       return nameLength + 3;
-                                   });
+        written = m_out.WritePiece(
+            nameLength + 3, [&](Place out) __attribute__((always_inline)) {
+                out[0] = ' ';
+                if (!NarrowName(out + 1, localName.GetBuffer(), nameLength))
+                {
+                    return -1;
+                }
+                out[nameLength + 1] = '=';
+                out[nameLength + 2] = static_cast<uint8_t>(m_quoteChar);
+                return nameLength + 3;
+            });
         if (written)
         {
             BeginAttribute(Ordinary, nullptr);
@@ -1120,16 +1118,40 @@ void XmlTextWriter::WriteString(const String& text)
     {
         return;
     }
+    // The usual texts need no state check and no collected value: an ordinary attribute's value, and an element's
+    // content right after its start tag.
+    if (m_state == Xml::WriteState::Attribute && m_attributeKind == Ordinary)
+    {
+        Guarded([&]() __attribute__((always_inline)) {
+            m_out.WriteEscaped(text.GetBuffer(), length, true, m_quoteChar);
+        });
+        return;
+    }
+    if (m_state == Xml::WriteState::Element && !DeclarationsPending())
+    {
+        Guarded([&]() __attribute__((always_inline)) {
+            EnterTextState();
+            m_out.WriteEscaped(text.GetBuffer(), length, false, m_quoteChar);
+        });
+        return;
+    }
+    WriteOtherText(text);
+}
+
+void XmlTextWriter::WriteOtherText(const String& text)
+{
     // Inside a start tag or an attribute text is always allowed.
     if (m_state != Xml::WriteState::Element && m_state != Xml::WriteState::Attribute)
     {
         CheckTextState();
     }
-    Guarded([&]() __attribute__((always_inline)) {
-        EnterTextState();
-        Collect(text.GetBuffer(), length);
-        m_out.WriteEscaped(text.GetBuffer(), length, m_state == Xml::WriteState::Attribute, m_quoteChar);
-    });
+    Guarded(
+        [&]
+        {
+            EnterTextState();
+            Collect(text.GetBuffer(), text.GetLength());
+            m_out.WriteEscaped(text.GetBuffer(), text.GetLength(), m_state == Xml::WriteState::Attribute, m_quoteChar);
+        });
 }
 
 void XmlTextWriter::WriteEntityRef(const String& name)

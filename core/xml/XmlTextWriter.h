@@ -157,6 +157,8 @@ private:
     __attribute__((always_inline)) bool StartPlainElement(const String& localName);
     __attribute__((always_inline)) bool EndElementWithContent();
     __attribute__((always_inline)) bool StartPlainAttribute(const String& localName);
+    // Text where WriteString's usual case does not apply.
+    __attribute__((noinline)) void WriteOtherText(const String& text);
     __attribute__((noinline)) void StartElement(const String& prefix, const String& localName,
                                                 const String& namespaceURI);
     __attribute__((noinline)) void EndFullOrShortElement(bool full);
@@ -217,7 +219,6 @@ private:
     template <typename Step> __attribute__((always_inline)) void Guarded(Step step);
 
     IO::StreamWriter* m_writer; // owned
-    Detail::MarkupOutput m_out; // writes to m_writer
     IO::Stream* m_stream;       // owned when m_ownsStream
     bool m_ownsStream;
     bool m_namespacesOn = true;
@@ -251,6 +252,8 @@ private:
     Collections::ArrayList<Declaration> m_pending;
     Collections::ArrayList<const String*> m_declaredInTag; // the strings are interned, not owned
     int m_generatedPrefixes = 0;
+    // Last: its own buffer of a few kilobytes would put the fields above on different cache lines.
+    Detail::MarkupOutput m_out; // writes to m_writer
 };
 
 } // namespace Core::Xml

@@ -371,6 +371,47 @@ TEST_F(ClassViewTest, AHandWrittenFileSurvivesLoadAndSaveInMeaning)
               Dump(mainTree));
 }
 
+// A file in Latin-1, as older editors save them, naming its encoding, with a control character in a name: it
+// loads with its accents, saves as UTF-8 that any XML reader opens (the control character as U+FFFD, which XML
+// can hold), and that file loads back as the same tree and saves again unchanged.
+TEST_F(ClassViewTest, ALatin1FileWithAControlCharacterSavesAndLoadsBackAsTheSameTree)
+{
+    const std::string latin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
+                               "<Categories>\r\n"
+                               "  <Category Name=\"Caf\xE9 &#x1; tools\" selected=\"Y\">\r\n"
+                               "    <Class Name=\"Win32_Process\" selected=\"Y\">\r\n"
+                               "      <Property>Name</Property>\r\n"
+                               "      <Filter>Name = 'caf\xE9.exe'</Filter>\r\n"
+                               "    </Class>\r\n"
+                               "  </Category>\r\n"
+                               "</Categories>\r\n";
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(WriteConfig("latin1.xml", latin1));
+    ASSERT_EQ(1, checkTree.GetCount());
+    EXPECT_EQ(std::wstring(L"Caf\u00E9 \x01 tools"), checkTree[0]->GetText().GetBuffer());
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    String saved = directory.File(L"saved.xml");
+    editor.SaveConfiguration(saved);
+    std::string written = Testing::ReadFileBytes(saved);
+    EXPECT_NE(std::string::npos, written.find("<Category Name=\"Caf\xC3\xA9 \xEF\xBF\xBD tools\" selected=\"Y\">"));
+    EXPECT_NE(std::string::npos, written.find("<Filter>Name = 'caf\xC3\xA9.exe'</Filter>"));
+
+    TreeNodeCollection reloaded;
+    ClassViewEditor second(reloaded, *options);
+    second.LoadCheckTree(saved);
+    ASSERT_EQ(1, reloaded.GetCount());
+    EXPECT_EQ(std::wstring(L"Caf\u00E9 \uFFFD tools"), reloaded[0]->GetText().GetBuffer());
+    checkTree[0]->SetText(String(L"Caf\u00E9 \uFFFD tools"));
+    EXPECT_EQ(Dump(checkTree), Dump(reloaded));
+    second.SetChangeFlags(Config::ClassViewChanged);
+    String again = directory.File(L"again.xml");
+    second.SaveConfiguration(again);
+    EXPECT_EQ(written, Testing::ReadFileBytes(again));
+    Config::ReadClassTree(machine, saved, status);
+    ASSERT_EQ(1, machine->GetNodes().GetCount());
+    EXPECT_EQ(std::wstring(L"Caf\u00E9 \uFFFD tools"), machine->GetNodes()[0]->GetText().GetBuffer());
+}
+
 TEST_F(ClassViewTest, FullClassesAreWrittenWithoutPropertiesAndPartialOnesWithTheirCheckedOnes)
 {
     ClassViewEditor editor(checkTree, *options);

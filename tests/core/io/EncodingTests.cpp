@@ -179,3 +179,20 @@ TEST(DefaultEncoding, FollowsTheAnsiCodePage)
     }
     EXPECT_EQ("plain ASCII", Encode(encoding, L"plain ASCII"));
 }
+
+// Documents name their encodings in any case and by the usual aliases; names the foundation does not know give
+// null, so the caller keeps its own.
+TEST(Encoding, IsFoundByTheNameADocumentGives)
+{
+    EXPECT_EQ(Encoding::UTF8(), Encoding::GetEncoding(String(L"utf-8")));
+    EXPECT_EQ(Encoding::UTF8(), Encoding::GetEncoding(String(L"UTF8")));
+    const Encoding* latin1 = Encoding::GetEncoding(String(L"ISO-8859-1"));
+    ASSERT_NE(nullptr, latin1);
+    EXPECT_EQ(28591, latin1->GetCodePage());
+    EXPECT_EQ(latin1, Encoding::GetEncoding(String(L"latin1")));
+    ASSERT_NE(nullptr, Encoding::GetEncoding(String(L"Windows-1252")));
+    EXPECT_EQ(1252, Encoding::GetEncoding(String(L"Windows-1252"))->GetCodePage());
+    EXPECT_EQ(nullptr, Encoding::GetEncoding(String(L"x-unknown")));
+    EXPECT_EQ(nullptr, Encoding::GetEncoding(String(L"")));
+    EXPECT_EQ(nullptr, Encoding::GetEncoding(String(L"utf-16"))); // a text that can be sniffed is not UTF-16
+}

@@ -126,6 +126,42 @@ TEST(XmlTextReader, StreamInputHonoursTheByteOrderMark)
     }
 }
 
+// Older tools save class-view files in a code page and say so in the declaration: the text must be decoded with
+// it ("Caf\xE9" in Latin-1 is "Caf\u00E9", not U+FFFD). A name the foundation does not know keeps UTF-8, and a
+// byte-order mark outranks the declaration.
+TEST(XmlTextReader, StreamInputHonoursTheDeclaredEncoding)
+{
+    struct Case
+    {
+        std::string bytes;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>Caf\xE9</a>", L"Caf\u00E9"},
+        {"<?xml version='1.0' encoding = 'windows-1252' standalone='yes'?>\r\n<a>\x80 \xE9</a>", L"\u20AC \u00E9"},
+        {"<?xml version=\"1.0\"\tencoding=\"latin1\"?><a>\xFC</a>", L"\u00FC"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xC3\xA9</a>", L"\u00E9"},
+        {"<?xml version=\"1.0\" encoding=\"x-unknown\"?><a>Caf\xE9</a>", L"Caf\uFFFD"},
+        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xC3\xA9</a>", L"\u00E9"},
+        {"<?xml version=\"1.0\"?><a>\xC3\xA9 encoding=\"ISO-8859-1\"</a>", L"\u00E9 encoding=\"ISO-8859-1\""},
+    };
+    for (const Case& c : cases)
+    {
+        MemoryStream stream(reinterpret_cast<const uint8_t*>(c.bytes.data()), static_cast<int>(c.bytes.size()));
+        XmlTextReader reader(&stream);
+        reader.SetWhitespaceHandling(Xml::WhitespaceHandling::None);
+        std::wstring text;
+        while (reader.Read())
+        {
+            if (reader.NodeType() == XmlNodeType::Text)
+            {
+                text = reader.Value().GetBuffer();
+            }
+        }
+        EXPECT_EQ(c.text, text) << c.bytes;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Documents and node kinds
 
