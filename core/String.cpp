@@ -626,4 +626,15 @@ int String::Compare(const String* a, int indexA, const String* b, int indexB, in
     return lengthA - lengthB;
 }
 
+void String::Wipe()
+{
+    if (m_buffer != EmptyTerminator)
+    {
+        SecureZeroMemory(m_buffer, static_cast<size_t>(m_length) * sizeof(wchar_t));
+        delete[] m_buffer;
+    }
+    m_buffer = EmptyTerminator;
+    m_length = 0;
+}
+
 } // namespace Core

@@ -99,6 +99,10 @@ public:
     String PadLeft(int totalWidth, wchar_t padChar) const { return Pad(totalWidth, padChar, PadLeftSide); }
     String PadRight(int totalWidth, wchar_t padChar) const { return Pad(totalWidth, padChar, PadRightSide); }
 
+    // Overwrites the units with zeros before the buffer is freed and leaves the string empty: a password's copies
+    // must not linger in freed memory.
+    void Wipe();
+
     // Ordinal comparison of count units of a from indexA and of b from indexB.
     static int Compare(const String* a, int indexA, const String* b, int indexB, int count);
 

@@ -8,6 +8,8 @@ packages=(
     wine wine64 fonts-wine
     googletest
     xvfb xauth x11-apps imagemagick xdotool
+    # scripts/make-resources.sh: SVG to PNG, PNGs to .ico
+    librsvg2-bin icoutils
 )
 
 missing=()

@@ -35,6 +35,7 @@ ManagementConnection::~ManagementConnection()
         m_locator->Release();
     }
     FreeIdentity();
+    m_password.Wipe();
 }
 
 void ManagementConnection::ReleaseServices()
@@ -88,6 +89,7 @@ void ManagementConnection::Connect(const String& server, const String& user, con
     m_server = server;
     m_domain = effectiveDomain;
     m_user = effectiveUser;
+    m_password.Wipe();
     m_password = password;
     m_namespacePath = server.IsEmpty() ? String(CimNamespace) : String(L"\\\\") + server + L"\\" + CimNamespace;
 

@@ -4,7 +4,9 @@
 #include "core/collections/Array.h"
 #include "tests/support/AllocationCounter.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cwchar>
 #include <gtest/gtest.h>
 
@@ -423,4 +425,36 @@ TEST(StringPad, PadsOnTheRequestedSide)
     ExpectText(L"abcde", String(L"abcde").PadLeft(3, L'0'));
     ExpectText(L"abc", String(L"abc").PadRight(3, L'0'));
     ExpectText(L"abc", String(L"abc").PadRight(-1, L'0'));
+}
+
+namespace
+{
+const void* watchedBlock = nullptr;
+wchar_t seenAtRelease[8] = {};
+
+void RememberWatchedBlock(const void* block)
+{
+    if (block == watchedBlock)
+    {
+        std::memcpy(seenAtRelease, block, sizeof(seenAtRelease));
+    }
+}
+} // namespace
+
+// A password's copy is zeroed before its memory goes back to the heap, where another allocation could read it.
+TEST(StringWipe, ZeroesTheUnitsBeforeTheBufferIsFreed)
+{
+    String password(L"s3cret!");
+    watchedBlock = password.GetBuffer();
+    std::fill(seenAtRelease, seenAtRelease + 8, L'x');
+    Testing::AllocationCounter::ObserveReleases(RememberWatchedBlock);
+    password.Wipe();
+    Testing::AllocationCounter::ObserveReleases(nullptr);
+    EXPECT_TRUE(password.IsEmpty());
+    for (int i = 0; i < 7; i++)
+    {
+        EXPECT_EQ(0, seenAtRelease[i]) << i;
+    }
+    password.Wipe(); // an empty string has nothing to wipe
+    EXPECT_TRUE(password.IsEmpty());
 }

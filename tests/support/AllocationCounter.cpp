@@ -11,6 +11,7 @@ namespace
 std::atomic<int64_t> liveBlocks{0};
 std::atomic<int64_t> totalBlocks{0};
 std::atomic<int64_t> failCountdown{-1};
+std::atomic<void (*)(const void*)> releaseObserver{nullptr};
 
 void* Allocate(std::size_t size, std::size_t alignment)
 {
@@ -39,6 +40,10 @@ void Release(void* block, std::size_t alignment)
         return;
     }
     liveBlocks.fetch_sub(1, std::memory_order_relaxed);
+    if (void (*observer)(const void*) = releaseObserver.load())
+    {
+        observer(block);
+    }
     if (alignment > alignof(std::max_align_t))
     {
         _aligned_free(block);
@@ -81,6 +86,11 @@ int64_t AllocationCounter::Total()
 void AllocationCounter::FailAfter(int64_t successes)
 {
     failCountdown.store(successes < 0 ? -1 : successes);
+}
+
+void AllocationCounter::ObserveReleases(void (*observer)(const void* block))
+{
+    releaseObserver.store(observer);
 }
 
 AllocationScope::AllocationScope() : liveAtStart(AllocationCounter::Live()), totalAtStart(AllocationCounter::Total()) {}

@@ -17,6 +17,9 @@ public:
     // After `successes` more allocations succeed, the next one throws std::bad_alloc (once).
     // A negative value switches failing off.
     static void FailAfter(int64_t successes);
+    // Calls observer with every block just before it is freed (null: none), so a test can see what freed memory
+    // still holds.
+    static void ObserveReleases(void (*observer)(const void* block));
 };
 
 // Remembers the counters at construction.

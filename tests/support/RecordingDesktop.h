@@ -44,6 +44,10 @@ public:
     int ShowMessage(void* owner, const Core::String& text, const Core::String& caption, unsigned int style) override
     {
         messages.push_back({owner, text.GetBuffer(), caption.GetBuffer(), style});
+        if (whileShowing)
+        {
+            whileShowing();
+        }
         if (answers.empty())
         {
             return 1; // OK
@@ -105,6 +109,8 @@ public:
     intptr_t executeResult = 42;
     // Runs inside Execute, as the launch would (to set the thread's last error, for example).
     std::function<void()> whileExecuting;
+    // Runs inside ShowMessage, as the person reading it would act next (to queue their next input).
+    std::function<void()> whileShowing;
 
 private:
     Core::Platform::Windows::DesktopScope m_scope;

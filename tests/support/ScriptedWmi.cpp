@@ -525,6 +525,10 @@ public:
     {
         m_provider->Log(m_provider->connects, ConnectCall{Text(path), Text(user), Text(password), user == nullptr,
                                                           password == nullptr, flags});
+        if (m_provider->onConnect)
+        {
+            m_provider->onConnect();
+        }
         *services = nullptr;
         if (FAILED(m_provider->connectResult))
         {

@@ -1,0 +1,75 @@
+// The connect dialog: a server name and optional credentials. It refuses a machine that is already connected
+// and closes only once the connection has been made; the main window then adds the machine's node.
+#pragma once
+
+#include "core/collections/PointerArrayList.h"
+#include "core/controls/Button.h"
+#include "core/controls/Label.h"
+#include "core/controls/TableLayout.h"
+#include "core/controls/TextBox.h"
+#include "core/controls/ToolTip.h"
+#include "core/controls/Window.h"
+
+namespace Config
+{
+class AppOptions;
+}
+
+namespace WMI
+{
+class ManagementConnection;
+}
+
+namespace Quarrow
+{
+
+// What the connect dialog needs of the main window: its connections (entry i belongs to the i-th machine node,
+// entry 0 to the local machine) and its options.
+class ConnectionOwner
+{
+public:
+    virtual ~ConnectionOwner() = default;
+    virtual Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() = 0;
+    virtual Config::AppOptions& GetOptions() = 0;
+};
+
+class ConnectForm : public Core::Controls::Window
+{
+public:
+    explicit ConnectForm(ConnectionOwner& owner);
+    ~ConnectForm() override;
+
+    Core::String GetServerName() const { return m_serverBox.GetText(); }
+    // While a connection is being made the dialog waits for the machine's answer and cannot be closed.
+    bool IsConnecting() const { return m_connecting; }
+
+protected:
+    // OK connects (a new connection joins the owner's list only when it succeeded); the other results close.
+    bool OnClosing(int dialogResult) override;
+
+private:
+    // Connects on a worker thread while this thread keeps the windows painted: an unreachable machine can
+    // take minutes to answer. Returns an empty text on success, else the failure's message.
+    Core::String ConnectWhileWaiting(WMI::ManagementConnection& connection, const Core::String& server,
+                                     const Core::String& user, const Core::String& password,
+                                     const Core::String& domain);
+    void SetInputEnabled(bool enabled);
+    void ShowConnectionError(const Core::String& text, unsigned int icon);
+
+    ConnectionOwner& m_owner;
+    Core::Controls::TableLayout m_layout;
+    Core::Controls::ToolTip m_toolTip;
+    Core::Controls::Label m_serverLabel;
+    Core::Controls::Label m_userLabel;
+    Core::Controls::Label m_passwordLabel;
+    Core::Controls::Label m_domainLabel;
+    Core::Controls::TextBox m_serverBox;
+    Core::Controls::TextBox m_userBox;
+    Core::Controls::TextBox m_passwordBox;
+    Core::Controls::TextBox m_domainBox;
+    Core::Controls::Button m_okButton;
+    Core::Controls::Button m_cancelButton;
+    bool m_connecting = false;
+};
+
+} // namespace Quarrow

@@ -1,0 +1,235 @@
+// The connect dialog as a person meets it: machines already connected are refused, a failed connection keeps
+// the dialog open with the WMI text and a retry works, and the connection is made on a worker thread while the
+// dialog keeps answering. Wine's WMI refuses named servers at once and connects "localhost".
+#include "app/ConnectForm.h"
+#include "config/AppOptions.h"
+#include "config/RegistryKey.h"
+#include "core/collections/PointerArrayList.h"
+#include "core/controls/Button.h"
+#include "core/controls/Cursor.h"
+#include "core/controls/Form.h"
+#include "core/controls/TextBox.h"
+#include "wmi/ManagementConnection.h"
+#include "wmi/ResultMessage.h"
+
+#include "tests/core/controls/ControlTestSupport.h"
+#include "tests/support/RecordingDesktop.h"
+#include "tests/support/ScriptedWmi.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+using namespace Core::Controls;
+using Core::String;
+using Quarrow::ConnectForm;
+using WMI::ManagementConnection;
+
+namespace
+{
+
+class TestOwner : public Quarrow::ConnectionOwner
+{
+public:
+    explicit TestOwner(const String& keyPath) : options(keyPath) {}
+    Core::Collections::PointerArrayList<ManagementConnection>& GetConnections() override { return connections; }
+    Config::AppOptions& GetOptions() override { return options; }
+
+    Core::Collections::PointerArrayList<ManagementConnection> connections;
+    Config::AppOptions options;
+};
+
+// The dialog's controls of one kind in creation order (text boxes: server, user, password, domain).
+template <typename T> std::vector<T*> Find(Control& parent)
+{
+    std::vector<T*> found;
+    for (int i = 0; i < parent.GetControls().GetCount(); i++)
+    {
+        Control* child = parent.GetControls()[i];
+        if (auto* match = dynamic_cast<T*>(child))
+        {
+            found.push_back(match);
+        }
+        std::vector<T*> inner = Find<T>(*child);
+        found.insert(found.end(), inner.begin(), inner.end());
+    }
+    return found;
+}
+
+class ConnectFormTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+        owner = std::make_unique<TestOwner>(keyPath);
+        // The local machine: an empty server name, as the main window makes it.
+        owner->connections.Add(new ManagementConnection());
+        Testing::DropEndMessages();
+        form.SetBounds(100, 100, 600, 400);
+        form.Show();
+        dialog = std::make_unique<ConnectForm>(*owner);
+        dialog->SetOwner(&form);
+        dialog->Create();
+        boxes = Find<TextBox>(*dialog);
+        buttons = Find<Button>(*dialog);
+        ASSERT_EQ(4u, boxes.size());
+        ASSERT_EQ(2u, buttons.size());
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        owner.reset();
+        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+        Testing::PumpMessages();
+        Testing::DropEndMessages();
+    }
+
+    void Fill(const wchar_t* server, const wchar_t* user = L"", const wchar_t* password = L"",
+              const wchar_t* domain = L"")
+    {
+        boxes[0]->SetText(String(server));
+        boxes[1]->SetText(String(user));
+        boxes[2]->SetText(String(password));
+        boxes[3]->SetText(String(domain));
+    }
+    void PostKey(int key) { PostMessageW(static_cast<HWND>(dialog->GetHandle()), WM_KEYDOWN, key, 1); }
+
+    String keyPath{L"Software\\QuarrowTests\\ConnectForm"};
+    Testing::RecordingDesktop desktop;
+    std::unique_ptr<TestOwner> owner;
+    Form form;
+    std::unique_ptr<ConnectForm> dialog;
+    std::vector<TextBox*> boxes;
+    std::vector<Button*> buttons; // OK, Cancel
+};
+
+} // namespace
+
+// The local connection has an empty server name, so an empty box names a machine already connected; so does a
+// server typed in other letters than a connected one. Each refusal keeps the dialog open.
+TEST_F(ConnectFormTest, AConnectedMachineIsRefusedWhateverItsLetterCase)
+{
+    // Besides the local machine, "localhost" is connected already (Wine's WMI connects it).
+    auto* localhost = new ManagementConnection();
+    owner->connections.Add(localhost);
+    localhost->Connect(String(L"localhost"), String(), String(), String());
+    Fill(L"");
+    int shown = 0;
+    desktop.whileShowing = [&]
+    {
+        if (++shown == 1)
+        {
+            Fill(L"LocalHost");
+            PostKey(VK_RETURN);
+        }
+        else
+        {
+            PostKey(VK_ESCAPE);
+        }
+    };
+    PostKey(VK_RETURN);
+    EXPECT_EQ(DialogResult::Cancel, dialog->ShowDialog(&form));
+    ASSERT_EQ(2u, desktop.messages.size());
+    for (const auto& message : desktop.messages)
+    {
+        EXPECT_EQ(nullptr, message.owner);
+        EXPECT_EQ(L"Connection Error", message.caption);
+        EXPECT_EQ(L"You already have connection to this machine", message.text);
+        EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONEXCLAMATION), message.style);
+    }
+    EXPECT_EQ(2, owner->connections.GetCount());
+}
+
+// "localhost" is not taken for the local machine: it makes a second connection, with the options' loading mode.
+TEST_F(ConnectFormTest, LocalhostMakesASecondConnection)
+{
+    owner->options.SetAsyncLoad(false);
+    Fill(L"localhost");
+    PostKey(VK_RETURN);
+    EXPECT_EQ(DialogResult::OK, dialog->ShowDialog(&form));
+    EXPECT_TRUE(desktop.messages.empty());
+    ASSERT_EQ(2, owner->connections.GetCount());
+    EXPECT_EQ(String(L"localhost"), owner->connections[1]->GetServer());
+    EXPECT_TRUE(owner->connections[1]->IsConnected());
+    EXPECT_FALSE(owner->connections[1]->GetAsyncLoad());
+    EXPECT_EQ(String(L"localhost"), dialog->GetServerName());
+}
+
+// A machine that cannot be reached keeps the dialog open with the WMI layer's text; correcting the entry and
+// pressing OK again connects without reopening the dialog. The dialog remembers what was typed.
+TEST_F(ConnectFormTest, AFailedConnectKeepsTheDialogOpenAndARetryWorks)
+{
+    Fill(L"NOSUCHMACHINE", L"ADMIN", L"secret", L"CONTOSO");
+    desktop.whileShowing = [&]
+    {
+        boxes[0]->SetText(String(L"localhost"));
+        PostKey(VK_RETURN);
+    };
+    PostKey(VK_RETURN);
+    EXPECT_EQ(DialogResult::OK, dialog->ShowDialog(&form));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(nullptr, desktop.messages[0].owner);
+    EXPECT_EQ(L"Connection Error", desktop.messages[0].caption);
+    // Wine refuses a named server with WBEM_E_TRANSPORT_FAILURE.
+    EXPECT_EQ(WMI::GetResultMessage(static_cast<long>(0x80041015)).GetBuffer(), desktop.messages[0].text);
+    EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONERROR), desktop.messages[0].style);
+    ASSERT_EQ(2, owner->connections.GetCount());
+    EXPECT_EQ(String(L"localhost"), owner->connections[1]->GetServer());
+
+    // Reopened, it shows the last values; the password only as stars.
+    desktop.whileShowing = nullptr;
+    PostKey(VK_ESCAPE);
+    EXPECT_EQ(DialogResult::Cancel, dialog->ShowDialog(&form));
+    EXPECT_EQ(String(L"localhost"), boxes[0]->GetText());
+    EXPECT_EQ(String(L"ADMIN"), boxes[1]->GetText());
+    EXPECT_EQ(String(L"secret"), boxes[2]->GetText());
+    EXPECT_EQ(String(L"******"), boxes[2]->GetDisplayText());
+    EXPECT_EQ(String(L"CONTOSO"), boxes[3]->GetText());
+    EXPECT_EQ(2, owner->connections.GetCount());
+}
+
+// An unreachable machine can take minutes to answer: the connection is made on a worker thread while the
+// dialog keeps answering messages, its entries and buttons disabled and the wait cursor shown.
+TEST_F(ConnectFormTest, ConnectsOnAWorkerThreadWhileTheDialogKeepsAnswering)
+{
+    ScriptedWmi::Provider provider;
+    DWORD mainThread = GetCurrentThreadId();
+    bool onWorker = false;
+    bool okEnabled = true;
+    bool answered = false;
+    int cursor = 0;
+    HWND dialogWindow = static_cast<HWND>(dialog->GetHandle());
+    provider.onConnect = [&]
+    {
+        onWorker = GetCurrentThreadId() != mainThread;
+        okEnabled = IsWindowEnabled(static_cast<HWND>(buttons[0]->GetHandle())) != FALSE;
+        for (TextBox* box : boxes)
+        {
+            okEnabled = okEnabled || IsWindowEnabled(static_cast<HWND>(box->GetHandle()));
+        }
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutW(dialogWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
+        cursor = Cursor::GetCurrentId();
+    };
+    // The scripted provider answers any server name.
+    Fill(L"far-away", L"ADMIN", L"pa55", L"");
+    PostKey(VK_RETURN);
+    EXPECT_EQ(DialogResult::OK, dialog->ShowDialog(&form));
+    EXPECT_TRUE(onWorker);
+    EXPECT_FALSE(okEnabled) << "the entries are disabled while the machine answers";
+    EXPECT_TRUE(answered) << "the dialog answered a message sent while connecting";
+    EXPECT_EQ(Cursor::Wait, cursor);
+    EXPECT_EQ(Cursor::Arrow, Cursor::GetCurrentId());
+    ASSERT_EQ(1u, provider.connects.size());
+    EXPECT_EQ(L"\\\\far-away\\root\\cimv2", provider.connects[0].path);
+    EXPECT_EQ(L"ADMIN", provider.connects[0].user);
+    EXPECT_EQ(L"pa55", provider.connects[0].password);
+    for (TextBox* box : boxes)
+    {
+        EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(box->GetHandle())));
+    }
+    EXPECT_EQ(2, owner->connections.GetCount());
+}
