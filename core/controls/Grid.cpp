@@ -1402,7 +1402,6 @@ void Grid::OnPaint(Graphics& graphics, const Rectangle& clip)
 
 void Grid::PaintHeader(Graphics& graphics, const Rectangle& clip)
 {
-    Rectangle client = GetViewportRectangle();
     int height = GetHeaderHeight();
     graphics.FillRectangle(Rectangle{clip.left, 0, clip.width, height}, Theme::Window());
     Color separator = Colors::Blend(Theme::Separator(), Theme::Window(), 80);
@@ -1440,7 +1439,6 @@ void Grid::PaintHeader(Graphics& graphics, const Rectangle& clip)
                                 TextFormat::EndEllipsis);
     }
     graphics.FillRectangle(Rectangle{clip.left, height - Scale(1), clip.width, Scale(1)}, separator);
-    (void)client;
 }
 
 void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
@@ -1471,7 +1469,6 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
     {
         int row = ViewToRow(view);
         int y = header + view * rowHeight - position.y;
-        Rectangle line{clip.left, y, clip.width, rowHeight};
         bool selected = m_state->IsSelected(row);
         if (selected)
         {
@@ -1509,7 +1506,6 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
             graphics.DrawFocusRectangle(Rectangle{-position.x, y, ContentWidth(), rowHeight},
                                         selected ? selectedText : text, selected ? selectedFill : window);
         }
-        (void)line;
     }
 }
 
