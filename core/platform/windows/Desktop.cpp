@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cderr.h>
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -19,6 +20,20 @@ const wchar_t* NullIfEmpty(const String& text)
     return text.IsEmpty() ? nullptr : text.GetBuffer();
 }
 
+// The shell and the common dialogs are loaded the first time they are wanted: mapping them at start-up
+// costs more than the rest of the program's libraries together, and most sessions never open a dialog.
+template <typename Function>
+Function* SystemFunction(const wchar_t* library, const char* name)
+{
+    HMODULE module = GetModuleHandleW(library);
+    if (module == nullptr)
+    {
+        module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    FARPROC address = module != nullptr ? GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(address));
+}
+
 class SystemDesktop : public Desktop
 {
 public:
@@ -30,7 +45,12 @@ public:
     intptr_t Execute(void* owner, const String& operation, const String& file, const String& parameters,
                      const String& directory, int showCommand) override
     {
-        HINSTANCE result = ShellExecuteW(static_cast<HWND>(owner), NullIfEmpty(operation), file.GetBuffer(),
+        auto* shellExecute = SystemFunction<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+        if (shellExecute == nullptr)
+        {
+            return SE_ERR_DLLNOTFOUND;
+        }
+        HINSTANCE result = shellExecute(static_cast<HWND>(owner), NullIfEmpty(operation), file.GetBuffer(),
                                          NullIfEmpty(parameters), NullIfEmpty(directory), showCommand);
         return reinterpret_cast<intptr_t>(result);
     }
@@ -59,14 +79,21 @@ public:
         {
             dialog.Flags |= request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
         }
-        BOOL chosen = request.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-        if (chosen)
+        auto* show = SystemFunction<decltype(GetOpenFileNameW)>(
+            L"comdlg32.dll", request.save ? "GetSaveFileNameW" : "GetOpenFileNameW");
+        auto* extendedError = SystemFunction<decltype(CommDlgExtendedError)>(L"comdlg32.dll", "CommDlgExtendedError");
+        if (show == nullptr || extendedError == nullptr)
+        {
+            request.errorCode = CDERR_INITIALIZATION;
+            return DialogFailed;
+        }
+        if (show(&dialog))
         {
             request.fileName = String(buffer.data());
             request.filterIndex = static_cast<int>(dialog.nFilterIndex);
             return DialogChosen;
         }
-        request.errorCode = CommDlgExtendedError();
+        request.errorCode = extendedError();
         return request.errorCode == 0 ? DialogCancelled : DialogFailed;
     }
 
@@ -81,19 +108,20 @@ public:
         browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX;
         browse.lpfn = &SelectInitialFolder;
         browse.lParam = reinterpret_cast<LPARAM>(request.initialPath.GetBuffer());
-        PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&browse);
+        auto* browseForFolder = SystemFunction<decltype(SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+        auto* pathFromList = SystemFunction<decltype(SHGetPathFromIDListW)>(L"shell32.dll", "SHGetPathFromIDListW");
+        if (browseForFolder == nullptr || pathFromList == nullptr)
+        {
+            return DialogCancelled;
+        }
+        PIDLIST_ABSOLUTE list = browseForFolder(&browse);
         if (list == nullptr)
         {
             return DialogCancelled;
         }
         wchar_t path[MAX_PATH] = {};
-        BOOL hasPath = SHGetPathFromIDListW(list, path);
-        IMalloc* allocator = nullptr;
-        if (SUCCEEDED(SHGetMalloc(&allocator)))
-        {
-            allocator->Free(list);
-            allocator->Release();
-        }
+        BOOL hasPath = pathFromList(list, path);
+        CoTaskMemFree(list);
         if (!hasPath)
         {
             // A virtual folder (Control Panel, a printer) has no path to give.
