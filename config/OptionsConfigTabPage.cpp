@@ -333,9 +333,8 @@ Control* OptionsConfigTabPage::GetCancelButton() const
 
 void OptionsConfigTabPage::OnFileBoxLostFocus(Core::Object*, Core::EventArgs&)
 {
-    // Cancel asks nothing; the browse button acts on the name itself.
-    if (m_fileBox.GetText() == m_appliedFileName || IsFocusMovingTo(GetCancelButton()) ||
-        IsFocusMovingTo(&m_browseButton))
+    // Going to Cancel asks nothing: the name is dropped with the rest.
+    if (m_fileBox.GetText() == m_appliedFileName || IsFocusMovingTo(GetCancelButton()))
     {
         return;
     }
