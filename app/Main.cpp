@@ -1,46 +1,73 @@
-// Quarrow's entry point: an empty main window until the toolkit and the main form exist.
+// Quarrow's entry point: COM for the process, the toolkit's application, the main window and its message loop.
+#include "app/MainForm.h"
+#include "core/Exception.h"
+#include "core/controls/Application.h"
+#include "core/platform/windows/Com.h"
+#include "core/platform/windows/Desktop.h"
+
+#include <new>
+#include <objbase.h>
 #include <windows.h>
 
 namespace
 {
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void ShowFatalError(const Core::String& text)
 {
-    if (message == WM_DESTROY)
+    Core::Platform::Windows::Desktop::Current().ShowMessage(nullptr, text, Core::String(L"Error"),
+                                                            MB_OK | MB_ICONERROR);
+}
+
+// Builds, runs and destroys the main window. An exception that leaves the message loop is shown, and the program
+// ends in order: the window is destroyed (its options saved) before COM goes.
+void RunApplication(HINSTANCE instance, HINSTANCE previous, const Core::String& commandLine, int show)
+{
+    using Core::Controls::Application;
+    Application::Init(instance, previous, commandLine, show);
+    Quarrow::MainForm form;
+    form.SetText(Core::String(L"Quarrow"));
+    form.SetBounds(0, 0, 800, 600);
+    form.SetStartPosition(Core::Controls::StartPosition::CenterScreen);
+    try
     {
-        PostQuitMessage(0);
-        return 0;
+        Application::Run(&form);
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    catch (const Core::Exception& exception)
+    {
+        ShowFatalError(exception.GetMessageText());
+    }
+    catch (const std::bad_alloc&)
+    {
+        ShowFatalError(Core::String(L"There is not enough memory to go on."));
+    }
 }
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
 {
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"Core.Controls.Form";
-    if (RegisterClassExW(&windowClass) == 0)
+    try
     {
+        Core::Platform::Windows::InitializeCom();
+    }
+    catch (const Core::Exception& exception)
+    {
+        ShowFatalError(exception.GetMessageText());
         return 0;
     }
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Quarrow", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, nullptr);
-    if (window == nullptr)
+    try
     {
-        return 0;
+        Core::Platform::Windows::InitializeComSecurity();
+        RunApplication(instance, previous, Core::String(commandLine), show);
     }
-    ShowWindow(window, SW_SHOWNORMAL);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+    catch (const Core::Exception& exception)
     {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+        ShowFatalError(exception.GetMessageText());
     }
+    catch (const std::bad_alloc&)
+    {
+        ShowFatalError(Core::String(L"There is not enough memory to go on."));
+    }
+    CoUninitialize();
     return 0;
 }

@@ -8,12 +8,18 @@ namespace Reports
 {
 
 // Writes the report of managementObject to reportDirectory + "\WmiReport_" + class name (+ extension) and
-// opens it with OpenReport. Returns the file name. File errors propagate, and then nothing is opened.
+// opens it with OpenReport. Returns the file name. File errors propagate, and then nothing is opened. A viewer
+// that does not start (a machine without Excel) raises an Exception that says where the report was saved and
+// the system's reason.
 Core::String ExportReport(void* owner, WMI::ManagementObject* managementObject, const Core::String& reportDirectory,
                           ReportType type, Clock clock = &Core::DateTime::Now);
 
 // Starts the type's viewer on fileName through the desktop: operation "open", the file name in double quotes
-// as parameters, no directory, SW_SHOWDEFAULT. The viewer is not waited for and a failed start is ignored.
-void OpenReport(void* owner, const Core::String& fileName, ReportType type);
+// as parameters, no directory, SW_SHOWDEFAULT. The viewer is not waited for. Returns the launch's result:
+// greater than 32 when the viewer started.
+intptr_t OpenReport(void* owner, const Core::String& fileName, ReportType type);
+
+// The reason a launch failed, from its result (32 or less).
+Core::String GetLaunchFailureText(intptr_t result);
 
 } // namespace Reports

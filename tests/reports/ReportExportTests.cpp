@@ -145,12 +145,18 @@ TEST_F(ReportExportTest, ExportingTwiceReplacesTheReport)
     EXPECT_EQ(2u, desktop.launches.size());
 }
 
-TEST_F(ReportExportTest, AViewerThatDoesNotStartIsIgnored)
+// A machine without Excel: the report is kept and the user learns where it is and why nothing opened.
+TEST_F(ReportExportTest, AViewerThatDoesNotStartIsReportedWithTheFileName)
 {
     desktop.executeResult = 2; // SE_ERR_FNF: the program is not installed
-    EXPECT_NO_THROW(Export(ReportType::Excel));
+    std::wstring message = Testing::ThrownMessage([&] { Export(ReportType::Excel); });
     EXPECT_EQ(1u, desktop.launches.size());
-    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_EQ(0u, message.find(L"The report was saved as "));
+    EXPECT_NE(std::wstring::npos, message.find(L"\\WmiReport_Win32_Process.xml, but excel.exe could not be started: "));
+    EXPECT_NE(std::wstring::npos, message.find(Reports::GetLaunchFailureText(2).GetBuffer()));
+    EXPECT_FALSE(Reports::GetLaunchFailureText(2).IsEmpty());
+    EXPECT_EQ(L"No program is associated with this kind of file.",
+              std::wstring(Reports::GetLaunchFailureText(31).GetBuffer()));
 }
 
 TEST_F(ReportExportTest, OpenReportStartsTheViewerOnly)

@@ -1,0 +1,620 @@
+// The main window as a person meets it, in-process with real windows and messages: the tree after start, the
+// enabling rules, the commands, and the loading of a class's data against Wine's WMI and the scripted provider.
+#include "app/AboutForm.h"
+#include "app/MainForm.h"
+#include "config/RegistryKey.h"
+#include "core/controls/Application.h"
+#include "core/controls/Cursor.h"
+#include "core/controls/StatusBar.h"
+#include "core/controls/TextBox.h"
+#include "wmi/ResultMessage.h"
+
+#include "tests/core/controls/ControlTestSupport.h"
+#include "tests/support/RecordingDesktop.h"
+#include "tests/support/ScriptedWmi.h"
+#include "tests/support/TempDirectory.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+#include <wbemidl.h>
+
+using namespace Core::Controls;
+using Core::String;
+using Quarrow::MainForm;
+
+namespace
+{
+
+const wchar_t* const KeyPath = L"Software\\QuarrowTests\\MainForm";
+
+std::wstring W(const String& text)
+{
+    return std::wstring(text.GetBuffer(), static_cast<size_t>(text.GetLength()));
+}
+
+// The node reached from the roots by texts, or null.
+TreeNode* Find(TreeNodeCollection& nodes, std::initializer_list<const wchar_t*> path)
+{
+    TreeNodeCollection* level = &nodes;
+    TreeNode* found = nullptr;
+    for (const wchar_t* text : path)
+    {
+        found = nullptr;
+        for (int i = 0; i < level->GetCount() && found == nullptr; i++)
+        {
+            if ((*level)[i]->GetText() == String(text))
+            {
+                found = (*level)[i];
+            }
+        }
+        if (found == nullptr)
+        {
+            return nullptr;
+        }
+        level = &found->GetNodes();
+    }
+    return found;
+}
+
+// Runs action once a window of the class is visible, from a timer of this thread: the modal loop of the dialog
+// being waited for runs it.
+std::function<void(HWND)> pendingAction;
+const wchar_t* pendingClass = nullptr;
+
+void CALLBACK PollForWindow(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND window = FindWindowW(pendingClass, nullptr);
+    if (window == nullptr || !IsWindowVisible(window))
+    {
+        return;
+    }
+    KillTimer(nullptr, id);
+    std::function<void(HWND)> action = std::move(pendingAction);
+    pendingAction = nullptr;
+    action(window);
+}
+
+void WhenVisible(const wchar_t* className, std::function<void(HWND)> action)
+{
+    pendingClass = className;
+    pendingAction = std::move(action);
+    SetTimer(nullptr, 0, 20, PollForWindow);
+}
+
+// The controls of one kind in a window, in creation order.
+template <typename T> std::vector<T*> FindControls(Control& parent)
+{
+    std::vector<T*> found;
+    for (int i = 0; i < parent.GetControls().GetCount(); i++)
+    {
+        Control* child = parent.GetControls()[i];
+        if (auto* match = dynamic_cast<T*>(child))
+        {
+            found.push_back(match);
+        }
+        std::vector<T*> inner = FindControls<T>(*child);
+        found.insert(found.end(), inner.begin(), inner.end());
+    }
+    return found;
+}
+
+class MainFormTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+        Testing::DropEndMessages();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+        Testing::PumpMessages();
+        Testing::DropEndMessages();
+    }
+
+    // The window with the options' key of the tests, shown: the local connection and its tree are made.
+    void Start(int reportTarget = Config::ReportOnScreen, bool asyncLoad = true)
+    {
+        {
+            Config::AppOptions options{String(KeyPath)};
+            options.SetReportTarget(reportTarget);
+            options.SetAsyncLoad(asyncLoad);
+            options.SetReportDirectory(reports.GetPath());
+        }
+        form = std::make_unique<MainForm>(String(KeyPath));
+        form->SetBounds(0, 0, 800, 600);
+        form->Show();
+        Testing::PumpMessages();
+    }
+
+    TreeView& Tree() { return form->GetClassTree(); }
+    TreeNode* Local() { return Tree().GetNodes()[0]; }
+    TreeNode* Node(std::initializer_list<const wchar_t*> path) { return Find(Tree().GetNodes(), path); }
+    TreeNode* Process() { return Node({L"Local Machine", L"Operating System", L"Processes", L"Win32_Process"}); }
+
+    // Expands the node's ancestors and scrolls it into view.
+    void Show(TreeNode* node)
+    {
+        for (TreeNode* parent = node->GetParent(); parent != nullptr; parent = parent->GetParent())
+        {
+            parent->Expand();
+        }
+        Testing::PumpMessages();
+        Tree().EnsureVisible(node);
+    }
+    // A click on the node's text, as a person selects it.
+    void Select(TreeNode* node)
+    {
+        ASSERT_NE(nullptr, node);
+        Show(node);
+        Testing::PumpMessages();
+        Core::Controls::Rectangle text = Tree().GetPartBounds(node, TreeViewHitArea::Text);
+        Testing::Click(Tree(), text.left + 2, text.top + text.height / 2);
+    }
+    // The same click, queued: it is handled inside whatever loop runs next (a load's wait).
+    void PostSelect(TreeNode* node)
+    {
+        Show(node);
+        Testing::PumpMessages();
+        Core::Controls::Rectangle text = Tree().GetPartBounds(node, TreeViewHitArea::Text);
+        LPARAM position = MAKELPARAM(text.left + 2, text.top + text.height / 2);
+        PostMessageW(static_cast<HWND>(Tree().GetHandle()), WM_LBUTTONDOWN, MK_LBUTTON, position);
+        PostMessageW(static_cast<HWND>(Tree().GetHandle()), WM_LBUTTONUP, 0, position);
+    }
+    // Every toolbar button's enabled state, left to right.
+    std::vector<bool> Buttons()
+    {
+        std::vector<bool> states;
+        for (int i = 0; i < form->GetToolBar().GetButtons().GetCount(); i++)
+        {
+            states.push_back(form->GetToolBar().GetButtons()[i]->IsEnabled());
+        }
+        return states;
+    }
+    // "&Application", "&Disconnect".
+    bool DisconnectItemEnabled()
+    {
+        MenuItem* application = static_cast<MenuItem*>(form->GetMainMenu().GetMenuItems()[0]);
+        return application->GetMenuItems()[1]->IsEnabled();
+    }
+    std::wstring Status(int panel) { return W(form->GetStatusBar().GetPanels()[panel]->GetText()); }
+
+    Testing::RecordingDesktop desktop;
+    Testing::TempDirectory reports;
+    std::unique_ptr<MainForm> form;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Start-up and the enabling rules
+
+TEST_F(MainFormTest, StartsWithTheLocalMachineItsTwoGroupsAndOnlyConnectEnabled)
+{
+    Start();
+    ASSERT_EQ(1, Tree().GetNodes().GetCount());
+    EXPECT_EQ(L"Local Machine", W(Local()->GetText()));
+    EXPECT_EQ(L"M", W(Local()->GetTag()));
+    ASSERT_EQ(2, Local()->GetNodes().GetCount());
+    EXPECT_EQ(L"Computer Hardware", W(Local()->GetNodes()[0]->GetText()));
+    EXPECT_EQ(L"Operating System", W(Local()->GetNodes()[1]->GetText()));
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false}), Buttons());
+    EXPECT_FALSE(DisconnectItemEnabled()) << "a disabled item takes no shortcut";
+    ASSERT_EQ(1, form->GetConnections().GetCount());
+    EXPECT_TRUE(form->GetConnections()[0]->IsConnected());
+    EXPECT_EQ(L"Config file does not exist", Status(1));
+    EXPECT_EQ(L"Async", Status(2));
+    EXPECT_EQ(L"Quarrow.MainForm", W(form->GetNativeClassName()));
+}
+
+TEST_F(MainFormTest, TheSelectedNodesKindDecidesWhatIsEnabled)
+{
+    Start(Config::ReportOnScreen, false);
+    EXPECT_EQ(L"Sync", Status(2));
+    Select(Local());
+    EXPECT_EQ((std::vector<bool>{true, true, false, false, false}), Buttons());
+    EXPECT_TRUE(DisconnectItemEnabled());
+    Select(Node({L"Local Machine", L"Operating System"}));
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false}), Buttons());
+    EXPECT_FALSE(DisconnectItemEnabled());
+    Select(Process());
+    std::vector<bool> afterClass = Buttons();
+    EXPECT_TRUE(afterClass[2]);
+    EXPECT_TRUE(afterClass[3]);
+    EXPECT_FALSE(afterClass[1]);
+    EXPECT_FALSE(DisconnectItemEnabled());
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Commands
+
+TEST_F(MainFormTest, TheLocalMachineCannotBeDisconnected)
+{
+    Start();
+    Select(Local());
+    form->RunCommand(Quarrow::Command::Disconnect);
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(form->GetHandle(), desktop.messages[0].owner);
+    EXPECT_EQ(L"Info", desktop.messages[0].caption);
+    EXPECT_EQ(L"Application needs local connection to work properly, will not disconnect.", desktop.messages[0].text);
+    EXPECT_EQ(1, Tree().GetNodes().GetCount());
+    EXPECT_EQ(1, form->GetConnections().GetCount());
+}
+
+// "localhost" is a machine of its own: connected through the dialog it gets a node after the local one, and
+// disconnecting it removes node and connection together.
+TEST_F(MainFormTest, ConnectAddsAMachineNodeAndDisconnectRemovesIt)
+{
+    Start();
+    WhenVisible(L"Quarrow.ConnectForm",
+                [&](HWND dialog)
+                {
+                    FindControls<TextBox>(*form->GetConnectForm())[0]->SetText(String(L"localhost"));
+                    PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);
+                });
+    form->RunCommand(Quarrow::Command::Connect);
+    ASSERT_NE(nullptr, form->GetConnectForm());
+    EXPECT_EQ(L"Connect to another machine", W(form->GetConnectForm()->GetText()));
+    EXPECT_TRUE(desktop.messages.empty());
+    ASSERT_EQ(2, Tree().GetNodes().GetCount());
+    TreeNode* machine = Tree().GetNodes()[1];
+    EXPECT_EQ(L"localhost", W(machine->GetText()));
+    EXPECT_EQ(L"M", W(machine->GetTag()));
+    EXPECT_EQ(2, machine->GetNodes().GetCount());
+    ASSERT_EQ(2, form->GetConnections().GetCount());
+    EXPECT_EQ(machine->GetData(), reinterpret_cast<uintptr_t>(form->GetConnections()[1]));
+    EXPECT_EQ(0, form->GetResultsGrid().GetColumns().GetCount());
+
+    Select(machine);
+    form->RunCommand(Quarrow::Command::Disconnect);
+    EXPECT_EQ(1, Tree().GetNodes().GetCount());
+    EXPECT_EQ(1, form->GetConnections().GetCount());
+    EXPECT_EQ(L"Local Machine", W(Tree().GetNodes()[0]->GetText()));
+}
+
+TEST_F(MainFormTest, AReportWithoutASelectedClassAsksForOne)
+{
+    Start();
+    Select(Node({L"Local Machine", L"Operating System"}));
+    // The menu item, as a person reaches it: its shortcut (Ctrl+Shift+B, comma-delimited text).
+    ASSERT_TRUE(form->GetMainMenu().ProcessShortcut(Shortcut::CtrlShiftB));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Error", desktop.messages[0].caption);
+    EXPECT_EQ(L"Please select a class.", desktop.messages[0].text);
+    EXPECT_TRUE(desktop.launches.empty());
+}
+
+// Each report type opens in its viewer, the file name in double quotes (report folders may have blanks).
+TEST_F(MainFormTest, ReportsOpenInTheirViewersWithTheQuotedFileName)
+{
+    Start(Config::ReportOnScreen, false);
+    Select(Process());
+    struct Case
+    {
+        int command;
+        const wchar_t* viewer;
+        const wchar_t* extension;
+    };
+    const Case cases[] = {{Quarrow::Command::WorkbookReport, L"excel.exe", L".xml"},
+                          {Quarrow::Command::CommaReport, L"Notepad.exe", L".csv"},
+                          {Quarrow::Command::TabReport, L"Notepad.exe", L".txt"}};
+    for (const Case& c : cases)
+    {
+        form->RunCommand(c.command);
+        ASSERT_FALSE(desktop.launches.empty());
+        const auto& launch = desktop.launches.back();
+        EXPECT_EQ(c.viewer, launch.file);
+        std::wstring expected = L"\"" + W(reports.GetPath()) + L"\\WmiReport_Win32_Process" + c.extension + L"\"";
+        EXPECT_EQ(expected, launch.parameters);
+    }
+    EXPECT_EQ(3u, desktop.launches.size());
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(MainFormTest, AViewerThatDoesNotStartIsReported)
+{
+    Start(Config::ReportOnScreen, false);
+    Select(Process());
+    desktop.executeResult = 2;
+    form->RunCommand(Quarrow::Command::WorkbookReport);
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Error", desktop.messages[0].caption);
+    EXPECT_EQ(0u, desktop.messages[0].text.find(L"The report was saved as "));
+}
+
+TEST_F(MainFormTest, TheAboutDialogOpensOverTheWindow)
+{
+    Start();
+    std::wstring shownTitle;
+    WhenVisible(L"Quarrow.AboutForm",
+                [&](HWND about)
+                {
+                    wchar_t title[64] = {};
+                    GetWindowTextW(about, title, 64);
+                    shownTitle = title;
+                    PostMessageW(about, WM_KEYDOWN, VK_ESCAPE, 1);
+                });
+    form->RunCommand(Quarrow::Command::About);
+    EXPECT_EQ(L"About Quarrow", shownTitle);
+    ASSERT_NE(nullptr, form->GetAboutForm());
+    EXPECT_EQ(form.get(), form->GetAboutForm()->GetOwner());
+}
+
+TEST_F(MainFormTest, OnlineHelpOpensTheHelpAddressAndReportsAFailure)
+{
+    Start();
+    form->RunCommand(Quarrow::Command::OnlineHelp);
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(L"rundll32.exe", desktop.launches[0].file);
+    EXPECT_EQ(0u, desktop.launches[0].parameters.find(L"url.dll,FileProtocolHandler https://"));
+    desktop.executeResult = 2;
+    form->RunCommand(Quarrow::Command::OnlineHelp);
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Error", desktop.messages[0].caption);
+}
+
+// Exit and the close box end the message loop alike, with exit code 0, and the options are saved.
+TEST_F(MainFormTest, ExitAndTheCloseBoxEndTheRunAndSaveTheOptions)
+{
+    for (bool closeBox : {false, true})
+    {
+        Start();
+        form->GetOptions().SetReportDirectory(String(L"C:\\Saved\\At\\Exit"));
+        WhenVisible(L"Quarrow.MainForm",
+                    [&](HWND window)
+                    {
+                        if (closeBox)
+                        {
+                            PostMessageW(window, WM_CLOSE, 0, 0);
+                        }
+                        else
+                        {
+                            form->RunCommand(Quarrow::Command::Exit);
+                        }
+                    });
+        EXPECT_EQ(0, Application::Run(form.get())) << closeBox;
+        form.reset();
+        Config::AppOptions saved{String(KeyPath)};
+        EXPECT_EQ(L"C:\\Saved\\At\\Exit", W(saved.GetReportDirectory())) << closeBox;
+        Testing::DropEndMessages();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Loading a class's data, with the scripted provider for control over the instances and the timing
+
+namespace
+{
+
+// Runs action once, from a timer of this thread, after the given milliseconds: inside whatever loop pumps then
+// (an asynchronous load's wait).
+std::function<void()> timedAction;
+
+void CALLBACK RunTimedAction(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    std::function<void()> action = std::move(timedAction);
+    timedAction = nullptr;
+    if (action)
+    {
+        action();
+    }
+}
+
+void After(int milliseconds, std::function<void()> action)
+{
+    timedAction = std::move(action);
+    SetTimer(nullptr, 0, static_cast<UINT>(milliseconds), RunTimedAction);
+}
+
+class LoadingTest : public MainFormTest
+{
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        provider = std::make_unique<ScriptedWmi::Provider>();
+        // Win32_Process: 120 instances, three batches of the load.
+        ScriptedWmi::ClassScript& process =
+            provider->AddClass(L"Win32_Process", {{L"Name", CIM_STRING}, {L"ProcessId", CIM_UINT32}});
+        ScriptedWmi::AddInstances(process, 120,
+                                  [](int index, int property) {
+                                      return property == 0 ? ScriptedWmi::Value::Text(L"p" + std::to_wstring(index))
+                                                           : ScriptedWmi::Value::Int(index);
+                                  });
+        provider->AddClass(L"Win32_Thread", {{L"Handle", CIM_STRING}});
+        provider->AddClass(L"Win32_ProcessStartup", {{L"Title", CIM_STRING}});
+    }
+    void TearDown() override
+    {
+        MainFormTest::TearDown();
+        provider.reset();
+    }
+    TreeNode* Thread() { return Node({L"Local Machine", L"Operating System", L"Processes", L"Win32_Thread"}); }
+    int Queries() { return static_cast<int>(provider->queries.size()); }
+
+    std::unique_ptr<ScriptedWmi::Provider> provider;
+};
+
+} // namespace
+
+// An asynchronous load: the rows arrive in the grid, the status counts them, Stop is enabled only meanwhile; the
+// class, once loaded, is shown again from memory without asking the machine.
+TEST_F(LoadingTest, AClassLoadsAsynchronouslyAndIsShownAgainWithoutAQuery)
+{
+    Start();
+    bool stopEnabledMeanwhile = false;
+    After(1, [&] { stopEnabledMeanwhile = form->GetToolBar().GetButtons()[4]->IsEnabled(); });
+    provider->nextDelayMilliseconds = 20;
+    Select(Process());
+    EXPECT_TRUE(stopEnabledMeanwhile);
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+    Grid& grid = form->GetResultsGrid();
+    ASSERT_EQ(2, grid.GetColumns().GetCount());
+    EXPECT_EQ(L"Name", W(grid.GetHeaderText(0)));
+    EXPECT_EQ(200, grid.GetColumnWidth(0));
+    ASSERT_EQ(120, grid.GetRows().GetCount());
+    EXPECT_EQ(L"p119", W(grid.GetCellText(119, 0)));
+    EXPECT_EQ(L"119", W(grid.GetCellText(119, 1)));
+    EXPECT_EQ(L"Win32_Process", W(form->GetClassLabel().GetText()));
+    ASSERT_EQ(2, form->GetMetadataGrid().GetRows().GetCount());
+    EXPECT_EQ(L"ProcessId", W(form->GetMetadataGrid().GetCellText(1, 0)));
+    EXPECT_EQ(L"unsigned int32", W(form->GetMetadataGrid().GetCellText(1, 1)));
+    EXPECT_EQ(1, Queries());
+
+    provider->nextDelayMilliseconds = 0;
+    Select(Node({L"Local Machine", L"Operating System"}));
+    Select(Process());
+    EXPECT_EQ(1, Queries()) << "a loaded class is not asked for again";
+    EXPECT_EQ(120, grid.GetRows().GetCount());
+    EXPECT_EQ(L"Loading completed", Status(0));
+}
+
+// A class without instances shows its columns and no rows.
+TEST_F(LoadingTest, AnEmptyClassShowsItsColumnsAndZeroRecords)
+{
+    Start();
+    Select(Thread());
+    EXPECT_EQ(1, form->GetResultsGrid().GetColumns().GetCount());
+    EXPECT_EQ(0, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_EQ(L"Loading completed. 0 records", Status(0));
+}
+
+// Stop during an asynchronous load ends it as cancelled; the class is not loaded and loads again next time.
+TEST_F(LoadingTest, StopCancelsAnAsynchronousLoadAndTheClassLoadsAgainLater)
+{
+    Start();
+    provider->nextDelayMilliseconds = 100;
+    provider->largestBatch = 10;
+    After(150, [&] { form->RunCommand(Quarrow::Command::StopLoading); });
+    Select(Process());
+    EXPECT_EQ(L"Loading cancelled. ", Status(0));
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+    EXPECT_FALSE(form->GetCurrentClass()->IsLoaded());
+
+    provider->nextDelayMilliseconds = 0;
+    provider->largestBatch = 1000;
+    Select(Thread());
+    Select(Process());
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+    EXPECT_EQ(120, form->GetResultsGrid().GetRows().GetCount());
+}
+
+// Selecting another node during a load asks first. No keeps the selection and the load; Yes on a class cancels
+// the old load and loads the new class, and the status describes the class on screen.
+TEST_F(LoadingTest, SelectingDuringALoadAsksAndBothAnswersWork)
+{
+    Start();
+    provider->nextDelayMilliseconds = 60;
+    provider->largestBatch = 10;
+    desktop.answers = {IDNO};
+    After(100, [&] { PostSelect(Thread()); });
+    Select(Process());
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Quarrow", desktop.messages[0].caption);
+    EXPECT_EQ(L"Abort loading previously requested data?", desktop.messages[0].text);
+    EXPECT_EQ(static_cast<unsigned int>(MB_YESNO | MB_ICONQUESTION), desktop.messages[0].style);
+    EXPECT_EQ(Process(), Tree().GetSelectedNode());
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+
+    // Again from the start: the class must not be loaded yet for the load to run.
+    form.reset();
+    Start();
+    desktop.messages.clear();
+    desktop.answers = {IDYES};
+    After(100, [&] { PostSelect(Thread()); });
+    Select(Process());
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(Thread(), Tree().GetSelectedNode());
+    EXPECT_EQ(L"Win32_Thread", W(form->GetCurrentClass()->GetName()));
+    Testing::PumpMessages();
+    EXPECT_EQ(L"Loading completed. 0 records", Status(0)) << "the cancelled class's late events are ignored";
+    EXPECT_EQ(1, form->GetResultsGrid().GetColumns().GetCount());
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+}
+
+// On Yes a category becomes selected, but only class nodes cancel: the load goes on to its end.
+TEST_F(LoadingTest, AnsweringYesOnACategoryLetsTheLoadGoOn)
+{
+    Start();
+    provider->nextDelayMilliseconds = 60;
+    provider->largestBatch = 10;
+    desktop.answers = {IDYES};
+    TreeNode* category = Node({L"Local Machine", L"Operating System", L"Processes"});
+    After(100, [&] { PostSelect(category); });
+    Select(Process());
+    EXPECT_EQ(category, Tree().GetSelectedNode());
+    EXPECT_TRUE(form->GetCurrentClass()->IsLoaded());
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+}
+
+// In synchronous mode Stop is enabled when a load starts and stays so; pressing it does nothing.
+TEST_F(LoadingTest, StopDoesNothingInSynchronousMode)
+{
+    Start(Config::ReportOnScreen, false);
+    Select(Process());
+    EXPECT_EQ(L"Loading completed", Status(0));
+    EXPECT_TRUE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+    form->RunCommand(Quarrow::Command::StopLoading);
+    EXPECT_EQ(120, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+// A synchronous load that fails part-way says so, as an asynchronous one does, and keeps the rows read.
+TEST_F(LoadingTest, ASynchronousLoadThatFailsSaysSo)
+{
+    Start(Config::ReportOnScreen, false);
+    provider->largestBatch = 50;
+    provider->failNextOnCall = 2;
+    Select(Process());
+    EXPECT_EQ(L"Loading error occured.", Status(0));
+    EXPECT_EQ(50, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_FALSE(form->GetCurrentClass()->IsLoaded());
+}
+
+// With the workbook as the target nothing is shown: the report is written and opened when the load completes.
+TEST_F(LoadingTest, TheWorkbookTargetWritesAndOpensTheReportWithoutShowingRows)
+{
+    Start(Config::ReportInExcel);
+    Select(Process());
+    EXPECT_EQ(0, form->GetResultsGrid().GetColumns().GetCount());
+    EXPECT_EQ(0, form->GetResultsGrid().GetRows().GetCount());
+    ASSERT_EQ(1u, desktop.launches.size());
+    EXPECT_EQ(L"excel.exe", desktop.launches[0].file);
+    std::string workbook = Testing::ReadFileBytes(reports.File(L"WmiReport_Win32_Process.xml"));
+    EXPECT_NE(std::string::npos, workbook.find("<Data ss:Type=\"String\">p119</Data>"));
+}
+
+// A class the machine lacks shows the exception's message and leaves the tree.
+TEST_F(LoadingTest, AMissingClassShowsTheMessageAndItsNodeDisappears)
+{
+    Start();
+    TreeNode* startup = Node({L"Local Machine", L"Operating System", L"Processes", L"Win32_ProcessStartup"});
+    ASSERT_NE(nullptr, startup);
+    provider->getObjectResult = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+    Select(startup);
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Error", desktop.messages[0].caption);
+    EXPECT_NE(std::wstring::npos, desktop.messages[0].text.find(L"Win32_ProcessStartup"));
+    EXPECT_EQ(nullptr, Node({L"Local Machine", L"Operating System", L"Processes", L"Win32_ProcessStartup"}));
+    EXPECT_EQ(Core::Controls::Cursor::Arrow, Core::Controls::Cursor::GetCurrentId());
+}
+
+// An unexpected failure while a class is selected shows that failure's own message.
+TEST_F(LoadingTest, AnUnexpectedFailureShowsItsOwnMessage)
+{
+    Start();
+    provider->getObjectResult = static_cast<HRESULT>(WBEM_E_ACCESS_DENIED);
+    Select(Process());
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Error", desktop.messages[0].caption);
+    EXPECT_EQ(W(WMI::GetResultMessage(static_cast<int32_t>(WBEM_E_ACCESS_DENIED))), desktop.messages[0].text);
+}
