@@ -325,6 +325,12 @@ bool OptionsConfigTabPage::IsFocusMovingTo(const Control* control)
     return control != nullptr && control->GetHandle() != nullptr && GetFocus() == control->GetHandle();
 }
 
+bool OptionsConfigTabPage::IsClosing() const
+{
+    // A dialog that is being hidden takes the focus from its controls: that is no edit of the user's.
+    return !GetTopLevelControl()->GetVisible();
+}
+
 Control* OptionsConfigTabPage::GetCancelButton() const
 {
     auto* window = dynamic_cast<Window*>(GetTopLevelControl());
@@ -333,8 +339,8 @@ Control* OptionsConfigTabPage::GetCancelButton() const
 
 void OptionsConfigTabPage::OnFileBoxLostFocus(Core::Object*, Core::EventArgs&)
 {
-    // Going to Cancel asks nothing: the name is dropped with the rest.
-    if (m_fileBox.GetText() == m_appliedFileName || IsFocusMovingTo(GetCancelButton()))
+    // Going to Cancel, or the dialog going away, asks nothing: the name is dropped with the rest.
+    if (m_fileBox.GetText() == m_appliedFileName || IsClosing() || IsFocusMovingTo(GetCancelButton()))
     {
         return;
     }
@@ -350,8 +356,8 @@ void OptionsConfigTabPage::OnFileBoxLostFocus(Core::Object*, Core::EventArgs&)
 
 void OptionsConfigTabPage::OnFilterBoxLostFocus(Core::Object*, Core::EventArgs&)
 {
-    // Validating tries the text without taking it; Cancel drops it.
-    if (IsFocusMovingTo(&m_validateButton) || IsFocusMovingTo(GetCancelButton()))
+    // Validating tries the text without taking it; Cancel and closing drop it.
+    if (IsClosing() || IsFocusMovingTo(&m_validateButton) || IsFocusMovingTo(GetCancelButton()))
     {
         return;
     }

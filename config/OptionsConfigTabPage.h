@@ -83,6 +83,7 @@ private:
     // Whether the focus has just moved to control (asked while the previous one hears it lost the focus).
     static bool IsFocusMovingTo(const Core::Controls::Control* control);
     Core::Controls::Control* GetCancelButton() const;
+    bool IsClosing() const;
 
     OptionsOwner& m_owner;
     Core::Controls::TableLayout m_layout;

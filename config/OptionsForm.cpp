@@ -173,6 +173,8 @@ bool OptionsForm::OnClosing(int dialogResult)
     }
     if (dialogResult != DialogResult::OK)
     {
+        // Nothing of a cancelled showing reaches the owner.
+        SetChangeFlags(0);
         return true;
     }
     try

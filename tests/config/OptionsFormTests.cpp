@@ -329,6 +329,7 @@ TEST_F(OptionsFormTest, CancelAfterEditsChangesNothing)
             Press(VK_ESCAPE);
         });
     EXPECT_EQ(DialogResult::Cancel, result);
+    EXPECT_EQ(0, dialog->GetChangeFlags());
     EXPECT_EQ(ProcessesFile, Testing::ReadFileBytes(configPath));
     EXPECT_EQ(String(L"C:\\Reports"), owner->options.GetReportDirectory());
     EXPECT_TRUE(owner->options.GetAsyncLoad());
@@ -350,17 +351,29 @@ TEST_F(OptionsFormTest, CancelAfterEditsChangesNothing)
     EXPECT_EQ(ProcessesFile, Testing::ReadFileBytes(configPath));
 }
 
-// The name typed is acted on when the box loses the focus, but not when the focus goes to Cancel.
+// The name typed is acted on when the box loses the focus, but not when the focus goes to Cancel or the
+// dialog closes.
 TEST_F(OptionsFormTest, ClickingCancelAfterTypingANameAsksNothing)
 {
+    String other = directory.File(L"Other.xml");
+    Testing::WriteFileBytes(other, "<Categories />");
     int result = Run(
         [&]
         {
             ShowConfigTab();
-            TypeInto(Page().GetFileBox(), directory.File(L"Other.xml").GetBuffer());
+            TypeInto(Page().GetFileBox(), other.GetBuffer());
             Testing::Click(*dialog->GetCancelButton(), 5, 5);
             EXPECT_EQ(1, Tree().GetNodes().GetCount()) << "no catalogue for a dropped name";
             EXPECT_EQ(0, dialog->GetChangeFlags());
+        });
+    EXPECT_EQ(DialogResult::Cancel, result);
+    // Esc with the focus still in the box: hiding the dialog takes the focus, which is no reason to ask.
+    result = Run(
+        [&]
+        {
+            ShowConfigTab();
+            TypeInto(Page().GetFileBox(), other.GetBuffer());
+            Press(VK_ESCAPE);
         });
     EXPECT_EQ(DialogResult::Cancel, result);
     EXPECT_TRUE(desktop.messages.empty());
