@@ -55,8 +55,8 @@ class ManagementObject : public ClassDefinition
 {
 public:
     static constexpr int BatchSize = 50;
-    // Each Next call waits at most this long, so a stop request is seen even while a provider is slow.
-    static constexpr unsigned long NextTimeoutMilliseconds = 1000;
+    // Each Next call waits at most this long, so a stop request is seen promptly even while a provider is slow.
+    static constexpr unsigned long NextTimeoutMilliseconds = 250;
 
     ManagementObject(ManagementConnection* connection, const Core::String& className, int kind);
     // A load still running is asked to stop and its worker is joined first.

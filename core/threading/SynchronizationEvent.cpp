@@ -42,12 +42,41 @@ void SynchronizationEvent::Wait(int timeoutMilliseconds, int& result)
     result = WaitWithMessagePumping(GetHandle(), timeoutMilliseconds);
 }
 
+namespace
+{
+
+// Dispatches every queued message (sent ones included); false when a quit or application-end message was met,
+// which is left for the caller's own message loop.
+bool DispatchQueuedMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+    {
+        if (message.message == WM_QUIT || (message.message == ApplicationEndMessage && message.hwnd == nullptr))
+        {
+            PostMessageW(message.hwnd, message.message, message.wParam, message.lParam);
+            return false;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+} // namespace
+
 int WaitWithMessagePumping(void* handle, int timeoutMilliseconds)
 {
     const DWORD timeout = static_cast<DWORD>(timeoutMilliseconds);
     const ULONGLONG start = GetTickCount64();
     // Key, mouse, posted, timer, paint, sent and hot-key input.
     const DWORD wakeMask = 0xFF;
+    // What is queued goes first: a handle signalled again and again (a worker's batches) would otherwise win
+    // every wait, and the window would not answer until it stops.
+    if (!DispatchQueuedMessages())
+    {
+        return SynchronizationEvent::NotSignalled;
+    }
     for (;;)
     {
         DWORD remaining = INFINITE;
@@ -63,21 +92,9 @@ int WaitWithMessagePumping(void* handle, int timeoutMilliseconds)
         {
             return SynchronizationEvent::Signalled;
         }
-        if (outcome != WAIT_OBJECT_0 + 1)
+        if (outcome != WAIT_OBJECT_0 + 1 || !DispatchQueuedMessages())
         {
             return SynchronizationEvent::NotSignalled;
-        }
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        {
-            if (message.message == WM_QUIT || (message.message == ApplicationEndMessage && message.hwnd == nullptr))
-            {
-                // Leave it for the caller's own message loop.
-                PostMessageW(message.hwnd, message.message, message.wParam, message.lParam);
-                return SynchronizationEvent::NotSignalled;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
         }
     }
 }

@@ -295,6 +295,12 @@ public:
         }
         if (m_provider->nextDelayMilliseconds > 0)
         {
+            // As WMI does, a call whose time-out ends first returns empty-handed with WBEM_S_TIMEDOUT.
+            if (timeout >= 0 && static_cast<DWORD>(timeout) < m_provider->nextDelayMilliseconds)
+            {
+                Sleep(static_cast<DWORD>(timeout));
+                return WBEM_S_TIMEDOUT;
+            }
             Sleep(m_provider->nextDelayMilliseconds);
         }
         if (call == m_provider->failNextOnCall)

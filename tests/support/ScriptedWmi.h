@@ -115,7 +115,7 @@ public:
     HRESULT failNextResult = WBEM_E_FAILED;
     int timeoutsBeforeEachBatch = 0;      // empty WBEM_S_TIMEDOUT answers before each batch
     bool neverReady = false;              // Next always answers WBEM_S_TIMEDOUT with nothing
-    DWORD nextDelayMilliseconds = 0;      // how long each Next takes
+    DWORD nextDelayMilliseconds = 0;      // how long each Next takes, unless its time-out ends first
     ULONG largestBatch = 1000;            // the most objects one Next hands out
     std::function<void(int call)> onNext; // runs at the start of every Next call, on the caller's thread
     std::function<void()> onConnect;      // runs at the start of every ConnectServer call, on the caller's thread

@@ -292,7 +292,8 @@ TEST_F(AsyncLoadTest, CancelStopsAProviderThatNeverHasAnythingReady)
     EXPECT_EQ(WMI::LoadCancelled, completed->entries[0].value);
     for (const auto& call : provider.nextCalls)
     {
-        EXPECT_EQ(1000, call.first); // a finite time-out on every call
+        EXPECT_EQ(static_cast<LONG>(ManagementObject::NextTimeoutMilliseconds),
+                  call.first); // a finite time-out on every call
     }
 }
 

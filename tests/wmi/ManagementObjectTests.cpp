@@ -73,7 +73,7 @@ TEST_F(SyncLoadTest, RunsTheWqlQueryAndReadsFiftyInstancesPerCall)
     ASSERT_EQ(4u, provider.nextCalls.size());
     for (const auto& call : provider.nextCalls)
     {
-        EXPECT_EQ(1000, call.first);
+        EXPECT_EQ(static_cast<LONG>(ManagementObject::NextTimeoutMilliseconds), call.first);
         EXPECT_EQ(50u, call.second);
     }
     ASSERT_EQ(120, object->GetRows().GetCount());

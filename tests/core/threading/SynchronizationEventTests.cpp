@@ -211,6 +211,21 @@ TEST(SynchronizationEventWait, SentMessagesFromAnotherThreadAreHandled)
     EXPECT_EQ(1, window.dispatched.load());
 }
 
+// A worker's signals can come faster than the waiting thread handles them. Messages queued meanwhile must still be
+// handled at every wait, or the window would not answer until the signals stop.
+TEST(SynchronizationEventWait, AnEventSignalledAgainAndAgainDoesNotStarveTheMessages)
+{
+    DrainQueue();
+    CountingWindow window;
+    SynchronizationEvent ready(String(), true, true); // signalled before every wait, as by a fast worker
+    for (int round = 0; round < 5; round++)
+    {
+        PostMessageW(window.handle, TestMessage, 0, 0);
+        EXPECT_EQ(0, ready.Wait(-1));
+        EXPECT_EQ(round + 1, window.dispatched.load()) << "the message waited for the signals to stop";
+    }
+}
+
 TEST(SynchronizationEventWait, QuitMessageEndsTheWaitAndStaysQueued)
 {
     DrainQueue();
