@@ -138,6 +138,14 @@ std::unique_ptr<TreeNode> NewCheckNode(const String& text, const wchar_t* tag, i
     return node;
 }
 
+// A class node whose properties the dialog loads when it is first expanded.
+std::unique_ptr<TreeNode> NewClassNode(const String& name, int state)
+{
+    std::unique_ptr<TreeNode> node = NewCheckNode(name, NodeTag::Class, NodeImage::Class, state);
+    node->SetExpandable(true);
+    return node;
+}
+
 // Builds the check tree: every category and class, checked as selected, with the chosen properties.
 class CheckTreeBuilder : public ClassViewVisitor
 {
@@ -163,8 +171,7 @@ public:
 
     bool OnClass(const String& name, bool selected, int depth) override
     {
-        std::unique_ptr<TreeNode> node =
-            NewCheckNode(name, NodeTag::Class, NodeImage::Class, selected ? TreeNode::Checked : TreeNode::Unchecked);
+        std::unique_ptr<TreeNode> node = NewClassNode(name, selected ? TreeNode::Checked : TreeNode::Unchecked);
         auto definition = std::make_unique<WMI::ClassDefinition>(name, 0);
         node->SetOwnedData(definition.get());
         WMI::ClassDefinition* owned = definition.release();
@@ -294,7 +301,7 @@ void ClassViewEditor::AddCheckClassNodes(TreeNode* categoryNode, const wchar_t* 
     for (int i = 0; i < count; i++)
     {
         String name(classNames[i]);
-        std::unique_ptr<TreeNode> node = NewCheckNode(name, NodeTag::Class, NodeImage::Class, TreeNode::Checked);
+        std::unique_ptr<TreeNode> node = NewClassNode(name, TreeNode::Checked);
         auto definition = std::make_unique<WMI::ClassDefinition>(name, 0);
         node->SetOwnedData(definition.release());
         categoryNode->GetNodes().Add(node.get());
@@ -368,7 +375,7 @@ void ClassViewEditor::WriteClassContent(XmlTextWriter& writer, TreeNode* classNo
 }
 
 // Every failure, out of memory included, ends in a message: the dialog goes on either way.
-void ClassViewEditor::SaveConfiguration(const String& configFile)
+bool ClassViewEditor::SaveConfiguration(const String& configFile)
 {
     bool existed = false;
     try
@@ -380,14 +387,14 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
         }
         if ((m_changeFlags & (ConfigFileChanged | ClassViewChanged)) == 0)
         {
-            return;
+            return true;
         }
         existed = Core::IO::File::Exists(configFile);
     }
     catch (...)
     {
         ShowMessage(SaveConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
-        return;
+        return false;
     }
     if (!existed)
     {
@@ -402,7 +409,7 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
             // The file may have come into being before the failure.
             RemoveCreatedFile(configFile);
             ShowMessage(CreateConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
-            return;
+            return false;
         }
     }
     try
@@ -416,7 +423,9 @@ void ClassViewEditor::SaveConfiguration(const String& configFile)
             RemoveCreatedFile(configFile);
         }
         ShowMessage(SaveConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
+        return false;
     }
+    return true;
 }
 
 void ClassViewEditor::RemoveCreatedFile(const String& path)

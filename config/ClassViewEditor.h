@@ -62,8 +62,8 @@ public:
     void WriteLevel(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* node);
     // Takes the file name from the dialog; writes the file when the name or the tree changed. The old
     // file is replaced only by a complete new one. Failures, running out of memory included, end in a
-    // message box; nothing is thrown.
-    void SaveConfiguration(const Core::String& configFile);
+    // message box; nothing is thrown. Returns false when the file could not be written.
+    bool SaveConfiguration(const Core::String& configFile);
 
     // A check box was set on node: the state goes to the whole subtree and the ancestors follow.
     void OnAfterCheck(Core::Controls::TreeNode* node);

@@ -1,0 +1,118 @@
+#include "config/FilterCheck.h"
+
+#include "core/Exception.h"
+#include "core/platform/windows/Com.h"
+#include "wmi/ClassDefinition.h"
+#include "wmi/ManagementConnection.h"
+#include "wmi/ResultMessage.h"
+
+#include <windows.h>
+
+#include <wbemidl.h>
+
+using Core::String;
+using Core::Platform::Windows::ComScope;
+using Core::Platform::Windows::ComString;
+
+namespace Config
+{
+
+String FilterCheck::QueryText(const WMI::ClassDefinition& definition, const String& filter)
+{
+    WMI::ClassDefinition query(definition.GetName(), 0);
+    const Core::Collections::ArrayList<WMI::PropertyInfo>& properties = definition.GetProperties();
+    for (int i = 0; i < properties.GetCount(); i++)
+    {
+        query.GetProperties().Add(properties[i]);
+    }
+    if (properties.GetCount() == 0)
+    {
+        query.GetProperties().Add(WMI::PropertyInfo(String(L"*")));
+    }
+    query.SetFilter(filter);
+    return query.GetQueryText();
+}
+
+FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const String& query)
+{
+    FilterCheckResult result;
+    try
+    {
+        IWbemServices* services = connection.GetServices();
+        if (services == nullptr)
+        {
+            result.failure = String(L"The connection to the machine is not open");
+            return result;
+        }
+        ComScope<IEnumWbemClassObject> enumerator;
+        HRESULT status =
+            services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(query).Get(),
+                                WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator.Receive());
+        if (SUCCEEDED(status))
+        {
+            status = connection.SetProxyBlanket(enumerator.Get());
+        }
+        if (FAILED(status))
+        {
+            result.failure = WMI::GetResultMessage(status);
+            return result;
+        }
+        // A query that returns immediately reports most of its faults on the first Next.
+        IWbemClassObject* batch[BatchSize];
+        ULONG returned = 0;
+        status = enumerator->Next(static_cast<long>(WBEM_INFINITE), BatchSize, batch, &returned);
+        for (ULONG i = 0; i < returned; i++)
+        {
+            batch[i]->Release();
+        }
+        if (status != WBEM_S_NO_ERROR && status != WBEM_S_FALSE)
+        {
+            result.failure = WMI::GetResultMessage(status);
+            return result;
+        }
+        result.valid = true;
+        result.instances = static_cast<int>(returned);
+        result.batchFull = returned == BatchSize;
+    }
+    catch (const Core::Exception& exception)
+    {
+        result.valid = false;
+        result.failure = exception.GetMessageText();
+    }
+    catch (...)
+    {
+        result.valid = false;
+        result.failure = String(L"Not enough memory to run the query");
+    }
+    return result;
+}
+
+String FilterCheck::Describe(const FilterCheckResult& result)
+{
+    if (!result.valid)
+    {
+        return result.failure;
+    }
+    String text(L"The filter is valid. The query returned ");
+    if (result.batchFull)
+    {
+        text += BatchSize;
+        text += L" or more instances.";
+    }
+    else if (result.instances == 0)
+    {
+        text += L"no instances.";
+    }
+    else if (result.instances == 1)
+    {
+        text += L"1 instance.";
+    }
+    else
+    {
+        text += result.instances;
+        text += L" instances.";
+    }
+    return text;
+}
+
+} // namespace Config

@@ -1,0 +1,541 @@
+#include "config/OptionsConfigTabPage.h"
+
+#include "config/AppOptions.h"
+#include "config/Catalogue.h"
+#include "config/FilterCheck.h"
+#include "config/OptionsOwner.h"
+#include "core/Exception.h"
+#include "core/controls/CommonDialog.h"
+#include "core/controls/Cursor.h"
+#include "core/controls/Window.h"
+#include "core/io/Path.h"
+#include "core/platform/windows/Desktop.h"
+#include "core/threading/SynchronizationEvent.h"
+#include "core/threading/Thread.h"
+#include "wmi/ManagementConnection.h"
+#include "wmi/ManagementObject.h"
+
+#include <memory>
+#include <objbase.h>
+#include <windows.h>
+
+namespace Config
+{
+
+using namespace Core::Controls;
+using Core::String;
+
+namespace
+{
+
+constexpr const wchar_t* BlankNameMessage =
+    L"Leaving configuration file name blank you wouldn't be able to configure Quarrow Class View, please enter "
+    L"existing file name or name of the new file to be created";
+constexpr const wchar_t* LoadFromFileQuestion =
+    L"Load tree from file? If you want to recreate file from existing tree structure, press 'No'.";
+constexpr const wchar_t* ConfigFileFilter = L"XML Files (*.xml*)|*.xml|All Files (*.*)|*.*";
+constexpr const wchar_t* ValidateCaption = L"Validate Filter";
+
+bool IsClassNode(const TreeNode* node)
+{
+    return node != nullptr && node->GetTag() == String(NodeTag::Class);
+}
+
+bool IsBlank(wchar_t character)
+{
+    return character == L' ' || character == L'\t';
+}
+
+// A name as typed or pasted: without surrounding blanks, and without the quotes of a copied path.
+String TidyFileName(const String& text)
+{
+    int start = 0;
+    int end = text.GetLength();
+    while (start < end && IsBlank(text[start]))
+    {
+        start++;
+    }
+    while (end > start && IsBlank(text[end - 1]))
+    {
+        end--;
+    }
+    if (end - start >= 2 && text[start] == L'"' && text[end - 1] == L'"')
+    {
+        start++;
+        end--;
+    }
+    return text.Substring(start, end - start);
+}
+
+// One filter check on a worker thread, so that the dialog keeps painting while a slow machine answers.
+class FilterCheckJob : public Core::Object
+{
+public:
+    FilterCheckJob(WMI::ManagementConnection& connection, const String& query)
+        : m_connection(connection), m_query(query)
+    {
+    }
+
+    void Run()
+    {
+        // The process runs COM in the multithreaded apartment; this thread joins it for the call.
+        bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        m_result = FilterCheck::Run(m_connection, m_query);
+        if (initialised)
+        {
+            CoUninitialize();
+        }
+    }
+
+    const FilterCheckResult& GetResult() const { return m_result; }
+
+private:
+    WMI::ManagementConnection& m_connection;
+    String m_query;
+    FilterCheckResult m_result;
+};
+
+} // namespace
+
+OptionsConfigTabPage::OptionsConfigTabPage(OptionsOwner& owner)
+    : TabPage(String(L"Configuration Settings")), m_owner(owner), m_editor(m_tree.GetNodes(), owner.GetOptions()),
+      m_browseHandler(this, &OptionsConfigTabPage::OnBrowseClick),
+      m_fileLostFocusHandler(this, &OptionsConfigTabPage::OnFileBoxLostFocus),
+      m_filterLostFocusHandler(this, &OptionsConfigTabPage::OnFilterBoxLostFocus),
+      m_validateHandler(this, &OptionsConfigTabPage::OnValidateClick),
+      m_afterSelectHandler(this, &OptionsConfigTabPage::OnAfterSelect),
+      m_beforeExpandHandler(this, &OptionsConfigTabPage::OnBeforeExpand),
+      m_afterCheckHandler(this, &OptionsConfigTabPage::OnAfterCheck)
+{
+    SetClassName(String(L"Quarrow.OptionsConfigTabPage"));
+
+    // The file on top, the tree filling the middle, the filter below it; labels above their fields.
+    m_layout.SetDock(DockStyle::Fill);
+    m_layout.SetMargin(Padding{12, 10, 12, 10});
+    // The browse button and the filter's button end where the tree ends.
+    m_layout.AddColumn(SizeType::Percent, 100);
+    m_layout.AddColumn(SizeType::Absolute, 80);
+    m_layout.AddColumn(SizeType::Absolute, 32);
+    m_layout.AddRow(SizeType::Absolute, 20); // file label
+    m_layout.AddRow(SizeType::Absolute, 28); // file box and browse
+    m_layout.AddRow(SizeType::Percent, 100); // tree
+    m_layout.AddRow(SizeType::Absolute, 28); // filter label
+    m_layout.AddRow(SizeType::Absolute, 28); // filter box and button
+    GetControls().Add(&m_layout);
+
+    m_fileLabel.SetText(String(L"Configuration File:"));
+    m_fileLabel.SetUseMnemonic(false);
+    m_fileLabel.SetTextAlignment(ContentAlignment::BottomLeft);
+    m_fileLabel.SetMargin(Padding{0, 0, 0, 3});
+    m_layout.Add(&m_fileLabel, 0, 0, 1, 3);
+    m_fileBox.SetMargin(Padding{0, 2, 6, 3});
+    m_fileBox.SetText(owner.GetOptions().GetConfigFile());
+    m_layout.Add(&m_fileBox, 1, 0, 1, 2);
+    m_browseButton.SetText(String(L"..."));
+    m_browseButton.SetMargin(Padding{0, 1, 0, 2});
+    m_layout.Add(&m_browseButton, 1, 2);
+
+    m_treeFrame.SetBorder(true);
+    m_treeFrame.SetMargin(Padding{0, 6, 0, 0});
+    m_layout.Add(&m_treeFrame, 2, 0, 1, 3);
+    m_tree.SetCheckBoxes(true);
+    m_tree.SetImageList(owner.GetTreeImages());
+    m_tree.SetDock(DockStyle::Fill);
+    m_treeFrame.GetControls().Add(&m_tree);
+
+    m_filterLabel.SetText(String(L"Enter filter text for selected class:"));
+    m_filterLabel.SetUseMnemonic(false);
+    m_filterLabel.SetTextAlignment(ContentAlignment::BottomLeft);
+    m_filterLabel.SetMargin(Padding{0, 0, 0, 3});
+    m_layout.Add(&m_filterLabel, 3, 0, 1, 3);
+    m_filterBox.SetMargin(Padding{0, 2, 6, 3});
+    m_filterBox.SetEnabled(false);
+    m_layout.Add(&m_filterBox, 4, 0);
+    m_validateButton.SetText(String(L"Validate Filter"));
+    m_validateButton.SetMargin(Padding{0, 1, 0, 2});
+    m_validateButton.SetEnabled(false);
+    m_layout.Add(&m_validateButton, 4, 1, 1, 2);
+
+    m_browseButton.Click.Subscribe(&m_browseHandler);
+    m_fileBox.LostFocus.Subscribe(&m_fileLostFocusHandler);
+    m_filterBox.LostFocus.Subscribe(&m_filterLostFocusHandler);
+    m_validateButton.Click.Subscribe(&m_validateHandler);
+    m_tree.AfterSelect.Subscribe(&m_afterSelectHandler);
+    m_tree.BeforeExpand.Subscribe(&m_beforeExpandHandler);
+    m_tree.AfterCheck.Subscribe(&m_afterCheckHandler);
+}
+
+OptionsConfigTabPage::~OptionsConfigTabPage()
+{
+    m_tree.AfterCheck.Unsubscribe(&m_afterCheckHandler);
+    m_tree.BeforeExpand.Unsubscribe(&m_beforeExpandHandler);
+    m_tree.AfterSelect.Unsubscribe(&m_afterSelectHandler);
+    m_validateButton.Click.Unsubscribe(&m_validateHandler);
+    m_filterBox.LostFocus.Unsubscribe(&m_filterLostFocusHandler);
+    m_fileBox.LostFocus.Unsubscribe(&m_fileLostFocusHandler);
+    m_browseButton.Click.Unsubscribe(&m_browseHandler);
+}
+
+void OptionsConfigTabPage::OnCreate(Core::Object* sender, Core::EventArgs& args)
+{
+    m_editor.SetOwnerWindow(GetTopLevelControl()->GetHandle());
+    TabPage::OnCreate(sender, args);
+}
+
+void OptionsConfigTabPage::LoadFromOptions()
+{
+    const String& configFile = m_owner.GetOptions().GetConfigFile();
+    m_fileBox.SetText(configFile);
+    m_appliedFileName = configFile;
+    LoadCheckTree(configFile);
+}
+
+void OptionsConfigTabPage::ForgetTree()
+{
+    m_rememberedNode = nullptr;
+    ShowFilterOf(nullptr);
+}
+
+void OptionsConfigTabPage::LoadCheckTree(const String& path)
+{
+    ForgetTree();
+    m_editor.LoadCheckTree(path);
+}
+
+void OptionsConfigTabPage::BuildDefaultCheckTree()
+{
+    ForgetTree();
+    m_editor.BuildDefaultCheckTree();
+}
+
+void OptionsConfigTabPage::ShowError(const String& text)
+{
+    Core::Platform::Windows::Desktop::Current().ShowMessage(GetTopLevelControl()->GetHandle(), text, String(L"Error"),
+                                                            MB_OK | MB_ICONERROR);
+}
+
+bool OptionsConfigTabPage::ApplyConfigFileName()
+{
+    if (m_applyingFileName)
+    {
+        return true;
+    }
+    struct Applying
+    {
+        bool& flag;
+        explicit Applying(bool& applying) : flag(applying) { flag = true; }
+        ~Applying() { flag = false; }
+    } applying(m_applyingFileName);
+    void* owner = GetTopLevelControl()->GetHandle();
+    Core::Platform::Windows::Desktop& desktop = Core::Platform::Windows::Desktop::Current();
+
+    String name = TidyFileName(m_fileBox.GetText());
+    // Taken as applied before any question: a question takes the focus, and that must not ask again.
+    m_appliedFileName = m_fileBox.GetText();
+    if (name.IsEmpty())
+    {
+        desktop.ShowMessage(owner, String(BlankNameMessage), String(L"Configuration error"), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    // The option holds a full path: a relative one would depend on the directory the program starts in.
+    String path = name;
+    try
+    {
+        path = Core::IO::GetFullPath(name);
+    }
+    catch (const Core::Exception&)
+    {
+        // A name the system cannot resolve is kept as typed; saving reports what is wrong with it.
+    }
+    if (path != m_fileBox.GetText())
+    {
+        m_fileBox.SetText(path);
+        m_appliedFileName = path;
+    }
+    if (!Core::IO::File::Exists(path))
+    {
+        // A new file: it gets the whole catalogue, written on OK.
+        BuildDefaultCheckTree();
+        return true;
+    }
+    if (desktop.ShowMessage(owner, String(LoadFromFileQuestion), String(L"Options"), MB_YESNO | MB_ICONQUESTION) ==
+        IDYES)
+    {
+        LoadCheckTree(path);
+    }
+    return true;
+}
+
+bool OptionsConfigTabPage::CommitPendingEdits()
+{
+    CommitFilter();
+    if (TidyFileName(m_fileBox.GetText()).IsEmpty())
+    {
+        // Said again even if it was said when the box lost the focus: OK cannot go on without a name.
+        return ApplyConfigFileName();
+    }
+    if (m_fileBox.GetText() != m_appliedFileName)
+    {
+        ApplyConfigFileName();
+    }
+    return true;
+}
+
+bool OptionsConfigTabPage::SaveConfiguration()
+{
+    AppOptions& options = m_owner.GetOptions();
+    String previousFile = options.GetConfigFile();
+    int previousFlags = m_editor.GetChangeFlags();
+    if (m_editor.SaveConfiguration(m_fileBox.GetText()))
+    {
+        return true;
+    }
+    // Not saved: the dialog stays open with the user's edits, and nothing of the attempt is kept.
+    options.SetConfigFile(previousFile);
+    m_editor.SetChangeFlags(previousFlags);
+    return false;
+}
+
+void OptionsConfigTabPage::ShowFilterOf(TreeNode* node)
+{
+    bool isClass = IsClassNode(node) && node->GetData() != 0;
+    m_filterBox.SetText(isClass ? node->GetDataAs<WMI::ClassDefinition>()->GetFilter() : String());
+    m_filterBox.SetEnabled(isClass);
+    m_validateButton.SetEnabled(isClass);
+}
+
+void OptionsConfigTabPage::CommitFilter()
+{
+    if (!IsClassNode(m_rememberedNode) || m_rememberedNode->GetData() == 0)
+    {
+        return;
+    }
+    auto* definition = m_rememberedNode->GetDataAs<WMI::ClassDefinition>();
+    String typed = m_filterBox.GetText();
+    if (typed != definition->GetFilter())
+    {
+        definition->SetFilter(typed);
+        m_editor.SetChangeFlags(m_editor.GetChangeFlags() | ClassViewChanged);
+    }
+}
+
+bool OptionsConfigTabPage::IsFocusMovingTo(const Control* control)
+{
+    // While the control losing the focus hears of it, the system already names the one receiving it.
+    return control != nullptr && control->GetHandle() != nullptr && GetFocus() == control->GetHandle();
+}
+
+bool OptionsConfigTabPage::IsClosing() const
+{
+    // A dialog that is being hidden takes the focus from its controls: that is no edit of the user's.
+    return !GetTopLevelControl()->GetVisible();
+}
+
+Control* OptionsConfigTabPage::GetCancelButton() const
+{
+    auto* window = dynamic_cast<Window*>(GetTopLevelControl());
+    return window != nullptr ? window->GetCancelButton() : nullptr;
+}
+
+void OptionsConfigTabPage::OnFileBoxLostFocus(Core::Object*, Core::EventArgs&)
+{
+    // Going to Cancel, or the dialog going away, asks nothing: the name is dropped with the rest.
+    if (m_fileBox.GetText() == m_appliedFileName || IsClosing() || IsFocusMovingTo(GetCancelButton()))
+    {
+        return;
+    }
+    try
+    {
+        ApplyConfigFileName();
+    }
+    catch (const Core::Exception& exception)
+    {
+        ShowError(exception.GetMessageText());
+    }
+}
+
+void OptionsConfigTabPage::OnFilterBoxLostFocus(Core::Object*, Core::EventArgs&)
+{
+    // Validating tries the text without taking it; Cancel and closing drop it.
+    if (IsClosing() || IsFocusMovingTo(&m_validateButton) || IsFocusMovingTo(GetCancelButton()))
+    {
+        return;
+    }
+    CommitFilter();
+}
+
+void OptionsConfigTabPage::OnBrowseClick(Core::Object*, Core::EventArgs&)
+{
+    try
+    {
+        CommonDialog dialog;
+        dialog.SetFilter(String(ConfigFileFilter));
+        dialog.SetDefaultExtension(String(L"xml"));
+        // A name that does not exist yet is welcome: it becomes a new file with the catalogue.
+        dialog.SetCheckExisting(false);
+        String current = TidyFileName(m_fileBox.GetText());
+        if (current.IsEmpty())
+        {
+            dialog.SetInitialDirectory(Core::IO::Directory::GetCurrent());
+        }
+        else
+        {
+            dialog.SetFileName(current);
+        }
+        if (dialog.ShowOpenFileDialog(GetTopLevelControl()) != DialogResult::OK)
+        {
+            return;
+        }
+        m_fileBox.SetText(dialog.GetFileName());
+        ApplyConfigFileName();
+    }
+    catch (const Core::Exception& exception)
+    {
+        ShowError(exception.GetMessageText());
+    }
+}
+
+void OptionsConfigTabPage::OnAfterSelect(Core::Object*, TreeViewEventArgs& args)
+{
+    CommitFilter();
+    m_rememberedNode = args.GetNode();
+    ShowFilterOf(m_rememberedNode);
+}
+
+void OptionsConfigTabPage::OnBeforeExpand(Core::Object*, TreeViewCancelEventArgs& args)
+{
+    TreeNode* node = args.GetNode();
+    if (IsClassNode(node) && node->GetNodes().GetCount() == 0)
+    {
+        LoadProperties(node);
+    }
+}
+
+void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
+{
+    auto* definition = classNode->GetDataAs<WMI::ClassDefinition>();
+    Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_owner.GetConnections();
+    Cursor::SetCurrent(Cursor(Cursor::Wait));
+    try
+    {
+        if (connections.GetCount() == 0)
+        {
+            throw Core::InvalidOperationException(String(L"There is no connection to read the class's properties"));
+        }
+        Core::Collections::ArrayList<WMI::PropertyInfo> properties;
+        WMI::GetClassProperties(properties, connections[0], classNode->GetText(), false);
+        bool classChecked = classNode->GetCheckState() == TreeNode::Checked;
+        for (int i = 0; i < properties.GetCount(); i++)
+        {
+            const String& name = properties[i].GetName();
+            bool listed = definition == nullptr || definition->GetProperties().GetCount() == 0;
+            for (int p = 0; !listed && p < definition->GetProperties().GetCount(); p++)
+            {
+                listed = definition->GetProperties()[p].GetName() == name;
+            }
+            // Its state is set before it joins the tree: that is no check change of the user's.
+            auto node = std::make_unique<TreeNode>(name);
+            node->SetImageIndex(NodeImage::Property);
+            node->SetCheckState(classChecked && listed ? TreeNode::Checked : TreeNode::Unchecked);
+            node->Expand();
+            classNode->GetNodes().Add(node.get());
+            node.release();
+        }
+    }
+    catch (const Core::Exception& exception)
+    {
+        Cursor::SetCurrent(Cursor(Cursor::Arrow));
+        ShowError(exception.GetMessageText());
+        return;
+    }
+    Cursor::SetCurrent(Cursor(Cursor::Arrow));
+}
+
+void OptionsConfigTabPage::OnAfterCheck(Core::Object*, TreeViewEventArgs& args)
+{
+    // The editor passes over the changes its own propagation makes.
+    m_editor.OnAfterCheck(args.GetNode());
+}
+
+void OptionsConfigTabPage::OnValidateClick(Core::Object*, Core::EventArgs&)
+{
+    try
+    {
+        ValidateFilter();
+    }
+    catch (const Core::Exception& exception)
+    {
+        ShowError(exception.GetMessageText());
+    }
+}
+
+void OptionsConfigTabPage::ValidateFilter()
+{
+    TreeNode* node = m_rememberedNode;
+    if (!IsClassNode(node) || m_busy)
+    {
+        return;
+    }
+    Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_owner.GetConnections();
+    if (connections.GetCount() == 0)
+    {
+        ShowError(String(L"There is no connection to run the query on"));
+        return;
+    }
+    // The query the class view will run: a partly checked class fetches its checked properties, any
+    // other class all of them.
+    WMI::ClassDefinition query(node->GetText(), 0);
+    if (node->GetCheckState() == TreeNode::PartlyChecked)
+    {
+        for (int i = 0; i < node->GetNodes().GetCount(); i++)
+        {
+            if (node->GetNodes()[i]->GetCheckState() == TreeNode::Checked)
+            {
+                query.GetProperties().Add(WMI::PropertyInfo(node->GetNodes()[i]->GetText()));
+            }
+        }
+    }
+    FilterCheckJob job(*connections[0], FilterCheck::QueryText(query, m_filterBox.GetText()));
+    Core::Threading::ThreadStart start(&job, &FilterCheckJob::Run);
+    Core::Threading::Thread worker(&start);
+    worker.SetName(String(L"Validate filter of ") + node->GetText());
+
+    // The dialog keeps painting but takes no input until the machine has answered.
+    HWND dialog = static_cast<HWND>(GetTopLevelControl()->GetHandle());
+    HWND focus = GetFocus();
+    m_busy = true;
+    EnableWindow(dialog, FALSE);
+    Cursor::SetCurrent(Cursor(Cursor::Wait));
+    auto finish = [&]
+    {
+        m_busy = false;
+        EnableWindow(dialog, TRUE);
+        Cursor::SetCurrent(Cursor(Cursor::Arrow));
+        if (focus != nullptr && IsWindow(focus) && GetFocus() != focus)
+        {
+            SetFocus(focus);
+        }
+    };
+    try
+    {
+        worker.Start();
+        // A quit request ends the pumping wait, but the job still uses the connection: wait without pumping.
+        if (Core::Threading::WaitWithMessagePumping(worker.GetHandle(), -1) != 0)
+        {
+            worker.Join();
+        }
+    }
+    catch (...)
+    {
+        worker.Join();
+        finish();
+        throw;
+    }
+    finish();
+    const FilterCheckResult& result = job.GetResult();
+    Core::Platform::Windows::Desktop::Current().ShowMessage(
+        dialog, FilterCheck::Describe(result), String(ValidateCaption),
+        MB_OK | (result.valid ? MB_ICONINFORMATION : MB_ICONWARNING));
+}
+
+} // namespace Config
