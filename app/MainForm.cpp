@@ -2,6 +2,7 @@
 
 #include "app/AboutForm.h"
 #include "config/ClassViewFile.h"
+#include "config/OptionsForm.h"
 #include "core/Exception.h"
 #include "core/controls/Application.h"
 #include "core/controls/Cursor.h"
@@ -392,18 +393,150 @@ void MainForm::DisconnectMachine()
     // The machine's class objects go with its node; a load on its connection ends first.
     if (m_currentClass != nullptr && m_currentClass->GetConnection() == connection)
     {
-        if (m_currentClass->IsLoading())
-        {
-            m_currentClass->Cancel();
-        }
-        m_currentClass = nullptr;
+        DropCurrentClass();
     }
+    RetireLoadingClasses(node);
     m_classTree.GetNodes().Remove(node);
     m_connections.RemoveAt(index);
     ClearResults();
 }
 
-void MainForm::EditOptions() {}
+void MainForm::EditOptions()
+{
+    if (!m_optionsForm)
+    {
+        m_optionsForm = std::make_unique<Config::OptionsForm>(*this);
+        m_optionsForm->SetOwner(this);
+        m_optionsForm->SetStartPosition(StartPosition::CenterOwner);
+        m_optionsForm->SetIcon(&m_toolImages, Resources::ProgramIconImage);
+    }
+    if (m_optionsForm->ShowDialog(this) != DialogResult::OK)
+    {
+        return;
+    }
+    int flags = m_optionsForm->GetChangeFlags();
+    const String& configFile = m_options->GetConfigFile();
+    if (configFile.IsEmpty() || !Core::IO::File::Exists(configFile))
+    {
+        ShowStatus(Panel::Configuration, String(L"Config file does not exist"));
+        return;
+    }
+    ShowStatus(Panel::Configuration, String());
+    if ((flags & Config::AsyncLoadChanged) != 0)
+    {
+        bool asynchronous = m_options->GetAsyncLoad();
+        for (int i = 0; i < m_connections.GetCount(); i++)
+        {
+            m_connections[i]->SetAsyncLoad(asynchronous);
+        }
+        ShowStatus(Panel::LoadingMode, String(asynchronous ? L"Async" : L"Sync"));
+    }
+    if ((flags & (Config::ConfigFileChanged | Config::ClassViewChanged)) != 0)
+    {
+        int answer = MessageBox(String(L"Rebuild tree with new configuration?"), String(L"Configuration changes"),
+                                MB_YESNO | MB_ICONQUESTION);
+        if (answer == IDYES)
+        {
+            RebuildClassTrees();
+        }
+    }
+}
+
+void MainForm::RebuildClassTrees()
+{
+    // Every class object goes with its node: the one on screen is let go first.
+    DropCurrentClass();
+    ShowStatus(Panel::Loading, String());
+    ClearResults();
+    m_metadataGrid.GetRows().Clear();
+    m_classLabel.SetText(String());
+    WaitCursor wait;
+    m_classTree.SetUpdatesEnabled(false);
+    try
+    {
+        TreeNodeCollection& machines = m_classTree.GetNodes();
+        for (int i = 0; i < machines.GetCount(); i++)
+        {
+            TreeNode* machine = machines[i];
+            RetireLoadingClasses(machine);
+            machine->GetNodes().Clear();
+            FillMachineNode(machine);
+        }
+    }
+    catch (...)
+    {
+        m_classTree.SetUpdatesEnabled(true);
+        throw;
+    }
+    m_classTree.SetUpdatesEnabled(true);
+    TreeNode* selected = m_classTree.GetSelectedNode();
+    ApplyEnablingRules(selected != nullptr ? selected->GetTag() : String());
+}
+
+void MainForm::DropCurrentClass()
+{
+    if (m_currentClass == nullptr)
+    {
+        return;
+    }
+    if (m_currentClass->IsLoading())
+    {
+        m_currentClass->Cancel();
+    }
+    m_currentClass = nullptr;
+    m_stopButton->SetEnabled(false);
+    ShowStatus(Panel::Loading, String());
+}
+
+void MainForm::RetireLoadingClasses(TreeNode* node)
+{
+    if (m_loadsUnderway.GetCount() == 0)
+    {
+        return;
+    }
+    for (int i = 0; i < m_loadsUnderway.GetCount(); i++)
+    {
+        if (node->GetData() == reinterpret_cast<uintptr_t>(m_loadsUnderway[i]) && node->OwnsData())
+        {
+            m_retiredClasses.Add(static_cast<ManagementObject*>(node->ReleaseOwnedData()));
+            break;
+        }
+    }
+    TreeNodeCollection& children = node->GetNodes();
+    for (int i = 0; i < children.GetCount(); i++)
+    {
+        RetireLoadingClasses(children[i]);
+    }
+}
+
+bool MainForm::EndLoadCall(ManagementObject* loading)
+{
+    bool stillCalled = false;
+    for (int i = m_loadsUnderway.GetCount() - 1; i >= 0; i--)
+    {
+        if (m_loadsUnderway[i] == loading)
+        {
+            m_loadsUnderway.RemoveAt(i);
+            for (int j = 0; j < i && !stillCalled; j++)
+            {
+                stillCalled = m_loadsUnderway[j] == loading;
+            }
+            break;
+        }
+    }
+    for (int i = 0; i < m_retiredClasses.GetCount(); i++)
+    {
+        if (m_retiredClasses[i] == loading)
+        {
+            if (!stillCalled)
+            {
+                m_retiredClasses.RemoveAt(i);
+            }
+            return true;
+        }
+    }
+    return false;
+}
 
 void MainForm::OpenOnlineHelp()
 {
@@ -584,20 +717,21 @@ void MainForm::LoadData()
             loading->Completed.Subscribe(&m_completedHandler);
         }
         m_stopButton->SetEnabled(true);
+        m_loadsUnderway.Add(loading);
         try
         {
             loading->Load();
         }
         catch (...)
         {
-            if (asynchronous)
+            if (!EndLoadCall(loading) && asynchronous)
             {
                 loading->Progress.Unsubscribe(&m_progressHandler);
                 loading->Completed.Unsubscribe(&m_completedHandler);
             }
             throw;
         }
-        if (asynchronous)
+        if (EndLoadCall(loading) || asynchronous)
         {
             // The events told the rest; the class may no longer be the current one by now.
             return;
@@ -658,7 +792,7 @@ void MainForm::ShowNewRows()
         }
     }
     m_resultsGrid.SetUpdatesEnabled(true);
-    bool stillLoading = shown->GetConnection()->GetAsyncLoad() && shown->IsLoading();
+    bool stillLoading = shown->IsLoading();
     String status(stillLoading ? L"Loading ..." : L"Loading is completed. ");
     status += total;
     status += L" records ready";

@@ -5,6 +5,7 @@
 #include "app/ConnectForm.h"
 #include "config/AppOptions.h"
 #include "config/ClassViewReader.h"
+#include "config/OptionsOwner.h"
 #include "core/collections/PointerArrayList.h"
 #include "core/controls/Form.h"
 #include "core/controls/Grid.h"
@@ -23,6 +24,11 @@
 #include "wmi/ManagementObject.h"
 
 #include <memory>
+
+namespace Config
+{
+class OptionsForm;
+}
 
 namespace Quarrow
 {
@@ -52,7 +58,10 @@ constexpr int Configuration = 1;
 constexpr int LoadingMode = 2;
 } // namespace Panel
 
-class MainForm : public Core::Controls::Form, public ConnectionOwner, public Config::StatusDisplay
+class MainForm : public Core::Controls::Form,
+                 public ConnectionOwner,
+                 public Config::OptionsOwner,
+                 public Config::StatusDisplay
 {
 public:
     // Reads the options (tests give a key of their own) and builds every control; connects nothing yet.
@@ -62,7 +71,7 @@ public:
 
     Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() override { return m_connections; }
     Config::AppOptions& GetOptions() override { return *m_options; }
-    Core::Controls::ImageList* GetTreeImages() { return &m_treeImages; }
+    Core::Controls::ImageList* GetTreeImages() override { return &m_treeImages; }
     void ShowStatus(int panel, const Core::String& text) override;
 
     // The export command: the selected class's report, written and opened in its viewer.
@@ -83,6 +92,7 @@ public:
     WMI::ManagementObject* GetCurrentClass() const { return m_currentClass; }
     ConnectForm* GetConnectForm() const { return m_connectForm.get(); }
     AboutForm* GetAboutForm() const { return m_aboutForm.get(); }
+    Config::OptionsForm* GetOptionsForm() const { return m_optionsForm.get(); }
 
 protected:
     // Makes the local connection and the "Local Machine" node with its class tree.
@@ -112,6 +122,16 @@ private:
     void FillMachineNode(Core::Controls::TreeNode* machine);
     void AddMachineNode(WMI::ManagementConnection* connection, const Core::String& text);
     void ClearResults();
+    // Empties every machine node and fills it again from the configuration.
+    void RebuildClassTrees();
+    // Ends the current class's load and forgets the class, before its node goes.
+    void DropCurrentClass();
+    // Takes the class objects below node whose Load call is still on the stack away from their nodes, so that
+    // removing the nodes does not delete them; the call that returns last deletes each.
+    void RetireLoadingClasses(Core::Controls::TreeNode* node);
+    // After a Load call returns: true when the class was retired meanwhile (and deleted if no other call of it
+    // is left on the stack); the caller must not touch it then.
+    bool EndLoadCall(WMI::ManagementObject* loading);
     // The report of the options' target for the current class, when the target is not the screen.
     void CreateTargetReport();
 
@@ -152,12 +172,17 @@ private:
     Core::Controls::Label m_classLabel;
     std::unique_ptr<ConnectForm> m_connectForm; // made on first use
     std::unique_ptr<AboutForm> m_aboutForm;     // made on first use
+    std::unique_ptr<Config::OptionsForm> m_optionsForm; // made on first use
     Core::MemberEventHandler<MainForm, Core::Controls::CommandEventArgs> m_commandHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewCancelEventArgs> m_beforeSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_afterSelectHandler;
     Core::MemberEventHandler<MainForm, WMI::LoadEventArgs> m_progressHandler;
     Core::MemberEventHandler<MainForm, WMI::LoadEventArgs> m_completedHandler;
     WMI::ManagementObject* m_currentClass = nullptr; // not owned: belongs to its node
+    // The classes whose Load call is on the stack (an asynchronous load pumps messages while it waits), one entry
+    // a call; and those of them whose nodes are gone, owned here until their last call returns.
+    Core::Collections::ArrayList<WMI::ManagementObject*> m_loadsUnderway;
+    Core::Collections::PointerArrayList<WMI::ManagementObject> m_retiredClasses;
 };
 
 } // namespace Quarrow

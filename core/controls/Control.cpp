@@ -391,6 +391,8 @@ void Control::Create()
     if (handle == nullptr)
     {
         m_handle = nullptr;
+        // A handler that threw while the window was being made is the better explanation.
+        Application::ThrowPendingException();
         throw Exception(String(L"Control.Create method. Failed to create the window for class ") + m_className);
     }
     if (!m_windowType.IsChild())

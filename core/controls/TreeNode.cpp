@@ -211,6 +211,18 @@ void TreeNode::SetOwnedData(Object* object)
     NotifyChanged();
 }
 
+Object* TreeNode::ReleaseOwnedData()
+{
+    Object* object = m_ownedData;
+    if (object != nullptr)
+    {
+        m_ownedData = nullptr;
+        m_data = 0;
+        NotifyChanged();
+    }
+    return object;
+}
+
 void TreeNode::SetCheckState(int state)
 {
     if (state < Unchecked || state > PartlyChecked)

@@ -104,6 +104,8 @@ public:
     // Makes object the node's data and the node its owner: it is deleted with the node or when replaced.
     void SetOwnedData(Object* object);
     bool OwnsData() const { return m_ownedData != nullptr; }
+    // Gives the owned object to the caller and clears the data word; null when the node owns nothing.
+    Object* ReleaseOwnedData();
 
     int GetCheckState() const { return m_checkState; }
     void SetCheckState(int state);

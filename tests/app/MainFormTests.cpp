@@ -2,6 +2,8 @@
 // enabling rules, the commands, and the loading of a class's data against Wine's WMI and the scripted provider.
 #include "app/AboutForm.h"
 #include "app/MainForm.h"
+#include "config/ClassViewEditor.h"
+#include "config/OptionsForm.h"
 #include "config/RegistryKey.h"
 #include "core/controls/Application.h"
 #include "core/controls/Cursor.h"
@@ -120,13 +122,14 @@ protected:
     }
 
     // The window with the options' key of the tests, shown: the local connection and its tree are made.
-    void Start(int reportTarget = Config::ReportOnScreen, bool asyncLoad = true)
+    void Start(int reportTarget = Config::ReportOnScreen, bool asyncLoad = true, const String& configFile = String())
     {
         {
             Config::AppOptions options{String(KeyPath)};
             options.SetReportTarget(reportTarget);
             options.SetAsyncLoad(asyncLoad);
             options.SetReportDirectory(reports.GetPath());
+            options.SetConfigFile(configFile);
         }
         form = std::make_unique<MainForm>(String(KeyPath));
         form->SetBounds(0, 0, 800, 600);
@@ -388,6 +391,158 @@ TEST_F(MainFormTest, ExitAndTheCloseBoxEndTheRunAndSaveTheOptions)
 }
 
 // ---------------------------------------------------------------------------------------------------------------
+// The options command
+
+namespace
+{
+
+// Only the Processes category: a rebuild from the whole catalogue is told from it by the second group.
+const char* const ProcessesOnly = "<?xml version=\"1.0\"?>\r\n"
+                                  "<Categories>\r\n"
+                                  "  <Category Name=\"Operating System\" selected=\"Y\">\r\n"
+                                  "    <Category Name=\"Processes\" selected=\"Y\">\r\n"
+                                  "      <Class Name=\"Win32_Process\" selected=\"Y\" />\r\n"
+                                  "      <Class Name=\"Win32_Thread\" selected=\"Y\" />\r\n"
+                                  "    </Category>\r\n"
+                                  "  </Category>\r\n"
+                                  "</Categories>\r\n";
+
+// Runs actions in the options dialog once it shows; they end it themselves.
+void InOptionsDialog(MainForm& form, std::function<void(Config::OptionsForm&)> actions)
+{
+    WhenVisible(L"Quarrow.OptionsForm",
+                [&form, actions](HWND)
+                {
+                    Config::OptionsForm& dialog = *form.GetOptionsForm();
+                    actions(dialog);
+                    if (dialog.IsModal())
+                    {
+                        ADD_FAILURE() << "the options dialog is still open after the actions";
+                        dialog.EndDialog(DialogResult::Cancel);
+                    }
+                });
+}
+
+// Gives the configuration a new file name, as typed, and presses OK: the dialog fills its tree from the
+// catalogue, writes the file and reports both the name and the tree changed.
+void ChooseNewConfigFile(Config::OptionsForm& dialog, const String& path)
+{
+    dialog.GetTabView().ShowPage(1);
+    TextBox& box = dialog.GetConfigPage().GetFileBox();
+    Testing::Click(box, 4, 4);
+    Testing::PressKey(dialog, 'A', Keys::Control);
+    Testing::PressKey(dialog, VK_DELETE);
+    Testing::TypeText(Testing::FocusedWindow(), path.GetBuffer());
+    Testing::PressKey(dialog, VK_TAB);
+    Testing::Click(*dialog.GetAcceptButton(), 5, 5);
+}
+
+class OptionsCommandTest : public MainFormTest
+{
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        configPath = files.File(L"QuarrowConfig.xml");
+        Testing::WriteFileBytes(configPath, ProcessesOnly);
+    }
+    std::vector<std::wstring> Groups()
+    {
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < Local()->GetNodes().GetCount(); i++)
+        {
+            texts.push_back(W(Local()->GetNodes()[i]->GetText()));
+        }
+        return texts;
+    }
+
+    Testing::TempDirectory files;
+    String configPath;
+};
+
+} // namespace
+
+// OK after a new report directory only: nothing is asked, the loading mode and the tree stay as they were.
+TEST_F(OptionsCommandTest, ANewReportDirectoryAloneAsksNothingAndKeepsTheLoadingMode)
+{
+    Start(Config::ReportOnScreen, true, configPath);
+    desktop.folderAnswers.push_back(L"D:\\Exports");
+    InOptionsDialog(*form,
+                    [](Config::OptionsForm& dialog)
+                    {
+                        Testing::Click(dialog.GetDirectoryBrowseButton(), 5, 5);
+                        Testing::Click(*dialog.GetAcceptButton(), 5, 5);
+                    });
+    form->RunCommand(Quarrow::Command::Options);
+    ASSERT_NE(nullptr, form->GetOptionsForm());
+    EXPECT_EQ(form.get(), form->GetOptionsForm()->GetOwner());
+    EXPECT_EQ(Config::ReportDirectoryChanged, form->GetOptionsForm()->GetChangeFlags());
+    EXPECT_EQ(L"D:\\Exports", W(form->GetOptions().GetReportDirectory()));
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_EQ(L"Async", Status(2));
+    EXPECT_TRUE(form->GetConnections()[0]->GetAsyncLoad());
+    EXPECT_EQ((std::vector<std::wstring>{L"Operating System"}), Groups());
+}
+
+// Turning asynchronous loading off reaches the connections and the status bar; Cancel afterwards changes nothing.
+TEST_F(OptionsCommandTest, TheLoadingModeReachesTheConnectionsOnOkOnly)
+{
+    Start(Config::ReportOnScreen, true, configPath);
+    InOptionsDialog(*form,
+                    [](Config::OptionsForm& dialog)
+                    {
+                        Testing::Click(dialog.GetAsyncCheckBox(), 5, 5);
+                        Testing::PressKey(dialog, VK_RETURN);
+                    });
+    form->RunCommand(Quarrow::Command::Options);
+    EXPECT_EQ(L"Sync", Status(2));
+    EXPECT_FALSE(form->GetConnections()[0]->GetAsyncLoad());
+
+    InOptionsDialog(*form,
+                    [](Config::OptionsForm& dialog)
+                    {
+                        Testing::Click(dialog.GetAsyncCheckBox(), 5, 5);
+                        Testing::PressKey(dialog, VK_ESCAPE);
+                    });
+    form->RunCommand(Quarrow::Command::Options);
+    EXPECT_EQ(L"Sync", Status(2));
+    EXPECT_FALSE(form->GetConnections()[0]->GetAsyncLoad());
+    EXPECT_FALSE(form->GetOptions().GetAsyncLoad());
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+// A new configuration asks before the tree is rebuilt: No keeps the tree, Yes builds it from the new file.
+TEST_F(OptionsCommandTest, ANewConfigurationAsksAndYesRebuildsTheTree)
+{
+    for (int answer : {IDNO, IDYES})
+    {
+        Start(Config::ReportOnScreen, true, configPath);
+        String newPath = files.File(answer == IDYES ? L"Yes.xml" : L"No.xml");
+        desktop.messages.clear();
+        desktop.answers = {answer};
+        InOptionsDialog(*form, [newPath](Config::OptionsForm& dialog) { ChooseNewConfigFile(dialog, newPath); });
+        form->RunCommand(Quarrow::Command::Options);
+        ASSERT_EQ(1u, desktop.messages.size()) << answer;
+        EXPECT_EQ(L"Configuration changes", desktop.messages[0].caption);
+        EXPECT_EQ(L"Rebuild tree with new configuration?", desktop.messages[0].text);
+        EXPECT_EQ(static_cast<unsigned int>(MB_YESNO | MB_ICONQUESTION), desktop.messages[0].style);
+        EXPECT_EQ(newPath, form->GetOptions().GetConfigFile());
+        if (answer == IDNO)
+        {
+            EXPECT_EQ((std::vector<std::wstring>{L"Operating System"}), Groups());
+        }
+        else
+        {
+            EXPECT_EQ((std::vector<std::wstring>{L"Computer Hardware", L"Operating System"}), Groups());
+            EXPECT_TRUE(Local()->IsExpanded());
+            EXPECT_NE(nullptr, Node({L"Local Machine", L"Computer Hardware", L"Cooling Devices", L"Win32_Fan"}));
+        }
+        EXPECT_EQ(L"", Status(1));
+        form.reset();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
 // Loading a class's data, with the scripted provider for control over the instances and the timing
 
 namespace
@@ -539,6 +694,39 @@ TEST_F(LoadingTest, SelectingDuringALoadAsksAndBothAnswersWork)
     EXPECT_EQ(L"Loading completed. 0 records", Status(0)) << "the cancelled class's late events are ignored";
     EXPECT_EQ(1, form->GetResultsGrid().GetColumns().GetCount());
     EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+}
+
+// The tree rebuilt by the options during a load: the load is cancelled, its class object outlives its node until
+// the load's wait returns, and the new node of the class loads afresh.
+TEST_F(LoadingTest, RebuildingTheTreeDuringALoadEndsTheLoadAndFreesItsClass)
+{
+    Start();
+    provider->nextDelayMilliseconds = 60;
+    provider->largestBatch = 10;
+    desktop.answers = {IDYES};
+    TreeNode* before = Process();
+    String newPath = reports.File(L"New.xml");
+    After(100,
+          [&]
+          {
+              InOptionsDialog(*form, [newPath](Config::OptionsForm& dialog) { ChooseNewConfigFile(dialog, newPath); });
+              form->RunCommand(Quarrow::Command::Options);
+          });
+    Select(before);
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Rebuild tree with new configuration?", desktop.messages[0].text);
+    EXPECT_EQ(nullptr, form->GetCurrentClass());
+    EXPECT_EQ(nullptr, Tree().GetSelectedNode());
+    EXPECT_EQ(0, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_EQ(0, form->GetMetadataGrid().GetRows().GetCount());
+    EXPECT_EQ(L"", Status(0));
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+
+    provider->nextDelayMilliseconds = 0;
+    provider->largestBatch = 1000;
+    Select(Process());
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+    EXPECT_EQ(2, Queries());
 }
 
 // On Yes a category becomes selected, but only class nodes cancel: the load goes on to its end.

@@ -172,8 +172,18 @@ TEST(TreeNode, OwnedDataIsReplacedAndReleasedOnce)
         node.SetData(7); // a plain data word ends the ownership
         EXPECT_EQ(2, deletions);
         EXPECT_FALSE(node.OwnsData());
+
+        // Released data leaves with its new owner, not with the node.
+        auto* kept = new Payload(&deletions);
+        node.SetOwnedData(kept);
+        EXPECT_EQ(kept, node.ReleaseOwnedData());
+        EXPECT_EQ(0u, node.GetData());
+        EXPECT_FALSE(node.OwnsData());
+        EXPECT_EQ(nullptr, node.ReleaseOwnedData());
+        delete kept;
+        EXPECT_EQ(3, deletions);
     }
-    EXPECT_EQ(2, deletions);
+    EXPECT_EQ(3, deletions);
 }
 
 TEST(TreeNode, ANodeBelongsToOneCollection)
