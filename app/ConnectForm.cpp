@@ -1,15 +1,14 @@
 #include "app/ConnectForm.h"
 
+#include "app/ConnectAttempt.h"
 #include "config/AppOptions.h"
 #include "core/Exception.h"
 #include "core/controls/Cursor.h"
 #include "core/platform/windows/Desktop.h"
 #include "core/threading/SynchronizationEvent.h"
-#include "core/threading/Thread.h"
 #include "wmi/ManagementConnection.h"
 
 #include <memory>
-#include <objbase.h>
 #include <windows.h>
 
 namespace Quarrow
@@ -18,55 +17,6 @@ namespace Quarrow
 using namespace Core::Controls;
 using Core::String;
 using WMI::ManagementConnection;
-
-namespace
-{
-
-// One connection attempt, run on a worker thread; it owns copies of the credentials and wipes the password's.
-class ConnectAttempt : public Core::Object
-{
-public:
-    ConnectAttempt(ManagementConnection& connection, const String& server, const String& user, const String& password,
-                   const String& domain)
-        : m_connection(connection), m_server(server), m_user(user), m_password(password), m_domain(domain)
-    {
-    }
-    ~ConnectAttempt() override { m_password.Wipe(); }
-
-    void Run()
-    {
-        // The process runs COM in the multithreaded apartment; this thread joins it for the call.
-        bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-        try
-        {
-            m_connection.Connect(m_server, m_user, m_password, m_domain);
-        }
-        catch (const Core::Exception& exception)
-        {
-            m_failure = exception.GetMessageText();
-        }
-        catch (...)
-        {
-            m_failure = String(L"Not enough memory to connect");
-        }
-        if (initialised)
-        {
-            CoUninitialize();
-        }
-    }
-
-    const String& GetFailure() const { return m_failure; }
-
-private:
-    ManagementConnection& m_connection;
-    String m_server;
-    String m_user;
-    String m_password;
-    String m_domain;
-    String m_failure;
-};
-
-} // namespace
 
 ConnectForm::ConnectForm(ConnectionOwner& owner) : m_owner(owner)
 {
@@ -179,25 +129,19 @@ String ConnectForm::ConnectWhileWaiting(ManagementConnection& connection, const 
                                         const String& password, const String& domain)
 {
     ConnectAttempt attempt(connection, server, user, password, domain);
-    Core::Threading::ThreadStart start(&attempt, &ConnectAttempt::Run);
-    Core::Threading::Thread worker(&start);
-    worker.SetName(String(L"Connect to ") + server);
     m_connecting = true;
     SetInputEnabled(false);
     Cursor::SetCurrent(Cursor(Cursor::Wait));
     try
     {
-        worker.Start();
+        attempt.Start();
         // The windows keep painting while the machine answers. A quit request stops the pumping wait, but the
-        // attempt still owns the connection: wait for it without pumping.
-        if (Core::Threading::WaitWithMessagePumping(worker.GetHandle(), -1) != 0)
-        {
-            worker.Join();
-        }
+        // attempt still owns the connection: the join below waits for it without pumping.
+        Core::Threading::WaitWithMessagePumping(attempt.GetWorkerHandle(), -1);
     }
     catch (...)
     {
-        worker.Join();
+        attempt.Join();
         m_connecting = false;
         SetInputEnabled(true);
         Cursor::SetCurrent(Cursor(Cursor::Arrow));
@@ -206,7 +150,7 @@ String ConnectForm::ConnectWhileWaiting(ManagementConnection& connection, const 
     m_connecting = false;
     SetInputEnabled(true);
     Cursor::SetCurrent(Cursor(Cursor::Arrow));
-    return attempt.GetFailure();
+    return attempt.Join();
 }
 
 void ConnectForm::SetInputEnabled(bool enabled)

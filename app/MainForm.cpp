@@ -49,6 +49,8 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+constexpr int LocalConnectTimer = 1;
+
 bool HasTag(const TreeNode* node, const wchar_t* tag)
 {
     return node != nullptr && node->GetTag() == String(tag);
@@ -222,21 +224,44 @@ void MainForm::OnCreate(Core::Object* sender, Core::EventArgs& args)
     auto* local = new ManagementConnection();
     m_connections.Add(local);
     local->SetAsyncLoad(m_options->GetAsyncLoad());
-    try
-    {
-        local->Connect(String(), String(), String(), String());
-    }
-    catch (const Core::Exception& exception)
-    {
-        // The tree is still built; selecting a class then says the machine is not connected.
-        ShowError(exception.GetMessageText());
-    }
     AddMachineNode(local, String(L"Local Machine"));
     const String& configFile = m_options->GetConfigFile();
     if (configFile.IsEmpty() || !Core::IO::File::Exists(configFile))
     {
         m_options->SetConfigFile(Core::IO::Directory::GetCurrent() + L"\\QuarrowConfig.xml");
         ShowStatus(Panel::Configuration, String(L"Config file does not exist"));
+    }
+    // Loading WMI into the process takes as long as making the window: the tree needs no connection, so the
+    // window shows first. A timer message comes only when nothing is left to paint.
+    m_localConnectPending = true;
+    StartTimer(LocalConnectTimer, USER_TIMER_MINIMUM);
+}
+
+void MainForm::OnTimer(int id)
+{
+    if (id == LocalConnectTimer)
+    {
+        ConnectLocalMachine();
+    }
+}
+
+void MainForm::ConnectLocalMachine()
+{
+    if (!m_localConnectPending)
+    {
+        return;
+    }
+    m_localConnectPending = false;
+    KillTimer(static_cast<HWND>(GetHandle()), LocalConnectTimer);
+    try
+    {
+        WaitCursor wait;
+        m_connections[0]->Connect(String(), String(), String(), String());
+    }
+    catch (const Core::Exception& exception)
+    {
+        // The tree stays; selecting a class then says the machine is not connected.
+        ShowError(exception.GetMessageText());
     }
 }
 
@@ -307,6 +332,7 @@ void MainForm::OnCommand(Core::Object* sender, CommandEventArgs& args)
 
 void MainForm::RunCommand(int commandId)
 {
+    ConnectLocalMachine();
     Guarded(
         [&]
         {
@@ -632,6 +658,7 @@ void MainForm::OnAfterSelect(Core::Object*, TreeViewEventArgs& args)
 
 void MainForm::SelectClass(TreeNode* node)
 {
+    ConnectLocalMachine();
     try
     {
         if (m_currentClass != nullptr && m_currentClass->IsLoading())

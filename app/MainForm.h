@@ -95,8 +95,10 @@ public:
     Config::OptionsForm* GetOptionsForm() const { return m_optionsForm.get(); }
 
 protected:
-    // Makes the local connection and the "Local Machine" node with its class tree.
+    // Makes the local connection and the "Local Machine" node with its class tree; the connection connects once
+    // the window has painted, or before a command or a selected class needs it.
     void OnCreate(Core::Object* sender, Core::EventArgs& args) override;
+    void OnTimer(int id) override;
 
 private:
     void BuildImages();
@@ -135,6 +137,8 @@ private:
     // The report of the options' target for the current class, when the target is not the screen.
     void CreateTargetReport();
 
+    // Connects the local connection when that is still to be done.
+    void ConnectLocalMachine();
     void ConnectMachine();
     void DisconnectMachine();
     void EditOptions();
@@ -179,6 +183,7 @@ private:
     Core::MemberEventHandler<MainForm, WMI::LoadEventArgs> m_progressHandler;
     Core::MemberEventHandler<MainForm, WMI::LoadEventArgs> m_completedHandler;
     WMI::ManagementObject* m_currentClass = nullptr; // not owned: belongs to its node
+    bool m_localConnectPending = false;
     // The classes whose Load call is on the stack (an asynchronous load pumps messages while it waits), one entry
     // a call; and those of them whose nodes are gone, owned here until their last call returns.
     Core::Collections::ArrayList<WMI::ManagementObject*> m_loadsUnderway;

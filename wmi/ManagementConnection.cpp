@@ -21,11 +21,7 @@ const wchar_t* const CimNamespace = L"root\\cimv2";
 
 } // namespace
 
-ManagementConnection::ManagementConnection()
-{
-    m_locator = static_cast<IWbemLocator*>(Core::Platform::Windows::CreateComInstance(
-        CLSID_WbemLocator, IID_IWbemLocator, Core::Platform::Windows::ClassContext::InProcessServer));
-}
+ManagementConnection::ManagementConnection() = default;
 
 ManagementConnection::~ManagementConnection()
 {
@@ -72,6 +68,13 @@ long ManagementConnection::SetProxyBlanket(IUnknown* proxy) const
 void ManagementConnection::Connect(const String& server, const String& user, const String& password,
                                    const String& domain)
 {
+    // Made on first use: loading WMI into the process is the slowest step of a start, and the main window
+    // shows before it connects.
+    if (m_locator == nullptr)
+    {
+        m_locator = static_cast<IWbemLocator*>(Core::Platform::Windows::CreateComInstance(
+            CLSID_WbemLocator, IID_IWbemLocator, Core::Platform::Windows::ClassContext::InProcessServer));
+    }
     String effectiveUser = user;
     String effectiveDomain = domain;
     int separator = user.IndexOf(L"\\");

@@ -21,14 +21,15 @@ public:
     static constexpr unsigned long LocalAuthenticationLevel = 0;
     static constexpr unsigned long RemoteAuthenticationLevel = 6;
 
-    // Creates the WMI locator; fails with the COM creation's exception when WMI is not available.
+    // Touches no WMI yet: the first Connect creates the locator.
     ManagementConnection();
     ~ManagementConnection() override;
     ManagementConnection(const ManagementConnection&) = delete;
     ManagementConnection& operator=(const ManagementConnection&) = delete;
 
     // Connects to root\cimv2 of server (empty: the local machine). A user written as DOMAIN\name
-    // supplies the domain. Failures throw Exception with the WMI message of the result.
+    // supplies the domain. Failures throw Exception with the WMI message of the result (or, when WMI is not
+    // available at all, with the COM creation's message).
     void Connect(const Core::String& server, const Core::String& user, const Core::String& password,
                  const Core::String& domain);
 

@@ -28,6 +28,7 @@
 using namespace Core::Controls;
 using Core::String;
 using Quarrow::MainForm;
+using WMI::ManagementConnection;
 
 namespace
 {
@@ -215,6 +216,39 @@ TEST_F(MainFormTest, StartsWithTheLocalMachineItsTwoGroupsAndOnlyConnectEnabled)
     EXPECT_EQ(L"Config file does not exist", Status(1));
     EXPECT_EQ(L"Async", Status(2));
     EXPECT_EQ(L"Quarrow.MainForm", W(form->GetNativeClassName()));
+}
+
+// The window and its tree come first; the local machine is connected once nothing is left to paint, or by the
+// first command that comes sooner.
+TEST_F(MainFormTest, TheLocalMachineConnectsOnceTheWindowHasPainted)
+{
+    for (bool byCommand : {false, true})
+    {
+        form = std::make_unique<MainForm>(String(KeyPath));
+        form->SetBounds(0, 0, 800, 600);
+        form->Show();
+        ManagementConnection* local = form->GetConnections()[0];
+        EXPECT_FALSE(local->IsConnected());
+        EXPECT_EQ(2, Local()->GetNodes().GetCount());
+        if (byCommand)
+        {
+            form->RunCommand(Quarrow::Command::StopLoading);
+            EXPECT_TRUE(local->IsConnected());
+        }
+        else
+        {
+            DWORD deadline = GetTickCount() + 5000;
+            while (!local->IsConnected() && GetTickCount() < deadline)
+            {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+                Testing::PumpMessages();
+            }
+            EXPECT_TRUE(local->IsConnected());
+            EXPECT_FALSE(GetUpdateRect(static_cast<HWND>(Tree().GetHandle()), nullptr, FALSE)) << "painted first";
+        }
+        EXPECT_TRUE(desktop.messages.empty());
+        form.reset();
+    }
 }
 
 TEST_F(MainFormTest, TheSelectedNodesKindDecidesWhatIsEnabled)

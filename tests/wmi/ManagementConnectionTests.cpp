@@ -201,6 +201,7 @@ TEST_F(ConnectionTest, ReconnectingReleasesThePreviousServicesAndIdentity)
     int liveBefore = ScriptedWmi::Provider::liveObjects;
     {
         ManagementConnection connection;
+        EXPECT_EQ(liveBefore, ScriptedWmi::Provider::liveObjects.load()) << "the locator is made by Connect";
         connection.Connect(String(L"ONE"), String(L"a"), String(L"b"), String());
         connection.Connect(String(L"TWO"), String(L"c"), String(L"d"), String());
         EXPECT_EQ(liveBefore + 2, ScriptedWmi::Provider::liveObjects.load()); // the locator and one services
