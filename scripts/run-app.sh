@@ -15,5 +15,7 @@ start_wine_session
 trap 'stop_wine_session; stop_xvfb' EXIT
 wine explorer /desktop=Quarrow,1024x768 "$exe" >/dev/null 2>&1 &
 sleep "${QUARROW_SCREENSHOT_DELAY:-8}"
-xwd -root -silent | convert xwd:- "$BUILD_DIR/screenshot.png"
+# Only the Wine desktop, the screen around it is empty. `import` composes pop-up windows too, which a plain
+# framebuffer dump of Xvfb shows black.
+import -window root -crop 1024x768+0+0 +repage "$BUILD_DIR/screenshot.png"
 echo "Screenshot saved to $BUILD_DIR/screenshot.png"
