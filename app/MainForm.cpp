@@ -235,7 +235,6 @@ void MainForm::OnCreate(Core::Object* sender, Core::EventArgs& args)
     // window shows first. A timer message comes only when nothing is left to paint.
     m_localConnectPending = true;
     StartTimer(LocalConnectTimer, USER_TIMER_MINIMUM);
-    ConnectLocalMachine();
 }
 
 void MainForm::OnTimer(int id)

@@ -386,7 +386,8 @@ void Control::Create()
     int x = UsesDefaultLocation() ? CW_USEDEFAULT : m_deviceBounds.left;
     int y = UsesDefaultLocation() ? CW_USEDEFAULT : m_deviceBounds.top;
     HWND handle =
-        CreateWindowExW(exStyle, m_className.GetBuffer(), m_text.GetBuffer(), style, x, y, m_deviceBounds.width,
+        CreateWindowExW(exStyle, m_className.GetBuffer(), HoldsSecretText() ? L"" : m_text.GetBuffer(), style, x, y,
+                        m_deviceBounds.width,
                         m_deviceBounds.height, parentHandle, id, Application::GetInstance(), this);
     if (handle == nullptr)
     {
@@ -449,12 +450,21 @@ void Control::SetText(const String& text)
     {
         return;
     }
+    if (HoldsSecretText())
+    {
+        m_text.Wipe();
+    }
     m_text = text;
+    SyncNativeText();
+    OnTextChanged();
+}
+
+void Control::SyncNativeText()
+{
     if (m_handle != nullptr)
     {
-        SetWindowTextW(m_handle, m_text.GetBuffer());
+        SetWindowTextW(m_handle, HoldsSecretText() ? L"" : m_text.GetBuffer());
     }
-    OnTextChanged();
 }
 
 wchar_t Control::GetMnemonic(const String& text)

@@ -305,6 +305,11 @@ protected:
     // changes repaint only those.
     virtual void OnUpdatesEnabledChanged();
     virtual void OnTextChanged();
+    // A control whose text is a secret keeps it out of its native window (where any process can read it)
+    // and wipes each text it lets go.
+    virtual bool HoldsSecretText() const { return false; }
+    // Puts the text the native window may hold there (empty for a secret).
+    void SyncNativeText();
     virtual void OnFontChanged();
     virtual void OnDpiChanged(int oldDpi, int newDpi);
     virtual void OnCaptureLost() {}

@@ -4,7 +4,10 @@
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 #include <windows.h>
 
 namespace Core::Controls
@@ -33,6 +36,21 @@ String FirstLine(const String& text)
     return text;
 }
 
+// text with length characters from start replaced by insert, built in one buffer so that no piece of a
+// password is left behind in a freed intermediate string.
+String Splice(const String& text, int start, int length, const String& insert)
+{
+    int total = text.GetLength() - length + insert.GetLength();
+    std::vector<wchar_t> buffer(static_cast<size_t>(total) + 1);
+    const wchar_t* source = text.GetBuffer();
+    std::copy(source, source + start, buffer.data());
+    std::copy(insert.GetBuffer(), insert.GetBuffer() + insert.GetLength(), buffer.data() + start);
+    std::copy(source + start + length, source + text.GetLength(), buffer.data() + start + insert.GetLength());
+    String result(buffer.data(), total);
+    SecureZeroMemory(buffer.data(), buffer.size() * sizeof(wchar_t));
+    return result;
+}
+
 } // namespace
 
 TextBox::TextBox(const String& text)
@@ -42,6 +60,16 @@ TextBox::TextBox(const String& text)
     SetCursorId(0x7F01);
     SetSize(120, 23);
     TextBox::SetText(text);
+}
+
+TextBox::~TextBox()
+{
+    if (HoldsSecretText())
+    {
+        m_undoText.Wipe();
+        // The control's own copy goes with the control: wipe it through the one way that reaches it.
+        Control::SetText(String());
+    }
 }
 
 void TextBox::SetText(const String& text)
@@ -62,6 +90,7 @@ void TextBox::SetPasswordChar(wchar_t character)
             L"TextBox.SetPasswordChar method: password character must be a valid character with ASCII code > 31"));
     }
     m_passwordChar = character;
+    SyncNativeText();
     Measure();
     Invalidate();
 }
@@ -69,6 +98,7 @@ void TextBox::SetPasswordChar(wchar_t character)
 void TextBox::ResetPasswordChar()
 {
     m_passwordChar = 0;
+    SyncNativeText();
     Measure();
     Invalidate();
 }
@@ -250,6 +280,10 @@ void TextBox::SaveUndo(bool typing)
     {
         return;
     }
+    if (HoldsSecretText())
+    {
+        m_undoText.Wipe();
+    }
     m_undoText = GetText();
     m_undoAnchor = m_anchor;
     m_undoCaret = m_caret;
@@ -276,9 +310,15 @@ void TextBox::ReplaceSelection(const String& inserted, bool typing)
         return;
     }
     SaveUndo(typing);
-    String result = text.Substring(0, start) + insert + text.Substring(start + length);
+    String result = Splice(text, start, length, insert);
     m_anchor = m_caret = start + insert.GetLength();
     Control::SetText(result);
+    if (HoldsSecretText())
+    {
+        text.Wipe();
+        insert.Wipe();
+        result.Wipe();
+    }
     m_lastEditTyping = typing;
     Measure();
     ScrollToCaret();
@@ -297,7 +337,11 @@ void TextBox::Undo()
     m_caret = m_undoCaret;
     Control::SetText(m_undoText);
     // What was undone becomes the edit to undo, so that undoing twice restores it.
-    m_undoText = text;
+    if (HoldsSecretText())
+    {
+        m_undoText.Wipe();
+    }
+    m_undoText = std::move(text);
     m_undoAnchor = anchor;
     m_undoCaret = caret;
     m_lastEditTyping = false;

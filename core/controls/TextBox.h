@@ -12,11 +12,13 @@ class TextBox : public Control
 {
 public:
     explicit TextBox(const String& text = String());
+    // A password's copies are wiped before their memory goes.
+    ~TextBox() override;
 
     // Replaces the whole text; the caret goes to its end and there is nothing to undo.
     void SetText(const String& text) override;
-    // Shown for every character instead of the text; copying and cutting are off meanwhile. Characters
-    // with codes up to 31 are refused.
+    // Shown for every character instead of the text; copying and cutting are off meanwhile, the native window
+    // holds no text, and every copy of the text is wiped when let go. Characters with codes up to 31 are refused.
     void SetPasswordChar(wchar_t character);
     void ResetPasswordChar();
     wchar_t GetPasswordChar() const { return m_passwordChar; }
@@ -46,6 +48,7 @@ public:
 
 protected:
     bool WantsCharacters() const override { return true; }
+    bool HoldsSecretText() const override { return m_passwordChar != 0; }
     bool IsInputKey(int keyData) const override;
     bool OnKeyDown(int keyData) override;
     bool OnKeyPress(wchar_t character) override;

@@ -489,6 +489,33 @@ TEST_F(SimpleControlTest, ATextBoxCutsCopiesPastesAndUndoesItsLastEdit)
     EXPECT_FALSE(box.CanUndo());
 }
 
+// Any process can read a window's text: a password box leaves its native window empty, also when it becomes one
+// after text was typed, and hands the text back once it is a plain box again.
+TEST_F(SimpleControlTest, APasswordStaysOutOfTheNativeWindow)
+{
+    auto nativeText = [](TextBox& box)
+    {
+        wchar_t text[64] = {};
+        GetWindowTextW(static_cast<HWND>(box.GetHandle()), text, 64);
+        return std::wstring(text);
+    };
+    TextBox password(String(L"before"));
+    form.GetControls().Add(&password);
+    form.Show();
+    EXPECT_EQ(L"before", nativeText(password));
+    password.SetPasswordChar(L'*');
+    EXPECT_EQ(L"", nativeText(password));
+    password.Focus();
+    Testing::PressKey(password, Keys::End);
+    Testing::TypeText(password.GetHandle(), L"12");
+    Testing::PressKey(password, Keys::Back);
+    Testing::PressKey(password, 'Z', Keys::Control);
+    EXPECT_STREQ(L"before12", password.GetText().GetBuffer()) << "undo brings back what Backspace removed";
+    EXPECT_EQ(L"", nativeText(password));
+    password.ResetPasswordChar();
+    EXPECT_EQ(L"before12", nativeText(password));
+}
+
 TEST_F(SimpleControlTest, APasswordBoxShowsItsCharacterAndNeverCopies)
 {
     TextBox password;
