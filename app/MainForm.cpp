@@ -39,16 +39,6 @@ const wchar_t* const ClassTag = L"CL";
 const int MachineImage = 0;
 const int ResultsColumnWidth = 200;
 
-// Shows the wait cursor for a scope and the arrow again at its end, also when the work fails.
-class WaitCursor
-{
-public:
-    WaitCursor() { Cursor::SetCurrent(Cursor(Cursor::Wait)); }
-    ~WaitCursor() { Cursor::SetCurrent(Cursor(Cursor::Arrow)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 constexpr int LocalConnectTimer = 1;
 
 bool HasTag(const TreeNode* node, const wchar_t* tag)

@@ -30,16 +30,6 @@ constexpr TargetEntry TargetEntries[] = {
     {L"Opened in Notepad (comma delemited)", ReportAsCommaText},
 };
 
-// Shows the wait cursor for a scope, and the arrow again however it ends.
-class WaitCursor
-{
-public:
-    WaitCursor() { Cursor::SetCurrent(Cursor(Cursor::Wait)); }
-    ~WaitCursor() { Cursor::SetCurrent(Cursor(Cursor::Arrow)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 } // namespace
 
 OptionsForm::OptionsForm(OptionsOwner& owner)

@@ -46,20 +46,11 @@ Size Button::GetPreferredSize()
     return Size{width > 75 ? width : 75, 23};
 }
 
-void Button::SetPressed(bool pressed)
-{
-    if (m_pressed != pressed)
-    {
-        m_pressed = pressed;
-        Invalidate();
-    }
-}
-
 void Button::OnPaint(Graphics& graphics, const Rectangle&)
 {
     Rectangle client = GetClientRectangle();
     bool enabled = IsEnabled();
-    bool hot = enabled && (IsMouseInside() || m_mouseHeld);
+    bool hot = enabled && (IsMouseInside() || IsMouseHeld());
     Color face = Theme::ButtonFace();
     Color border = Theme::ButtonBorder();
     Color text = GetForeColor();
@@ -70,7 +61,7 @@ void Button::OnPaint(Graphics& graphics, const Rectangle&)
         border = Colors::Blend(Theme::ButtonBorder(), Theme::Face(), 45);
         text = Theme::GrayText();
     }
-    else if (m_pressed)
+    else if (IsPressed())
     {
         face = Theme::PressedFill();
         border = Theme::PressedBorder();
@@ -86,12 +77,12 @@ void Button::OnPaint(Graphics& graphics, const Rectangle&)
     }
     if (enabled && IsFocused())
     {
-        border = m_pressed ? Theme::PressedBorder() : Theme::Highlight();
+        border = IsPressed() ? Theme::PressedBorder() : Theme::Highlight();
         thickness = graphics.Scale(2);
     }
     graphics.FillRectangle(client, face);
     graphics.DrawRectangle(client, border, thickness);
-    if (enabled && (IsFocused() || IsDefault()) && !m_pressed && !hot && Theme::IsHighContrast())
+    if (enabled && (IsFocused() || IsDefault()) && !IsPressed() && !hot && Theme::IsHighContrast())
     {
         graphics.DrawRectangle(client.Deflate(thickness, thickness), Theme::ControlText(), graphics.Scale(1));
     }
@@ -117,61 +108,6 @@ void Button::OnPaint(Graphics& graphics, const Rectangle&)
     graphics.DrawString(GetText(), content, font, text, format);
 }
 
-void Button::OnMouseDown(const Point&, int button, int)
-{
-    if (button != MouseButtons::Left)
-    {
-        return;
-    }
-    Focus();
-    m_mouseHeld = true;
-    CaptureMouse();
-    SetPressed(true);
-}
-
-void Button::OnMouseMove(const Point& point, int)
-{
-    if (m_mouseHeld)
-    {
-        SetPressed(GetClientRectangle().Contains(point));
-    }
-}
-
-void Button::OnMouseUp(const Point& point, int button, int)
-{
-    if (button != MouseButtons::Left || !m_mouseHeld)
-    {
-        return;
-    }
-    m_mouseHeld = false;
-    bool inside = GetClientRectangle().Contains(point);
-    SetPressed(false);
-    ReleaseMouse();
-    if (inside)
-    {
-        PerformClick();
-    }
-}
-
-void Button::OnMouseEnter()
-{
-    Invalidate();
-}
-
-void Button::OnMouseLeave()
-{
-    Invalidate();
-}
-
-void Button::OnCaptureLost()
-{
-    m_mouseHeld = false;
-    if (!m_spaceHeld)
-    {
-        SetPressed(false);
-    }
-}
-
 bool Button::IsInputKey(int keyData) const
 {
     // Enter on a focused button presses that button, not the window's accept button.
@@ -180,48 +116,12 @@ bool Button::IsInputKey(int keyData) const
 
 bool Button::OnKeyDown(int keyData)
 {
-    if (keyData == Keys::Space)
-    {
-        m_spaceHeld = true;
-        SetPressed(true);
-        return true;
-    }
     if (keyData == Keys::Return)
     {
         PerformClick();
         return true;
     }
-    return false;
-}
-
-bool Button::OnKeyUp(int keyData)
-{
-    if ((keyData & Keys::KeyCode) == Keys::Space && m_spaceHeld)
-    {
-        m_spaceHeld = false;
-        SetPressed(false);
-        PerformClick();
-        return true;
-    }
-    return false;
-}
-
-void Button::OnLostFocus()
-{
-    m_spaceHeld = false;
-    SetPressed(false);
-    Control::OnLostFocus();
-}
-
-bool Button::ProcessMnemonic(wchar_t character)
-{
-    if (character == 0 || character != GetMnemonic() || !CanSelect())
-    {
-        return false;
-    }
-    Focus();
-    PerformClick();
-    return true;
+    return ButtonBase::OnKeyDown(keyData);
 }
 
 void Button::OnClick()

@@ -38,20 +38,11 @@ Size CheckBox::GetPreferredSize()
     return Size{BoxSize + Gap + Unscale(text.width) + 4, 23};
 }
 
-void CheckBox::SetPressed(bool pressed)
-{
-    if (m_pressed != pressed)
-    {
-        m_pressed = pressed;
-        Invalidate();
-    }
-}
-
 void CheckBox::OnPaint(Graphics& graphics, const Rectangle&)
 {
     Rectangle client = GetClientRectangle();
     bool enabled = IsEnabled();
-    bool hot = enabled && (IsMouseInside() || m_mouseHeld);
+    bool hot = enabled && (IsMouseInside() || IsMouseHeld());
     int side = graphics.Scale(BoxSize);
     Rectangle box{graphics.Scale(1), (client.height - side) / 2, side, side};
     Color fill = Theme::Window();
@@ -63,7 +54,7 @@ void CheckBox::OnPaint(Graphics& graphics, const Rectangle&)
         border = Theme::GrayText();
         mark = Theme::GrayText();
     }
-    else if (m_pressed)
+    else if (IsPressed())
     {
         fill = Theme::PressedFill();
         border = Theme::PressedBorder();
@@ -93,89 +84,6 @@ void CheckBox::OnPaint(Graphics& graphics, const Rectangle&)
                         width + graphics.Scale(4), size.height + graphics.Scale(2)};
         graphics.DrawFocusRectangle(focus, Theme::ControlText(), GetBackColor());
     }
-}
-
-void CheckBox::OnMouseDown(const Point&, int button, int)
-{
-    if (button != MouseButtons::Left)
-    {
-        return;
-    }
-    Focus();
-    m_mouseHeld = true;
-    CaptureMouse();
-    SetPressed(true);
-}
-
-void CheckBox::OnMouseMove(const Point& point, int)
-{
-    if (m_mouseHeld)
-    {
-        SetPressed(GetClientRectangle().Contains(point));
-    }
-}
-
-void CheckBox::OnMouseUp(const Point& point, int button, int)
-{
-    if (button != MouseButtons::Left || !m_mouseHeld)
-    {
-        return;
-    }
-    m_mouseHeld = false;
-    SetPressed(false);
-    ReleaseMouse();
-    if (GetClientRectangle().Contains(point))
-    {
-        PerformClick();
-    }
-}
-
-void CheckBox::OnMouseEnter()
-{
-    Invalidate();
-}
-
-void CheckBox::OnMouseLeave()
-{
-    Invalidate();
-}
-
-void CheckBox::OnCaptureLost()
-{
-    m_mouseHeld = false;
-    SetPressed(false);
-}
-
-bool CheckBox::OnKeyDown(int keyData)
-{
-    if (keyData == Keys::Space)
-    {
-        SetPressed(true);
-        return true;
-    }
-    return false;
-}
-
-bool CheckBox::OnKeyUp(int keyData)
-{
-    if ((keyData & Keys::KeyCode) == Keys::Space && m_pressed)
-    {
-        SetPressed(false);
-        PerformClick();
-        return true;
-    }
-    return false;
-}
-
-bool CheckBox::ProcessMnemonic(wchar_t character)
-{
-    if (character == 0 || character != GetMnemonic() || !CanSelect())
-    {
-        return false;
-    }
-    Focus();
-    PerformClick();
-    return true;
 }
 
 void CheckBox::OnClick()

@@ -2,12 +2,12 @@
 // focus and disabled states.
 #pragma once
 
-#include "core/controls/Control.h"
+#include "core/controls/ButtonBase.h"
 
 namespace Core::Controls
 {
 
-class CheckBox : public Control
+class CheckBox : public ButtonBase
 {
 public:
     explicit CheckBox(const String& text = String());
@@ -20,23 +20,10 @@ public:
 
 protected:
     void OnPaint(Graphics& graphics, const Rectangle& clip) override;
-    void OnMouseDown(const Point& point, int button, int keys) override;
-    void OnMouseMove(const Point& point, int keys) override;
-    void OnMouseUp(const Point& point, int button, int keys) override;
-    void OnMouseEnter() override;
-    void OnMouseLeave() override;
-    void OnCaptureLost() override;
-    bool OnKeyDown(int keyData) override;
-    bool OnKeyUp(int keyData) override;
-    bool ProcessMnemonic(wchar_t character) override;
     void OnClick() override;
 
 private:
-    void SetPressed(bool pressed);
-
     bool m_checked = false;
-    bool m_pressed = false;
-    bool m_mouseHeld = false;
 };
 
 } // namespace Core::Controls

@@ -50,4 +50,14 @@ private:
     IconHandle m_handle; // shared, never destroyed: system cursors
 };
 
+// Shows the wait cursor for a scope, and the arrow again however the scope ends.
+class WaitCursor
+{
+public:
+    WaitCursor() { Cursor::SetCurrent(Cursor(Cursor::Wait)); }
+    ~WaitCursor() { Cursor::SetCurrent(Cursor(Cursor::Arrow)); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
 } // namespace Core::Controls

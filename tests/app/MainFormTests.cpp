@@ -29,6 +29,7 @@ using namespace Core::Controls;
 using Core::String;
 using Quarrow::MainForm;
 using WMI::ManagementConnection;
+using WMI::ManagementObject;
 
 namespace
 {
@@ -623,6 +624,7 @@ protected:
     }
     void TearDown() override
     {
+        timedAction = nullptr; // an action still waiting must not outlive the test's variables
         MainFormTest::TearDown();
         provider.reset();
     }
@@ -639,10 +641,27 @@ protected:
 TEST_F(LoadingTest, AClassLoadsAsynchronouslyAndIsShownAgainWithoutAQuery)
 {
     Start();
+    // Looked at once the load runs: the selecting click itself may come later than a first timer.
     bool stopEnabledMeanwhile = false;
-    After(1, [&] { stopEnabledMeanwhile = form->GetToolBar().GetButtons()[4]->IsEnabled(); });
+    bool selected = false;
+    std::function<void()> lookAtStop = [&]
+    {
+        ManagementObject* loading = form->GetCurrentClass();
+        if (selected)
+        {
+            return;
+        }
+        if (loading == nullptr || !loading->IsLoading())
+        {
+            After(1, lookAtStop);
+            return;
+        }
+        stopEnabledMeanwhile = form->GetToolBar().GetButtons()[4]->IsEnabled();
+    };
+    After(1, lookAtStop);
     provider->nextDelayMilliseconds = 20;
     Select(Process());
+    selected = true;
     EXPECT_TRUE(stopEnabledMeanwhile);
     EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
     EXPECT_EQ(L"Loading completed. 120 records", Status(0));
