@@ -1,7 +1,6 @@
 // The control gallery: one form that shows every control of the toolkit, for looking at the toolkit
 // as a person would (and for its screenshots). Options: --open-menu opens the File menu with its
-// Export submenu (and with --popup-dir=DIR saves the menus' pictures there); --rect-file=PATH writes the
-// window's screen rectangle to PATH once it is shown.
+// Export submenu; --rect-file=PATH writes the window's screen rectangle to PATH once it is shown.
 #include "core/controls/Application.h"
 #include "core/controls/Button.h"
 #include "core/controls/CheckBox.h"
@@ -122,20 +121,12 @@ public:
     }
 
     MainMenu& GetMainMenu() { return m_menu; }
-    // Where --open-menu leaves the pictures of the open menus: popup-N.bmp and popups.txt.
-    void SetPopupDirectory(const std::string& directory) { m_popupDirectory = directory; }
 
 protected:
     // Opens the File menu and, by hovering as the mouse would, its Export submenu.
     void OnTimer(int id) override
     {
         StopTimer(id);
-        if (id == 2)
-        {
-            SavePopups();
-            return;
-        }
-        StartTimer(2, 800);
         MenuTracker::Instance().OpenBarItem(&m_menu, 0, false);
         ToolBarDropDown* file = m_file->GetDropDown();
         Core::Controls::Rectangle row = file->GetItemBounds(2);
@@ -361,68 +352,6 @@ private:
         m_toolTip.SetToolTip(&m_password, String(L"Enter your login password."));
     }
 
-    // Wine under Xvfb maps pop-up windows but shows them black; the screenshot script lays these pictures,
-    // painted by the menus themselves through WM_PRINTCLIENT, over the places the pop-ups occupy.
-    void SavePopups()
-    {
-        if (m_popupDirectory.empty())
-        {
-            return;
-        }
-        FILE* list = std::fopen((m_popupDirectory + "/popups.txt").c_str(), "wb");
-        for (int level = 0; level < MenuTracker::Instance().GetDepth(); level++)
-        {
-            ToolBarDropDown* popup = MenuTracker::Instance().GetLevel(level);
-            RECT rect;
-            GetWindowRect(popup->GetHandle(), &rect);
-            int width = rect.right - rect.left;
-            int height = rect.bottom - rect.top;
-            BITMAPINFO info = {};
-            info.bmiHeader.biSize = sizeof(info.bmiHeader);
-            info.bmiHeader.biWidth = width;
-            info.bmiHeader.biHeight = height;
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 32;
-            info.bmiHeader.biCompression = BI_RGB;
-            void* bits = nullptr;
-            HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-            HDC memory = CreateCompatibleDC(nullptr);
-            HGDIOBJ previous = SelectObject(memory, bitmap);
-            SendMessageW(popup->GetHandle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-            GdiFlush();
-            // GDI leaves the alpha byte alone; the picture is opaque.
-            auto* pixels = static_cast<uint32_t*>(bits);
-            for (int i = 0; i < width * height; i++)
-            {
-                pixels[i] |= 0xFF000000u;
-            }
-            std::string path = m_popupDirectory + "/popup-" + std::to_string(level) + ".bmp";
-            if (FILE* file = std::fopen(path.c_str(), "wb"))
-            {
-                BITMAPFILEHEADER header = {};
-                DWORD size = static_cast<DWORD>(width * height * 4);
-                header.bfType = 0x4D42;
-                header.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-                header.bfSize = header.bfOffBits + size;
-                std::fwrite(&header, sizeof(header), 1, file);
-                std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, file);
-                std::fwrite(bits, 1, size, file);
-                std::fclose(file);
-            }
-            SelectObject(memory, previous);
-            DeleteDC(memory);
-            DeleteObject(bitmap);
-            if (list != nullptr)
-            {
-                std::fprintf(list, "%s %ld %ld\n", path.c_str(), rect.left, rect.top);
-            }
-        }
-        if (list != nullptr)
-        {
-            std::fclose(list);
-        }
-    }
-
     void OnCommand(Core::Object*, CommandEventArgs& args)
     {
         if (args.GetCommandId() == 0)
@@ -467,7 +396,6 @@ private:
     Panel m_rule;
     Label m_notice;
     ToolTip m_toolTip;
-    std::string m_popupDirectory;
     Core::MemberEventHandler<GalleryForm, CommandEventArgs> m_commandHandler;
     Core::MemberEventHandler<GalleryForm, Core::EventArgs> m_browseHandler;
 };
@@ -485,12 +413,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (arguments.find("--open-menu") != std::string::npos)
     {
         // Once the window has settled on the screen, as a person would open it.
-        size_t directoryOption = arguments.find("--popup-dir=");
-        if (directoryOption != std::string::npos)
-        {
-            std::string directory = arguments.substr(directoryOption + 12);
-            form.SetPopupDirectory(directory.substr(0, directory.find(' ')));
-        }
         form.StartTimer(1, 1500);
     }
     size_t rectOption = arguments.find("--rect-file=");
