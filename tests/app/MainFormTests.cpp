@@ -782,6 +782,42 @@ TEST_F(LoadingTest, RebuildingTheTreeDuringALoadEndsTheLoadAndFreesItsClass)
     EXPECT_EQ(2, Queries());
 }
 
+// A machine disconnected while one of its classes loads: the load ends first, its class object outlives the
+// removed node until the load's wait returns, and nothing on screen speaks of it afterwards.
+TEST_F(LoadingTest, DisconnectingAMachineDuringItsLoadEndsTheLoadFirst)
+{
+    Start();
+    WhenVisible(L"Quarrow.ConnectForm",
+                [&](HWND dialog)
+                {
+                    FindControls<TextBox>(*form->GetConnectForm())[0]->SetText(String(L"localhost"));
+                    PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);
+                });
+    form->RunCommand(Quarrow::Command::Connect);
+    ASSERT_EQ(2, Tree().GetNodes().GetCount());
+    TreeNode* machine = Tree().GetNodes()[1];
+    TreeNode* process = Find(machine->GetNodes(), {L"Operating System", L"Processes", L"Win32_Process"});
+    ASSERT_NE(nullptr, process);
+    provider->nextDelayMilliseconds = 60;
+    provider->largestBatch = 10;
+    desktop.answers = {IDYES};
+    After(100,
+          [&]
+          {
+              Tree().SetSelectedNode(machine); // asked, and Yes: a machine node lets the load go on
+              form->RunCommand(Quarrow::Command::Disconnect);
+          });
+    Select(process);
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Abort loading previously requested data?", desktop.messages[0].text);
+    EXPECT_EQ(1, Tree().GetNodes().GetCount());
+    EXPECT_EQ(1, form->GetConnections().GetCount());
+    EXPECT_EQ(nullptr, form->GetCurrentClass());
+    EXPECT_EQ(0, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_EQ(L"", Status(0));
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+}
+
 // On Yes a category becomes selected, but only class nodes cancel: the load goes on to its end.
 TEST_F(LoadingTest, AnsweringYesOnACategoryLetsTheLoadGoOn)
 {
