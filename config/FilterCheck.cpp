@@ -33,7 +33,8 @@ String FilterCheck::QueryText(const WMI::ClassDefinition& definition, const Stri
     return query.GetQueryText();
 }
 
-FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const String& query)
+FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const String& query,
+                                   int timeoutMilliseconds)
 {
     FilterCheckResult result;
     try
@@ -60,19 +61,22 @@ FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const 
         // A query that returns immediately reports most of its faults on the first Next.
         IWbemClassObject* batch[BatchSize];
         ULONG returned = 0;
-        status = enumerator->Next(static_cast<long>(WBEM_INFINITE), BatchSize, batch, &returned);
+        status = enumerator->Next(static_cast<long>(timeoutMilliseconds), BatchSize, batch, &returned);
         for (ULONG i = 0; i < returned; i++)
         {
             batch[i]->Release();
         }
-        if (status != WBEM_S_NO_ERROR && status != WBEM_S_FALSE)
+        if (status != WBEM_S_NO_ERROR && status != WBEM_S_FALSE && status != WBEM_S_TIMEDOUT)
         {
             result.failure = WMI::GetResultMessage(status);
             return result;
         }
+        // Still running when the wait ended: the machine took the query, which is what is being checked.
         result.valid = true;
         result.instances = static_cast<int>(returned);
         result.batchFull = returned == BatchSize;
+        result.timedOut = status == WBEM_S_TIMEDOUT;
+        result.waitedMilliseconds = timeoutMilliseconds;
     }
     catch (const Core::Exception& exception)
     {
@@ -94,6 +98,16 @@ String FilterCheck::Describe(const FilterCheckResult& result)
         return result.failure;
     }
     String text(L"The filter is valid. The query returned ");
+    if (result.timedOut)
+    {
+        text += result.instances;
+        text += result.instances == 1 ? L" instance" : L" instances";
+        text += L" in the first ";
+        text += result.waitedMilliseconds >= 1000 ? result.waitedMilliseconds / 1000 : result.waitedMilliseconds;
+        text += result.waitedMilliseconds >= 1000 ? L" seconds" : L" milliseconds";
+        text += L"; the machine was still collecting more.";
+        return text;
+    }
     if (result.batchFull)
     {
         text += BatchSize;

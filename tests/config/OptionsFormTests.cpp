@@ -3,6 +3,7 @@
 // options, the controls' models and the configuration file it writes.
 #include "config/AppOptions.h"
 #include "config/ClassViewEditor.h"
+#include "config/FilterCheck.h"
 #include "config/OptionsForm.h"
 #include "config/RegistryKey.h"
 #include "core/controls/Form.h"
@@ -705,6 +706,28 @@ TEST_F(OptionsFormTest, ValidatingAFilterRunsTheQueryOnAWorkerAndStoresNothing)
     EXPECT_EQ(L"The filter is valid. The query returned 50 or more instances.", desktop.messages[0].text);
     EXPECT_EQ(L"Validate Filter", desktop.messages[0].caption);
     EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONINFORMATION), desktop.messages[0].style);
+}
+
+// A provider still collecting when the wait for the first batch ends (files, event logs): the machine took the
+// query, so the filter is valid, and the dialog is not held for minutes.
+TEST_F(OptionsFormTest, AFilterCheckThatOutlastsItsWaitCallsTheFilterValid)
+{
+    ScriptedWmi::Provider provider;
+    ConnectScripted(provider);
+    provider.neverReady = true;
+    Config::FilterCheckResult result =
+        Config::FilterCheck::Run(*owner->connections[0], String(L"select * from Win32_Process"), 50);
+    EXPECT_TRUE(result.valid);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(0, result.instances);
+    EXPECT_EQ(L"The filter is valid. The query returned 0 instances in the first 50 milliseconds; the machine was "
+              L"still collecting more.",
+              std::wstring(Config::FilterCheck::Describe(result).GetBuffer()));
+    result.waitedMilliseconds = Config::FilterCheck::FirstBatchTimeoutMilliseconds;
+    result.instances = 1;
+    EXPECT_EQ(L"The filter is valid. The query returned 1 instance in the first 10 seconds; the machine was still "
+              L"collecting more.",
+              std::wstring(Config::FilterCheck::Describe(result).GetBuffer()));
 }
 
 // Against the machine's own WMI (Wine's in the test environment).
