@@ -174,8 +174,8 @@ private:
     Core::Controls::Grid m_resultsGrid;
     Core::Controls::Grid m_metadataGrid;
     Core::Controls::Label m_classLabel;
-    std::unique_ptr<ConnectForm> m_connectForm; // made on first use
-    std::unique_ptr<AboutForm> m_aboutForm;     // made on first use
+    std::unique_ptr<ConnectForm> m_connectForm;         // made on first use
+    std::unique_ptr<AboutForm> m_aboutForm;             // made on first use
     std::unique_ptr<Config::OptionsForm> m_optionsForm; // made on first use
     Core::MemberEventHandler<MainForm, Core::Controls::CommandEventArgs> m_commandHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewCancelEventArgs> m_beforeSelectHandler;

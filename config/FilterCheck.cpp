@@ -33,8 +33,7 @@ String FilterCheck::QueryText(const WMI::ClassDefinition& definition, const Stri
     return query.GetQueryText();
 }
 
-FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const String& query,
-                                   int timeoutMilliseconds)
+FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const String& query, int timeoutMilliseconds)
 {
     FilterCheckResult result;
     try

@@ -20,7 +20,7 @@ struct FilterCheckResult
     bool batchFull = false; // the first batch was full: there may be more
     bool timedOut = false;  // the machine was still collecting the first batch when the wait ended
     int waitedMilliseconds = 0;
-    Core::String failure;   // the WMI layer's message when not valid
+    Core::String failure; // the WMI layer's message when not valid
 };
 
 class FilterCheck

@@ -385,10 +385,9 @@ void Control::Create()
     HMENU id = m_windowType.IsChild() ? reinterpret_cast<HMENU>(static_cast<intptr_t>(nextChildId++)) : nullptr;
     int x = UsesDefaultLocation() ? CW_USEDEFAULT : m_deviceBounds.left;
     int y = UsesDefaultLocation() ? CW_USEDEFAULT : m_deviceBounds.top;
-    HWND handle =
-        CreateWindowExW(exStyle, m_className.GetBuffer(), HoldsSecretText() ? L"" : m_text.GetBuffer(), style, x, y,
-                        m_deviceBounds.width,
-                        m_deviceBounds.height, parentHandle, id, Application::GetInstance(), this);
+    HWND handle = CreateWindowExW(exStyle, m_className.GetBuffer(), HoldsSecretText() ? L"" : m_text.GetBuffer(), style,
+                                  x, y, m_deviceBounds.width, m_deviceBounds.height, parentHandle, id,
+                                  Application::GetInstance(), this);
     if (handle == nullptr)
     {
         m_handle = nullptr;

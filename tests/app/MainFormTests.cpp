@@ -629,6 +629,22 @@ protected:
         provider.reset();
     }
     TreeNode* Thread() { return Node({L"Local Machine", L"Operating System", L"Processes", L"Win32_Thread"}); }
+    // Runs action the given milliseconds after a load of the current class has begun: from a timer, so inside the
+    // load's wait, and never before the click that starts the load, however slow the machine is.
+    void DuringLoad(int milliseconds, std::function<void()> action)
+    {
+        After(1,
+              [this, milliseconds, action]
+              {
+                  ManagementObject* loading = form != nullptr ? form->GetCurrentClass() : nullptr;
+                  if (loading == nullptr || !loading->IsLoading())
+                  {
+                      DuringLoad(milliseconds, action);
+                      return;
+                  }
+                  After(milliseconds, action);
+              });
+    }
     int Queries() { return static_cast<int>(provider->queries.size()); }
 
     std::unique_ptr<ScriptedWmi::Provider> provider;
@@ -641,27 +657,10 @@ protected:
 TEST_F(LoadingTest, AClassLoadsAsynchronouslyAndIsShownAgainWithoutAQuery)
 {
     Start();
-    // Looked at once the load runs: the selecting click itself may come later than a first timer.
     bool stopEnabledMeanwhile = false;
-    bool selected = false;
-    std::function<void()> lookAtStop = [&]
-    {
-        ManagementObject* loading = form->GetCurrentClass();
-        if (selected)
-        {
-            return;
-        }
-        if (loading == nullptr || !loading->IsLoading())
-        {
-            After(1, lookAtStop);
-            return;
-        }
-        stopEnabledMeanwhile = form->GetToolBar().GetButtons()[4]->IsEnabled();
-    };
-    After(1, lookAtStop);
+    DuringLoad(0, [&] { stopEnabledMeanwhile = form->GetToolBar().GetButtons()[4]->IsEnabled(); });
     provider->nextDelayMilliseconds = 20;
     Select(Process());
-    selected = true;
     EXPECT_TRUE(stopEnabledMeanwhile);
     EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
     EXPECT_EQ(L"Loading completed. 120 records", Status(0));
@@ -702,7 +701,7 @@ TEST_F(LoadingTest, StopCancelsAnAsynchronousLoadAndTheClassLoadsAgainLater)
     Start();
     provider->nextDelayMilliseconds = 100;
     provider->largestBatch = 10;
-    After(150, [&] { form->RunCommand(Quarrow::Command::StopLoading); });
+    DuringLoad(150, [&] { form->RunCommand(Quarrow::Command::StopLoading); });
     Select(Process());
     EXPECT_EQ(L"Loading cancelled. ", Status(0));
     EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
@@ -724,7 +723,7 @@ TEST_F(LoadingTest, SelectingDuringALoadAsksAndBothAnswersWork)
     provider->nextDelayMilliseconds = 60;
     provider->largestBatch = 10;
     desktop.answers = {IDNO};
-    After(100, [&] { PostSelect(Thread()); });
+    DuringLoad(100, [&] { PostSelect(Thread()); });
     Select(Process());
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(L"Quarrow", desktop.messages[0].caption);
@@ -738,7 +737,7 @@ TEST_F(LoadingTest, SelectingDuringALoadAsksAndBothAnswersWork)
     Start();
     desktop.messages.clear();
     desktop.answers = {IDYES};
-    After(100, [&] { PostSelect(Thread()); });
+    DuringLoad(100, [&] { PostSelect(Thread()); });
     Select(Process());
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(Thread(), Tree().GetSelectedNode());
@@ -759,12 +758,13 @@ TEST_F(LoadingTest, RebuildingTheTreeDuringALoadEndsTheLoadAndFreesItsClass)
     desktop.answers = {IDYES};
     TreeNode* before = Process();
     String newPath = reports.File(L"New.xml");
-    After(100,
-          [&]
-          {
-              InOptionsDialog(*form, [newPath](Config::OptionsForm& dialog) { ChooseNewConfigFile(dialog, newPath); });
-              form->RunCommand(Quarrow::Command::Options);
-          });
+    DuringLoad(100,
+               [&]
+               {
+                   InOptionsDialog(*form,
+                                   [newPath](Config::OptionsForm& dialog) { ChooseNewConfigFile(dialog, newPath); });
+                   form->RunCommand(Quarrow::Command::Options);
+               });
     Select(before);
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(L"Rebuild tree with new configuration?", desktop.messages[0].text);
@@ -801,12 +801,12 @@ TEST_F(LoadingTest, DisconnectingAMachineDuringItsLoadEndsTheLoadFirst)
     provider->nextDelayMilliseconds = 60;
     provider->largestBatch = 10;
     desktop.answers = {IDYES};
-    After(100,
-          [&]
-          {
-              Tree().SetSelectedNode(machine); // asked, and Yes: a machine node lets the load go on
-              form->RunCommand(Quarrow::Command::Disconnect);
-          });
+    DuringLoad(100,
+               [&]
+               {
+                   Tree().SetSelectedNode(machine); // asked, and Yes: a machine node lets the load go on
+                   form->RunCommand(Quarrow::Command::Disconnect);
+               });
     Select(process);
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(L"Abort loading previously requested data?", desktop.messages[0].text);
@@ -826,7 +826,7 @@ TEST_F(LoadingTest, AnsweringYesOnACategoryLetsTheLoadGoOn)
     provider->largestBatch = 10;
     desktop.answers = {IDYES};
     TreeNode* category = Node({L"Local Machine", L"Operating System", L"Processes"});
-    After(100, [&] { PostSelect(category); });
+    DuringLoad(100, [&] { PostSelect(category); });
     Select(Process());
     EXPECT_EQ(category, Tree().GetSelectedNode());
     EXPECT_TRUE(form->GetCurrentClass()->IsLoaded());

@@ -22,8 +22,7 @@ const wchar_t* NullIfEmpty(const String& text)
 
 // The shell and the common dialogs are loaded the first time they are wanted: mapping them at start-up
 // costs more than the rest of the program's libraries together, and most sessions never open a dialog.
-template <typename Function>
-Function* SystemFunction(const wchar_t* library, const char* name)
+template <typename Function> Function* SystemFunction(const wchar_t* library, const char* name)
 {
     HMODULE module = GetModuleHandleW(library);
     if (module == nullptr)
@@ -51,7 +50,7 @@ public:
             return SE_ERR_DLLNOTFOUND;
         }
         HINSTANCE result = shellExecute(static_cast<HWND>(owner), NullIfEmpty(operation), file.GetBuffer(),
-                                         NullIfEmpty(parameters), NullIfEmpty(directory), showCommand);
+                                        NullIfEmpty(parameters), NullIfEmpty(directory), showCommand);
         return reinterpret_cast<intptr_t>(result);
     }
 
@@ -79,8 +78,8 @@ public:
         {
             dialog.Flags |= request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
         }
-        auto* show = SystemFunction<decltype(GetOpenFileNameW)>(
-            L"comdlg32.dll", request.save ? "GetSaveFileNameW" : "GetOpenFileNameW");
+        auto* show = SystemFunction<decltype(GetOpenFileNameW)>(L"comdlg32.dll",
+                                                                request.save ? "GetSaveFileNameW" : "GetOpenFileNameW");
         auto* extendedError = SystemFunction<decltype(CommDlgExtendedError)>(L"comdlg32.dll", "CommDlgExtendedError");
         if (show == nullptr || extendedError == nullptr)
         {
