@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/AboutForm.h"
+#include "config/Catalogue.h"
 #include "config/ClassViewFile.h"
 #include "config/OptionsForm.h"
 #include "core/Exception.h"
@@ -34,9 +35,6 @@ using WMI::ManagementObject;
 namespace
 {
 
-const wchar_t* const MachineTag = L"M";
-const wchar_t* const ClassTag = L"CL";
-const int MachineImage = 0;
 const int ResultsColumnWidth = 200;
 
 constexpr int LocalConnectTimer = 1;
@@ -258,20 +256,11 @@ void MainForm::ConnectLocalMachine()
 void MainForm::AddMachineNode(ManagementConnection* connection, const String& text)
 {
     auto* machine = new TreeNode(text, reinterpret_cast<uintptr_t>(connection));
-    machine->SetTag(String(MachineTag));
-    machine->SetImageIndex(MachineImage);
-    m_classTree.SetUpdatesEnabled(false);
-    try
-    {
-        m_classTree.GetNodes().Add(machine);
-        FillMachineNode(machine);
-    }
-    catch (...)
-    {
-        m_classTree.SetUpdatesEnabled(true);
-        throw;
-    }
-    m_classTree.SetUpdatesEnabled(true);
+    machine->SetTag(String(Config::NodeTag::Machine));
+    machine->SetImageIndex(Config::NodeImage::Machine);
+    UpdatesPaused paused(m_classTree);
+    m_classTree.GetNodes().Add(machine);
+    FillMachineNode(machine);
 }
 
 void MainForm::FillMachineNode(TreeNode* machine)
@@ -467,9 +456,8 @@ void MainForm::RebuildClassTrees()
     m_metadataGrid.GetRows().Clear();
     m_classLabel.SetText(String());
     WaitCursor wait;
-    m_classTree.SetUpdatesEnabled(false);
-    try
     {
+        UpdatesPaused paused(m_classTree);
         TreeNodeCollection& machines = m_classTree.GetNodes();
         for (int i = 0; i < machines.GetCount(); i++)
         {
@@ -479,12 +467,6 @@ void MainForm::RebuildClassTrees()
             FillMachineNode(machine);
         }
     }
-    catch (...)
-    {
-        m_classTree.SetUpdatesEnabled(true);
-        throw;
-    }
-    m_classTree.SetUpdatesEnabled(true);
     TreeNode* selected = m_classTree.GetSelectedNode();
     ApplyEnablingRules(selected != nullptr ? selected->GetTag() : String());
 }
@@ -589,7 +571,7 @@ void MainForm::StopLoading()
 void MainForm::CreateReport(ReportType type)
 {
     TreeNode* node = m_classTree.GetSelectedNode();
-    if (!HasTag(node, ClassTag) || node->GetData() == 0)
+    if (!HasTag(node, Config::NodeTag::Class) || node->GetData() == 0)
     {
         MessageBox(String(L"Please select a class."), String(L"Error"), MB_OK);
         return;
@@ -609,8 +591,8 @@ void MainForm::ClearResults()
 
 void MainForm::ApplyEnablingRules(const String& tag)
 {
-    bool machine = tag == String(MachineTag);
-    bool classNode = tag == String(ClassTag);
+    bool machine = tag == String(Config::NodeTag::Machine);
+    bool classNode = tag == String(Config::NodeTag::Class);
     m_disconnectButton->SetEnabled(machine);
     m_disconnectItem->SetEnabled(machine);
     m_textReportButton->SetEnabled(classNode);
@@ -639,7 +621,7 @@ void MainForm::OnAfterSelect(Core::Object*, TreeViewEventArgs& args)
         return;
     }
     ApplyEnablingRules(node->GetTag());
-    if (!HasTag(node, ClassTag) || node->GetData() == 0)
+    if (!HasTag(node, Config::NodeTag::Class) || node->GetData() == 0)
     {
         return;
     }
@@ -696,7 +678,7 @@ void MainForm::ShowMetadata()
     m_classLabel.SetText(m_currentClass->GetName());
     Core::Collections::ArrayList<WMI::PropertyInfo> properties(16);
     WMI::GetClassProperties(properties, m_currentClass->GetConnection(), m_currentClass->GetName(), true);
-    m_metadataGrid.SetUpdatesEnabled(false);
+    UpdatesPaused paused(m_metadataGrid);
     m_metadataGrid.GetRows().Clear();
     if (properties.GetCount() > 0)
     {
@@ -707,7 +689,6 @@ void MainForm::ShowMetadata()
             m_metadataGrid.SetCellText(first + i, 1, properties[i].GetCimTypeName());
         }
     }
-    m_metadataGrid.SetUpdatesEnabled(true);
 }
 
 void MainForm::LoadData()
@@ -794,9 +775,9 @@ void MainForm::ShowNewRows()
     int columns = shown->GetProperties().GetCount();
     int have = m_resultsGrid.GetRows().GetCount();
     int total = rows.GetCount();
-    m_resultsGrid.SetUpdatesEnabled(false);
     if (total > have)
     {
+        UpdatesPaused paused(m_resultsGrid);
         int first = m_resultsGrid.GetRows().AddRange(total - have);
         for (int r = have; r < total; r++)
         {
@@ -808,7 +789,6 @@ void MainForm::ShowNewRows()
             }
         }
     }
-    m_resultsGrid.SetUpdatesEnabled(true);
     bool stillLoading = shown->IsLoading();
     String status(stillLoading ? L"Loading ..." : L"Loading is completed. ");
     status += total;

@@ -395,4 +395,17 @@ private:
     ToolTip* m_toolTip = nullptr;         // not owned: the tooltip that shows a text for this control
 };
 
+// Switches a control's drawing off for a scope and on again however the scope ends: many changes, one repaint.
+class UpdatesPaused
+{
+public:
+    explicit UpdatesPaused(Control& control) : m_control(control) { control.SetUpdatesEnabled(false); }
+    ~UpdatesPaused() { m_control.SetUpdatesEnabled(true); }
+    UpdatesPaused(const UpdatesPaused&) = delete;
+    UpdatesPaused& operator=(const UpdatesPaused&) = delete;
+
+private:
+    Control& m_control;
+};
+
 } // namespace Core::Controls

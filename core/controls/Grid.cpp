@@ -941,14 +941,9 @@ void Grid::UpdateMetrics()
     {
         return;
     }
-    HDC screen = GetDC(m_handle);
-    HGDIOBJ previous = SelectObject(screen, GetFontHandle());
-    TEXTMETRICW text = {};
-    GetTextMetricsW(screen, &text);
-    SelectObject(screen, previous);
-    ReleaseDC(m_handle, screen);
-    m_rowHeight = static_cast<int>(text.tmHeight) + Scale(6);
-    m_headerHeight = static_cast<int>(text.tmHeight) + Scale(10);
+    int lineHeight = MeasureText(String(), GetFontHandle()).height;
+    m_rowHeight = lineHeight + Scale(6);
+    m_headerHeight = lineHeight + Scale(10);
     m_metricsDpi = m_dpi;
 }
 
@@ -1114,21 +1109,13 @@ void Grid::OnFontChanged()
     m_rowHeight = 0;
     m_scrollDirty = true;
     ScrollableControl::OnFontChanged();
-    Invalidate();
 }
 
 void Grid::OnDpiChanged(int oldDpi, int newDpi)
 {
-    m_rowHeight = 0;
+    // The metrics notice the new DPI themselves; the scroll range does not.
     m_scrollDirty = true;
     ScrollableControl::OnDpiChanged(oldDpi, newDpi);
-    Invalidate();
-}
-
-void Grid::OnResize()
-{
-    ScrollableControl::OnResize();
-    Invalidate();
 }
 
 void Grid::OnScroll(const Point& oldPosition, const Point& newPosition)

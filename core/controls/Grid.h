@@ -139,7 +139,6 @@ protected:
     intptr_t WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam) override;
     void OnPaint(Graphics& graphics, const Rectangle& clip) override;
     void OnScroll(const Point& oldPosition, const Point& newPosition) override;
-    void OnResize() override;
     void OnMouseDown(const Point& point, int button, int keys) override;
     void OnMouseUp(const Point& point, int button, int keys) override;
     void OnMouseMove(const Point& point, int keys) override;

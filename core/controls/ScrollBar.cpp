@@ -46,9 +46,7 @@ void ScrollBar::SetRange(int minimum, int maximum, int largeChange)
     m_minimum = minimum;
     m_maximum = maximum < minimum ? minimum : maximum;
     m_largeChange = largeChange < 1 ? 1 : largeChange;
-    int value = m_value;
-    m_value = m_minimum - 1; // forces the clamp below to store and repaint
-    SetValue(value);
+    SetValue(m_value); // clamped into the new range
     Invalidate();
 }
 

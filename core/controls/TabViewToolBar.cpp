@@ -30,13 +30,7 @@ Color TabViewToolBar::GetDefaultBackColor() const
 
 int TabViewToolBar::GetPreferredHeight()
 {
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(screen, GetFontHandle());
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(screen, &metrics);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
-    return static_cast<int>(metrics.tmHeight) + Scale(10) + Scale(TabLift);
+    return MeasureText(String(), GetFontHandle()).height + Scale(10) + Scale(TabLift);
 }
 
 Rectangle TabViewToolBar::GetTabBounds(int index)

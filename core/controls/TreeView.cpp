@@ -181,13 +181,7 @@ TreeView::Metrics TreeView::GetMetrics() const
     TreeView* self = const_cast<TreeView*>(this);
     if (m_itemHeight == 0 || m_itemHeightDpi != m_dpi)
     {
-        HDC screen = GetDC(m_handle);
-        HGDIOBJ previous = SelectObject(screen, self->GetFontHandle());
-        TEXTMETRICW text = {};
-        GetTextMetricsW(screen, &text);
-        SelectObject(screen, previous);
-        ReleaseDC(m_handle, screen);
-        int height = static_cast<int>(text.tmHeight) + Scale(6);
+        int height = MeasureText(String(), self->GetFontHandle()).height + Scale(6);
         int least = Scale(ImageList::ImageSize + 4);
         self->m_itemHeight = height > least ? height : least;
         self->m_itemHeightDpi = m_dpi;
@@ -228,15 +222,6 @@ void TreeView::OnFontChanged()
     m_itemHeight = 0;
     m_rowsDirty = true;
     ScrollableControl::OnFontChanged();
-    Invalidate();
-}
-
-void TreeView::OnDpiChanged(int oldDpi, int newDpi)
-{
-    m_itemHeight = 0;
-    m_rowsDirty = true;
-    ScrollableControl::OnDpiChanged(oldDpi, newDpi);
-    Invalidate();
 }
 
 int TreeView::GetVisibleCount()

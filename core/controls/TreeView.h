@@ -108,7 +108,6 @@ protected:
     bool IsInputKey(int keyData) const override;
     bool WantsCharacters() const override { return true; }
     void OnFontChanged() override;
-    void OnDpiChanged(int oldDpi, int newDpi) override;
     Color GetDefaultBackColor() const override;
 
 private:
@@ -147,7 +146,6 @@ private:
     int CheckBoxLeft(int level) const;
     int ImageLeft(int level) const;
     int TextLeft(int level) const;
-    int MeasureTextWidth(const String& text);
     void InvalidateNode(TreeNode* node);
     bool IsInTree(const TreeNode* node) const;
     // Whether node is ancestor itself or lies below it.
