@@ -544,7 +544,7 @@ void MainForm::OpenOnlineHelp()
         GetHandle(), String(L"open"), String(L"rundll32.exe"), parameters, String(), SW_SHOWNORMAL);
     if (result <= 32)
     {
-        throw Core::Exception(Reports::GetLaunchFailureText(result));
+        throw Core::Exception(Core::Platform::Windows::GetLaunchFailureText(result));
     }
 }
 

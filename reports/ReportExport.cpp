@@ -1,7 +1,6 @@
 #include "reports/ReportExport.h"
 
 #include "core/Exception.h"
-#include "core/io/SystemError.h"
 #include "core/platform/windows/Desktop.h"
 #include "reports/ReportFileName.h"
 #include "reports/ReportWriter.h"
@@ -32,7 +31,7 @@ String ExportReport(void* owner, WMI::ManagementObject* managementObject, const 
     if (launched <= 32)
     {
         throw Core::Exception(String(L"The report was saved as ") + fileName + L", but " + type.GetViewer() +
-                              L" could not be started: " + GetLaunchFailureText(launched));
+                              L" could not be started: " + Core::Platform::Windows::GetLaunchFailureText(launched));
     }
     return fileName;
 }
@@ -45,36 +44,6 @@ intptr_t OpenReport(void* owner, const String& fileName, ReportType type)
     }
     String parameters = String(L"\"") + fileName + L"\"";
     return Desktop::Current().Execute(owner, String(L"open"), type.GetViewer(), parameters, String(), ShowDefault);
-}
-
-String GetLaunchFailureText(intptr_t result)
-{
-    // Below 26 the launch's results are the system's error codes; above, its own.
-    switch (result)
-    {
-    case 26:
-        return String(L"A sharing violation occurred.");
-    case 27:
-    case 31:
-        return String(L"No program is associated with this kind of file.");
-    case 28:
-    case 29:
-    case 30:
-        return String(L"The program did not answer the request to open the file.");
-    case 32:
-        return String(L"A library the program needs was not found.");
-    default:
-    {
-        String text = result == 0 ? String(L"The system is out of memory or resources.")
-                                  : Core::IO::GetErrorText(static_cast<unsigned long>(result));
-        // The system's texts end with a line break.
-        while (!text.IsEmpty() && (text[text.GetLength() - 1] == L'\n' || text[text.GetLength() - 1] == L'\r'))
-        {
-            text = text.Substring(0, text.GetLength() - 1);
-        }
-        return text;
-    }
-    }
 }
 
 } // namespace Reports

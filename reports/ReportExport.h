@@ -19,7 +19,4 @@ Core::String ExportReport(void* owner, WMI::ManagementObject* managementObject, 
 // greater than 32 when the viewer started.
 intptr_t OpenReport(void* owner, const Core::String& fileName, ReportType type);
 
-// The reason a launch failed, from its result (32 or less).
-Core::String GetLaunchFailureText(intptr_t result);
-
 } // namespace Reports

@@ -306,10 +306,10 @@ void ManagementObject::Load()
     m_loadComplete->Set();
 }
 
-bool ManagementObject::RequestStop()
+void ManagementObject::RequestStop()
 {
     int running = Running;
-    return m_phase.compare_exchange_strong(running, StopPending);
+    m_phase.compare_exchange_strong(running, StopPending);
 }
 
 void ManagementObject::Cancel()

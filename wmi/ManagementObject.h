@@ -107,7 +107,7 @@ private:
         Running,
         StopPending
     };
-    bool RequestStop();
+    void RequestStop();
     bool IsStopRequested() const { return m_phase == StopPending; }
 
     std::atomic<bool> m_loaded{false};

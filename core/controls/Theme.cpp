@@ -1,5 +1,7 @@
 #include "core/controls/Theme.h"
 
+#include "core/platform/windows/SystemFunction.h"
+
 #include <initializer_list>
 #include <windows.h>
 
@@ -14,13 +16,6 @@ namespace
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 using GetDpiForSystemFunction = UINT(WINAPI*)();
 using SystemParametersInfoForDpiFunction = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-
-template <typename Function> Function User32Function(const char* name)
-{
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
-                             : nullptr;
-}
 
 struct CachedFont
 {
@@ -37,7 +32,8 @@ NONCLIENTMETRICSW GetMetrics(int dpi)
 {
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof(metrics);
-    static const auto forDpi = User32Function<SystemParametersInfoForDpiFunction>("SystemParametersInfoForDpi");
+    static const auto forDpi = Platform::Windows::SystemFunction<SystemParametersInfoForDpiFunction>(
+        L"user32.dll", "SystemParametersInfoForDpi");
     if (forDpi != nullptr && forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi))
     {
         return metrics;
@@ -86,7 +82,8 @@ Color Sys(int index)
 
 int GetSystemDpi()
 {
-    static const auto forSystem = User32Function<GetDpiForSystemFunction>("GetDpiForSystem");
+    static const auto forSystem =
+        Platform::Windows::SystemFunction<GetDpiForSystemFunction>(L"user32.dll", "GetDpiForSystem");
     if (forSystem != nullptr)
     {
         return static_cast<int>(forSystem());
@@ -99,7 +96,8 @@ int GetSystemDpi()
 
 int GetWindowDpi(WindowHandle window)
 {
-    static const auto forWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+    static const auto forWindow =
+        Platform::Windows::SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
     if (window != nullptr && forWindow != nullptr)
     {
         UINT dpi = forWindow(window);

@@ -5,6 +5,7 @@
 #include "core/controls/Button.h"
 #include "core/controls/ImageList.h"
 #include "core/controls/Theme.h"
+#include "core/platform/windows/SystemFunction.h"
 
 #include <windows.h>
 
@@ -19,8 +20,8 @@ using AdjustForDpiFunction = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 // The frame around a client area at a DPI.
 RECT AdjustForDpi(RECT rect, DWORD style, DWORD exStyle, int dpi)
 {
-    static const auto adjust = reinterpret_cast<AdjustForDpiFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    static const auto adjust =
+        Platform::Windows::SystemFunction<AdjustForDpiFunction>(L"user32.dll", "AdjustWindowRectExForDpi");
     if (adjust == nullptr || !adjust(&rect, style, FALSE, exStyle, static_cast<UINT>(dpi)))
     {
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);

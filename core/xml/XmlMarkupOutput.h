@@ -82,6 +82,7 @@ private:
     void WriteEscapedUnits(const wchar_t* text, int length, bool inAttribute, wchar_t quote);
 
     static constexpr int OwnCapacity = 2048;
+    static_assert(PieceLimit <= OwnCapacity, "a piece fits in the writer's own buffer");
     // Bytes asked of the stream writer at a time (at most its buffer's size).
     static constexpr int LendSize = 8192;
     IO::AsciiRoom m_room;

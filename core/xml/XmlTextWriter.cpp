@@ -40,6 +40,8 @@ constexpr char LineAndTabs[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t
 constexpr int TabsAvailable = static_cast<int>(sizeof(LineAndTabs)) - 3;
 // Element and attribute names up to this length take the one-piece paths.
 constexpr int PlainNameLimit = 256;
+// The longest piece: a line end, the tabs, "</", a name and ">".
+static_assert(2 + TabsAvailable + 2 + PlainNameLimit + 1 <= Detail::MarkupOutput::PieceLimit, "pieces fit the output");
 
 // A line end and indent tabs (at most TabsAvailable) at out: the whole constant is copied, and what follows the
 // wanted bytes is overwritten by the rest of the piece or lies in the room's spare bytes.

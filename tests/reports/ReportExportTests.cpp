@@ -153,10 +153,10 @@ TEST_F(ReportExportTest, AViewerThatDoesNotStartIsReportedWithTheFileName)
     EXPECT_EQ(1u, desktop.launches.size());
     EXPECT_EQ(0u, message.find(L"The report was saved as "));
     EXPECT_NE(std::wstring::npos, message.find(L"\\WmiReport_Win32_Process.xml, but excel.exe could not be started: "));
-    EXPECT_NE(std::wstring::npos, message.find(Reports::GetLaunchFailureText(2).GetBuffer()));
-    EXPECT_FALSE(Reports::GetLaunchFailureText(2).IsEmpty());
+    EXPECT_NE(std::wstring::npos, message.find(Core::Platform::Windows::GetLaunchFailureText(2).GetBuffer()));
+    EXPECT_FALSE(Core::Platform::Windows::GetLaunchFailureText(2).IsEmpty());
     EXPECT_EQ(L"No program is associated with this kind of file.",
-              std::wstring(Reports::GetLaunchFailureText(31).GetBuffer()));
+              std::wstring(Core::Platform::Windows::GetLaunchFailureText(31).GetBuffer()));
 }
 
 TEST_F(ReportExportTest, OpenReportStartsTheViewerOnly)

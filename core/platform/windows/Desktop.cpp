@@ -1,5 +1,8 @@
 #include "core/platform/windows/Desktop.h"
 
+#include "core/io/SystemError.h"
+#include "core/platform/windows/SystemFunction.h"
+
 #include <windows.h>
 
 #include <cderr.h>
@@ -20,18 +23,8 @@ const wchar_t* NullIfEmpty(const String& text)
     return text.IsEmpty() ? nullptr : text.GetBuffer();
 }
 
-// The shell and the common dialogs are loaded the first time they are wanted: mapping them at start-up
-// costs more than the rest of the program's libraries together, and most sessions never open a dialog.
-template <typename Function> Function* SystemFunction(const wchar_t* library, const char* name)
-{
-    HMODULE module = GetModuleHandleW(library);
-    if (module == nullptr)
-    {
-        module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
-    FARPROC address = module != nullptr ? GetProcAddress(module, name) : nullptr;
-    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(address));
-}
+// The shell and the common dialogs (SystemFunction) are loaded the first time they are wanted: mapping them at
+// start-up costs more than the rest of the program's libraries together, and most sessions never open a dialog.
 
 class SystemDesktop : public Desktop
 {
@@ -44,7 +37,7 @@ public:
     intptr_t Execute(void* owner, const String& operation, const String& file, const String& parameters,
                      const String& directory, int showCommand) override
     {
-        auto* shellExecute = SystemFunction<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+        auto* shellExecute = SystemFunction<decltype(&ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
         if (shellExecute == nullptr)
         {
             return SE_ERR_DLLNOTFOUND;
@@ -78,9 +71,9 @@ public:
         {
             dialog.Flags |= request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
         }
-        auto* show = SystemFunction<decltype(GetOpenFileNameW)>(L"comdlg32.dll",
-                                                                request.save ? "GetSaveFileNameW" : "GetOpenFileNameW");
-        auto* extendedError = SystemFunction<decltype(CommDlgExtendedError)>(L"comdlg32.dll", "CommDlgExtendedError");
+        auto* show = SystemFunction<decltype(&GetOpenFileNameW)>(L"comdlg32.dll", request.save ? "GetSaveFileNameW"
+                                                                                               : "GetOpenFileNameW");
+        auto* extendedError = SystemFunction<decltype(&CommDlgExtendedError)>(L"comdlg32.dll", "CommDlgExtendedError");
         if (show == nullptr || extendedError == nullptr)
         {
             request.errorCode = CDERR_INITIALIZATION;
@@ -107,8 +100,8 @@ public:
         browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX;
         browse.lpfn = &SelectInitialFolder;
         browse.lParam = reinterpret_cast<LPARAM>(request.initialPath.GetBuffer());
-        auto* browseForFolder = SystemFunction<decltype(SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
-        auto* pathFromList = SystemFunction<decltype(SHGetPathFromIDListW)>(L"shell32.dll", "SHGetPathFromIDListW");
+        auto* browseForFolder = SystemFunction<decltype(&SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+        auto* pathFromList = SystemFunction<decltype(&SHGetPathFromIDListW)>(L"shell32.dll", "SHGetPathFromIDListW");
         if (browseForFolder == nullptr || pathFromList == nullptr)
         {
             return DialogCancelled;
@@ -157,6 +150,36 @@ Desktop* Desktop::Install(Desktop* desktop)
     Desktop* previous = installed;
     installed = desktop;
     return previous;
+}
+
+String GetLaunchFailureText(intptr_t result)
+{
+    // Below 26 the launch's results are the system's error codes; above, its own.
+    switch (result)
+    {
+    case 26:
+        return String(L"A sharing violation occurred.");
+    case 27:
+    case 31:
+        return String(L"No program is associated with this kind of file.");
+    case 28:
+    case 29:
+    case 30:
+        return String(L"The program did not answer the request to open the file.");
+    case 32:
+        return String(L"A library the program needs was not found.");
+    default:
+    {
+        String text = result == 0 ? String(L"The system is out of memory or resources.")
+                                  : Core::IO::GetErrorText(static_cast<unsigned long>(result));
+        // The system's texts end with a line break.
+        while (!text.IsEmpty() && (text[text.GetLength() - 1] == L'\n' || text[text.GetLength() - 1] == L'\r'))
+        {
+            text = text.Substring(0, text.GetLength() - 1);
+        }
+        return text;
+    }
+    }
 }
 
 } // namespace Core::Platform::Windows

@@ -61,6 +61,9 @@ public:
     static Desktop* Install(Desktop* desktop);
 };
 
+// The reason a launch by Execute failed, from its result (32 or less).
+String GetLaunchFailureText(intptr_t result);
+
 // Installs a desktop for the lifetime of the scope.
 class DesktopScope
 {
