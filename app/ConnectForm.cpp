@@ -5,7 +5,7 @@
 #include "core/Exception.h"
 #include "core/controls/Cursor.h"
 #include "core/platform/windows/Desktop.h"
-#include "core/threading/SynchronizationEvent.h"
+#include "core/threading/Thread.h"
 #include "wmi/ManagementConnection.h"
 
 #include <memory>
@@ -129,28 +129,25 @@ String ConnectForm::ConnectWhileWaiting(ManagementConnection& connection, const 
                                         const String& password, const String& domain)
 {
     ConnectAttempt attempt(connection, server, user, password, domain);
-    m_connecting = true;
-    SetInputEnabled(false);
-    Cursor::SetCurrent(Cursor(Cursor::Wait));
-    try
+    Core::Threading::ThreadStart start(&attempt, &ConnectAttempt::Run);
+    // The windows keep painting while the machine answers; the dialog takes no input meanwhile.
+    struct Busy
     {
-        attempt.Start();
-        // The windows keep painting while the machine answers. A quit request stops the pumping wait, but the
-        // attempt still owns the connection: the join below waits for it without pumping.
-        Core::Threading::WaitWithMessagePumping(attempt.GetWorkerHandle(), -1);
-    }
-    catch (...)
-    {
-        attempt.Join();
-        m_connecting = false;
-        SetInputEnabled(true);
-        Cursor::SetCurrent(Cursor(Cursor::Arrow));
-        throw;
-    }
-    m_connecting = false;
-    SetInputEnabled(true);
-    Cursor::SetCurrent(Cursor(Cursor::Arrow));
-    return attempt.Join();
+        ConnectForm& form;
+        WaitCursor wait;
+        explicit Busy(ConnectForm& busyForm) : form(busyForm)
+        {
+            form.m_connecting = true;
+            form.SetInputEnabled(false);
+        }
+        ~Busy()
+        {
+            form.m_connecting = false;
+            form.SetInputEnabled(true);
+        }
+    } busy(*this);
+    Core::Threading::RunWhilePumping(&start, String(L"Connect to ") + server);
+    return attempt.GetFailure();
 }
 
 void ConnectForm::SetInputEnabled(bool enabled)

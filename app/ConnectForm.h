@@ -40,8 +40,6 @@ public:
     ~ConnectForm() override;
 
     Core::String GetServerName() const { return m_serverBox.GetText(); }
-    // While a connection is being made the dialog waits for the machine's answer and cannot be closed.
-    bool IsConnecting() const { return m_connecting; }
 
 protected:
     // OK connects (a new connection joins the owner's list only when it succeeded); the other results close.

@@ -9,14 +9,13 @@
 #include "core/controls/Cursor.h"
 #include "core/controls/Window.h"
 #include "core/io/Path.h"
+#include "core/platform/windows/Com.h"
 #include "core/platform/windows/Desktop.h"
-#include "core/threading/SynchronizationEvent.h"
 #include "core/threading/Thread.h"
 #include "wmi/ManagementConnection.h"
 #include "wmi/ManagementObject.h"
 
 #include <memory>
-#include <objbase.h>
 #include <windows.h>
 
 namespace Config
@@ -78,13 +77,8 @@ public:
 
     void Run()
     {
-        // The process runs COM in the multithreaded apartment; this thread joins it for the call.
-        bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        Core::Platform::Windows::ComApartmentScope apartment;
         m_result = FilterCheck::Run(m_connection, m_query);
-        if (initialised)
-        {
-            CoUninitialize();
-        }
     }
 
     const FilterCheckResult& GetResult() const { return m_result; }
@@ -415,9 +409,9 @@ void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
 {
     auto* definition = classNode->GetDataAs<WMI::ClassDefinition>();
     Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_owner.GetConnections();
-    Cursor::SetCurrent(Cursor(Cursor::Wait));
     try
     {
+        WaitCursor wait;
         if (connections.GetCount() == 0)
         {
             throw Core::InvalidOperationException(String(L"There is no connection to read the class's properties"));
@@ -444,11 +438,8 @@ void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
     }
     catch (const Core::Exception& exception)
     {
-        Cursor::SetCurrent(Cursor(Cursor::Arrow));
         ShowError(exception.GetMessageText());
-        return;
     }
-    Cursor::SetCurrent(Cursor(Cursor::Arrow));
 }
 
 void OptionsConfigTabPage::OnAfterCheck(Core::Object*, TreeViewEventArgs& args)
@@ -497,41 +488,34 @@ void OptionsConfigTabPage::ValidateFilter()
     }
     FilterCheckJob job(*connections[0], FilterCheck::QueryText(query, m_filterBox.GetText()));
     Core::Threading::ThreadStart start(&job, &FilterCheckJob::Run);
-    Core::Threading::Thread worker(&start);
-    worker.SetName(String(L"Validate filter of ") + node->GetText());
-
-    // The dialog keeps painting but takes no input until the machine has answered.
     HWND dialog = static_cast<HWND>(GetTopLevelControl()->GetHandle());
-    HWND focus = GetFocus();
-    m_busy = true;
-    EnableWindow(dialog, FALSE);
-    Cursor::SetCurrent(Cursor(Cursor::Wait));
-    auto finish = [&]
     {
-        m_busy = false;
-        EnableWindow(dialog, TRUE);
-        Cursor::SetCurrent(Cursor(Cursor::Arrow));
-        if (focus != nullptr && IsWindow(focus) && GetFocus() != focus)
+        // The dialog keeps painting but takes no input until the machine has answered; then the focus goes
+        // back where it was.
+        struct Busy
         {
-            SetFocus(focus);
-        }
-    };
-    try
-    {
-        worker.Start();
-        // A quit request ends the pumping wait, but the job still uses the connection: wait without pumping.
-        if (Core::Threading::WaitWithMessagePumping(worker.GetHandle(), -1) != 0)
-        {
-            worker.Join();
-        }
+            OptionsConfigTabPage& page;
+            HWND dialog;
+            HWND focus;
+            WaitCursor wait;
+            Busy(OptionsConfigTabPage& busyPage, HWND busyDialog)
+                : page(busyPage), dialog(busyDialog), focus(GetFocus())
+            {
+                page.m_busy = true;
+                EnableWindow(dialog, FALSE);
+            }
+            ~Busy()
+            {
+                page.m_busy = false;
+                EnableWindow(dialog, TRUE);
+                if (focus != nullptr && IsWindow(focus) && GetFocus() != focus)
+                {
+                    SetFocus(focus);
+                }
+            }
+        } busy(*this, dialog);
+        Core::Threading::RunWhilePumping(&start, String(L"Validate filter of ") + node->GetText());
     }
-    catch (...)
-    {
-        worker.Join();
-        finish();
-        throw;
-    }
-    finish();
     const FilterCheckResult& result = job.GetResult();
     Core::Platform::Windows::Desktop::Current().ShowMessage(
         dialog, FilterCheck::Describe(result), String(ValidateCaption),

@@ -336,7 +336,7 @@ void ManagementObject::Cancel()
 
 void ManagementObject::RunWorker()
 {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    Core::Platform::Windows::ComApartmentScope apartment;
     try
     {
         LoadRows();
@@ -345,7 +345,6 @@ void ManagementObject::RunWorker()
     {
         // Nothing may leave a worker thread; the load's state already tells what happened.
     }
-    CoUninitialize();
 }
 
 void ManagementObject::LoadRows()

@@ -9,6 +9,16 @@
 namespace Core::Platform::Windows
 {
 
+ComApartmentScope::ComApartmentScope() : m_joined(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
+
+ComApartmentScope::~ComApartmentScope()
+{
+    if (m_joined)
+    {
+        CoUninitialize();
+    }
+}
+
 void InitializeCom()
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))

@@ -23,6 +23,18 @@ public:
 
 // COM for the whole process in the multithreaded apartment; raises COMException on failure.
 void InitializeCom();
+// A worker thread's membership of the process's multithreaded apartment, for the scope; left only if joined.
+class ComApartmentScope
+{
+public:
+    ComApartmentScope();
+    ~ComApartmentScope();
+    ComApartmentScope(const ComApartmentScope&) = delete;
+    ComApartmentScope& operator=(const ComApartmentScope&) = delete;
+
+private:
+    bool m_joined;
+};
 // Default process security: COM chooses the authentication services, default level, impersonation.
 void InitializeComSecurity();
 // Creates an object through its class factory and returns the requested interface (caller releases).
