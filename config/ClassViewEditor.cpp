@@ -309,7 +309,7 @@ void ClassViewEditor::AddCheckClassNodes(TreeNode* categoryNode, const wchar_t* 
     }
 }
 
-void ClassViewEditor::WriteLevel(XmlTextWriter& writer, TreeNode* node)
+void ClassViewEditor::WriteTree(XmlTextWriter& writer)
 {
     // Categories nest as deep as the tree does: the open levels are kept here, not on the call stack.
     struct Level
@@ -317,7 +317,7 @@ void ClassViewEditor::WriteLevel(XmlTextWriter& writer, TreeNode* node)
         const TreeNodeCollection* nodes;
         int next;
     };
-    std::vector<Level> open{{node != nullptr ? &node->GetNodes() : &m_nodes, 0}};
+    std::vector<Level> open{{&m_nodes, 0}};
     while (!open.empty())
     {
         Level& level = open.back();
@@ -458,7 +458,7 @@ void ClassViewEditor::WriteFile(const String& path)
                                                                     : Core::Xml::Formatting::None);
         writer.WriteStartDocument();
         writer.WriteStartElement(String(L"Categories"));
-        WriteLevel(writer, nullptr);
+        WriteTree(writer);
         writer.WriteEndDocument();
         writer.Flush();
         writer.Close();

@@ -58,8 +58,6 @@ public:
     void BuildDefaultCheckTree();
     void AddCheckClassNodes(Core::Controls::TreeNode* categoryNode, const wchar_t* const* classNames, int count);
 
-    // Writes the children of node (the top level when null) as Category and Class elements.
-    void WriteLevel(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* node);
     // Takes the file name from the dialog; writes the file when the name or the tree changed. The old
     // file is replaced only by a complete new one. Failures, running out of memory included, end in a
     // message box; nothing is thrown. Returns false when the file could not be written.
@@ -69,6 +67,8 @@ public:
     void OnAfterCheck(Core::Controls::TreeNode* node);
 
 private:
+    // Writes the whole tree as Category and Class elements.
+    void WriteTree(Core::Xml::XmlTextWriter& writer);
     class CheckHandlerPause;
 
     void WriteFile(const Core::String& path);

@@ -9,6 +9,7 @@
 #include "core/controls/ToolTip.h"
 #include "core/platform/windows/Desktop.h"
 
+#include <cstring>
 #include <windows.h>
 #include <windowsx.h>
 
@@ -710,6 +711,28 @@ void Control::OnResize()
     PerformLayout();
     EventArgs args;
     Resize.Raise(this, args);
+}
+
+void Control::PutOnClipboard(const String& text)
+{
+    if (!OpenClipboard(m_handle))
+    {
+        return;
+    }
+    EmptyClipboard();
+    size_t bytes = (static_cast<size_t>(text.GetLength()) + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory != nullptr)
+    {
+        void* target = GlobalLock(memory);
+        std::memcpy(target, text.GetBuffer(), bytes);
+        GlobalUnlock(memory);
+        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
+        {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
 }
 
 Size Control::MeasureText(const String& text, FontHandle font, int format, int width)

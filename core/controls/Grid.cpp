@@ -912,25 +912,7 @@ String Grid::GetSelectionText()
 
 void Grid::CopySelection()
 {
-    String text = GetSelectionText();
-    if (!OpenClipboard(m_handle))
-    {
-        return;
-    }
-    EmptyClipboard();
-    size_t bytes = (static_cast<size_t>(text.GetLength()) + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (memory != nullptr)
-    {
-        void* target = GlobalLock(memory);
-        std::memcpy(target, text.GetBuffer(), bytes);
-        GlobalUnlock(memory);
-        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
-        {
-            GlobalFree(memory);
-        }
-    }
-    CloseClipboard();
+    PutOnClipboard(GetSelectionText());
 }
 
 // --- Geometry ---

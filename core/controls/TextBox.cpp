@@ -5,7 +5,6 @@
 #include "core/controls/Theme.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 #include <vector>
 #include <windows.h>
@@ -356,25 +355,7 @@ void TextBox::Copy()
     {
         return;
     }
-    String text = GetSelectedText();
-    if (!OpenClipboard(GetHandle()))
-    {
-        return;
-    }
-    EmptyClipboard();
-    size_t bytes = (static_cast<size_t>(text.GetLength()) + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (memory != nullptr)
-    {
-        void* target = GlobalLock(memory);
-        memcpy(target, text.GetBuffer(), bytes);
-        GlobalUnlock(memory);
-        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
-        {
-            GlobalFree(memory);
-        }
-    }
-    CloseClipboard();
+    PutOnClipboard(GetSelectedText());
 }
 
 void TextBox::Cut()
