@@ -655,7 +655,6 @@ inline bool XmlTextWriter::StartPlainElement(const String& localName)
         {
             scope.name.prefix = m_emptyName;
             scope.name.localName = name;
-            scope.name.namespaceURI = m_emptyName;
             scope.shortName = shortName;
             scope.shortLength = shortLength;
         }
@@ -687,12 +686,11 @@ void XmlTextWriter::StartElement(const String& prefix, const String& localName, 
             ElementScope& scope = OpenElement();
             scope.name.prefix = usedPrefix;
             scope.name.localName = Intern(localName);
-            scope.name.namespaceURI = Intern(namespaceURI);
             scope.shortLength = 0;
             if (declare)
             {
                 m_namespaces.AddNamespace(*usedPrefix, namespaceURI);
-                m_pending.Add(Declaration{usedPrefix, scope.name.namespaceURI});
+                m_pending.Add(Declaration{usedPrefix, Intern(namespaceURI)});
             }
             m_out.Emit(L'<');
             if (!usedPrefix->IsEmpty())

@@ -91,12 +91,11 @@ private:
         bool hasTextContent = false;
     };
 
-    // A name, with the prefix and namespace its element is written with.
+    // A name, with the prefix its element is written with.
     struct QualifiedName
     {
-        const String* prefix = nullptr; // not owned: interned, like the two below
+        const String* prefix = nullptr; // not owned: interned, like the one below
         const String* localName = nullptr;
-        const String* namespaceURI = nullptr;
     };
 
     struct ElementScope
