@@ -12,7 +12,6 @@
 
 using Core::String;
 using Core::Platform::Windows::ComScope;
-using Core::Platform::Windows::ComString;
 
 namespace Config
 {
@@ -38,20 +37,8 @@ FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const 
     FilterCheckResult result;
     try
     {
-        IWbemServices* services = connection.GetServices();
-        if (services == nullptr)
-        {
-            result.failure = String(L"The connection to the machine is not open");
-            return result;
-        }
         ComScope<IEnumWbemClassObject> enumerator;
-        HRESULT status =
-            services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(query).Get(),
-                                WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator.Receive());
-        if (SUCCEEDED(status))
-        {
-            status = connection.SetProxyBlanket(enumerator.Get());
-        }
+        HRESULT status = connection.ExecQuery(query, enumerator.Receive());
         if (FAILED(status))
         {
             result.failure = WMI::GetResultMessage(status);

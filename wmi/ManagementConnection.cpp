@@ -65,6 +65,17 @@ long ManagementConnection::SetProxyBlanket(IUnknown* proxy) const
                              GetAuthenticationLevel(), RPC_C_IMP_LEVEL_IMPERSONATE, m_identity, EOAC_DEFAULT);
 }
 
+long ManagementConnection::ExecQuery(const String& query, IEnumWbemClassObject** enumerator) const
+{
+    if (m_services == nullptr)
+    {
+        throw Core::InvalidOperationException(String(L"The connection to the machine is not open"));
+    }
+    HRESULT result = m_services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(query).Get(),
+                                           WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator);
+    return SUCCEEDED(result) ? SetProxyBlanket(*enumerator) : result;
+}
+
 void ManagementConnection::Connect(const String& server, const String& user, const String& password,
                                    const String& domain)
 {

@@ -4,6 +4,7 @@
 #include "core/Event.h"
 #include "core/String.h"
 
+struct IEnumWbemClassObject;
 struct IUnknown;
 struct IWbemLocator;
 struct IWbemServices;
@@ -52,6 +53,9 @@ public:
     unsigned long GetAuthenticationLevel() const;
     // Sets this connection's security blanket on a proxy of its namespace (services or enumerator).
     long SetProxyBlanket(IUnknown* proxy) const;
+    // Starts a WQL query that returns at once and is read forward only, its enumerator under this connection's
+    // blanket; the first failing result. Throws when the connection is not open.
+    long ExecQuery(const Core::String& query, IEnumWbemClassObject** enumerator) const;
 
     Core::Event<Core::EventArgs> Connected;
 

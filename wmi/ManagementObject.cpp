@@ -389,21 +389,14 @@ void ManagementObject::ReadInstances()
         FillProperties();
     }
     ClearRows();
-    IWbemServices* services = ServicesOf(m_connection);
+    ServicesOf(m_connection); // a missing or closed connection throws its own message
     ComScope<IEnumWbemClassObject> enumerator;
-    HRESULT result =
-        services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(GetQueryText()).Get(),
-                            WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator.Receive());
-    if (FAILED(result))
+    HRESULT result = m_connection->ExecQuery(GetQueryText(), enumerator.Receive());
+    if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))
     {
-        if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))
-        {
-            m_supported = false;
-            throw InvalidWMIClassException(GetName());
-        }
-        throw Exception(GetResultMessage(result));
+        m_supported = false;
+        throw InvalidWMIClassException(GetName());
     }
-    result = m_connection->SetProxyBlanket(enumerator.Get());
     if (FAILED(result))
     {
         throw Exception(GetResultMessage(result));

@@ -122,7 +122,7 @@ void TabView::OnLayout()
 void TabView::OnPaint(Graphics& graphics, const Rectangle&)
 {
     Rectangle area = GetDisplayRectangle();
-    int stripHeight = m_toolBar.GetPreferredHeight();
+    int stripHeight = m_toolBar.GetDeviceBounds().height; // as the layout placed it
     Rectangle frame{area.left, area.top + stripHeight, area.width, area.height - stripHeight};
     graphics.DrawRectangle(frame, Theme::Separator(), graphics.Scale(1));
 }
