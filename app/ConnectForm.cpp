@@ -1,9 +1,9 @@
 #include "app/ConnectForm.h"
 
-#include "app/ConnectAttempt.h"
 #include "config/AppOptions.h"
 #include "core/Exception.h"
 #include "core/controls/Cursor.h"
+#include "core/platform/windows/Com.h"
 #include "core/platform/windows/Desktop.h"
 #include "core/threading/Thread.h"
 #include "wmi/ManagementConnection.h"
@@ -17,6 +17,53 @@ namespace Quarrow
 using namespace Core::Controls;
 using Core::String;
 using WMI::ManagementConnection;
+
+namespace
+{
+
+// One connection attempt, run on a worker thread so that the windows go on painting; it owns copies of the
+// credentials and wipes its copy of the password.
+class ConnectAttempt : public Core::Object
+{
+public:
+    ConnectAttempt(ManagementConnection& connection, const String& server, const String& user, const String& password,
+                   const String& domain)
+        : m_connection(connection), m_server(server), m_user(user), m_password(password), m_domain(domain)
+    {
+    }
+    ~ConnectAttempt() override { m_password.Wipe(); }
+
+    void Run()
+    {
+        Core::Platform::Windows::ComApartmentScope apartment;
+        try
+        {
+            m_connection.Connect(m_server, m_user, m_password, m_domain);
+        }
+        catch (const Core::Exception& exception)
+        {
+            m_failure = exception.GetMessageText();
+        }
+        catch (...)
+        {
+            m_failure = String(L"Not enough memory to connect");
+        }
+        m_password.Wipe();
+    }
+
+    // The failure's message after Run, empty when connected.
+    const String& GetFailure() const { return m_failure; }
+
+private:
+    ManagementConnection& m_connection;
+    String m_server;
+    String m_user;
+    String m_password;
+    String m_domain;
+    String m_failure;
+};
+
+} // namespace
 
 ConnectForm::ConnectForm(ConnectionOwner& owner) : m_owner(owner)
 {
