@@ -1273,20 +1273,7 @@ void Grid::OnCaptureLost()
 
 bool Grid::IsInputKey(int keyData) const
 {
-    switch (keyData & Keys::KeyCode)
-    {
-    case Keys::Up:
-    case Keys::Down:
-    case Keys::Left:
-    case Keys::Right:
-    case Keys::Home:
-    case Keys::End:
-    case Keys::PageUp:
-    case Keys::PageDown:
-        return true;
-    default:
-        return false;
-    }
+    return Keys::IsNavigation(keyData);
 }
 
 bool Grid::OnKeyDown(int keyData)

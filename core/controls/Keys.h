@@ -54,6 +54,26 @@ constexpr int F4 = 0x73;
 constexpr int F10 = 0x79;
 constexpr int F24 = 0x87;
 
+// The arrows, Home, End, Page Up and Page Down, with any modifiers: the keys a view that moves a selection
+// takes for itself instead of leaving them to dialog navigation.
+constexpr bool IsNavigation(int keyData)
+{
+    switch (keyData & KeyCode)
+    {
+    case Up:
+    case Down:
+    case Left:
+    case Right:
+    case Home:
+    case End:
+    case PageUp:
+    case PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace Keys
 
 // A menu item's key combination: a key code with modifier bits (Alt 0x40000, Ctrl 0x20000, Shift 0x10000).

@@ -624,20 +624,7 @@ void TreeView::OnMouseDoubleClick(const Point& point, int button, int keys)
 
 bool TreeView::IsInputKey(int keyData) const
 {
-    switch (keyData & Keys::KeyCode)
-    {
-    case Keys::Up:
-    case Keys::Down:
-    case Keys::Left:
-    case Keys::Right:
-    case Keys::Home:
-    case Keys::End:
-    case Keys::PageUp:
-    case Keys::PageDown:
-        return true;
-    default:
-        return false;
-    }
+    return Keys::IsNavigation(keyData);
 }
 
 int TreeView::RowsPerPage()
