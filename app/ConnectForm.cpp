@@ -3,9 +3,8 @@
 #include "config/AppOptions.h"
 #include "core/Exception.h"
 #include "core/controls/Cursor.h"
-#include "core/platform/windows/Com.h"
 #include "core/platform/windows/Desktop.h"
-#include "core/threading/Thread.h"
+#include "core/threading/BackgroundWork.h"
 #include "wmi/ManagementConnection.h"
 
 #include <memory>
@@ -18,52 +17,17 @@ using namespace Core::Controls;
 using Core::String;
 using WMI::ManagementConnection;
 
-namespace
+// What one connection attempt needs, kept by the worker that connects; the copy of the password is wiped when
+// the attempt is over, also when nobody waits for it any more.
+struct ConnectRequest
 {
-
-// One connection attempt, run on a worker thread so that the windows go on painting; it owns copies of the
-// credentials and wipes its copy of the password.
-class ConnectAttempt : public Core::Object
-{
-public:
-    ConnectAttempt(ManagementConnection& connection, const String& server, const String& user, const String& password,
-                   const String& domain)
-        : m_connection(connection), m_server(server), m_user(user), m_password(password), m_domain(domain)
-    {
-    }
-    ~ConnectAttempt() override { m_password.Wipe(); }
-
-    void Run()
-    {
-        Core::Platform::Windows::ComApartmentScope apartment;
-        try
-        {
-            m_connection.Connect(m_server, m_user, m_password, m_domain);
-        }
-        catch (const Core::Exception& exception)
-        {
-            m_failure = exception.GetMessageText();
-        }
-        catch (...)
-        {
-            m_failure = String(L"Not enough memory to connect");
-        }
-        m_password.Wipe();
-    }
-
-    // The failure's message after Run, empty when connected.
-    const String& GetFailure() const { return m_failure; }
-
-private:
-    ManagementConnection& m_connection;
-    String m_server;
-    String m_user;
-    String m_password;
-    String m_domain;
-    String m_failure;
+    String server;
+    String user;
+    String password;
+    String domain;
+    bool asyncLoad = true;
+    ~ConnectRequest() { password.Wipe(); }
 };
-
-} // namespace
 
 ConnectForm::ConnectForm(ConnectionOwner& owner) : m_owner(owner)
 {
@@ -148,35 +112,42 @@ bool ConnectForm::OnClosing(int dialogResult)
             return false;
         }
     }
+    auto request = std::make_shared<ConnectRequest>();
+    request->server = server;
+    request->user = m_userBox.GetText();
+    request->password = m_passwordBox.GetText();
+    request->domain = m_domainBox.GetText();
+    request->asyncLoad = m_owner.GetOptions().GetAsyncLoad();
     std::unique_ptr<ManagementConnection> connection;
     String failure;
     try
     {
-        connection = std::make_unique<ManagementConnection>();
-        connection->SetAsyncLoad(m_owner.GetOptions().GetAsyncLoad());
-        String password = m_passwordBox.GetText();
-        failure = ConnectWhileWaiting(*connection, server, m_userBox.GetText(), password, m_domainBox.GetText());
-        password.Wipe();
+        connection = ConnectWhileWaiting(request);
     }
     catch (const Core::Exception& exception)
     {
         failure = exception.GetMessageText();
+    }
+    catch (const std::bad_alloc&)
+    {
+        failure = String(L"Not enough memory to connect");
     }
     if (!failure.IsEmpty())
     {
         ShowConnectionError(failure, MB_ICONERROR);
         return false;
     }
+    if (connection == nullptr)
+    {
+        return false; // the program is ending: the dialog's loop ends without a new connection
+    }
     connections.Add(connection.get());
     connection.release();
     return true;
 }
 
-String ConnectForm::ConnectWhileWaiting(ManagementConnection& connection, const String& server, const String& user,
-                                        const String& password, const String& domain)
+std::unique_ptr<ManagementConnection> ConnectForm::ConnectWhileWaiting(std::shared_ptr<ConnectRequest> request)
 {
-    ConnectAttempt attempt(connection, server, user, password, domain);
-    Core::Threading::ThreadStart start(&attempt, &ConnectAttempt::Run);
     // The windows keep painting while the machine answers; the dialog takes no input meanwhile.
     struct Busy
     {
@@ -193,8 +164,16 @@ String ConnectForm::ConnectWhileWaiting(ManagementConnection& connection, const 
             form.SetInputEnabled(true);
         }
     } busy(*this);
-    Core::Threading::RunWhilePumping(&start, String(L"Connect to ") + server);
-    return attempt.GetFailure();
+    std::optional<std::unique_ptr<ManagementConnection>> connected =
+        Core::Threading::RunWhilePumping<std::unique_ptr<ManagementConnection>>(
+            [request]
+            {
+                auto connection = std::make_unique<ManagementConnection>();
+                connection->SetAsyncLoad(request->asyncLoad);
+                connection->Connect(request->server, request->user, request->password, request->domain);
+                return connection;
+            });
+    return connected ? std::move(*connected) : nullptr;
 }
 
 void ConnectForm::SetInputEnabled(bool enabled)

@@ -10,6 +10,8 @@
 #include "core/controls/ToolTip.h"
 #include "core/controls/Window.h"
 
+#include <memory>
+
 namespace Config
 {
 class AppOptions;
@@ -22,6 +24,8 @@ class ManagementConnection;
 
 namespace Quarrow
 {
+
+struct ConnectRequest;
 
 // What the connect dialog needs of the main window: its connections (entry i belongs to the i-th machine node,
 // entry 0 to the local machine) and its options.
@@ -46,11 +50,9 @@ protected:
     bool OnClosing(int dialogResult) override;
 
 private:
-    // Connects on a worker thread while this thread keeps the windows painted: an unreachable machine can
-    // take minutes to answer. Returns an empty text on success, else the failure's message.
-    Core::String ConnectWhileWaiting(WMI::ManagementConnection& connection, const Core::String& server,
-                                     const Core::String& user, const Core::String& password,
-                                     const Core::String& domain);
+    // Connects on a worker thread while this thread keeps the windows painting: an unreachable machine can
+    // take minutes to answer. The connection, or null when the program is ending; a failure throws.
+    std::unique_ptr<WMI::ManagementConnection> ConnectWhileWaiting(std::shared_ptr<ConnectRequest> request);
     void SetInputEnabled(bool enabled);
     void ShowConnectionError(const Core::String& text, unsigned int icon);
 

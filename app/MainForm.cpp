@@ -86,21 +86,15 @@ MainForm::MainForm(const String& optionsKeyPath)
 
 MainForm::~MainForm()
 {
-    // A running load ends before anything it uses goes.
-    if (m_currentClass != nullptr && m_currentClass->IsLoading())
+    // The options are saved first, while the program's windows still exist for a message about a failure. A
+    // load still running is only asked to stop: its worker keeps what it uses and ends by itself, and the
+    // process does not wait for a provider that ignores its time-outs.
+    m_options.reset();
+    if (m_currentClass != nullptr)
     {
-        try
-        {
-            m_currentClass->Cancel();
-        }
-        catch (...)
-        {
-            // The class object's own destructor stops its worker as a last resort.
-        }
+        m_currentClass->RequestStop();
     }
     m_currentClass = nullptr;
-    // The options are saved now, while the program's windows still exist for a message about a failure.
-    m_options.reset();
 }
 
 void MainForm::BuildImages()
@@ -396,6 +390,7 @@ void MainForm::DisconnectMachine()
         return;
     }
     // The machine's class objects go with its node; a load on its connection ends first.
+    m_selectionSerial++;
     if (m_currentClass != nullptr && m_currentClass->GetConnection() == connection)
     {
         DropCurrentClass();
@@ -459,6 +454,7 @@ void MainForm::RebuildClassTrees()
     {
         UpdatesPaused paused(m_classTree);
         TreeNodeCollection& machines = m_classTree.GetNodes();
+        m_selectionSerial++;
         for (int i = 0; i < machines.GetCount(); i++)
         {
             TreeNode* machine = machines[i];
@@ -477,8 +473,10 @@ void MainForm::DropCurrentClass()
     {
         return;
     }
+    m_selectionSerial++;
     if (m_currentClass->IsLoading())
     {
+        ShowStopping();
         m_currentClass->Cancel();
     }
     m_currentClass = nullptr;
@@ -564,6 +562,7 @@ void MainForm::StopLoading()
 {
     if (m_currentClass != nullptr && m_currentClass->IsLoading())
     {
+        ShowStopping();
         m_currentClass->Cancel();
     }
 }
@@ -631,53 +630,95 @@ void MainForm::OnAfterSelect(Core::Object*, TreeViewEventArgs& args)
 void MainForm::SelectClass(TreeNode* node)
 {
     ConnectLocalMachine();
+    ManagementObject* chosen = node->GetDataAs<ManagementObject>();
+    // Every wait below pumps messages: another selection, a rebuilt tree or a disconnect may happen meanwhile,
+    // and then this selection is over and must not touch its node or class again.
+    const uint64_t selection = ++m_selectionSerial;
     try
     {
         if (m_currentClass != nullptr && m_currentClass->IsLoading())
         {
+            ShowStopping();
             m_currentClass->Cancel();
+            if (selection != m_selectionSerial)
+            {
+                return;
+            }
         }
-        m_currentClass = node->GetDataAs<ManagementObject>();
+        m_currentClass = chosen;
         WaitCursor wait;
-        if (m_currentClass->GetProperties().GetCount() == 0)
+        m_classLabel.SetText(chosen->GetName());
+        ShowStatus(Panel::Loading, String(L"Reading class definition ..."));
+        // A slow provider can take minutes for a definition: it is read on a worker while the window goes on.
+        std::optional<Core::Collections::ArrayList<WMI::PropertyInfo>> properties =
+            WMI::ReadClassProperties(chosen->GetConnection(), chosen->GetName());
+        if (!properties || selection != m_selectionSerial)
         {
-            m_currentClass->FillProperties();
+            return; // the program is ending, or the user has moved on
         }
-        ShowMetadata();
+        if (chosen->GetProperties().GetCount() == 0)
+        {
+            // The class's own list holds names only, as a fill without types does.
+            for (int i = 0; i < properties->GetCount(); i++)
+            {
+                chosen->GetProperties().Add(WMI::PropertyInfo((*properties)[i].GetName()));
+            }
+        }
+        ShowMetadata(*properties);
         m_resultsGrid.SetLiveRefresh(false);
         LoadData();
     }
     catch (const WMI::InvalidWMIClassException& exception)
     {
+        if (selection != m_selectionSerial)
+        {
+            return;
+        }
         // The machine lacks the class: it leaves that machine's tree.
         ShowError(exception.GetMessageText());
         m_resultsGrid.SetLiveRefresh(true);
+        ShowStatus(Panel::Loading, String());
         if (TreeNode* parent = node->GetParent())
         {
-            if (m_currentClass == node->GetDataAs<ManagementObject>())
+            if (m_currentClass == chosen)
             {
                 m_currentClass = nullptr;
             }
+            m_selectionSerial++;
             parent->GetNodes().Remove(node);
         }
     }
     catch (const Core::Exception& exception)
     {
-        ShowError(exception.GetMessageText());
-        m_resultsGrid.SetLiveRefresh(true);
+        ShowSelectionFailure(selection, exception.GetMessageText());
     }
     catch (const std::bad_alloc&)
     {
-        ShowError(String(L"There is not enough memory to complete the operation."));
-        m_resultsGrid.SetLiveRefresh(true);
+        ShowSelectionFailure(selection, String(L"There is not enough memory to complete the operation."));
     }
 }
 
-void MainForm::ShowMetadata()
+void MainForm::ShowSelectionFailure(uint64_t selection, const String& text)
 {
-    m_classLabel.SetText(m_currentClass->GetName());
-    Core::Collections::ArrayList<WMI::PropertyInfo> properties(16);
-    WMI::GetClassProperties(properties, m_currentClass->GetConnection(), m_currentClass->GetName(), true);
+    // A selection the user has already left says nothing of its failure.
+    if (selection == m_selectionSerial)
+    {
+        ShowError(text);
+        m_resultsGrid.SetLiveRefresh(true);
+        ShowStatus(Panel::Loading, String());
+    }
+}
+
+void MainForm::ShowStopping()
+{
+    m_stopButton->SetEnabled(false);
+    ShowStatus(Panel::Loading, String(L"Stopping ..."));
+    // Said at once: the worker may be inside a provider that takes seconds to notice.
+    m_statusBar.Update();
+}
+
+void MainForm::ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties)
+{
     UpdatesPaused paused(m_metadataGrid);
     m_metadataGrid.GetRows().Clear();
     if (properties.GetCount() > 0)

@@ -23,6 +23,7 @@
 #include "reports/ReportType.h"
 #include "wmi/ManagementObject.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace Config
@@ -115,7 +116,10 @@ private:
 
     // The selection of a class: its metadata, then its data.
     void SelectClass(Core::Controls::TreeNode* node);
-    void ShowMetadata();
+    void ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties);
+    // Stop disabled and "Stopping ..." shown at once, before the wait for the worker begins.
+    void ShowStopping();
+    void ShowSelectionFailure(uint64_t selection, const Core::String& text);
     void LoadData();
     // Adds the rows the current class holds beyond those in the grid; takes the class's lock.
     void ShowNewRows();
@@ -184,6 +188,9 @@ private:
     Core::MemberEventHandler<MainForm, WMI::LoadEventArgs> m_completedHandler;
     WMI::ManagementObject* m_currentClass = nullptr; // not owned: belongs to its node
     bool m_localConnectPending = false;
+    // Counts the selections of classes and every change that ends one (a rebuilt tree, a disconnect): a selection
+    // that waited while messages ran goes on only if nothing has changed meanwhile.
+    uint64_t m_selectionSerial = 0;
     // The classes whose Load call is on the stack (an asynchronous load pumps messages while it waits), one entry
     // a call; and those of them whose nodes are gone, owned here until their last call returns.
     Core::Collections::ArrayList<WMI::ManagementObject*> m_loadsUnderway;

@@ -34,11 +34,26 @@ String FilterCheck::QueryText(const WMI::ClassDefinition& definition, const Stri
 
 FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const String& query, int timeoutMilliseconds)
 {
+    try
+    {
+        return Run(*connection.GetSession(), query, timeoutMilliseconds);
+    }
+    catch (const Core::Exception& exception)
+    {
+        FilterCheckResult result;
+        result.failure = exception.GetMessageText();
+        return result;
+    }
+}
+
+FilterCheckResult FilterCheck::Run(const WMI::ConnectionSession& session, const String& query,
+                                   int timeoutMilliseconds)
+{
     FilterCheckResult result;
     try
     {
         ComScope<IEnumWbemClassObject> enumerator;
-        HRESULT status = connection.ExecQuery(query, enumerator.Receive());
+        HRESULT status = session.ExecQuery(query, enumerator.Receive());
         if (FAILED(status))
         {
             result.failure = WMI::GetResultMessage(status);

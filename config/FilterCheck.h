@@ -7,6 +7,7 @@
 namespace WMI
 {
 class ClassDefinition;
+class ConnectionSession;
 class ManagementConnection;
 } // namespace WMI
 
@@ -37,6 +38,8 @@ public:
     // Runs query on the connection and reads one batch, waiting for it at most timeoutMilliseconds. Never
     // throws: failures are in the result. Blocks meanwhile; the dialog calls it on a worker thread.
     static FilterCheckResult Run(WMI::ManagementConnection& connection, const Core::String& query,
+                                 int timeoutMilliseconds = FirstBatchTimeoutMilliseconds);
+    static FilterCheckResult Run(const WMI::ConnectionSession& session, const Core::String& query,
                                  int timeoutMilliseconds = FirstBatchTimeoutMilliseconds);
 
     // What the user is told: the number read, or the failure's message.

@@ -9,9 +9,8 @@
 #include "core/controls/Cursor.h"
 #include "core/controls/Window.h"
 #include "core/io/Path.h"
-#include "core/platform/windows/Com.h"
 #include "core/platform/windows/Desktop.h"
-#include "core/threading/Thread.h"
+#include "core/threading/BackgroundWork.h"
 #include "wmi/ManagementConnection.h"
 #include "wmi/ManagementObject.h"
 
@@ -66,27 +65,33 @@ String TidyFileName(const String& text)
     return text.Substring(start, end - start);
 }
 
-// One filter check on a worker thread, so that the dialog keeps painting while a slow machine answers.
-class FilterCheckJob : public Core::Object
+// The dialog keeps painting but takes no input while a worker asks the machine; then the focus goes back where
+// it was.
+class DialogBusy
 {
 public:
-    FilterCheckJob(WMI::ManagementConnection& connection, const String& query)
-        : m_connection(connection), m_query(query)
+    DialogBusy(bool& busy, HWND dialog) : m_busy(busy), m_dialog(dialog), m_focus(GetFocus())
     {
+        m_busy = true;
+        EnableWindow(m_dialog, FALSE);
     }
-
-    void Run()
+    ~DialogBusy()
     {
-        Core::Platform::Windows::ComApartmentScope apartment;
-        m_result = FilterCheck::Run(m_connection, m_query);
+        m_busy = false;
+        EnableWindow(m_dialog, TRUE);
+        if (m_focus != nullptr && IsWindow(m_focus) && GetFocus() != m_focus)
+        {
+            SetFocus(m_focus);
+        }
     }
-
-    const FilterCheckResult& GetResult() const { return m_result; }
+    DialogBusy(const DialogBusy&) = delete;
+    DialogBusy& operator=(const DialogBusy&) = delete;
 
 private:
-    WMI::ManagementConnection& m_connection;
-    String m_query;
-    FilterCheckResult m_result;
+    bool& m_busy;
+    HWND m_dialog;
+    HWND m_focus;
+    WaitCursor m_wait;
 };
 
 } // namespace
@@ -411,13 +416,20 @@ void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
     Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_owner.GetConnections();
     try
     {
-        WaitCursor wait;
         if (connections.GetCount() == 0)
         {
             throw Core::InvalidOperationException(String(L"There is no connection to read the class's properties"));
         }
-        Core::Collections::ArrayList<WMI::PropertyInfo> properties;
-        WMI::GetClassProperties(properties, connections[0], classNode->GetText(), false);
+        std::optional<Core::Collections::ArrayList<WMI::PropertyInfo>> read;
+        {
+            DialogBusy busy(m_busy, static_cast<HWND>(GetTopLevelControl()->GetHandle()));
+            read = WMI::ReadClassProperties(connections[0], classNode->GetText());
+        }
+        if (!read)
+        {
+            return; // the program is ending
+        }
+        const Core::Collections::ArrayList<WMI::PropertyInfo>& properties = *read;
         bool classChecked = classNode->GetCheckState() == TreeNode::Checked;
         for (int i = 0; i < properties.GetCount(); i++)
         {
@@ -486,37 +498,20 @@ void OptionsConfigTabPage::ValidateFilter()
             }
         }
     }
-    FilterCheckJob job(*connections[0], FilterCheck::QueryText(query, m_filterBox.GetText()));
-    Core::Threading::ThreadStart start(&job, &FilterCheckJob::Run);
+    std::shared_ptr<const WMI::ConnectionSession> session = connections[0]->GetSession();
+    String queryText = FilterCheck::QueryText(query, m_filterBox.GetText());
     HWND dialog = static_cast<HWND>(GetTopLevelControl()->GetHandle());
+    std::optional<FilterCheckResult> checked;
     {
-        // The dialog keeps painting but takes no input until the machine has answered; then the focus goes
-        // back where it was.
-        struct Busy
-        {
-            OptionsConfigTabPage& page;
-            HWND dialog;
-            HWND focus;
-            WaitCursor wait;
-            Busy(OptionsConfigTabPage& busyPage, HWND busyDialog)
-                : page(busyPage), dialog(busyDialog), focus(GetFocus())
-            {
-                page.m_busy = true;
-                EnableWindow(dialog, FALSE);
-            }
-            ~Busy()
-            {
-                page.m_busy = false;
-                EnableWindow(dialog, TRUE);
-                if (focus != nullptr && IsWindow(focus) && GetFocus() != focus)
-                {
-                    SetFocus(focus);
-                }
-            }
-        } busy(*this, dialog);
-        Core::Threading::RunWhilePumping(&start, String(L"Validate filter of ") + node->GetText());
+        DialogBusy busy(m_busy, dialog);
+        checked = Core::Threading::RunWhilePumping<FilterCheckResult>(
+            [session, queryText] { return FilterCheck::Run(*session, queryText); });
     }
-    const FilterCheckResult& result = job.GetResult();
+    if (!checked)
+    {
+        return; // the program is ending
+    }
+    const FilterCheckResult& result = *checked;
     Core::Platform::Windows::Desktop::Current().ShowMessage(
         dialog, FilterCheck::Describe(result), String(ValidateCaption),
         MB_OK | (result.valid ? MB_ICONINFORMATION : MB_ICONWARNING));

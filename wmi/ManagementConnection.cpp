@@ -21,32 +21,73 @@ const wchar_t* const CimNamespace = L"root\\cimv2";
 
 } // namespace
 
+ConnectionSession::ConnectionSession(IWbemServices* services, const String& user, const String& domain,
+                                     const String& password, unsigned long authenticationLevel)
+    : m_services(services), m_user(user), m_domain(domain), m_password(password),
+      m_authenticationLevel(authenticationLevel)
+{
+    if (authenticationLevel == ManagementConnection::RemoteAuthenticationLevel && !m_user.IsEmpty())
+    {
+        m_identity = new COAUTHIDENTITY();
+        m_identity->User = reinterpret_cast<USHORT*>(const_cast<wchar_t*>(m_user.GetBuffer()));
+        m_identity->UserLength = static_cast<ULONG>(m_user.GetLength());
+        m_identity->Domain = reinterpret_cast<USHORT*>(const_cast<wchar_t*>(m_domain.GetBuffer()));
+        m_identity->DomainLength = static_cast<ULONG>(m_domain.GetLength());
+        m_identity->Password = reinterpret_cast<USHORT*>(const_cast<wchar_t*>(m_password.GetBuffer()));
+        m_identity->PasswordLength = static_cast<ULONG>(m_password.GetLength());
+        m_identity->Flags = SEC_WINNT_AUTH_IDENTITY_UNICODE;
+    }
+}
+
+ConnectionSession::~ConnectionSession()
+{
+    m_services->Release();
+    delete m_identity;
+    m_password.Wipe();
+}
+
+long ConnectionSession::SetProxyBlanket(IUnknown* proxy) const
+{
+    return CoSetProxyBlanket(proxy, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_DEFAULT, COLE_DEFAULT_PRINCIPAL,
+                             m_authenticationLevel, RPC_C_IMP_LEVEL_IMPERSONATE, m_identity, EOAC_DEFAULT);
+}
+
+long ConnectionSession::ExecQuery(const String& query, IEnumWbemClassObject** enumerator) const
+{
+    HRESULT result = m_services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(query).Get(),
+                                           WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator);
+    return SUCCEEDED(result) ? SetProxyBlanket(*enumerator) : result;
+}
+
 ManagementConnection::ManagementConnection() = default;
 
 ManagementConnection::~ManagementConnection()
 {
-    ReleaseServices();
+    m_session.reset();
     if (m_locator != nullptr)
     {
         m_locator->Release();
     }
-    FreeIdentity();
     m_password.Wipe();
 }
 
-void ManagementConnection::ReleaseServices()
+IWbemServices* ManagementConnection::GetServices() const
 {
-    if (m_services != nullptr)
-    {
-        m_services->Release();
-        m_services = nullptr;
-    }
+    return m_session != nullptr ? m_session->GetServices() : nullptr;
 }
 
-void ManagementConnection::FreeIdentity()
+_COAUTHIDENTITY* ManagementConnection::GetAuthenticationIdentity() const
 {
-    delete m_identity;
-    m_identity = nullptr;
+    return m_session != nullptr ? m_session->GetAuthenticationIdentity() : nullptr;
+}
+
+std::shared_ptr<const ConnectionSession> ManagementConnection::GetSession() const
+{
+    if (m_session == nullptr)
+    {
+        throw Core::InvalidOperationException(String(L"The connection to the machine is not open"));
+    }
+    return m_session;
 }
 
 bool ManagementConnection::IsRemote() const
@@ -61,19 +102,12 @@ unsigned long ManagementConnection::GetAuthenticationLevel() const
 
 long ManagementConnection::SetProxyBlanket(IUnknown* proxy) const
 {
-    return CoSetProxyBlanket(proxy, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_DEFAULT, COLE_DEFAULT_PRINCIPAL,
-                             GetAuthenticationLevel(), RPC_C_IMP_LEVEL_IMPERSONATE, m_identity, EOAC_DEFAULT);
+    return GetSession()->SetProxyBlanket(proxy);
 }
 
 long ManagementConnection::ExecQuery(const String& query, IEnumWbemClassObject** enumerator) const
 {
-    if (m_services == nullptr)
-    {
-        throw Core::InvalidOperationException(String(L"The connection to the machine is not open"));
-    }
-    HRESULT result = m_services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(query).Get(),
-                                           WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator);
-    return SUCCEEDED(result) ? SetProxyBlanket(*enumerator) : result;
+    return GetSession()->ExecQuery(query, enumerator);
 }
 
 void ManagementConnection::Connect(const String& server, const String& user, const String& password,
@@ -95,10 +129,8 @@ void ManagementConnection::Connect(const String& server, const String& user, con
         effectiveUser = user.Substring(separator + 1);
     }
 
-    // The identity record points into the strings about to change: drop it first.
-    FreeIdentity();
-    // A reconnect replaces the services of the previous connection instead of leaking them.
-    ReleaseServices();
+    // A reconnect replaces the session of the previous connection; workers still using it keep it.
+    m_session.reset();
     m_connected = false;
     m_server = server;
     m_domain = effectiveDomain;
@@ -121,34 +153,31 @@ void ManagementConnection::Connect(const String& server, const String& user, con
     ComString userText(userArgument);
     ComString passwordText(m_password.IsEmpty() ? nullptr : &m_password);
 
+    IWbemServices* services = nullptr;
     HRESULT result = m_locator->ConnectServer(path.Get(), userText.Get(), passwordText.Get(), nullptr,
-                                              WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, &m_services);
+                                              WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, &services);
     m_connected = result >= 0;
     if (FAILED(result))
     {
-        String message = GetResultMessage(result);
-        m_services = nullptr;
-        throw Exception(message);
+        throw Exception(GetResultMessage(result));
+    }
+    try
+    {
+        m_session =
+            std::make_shared<ConnectionSession>(services, m_user, m_domain, m_password, GetAuthenticationLevel());
+    }
+    catch (...)
+    {
+        services->Release();
+        throw;
     }
 
     Core::EventArgs args;
     Connected.Raise(this, args);
 
-    if (IsRemote() && !m_user.IsEmpty())
+    if (FAILED(m_session->SetProxyBlanket(services)))
     {
-        m_identity = new COAUTHIDENTITY();
-        m_identity->User = reinterpret_cast<USHORT*>(const_cast<wchar_t*>(m_user.GetBuffer()));
-        m_identity->UserLength = static_cast<ULONG>(m_user.GetLength());
-        m_identity->Domain = reinterpret_cast<USHORT*>(const_cast<wchar_t*>(m_domain.GetBuffer()));
-        m_identity->DomainLength = static_cast<ULONG>(m_domain.GetLength());
-        m_identity->Password = reinterpret_cast<USHORT*>(const_cast<wchar_t*>(m_password.GetBuffer()));
-        m_identity->PasswordLength = static_cast<ULONG>(m_password.GetLength());
-        m_identity->Flags = SEC_WINNT_AUTH_IDENTITY_UNICODE;
-    }
-
-    if (FAILED(SetProxyBlanket(m_services)))
-    {
-        ReleaseServices();
+        m_session.reset();
         m_connected = false;
         throw Exception(String(L"WMI::ManagementConnection::Connect(): could not set proxy blanket"));
     }

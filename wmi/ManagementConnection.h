@@ -4,6 +4,8 @@
 #include "core/Event.h"
 #include "core/String.h"
 
+#include <memory>
+
 struct IEnumWbemClassObject;
 struct IUnknown;
 struct IWbemLocator;
@@ -12,6 +14,35 @@ struct _COAUTHIDENTITY;
 
 namespace WMI
 {
+
+// What calls on a connected namespace need: the services, with a reference of their own, and the credentials of
+// the proxy blanket. Shared by the connection and every worker that calls through it, so a worker still inside a
+// slow provider outlives a disconnect or the program's end without using freed memory.
+class ConnectionSession
+{
+public:
+    ConnectionSession(IWbemServices* services, const Core::String& user, const Core::String& domain,
+                      const Core::String& password, unsigned long authenticationLevel);
+    ~ConnectionSession();
+    ConnectionSession(const ConnectionSession&) = delete;
+    ConnectionSession& operator=(const ConnectionSession&) = delete;
+
+    IWbemServices* GetServices() const { return m_services; }
+    // The credentials record for remote calls, or null.
+    _COAUTHIDENTITY* GetAuthenticationIdentity() const { return m_identity; }
+    // Sets the blanket on a proxy of this namespace (services or enumerator).
+    long SetProxyBlanket(IUnknown* proxy) const;
+    // A WQL query that returns at once and is read forward only, its enumerator under the blanket.
+    long ExecQuery(const Core::String& query, IEnumWbemClassObject** enumerator) const;
+
+private:
+    IWbemServices* m_services; // owned reference
+    Core::String m_user;
+    Core::String m_domain;
+    Core::String m_password;
+    _COAUTHIDENTITY* m_identity = nullptr; // owned; points into the three texts above
+    unsigned long m_authenticationLevel;
+};
 
 class ManagementConnection : public Core::Object
 {
@@ -47,9 +78,11 @@ public:
     void SetAsyncLoad(bool asyncLoad) { m_asyncLoad = asyncLoad; }
 
     // Borrowed: not add-ref'ed; valid until the connection is reconnected or destroyed.
-    IWbemServices* GetServices() const { return m_services; }
+    IWbemServices* GetServices() const;
     // The credentials record for remote calls, or null; valid while the connection is unchanged.
-    _COAUTHIDENTITY* GetAuthenticationIdentity() const { return m_identity; }
+    _COAUTHIDENTITY* GetAuthenticationIdentity() const;
+    // What a worker keeps to call this namespace for as long as it needs; throws when the connection is not open.
+    std::shared_ptr<const ConnectionSession> GetSession() const;
     unsigned long GetAuthenticationLevel() const;
     // Sets this connection's security blanket on a proxy of its namespace (services or enumerator).
     long SetProxyBlanket(IUnknown* proxy) const;
@@ -60,18 +93,14 @@ public:
     Core::Event<Core::EventArgs> Connected;
 
 private:
-    void ReleaseServices();
-    void FreeIdentity();
-
-    IWbemServices* m_services = nullptr; // owned reference; null until connected
-    IWbemLocator* m_locator = nullptr;   // owned reference
+    std::shared_ptr<const ConnectionSession> m_session; // null until connected
+    IWbemLocator* m_locator = nullptr;                  // owned reference
     Core::String m_namespacePath;
     bool m_connected = false;
     Core::String m_server;
     Core::String m_domain;
     Core::String m_user;
     Core::String m_password;
-    _COAUTHIDENTITY* m_identity = nullptr; // owned; points into m_user, m_domain and m_password
     bool m_asyncLoad = true;
 };
 

@@ -3,12 +3,13 @@
 #include "core/io/SystemError.h"
 #include "core/platform/windows/Com.h"
 #include "core/threading/SynchronizationEvent.h"
-#include "core/threading/Thread.h"
+#include "core/threading/BackgroundWork.h"
 #include "wmi/InvalidWMIClassException.h"
 #include "wmi/ResultMessage.h"
 
 #include <memory>
 #include <new>
+#include <vector>
 #include <windows.h>
 
 #include <wbemidl.h>
@@ -139,13 +140,10 @@ IWbemServices* ServicesOf(ManagementConnection* connection)
     return connection->GetServices();
 }
 
-} // namespace
-
-void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, ManagementConnection* connection,
-                        const String& className, bool readTypes)
+void ReadDefinition(Core::Collections::ArrayList<PropertyInfo>& list, IWbemServices* services,
+                    const String& className, bool readTypes)
 {
     list.Clear();
-    IWbemServices* services = ServicesOf(connection);
     ComScope<IWbemClassObject> classObject;
     HRESULT result = services->GetObject(ComString(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
     if (FAILED(result))
@@ -195,23 +193,185 @@ void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, Manage
     SafeArrayDestroy(names);
 }
 
+using PropertyList = Core::Collections::ArrayList<PropertyInfo>;
+using DefinitionCall = Core::Threading::BackgroundCall<PropertyList>;
+
+// The class definitions being read, by connection and class, with how many callers wait for each: a second
+// request joins the first. Main thread only.
+struct DefinitionRead
+{
+    const ConnectionSession* session;
+    String className;
+    std::shared_ptr<DefinitionCall> call;
+    int waiters;
+};
+
+std::vector<DefinitionRead>& DefinitionReads()
+{
+    static std::vector<DefinitionRead> reads;
+    return reads;
+}
+
+// Counts one caller waiting for a read; the last one to leave takes the read off the list.
+class DefinitionWaiter
+{
+public:
+    DefinitionWaiter(const std::shared_ptr<const ConnectionSession>& session, const String& className)
+    {
+        std::vector<DefinitionRead>& reads = DefinitionReads();
+        for (DefinitionRead& read : reads)
+        {
+            if (read.session == session.get() && read.className.ToUpper() == className.ToUpper())
+            {
+                read.waiters++;
+                m_call = read.call;
+                return;
+            }
+        }
+        m_call = std::make_shared<DefinitionCall>(
+            [session, className]
+            {
+                PropertyList list(16);
+                GetClassProperties(list, *session, className, true);
+                return list;
+            });
+        reads.push_back(DefinitionRead{session.get(), className, m_call, 1});
+    }
+    ~DefinitionWaiter()
+    {
+        std::vector<DefinitionRead>& reads = DefinitionReads();
+        for (size_t i = 0; i < reads.size(); i++)
+        {
+            if (reads[i].call == m_call && --reads[i].waiters == 0)
+            {
+                reads.erase(reads.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        }
+        if (reads.empty())
+        {
+            std::vector<DefinitionRead>().swap(reads);
+        }
+    }
+    DefinitionWaiter(const DefinitionWaiter&) = delete;
+    DefinitionWaiter& operator=(const DefinitionWaiter&) = delete;
+
+    DefinitionCall& GetCall() { return *m_call; }
+
+private:
+    std::shared_ptr<DefinitionCall> m_call;
+};
+
+} // namespace
+
+void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, ManagementConnection* connection,
+                        const String& className, bool readTypes)
+{
+    list.Clear();
+    ReadDefinition(list, ServicesOf(connection), className, readTypes);
+}
+
+void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, const ConnectionSession& session,
+                        const String& className, bool readTypes)
+{
+    ReadDefinition(list, session.GetServices(), className, readTypes);
+}
+
+std::optional<PropertyList> ReadClassProperties(ManagementConnection* connection, const String& className)
+{
+    ServicesOf(connection);
+    DefinitionWaiter waiter(connection->GetSession(), className);
+    if (!waiter.GetCall().WaitWhilePumping())
+    {
+        return std::nullopt;
+    }
+    return waiter.GetCall().GetResult();
+}
+
+// What the load body touches: the worker keeps its own reference, so a load left running when its class object
+// goes (a disconnect, the program's end) finishes on memory that is still its own.
+struct ManagementObject::Shared
+{
+    explicit Shared(const ClassDefinition& owner) : definition(owner.GetName(), owner.GetKind()) {}
+
+    // The load body: on the worker, or on the calling thread for a synchronous load.
+    void LoadRows();
+    void ReadInstances();
+    void AppendRows(IWbemClassObject** objects, unsigned long count);
+    void ClearRows();
+    void RequestStop();
+    bool IsStopRequested() const { return phase == StopPending; }
+
+    // Where the enumeration is, for stop requests: a request is taken only while it runs, and the
+    // enumeration's end takes it back in the same step, so no request outlives the load it was meant for.
+    enum RunPhase
+    {
+        NotRunning,
+        Running,
+        StopPending
+    };
+
+    // The class as it was when the load started; a load that finds no properties fills its own list.
+    ClassDefinition definition;
+    std::shared_ptr<const ConnectionSession> session;
+    std::atomic<bool> loaded{false};
+    std::atomic<bool> supported{true};
+    std::atomic<bool> loading{false};
+    std::atomic<int> phase{NotRunning};
+    std::atomic<int> state{LoadIdle};
+    // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
+    bool asyncRun = false;
+    Core::Collections::PointerArrayList<Row> rows{16}; // owned rows
+    Core::Threading::CriticalSection lock;
+    std::unique_ptr<SynchronizationEvent> rowsReady;
+};
+
 ManagementObject::ManagementObject(ManagementConnection* connection, const String& className, int kind)
-    : ClassDefinition(className, kind), m_rows(16), m_connection(connection)
+    : ClassDefinition(className, kind), m_shared(std::make_shared<Shared>(*this)), m_connection(connection)
 {
 }
 
 ManagementObject::~ManagementObject()
 {
-    if (m_worker != nullptr)
-    {
-        // The worker never waits for this thread, so a plain join cannot deadlock.
-        RequestStop();
-        m_worker->Join();
-    }
-    delete m_worker;
-    delete m_threadStart;
+    // A worker still inside a slow provider ends by itself; it holds what it uses.
+    m_shared->RequestStop();
+    m_worker.reset();
     delete m_loadComplete;
-    delete m_rowsReady;
+}
+
+bool ManagementObject::IsLoading() const
+{
+    return m_shared->loading;
+}
+
+bool ManagementObject::IsLoaded() const
+{
+    return m_shared->loaded;
+}
+
+bool ManagementObject::IsSupported() const
+{
+    return m_shared->supported;
+}
+
+int ManagementObject::GetState() const
+{
+    return m_shared->state;
+}
+
+bool ManagementObject::IsStopRequested() const
+{
+    return m_shared->IsStopRequested();
+}
+
+Core::Collections::PointerArrayList<Row>& ManagementObject::GetRows()
+{
+    return m_shared->rows;
+}
+
+Core::Threading::CriticalSection& ManagementObject::GetLock()
+{
+    return m_shared->lock;
 }
 
 void ManagementObject::FillProperties()
@@ -231,13 +391,7 @@ void ManagementObject::CreateEvents()
     number += L"_";
     number += static_cast<unsigned int>(GetCurrentProcessId());
     m_loadComplete = new SynchronizationEvent(String(L"MOLC_") + number, true, false);
-    m_rowsReady = new SynchronizationEvent(String(L"MORL_") + number, true, false);
-}
-
-void ManagementObject::ClearRows()
-{
-    CriticalSectionLock guard(m_lock);
-    m_rows.Clear();
+    m_shared->rowsReady = std::make_unique<SynchronizationEvent>(String(L"MORL_") + number, true, false);
 }
 
 void ManagementObject::RaiseProgress()
@@ -246,80 +400,97 @@ void ManagementObject::RaiseProgress()
     Progress.Raise(this, args);
 }
 
+void ManagementObject::TakeFilledProperties()
+{
+    if (GetProperties().GetCount() == 0 && !m_shared->loading)
+    {
+        GetProperties() = m_shared->definition.GetProperties();
+    }
+}
+
 void ManagementObject::Load()
 {
-    if (!m_supported)
+    Shared& shared = *m_shared;
+    if (!shared.supported)
     {
         throw InvalidWMIClassException(GetName());
     }
-    if (m_loading || m_loaded)
+    if (shared.loading || shared.loaded)
     {
         return;
     }
-    m_asyncRun = m_connection->GetAsyncLoad();
-    if (!m_asyncRun)
+    if (m_worker != nullptr)
     {
-        m_phase = Running;
-        LoadRows();
+        // The previous worker has finished its load and is leaving: its end is waited for, never cut short.
+        m_worker->Join();
+        m_worker.reset();
+    }
+    shared.definition.GetProperties() = GetProperties();
+    shared.definition.SetFilter(GetFilter());
+    shared.session = m_connection != nullptr && m_connection->GetServices() != nullptr ? m_connection->GetSession()
+                                                                                        : nullptr;
+    shared.asyncRun = m_connection != nullptr && m_connection->GetAsyncLoad();
+    if (!shared.asyncRun)
+    {
+        shared.phase = Shared::Running;
+        shared.LoadRows();
+        shared.session.reset();
+        TakeFilledProperties();
         return;
     }
 
-    if (m_worker != nullptr)
-    {
-        // The previous worker has finished its load; join it rather than ever terminating it.
-        m_worker->Join();
-        delete m_worker;
-        m_worker = nullptr;
-    }
-    delete m_threadStart;
-    m_threadStart = new Core::Threading::ThreadStart(this, &ManagementObject::RunWorker);
-    m_worker = new Core::Threading::Thread(m_threadStart);
     // Set before the worker runs, so the wait below and a Completed cut short both see a running load.
-    m_loading = true;
-    m_state = LoadLoading;
-    m_phase = Running;
+    shared.loading = true;
+    shared.state = LoadLoading;
+    shared.phase = Shared::Running;
     try
     {
         CreateEvents();
-        m_rowsReady->Reset();
-        m_worker->Start();
+        shared.rowsReady->Reset();
+        std::shared_ptr<Shared> kept = m_shared;
+        m_worker = std::make_unique<Core::Threading::BackgroundWork>(
+            [kept]
+            {
+                kept->LoadRows();
+                kept->session.reset();
+            });
     }
     catch (...)
     {
         // Nothing runs: do not leave the object looking busy forever.
-        m_phase = NotRunning;
-        m_loading = false;
+        shared.phase = Shared::NotRunning;
+        shared.loading = false;
         throw;
     }
 
     int waitResult = SynchronizationEvent::Signalled;
-    while (m_loading && waitResult == SynchronizationEvent::Signalled)
+    while (shared.loading && waitResult == SynchronizationEvent::Signalled)
     {
-        m_rowsReady->Wait(-1, waitResult);
-        m_rowsReady->Reset();
-        CriticalSectionLock guard(m_lock);
+        shared.rowsReady->Wait(-1, waitResult);
+        shared.rowsReady->Reset();
+        CriticalSectionLock guard(shared.lock);
         RaiseProgress();
     }
+    TakeFilledProperties();
     RaiseProgress();
-    LoadEventArgs completed(this, m_state);
+    LoadEventArgs completed(this, shared.state);
     Completed.Raise(this, completed);
     m_loadComplete->Set();
 }
 
 void ManagementObject::RequestStop()
 {
-    int running = Running;
-    m_phase.compare_exchange_strong(running, StopPending);
+    m_shared->RequestStop();
 }
 
 void ManagementObject::Cancel()
 {
-    if (!m_loading || !m_asyncRun || m_worker == nullptr)
+    if (!m_shared->loading || !m_shared->asyncRun || m_worker == nullptr)
     {
         return;
     }
-    RequestStop();
-    if (m_lock.IsHeldByCurrentThread())
+    m_shared->RequestStop();
+    if (m_shared->lock.IsHeldByCurrentThread())
     {
         // A Progress handler (or whatever runs nested in it) holds the lock the worker needs for its next
         // batch: waiting here would never end. The load's own wait sees the worker end.
@@ -334,68 +505,70 @@ void ManagementObject::Cancel()
     }
 }
 
-void ManagementObject::RunWorker()
+void ManagementObject::Shared::RequestStop()
 {
-    Core::Platform::Windows::ComApartmentScope apartment;
-    try
-    {
-        LoadRows();
-    }
-    catch (...)
-    {
-        // Nothing may leave a worker thread; the load's state already tells what happened.
-    }
+    int running = Running;
+    phase.compare_exchange_strong(running, StopPending);
 }
 
-void ManagementObject::LoadRows()
+void ManagementObject::Shared::ClearRows()
 {
-    if (!m_supported)
+    CriticalSectionLock guard(lock);
+    rows.Clear();
+}
+
+void ManagementObject::Shared::LoadRows()
+{
+    if (!supported)
     {
-        throw InvalidWMIClassException(GetName());
+        throw InvalidWMIClassException(definition.GetName());
     }
-    m_loading = true;
-    m_state = LoadLoading;
+    loading = true;
+    state = LoadLoading;
     try
     {
         ReadInstances();
         // From here on a stop request finds nothing running and is dropped.
-        if (m_phase.exchange(NotRunning) == StopPending)
+        if (phase.exchange(NotRunning) == StopPending)
         {
             ClearRows();
-            m_state = LoadCancelled;
+            state = LoadCancelled;
         }
         else
         {
-            m_loaded = true;
-            m_state = LoadCompleted;
+            loaded = true;
+            state = LoadCompleted;
         }
     }
     catch (...)
     {
-        m_phase = NotRunning;
-        m_state = LoadFailed;
+        phase = NotRunning;
+        state = LoadFailed;
     }
-    m_loading = false;
-    if (m_asyncRun)
+    loading = false;
+    if (asyncRun)
     {
-        m_rowsReady->Set();
+        rowsReady->Set();
     }
 }
 
-void ManagementObject::ReadInstances()
+void ManagementObject::Shared::ReadInstances()
 {
-    if (GetProperties().GetCount() == 0)
+    if (session == nullptr)
     {
-        FillProperties();
+        throw Core::InvalidOperationException(String(L"The connection to the machine is not open"));
+    }
+    if (definition.GetProperties().GetCount() == 0)
+    {
+        GetClassProperties(definition.GetProperties(), *session, definition.GetName(), false);
     }
     ClearRows();
-    ServicesOf(m_connection); // a missing or closed connection throws its own message
     ComScope<IEnumWbemClassObject> enumerator;
-    HRESULT result = m_connection->ExecQuery(GetQueryText(), enumerator.Receive());
+    HRESULT result = session->ExecQuery(definition.GetQueryText(), enumerator.Receive());
     if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))
     {
-        m_supported = false;
-        throw InvalidWMIClassException(GetName());
+        supported = false;
+        throw InvalidWMIClassException(definition.GetName());
     }
     if (FAILED(result))
     {
@@ -426,32 +599,32 @@ void ManagementObject::ReadInstances()
             break;
         }
         AppendRows(batch, returned);
-        if (m_asyncRun)
+        if (asyncRun)
         {
-            m_rowsReady->Set();
+            rowsReady->Set();
         }
     }
     enumerator.Reset();
 }
 
-void ManagementObject::AppendRows(IWbemClassObject** objects, unsigned long count)
+void ManagementObject::Shared::AppendRows(IWbemClassObject** objects, unsigned long count)
 {
     // Rows are built outside the lock; the main thread waits only for the appends.
-    const Core::Collections::ArrayList<PropertyInfo>& properties = GetProperties();
-    std::unique_ptr<Row> rows[BatchSize];
+    const Core::Collections::ArrayList<PropertyInfo>& properties = definition.GetProperties();
+    std::unique_ptr<Row> built[BatchSize];
     for (unsigned long i = 0; i < count; i++)
     {
-        rows[i] = std::make_unique<Row>(16);
+        built[i] = std::make_unique<Row>(16);
         for (int p = 0; p < properties.GetCount(); p++)
         {
-            rows[i]->Add(CellText(objects[i], properties[p]));
+            built[i]->Add(CellText(objects[i], properties[p]));
         }
     }
-    CriticalSectionLock guard(m_lock);
+    CriticalSectionLock guard(lock);
     for (unsigned long i = 0; i < count; i++)
     {
-        m_rows.Add(rows[i].get());
-        rows[i].release();
+        rows.Add(built[i].get());
+        built[i].release();
     }
 }
 

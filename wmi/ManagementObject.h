@@ -8,15 +8,13 @@
 #include "wmi/ClassDefinition.h"
 #include "wmi/ManagementConnection.h"
 
-#include <atomic>
-
-struct IWbemClassObject;
+#include <memory>
+#include <optional>
 
 namespace Core::Threading
 {
+class BackgroundWork;
 class SynchronizationEvent;
-class Thread;
-class ThreadStart;
 } // namespace Core::Threading
 
 namespace WMI
@@ -59,7 +57,8 @@ public:
     static constexpr unsigned long NextTimeoutMilliseconds = 250;
 
     ManagementObject(ManagementConnection* connection, const Core::String& className, int kind);
-    // A load still running is asked to stop and its worker is joined first.
+    // A load still running is asked to stop and left to end by itself: its worker keeps what it uses, so
+    // nothing waits here for a provider that does not answer.
     ~ManagementObject() override;
     ManagementObject(const ManagementObject&) = delete;
     ManagementObject& operator=(const ManagementObject&) = delete;
@@ -74,61 +73,52 @@ public:
     // its next batch, and the load's own wait then ends the load as cancelled. A request that comes after
     // the worker has finished its enumeration is dropped.
     void Cancel();
+    // Asks a running load to stop at its next batch and returns at once.
+    void RequestStop();
     // Replaces the property list by all non-system properties of the class (types not read).
     void FillProperties();
 
-    bool IsLoading() const { return m_loading; }
-    bool IsLoaded() const { return m_loaded; }
-    bool IsSupported() const { return m_supported; }
-    int GetState() const { return m_state; }
+    bool IsLoading() const;
+    bool IsLoaded() const;
+    bool IsSupported() const;
+    int GetState() const;
+    // Whether a stop of the running load has been asked for and not yet taken up.
+    bool IsStopRequested() const;
     ManagementConnection* GetConnection() const { return m_connection; }
     // One row per instance, one cell per property; take the lock while a worker may be appending.
-    Core::Collections::PointerArrayList<Row>& GetRows() { return m_rows; }
-    Core::Threading::CriticalSection& GetLock() { return m_lock; }
+    Core::Collections::PointerArrayList<Row>& GetRows();
+    Core::Threading::CriticalSection& GetLock();
 
     Core::Event<LoadEventArgs> Progress;
     Core::Event<LoadEventArgs> Completed;
 
 private:
-    // The load body: on the worker, or on the calling thread for a synchronous load.
-    void LoadRows();
-    void ReadInstances();
-    void AppendRows(IWbemClassObject** objects, unsigned long count);
-    void RunWorker();
+    struct Shared;
     void CreateEvents();
-    void ClearRows();
     void RaiseProgress();
+    // After a load: a property list the load filled becomes the class's own.
+    void TakeFilledProperties();
 
-    // Where the enumeration is, for stop requests: a request is taken only while it runs, and the
-    // enumeration's end takes it back in the same step, so no request outlives the load it was meant for.
-    enum RunPhase
-    {
-        NotRunning,
-        Running,
-        StopPending
-    };
-    void RequestStop();
-    bool IsStopRequested() const { return m_phase == StopPending; }
-
-    std::atomic<bool> m_loaded{false};
-    std::atomic<bool> m_supported{true};
-    std::atomic<bool> m_loading{false};
-    std::atomic<int> m_phase{NotRunning};
-    std::atomic<int> m_state{LoadIdle};
-    // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
-    bool m_asyncRun = false;
-    Core::Collections::PointerArrayList<Row> m_rows; // owned rows
-    ManagementConnection* m_connection;              // not owned
-    Core::Threading::CriticalSection m_lock;
-    Core::Threading::SynchronizationEvent* m_loadComplete = nullptr; // owned
-    Core::Threading::SynchronizationEvent* m_rowsReady = nullptr;    // owned
-    Core::Threading::ThreadStart* m_threadStart = nullptr;           // owned
-    Core::Threading::Thread* m_worker = nullptr;                     // owned
+    // What the load body touches, shared with the worker so that it outlives this object while a provider
+    // keeps the worker waiting.
+    std::shared_ptr<Shared> m_shared;
+    ManagementConnection* m_connection;                                // not owned
+    Core::Threading::SynchronizationEvent* m_loadComplete = nullptr;   // owned
+    std::unique_ptr<Core::Threading::BackgroundWork> m_worker;          // the running or last load's worker
 };
+
+// The properties of a class with their CIM types, read on a worker while the caller's windows go on (the
+// message-pumping wait): a slow provider may take minutes for a class definition. A read of the same class on
+// the same connection already under way is joined, not started again, since some providers cannot serve two at
+// once. Empty when a quit or application-end message cut the wait short. Throws as GetClassProperties does.
+std::optional<Core::Collections::ArrayList<PropertyInfo>> ReadClassProperties(ManagementConnection* connection,
+                                                                              const Core::String& className);
 
 // Fills list with the non-system properties of className in the order WMI gives them, with their CIM
 // types when readTypes is set (otherwise string). A class the machine lacks raises InvalidWMIClassException.
 void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, ManagementConnection* connection,
+                        const Core::String& className, bool readTypes);
+void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, const ConnectionSession& session,
                         const Core::String& className, bool readTypes);
 
 } // namespace WMI

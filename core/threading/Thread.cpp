@@ -3,7 +3,6 @@
 #include "core/Exception.h"
 #include "core/io/SystemError.h"
 #include "core/threading/CriticalSection.h"
-#include "core/threading/SynchronizationEvent.h"
 
 #include <map>
 #include <windows.h>
@@ -135,23 +134,6 @@ String Thread::ToString() const
     text += L": ";
     text += static_cast<unsigned int>(m_id);
     return text;
-}
-
-void RunWhilePumping(ThreadStart* start, const String& name)
-{
-    Thread worker(start);
-    worker.SetName(name);
-    worker.Start();
-    try
-    {
-        WaitWithMessagePumping(worker.GetHandle(), -1);
-    }
-    catch (...)
-    {
-        worker.Join();
-        throw;
-    }
-    worker.Join();
 }
 
 } // namespace Core::Threading

@@ -50,9 +50,4 @@ private:
     bool m_attached;
 };
 
-// Runs start on a new thread called name and waits for its end while this thread's windows go on painting. A
-// quit request ends the pumping and the rest of the wait does without it: nothing of the thread runs after the
-// return, also when the wait throws.
-void RunWhilePumping(ThreadStart* start, const String& name);
-
 } // namespace Core::Threading

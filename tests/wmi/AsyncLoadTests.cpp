@@ -1,5 +1,6 @@
 #include "wmi/ManagementObject.h"
 
+#include "core/threading/BackgroundWork.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/wmi/WmiTesting.h"
 
@@ -349,13 +350,22 @@ TEST_F(AsyncLoadTest, ACancelWaitCutShortByQuitReportsTheWaitError)
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-TEST_F(AsyncLoadTest, DestroyingAnObjectWhileItsWorkerRunsWaitsForTheWorker)
+// The object of a load left running (the program ends, its node goes) goes at once: nothing waits for a provider
+// that may take minutes, and the worker ends by itself on memory of its own, then frees it.
+TEST_F(AsyncLoadTest, DestroyingAnObjectWhileItsWorkerRunsLeavesTheWorkerToEndAlone)
 {
-    provider.nextDelayMilliseconds = 20;
+    provider.nextDelayMilliseconds = 300;
+    provider.largestBatch = 10;
     PostQuitMessage(0);
     object->Load(); // returns at once, the worker still running
     EXPECT_TRUE(object->IsLoading());
+    DWORD start = GetTickCount();
     object.reset();
+    EXPECT_LT(GetTickCount() - start, 200u) << "the destruction waited for the provider";
+    EXPECT_EQ(1, Core::Threading::BackgroundWork::GetRunningCount());
+    // The stop request reaches the worker at its next batch; then it releases what it holds.
+    EXPECT_TRUE(Core::Threading::BackgroundWork::WaitForAll(5000));
+    EXPECT_LT(provider.nextCallCount.load(), 4) << "the worker went on reading after its object was gone";
     MSG message;
     PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }

@@ -1,0 +1,102 @@
+#include "core/threading/BackgroundWork.h"
+
+#include "core/Exception.h"
+#include "core/io/SystemError.h"
+#include "core/platform/windows/Com.h"
+
+#include <windows.h>
+
+namespace Core::Threading
+{
+
+namespace
+{
+
+std::atomic<int> runningWorkers{0};
+
+// The worker's own copy of its work: freed by the worker, in its apartment, once the work has run.
+struct WorkerBody
+{
+    std::function<void()> work;
+};
+
+unsigned long __stdcall RunWorker(void* parameter)
+{
+    {
+        Platform::Windows::ComApartmentScope apartment;
+        std::unique_ptr<WorkerBody> body(static_cast<WorkerBody*>(parameter));
+        try
+        {
+            body->work();
+        }
+        catch (...)
+        {
+            // Nothing may leave a thread; work that has something to report keeps it itself.
+        }
+    }
+    runningWorkers--;
+    return 0;
+}
+
+} // namespace
+
+BackgroundWork::BackgroundWork(std::function<void()> work)
+{
+    auto body = std::make_unique<WorkerBody>();
+    body->work = std::move(work);
+    runningWorkers++;
+    m_handle = CreateThread(nullptr, 0, RunWorker, body.get(), 0, nullptr);
+    if (m_handle == nullptr)
+    {
+        runningWorkers--;
+        throw Exception(String(L"Failed to create thread (") + IO::GetLastErrorText() + L")");
+    }
+    body.release(); // the worker's now
+}
+
+BackgroundWork::~BackgroundWork()
+{
+    CloseHandle(m_handle);
+}
+
+bool BackgroundWork::HasEnded() const
+{
+    return WaitForSingleObject(m_handle, 0) == WAIT_OBJECT_0;
+}
+
+bool BackgroundWork::Join(uint32_t timeoutMilliseconds) const
+{
+    return WaitForSingleObject(m_handle, timeoutMilliseconds) == WAIT_OBJECT_0;
+}
+
+int BackgroundWork::GetRunningCount()
+{
+    return runningWorkers;
+}
+
+bool BackgroundWork::WaitForAll(uint32_t timeoutMilliseconds)
+{
+    ULONGLONG start = GetTickCount64();
+    while (runningWorkers > 0)
+    {
+        if (timeoutMilliseconds != InfiniteTimeout && GetTickCount64() - start >= timeoutMilliseconds)
+        {
+            return false;
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
+bool RunWhilePumping(std::function<void()> call)
+{
+    return RunWhilePumping<bool>(
+               [call = std::move(call)]
+               {
+                   call();
+                   return true;
+               })
+        .has_value();
+}
+
+} // namespace Core::Threading
