@@ -54,6 +54,33 @@ private:
     std::atomic<ULONG> m_references{1};
 };
 
+// One use of a class's table for the lifetime of the scope or object holding it; an overlap is counted.
+class TableUse
+{
+public:
+    TableUse(Provider* provider, const ClassScript* script)
+        : m_provider(provider), m_script(provider != nullptr ? const_cast<ClassScript*>(script) : nullptr)
+    {
+        if (m_script != nullptr && m_script->tableUsers++ > 0)
+        {
+            m_provider->overlappingTableUses++;
+        }
+    }
+    ~TableUse()
+    {
+        if (m_script != nullptr)
+        {
+            m_script->tableUsers--;
+        }
+    }
+    TableUse(const TableUse&) = delete;
+    TableUse& operator=(const TableUse&) = delete;
+
+private:
+    Provider* m_provider;   // not owned
+    ClassScript* m_script;  // not owned; null when not counted
+};
+
 #define SCRIPTED_UNKNOWN                                                                                               \
     ULONG STDMETHODCALLTYPE AddRef() override                                                                          \
     {                                                                                                                  \
@@ -124,7 +151,8 @@ class ClassObject final : public IWbemClassObject, public Counted
 {
 public:
     ClassObject(Provider* provider, const ClassScript* script, const Instance* instance)
-        : m_provider(provider), m_script(script), m_instance(instance)
+        : m_provider(provider), m_script(script), m_instance(instance),
+          m_tableUse(provider, instance == nullptr ? script : nullptr)
     {
     }
 
@@ -253,6 +281,7 @@ private:
     Provider* m_provider;        // not owned
     const ClassScript* m_script; // not owned
     const Instance* m_instance;  // not owned; null for the class definition
+    TableUse m_tableUse;         // the definition's; none for an instance
 };
 
 class Enumerator final : public IEnumWbemClassObject, public Counted
@@ -260,7 +289,8 @@ class Enumerator final : public IEnumWbemClassObject, public Counted
 public:
     Enumerator(Provider* provider, const ClassScript* script)
         : m_provider(provider), m_script(script), m_security(provider, static_cast<IEnumWbemClassObject*>(this),
-                                                             L"enumerator", &provider->enumeratorBlanketResult)
+                                                             L"enumerator", &provider->enumeratorBlanketResult),
+          m_tableUse(provider, script)
     {
     }
 
@@ -292,6 +322,10 @@ public:
         if (m_provider->onNext)
         {
             m_provider->onNext(call);
+        }
+        if (m_script != nullptr && m_script->nextBlockMilliseconds > 0)
+        {
+            Sleep(m_script->nextBlockMilliseconds);
         }
         if (m_provider->nextDelayMilliseconds > 0)
         {
@@ -339,6 +373,7 @@ private:
     size_t m_position = 0;
     int m_timeoutsLeft = 0;
     ClientSecurity m_security;
+    TableUse m_tableUse;
 };
 
 // The class name of a query of the form "Select ... from <class> [where ...]".
@@ -396,6 +431,10 @@ public:
         if (script == nullptr)
         {
             return WBEM_E_NOT_FOUND;
+        }
+        {
+            TableUse reading(m_provider, script);
+            Sleep(script->getObjectDelayMilliseconds);
         }
         *object = new ClassObject(m_provider, script, nullptr);
         return S_OK;
@@ -699,9 +738,10 @@ Value Value::Ints(const std::vector<long>& numbers)
 Value Value::EmbeddedObject()
 {
     static ClassScript empty;
+    static Instance embedded;
     Value value;
     value.m_variant.vt = VT_UNKNOWN;
-    value.m_variant.punkVal = new ClassObject(nullptr, &empty, nullptr);
+    value.m_variant.punkVal = new ClassObject(nullptr, &empty, &embedded);
     return value;
 }
 

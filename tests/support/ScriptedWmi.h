@@ -55,6 +55,13 @@ struct ClassScript
     std::wstring name;
     std::vector<std::pair<std::wstring, CIMTYPE>> properties; // the non-system properties, in order
     std::vector<Instance> instances;
+    // A slow provider of this class: GetObject takes this long, and so does each Next, whatever its time-out (as
+    // a provider that scans a disk before it answers).
+    DWORD getObjectDelayMilliseconds = 0;
+    DWORD nextBlockMilliseconds = 0;
+    // The calls now using the class's table: a GetObject under way and its class object, an enumerator. A
+    // provider that keeps one table a class (Wine's) fails when two of them overlap.
+    std::atomic<int> tableUsers{0};
 };
 
 struct ConnectCall
@@ -137,6 +144,8 @@ public:
     std::vector<LONG> getNamesFlags;
     std::vector<std::pair<LONG, ULONG>> nextCalls; // time-out and count of each Next
     std::atomic<int> nextCallCount{0};
+    // Uses of a class's table that began while another one was still under way.
+    std::atomic<int> overlappingTableUses{0};
     std::mutex logLock;
 
     // Scripted COM objects alive now; 0 once the program released everything it was given.
