@@ -431,11 +431,12 @@ void Grid::SetLiveRefresh(bool liveRefresh)
     m_liveRefresh = liveRefresh;
     if (liveRefresh)
     {
-        if (m_timerRunning)
+        // A window already destroyed (the program closing during a load) took its timer with it.
+        if (m_timerRunning && GetHandle() != nullptr)
         {
             StopTimer(RefreshTimer);
-            m_timerRunning = false;
         }
+        m_timerRunning = false;
         ApplyPendingChanges();
     }
 }

@@ -9,6 +9,7 @@
 #include "core/controls/Cursor.h"
 #include "core/controls/StatusBar.h"
 #include "core/controls/TextBox.h"
+#include "core/threading/BackgroundWork.h"
 #include "wmi/ResultMessage.h"
 
 #include "tests/core/controls/ControlTestSupport.h"
@@ -604,6 +605,25 @@ void After(int milliseconds, std::function<void()> action)
     SetTimer(nullptr, 0, static_cast<UINT>(milliseconds), RunTimedAction);
 }
 
+// A second timed action, for one that must run while the first one's action waits.
+std::function<void()> secondTimedAction;
+
+void AlsoAfter(int milliseconds, std::function<void()> action)
+{
+    secondTimedAction = std::move(action);
+    SetTimer(nullptr, 0, static_cast<UINT>(milliseconds),
+             [](HWND, UINT, UINT_PTR id, DWORD)
+             {
+                 KillTimer(nullptr, id);
+                 std::function<void()> run = std::move(secondTimedAction);
+                 secondTimedAction = nullptr;
+                 if (run)
+                 {
+                     run();
+                 }
+             });
+}
+
 class LoadingTest : public MainFormTest
 {
 protected:
@@ -625,7 +645,10 @@ protected:
     void TearDown() override
     {
         timedAction = nullptr; // an action still waiting must not outlive the test's variables
+        secondTimedAction = nullptr;
         MainFormTest::TearDown();
+        // A worker left inside the slow provider by a closed window ends by itself; the provider stays until then.
+        EXPECT_TRUE(Core::Threading::BackgroundWork::WaitForAll(15000));
         provider.reset();
     }
     TreeNode* Thread() { return Node({L"Local Machine", L"Operating System", L"Processes", L"Win32_Thread"}); }
@@ -894,4 +917,150 @@ TEST_F(LoadingTest, AnUnexpectedFailureShowsItsOwnMessage)
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(L"Error", desktop.messages[0].caption);
     EXPECT_EQ(W(WMI::GetResultMessage(static_cast<int32_t>(WBEM_E_ACCESS_DENIED))), desktop.messages[0].text);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// A slow provider: the window never freezes, Stop says so at once, and closing does not wait for the provider
+
+// Reading a class's definition takes long on a slow provider: the window goes on answering, says what it waits
+// for, and another class can be chosen meanwhile without a question; that class is the one shown.
+TEST_F(LoadingTest, AnotherClassCanBeChosenWhileASlowDefinitionIsRead)
+{
+    Start();
+    provider->FindClass(L"Win32_Process")->getObjectDelayMilliseconds = 800;
+    HWND window = static_cast<HWND>(form->GetHandle());
+    DWORD mainThread = GetCurrentThreadId();
+    bool readOnWorker = false;
+    bool answered = false;
+    provider->onGetObject = [&]
+    {
+        if (GetCurrentThreadId() != mainThread && !readOnWorker)
+        {
+            readOnWorker = true;
+            DWORD_PTR reply = 0;
+            answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &reply) != 0;
+        }
+    };
+    std::wstring statusMeanwhile;
+    After(150,
+          [&]
+          {
+              statusMeanwhile = Status(0);
+              PostSelect(Thread());
+          });
+    Select(Process());
+    EXPECT_TRUE(readOnWorker);
+    EXPECT_TRUE(answered) << "the window did not answer while the definition was read";
+    EXPECT_EQ(L"Reading class definition ...", statusMeanwhile);
+    EXPECT_TRUE(desktop.messages.empty()) << "nothing was loading, so nothing is asked";
+    EXPECT_EQ(Thread(), Tree().GetSelectedNode());
+    EXPECT_EQ(L"Win32_Thread", W(form->GetCurrentClass()->GetName()));
+    EXPECT_EQ(L"Win32_Thread", W(form->GetClassLabel().GetText()));
+    EXPECT_EQ(L"Loading completed. 0 records", Status(0));
+    ASSERT_EQ(1, form->GetMetadataGrid().GetRows().GetCount());
+    EXPECT_EQ(L"Handle", W(form->GetMetadataGrid().GetCellText(0, 0)));
+    EXPECT_EQ(1, form->GetResultsGrid().GetColumns().GetCount());
+    EXPECT_EQ(1, Queries()) << "the class left behind is not loaded";
+}
+
+// The sequence that crashed with a provider that keeps one table a class (Wine's CIM_DataFile): a slow class, its
+// load aborted by the selection of another, then the slow class chosen again, and chosen again while its
+// definition is still being read. No two calls may use the slow class's table at once.
+TEST_F(LoadingTest, AbortingASlowLoadAndChoosingItAgainNeverOverlapsTwoCallsOnTheClass)
+{
+    Start();
+    ScriptedWmi::ClassScript& slow = *provider->FindClass(L"Win32_Process");
+    slow.getObjectDelayMilliseconds = 300;
+    slow.nextBlockMilliseconds = 150;
+    provider->largestBatch = 10;
+    desktop.answers = {IDYES};
+    TreeNode* startup = Node({L"Local Machine", L"Operating System", L"Processes", L"Win32_ProcessStartup"});
+    Select(Thread());
+    DuringLoad(100, [&] { PostSelect(startup); });
+    Select(Process());
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Abort loading previously requested data?", desktop.messages[0].text);
+    EXPECT_EQ(L"Win32_ProcessStartup", W(form->GetCurrentClass()->GetName()));
+    EXPECT_EQ(L"Loading completed. 0 records", Status(0));
+
+    Select(Thread());
+    // Chosen again, then left and chosen once more while its definition is still being read.
+    After(100,
+          [&]
+          {
+              Select(Thread());
+              PostSelect(Process());
+          });
+    Select(Process());
+    Testing::PumpMessages();
+    EXPECT_EQ(0, provider->overlappingTableUses.load());
+    EXPECT_EQ(L"Win32_Process", W(form->GetCurrentClass()->GetName()));
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+    EXPECT_EQ(120, form->GetResultsGrid().GetRows().GetCount());
+}
+
+// Stop during a load whose provider takes long for every batch: the request shows at once (Stop disabled,
+// "Stopping ..."), and the load ends as cancelled when the provider answers.
+TEST_F(LoadingTest, StopSaysStoppingAtOnceAndTheLoadEndsCancelled)
+{
+    Start();
+    provider->FindClass(L"Win32_Process")->nextBlockMilliseconds = 400;
+    provider->largestBatch = 10;
+    std::wstring statusWhileStopping;
+    bool stopEnabledWhileStopping = true;
+    DuringLoad(50,
+               [&]
+               {
+                   AlsoAfter(30,
+                             [&]
+                             {
+                                 statusWhileStopping = Status(0);
+                                 stopEnabledWhileStopping = form->GetToolBar().GetButtons()[4]->IsEnabled();
+                             });
+                   form->RunCommand(Quarrow::Command::StopLoading);
+               });
+    Select(Process());
+    EXPECT_EQ(L"Stopping ...", statusWhileStopping);
+    EXPECT_FALSE(stopEnabledWhileStopping);
+    EXPECT_EQ(L"Loading cancelled. ", Status(0));
+    EXPECT_FALSE(form->GetCurrentClass()->IsLoaded());
+}
+
+// Closing the window while a slow provider holds a worker (reading a definition, or inside a Next that ignores its
+// time-out): the run ends at once, the options are saved, and the worker ends by itself later.
+TEST_F(LoadingTest, ClosingDuringASlowReadOrLoadEndsTheRunAtOnceAndSavesTheOptions)
+{
+    for (bool duringLoad : {false, true})
+    {
+        Start();
+        form->GetOptions().SetReportDirectory(String(L"C:\\Saved\\At\\Exit"));
+        ScriptedWmi::ClassScript& slow = *provider->FindClass(L"Win32_Process");
+        slow.getObjectDelayMilliseconds = duringLoad ? 0 : 3000;
+        slow.nextBlockMilliseconds = duringLoad ? 3000 : 0;
+        HWND window = static_cast<HWND>(form->GetHandle());
+        std::atomic<DWORD> closedAt{0};
+        auto close = [&]
+        {
+            if (closedAt == 0)
+            {
+                closedAt = GetTickCount();
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+        };
+        provider->onGetObject = duringLoad ? std::function<void()>() : close;
+        provider->onNext = [&](int) { close(); };
+        PostSelect(Process()); // handled by the run's own loop
+        EXPECT_EQ(0, Application::Run(form.get())) << duringLoad;
+        form.reset();
+        ASSERT_NE(0u, closedAt.load()) << duringLoad;
+        EXPECT_LT(GetTickCount() - closedAt, 2000u) << "the run waited for the provider; " << duringLoad;
+        Config::AppOptions saved{String(KeyPath)};
+        EXPECT_EQ(L"C:\\Saved\\At\\Exit", W(saved.GetReportDirectory())) << duringLoad;
+        provider->onGetObject = nullptr;
+        provider->onNext = nullptr;
+        EXPECT_TRUE(Core::Threading::BackgroundWork::WaitForAll(10000));
+        slow.getObjectDelayMilliseconds = 0;
+        slow.nextBlockMilliseconds = 0;
+        Testing::DropEndMessages();
+    }
 }

@@ -661,6 +661,42 @@ TEST_F(OptionsFormTest, PropertiesOfAClassTheMachineLacksShowTheWmiMessage)
     EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONERROR), desktop.messages[0].style);
 }
 
+// Expanding a class whose provider takes long for its definition: the properties are read on a worker while the
+// dialog keeps painting and answering, and take no input meanwhile; then they appear under the class.
+TEST_F(OptionsFormTest, ExpandingASlowClassReadsItsPropertiesWhileTheDialogAnswers)
+{
+    ScriptedWmi::Provider provider;
+    ConnectScripted(provider);
+    provider.FindClass(L"Win32_Process")->getObjectDelayMilliseconds = 600;
+    bool answered = false;
+    bool enabled = true;
+    DWORD mainThread = GetCurrentThreadId();
+    DWORD readOn = mainThread;
+    provider.onGetObject = [&]
+    {
+        readOn = GetCurrentThreadId();
+        DWORD_PTR reply = 0;
+        answered =
+            SendMessageTimeoutW(static_cast<HWND>(DialogWindow()), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &reply) != 0;
+        enabled = IsWindowEnabled(static_cast<HWND>(DialogWindow())) != FALSE;
+    };
+    TreeNode* process = nullptr;
+    Run(
+        [&]
+        {
+            ShowConfigTab();
+            process = Node({L"Operating System", L"Processes", L"Win32_Process"});
+            ClickPart(process, TreeViewHitArea::Glyph);
+            EXPECT_EQ(3, process->GetNodes().GetCount());
+            EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(DialogWindow())));
+            Press(VK_ESCAPE);
+        });
+    EXPECT_NE(mainThread, readOn);
+    EXPECT_TRUE(answered) << "the dialog did not answer while the definition was read";
+    EXPECT_FALSE(enabled) << "no input while waiting";
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
 // The check runs on a worker thread while the dialog keeps answering; it runs the query the class view would
 // (a partly checked class asks for its checked properties) and reads one batch.
 TEST_F(OptionsFormTest, ValidatingAFilterRunsTheQueryOnAWorkerAndStoresNothing)

@@ -423,6 +423,10 @@ public:
     {
         m_provider->Log(m_provider->getObjectPaths, Text(path));
         *object = nullptr;
+        if (m_provider->onGetObject)
+        {
+            m_provider->onGetObject();
+        }
         if (m_provider->getObjectResult != S_OK)
         {
             return m_provider->getObjectResult;

@@ -126,6 +126,7 @@ public:
     ULONG largestBatch = 1000;            // the most objects one Next hands out
     std::function<void(int call)> onNext; // runs at the start of every Next call, on the caller's thread
     std::function<void()> onConnect;      // runs at the start of every ConnectServer call, on the caller's thread
+    std::function<void()> onGetObject;    // runs at the start of every GetObject call, on the caller's thread
 
     // What the program asked for; off for leak checks, since the log itself allocates.
     bool logging = true;
