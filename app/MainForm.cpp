@@ -87,13 +87,9 @@ MainForm::MainForm(const String& optionsKeyPath)
 MainForm::~MainForm()
 {
     // The options are saved first, while the program's windows still exist for a message about a failure. A
-    // load still running is only asked to stop: its worker keeps what it uses and ends by itself, and the
-    // process does not wait for a provider that ignores its time-outs.
+    // load still running goes with its class object, which only asks it to stop: the process does not wait for
+    // a provider that ignores its time-outs.
     m_options.reset();
-    if (m_currentClass != nullptr)
-    {
-        m_currentClass->RequestStop();
-    }
     m_currentClass = nullptr;
 }
 
@@ -390,12 +386,13 @@ void MainForm::DisconnectMachine()
         return;
     }
     // The machine's class objects go with its node; a load on its connection ends first.
-    m_selectionSerial++;
     if (m_currentClass != nullptr && m_currentClass->GetConnection() == connection)
     {
         DropCurrentClass();
     }
     RetireLoadingClasses(node);
+    // Counted right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
+    m_selectionSerial++;
     m_classTree.GetNodes().Remove(node);
     m_connections.RemoveAt(index);
     ClearResults();
@@ -454,6 +451,7 @@ void MainForm::RebuildClassTrees()
     {
         UpdatesPaused paused(m_classTree);
         TreeNodeCollection& machines = m_classTree.GetNodes();
+        // Counted right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
         m_selectionSerial++;
         for (int i = 0; i < machines.GetCount(); i++)
         {
@@ -473,7 +471,6 @@ void MainForm::DropCurrentClass()
     {
         return;
     }
-    m_selectionSerial++;
     if (m_currentClass->IsLoading())
     {
         ShowStopping();

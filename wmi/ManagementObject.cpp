@@ -127,25 +127,31 @@ private:
     const ULONG& m_count;
 };
 
-IWbemServices* ServicesOf(ManagementConnection* connection)
+// The session of an open connection; a missing or closed one throws.
+std::shared_ptr<const ConnectionSession> SessionOf(ManagementConnection* connection)
 {
     if (connection == nullptr)
     {
         throw Core::ArgumentNullException(String(L"connection"));
     }
-    if (connection->GetServices() == nullptr)
-    {
-        throw Core::InvalidOperationException(String(L"The connection to the machine is not open"));
-    }
-    return connection->GetServices();
+    return connection->GetSession();
 }
 
-void ReadDefinition(Core::Collections::ArrayList<PropertyInfo>& list, IWbemServices* services,
-                    const String& className, bool readTypes)
+} // namespace
+
+void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, ManagementConnection* connection,
+                        const String& className, bool readTypes)
+{
+    list.Clear();
+    GetClassProperties(list, *SessionOf(connection), className, readTypes);
+}
+
+void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, const ConnectionSession& session,
+                        const String& className, bool readTypes)
 {
     list.Clear();
     ComScope<IWbemClassObject> classObject;
-    HRESULT result = services->GetObject(ComString(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
+    HRESULT result = session.GetServices()->GetObject(ComString(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
     if (FAILED(result))
     {
         if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))
@@ -192,6 +198,9 @@ void ReadDefinition(Core::Collections::ArrayList<PropertyInfo>& list, IWbemServi
     }
     SafeArrayDestroy(names);
 }
+
+namespace
+{
 
 using PropertyList = Core::Collections::ArrayList<PropertyInfo>;
 using DefinitionCall = Core::Threading::BackgroundCall<PropertyList>;
@@ -264,23 +273,9 @@ private:
 
 } // namespace
 
-void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, ManagementConnection* connection,
-                        const String& className, bool readTypes)
-{
-    list.Clear();
-    ReadDefinition(list, ServicesOf(connection), className, readTypes);
-}
-
-void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, const ConnectionSession& session,
-                        const String& className, bool readTypes)
-{
-    ReadDefinition(list, session.GetServices(), className, readTypes);
-}
-
 std::optional<PropertyList> ReadClassProperties(ManagementConnection* connection, const String& className)
 {
-    ServicesOf(connection);
-    DefinitionWaiter waiter(connection->GetSession(), className);
+    DefinitionWaiter waiter(SessionOf(connection), className);
     if (!waiter.GetCall().WaitWhilePumping())
     {
         return std::nullopt;
@@ -357,11 +352,6 @@ bool ManagementObject::IsSupported() const
 int ManagementObject::GetState() const
 {
     return m_shared->state;
-}
-
-bool ManagementObject::IsStopRequested() const
-{
-    return m_shared->IsStopRequested();
 }
 
 Core::Collections::PointerArrayList<Row>& ManagementObject::GetRows()
@@ -476,11 +466,6 @@ void ManagementObject::Load()
     LoadEventArgs completed(this, shared.state);
     Completed.Raise(this, completed);
     m_loadComplete->Set();
-}
-
-void ManagementObject::RequestStop()
-{
-    m_shared->RequestStop();
 }
 
 void ManagementObject::Cancel()

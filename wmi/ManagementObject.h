@@ -73,8 +73,6 @@ public:
     // its next batch, and the load's own wait then ends the load as cancelled. A request that comes after
     // the worker has finished its enumeration is dropped.
     void Cancel();
-    // Asks a running load to stop at its next batch and returns at once.
-    void RequestStop();
     // Replaces the property list by all non-system properties of the class (types not read).
     void FillProperties();
 
@@ -82,8 +80,6 @@ public:
     bool IsLoaded() const;
     bool IsSupported() const;
     int GetState() const;
-    // Whether a stop of the running load has been asked for and not yet taken up.
-    bool IsStopRequested() const;
     ManagementConnection* GetConnection() const { return m_connection; }
     // One row per instance, one cell per property; take the lock while a worker may be appending.
     Core::Collections::PointerArrayList<Row>& GetRows();
