@@ -28,7 +28,7 @@ ConnectionSession::ConnectionSession(IWbemServices* services, const String& user
 {
     if (authenticationLevel == ManagementConnection::RemoteAuthenticationLevel && !m_user.IsEmpty())
     {
-        m_identity = new COAUTHIDENTITY();
+        m_identity = std::make_unique<COAUTHIDENTITY>();
         m_identity->User = reinterpret_cast<USHORT*>(const_cast<wchar_t*>(m_user.GetBuffer()));
         m_identity->UserLength = static_cast<ULONG>(m_user.GetLength());
         m_identity->Domain = reinterpret_cast<USHORT*>(const_cast<wchar_t*>(m_domain.GetBuffer()));
@@ -42,14 +42,13 @@ ConnectionSession::ConnectionSession(IWbemServices* services, const String& user
 ConnectionSession::~ConnectionSession()
 {
     m_services->Release();
-    delete m_identity;
     m_password.Wipe();
 }
 
 long ConnectionSession::SetProxyBlanket(IUnknown* proxy) const
 {
     return CoSetProxyBlanket(proxy, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_DEFAULT, COLE_DEFAULT_PRINCIPAL,
-                             m_authenticationLevel, RPC_C_IMP_LEVEL_IMPERSONATE, m_identity, EOAC_DEFAULT);
+                             m_authenticationLevel, RPC_C_IMP_LEVEL_IMPERSONATE, m_identity.get(), EOAC_DEFAULT);
 }
 
 long ConnectionSession::ExecQuery(const String& query, IEnumWbemClassObject** enumerator) const

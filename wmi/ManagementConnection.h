@@ -29,7 +29,7 @@ public:
 
     IWbemServices* GetServices() const { return m_services; }
     // The credentials record for remote calls, or null.
-    _COAUTHIDENTITY* GetAuthenticationIdentity() const { return m_identity; }
+    _COAUTHIDENTITY* GetAuthenticationIdentity() const { return m_identity.get(); }
     // Sets the blanket on a proxy of this namespace (services or enumerator).
     long SetProxyBlanket(IUnknown* proxy) const;
     // A WQL query that returns at once and is read forward only, its enumerator under the blanket.
@@ -40,7 +40,7 @@ private:
     Core::String m_user;
     Core::String m_domain;
     Core::String m_password;
-    _COAUTHIDENTITY* m_identity = nullptr; // owned; points into the three texts above
+    std::unique_ptr<_COAUTHIDENTITY> m_identity; // points into the three texts above
     unsigned long m_authenticationLevel;
 };
 

@@ -77,23 +77,25 @@ public:
     // After the end: the call's result, or its exception thrown again.
     const Result& GetResult() const
     {
-        if (m_state->failure)
-        {
-            std::rethrow_exception(m_state->failure);
-        }
+        ThrowFailure();
         return *m_state->result;
     }
     // The same, moving the result out.
     Result TakeResult()
     {
-        if (m_state->failure)
-        {
-            std::rethrow_exception(m_state->failure);
-        }
+        ThrowFailure();
         return std::move(*m_state->result);
     }
 
 private:
+    void ThrowFailure() const
+    {
+        if (m_state->failure)
+        {
+            std::rethrow_exception(m_state->failure);
+        }
+    }
+
     // Shared with the worker, which may outlive this object.
     struct State
     {
