@@ -644,7 +644,10 @@ void MainForm::SelectClass(TreeNode* node)
         }
         m_currentClass = chosen;
         WaitCursor wait;
+        // Nothing of the class shown before stays under the new one's name while its definition is read.
         m_classLabel.SetText(chosen->GetName());
+        ClearResults();
+        m_metadataGrid.GetRows().Clear();
         ShowStatus(Panel::Loading, String(L"Reading class definition ..."));
         // A slow provider can take minutes for a definition: it is read on a worker while the window goes on.
         std::optional<Core::Collections::ArrayList<WMI::PropertyInfo>> properties =
