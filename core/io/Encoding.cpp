@@ -306,69 +306,6 @@ private:
     bool m_hasPendingByte = false;
 };
 
-// --- code pages ---
-
-class CodePageEncoder : public Encoder
-{
-public:
-    explicit CodePageEncoder(unsigned int codePage) : m_codePage(codePage) {}
-
-    int GetBytes(const wchar_t* chars, int count, uint8_t* bytes, bool flush) override
-    {
-        std::wstring text;
-        if (m_pendingHigh != 0)
-        {
-            text += m_pendingHigh;
-            m_pendingHigh = 0;
-        }
-        text.append(chars, static_cast<size_t>(count));
-        if (!flush && !text.empty() && IsHighSurrogate(text.back()))
-        {
-            m_pendingHigh = text.back();
-            text.pop_back();
-        }
-        if (text.empty())
-        {
-            return 0;
-        }
-        int size = static_cast<int>(text.size());
-        return WideCharToMultiByte(m_codePage, 0, text.data(), size, reinterpret_cast<char*>(bytes), size * 4, nullptr,
-                                   nullptr);
-    }
-
-private:
-    unsigned int m_codePage;
-    wchar_t m_pendingHigh = 0;
-};
-
-class CodePageDecoder : public Decoder
-{
-public:
-    explicit CodePageDecoder(unsigned int codePage) : m_codePage(codePage) {}
-
-    int GetChars(const uint8_t* bytes, int count, wchar_t* chars, bool flush) override
-    {
-        std::string data;
-        data.swap(m_pending);
-        data.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(count));
-        if (!flush && !data.empty() && IsDBCSLeadByteEx(m_codePage, static_cast<BYTE>(data.back())))
-        {
-            m_pending.assign(1, data.back());
-            data.pop_back();
-        }
-        if (data.empty())
-        {
-            return 0;
-        }
-        int size = static_cast<int>(data.size());
-        return MultiByteToWideChar(m_codePage, 0, data.data(), size, chars, size + 1);
-    }
-
-private:
-    unsigned int m_codePage;
-    std::string m_pending;
-};
-
 } // namespace
 
 int Encoding::GetByteCount(const wchar_t* chars, int count) const
@@ -427,73 +364,6 @@ const Encoding* Encoding::GetDefault()
     default:
         return &ansi;
     }
-}
-
-namespace
-{
-
-struct NamedCodePage
-{
-    const wchar_t* name;
-    unsigned int codePage;
-};
-
-// Names documents use for the code pages Windows converts, as registered with IANA and their usual aliases.
-const NamedCodePage CodePageNames[] = {
-    {L"us-ascii", 20127},     {L"ascii", 20127},       {L"iso-8859-1", 28591},  {L"iso_8859-1", 28591},
-    {L"latin1", 28591},       {L"l1", 28591},          {L"iso-8859-2", 28592},  {L"latin2", 28592},
-    {L"iso-8859-3", 28593},   {L"iso-8859-4", 28594},  {L"iso-8859-5", 28595},  {L"iso-8859-6", 28596},
-    {L"iso-8859-7", 28597},   {L"iso-8859-8", 28598},  {L"iso-8859-9", 28599},  {L"latin5", 28599},
-    {L"iso-8859-13", 28603},  {L"iso-8859-15", 28605}, {L"latin-9", 28605},     {L"windows-1250", 1250},
-    {L"windows-1251", 1251},  {L"windows-1252", 1252}, {L"windows-1253", 1253}, {L"windows-1254", 1254},
-    {L"windows-1255", 1255},  {L"windows-1256", 1256}, {L"windows-1257", 1257}, {L"windows-1258", 1258},
-    {L"cp1250", 1250},        {L"cp1251", 1251},       {L"cp1252", 1252},       {L"ibm437", 437},
-    {L"cp437", 437},          {L"ibm850", 850},        {L"cp850", 850},         {L"ibm852", 852},
-    {L"cp852", 852},          {L"ibm866", 866},        {L"cp866", 866},         {L"koi8-r", 20866},
-    {L"koi8-u", 21866},       {L"shift_jis", 932},     {L"shift-jis", 932},     {L"sjis", 932},
-    {L"windows-31j", 932},    {L"gb2312", 936},        {L"gbk", 936},           {L"euc-kr", 949},
-    {L"ks_c_5601-1987", 949}, {L"big5", 950},          {L"macintosh", 10000},   {L"x-mac-roman", 10000},
-};
-
-} // namespace
-
-const Encoding* Encoding::GetEncoding(const String& name)
-{
-    String lower = name.ToLower();
-    if (lower == String(L"utf-8") || lower == String(L"utf8"))
-    {
-        return UTF8();
-    }
-    // One shared object per code page, made once; they hold nothing but the number.
-    static const CodePageEncoding encodings[] = {
-        CodePageEncoding(20127), CodePageEncoding(28591), CodePageEncoding(28592), CodePageEncoding(28593),
-        CodePageEncoding(28594), CodePageEncoding(28595), CodePageEncoding(28596), CodePageEncoding(28597),
-        CodePageEncoding(28598), CodePageEncoding(28599), CodePageEncoding(28603), CodePageEncoding(28605),
-        CodePageEncoding(1250),  CodePageEncoding(1251),  CodePageEncoding(1252),  CodePageEncoding(1253),
-        CodePageEncoding(1254),  CodePageEncoding(1255),  CodePageEncoding(1256),  CodePageEncoding(1257),
-        CodePageEncoding(1258),  CodePageEncoding(437),   CodePageEncoding(850),   CodePageEncoding(852),
-        CodePageEncoding(866),   CodePageEncoding(20866), CodePageEncoding(21866), CodePageEncoding(932),
-        CodePageEncoding(936),   CodePageEncoding(949),   CodePageEncoding(950),   CodePageEncoding(10000),
-    };
-    for (const NamedCodePage& entry : CodePageNames)
-    {
-        if (lower != String(entry.name))
-        {
-            continue;
-        }
-        if (!IsValidCodePage(entry.codePage))
-        {
-            return nullptr;
-        }
-        for (const CodePageEncoding& encoding : encodings)
-        {
-            if (encoding.GetCodePage() == static_cast<int>(entry.codePage))
-            {
-                return &encoding;
-            }
-        }
-    }
-    return nullptr;
 }
 
 UTF8Encoding::UTF8Encoding(bool emitByteOrderMark, bool throwOnInvalid)
@@ -567,28 +437,6 @@ Encoder* UnicodeEncoding::CreateEncoder() const
 Decoder* UnicodeEncoding::CreateDecoder() const
 {
     return new Utf16Decoder(m_bigEndian);
-}
-
-CodePageEncoding::CodePageEncoding(unsigned int codePage) : m_codePage(codePage) {}
-
-int CodePageEncoding::GetMaxByteCount(int charCount) const
-{
-    return (charCount + 1) * 4;
-}
-
-int CodePageEncoding::GetMaxCharCount(int byteCount) const
-{
-    return byteCount + 2;
-}
-
-Encoder* CodePageEncoding::CreateEncoder() const
-{
-    return new CodePageEncoder(m_codePage);
-}
-
-Decoder* CodePageEncoding::CreateDecoder() const
-{
-    return new CodePageDecoder(m_codePage);
 }
 
 } // namespace Core::IO

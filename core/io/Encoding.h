@@ -50,8 +50,9 @@ public:
     static const Encoding* UTF16BigEndian();
     // The system default chosen by GetACP: 1200 and 1201 UTF-16 with mark, 65001 UTF-8, else that code page.
     static const Encoding* GetDefault();
-    // The encoding a document names ("UTF-8", "ISO-8859-1", "windows-1252", ...; any case), or null for a name
-    // this foundation does not know or a code page the system cannot convert.
+    // The encoding a document names: an IANA name or alias of a code page Windows converts ("UTF-8", "ISO-8859-1",
+    // "Shift_JIS", "EUC-JP", "UTF-16", ...; any case), or null for any other name and for a code page this system
+    // cannot convert.
     static const Encoding* GetEncoding(const String& name);
 };
 
@@ -89,7 +90,8 @@ private:
     bool m_emitByteOrderMark;
 };
 
-// A Windows ANSI or OEM code page, through MultiByteToWideChar and WideCharToMultiByte.
+// A Windows code page, through MultiByteToWideChar and WideCharToMultiByte. The decoder keeps a character that a
+// chunk boundary splits (the lead byte of a two-byte pair, an unfinished GB18030 or UTF-7 sequence) for the next chunk.
 class CodePageEncoding : public Encoding
 {
 public:
@@ -104,6 +106,30 @@ public:
 
 private:
     unsigned int m_codePage;
+};
+
+// EUC-JP and ISO-2022-JP. Both are converted through the platform's EUC-JP table (code page 20932), which every
+// Windows has, while its own converters for these two names are not everywhere.
+class JapaneseEncoding : public Encoding
+{
+public:
+    enum class Form
+    {
+        Euc,
+        Iso2022 // with the escape sequences for JIS X 0208, JIS X 0212 and half-width katakana
+    };
+
+    explicit JapaneseEncoding(Form form) : m_form(form) {}
+
+    int GetMaxByteCount(int charCount) const override;
+    int GetMaxCharCount(int byteCount) const override;
+    int GetPreamble(uint8_t*) const override { return 0; }
+    Encoder* CreateEncoder() const override;
+    Decoder* CreateDecoder() const override;
+    int GetCodePage() const override { return m_form == Form::Euc ? 51932 : 50221; }
+
+private:
+    Form m_form;
 };
 
 } // namespace Core::IO

@@ -83,8 +83,9 @@ void StreamReader::Initialise(int bufferSize)
         throw ArgumentOutOfRangeException(bufferSize);
     }
     m_byteCapacity = bufferSize < 128 ? 128 : bufferSize;
-    // Enough for any of the encodings a byte-order mark can switch to.
-    m_charCapacity = m_byteCapacity + 4;
+    // Every decoder gives at most one unit per byte, plus what it held back from the chunk before (at most nine
+    // bytes: a UTF-7 run cut inside).
+    m_charCapacity = m_byteCapacity + 16;
     m_bytes = new uint8_t[static_cast<size_t>(m_byteCapacity)];
     m_chars = new wchar_t[static_cast<size_t>(m_charCapacity)];
 }

@@ -166,11 +166,25 @@ bool IsXmlSpace(uint8_t byte)
     return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n';
 }
 
-// The encoding a document without byte-order mark names in its declaration, when the foundation knows it; null
-// keeps UTF-8. The declaration is ASCII in every encoding it can name, so it is read from the bytes:
+bool IsUnicode(const IO::Encoding* encoding)
+{
+    return encoding == IO::Encoding::UTF16LittleEndian() || encoding == IO::Encoding::UTF16BigEndian();
+}
+
+// The encoding of a document without byte-order mark: UTF-16 when its first characters are "<?" in it, else the
+// one its declaration names when the foundation knows it; null keeps UTF-8 (a name not known is refused when the
+// declaration is parsed). The declaration is ASCII in every encoding it can name, so it is read from the bytes:
 // '<?xml' S 'version' Eq "1.0" S 'encoding' Eq ("name" | 'name') ...
 const IO::Encoding* DeclaredEncoding(const uint8_t* bytes, int length)
 {
+    if (length >= 4 && std::memcmp(bytes, "<\0?\0", 4) == 0)
+    {
+        return IO::Encoding::UTF16LittleEndian();
+    }
+    if (length >= 4 && std::memcmp(bytes, "\0<\0?", 4) == 0)
+    {
+        return IO::Encoding::UTF16BigEndian();
+    }
     if (length < 6 || std::memcmp(bytes, "<?xml", 5) != 0 || !IsXmlSpace(bytes[5]))
     {
         return nullptr;
@@ -210,7 +224,9 @@ const IO::Encoding* DeclaredEncoding(const uint8_t* bytes, int length)
             return nullptr;
         }
         std::wstring name(start, q);
-        return IO::Encoding::GetEncoding(String(name.c_str(), static_cast<int>(name.size())));
+        const IO::Encoding* named = IO::Encoding::GetEncoding(String(name.c_str(), static_cast<int>(name.size())));
+        // Bytes that read as ASCII here are not UTF-16, whatever the declaration says.
+        return IsUnicode(named) ? nullptr : named;
     }
     return nullptr;
 }
@@ -837,6 +853,7 @@ bool XmlTextReader::ParseDeclaration()
         }
         else if (i == 1 && name == String(L"encoding"))
         {
+            CheckEncoding(*attribute);
         }
         else if (i == m_attributes.GetCount() - 1 && name == String(L"standalone"))
         {
@@ -851,6 +868,26 @@ bool XmlTextReader::ParseDeclaration()
         }
     }
     return true;
+}
+
+void XmlTextReader::CheckEncoding(const Node& attribute)
+{
+    if (!m_ownsInput)
+    {
+        return;
+    }
+    const IO::Encoding* named = IO::Encoding::GetEncoding(attribute.value);
+    if (named == nullptr)
+    {
+        Fail(String(L"System does not support '") + attribute.value + String(L"' encoding"), attribute.line,
+             attribute.column);
+    }
+    const IO::Encoding* current = static_cast<IO::StreamReader*>(m_input)->GetCurrentEncoding();
+    if (IsUnicode(named) && !IsUnicode(current))
+    {
+        Fail(String(L"There is no Unicode byte order mark. Cannot switch to Unicode"), attribute.line,
+             attribute.column);
+    }
 }
 
 // Dispatches on the next node's first characters; false when it skipped white space or reached the end.

@@ -126,6 +126,8 @@ private:
 
     // Parsing.
     [[noreturn]] void Fail(const String& message, int line, int column);
+    // A document read from bytes must name an encoding it can be read in; text handed over as characters needs none.
+    void CheckEncoding(const Node& attribute);
     [[noreturn]] void FailHere(const wchar_t* message);
     bool ParseDeclaration();
     bool ParseNode();

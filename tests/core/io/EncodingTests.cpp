@@ -194,5 +194,125 @@ TEST(Encoding, IsFoundByTheNameADocumentGives)
     EXPECT_EQ(1252, Encoding::GetEncoding(String(L"Windows-1252"))->GetCodePage());
     EXPECT_EQ(nullptr, Encoding::GetEncoding(String(L"x-unknown")));
     EXPECT_EQ(nullptr, Encoding::GetEncoding(String(L"")));
-    EXPECT_EQ(nullptr, Encoding::GetEncoding(String(L"utf-16"))); // a text that can be sniffed is not UTF-16
+    EXPECT_EQ(nullptr, Encoding::GetEncoding(String(L"utf-8 "))); // names are not trimmed or guessed at
+    EXPECT_EQ(Encoding::UTF16LittleEndian(), Encoding::GetEncoding(String(L"UTF-16")));
+    EXPECT_EQ(Encoding::UTF16BigEndian(), Encoding::GetEncoding(String(L"unicodeFFFE")));
+    // IANA aliases lead to the same code page as the preferred name.
+    const std::pair<const wchar_t*, int> aliases[] = {
+        {L"csShiftJIS", 932}, {L"MS_Kanji", 932}, {L"csGB2312", 936},      {L"KS_C_5601-1987", 949},
+        {L"EUC-KR", 949},     {L"csBig5", 950},   {L"IBM850", 850},        {L"iso-ir-144", 28595},
+        {L"KOI8-R", 20866},   {L"EUC-JP", 51932}, {L"ISO-2022-JP", 50221}, {L"csISO2022JP", 50221},
+        {L"UTF-7", 65000},
+    };
+    for (const auto& [name, codePage] : aliases)
+    {
+        const Encoding* encoding = Encoding::GetEncoding(String(name));
+        ASSERT_NE(nullptr, encoding) << name;
+        EXPECT_EQ(codePage, encoding->GetCodePage()) << name;
+    }
+}
+
+// --- multi-byte code pages ---
+
+namespace
+{
+
+// The encodings a document can name whose characters take more than one byte. Any of them the system cannot
+// convert is not offered (GetEncoding gives null) and is left out.
+const wchar_t* const MultiByteNames[] = {
+    L"shift_jis",
+    L"gbk",
+    L"big5",
+    L"euc-kr",
+    L"johab",
+    L"x-mac-japanese",
+    L"x-mac-chinesetrad",
+    L"x-mac-korean",
+    L"x-mac-chinesesimp",
+    L"x-cp20949",
+    L"gb18030",
+    L"euc-jp",
+    L"iso-2022-jp",
+    L"utf-7",
+};
+
+// Characters of several scripts; each test keeps those the encoding round-trips.
+const wchar_t Candidates[] = L"Aあア一漢字가한ｱé§　丂績z+-";
+
+std::wstring SampleFor(const Encoding* encoding)
+{
+    std::wstring kept;
+    for (const wchar_t* c = Candidates; *c != 0; c++)
+    {
+        std::wstring one(1, *c);
+        if (Decode(encoding, Encode(encoding, one)) == one)
+        {
+            kept += *c;
+        }
+    }
+    // Repeated with a shifting run of ASCII between, so that every character meets every chunk offset.
+    std::wstring sample;
+    for (int i = 0; i < 12; i++)
+    {
+        sample += kept + std::wstring(static_cast<size_t>(i % 3), L'x');
+    }
+    return sample;
+}
+
+} // namespace
+
+// A character cut in two by the end of a chunk must come out whole, wherever the cut falls.
+TEST(CodePageEncoding, ACharacterSplitBetweenChunksIsDecodedOnce)
+{
+    int tested = 0;
+    for (const wchar_t* name : MultiByteNames)
+    {
+        const Encoding* encoding = Encoding::GetEncoding(String(name));
+        if (encoding == nullptr)
+        {
+            continue;
+        }
+        std::wstring sample = SampleFor(encoding);
+        std::string bytes = Encode(encoding, sample);
+        ASSERT_GT(bytes.size(), sample.size() + 40) << "too few multi-byte characters in the sample for " << name;
+        ASSERT_EQ(sample, Decode(encoding, bytes)) << name;
+        for (size_t cut = 0; cut <= bytes.size(); cut++)
+        {
+            std::unique_ptr<Decoder> decoder(encoding->CreateDecoder());
+            std::wstring text(static_cast<size_t>(encoding->GetMaxCharCount(static_cast<int>(bytes.size()))), L'\0');
+            const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+            int n = decoder->GetChars(data, static_cast<int>(cut), text.data(), false);
+            n += decoder->GetChars(data + cut, static_cast<int>(bytes.size() - cut), text.data() + n, true);
+            ASSERT_EQ(sample, text.substr(0, static_cast<size_t>(n))) << name << " cut at byte " << cut;
+        }
+        for (int piece : {1, 2, 3, 7})
+        {
+            EXPECT_EQ(sample, Decode(encoding, bytes, piece)) << name << " in pieces of " << piece;
+        }
+        tested++;
+    }
+    EXPECT_GE(tested, 8); // Shift_JIS, GBK, Big5, EUC-KR, Johab, EUC-JP, ISO-2022-JP, UTF-7 at least
+}
+
+// EUC-JP writes JIS X 0212 in three bytes and half-width katakana after 8E; ISO-2022-JP switches sets with escapes
+// and ends in ASCII.
+TEST(CodePageEncoding, JapaneseFormsAreWrittenAsTheirStandardsSay)
+{
+    const Encoding* euc = Encoding::GetEncoding(String(L"EUC-JP"));
+    const Encoding* iso = Encoding::GetEncoding(String(L"ISO-2022-JP"));
+    ASSERT_NE(nullptr, euc);
+    ASSERT_NE(nullptr, iso);
+    EXPECT_EQ("a\xA4\xA2\x8F\xB0\xA1\x8E\xB1", Encode(euc, L"a\u3042\u4E02\uFF71"));
+    EXPECT_EQ(L"a\u3042\u4E02\uFF71", Decode(euc, "a\xA4\xA2\x8F\xB0\xA1\x8E\xB1"));
+    EXPECT_EQ("a\x1B$B$\"\x1B$(D0!\x1B(I1\x1B(Bb", Encode(iso, L"a\u3042\u4E02\uFF71b"));
+    EXPECT_EQ(L"a\u3042\u4E02\uFF71b", Decode(iso, "a\x1B$B$\"\x1B$(D0!\x1B(I1\x1B(Bb"));
+    EXPECT_EQ(L"\u3042\uFF71", Decode(iso, "\x1B$@$\"\x0E"
+                                           "1\x0F")); // the older 0208 escape; SO and SI for kana
+    // Bytes that cannot be what they start are replaced, and what follows them is still read.
+    const std::wstring r(1, 0xFFFD);
+    EXPECT_EQ(r + L"a", Decode(euc, "\xA4"
+                                    "a"));
+    EXPECT_EQ(L"a" + r, Decode(euc, "a\x8F\xB0"));
+    EXPECT_EQ(r + L"(Zb", Decode(iso, "\x1B(Zb"));
+    EXPECT_EQ(r, Decode(iso, "\x1B$B$"));
 }

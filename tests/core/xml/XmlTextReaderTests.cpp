@@ -1,5 +1,6 @@
 #include "core/xml/XmlTextReader.h"
 
+#include "core/io/Encoding.h"
 #include "core/io/IOException.h"
 #include "core/io/MemoryStream.h"
 #include "tests/core/xml/XmlTestSupport.h"
@@ -8,6 +9,8 @@
 #include "tests/support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
+#include <memory>
+#include <string>
 
 using namespace Core;
 using namespace Core::IO;
@@ -21,6 +24,17 @@ namespace
 String S(const wchar_t* text)
 {
     return String(text);
+}
+
+std::string LittleEndian(const std::wstring& text)
+{
+    std::string bytes;
+    for (wchar_t c : text)
+    {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
 }
 
 // A reader over a string, owning its source.
@@ -127,8 +141,7 @@ TEST(XmlTextReader, StreamInputHonoursTheByteOrderMark)
 }
 
 // Older tools save class-view files in a code page and say so in the declaration: the text must be decoded with
-// it ("Caf\xE9" in Latin-1 is "Caf\u00E9", not U+FFFD). A name the foundation does not know keeps UTF-8, and a
-// byte-order mark outranks the declaration.
+// it ("Caf\xE9" in Latin-1 is "Caf\u00E9", not U+FFFD). A byte-order mark outranks the declaration.
 TEST(XmlTextReader, StreamInputHonoursTheDeclaredEncoding)
 {
     struct Case
@@ -141,7 +154,10 @@ TEST(XmlTextReader, StreamInputHonoursTheDeclaredEncoding)
         {"<?xml version='1.0' encoding = 'windows-1252' standalone='yes'?>\r\n<a>\x80 \xE9</a>", L"\u20AC \u00E9"},
         {"<?xml version=\"1.0\"\tencoding=\"latin1\"?><a>\xFC</a>", L"\u00FC"},
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xC3\xA9</a>", L"\u00E9"},
-        {"<?xml version=\"1.0\" encoding=\"x-unknown\"?><a>Caf\xE9</a>", L"Caf\uFFFD"},
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a>\x83n</a>", L"\u30CF"},
+        {"<?xml version=\"1.0\" encoding=\"EUC-JP\"?><a>\xA4\xA2</a>", L"\u3042"},
+        {LittleEndian(L"<?xml version='1.0'?><a>\u3042</a>"),
+         L"\u3042"}, // UTF-16 without a byte-order mark, known by its first characters
         {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xC3\xA9</a>", L"\u00E9"},
         {"<?xml version=\"1.0\"?><a>\xC3\xA9 encoding=\"ISO-8859-1\"</a>", L"\u00E9 encoding=\"ISO-8859-1\""},
     };
@@ -160,6 +176,113 @@ TEST(XmlTextReader, StreamInputHonoursTheDeclaredEncoding)
         }
         EXPECT_EQ(c.text, text) << c.bytes;
     }
+}
+
+// A name the reader cannot decode is refused, naming it, rather than read as UTF-8 into replacement characters;
+// a document read as characters needs no decoding and keeps any name.
+TEST(XmlTextReader, RefusesAnEncodingItCannotDecode)
+{
+    auto errorOf = [](const std::string& bytes)
+    {
+        MemoryStream stream(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+        XmlTextReader reader(&stream);
+        return ThrownMessage(
+            [&]
+            {
+                while (reader.Read())
+                {
+                }
+            });
+    };
+    EXPECT_EQ(L"System does not support 'x-unknown' encoding at 1, 21",
+              errorOf("<?xml version=\"1.0\" encoding=\"x-unknown\"?><a>Caf\xE9</a>"));
+    EXPECT_EQ(L"System does not support 'utf-8 ' encoding at 1, 21",
+              errorOf("<?xml version=\"1.0\" encoding=\"utf-8 \"?><a/>"));
+    EXPECT_EQ(L"There is no Unicode byte order mark. Cannot switch to Unicode at 1, 21",
+              errorOf("<?xml version=\"1.0\" encoding=\"utf-16\"?><a/>"));
+    EXPECT_EQ(L"(nothing thrown)",
+              errorOf(std::string("\xFF\xFE") + LittleEndian(L"<?xml version='1.0' encoding='utf-16'?><a/>")));
+    TextXml text(L"<?xml version='1.0' encoding='x-unknown'?><a/>");
+    EXPECT_EQ(L"(nothing thrown)", ThrownMessage(
+                                       [&]
+                                       {
+                                           while (text->Read())
+                                           {
+                                           }
+                                       }));
+}
+
+// A class-view file in a two-byte encoding is read in 1,024-byte chunks: a character that straddles a chunk's end
+// must be read once, whatever the offset, in every multi-byte encoding a document can name. (UTF-7 is left out:
+// its encoder writes '<' in base64, so no reader could find the declaration.)
+TEST(XmlTextReader, MultiByteTextSurvivesEveryChunkBoundary)
+{
+    const wchar_t* names[] = {L"Shift_JIS", L"GBK",         L"Big5",           L"EUC-KR", L"Johab",
+                              L"EUC-JP",    L"ISO-2022-JP", L"x-mac-japanese", L"GB18030"};
+    int tested = 0;
+    for (const wchar_t* name : names)
+    {
+        const Encoding* encoding = Encoding::GetEncoding(String(name));
+        if (encoding == nullptr)
+        {
+            continue; // a code page this system cannot convert
+        }
+        // 3,000 characters: half ideographs and syllables of the encoding's script, half ASCII.
+        std::wstring script;
+        for (wchar_t c : std::wstring(L"\u65E5\u672C\u4E2D\u6587\uD55C\uAE00\u3042\u30A2"))
+        {
+            std::wstring back(8, L'\0');
+            std::unique_ptr<Encoder> encoder(encoding->CreateEncoder());
+            std::unique_ptr<Decoder> decoder(encoding->CreateDecoder());
+            uint8_t bytes[32];
+            int n = encoder->GetBytes(&c, 1, bytes, true);
+            int m = decoder->GetChars(bytes, n, back.data(), true);
+            if (m == 1 && back[0] == c)
+            {
+                script += c;
+            }
+        }
+        ASSERT_FALSE(script.empty()) << name;
+        std::wstring value;
+        while (value.size() < 3000)
+        {
+            value += script.substr(value.size() % script.size(), 1) + L"a";
+        }
+        for (int shift = 0; shift < 4; shift++)
+        {
+            std::wstring document = std::wstring(L"<?xml version=\"1.0\" encoding=\"") + name + L"\"?>\r\n<!--" +
+                                    std::wstring(static_cast<size_t>(shift), L' ') + L"-->\r\n<Class Name=\"" + value +
+                                    L"\">" + value + L"</Class>";
+            std::unique_ptr<Encoder> encoder(encoding->CreateEncoder());
+            std::string bytes(static_cast<size_t>(encoding->GetMaxByteCount(static_cast<int>(document.size()))), '\0');
+            bytes.resize(static_cast<size_t>(encoder->GetBytes(document.data(), static_cast<int>(document.size()),
+                                                               reinterpret_cast<uint8_t*>(bytes.data()), true)));
+            MemoryStream stream(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+            XmlTextReader reader(&stream);
+            std::wstring attribute;
+            std::wstring text;
+            std::wstring error = ThrownMessage(
+                [&]
+                {
+                    while (reader.Read())
+                    {
+                        if (reader.NodeType() == XmlNodeType::Element)
+                        {
+                            attribute = reader.GetAttribute(S(L"Name")).GetBuffer();
+                        }
+                        if (reader.NodeType() == XmlNodeType::Text)
+                        {
+                            text = reader.Value().GetBuffer();
+                        }
+                    }
+                });
+            ASSERT_EQ(L"(nothing thrown)", error) << name << " shifted by " << shift;
+            ASSERT_EQ(value, attribute) << name << " shifted by " << shift;
+            ASSERT_EQ(value, text) << name << " shifted by " << shift;
+        }
+        tested++;
+    }
+    EXPECT_GE(tested, 8);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
