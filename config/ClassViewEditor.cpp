@@ -240,6 +240,7 @@ void ClassViewEditor::LoadCheckTree(const String& path)
 {
     CheckHandlerPause pause(*this);
     DeleteNodes(m_nodes);
+    m_partlyRead = String();
     if (path.IsEmpty() || !Core::IO::File::Exists(path))
     {
         BuildDefaultCheckTree();
@@ -259,6 +260,7 @@ void ClassViewEditor::LoadCheckTree(const String& path)
     builder.Close();
     if (!readWhole)
     {
+        m_partlyRead = path;
         ShowMessage(InvalidCheckTreeMessage, L"Configuration file error", MB_OK | MB_ICONWARNING);
     }
 }
@@ -266,6 +268,7 @@ void ClassViewEditor::LoadCheckTree(const String& path)
 void ClassViewEditor::BuildDefaultCheckTree()
 {
     m_changeFlags |= ClassViewChanged;
+    m_partlyRead = String();
     CheckHandlerPause pause(*this);
     DeleteNodes(m_nodes);
     struct Group
@@ -412,6 +415,19 @@ bool ClassViewEditor::SaveConfiguration(const String& configFile)
             return false;
         }
     }
+    String original;
+    try
+    {
+        if (existed && IsPartlyRead(configFile))
+        {
+            original = KeepOriginal(configFile);
+        }
+    }
+    catch (...)
+    {
+        ShowMessage(PartlyReadNotCopiedMessage, L"Configuration file error", MB_OK | MB_ICONWARNING);
+        return false;
+    }
     try
     {
         WriteFile(configFile);
@@ -425,7 +441,38 @@ bool ClassViewEditor::SaveConfiguration(const String& configFile)
         ShowMessage(SaveConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
         return false;
     }
+    if (!original.IsEmpty())
+    {
+        m_partlyRead = String();
+        Core::Platform::Windows::Desktop::Current().ShowMessage(
+            m_owner, String(PartlyReadKeptMessage) + L"\r\n\r\n" + original, String(L"Configuration file error"),
+            MB_OK | MB_ICONINFORMATION);
+    }
     return true;
+}
+
+bool ClassViewEditor::IsPartlyRead(const String& path) const
+{
+    if (m_partlyRead.IsEmpty())
+    {
+        return false;
+    }
+    // File names are compared as Windows does: without regard to case, after making them full.
+    return Core::IO::GetFullPath(m_partlyRead).ToLower() == Core::IO::GetFullPath(path).ToLower();
+}
+
+String ClassViewEditor::KeepOriginal(const String& path)
+{
+    // An older copy is never overwritten: it may hold what an earlier broken file lost.
+    for (int n = 1;; n++)
+    {
+        String copy = n == 1 ? path + L".bak" : path + L"." + n + L".bak";
+        if (!Core::IO::File::Exists(copy))
+        {
+            Core::IO::File::Copy(path, copy);
+            return copy;
+        }
+    }
 }
 
 void ClassViewEditor::RemoveCreatedFile(const String& path)

@@ -36,6 +36,12 @@ constexpr const wchar_t* InvalidCheckTreeMessage =
     L"Cannot build the tree.";
 constexpr const wchar_t* CreateConfigurationFailedMessage = L"Error occured while trying to create configuration file";
 constexpr const wchar_t* SaveConfigurationFailedMessage = L"Error occured while saving to configuration file";
+constexpr const wchar_t* PartlyReadKeptMessage =
+    L"The configuration file could not be read completely, so only the part that was read has been saved. "
+    L"The original file was kept as:";
+constexpr const wchar_t* PartlyReadNotCopiedMessage =
+    L"The configuration file could not be read completely and no copy of it could be kept, so it was not "
+    L"overwritten. Save the configuration to another file, or cancel.";
 
 class ClassViewEditor
 {
@@ -59,8 +65,10 @@ public:
     void AddCheckClassNodes(Core::Controls::TreeNode* categoryNode, const wchar_t* const* classNames, int count);
 
     // Takes the file name from the dialog; writes the file when the name or the tree changed. The old
-    // file is replaced only by a complete new one. Failures, running out of memory included, end in a
-    // message box; nothing is thrown. Returns false when the file could not be written.
+    // file is replaced only by a complete new one. A file that could be read only in part is first copied
+    // beside itself (name.bak) and the user told so: nothing after its error is lost. Failures, running
+    // out of memory included, end in a message box; nothing is thrown. Returns false when the file could
+    // not be written.
     bool SaveConfiguration(const Core::String& configFile);
 
     // A check box was set on node: the state goes to the whole subtree and the ancestors follow.
@@ -72,6 +80,10 @@ private:
     class CheckHandlerPause;
 
     void WriteFile(const Core::String& path);
+    // Whether path is the file last loaded only in part.
+    bool IsPartlyRead(const Core::String& path) const;
+    // Copies the file to a free name beside it ("name.bak", then "name.2.bak", ...) and returns that name.
+    static Core::String KeepOriginal(const Core::String& path);
     // Removes a file this save created; it did not exist before.
     static void RemoveCreatedFile(const Core::String& path);
     void WriteClassContent(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* classNode);
@@ -82,6 +94,7 @@ private:
     int m_changeFlags = 0;
     void* m_owner = nullptr;      // not owned: the dialog's window
     int m_checkHandlerPaused = 0; // while filling or propagating, check changes are not handled
+    Core::String m_partlyRead;    // the file whose reading stopped at an error, until it is saved over
 };
 
 } // namespace Config

@@ -54,6 +54,14 @@ void File::Delete(const String& path)
     }
 }
 
+void File::Copy(const String& source, const String& target)
+{
+    if (!CopyFileW(source.GetBuffer(), target.GetBuffer(), TRUE))
+    {
+        throw IOException(GetErrorText(GetLastError()));
+    }
+}
+
 void File::Replace(const String& source, const String& target)
 {
     if (!MoveFileExW(source.GetBuffer(), target.GetBuffer(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

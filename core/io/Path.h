@@ -18,6 +18,8 @@ public:
     static void Delete(const String& path);
     // Replaces target by source (or moves source there when target does not exist) in one step.
     static void Replace(const String& source, const String& target);
+    // Copies source to target, which must not exist yet; failures raise IOException.
+    static void Copy(const String& source, const String& target);
 };
 
 class Directory

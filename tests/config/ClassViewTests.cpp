@@ -5,6 +5,7 @@
 #include "config/RegistryKey.h"
 
 #include "core/controls/TreeNode.h"
+#include "core/io/Path.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/TempDirectory.h"
@@ -297,6 +298,81 @@ TEST_F(ClassViewTest, AFileThatCannotBeReadKeepsThePartialCheckTreeAndSaysSo)
     EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONWARNING), desktop.messages[0].style);
     EXPECT_EQ(reinterpret_cast<void*>(0x1234), desktop.messages[0].owner);
     EXPECT_EQ("CT A [1]\n", Dump(checkTree));
+}
+
+// Saving over a file that was read only in part would lose everything after its error: the original is kept beside
+// it, byte for byte, and the user is told where.
+TEST_F(ClassViewTest, SavingOverAPartlyReadFileKeepsTheOriginalBesideIt)
+{
+    const std::string broken = "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>"
+                               "<Category Name=\"Lost\" selected=\"Y\"><Class Name=\"Win32_Process\" selected=\"Y\"/>"
+                               "</Category></Categories>";
+    String path = WriteConfig("broken.xml", broken);
+    options->SetConfigFile(path);
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    ASSERT_EQ("CT A [1]\n", Dump(checkTree));
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    desktop.messages.clear();
+    ASSERT_TRUE(editor.SaveConfiguration(path));
+    EXPECT_EQ(broken, Testing::ReadFileBytes(path + L".bak"));
+    EXPECT_NE(std::string::npos, Testing::ReadFileBytes(path).find("Name=\"A\""));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(std::wstring(Config::PartlyReadKeptMessage) + L"\r\n\r\n" + (path + L".bak").GetBuffer(),
+              desktop.messages[0].text);
+    // The file now holds what the tree shows: a later save needs no second copy.
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    ASSERT_TRUE(editor.SaveConfiguration(path));
+    EXPECT_FALSE(Core::IO::File::Exists(path + L".2.bak"));
+    EXPECT_EQ(1u, desktop.messages.size());
+}
+
+TEST_F(ClassViewTest, AnEarlierCopyIsNeverOverwritten)
+{
+    String path = WriteConfig("broken.xml", "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>");
+    Testing::WriteFileBytes(path + L".bak", "an older copy");
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    ASSERT_TRUE(editor.SaveConfiguration(path));
+    EXPECT_EQ("an older copy", Testing::ReadFileBytes(path + L".bak"));
+    EXPECT_EQ("<Categories><Category Name=\"A\" selected=\"Y\"></Oops>", Testing::ReadFileBytes(path + L".2.bak"));
+}
+
+TEST_F(ClassViewTest, APartlyReadFileThatCannotBeCopiedIsNotOverwritten)
+{
+    const std::string broken = "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>";
+    String path = WriteConfig("broken.xml", broken);
+    ASSERT_TRUE(CreateDirectoryW((path + L".bak").GetBuffer(), nullptr)); // the copy's name is taken by a folder
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    desktop.messages.clear();
+    EXPECT_FALSE(editor.SaveConfiguration(path));
+    EXPECT_EQ(broken, Testing::ReadFileBytes(path));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(Config::PartlyReadNotCopiedMessage, desktop.messages[0].text);
+    RemoveDirectoryW((path + L".bak").GetBuffer());
+}
+
+// Saving the partial tree to another file, or after a whole file was loaded, touches nothing else.
+TEST_F(ClassViewTest, OnlyThePartlyReadFileIsCopied)
+{
+    const std::string broken = "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>";
+    String path = WriteConfig("broken.xml", broken);
+    String other = WriteConfig("other.xml", HandWritten);
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    desktop.messages.clear();
+    ASSERT_TRUE(editor.SaveConfiguration(other));
+    EXPECT_FALSE(Core::IO::File::Exists(other + L".bak"));
+    EXPECT_EQ(broken, Testing::ReadFileBytes(path));
+    EXPECT_TRUE(desktop.messages.empty());
+    editor.LoadCheckTree(other);
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    ASSERT_TRUE(editor.SaveConfiguration(other));
+    EXPECT_FALSE(Core::IO::File::Exists(other + L".bak"));
 }
 
 TEST_F(ClassViewTest, WithoutAFileTheCheckTreeIsTheCatalogueAllChecked)
