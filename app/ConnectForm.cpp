@@ -17,6 +17,26 @@ using namespace Core::Controls;
 using Core::String;
 using WMI::ManagementConnection;
 
+namespace
+{
+
+String WithoutBlanks(const String& text)
+{
+    int start = 0;
+    int end = text.GetLength();
+    while (start < end && (text[start] == L' ' || text[start] == L'\t'))
+    {
+        start++;
+    }
+    while (end > start && (text[end - 1] == L' ' || text[end - 1] == L'\t'))
+    {
+        end--;
+    }
+    return text.Substring(start, end - start);
+}
+
+} // namespace
+
 // What one connection attempt needs, kept by the worker that connects; the copy of the password is wiped when
 // the attempt is over, also when nobody waits for it any more.
 struct ConnectRequest
@@ -101,7 +121,14 @@ bool ConnectForm::OnClosing(int dialogResult)
     {
         return true;
     }
-    String server = m_serverBox.GetText();
+    String server = WithoutBlanks(m_serverBox.GetText());
+    if (server.IsEmpty())
+    {
+        // The local machine is always connected; an empty name can only be a slip.
+        ShowConnectionError(String(EmptyServerMessage), MB_ICONEXCLAMATION);
+        m_serverBox.Focus();
+        return false;
+    }
     String upperServer = server.ToUpper();
     Core::Collections::PointerArrayList<ManagementConnection>& connections = m_owner.GetConnections();
     for (int i = 0; i < connections.GetCount(); i++)
@@ -134,7 +161,7 @@ bool ConnectForm::OnClosing(int dialogResult)
     }
     if (!failure.IsEmpty())
     {
-        ShowConnectionError(failure, MB_ICONERROR);
+        ShowConnectionError(String(L"Could not connect to ") + server + L".\r\n\r\n" + failure, MB_ICONERROR);
         return false;
     }
     if (connection == nullptr)

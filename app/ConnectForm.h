@@ -27,6 +27,9 @@ namespace Quarrow
 
 struct ConnectRequest;
 
+constexpr const wchar_t* EmptyServerMessage =
+    L"The server name is empty. Type the name of the machine to connect to; the local machine is always connected.";
+
 // What the connect dialog needs of the main window: its connections (entry i belongs to the i-th machine node,
 // entry 0 to the local machine) and its options.
 class ConnectionOwner

@@ -44,6 +44,31 @@ bool HasTag(const TreeNode* node, const wchar_t* tag)
     return node != nullptr && node->GetTag() == String(tag);
 }
 
+// "Loading error occured." says nothing of the cause: the machine's own message follows it, on one line.
+String LoadingErrorText(const ManagementObject& failed)
+{
+    String reason = failed.GetFailureMessage();
+    int end = reason.GetLength();
+    while (end > 0 && (reason[end - 1] == L'\r' || reason[end - 1] == L'\n' || reason[end - 1] == L' '))
+    {
+        end--;
+    }
+    String text(L"Loading error occured.");
+    if (end > 0)
+    {
+        text += L" ";
+    }
+    for (int i = 0; i < end; i++)
+    {
+        bool lineEnd = reason[i] == L'\r' || reason[i] == L'\n';
+        if (!lineEnd || (i > 0 && reason[i - 1] != L'\r' && reason[i - 1] != L'\n'))
+        {
+            text += lineEnd ? L' ' : reason[i];
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 MainForm::MainForm(const String& optionsKeyPath)
@@ -357,8 +382,9 @@ void MainForm::ConnectMachine()
         return;
     }
     WaitCursor wait;
-    // The dialog appended the new connection last.
-    AddMachineNode(m_connections[m_connections.GetCount() - 1], m_connectForm->GetServerName());
+    // The dialog appended the new connection last; its name is the one connected to, without stray blanks.
+    ManagementConnection* added = m_connections[m_connections.GetCount() - 1];
+    AddMachineNode(added, added->GetServer());
     ClearResults();
 }
 
@@ -786,7 +812,7 @@ void MainForm::LoadData()
     }
     // A synchronous load that failed says so, as an asynchronous one does.
     bool failed = !loaded && loading->GetState() == WMI::LoadFailed;
-    ShowStatus(Panel::Loading, String(failed ? L"Loading error occured." : L"Loading completed"));
+    ShowStatus(Panel::Loading, failed ? LoadingErrorText(*loading) : String(L"Loading completed"));
     m_resultsGrid.SetLiveRefresh(true);
 }
 
@@ -869,7 +895,7 @@ void MainForm::OnLoadCompleted(Core::Object*, LoadEventArgs& args)
         status = String(L"Loading cancelled. ");
         break;
     case WMI::LoadFailed:
-        status = String(L"Loading error occured.");
+        status = LoadingErrorText(*finished);
         break;
     default:
         break;

@@ -2,8 +2,8 @@
 
 #include "core/io/SystemError.h"
 #include "core/platform/windows/Com.h"
-#include "core/threading/SynchronizationEvent.h"
 #include "core/threading/BackgroundWork.h"
+#include "core/threading/SynchronizationEvent.h"
 #include "wmi/InvalidWMIClassException.h"
 #include "wmi/ResultMessage.h"
 
@@ -151,7 +151,8 @@ void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, const 
 {
     list.Clear();
     ComScope<IWbemClassObject> classObject;
-    HRESULT result = session.GetServices()->GetObject(ComString(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
+    HRESULT result =
+        session.GetServices()->GetObject(ComString(className).Get(), 0, nullptr, classObject.Receive(), nullptr);
     if (FAILED(result))
     {
         if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))
@@ -314,6 +315,8 @@ struct ManagementObject::Shared
     std::atomic<bool> loading{false};
     std::atomic<int> phase{NotRunning};
     std::atomic<int> state{LoadIdle};
+    // Why the last load failed; written before loading goes false, read after.
+    String failure;
     // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
     bool asyncRun = false;
     Core::Collections::PointerArrayList<Row> rows{16}; // owned rows
@@ -352,6 +355,11 @@ bool ManagementObject::IsSupported() const
 int ManagementObject::GetState() const
 {
     return m_shared->state;
+}
+
+String ManagementObject::GetFailureMessage() const
+{
+    return m_shared->loading ? String() : m_shared->failure;
 }
 
 Core::Collections::PointerArrayList<Row>& ManagementObject::GetRows()
@@ -417,8 +425,8 @@ void ManagementObject::Load()
     }
     shared.definition.GetProperties() = GetProperties();
     shared.definition.SetFilter(GetFilter());
-    shared.session = m_connection != nullptr && m_connection->GetServices() != nullptr ? m_connection->GetSession()
-                                                                                        : nullptr;
+    shared.session =
+        m_connection != nullptr && m_connection->GetServices() != nullptr ? m_connection->GetSession() : nullptr;
     shared.asyncRun = m_connection != nullptr && m_connection->GetAsyncLoad();
     if (!shared.asyncRun)
     {
@@ -510,6 +518,7 @@ void ManagementObject::Shared::LoadRows()
     }
     loading = true;
     state = LoadLoading;
+    failure = String();
     try
     {
         ReadInstances();
@@ -525,8 +534,15 @@ void ManagementObject::Shared::LoadRows()
             state = LoadCompleted;
         }
     }
+    catch (const Exception& exception)
+    {
+        failure = exception.GetMessageText();
+        phase = NotRunning;
+        state = LoadFailed;
+    }
     catch (...)
     {
+        failure = String(L"Not enough memory to load the instances");
         phase = NotRunning;
         state = LoadFailed;
     }

@@ -80,6 +80,8 @@ public:
     bool IsLoaded() const;
     bool IsSupported() const;
     int GetState() const;
+    // Why the last load failed (the machine's or the system's message); empty while loading and after success.
+    Core::String GetFailureMessage() const;
     ManagementConnection* GetConnection() const { return m_connection; }
     // One row per instance, one cell per property; take the lock while a worker may be appending.
     Core::Collections::PointerArrayList<Row>& GetRows();
@@ -98,9 +100,9 @@ private:
     // What the load body touches, shared with the worker so that it outlives this object while a provider
     // keeps the worker waiting.
     std::shared_ptr<Shared> m_shared;
-    ManagementConnection* m_connection;                                // not owned
-    Core::Threading::SynchronizationEvent* m_loadComplete = nullptr;   // owned
-    std::unique_ptr<Core::Threading::BackgroundWork> m_worker;          // the running or last load's worker
+    ManagementConnection* m_connection;                              // not owned
+    Core::Threading::SynchronizationEvent* m_loadComplete = nullptr; // owned
+    std::unique_ptr<Core::Threading::BackgroundWork> m_worker;       // the running or last load's worker
 };
 
 // The properties of a class with their CIM types, read on a worker while the caller's windows go on (the

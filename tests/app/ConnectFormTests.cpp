@@ -108,15 +108,15 @@ protected:
 
 } // namespace
 
-// The local connection has an empty server name, so an empty box names a machine already connected; so does a
-// server typed in other letters than a connected one. Each refusal keeps the dialog open.
-TEST_F(ConnectFormTest, AConnectedMachineIsRefusedWhateverItsLetterCase)
+// A server typed in other letters than a connected one is already connected; an empty box (or blanks only) is
+// refused as empty, not as connected. Each refusal keeps the dialog open.
+TEST_F(ConnectFormTest, AConnectedMachineOrAnEmptyNameIsRefused)
 {
     // Besides the local machine, "localhost" is connected already (Wine's WMI connects it).
     auto* localhost = new ManagementConnection();
     owner->connections.Add(localhost);
     localhost->Connect(String(L"localhost"), String(), String(), String());
-    Fill(L"");
+    Fill(L"  ");
     int shown = 0;
     desktop.whileShowing = [&]
     {
@@ -133,11 +133,12 @@ TEST_F(ConnectFormTest, AConnectedMachineIsRefusedWhateverItsLetterCase)
     PostKey(VK_RETURN);
     EXPECT_EQ(DialogResult::Cancel, dialog->ShowDialog(&form));
     ASSERT_EQ(2u, desktop.messages.size());
+    EXPECT_EQ(Quarrow::EmptyServerMessage, desktop.messages[0].text);
+    EXPECT_EQ(L"You already have connection to this machine", desktop.messages[1].text);
     for (const auto& message : desktop.messages)
     {
         EXPECT_EQ(nullptr, message.owner);
         EXPECT_EQ(L"Connection Error", message.caption);
-        EXPECT_EQ(L"You already have connection to this machine", message.text);
         EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONEXCLAMATION), message.style);
     }
     EXPECT_EQ(2, owner->connections.GetCount());
@@ -173,8 +174,10 @@ TEST_F(ConnectFormTest, AFailedConnectKeepsTheDialogOpenAndARetryWorks)
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(nullptr, desktop.messages[0].owner);
     EXPECT_EQ(L"Connection Error", desktop.messages[0].caption);
-    // Wine refuses a named server with WBEM_E_TRANSPORT_FAILURE.
-    EXPECT_EQ(WMI::GetResultMessage(static_cast<long>(0x80041015)).GetBuffer(), desktop.messages[0].text);
+    // Wine refuses a named server with WBEM_E_TRANSPORT_FAILURE; the message names the machine first.
+    EXPECT_EQ(std::wstring(L"Could not connect to NOSUCHMACHINE.\r\n\r\n") +
+                  WMI::GetResultMessage(static_cast<long>(0x80041015)).GetBuffer(),
+              desktop.messages[0].text);
     EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONERROR), desktop.messages[0].style);
     ASSERT_EQ(2, owner->connections.GetCount());
     EXPECT_EQ(String(L"localhost"), owner->connections[1]->GetServer());

@@ -875,9 +875,20 @@ TEST_F(LoadingTest, ASynchronousLoadThatFailsSaysSo)
     provider->largestBatch = 50;
     provider->failNextOnCall = 2;
     Select(Process());
-    EXPECT_EQ(L"Loading error occured.", Status(0));
+    EXPECT_EQ(L"Loading error occured. Unspecified error", Status(0));
     EXPECT_EQ(50, form->GetResultsGrid().GetRows().GetCount());
     EXPECT_FALSE(form->GetCurrentClass()->IsLoaded());
+}
+
+// The error of a failed load names its cause, the machine's own message, after the fixed text.
+TEST_F(LoadingTest, AFailedLoadSaysWhyItFailed)
+{
+    Start();
+    provider->failNextOnCall = 1;
+    provider->failNextResult = static_cast<HRESULT>(WBEM_E_INVALID_QUERY);
+    Select(Process());
+    EXPECT_EQ(L"Loading error occured. The query was not syntactically valid", Status(0));
+    EXPECT_EQ(L"The query was not syntactically valid", W(form->GetCurrentClass()->GetFailureMessage()));
 }
 
 // With the workbook as the target nothing is shown: the report is written and opened when the load completes.

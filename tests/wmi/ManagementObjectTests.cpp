@@ -216,11 +216,13 @@ TEST_F(SyncLoadTest, AFailureInTheMiddleKeepsTheRowsReadAndEndsInStateFailed)
     EXPECT_EQ(100, object->GetRows().GetCount());
     EXPECT_FALSE(object->IsLoaded());
     EXPECT_FALSE(object->IsLoading());
-    // Not loaded: the next Load reads again, from the start.
+    EXPECT_EQ(String(L"Unspecified error"), object->GetFailureMessage());
+    // Not loaded: the next Load reads again, from the start, and leaves no reason of the old failure behind.
     provider.failNextOnCall = 0;
     object->Load();
     EXPECT_EQ(200, object->GetRows().GetCount());
     EXPECT_EQ(WMI::LoadCompleted, object->GetState());
+    EXPECT_TRUE(object->GetFailureMessage().IsEmpty());
 }
 
 TEST_F(SyncLoadTest, QueryAndBlanketFailuresEndInStateFailed)
@@ -230,6 +232,7 @@ TEST_F(SyncLoadTest, QueryAndBlanketFailuresEndInStateFailed)
     auto rejected = Object({L"Name"});
     rejected->Load();
     EXPECT_EQ(WMI::LoadFailed, rejected->GetState());
+    EXPECT_EQ(String(L"The query was not syntactically valid"), rejected->GetFailureMessage());
     EXPECT_TRUE(rejected->IsSupported());
 
     provider.execQueryResult = S_OK;

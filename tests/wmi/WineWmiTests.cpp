@@ -104,6 +104,7 @@ TEST_F(LocalWmiTest, AMalformedFilterEndsTheLoadInStateFailed)
     processes.SetFilter(String(L"Name = "));
     processes.Load();
     EXPECT_EQ(WMI::LoadFailed, processes.GetState());
+    EXPECT_EQ(String(L"The query was not syntactically valid"), processes.GetFailureMessage());
 }
 
 TEST(RemoteWmi, ANamedServerThatCannotBeReachedReportsTheTransportFailure)
