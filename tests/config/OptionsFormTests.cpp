@@ -513,6 +513,32 @@ TEST_F(OptionsFormTest, AnExistingFileIsLoadedOnYesAndOverwrittenWithTheTreeOnNo
     EXPECT_EQ(0, Count(written, "Win32_Service"));
 }
 
+// The partial tree of a file broken half way may be kept and saved, but the original is never lost: it stays
+// beside the file, byte for byte, and the user is told where.
+TEST_F(OptionsFormTest, OkAfterKeepingAPartlyReadFileKeepsTheOriginalBesideIt)
+{
+    String broken = directory.File(L"Broken.xml");
+    const std::string original = "<Categories><Category Name=\"Kept\" selected=\"Y\"></Oops>"
+                                 "<Category Name=\"After the error\" selected=\"Y\"/></Categories>";
+    Testing::WriteFileBytes(broken, original);
+    desktop.answers = {IDYES, IDOK, IDOK};
+    int result = Run(
+        [&]
+        {
+            ShowConfigTab();
+            // Enter right after typing: the name is loaded (Yes), then the dialog closes with OK.
+            TypeInto(Page().GetFileBox(), broken.GetBuffer());
+            Press(VK_RETURN);
+        });
+    EXPECT_EQ(DialogResult::OK, result);
+    ASSERT_EQ(3u, desktop.messages.size());
+    EXPECT_EQ(Config::InvalidCheckTreeMessage, desktop.messages[1].text);
+    EXPECT_EQ(std::wstring(Config::PartlyReadKeptMessage) + L"\r\n\r\n" + (broken + L".bak").GetBuffer(),
+              desktop.messages[2].text);
+    EXPECT_EQ(original, Testing::ReadFileBytes(broken + L".bak"));
+    EXPECT_EQ(1, Count(Testing::ReadFileBytes(broken), "<Category Name=\"Kept\""));
+}
+
 // A file that cannot be written keeps the dialog open with the edits; Cancel then leaves everything stored.
 TEST_F(OptionsFormTest, ASaveThatFailsKeepsTheDialogOpenAndTheOptions)
 {
