@@ -129,6 +129,18 @@ void Graphics::DrawString(const String& text, const Rectangle& bounds, FontHandl
     DrawTextW(m_deviceContext, text.GetBuffer(), text.GetLength(), &rect, static_cast<UINT>(format) | DT_NOCLIP);
 }
 
+void Graphics::DrawCharacters(const wchar_t* text, int count, const int* advances, const Point& origin, FontHandle font,
+                              Color color)
+{
+    if (count <= 0)
+    {
+        return;
+    }
+    SelectObject(m_deviceContext, font);
+    SetTextColor(m_deviceContext, Colors::ToColorRef(color));
+    ExtTextOutW(m_deviceContext, origin.x, origin.y, 0, nullptr, text, static_cast<UINT>(count), advances);
+}
+
 Size Graphics::MeasureString(const String& text, FontHandle font, int format, int width) const
 {
     SelectObject(m_deviceContext, font);

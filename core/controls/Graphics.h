@@ -57,6 +57,10 @@ public:
     void FillPolygon(const Point* points, int count, Color color);
 
     void DrawString(const String& text, const Rectangle& bounds, FontHandle font, Color color, int format);
+    // Draws count characters from origin (the top left of the first), each advancing by its entry of advances:
+    // placed by the caller's own measurement, a long text and its caret never drift apart.
+    void DrawCharacters(const wchar_t* text, int count, const int* advances, const Point& origin, FontHandle font,
+                        Color color);
     // The size the text takes; a width bounds word-broken text.
     Size MeasureString(const String& text, FontHandle font, int format = TextFormat::SingleLine, int width = 0) const;
     // The font's cell height (ascent plus descent).

@@ -198,19 +198,36 @@ int TextBox::PositionOf(int index) const
     return index < m_positions.GetCount() ? m_positions[index] : m_positions[m_positions.GetCount() - 1];
 }
 
+int TextBox::VisibleFrom(int x) const
+{
+    // The last character boundary at or before x, found by halving: texts may hold any number of characters.
+    int low = 0;
+    int high = m_positions.GetCount() - 1;
+    while (low < high)
+    {
+        int middle = (low + high + 1) / 2;
+        if (m_positions[middle] <= x)
+        {
+            low = middle;
+        }
+        else
+        {
+            high = middle - 1;
+        }
+    }
+    return low;
+}
+
 int TextBox::IndexAt(int x) const
 {
     int target = x - GetTextArea().left + m_scroll;
-    int count = m_positions.GetCount();
-    for (int i = 1; i < count; i++)
+    int before = VisibleFrom(target);
+    // The boundary nearest the point: past the middle of a character means after it.
+    if (before + 1 < m_positions.GetCount() && target >= (m_positions[before] + m_positions[before + 1] + 1) / 2)
     {
-        // The boundary nearest the point: past the middle of a character means after it.
-        if (target < (m_positions[i - 1] + m_positions[i] + 1) / 2)
-        {
-            return i - 1;
-        }
+        return before + 1;
     }
-    return count - 1;
+    return before;
 }
 
 void TextBox::ScrollToCaret()
@@ -708,18 +725,32 @@ void TextBox::OnPaint(Graphics& graphics, const Rectangle&)
     graphics.IntersectClip(Rectangle{area.left, graphics.Scale(1), area.width, client.height - graphics.Scale(2)});
     String shown = GetDisplayText();
     FontHandle font = GetFontHandle();
-    Rectangle textBounds{area.left - m_scroll, 0, PositionOf(shown.GetLength()) + graphics.Scale(4), client.height};
-    int format = TextFormat::SingleLine | TextFormat::VerticalCenter | TextFormat::NoPrefix;
-    graphics.DrawString(shown, textBounds, font, enabled ? GetForeColor() : Theme::GrayText(), format);
+    int lineHeight = graphics.GetLineHeight(font);
+    // Only the characters in view are drawn, each where the measurement put it: a text of any length costs
+    // what the box shows, and the caret stays at the end of the character before it.
+    int first = VisibleFrom(m_scroll);
+    int last = VisibleFrom(m_scroll + area.width) + 1;
+    if (last > shown.GetLength())
+    {
+        last = shown.GetLength();
+    }
+    std::vector<int> advances;
+    for (int i = first; i < last; i++)
+    {
+        advances.push_back(PositionOf(i + 1) - PositionOf(i));
+    }
+    Point origin{area.left + PositionOf(first) - m_scroll, (client.height - lineHeight) / 2};
+    graphics.DrawCharacters(shown.GetBuffer() + first, last - first, advances.data(), origin, font,
+                            enabled ? GetForeColor() : Theme::GrayText());
     if (GetSelectionLength() > 0 && IsFocused())
     {
         int left = area.left + PositionOf(GetSelectionStart()) - m_scroll;
         int right = area.left + PositionOf(GetSelectionStart() + GetSelectionLength()) - m_scroll;
-        int lineHeight = graphics.GetLineHeight(font);
         Rectangle selection{left, (client.height - lineHeight) / 2, right - left, lineHeight};
         graphics.IntersectClip(selection);
         graphics.FillRectangle(selection, Theme::Highlight());
-        graphics.DrawString(shown, textBounds, font, Theme::HighlightText(), format);
+        graphics.DrawCharacters(shown.GetBuffer() + first, last - first, advances.data(), origin, font,
+                                Theme::HighlightText());
     }
     graphics.Restore(state);
 }

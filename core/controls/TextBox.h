@@ -72,6 +72,8 @@ private:
     void Measure();
     int PositionOf(int index) const;
     int IndexAt(int x) const;
+    // The index of the last character boundary at or before x (text coordinates).
+    int VisibleFrom(int x) const;
     void MoveCaret(int index, bool extend);
     void ReplaceSelection(const String& text, bool typing);
     void SaveUndo(bool typing);

@@ -700,3 +700,82 @@ TEST_F(SimpleControlTest, AWindowGetsItsSmallAndBigIconFromAnImageList)
     DeleteObject(info.hbmMask);
     EXPECT_EQ(GetSystemMetrics(SM_CXICON), bitmap.bmWidth);
 }
+
+namespace
+{
+
+// The text area of a text box as painted, without the border.
+std::vector<uint32_t> TextPixels(TextBox& box)
+{
+    Testing::Picture picture = Testing::Render(box);
+    std::vector<uint32_t> inner;
+    for (int y = 3; y < picture.height - 3; y++)
+    {
+        for (int x = 3; x < picture.width - 3; x++)
+        {
+            inner.push_back(picture.pixels[static_cast<size_t>(y * picture.width + x)]);
+        }
+    }
+    return inner;
+}
+
+} // namespace
+
+// However long the text, the box scrolls so the caret is in view and shows the characters around it: the end of
+// a long text looks exactly like the end of a short one, and Home shows the start again.
+TEST_F(SimpleControlTest, ATextBoxShowsTheCaretAndItsTextAtAnyLength)
+{
+    TextBox shortBox;
+    TextBox longBox;
+    shortBox.SetBounds(0, 0, 300, 23);
+    longBox.SetBounds(0, 30, 300, 23);
+    form.GetControls().Add(&shortBox);
+    form.GetControls().Add(&longBox);
+    form.Show();
+    std::wstring pattern = L"Name = 'svchost.exe' or ";
+    std::wstring tail;
+    for (int i = 0; i < 4; i++)
+    {
+        tail += pattern;
+    }
+    shortBox.SetText(String(tail.c_str()));
+    Testing::PressKey(shortBox, Keys::End);
+    std::vector<uint32_t> end = TextPixels(shortBox);
+    shortBox.Focus();
+    for (size_t length : {300u, 600u, 1500u, 100000u})
+    {
+        std::wstring text;
+        while (text.size() + tail.size() < length)
+        {
+            text += pattern;
+        }
+        text += tail;
+        longBox.SetText(String(text.c_str(), static_cast<int>(text.size())));
+        longBox.Focus();
+        Testing::PressKey(longBox, Keys::End);
+        shortBox.Focus();
+        EXPECT_EQ(static_cast<int>(text.size()), longBox.GetCaretIndex());
+        EXPECT_TRUE(end == TextPixels(longBox)) << "the end of a text of " << text.size() << " characters";
+        EXPECT_EQ(text, std::wstring(longBox.GetText().GetBuffer())) << "the text is kept whole";
+    }
+    // Typing at the end keeps the caret in view, right after the new character.
+    shortBox.SetText(String((tail + L"x").c_str()));
+    Testing::PressKey(shortBox, Keys::End);
+    std::vector<uint32_t> typedEnd = TextPixels(shortBox);
+    longBox.Focus();
+    Testing::PressKey(longBox, Keys::End); // focus selects the whole text
+    Testing::TypeText(longBox.GetHandle(), L"x");
+    POINT caret{};
+    ASSERT_TRUE(GetCaretPos(&caret));
+    EXPECT_GT(caret.x, Px(250));
+    EXPECT_LT(caret.x, Px(300));
+    shortBox.Focus();
+    EXPECT_TRUE(typedEnd == TextPixels(longBox));
+    // Home shows the start again.
+    shortBox.SetText(String((tail + pattern).c_str())); // wider than the box, as the long text is
+    Testing::PressKey(shortBox, Keys::Home);
+    std::vector<uint32_t> start = TextPixels(shortBox);
+    Testing::PressKey(longBox, Keys::Home);
+    EXPECT_EQ(0, longBox.GetCaretIndex());
+    EXPECT_TRUE(start == TextPixels(longBox));
+}
