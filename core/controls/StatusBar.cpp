@@ -2,6 +2,7 @@
 
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
+#include "core/controls/ToolTip.h"
 
 #include <windows.h>
 
@@ -63,6 +64,7 @@ StatusBar::StatusBar() : m_insertedHandler(this, &StatusBar::OnPanelInserted)
 
 StatusBar::~StatusBar()
 {
+    delete m_toolTip;
     m_panels.Inserted.Unsubscribe(&m_insertedHandler);
     for (int i = 0; i < m_panels.GetCount(); i++)
     {
@@ -88,6 +90,10 @@ void StatusBar::PanelChanged()
     // Status texts change during long work on the main thread: they are painted now, not later.
     Invalidate();
     Update();
+    if (m_tipPanel >= 0 && GetHandle() != nullptr)
+    {
+        UpdateToolTip(m_tipPanel, true);
+    }
 }
 
 FontHandle StatusBar::GetDefaultFontHandle()
@@ -169,6 +175,78 @@ Rectangle StatusBar::GetPanelBounds(int index)
         left += width;
     }
     return Rectangle{left, 0, 0, client.height};
+}
+
+String StatusBar::GetCutText(int index)
+{
+    if (index < 0 || index >= m_panels.GetCount())
+    {
+        return String();
+    }
+    const String& text = m_panels[index]->m_text;
+    int room = GetPanelBounds(index).width - 2 * Scale(PanelPadding);
+    return !text.IsEmpty() && MeasureText(text, GetFontHandle()).width > room ? text : String();
+}
+
+void StatusBar::OnMouseMove(const Point& point, int)
+{
+    int index = -1;
+    for (int i = 0; i < m_panels.GetCount() && index < 0; i++)
+    {
+        if (GetPanelBounds(i).Contains(point))
+        {
+            index = i;
+        }
+    }
+    if (index != m_tipPanel)
+    {
+        UpdateToolTip(index, false);
+    }
+}
+
+void StatusBar::OnMouseLeave()
+{
+    HideToolTip();
+}
+
+void StatusBar::OnMouseDown(const Point&, int, int)
+{
+    HideToolTip();
+}
+
+void StatusBar::HideToolTip()
+{
+    m_tipPanel = -1;
+    if (m_toolTip != nullptr)
+    {
+        m_toolTip->HideText();
+    }
+}
+
+void StatusBar::UpdateToolTip(int index, bool textChanged)
+{
+    m_tipPanel = index;
+    String text = GetCutText(index);
+    if (text.IsEmpty())
+    {
+        if (m_toolTip != nullptr)
+        {
+            m_toolTip->HideText();
+        }
+        return;
+    }
+    if (textChanged && m_toolTip != nullptr && !m_toolTip->GetShownText().IsEmpty())
+    {
+        m_toolTip->ChangeText(text);
+        return;
+    }
+    if (m_toolTip == nullptr)
+    {
+        m_toolTip = new ToolTip();
+    }
+    POINT cursor;
+    GetCursorPos(&cursor);
+    m_toolTip->ShowText(this, text, Point{cursor.x, cursor.y}, true);
 }
 
 void StatusBar::OnPaint(Graphics& graphics, const Rectangle&)

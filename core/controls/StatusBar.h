@@ -9,6 +9,7 @@ namespace Core::Controls
 {
 
 class StatusBar;
+class ToolTip;
 
 enum class StatusBarPanelAutoSize
 {
@@ -58,10 +59,17 @@ public:
                              int width = 100);
     // Where a panel is drawn, in device pixels.
     Rectangle GetPanelBounds(int index);
+    // The whole text of a panel too narrow for it, which its tool tip shows; empty when the text fits.
+    String GetCutText(int index);
+    // The tip shown over a cut text; null until the mouse first rests on one.
+    const ToolTip* GetToolTip() const { return m_toolTip; }
 
 protected:
     friend class StatusBarPanel;
     void OnPaint(Graphics& graphics, const Rectangle& clip) override;
+    void OnMouseMove(const Point& point, int keys) override;
+    void OnMouseLeave() override;
+    void OnMouseDown(const Point& point, int button, int keys) override;
     intptr_t WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam) override;
     FontHandle GetDefaultFontHandle() override;
     void PanelChanged();
@@ -70,9 +78,14 @@ private:
     bool ShowsGrip() const;
     Rectangle GetGripBounds() const;
     void OnPanelInserted(Object* sender, Collections::CollectionEventArgs& args);
+    // Shows or hides the tip for the panel under the mouse; a changed text replaces the text of a tip on its way.
+    void UpdateToolTip(int index, bool textChanged);
+    void HideToolTip();
 
     Collections::PointerCollection<StatusBarPanel> m_panels;
     MemberEventHandler<StatusBar, Collections::CollectionEventArgs> m_insertedHandler;
+    ToolTip* m_toolTip = nullptr; // owned; made on first need
+    int m_tipPanel = -1;          // the panel under the mouse, whose cut text the tip shows
 };
 
 } // namespace Core::Controls

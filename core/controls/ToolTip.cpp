@@ -194,6 +194,23 @@ void ToolTip::HideText()
     m_text = String();
 }
 
+void ToolTip::ChangeText(const String& text)
+{
+    if (m_text.IsEmpty())
+    {
+        return; // nothing pending or shown
+    }
+    m_text = NormalizeLineBreaks(text);
+    if (m_text.IsEmpty())
+    {
+        HideText();
+    }
+    else if (IsShowing())
+    {
+        Appear(); // sized for the new text
+    }
+}
+
 void ToolTip::Appear()
 {
     if (GetHandle() == nullptr || m_text.IsEmpty())

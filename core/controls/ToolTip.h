@@ -25,6 +25,9 @@ public:
     // Shows a text now (or after the delay) below a point of the screen, for an owner control.
     void ShowText(Control* owner, const String& text, const Point& screenPoint, bool delayed);
     void HideText();
+    // Replaces the text of a tip that is waiting to appear or showing, without starting its wait again: a text
+    // that changes often still gets its tip.
+    void ChangeText(const String& text);
     bool IsShowing() const;
     const String& GetShownText() const { return m_text; }
 

@@ -633,6 +633,47 @@ TEST_F(SimpleControlTest, AStatusBarSizesItsPanelsAndRepaintsATextAtOnce)
     (void)state;
 }
 
+// A panel too narrow for its text shows the whole text in a tool tip while the mouse rests on it; the tip follows
+// the text as it changes and goes when the text fits. A text that fits has no tip.
+TEST_F(SimpleControlTest, AStatusPanelShowsACutTextWholeInAToolTip)
+{
+    StatusBar status;
+    status.SetDock(DockStyle::Bottom);
+    form.GetControls().Add(&status);
+    status.AddPanel(String(L"Ready"));
+    StatusBarPanel* config = status.AddPanel(String(), StatusBarPanelAutoSize::None, 120);
+    form.Show();
+    const wchar_t* cut = L"Configuration xml file is empty or has invalid structure";
+    config->SetText(String(cut));
+    EXPECT_STREQ(cut, status.GetCutText(1).GetBuffer());
+    EXPECT_TRUE(status.GetCutText(0).IsEmpty());
+    auto waitForTip = [&]
+    {
+        for (int i = 0; i < 200 && (status.GetToolTip() == nullptr || !status.GetToolTip()->IsShowing()); i++)
+        {
+            Sleep(5);
+            Testing::PumpMessages();
+        }
+        return status.GetToolTip() != nullptr && status.GetToolTip()->IsShowing();
+    };
+    Rect first = status.GetPanelBounds(0);
+    Rect second = status.GetPanelBounds(1);
+    Testing::MouseMove(status, first.left + 5, 5);
+    EXPECT_FALSE(waitForTip()) << "a text that fits has no tip";
+    Testing::MouseMove(status, second.left + 5, 5);
+    ASSERT_TRUE(waitForTip());
+    EXPECT_STREQ(cut, status.GetToolTip()->GetShownText().GetBuffer());
+    config->SetText(String(L"Loading ...12000 records ready, and a long way to go"));
+    EXPECT_TRUE(status.GetToolTip()->IsShowing());
+    EXPECT_STREQ(L"Loading ...12000 records ready, and a long way to go",
+                 status.GetToolTip()->GetShownText().GetBuffer());
+    config->SetText(String(L"Done"));
+    EXPECT_FALSE(status.GetToolTip()->IsShowing());
+    SendMessageW(status.GetHandle(), WM_MOUSELEAVE, 0, 0);
+    config->SetText(String(cut));
+    EXPECT_FALSE(waitForTip()) << "no tip once the mouse has left";
+}
+
 // --- ImageList and icons ---
 
 TEST_F(SimpleControlTest, AnImageListLoadsIconsFromResourcesAndMemoryAtEachSize)
