@@ -31,7 +31,15 @@ class SystemDesktop : public Desktop
 public:
     int ShowMessage(void* owner, const String& text, const String& caption, unsigned int style) override
     {
-        return MessageBoxW(static_cast<HWND>(owner), text.GetBuffer(), caption.GetBuffer(), style);
+        // A window not shown yet (a dialog telling of a problem while it loads) would take its message box out
+        // of sight with it and leave the user before a window that answers nothing: the nearest shown owner
+        // holds the box instead.
+        HWND holder = static_cast<HWND>(owner);
+        while (holder != nullptr && !IsWindowVisible(holder))
+        {
+            holder = GetWindow(holder, GW_OWNER);
+        }
+        return MessageBoxW(holder, text.GetBuffer(), caption.GetBuffer(), style);
     }
 
     intptr_t Execute(void* owner, const String& operation, const String& file, const String& parameters,
