@@ -248,20 +248,28 @@ void ClassViewEditor::LoadCheckTree(const String& path)
     }
     CheckTreeBuilder builder(m_nodes);
     bool readWhole = true;
+    String reason;
     try
     {
         ReadClassViewFile(path, builder);
     }
-    catch (const Core::Exception&)
+    catch (const Core::Exception& exception)
     {
         readWhole = false;
+        reason = exception.GetMessageText();
     }
     // What was read stays, also when the file ends too early, and can be saved.
     builder.Close();
     if (!readWhole)
     {
         m_partlyRead = path;
-        ShowMessage(InvalidCheckTreeMessage, L"Configuration file error", MB_OK | MB_ICONWARNING);
+        String text(InvalidCheckTreeMessage);
+        if (!reason.IsEmpty())
+        {
+            text += String(L"\r\n\r\n") + reason;
+        }
+        Core::Platform::Windows::Desktop::Current().ShowMessage(m_owner, text, String(L"Configuration file error"),
+                                                                MB_OK | MB_ICONWARNING);
     }
 }
 

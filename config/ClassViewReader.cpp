@@ -94,19 +94,27 @@ void ReadClassTree(TreeNode* machineNode, const String& configFile, StatusDispla
     }
     MainTreeBuilder builder(machineNode);
     bool readWhole = true;
+    String reason;
     try
     {
         ReadClassViewFile(configFile, builder);
     }
-    catch (const Core::Exception&)
+    catch (const Core::Exception& exception)
     {
         readWhole = false;
+        reason = exception.GetMessageText();
     }
     // What was read stays, also when the file ends too early.
     builder.Close();
     if (!readWhole)
     {
-        status.ShowStatus(ConfigurationStatusPanel, String(InvalidConfigurationStatus));
+        // The reader's own words say where and what: a line, a tag, an encoding it cannot read.
+        String text(InvalidConfigurationStatus);
+        if (!reason.IsEmpty())
+        {
+            text += String(L" (") + reason + L")";
+        }
+        status.ShowStatus(ConfigurationStatusPanel, text);
     }
 }
 

@@ -209,14 +209,23 @@ TEST_F(ClassViewTest, ElementsWithoutWhiteSpaceBetweenThemAreAllRead)
 
 TEST_F(ClassViewTest, AnEmptyOrNonXmlFileLeavesTheMachineEmptyAndSaysSo)
 {
-    for (const char* content : {"", "this is not xml", "<Categories><Category Name=\"A\" selected=\"Y\">"})
+    // The reader's own message follows the fixed text: where the file went wrong, and how.
+    const std::pair<const char*, const wchar_t*> cases[] = {
+        {"", L"Missing root element at 0, 0"},
+        {"this is not xml", L"Invalid root data at 1, 1"},
+        {"<?xml version=\"1.0\" encoding=\"x-mac-klingon\"?><Categories/>",
+         L"System does not support 'x-mac-klingon' encoding at 1, 21"},
+        {"<Categories><Category Name=\"A\" selected=\"Y\">", L"Unclosed elements at 0, 0"},
+    };
+    for (const auto& [content, reason] : cases)
     {
         machine->GetNodes().Clear();
         status.texts.clear();
         Config::ReadClassTree(machine, WriteConfig("bad.xml", content), status);
         ASSERT_EQ(1u, status.texts.size()) << content;
         EXPECT_EQ(1, status.panels[0]);
-        EXPECT_EQ(L"Configuration xml file is empty or has invalid structure", status.texts[0]);
+        EXPECT_EQ(std::wstring(L"Configuration xml file is empty or has invalid structure (") + reason + L")",
+                  status.texts[0]);
     }
     // A truncated file keeps what was built before the fault.
     EXPECT_EQ(1, machine->GetNodes().GetCount());
@@ -292,7 +301,7 @@ TEST_F(ClassViewTest, AFileThatCannotBeReadKeepsThePartialCheckTreeAndSaysSo)
     editor.LoadCheckTree(WriteConfig("bad.xml", "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>"));
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(L"Configuration xml file is empty or has invalid structure. If you didn't setup config setting, "
-              L"please do so. Cannot build the tree.",
+              L"please do so. Cannot build the tree.\r\n\r\nTag mismatch at 1, 47",
               desktop.messages[0].text);
     EXPECT_EQ(L"Configuration file error", desktop.messages[0].caption);
     EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONWARNING), desktop.messages[0].style);

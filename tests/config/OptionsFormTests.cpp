@@ -532,7 +532,8 @@ TEST_F(OptionsFormTest, OkAfterKeepingAPartlyReadFileKeepsTheOriginalBesideIt)
         });
     EXPECT_EQ(DialogResult::OK, result);
     ASSERT_EQ(3u, desktop.messages.size());
-    EXPECT_EQ(Config::InvalidCheckTreeMessage, desktop.messages[1].text);
+    EXPECT_EQ(std::wstring(Config::InvalidCheckTreeMessage) + L"\r\n\r\nTag mismatch at 1, 50",
+              desktop.messages[1].text);
     EXPECT_EQ(std::wstring(Config::PartlyReadKeptMessage) + L"\r\n\r\n" + (broken + L".bak").GetBuffer(),
               desktop.messages[2].text);
     EXPECT_EQ(original, Testing::ReadFileBytes(broken + L".bak"));
