@@ -122,6 +122,24 @@ private:
     };
 
     // The length of the longest prefix that ends on a character boundary.
+    // The bytes of the character at data, for the two-byte and GB18030 shapes; 0 when the rest does not tell yet.
+    size_t CharacterLength(const uint8_t* data, size_t rest) const
+    {
+        if (m_shape == Shape::DoubleByte)
+        {
+            return IsDBCSLeadByteEx(m_codePage, data[0]) ? 2 : 1;
+        }
+        if (data[0] < 0x81 || data[0] > 0xFE)
+        {
+            return 1;
+        }
+        if (rest == 1)
+        {
+            return 0;
+        }
+        return data[1] >= '0' && data[1] <= '9' ? 4 : 2; // a digit second makes a four-byte sequence
+    }
+
     // cutInRun tells that the prefix ends inside a UTF-7 base64 run.
     size_t WholeCharacters(const uint8_t* data, size_t size, bool& cutInRun) const
     {
@@ -130,35 +148,14 @@ private:
         case Shape::SingleByte:
             return size;
         case Shape::DoubleByte:
+        case Shape::Gb18030:
         {
             // Lead and trail bytes overlap, so only a walk from a known boundary tells which a byte is.
             size_t i = 0;
             while (i < size)
             {
-                size_t length = IsDBCSLeadByteEx(m_codePage, data[i]) ? 2 : 1;
-                if (i + length > size)
-                {
-                    return i;
-                }
-                i += length;
-            }
-            return i;
-        }
-        case Shape::Gb18030:
-        {
-            size_t i = 0;
-            while (i < size)
-            {
-                size_t length = 1;
-                if (data[i] >= 0x81 && data[i] <= 0xFE)
-                {
-                    if (i + 1 == size)
-                    {
-                        return i;
-                    }
-                    length = data[i + 1] >= '0' && data[i + 1] <= '9' ? 4 : 2;
-                }
-                if (i + length > size)
+                size_t length = CharacterLength(data + i, size - i);
+                if (length == 0 || i + length > size)
                 {
                     return i;
                 }
@@ -220,6 +217,15 @@ bool IsEucByte(uint8_t byte)
 {
     return byte >= 0xA1 && byte <= 0xFE;
 }
+
+// The character sets ISO-2022-JP switches between.
+enum class Set
+{
+    Ascii,
+    Katakana,
+    Jis0208,
+    Jis0212
+};
 
 // Collects the table's bytes and the replacement characters between them, in order.
 class TableOutput
@@ -350,14 +356,6 @@ public:
     }
 
 private:
-    enum class Set
-    {
-        Ascii,
-        Katakana,
-        Jis0208,
-        Jis0212
-    };
-
     void Take(uint8_t byte, TableOutput& output)
     {
         if (!m_escape.empty())
@@ -513,14 +511,6 @@ public:
     }
 
 private:
-    enum class Set
-    {
-        Ascii,
-        Katakana,
-        Jis0208,
-        Jis0212
-    };
-
     // Switches to set with its escape sequence when ISO-2022-JP is not in it already.
     int Put(Set set, uint8_t* bytes, int n)
     {
