@@ -1,7 +1,10 @@
 #include "core/controls/CheckBox.h"
 
+#include "core/controls/Accessibility.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
+
+#include <windows.h>
 
 namespace Core::Controls
 {
@@ -28,6 +31,7 @@ void CheckBox::SetChecked(bool checked)
     }
     m_checked = checked;
     Invalidate();
+    NotifyAccessibleEvent(*this, EVENT_OBJECT_STATECHANGE);
     EventArgs args;
     CheckedChanged.Raise(this, args);
 }

@@ -1,6 +1,7 @@
 #include "core/controls/Control.h"
 
 #include "core/Exception.h"
+#include "core/controls/Accessibility.h"
 #include "core/controls/Application.h"
 #include "core/controls/ContextMenu.h"
 #include "core/controls/Cursor.h"
@@ -240,6 +241,21 @@ Control::~Control()
     }
     ReleaseFont();
     delete m_font;
+    delete m_accessibility; // cuts off any client still holding the object
+}
+
+AccessibleObject& Control::GetAccessibilityObject()
+{
+    if (m_accessibility == nullptr)
+    {
+        m_accessibility = CreateAccessibilityObject();
+    }
+    return *m_accessibility;
+}
+
+AccessibleObject* Control::CreateAccessibilityObject()
+{
+    return new AccessibleObject(*this);
 }
 
 Control* Control::FromHandle(WindowHandle handle)
@@ -489,6 +505,9 @@ wchar_t Control::GetMnemonic(const String& text)
 void Control::OnTextChanged()
 {
     Invalidate();
+    // A text box's text is its value; any other control's text is its name.
+    NotifyAccessibleEvent(*this, GetAccessibilityObject().GetRole() == AccessibleRoles::Text ? EVENT_OBJECT_VALUECHANGE
+                                                                                             : EVENT_OBJECT_NAMECHANGE);
     EventArgs args;
     TextChanged.Raise(this, args);
 }
@@ -1298,6 +1317,8 @@ bool Control::OnKeyPress(wchar_t)
 
 void Control::OnGotFocus()
 {
+    // On an item, when the control has one in focus (a tree's selected node), else on the control.
+    NotifyAccessibleEvent(*this, EVENT_OBJECT_FOCUS, GetAccessibilityObject().GetFocusedItem());
     Control* top = GetTopLevelControl();
     if (top != this)
     {
@@ -1530,6 +1551,10 @@ intptr_t __stdcall Control::WindowProcedure(WindowHandle handle, unsigned int me
         SetWindowLongPtrW(handle, GWLP_USERDATA, 0);
         control->m_handle = nullptr;
         control->m_mouseInside = false;
+        if (control->m_accessibility != nullptr)
+        {
+            control->m_accessibility->Disconnect(); // the window is gone: so is what clients held of it
+        }
         try
         {
             control->OnHandleDestroyed();
@@ -1790,6 +1815,15 @@ intptr_t Control::WndProc(unsigned int message, uintptr_t wParam, intptr_t lPara
             return 0;
         }
         break;
+    case WM_GETOBJECT:
+    {
+        intptr_t result = 0;
+        if (AnswerGetObject(*this, wParam, lParam, result))
+        {
+            return result;
+        }
+        break;
+    }
     case WM_DESTROY:
         if (m_windowType == WindowType::ApplicationWindow)
         {

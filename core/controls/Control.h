@@ -25,6 +25,7 @@ namespace Core::Controls
 {
 
 class Control;
+class AccessibleObject;
 class ContextMenu;
 class Graphics;
 class ToolTip;
@@ -221,6 +222,8 @@ public:
     // --- Family ---
     ControlCollection& GetControls() { return m_controls; }
     Control* GetParent() const { return m_parent; }
+    // What screen readers and automation tools are told of this control; made on first request.
+    AccessibleObject& GetAccessibilityObject();
     // Only for controls of WindowType::ChildControl; null takes the control out of its parent.
     void SetParent(Control* parent);
     // The top-level control above this one (itself when it has no parent).
@@ -279,6 +282,8 @@ protected:
     // Called once the native window and its children exist; raises Load.
     virtual void OnCreate(Object* sender, EventArgs& args);
     virtual void OnHandleDestroyed() {}
+    // The model behind the control's accessible object; controls with items of their own return their own.
+    virtual AccessibleObject* CreateAccessibilityObject();
     virtual void OnPaintBackground(Graphics& graphics, const Rectangle& clip);
     virtual void OnPaint(Graphics& graphics, const Rectangle& clip);
     virtual void OnResize();
@@ -373,7 +378,8 @@ private:
     String m_text;
     String m_className;
     WindowType m_windowType;
-    Control* m_parent = nullptr; // not owned
+    Control* m_parent = nullptr;                 // not owned
+    AccessibleObject* m_accessibility = nullptr; // owned; made on first request
     ControlCollection m_controls;
     Rectangle m_bounds;
     Rectangle m_deviceBounds;

@@ -1,5 +1,6 @@
 #include "core/controls/Grid.h"
 
+#include "core/controls/Accessibility.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 
@@ -807,6 +808,16 @@ void Grid::ClearSelection()
 
 void Grid::RaiseSelectionChanged()
 {
+    if (m_focusRow >= 0 && m_focusRow < m_model.GetRowCount())
+    {
+        // Item 0 is the header row: the row shown i-th is item i + 1.
+        int item = GetViewIndexOfRow(m_focusRow) + 1;
+        if (IsFocused())
+        {
+            NotifyAccessibleEvent(*this, EVENT_OBJECT_FOCUS, item);
+        }
+        NotifyAccessibleEvent(*this, EVENT_OBJECT_SELECTION, item);
+    }
     EventArgs args;
     SelectionChanged.Raise(this, args);
 }
@@ -1464,6 +1475,169 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
                                         selected ? selectedText : text, selected ? selectedFill : window);
         }
     }
+}
+
+// --- Accessibility: a table whose first row holds the column headers ---
+//
+// Rows are objects of their own, made only when a client asks for one, so a million rows cost nothing until
+// then; their cells are simple items named by their text and described by their column's header.
+
+namespace
+{
+
+class GridRowAccessibleObject : public AccessibleObject
+{
+public:
+    // viewIndex -1 is the row of column headers.
+    GridRowAccessibleObject(Grid& grid, const AccessibleObject& owner, int viewIndex)
+        : AccessibleObject(grid, owner), m_grid(grid), m_viewIndex(viewIndex)
+    {
+    }
+
+    int GetRole() override { return AccessibleRoles::Row; }
+    String GetName() override
+    {
+        if (m_viewIndex < 0)
+        {
+            return String(L"Column headers");
+        }
+        return m_grid.GetColumns().GetCount() > 0 ? m_grid.GetCellText(Row(), 0) : String();
+    }
+    int GetState() override
+    {
+        if (m_viewIndex < 0)
+        {
+            return 0;
+        }
+        int state = AccessibleStates::Selectable | AccessibleStates::Focusable;
+        if (m_grid.IsRowSelected(Row()))
+        {
+            state |= AccessibleStates::Selected;
+        }
+        if (m_grid.IsFocused() && m_grid.GetSelectedRow() == Row())
+        {
+            state |= AccessibleStates::Focused;
+        }
+        Rectangle bounds = RowBounds();
+        if (bounds.GetBottom() <= m_grid.GetHeaderHeight() || bounds.top >= m_grid.GetClientRectangle().height)
+        {
+            state |= AccessibleStates::Offscreen;
+        }
+        return state;
+    }
+    Rectangle GetScreenBounds() override { return ClientToScreen(m_grid, RowBounds()); }
+    void* GetParentInterface() override { return m_grid.GetAccessibilityObject().GetInterface(); }
+    int GetChildControlCount() override { return 0; }
+    Control* GetChildControl(int) override { return nullptr; }
+
+    int GetItemCount() override { return m_grid.GetColumns().GetCount(); }
+    AccessibleItem GetItem(int column) override
+    {
+        AccessibleItem item;
+        Rectangle row = RowBounds();
+        int right = m_grid.GetColumnRight(column);
+        int left = column == 0 ? -m_grid.GetScrollPosition().x : m_grid.GetColumnRight(column - 1);
+        item.bounds = Rectangle{left, row.top, right - left, row.height};
+        if (m_viewIndex < 0)
+        {
+            item.role = AccessibleRoles::ColumnHeader;
+            item.name = m_grid.GetHeaderText(column);
+            item.defaultAction = String(L"Sort");
+            return item;
+        }
+        item.role = AccessibleRoles::Cell;
+        item.name = m_grid.GetCellText(Row(), column);
+        item.description = m_grid.GetHeaderText(column);
+        item.state = GetState() & (AccessibleStates::Selected | AccessibleStates::Offscreen);
+        return item;
+    }
+    int HitTestItem(const Point& point) override { return m_grid.GetColumnAt(point); }
+    bool DoItemAction(int column) override
+    {
+        if (m_viewIndex >= 0)
+        {
+            return false;
+        }
+        bool descending = m_grid.GetSortColumn() == column && !m_grid.IsSortDescending();
+        m_grid.Sort(column, descending);
+        return true;
+    }
+
+private:
+    int Row() { return m_grid.GetRowAtViewIndex(m_viewIndex); }
+    Rectangle RowBounds()
+    {
+        if (m_viewIndex < 0)
+        {
+            return Rectangle{0, 0, m_grid.GetClientRectangle().width, m_grid.GetHeaderHeight()};
+        }
+        return m_grid.GetRowBounds(Row());
+    }
+
+    Grid& m_grid;
+    int m_viewIndex;
+};
+
+class GridAccessibleObject : public AccessibleObject
+{
+public:
+    explicit GridAccessibleObject(Grid& grid) : AccessibleObject(grid), m_grid(grid) {}
+
+    int GetRole() override { return AccessibleRoles::Table; }
+    // Item 0 is the row of column headers; item i the row shown i-th.
+    int GetItemCount() override { return m_grid.GetModel().GetRowCount() + 1; }
+    AccessibleItem GetItem(int index) override
+    {
+        AccessibleItem item;
+        item.role = AccessibleRoles::Row;
+        if (index > 0)
+        {
+            item.bounds = m_grid.GetRowBounds(m_grid.GetRowAtViewIndex(index - 1));
+        }
+        return item;
+    }
+    void* GetItemObject(int index) override
+    {
+        if (index < 0 || index >= GetItemCount())
+        {
+            return nullptr;
+        }
+        return CreateWindowlessAccessible(new GridRowAccessibleObject(m_grid, *this, index - 1));
+    }
+    int HitTestItem(const Point& point) override
+    {
+        if (point.y < m_grid.GetHeaderHeight())
+        {
+            return 0;
+        }
+        int row = m_grid.GetRowAt(point);
+        return row >= 0 ? m_grid.GetViewIndexOfRow(row) + 1 : -1;
+    }
+    int GetFocusedItem() override { return m_grid.IsFocused() ? GetSelectedItem() : -1; }
+    int GetSelectedItem() override
+    {
+        int row = m_grid.GetSelectedRow();
+        return row >= 0 && row < m_grid.GetModel().GetRowCount() ? m_grid.GetViewIndexOfRow(row) + 1 : -1;
+    }
+    bool SelectItem(int index) override
+    {
+        if (index < 1 || index >= GetItemCount())
+        {
+            return false;
+        }
+        m_grid.SelectRow(m_grid.GetRowAtViewIndex(index - 1));
+        return true;
+    }
+
+private:
+    Grid& m_grid;
+};
+
+} // namespace
+
+AccessibleObject* Grid::CreateAccessibilityObject()
+{
+    return new GridAccessibleObject(*this);
 }
 
 } // namespace Core::Controls

@@ -152,6 +152,7 @@ protected:
     void OnDpiChanged(int oldDpi, int newDpi) override;
     void OnUpdatesEnabledChanged() override;
     Color GetDefaultBackColor() const override;
+    AccessibleObject* CreateAccessibilityObject() override;
 
 private:
     friend class GridColumn;

@@ -1,5 +1,6 @@
 #include "core/controls/MenuTracker.h"
 
+#include "core/controls/Accessibility.h"
 #include "core/controls/ContextMenu.h"
 #include "core/controls/ToolBar.h"
 #include "core/controls/ToolBarDropDown.h"
@@ -45,15 +46,24 @@ void MenuTracker::Activate(WindowHandle window)
     m_window = window;
     m_active = true;
     Control::SetMessageFilter(this);
+    // Screen readers announce menu mode as they do for the system's menus.
+    NotifyWinEvent(EVENT_SYSTEM_MENUSTART, static_cast<HWND>(m_bar != nullptr ? m_bar->GetHandle() : window),
+                   OBJID_CLIENT, CHILDID_SELF);
 }
 
 void MenuTracker::Close()
 {
+    bool wasActive = m_active;
     CloseLevels(0);
     if (m_bar != nullptr)
     {
         m_bar->SetOpenIndex(-1);
         m_bar->SetHotIndex(-1);
+    }
+    if (wasActive)
+    {
+        NotifyWinEvent(EVENT_SYSTEM_MENUEND, static_cast<HWND>(m_bar != nullptr ? m_bar->GetHandle() : m_window),
+                       OBJID_CLIENT, CHILDID_SELF);
     }
     m_bar = nullptr;
     m_active = false;
@@ -98,6 +108,7 @@ void MenuTracker::CloseLevels(int fromLevel)
         dropDown->SetOpenIndex(-1);
         if (dropDown->GetHandle() != nullptr)
         {
+            NotifyAccessibleEvent(*dropDown, EVENT_SYSTEM_MENUPOPUPEND);
             dropDown->Hide();
         }
     }
@@ -218,6 +229,7 @@ void MenuTracker::ShowLevel(ToolBarDropDown* dropDown, const Rectangle& anchor, 
     dropDown->Show();
     SetWindowPos(dropDown->GetHandle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     dropDown->Update();
+    NotifyAccessibleEvent(*dropDown, EVENT_SYSTEM_MENUPOPUPSTART);
 }
 
 void MenuTracker::OpenSubmenu(int level, int index, bool selectFirst)

@@ -1,5 +1,6 @@
 #include "core/controls/StatusBar.h"
 
+#include "core/controls/Accessibility.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 #include "core/controls/ToolTip.h"
@@ -34,6 +35,18 @@ void StatusBarPanel::SetText(const String& text)
 {
     m_text = text;
     Changed();
+    if (m_owner != nullptr)
+    {
+        // A screen reader announces "Loading completed. 23 records" from this.
+        auto& panels = m_owner->GetPanels();
+        for (int i = 0; i < panels.GetCount(); i++)
+        {
+            if (panels[i] == this)
+            {
+                NotifyAccessibleEvent(*m_owner, EVENT_OBJECT_NAMECHANGE, i);
+            }
+        }
+    }
 }
 
 void StatusBarPanel::SetForeColor(Color color)
@@ -321,6 +334,51 @@ intptr_t StatusBar::WndProc(unsigned int message, uintptr_t wParam, intptr_t lPa
         break;
     }
     return Control::WndProc(message, wParam, lParam);
+}
+
+// --- Accessibility: the panels are the items, named by their whole text ---
+
+namespace
+{
+
+class StatusBarAccessibleObject : public AccessibleObject
+{
+public:
+    explicit StatusBarAccessibleObject(StatusBar& bar) : AccessibleObject(bar), m_bar(bar) {}
+
+    int GetRole() override { return AccessibleRoles::StatusBar; }
+    String GetName() override { return String(L"Status"); }
+    int GetItemCount() override { return m_bar.GetPanels().GetCount(); }
+    AccessibleItem GetItem(int index) override
+    {
+        AccessibleItem item;
+        item.role = AccessibleRoles::StaticText;
+        item.name = m_bar.GetPanels()[index]->GetText();
+        item.state = AccessibleStates::ReadOnly;
+        item.bounds = m_bar.GetPanelBounds(index);
+        return item;
+    }
+    int HitTestItem(const Point& point) override
+    {
+        for (int i = 0; i < m_bar.GetPanels().GetCount(); i++)
+        {
+            if (m_bar.GetPanelBounds(i).Contains(point))
+            {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+private:
+    StatusBar& m_bar;
+};
+
+} // namespace
+
+AccessibleObject* StatusBar::CreateAccessibilityObject()
+{
+    return new StatusBarAccessibleObject(*this);
 }
 
 } // namespace Core::Controls

@@ -72,6 +72,7 @@ protected:
     void OnMouseDown(const Point& point, int button, int keys) override;
     intptr_t WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam) override;
     FontHandle GetDefaultFontHandle() override;
+    AccessibleObject* CreateAccessibilityObject() override;
     void PanelChanged();
 
 private:

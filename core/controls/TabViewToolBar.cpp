@@ -1,5 +1,6 @@
 #include "core/controls/TabViewToolBar.h"
 
+#include "core/controls/Accessibility.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/TabView.h"
 #include "core/controls/Theme.h"
@@ -168,6 +169,58 @@ bool TabViewToolBar::OnKeyDown(int keyData)
     default:
         return false;
     }
+}
+
+// --- Accessibility: a page tab list whose items are the tabs ---
+
+namespace
+{
+
+class TabStripAccessibleObject : public AccessibleObject
+{
+public:
+    TabStripAccessibleObject(TabViewToolBar& strip, TabView& view)
+        : AccessibleObject(strip), m_strip(strip), m_view(view)
+    {
+    }
+
+    int GetRole() override { return AccessibleRoles::PageTabList; }
+    String GetName() override { return String(L"Tabs"); }
+    int GetItemCount() override { return m_view.GetPages().GetCount(); }
+    AccessibleItem GetItem(int index) override
+    {
+        AccessibleItem item;
+        item.role = AccessibleRoles::PageTab;
+        item.name = WithoutMnemonic(m_view.GetPages()[index]->GetText());
+        item.bounds = m_strip.GetTabBounds(index);
+        item.state = AccessibleStates::Selectable | AccessibleStates::Focusable;
+        if (index == m_view.GetSelectedIndex())
+        {
+            item.state |= AccessibleStates::Selected | (m_strip.IsFocused() ? AccessibleStates::Focused : 0);
+        }
+        item.defaultAction = String(L"Switch");
+        return item;
+    }
+    int HitTestItem(const Point& point) override { return m_strip.GetTabAt(point); }
+    int GetFocusedItem() override { return m_strip.IsFocused() ? m_view.GetSelectedIndex() : -1; }
+    int GetSelectedItem() override { return m_view.GetSelectedIndex(); }
+    bool SelectItem(int index) override
+    {
+        m_view.ShowPage(index);
+        return true;
+    }
+    bool DoItemAction(int index) override { return SelectItem(index); }
+
+private:
+    TabViewToolBar& m_strip;
+    TabView& m_view;
+};
+
+} // namespace
+
+AccessibleObject* TabViewToolBar::CreateAccessibilityObject()
+{
+    return new TabStripAccessibleObject(*this, *m_view);
 }
 
 } // namespace Core::Controls

@@ -28,6 +28,7 @@ protected:
     bool OnKeyDown(int keyData) override;
     bool IsInputKey(int keyData) const override;
     Color GetDefaultBackColor() const override;
+    AccessibleObject* CreateAccessibilityObject() override;
 
 private:
     TabView* m_view; // not owned: the view the strip belongs to

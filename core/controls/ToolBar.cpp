@@ -1,12 +1,15 @@
 #include "core/controls/ToolBar.h"
 
+#include "core/controls/Accessibility.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/ImageList.h"
+#include "core/controls/MainMenu.h"
 #include "core/controls/MenuTracker.h"
 #include "core/controls/Theme.h"
 #include "core/controls/ToolBarDropDown.h"
 #include "core/controls/ToolTip.h"
 
+#include <cwctype>
 #include <windows.h>
 
 namespace Core::Controls
@@ -143,6 +146,11 @@ void ToolBar::SetHotIndex(int index)
     {
         m_hotIndex = index;
         Invalidate();
+        // In an open menu the highlighted item is where the keyboard is: a screen reader reads it.
+        if (index >= 0 && MenuTracker::Instance().IsActive())
+        {
+            NotifyAccessibleEvent(*this, EVENT_OBJECT_FOCUS, index);
+        }
     }
 }
 
@@ -358,6 +366,96 @@ void ToolBar::ActivateItem(int index)
         return;
     }
     PerformItemClick(item);
+}
+
+// --- Accessibility: a menu bar, an open menu or a tool bar, whose items are menu items or buttons ---
+
+class ToolBarAccessibleObject : public AccessibleObject
+{
+public:
+    explicit ToolBarAccessibleObject(ToolBar& bar) : AccessibleObject(bar), m_bar(bar) {}
+
+    int GetRole() override
+    {
+        if (IsMenu())
+        {
+            return m_bar.IsVertical() ? AccessibleRoles::MenuPopup : AccessibleRoles::MenuBar;
+        }
+        return AccessibleRoles::ToolBar;
+    }
+    String GetName() override
+    {
+        if (IsMenu())
+        {
+            return String(m_bar.IsVertical() ? L"Menu" : L"Application");
+        }
+        return m_bar.GetText().IsEmpty() ? String(L"Tool bar") : m_bar.GetText();
+    }
+    int GetItemCount() override { return m_bar.GetButtons().GetCount(); }
+    AccessibleItem GetItem(int index) override
+    {
+        AccessibleItem item;
+        ToolBarItem* button = m_bar.GetButtons()[index];
+        item.bounds = m_bar.GetItemBounds(index);
+        if (!button->IsEnabled())
+        {
+            item.state |= AccessibleStates::Unavailable;
+        }
+        if (index == m_bar.GetHotIndex())
+        {
+            item.state |=
+                AccessibleStates::HotTracked | (MenuTracker::Instance().IsActive() ? AccessibleStates::Focused : 0);
+        }
+        if (button->HasDropDown())
+        {
+            item.state |= AccessibleStates::HasPopup;
+        }
+        if (!IsMenu())
+        {
+            item.role = AccessibleRoles::PushButton;
+            item.name = button->GetToolTipText();
+            item.defaultAction = String(L"Press");
+            return item;
+        }
+        // As the system's menus tell them: the shortcut after a tab in the name, the access key on its own.
+        item.role = AccessibleRoles::MenuItem;
+        item.name = WithoutMnemonic(button->GetText());
+        String shortcut = button->GetShortcutText();
+        if (!shortcut.IsEmpty())
+        {
+            item.name += L"\t";
+            item.name += shortcut;
+        }
+        wchar_t mnemonic = button->GetMnemonic();
+        if (mnemonic != 0)
+        {
+            item.keyboardShortcut = m_bar.IsVertical() ? String() : String(L"Alt+");
+            item.keyboardShortcut += static_cast<wchar_t>(std::towupper(static_cast<wint_t>(mnemonic)));
+        }
+        item.defaultAction = String(button->HasDropDown() ? L"Open" : L"Execute");
+        return item;
+    }
+    int HitTestItem(const Point& point) override { return m_bar.HitTest(point); }
+    int GetFocusedItem() override { return MenuTracker::Instance().IsActive() ? m_bar.GetHotIndex() : -1; }
+    bool DoItemAction(int index) override
+    {
+        if (!m_bar.GetButtons()[index]->IsEnabled())
+        {
+            return false;
+        }
+        m_bar.ActivateItem(index);
+        return true;
+    }
+
+private:
+    bool IsMenu() { return dynamic_cast<MainMenu*>(&m_bar) != nullptr || m_bar.IsVertical(); }
+
+    ToolBar& m_bar;
+};
+
+AccessibleObject* ToolBar::CreateAccessibilityObject()
+{
+    return new ToolBarAccessibleObject(*this);
 }
 
 } // namespace Core::Controls

@@ -49,6 +49,7 @@ protected:
     friend class ToolBarItem;
     friend class ToolBarItemCollection;
     friend class MenuTracker;
+    friend class ToolBarAccessibleObject;
 
     // Refuses items the bar cannot show.
     virtual void ValidateItem(ToolBarItem* item);
@@ -72,6 +73,7 @@ protected:
     void OnDpiChanged(int oldDpi, int newDpi) override;
     void OnFontChanged() override;
     void OnHandleDestroyed() override;
+    AccessibleObject* CreateAccessibilityObject() override;
     int GetPressedIndex() const { return m_pressedIndex; }
 
 private:

@@ -1,5 +1,6 @@
 #include "core/controls/TreeView.h"
 
+#include "core/controls/Accessibility.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/ImageList.h"
 #include "core/controls/Theme.h"
@@ -66,16 +67,119 @@ void TreeView::OnNodeChanged(TreeNode*)
     MarkDirty();
 }
 
-void TreeView::OnNodeExpandedChanged(TreeNode*)
+void TreeView::OnNodeExpandedChanged(TreeNode* node)
 {
     MarkDirty();
+    NotifyNodeChange(node, EVENT_OBJECT_STATECHANGE);
+    NotifyAccessibleEvent(*this, EVENT_OBJECT_REORDER); // the visible items changed
 }
 
 void TreeView::OnNodeCheckChanged(TreeNode* node)
 {
     Invalidate();
+    NotifyNodeChange(node, EVENT_OBJECT_STATECHANGE);
     TreeViewEventArgs args(node);
     AfterCheck.Raise(this, args);
+}
+
+void TreeView::NotifyNodeChange(TreeNode* node, unsigned int event)
+{
+    if (GetHandle() == nullptr || !IsInTree(node))
+    {
+        return;
+    }
+    int row = GetVisibleRow(node);
+    if (row >= 0)
+    {
+        NotifyAccessibleEvent(*this, event, row);
+    }
+}
+
+// The visible nodes are the items, as the system's tree view shows them: an outline item whose value is its
+// level, with its expanded, checked and selected states.
+class TreeViewAccessibleObject : public AccessibleObject
+{
+public:
+    explicit TreeViewAccessibleObject(TreeView& tree) : AccessibleObject(tree), m_tree(tree) {}
+
+    int GetRole() override { return AccessibleRoles::Outline; }
+    int GetItemCount() override { return m_tree.GetVisibleCount(); }
+
+    AccessibleItem GetItem(int index) override
+    {
+        AccessibleItem item;
+        TreeNode* node = m_tree.GetVisibleNode(index);
+        if (node == nullptr)
+        {
+            return item;
+        }
+        item.role = AccessibleRoles::OutlineItem;
+        item.name = node->GetText();
+        item.value = String() + node->GetLevel();
+        item.state = AccessibleStates::Focusable | AccessibleStates::Selectable;
+        if (node == m_tree.GetSelectedNode())
+        {
+            item.state |= AccessibleStates::Selected | (m_tree.IsFocused() ? AccessibleStates::Focused : 0);
+        }
+        bool parent = node->GetNodes().GetCount() > 0 || node->IsExpandable();
+        if (parent)
+        {
+            item.state |= node->IsExpanded() && node->GetNodes().GetCount() > 0 ? AccessibleStates::Expanded
+                                                                                : AccessibleStates::Collapsed;
+            item.defaultAction = String(item.state & AccessibleStates::Expanded ? L"Collapse" : L"Expand");
+        }
+        if (m_tree.GetCheckBoxes())
+        {
+            item.state |= node->GetCheckState() == TreeNode::Checked         ? AccessibleStates::Checked
+                          : node->GetCheckState() == TreeNode::PartlyChecked ? AccessibleStates::Mixed
+                                                                             : 0;
+        }
+        item.bounds = m_tree.GetRowBounds(node);
+        Rectangle client = m_tree.GetClientRectangle();
+        if (item.bounds.GetBottom() <= 0 || item.bounds.top >= client.height)
+        {
+            item.state |= AccessibleStates::Offscreen;
+        }
+        return item;
+    }
+
+    int HitTestItem(const Point& point) override
+    {
+        TreeNode* node = m_tree.GetNodeAt(point);
+        return node != nullptr ? m_tree.GetVisibleRow(node) : -1;
+    }
+    int GetFocusedItem() override { return m_tree.IsFocused() ? GetSelectedItem() : -1; }
+    int GetSelectedItem() override
+    {
+        return m_tree.GetSelectedNode() != nullptr ? m_tree.GetVisibleRow(m_tree.GetSelectedNode()) : -1;
+    }
+    bool SelectItem(int index) override
+    {
+        TreeNode* node = m_tree.GetVisibleNode(index);
+        return node != nullptr && m_tree.SetSelectedNode(node);
+    }
+    bool DoItemAction(int index) override
+    {
+        TreeNode* node = m_tree.GetVisibleNode(index);
+        if (node == nullptr)
+        {
+            return false;
+        }
+        if (node->IsExpanded() && node->GetNodes().GetCount() > 0)
+        {
+            m_tree.CollapseNode(node);
+            return true;
+        }
+        return m_tree.ExpandNode(node);
+    }
+
+private:
+    TreeView& m_tree;
+};
+
+AccessibleObject* TreeView::CreateAccessibilityObject()
+{
+    return new TreeViewAccessibleObject(*this);
 }
 
 bool TreeView::IsAtOrBelow(const TreeNode* node, const TreeNode* ancestor)
@@ -435,6 +539,15 @@ bool TreeView::SetSelectedNode(TreeNode* node)
             EnsureRows();
         }
         EnsureVisible(node);
+    }
+    if (node != nullptr)
+    {
+        // A screen reader follows the focus from item to item.
+        if (IsFocused())
+        {
+            NotifyNodeChange(node, EVENT_OBJECT_FOCUS);
+        }
+        NotifyNodeChange(node, EVENT_OBJECT_SELECTION);
     }
     TreeViewEventArgs after(node);
     AfterSelect.Raise(this, after);

@@ -109,8 +109,11 @@ protected:
     bool WantsCharacters() const override { return true; }
     void OnFontChanged() override;
     Color GetDefaultBackColor() const override;
+    AccessibleObject* CreateAccessibilityObject() override;
 
 private:
+    // Tells accessibility clients of a change to a visible node.
+    void NotifyNodeChange(TreeNode* node, unsigned int event);
     struct VisibleNode
     {
         TreeNode* node = nullptr;

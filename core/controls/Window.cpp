@@ -1,6 +1,7 @@
 #include "core/controls/Window.h"
 
 #include "core/Exception.h"
+#include "core/controls/Accessibility.h"
 #include "core/controls/Application.h"
 #include "core/controls/Button.h"
 #include "core/controls/ImageList.h"
@@ -246,6 +247,7 @@ int Window::ShowDialog(Control* owner)
     m_dialogResult = DialogResult::None;
     m_modal = true;
     SetVisible(true);
+    NotifyAccessibleEvent(*this, EVENT_SYSTEM_DIALOGSTART);
     SetActiveWindow(m_handle);
     RestoreFocus();
     EnableWindow(ownerHandle, FALSE);
