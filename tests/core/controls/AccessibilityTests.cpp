@@ -1,0 +1,422 @@
+// The controls as a screen reader meets them: through oleacc's AccessibleObjectFromWindow and the IAccessible
+// objects it hands back, and through the WinEvents the controls raise.
+#include "core/controls/Accessibility.h"
+#include "core/controls/CheckBox.h"
+#include "core/controls/Form.h"
+#include "core/controls/Grid.h"
+#include "core/controls/Label.h"
+#include "core/controls/MainMenu.h"
+#include "core/controls/MenuItem.h"
+#include "core/controls/MenuTracker.h"
+#include "core/controls/StatusBar.h"
+#include "core/controls/TextBox.h"
+#include "core/controls/ToolBarDropDown.h"
+#include "core/controls/TreeView.h"
+#include "tests/core/controls/ControlTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <oleacc.h>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+using namespace Core::Controls;
+using Core::String;
+
+namespace
+{
+
+// One reference to an accessible object, released at the end of the scope.
+class Accessible
+{
+public:
+    Accessible() = default;
+    explicit Accessible(IAccessible* object) : m_object(object) {}
+    ~Accessible()
+    {
+        if (m_object != nullptr)
+        {
+            m_object->Release();
+        }
+    }
+    Accessible(Accessible&& other) noexcept : m_object(other.m_object) { other.m_object = nullptr; }
+    Accessible(const Accessible&) = delete;
+    Accessible& operator=(const Accessible&) = delete;
+
+    static Accessible OfWindow(void* window)
+    {
+        void* object = nullptr;
+        HRESULT result = AccessibleObjectFromWindow(static_cast<HWND>(window), static_cast<DWORD>(OBJID_CLIENT),
+                                                    __uuidof(IAccessible), &object);
+        EXPECT_EQ(S_OK, result);
+        return Accessible(static_cast<IAccessible*>(object));
+    }
+
+    IAccessible* operator->() const { return m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+
+    std::wstring Name(long child = CHILDID_SELF) const { return Text(&IAccessible::get_accName, child); }
+    std::wstring Value(long child = CHILDID_SELF) const { return Text(&IAccessible::get_accValue, child); }
+    std::wstring Description(long child = CHILDID_SELF) const { return Text(&IAccessible::get_accDescription, child); }
+    std::wstring Shortcut(long child = CHILDID_SELF) const
+    {
+        return Text(&IAccessible::get_accKeyboardShortcut, child);
+    }
+    long Role(long child = CHILDID_SELF) const { return Number(&IAccessible::get_accRole, child); }
+    long State(long child = CHILDID_SELF) const { return Number(&IAccessible::get_accState, child); }
+    long ChildCount() const
+    {
+        long count = -1;
+        EXPECT_EQ(S_OK, m_object->get_accChildCount(&count));
+        return count;
+    }
+    // A child that is an object of its own.
+    Accessible Child(long child) const
+    {
+        IDispatch* dispatch = nullptr;
+        EXPECT_EQ(S_OK, m_object->get_accChild(Id(child), &dispatch));
+        IAccessible* object = nullptr;
+        if (dispatch != nullptr)
+        {
+            dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&object));
+            dispatch->Release();
+        }
+        return Accessible(object);
+    }
+
+private:
+    static VARIANT Id(long child)
+    {
+        VARIANT id;
+        VariantInit(&id);
+        id.vt = VT_I4;
+        id.lVal = child;
+        return id;
+    }
+    std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long child) const
+    {
+        BSTR text = nullptr;
+        HRESULT result = (m_object->*get)(Id(child), &text);
+        if (result != S_OK || text == nullptr)
+        {
+            return L"(none)";
+        }
+        std::wstring copy(text, SysStringLen(text));
+        SysFreeString(text);
+        return copy;
+    }
+    long Number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long child) const
+    {
+        VARIANT value;
+        VariantInit(&value);
+        EXPECT_EQ(S_OK, (m_object->*get)(Id(child), &value));
+        return value.vt == VT_I4 ? value.lVal : -1;
+    }
+
+    IAccessible* m_object = nullptr;
+};
+
+struct RecordedEvent
+{
+    DWORD event;
+    HWND window;
+    LONG object;
+    LONG child;
+};
+std::vector<RecordedEvent> recordedEvents;
+
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD)
+{
+    recordedEvents.push_back({event, window, object, child});
+}
+
+// The events recorded so far; the record starts empty again, holding no memory.
+std::vector<RecordedEvent> TakeEvents()
+{
+    std::vector<RecordedEvent> taken;
+    taken.swap(recordedEvents);
+    return taken;
+}
+
+class AccessibilityTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Testing::DropEndMessages();
+        form.SetBounds(0, 0, 700, 500);
+        userLabel.SetText(String(L"&User:"));
+        userLabel.SetBounds(10, 10, 80, 20);
+        user.SetBounds(100, 10, 200, 23);
+        user.SetText(String(L"CONTOSO\\admin"));
+        passwordLabel.SetText(String(L"&Password:"));
+        passwordLabel.SetBounds(10, 40, 80, 20);
+        password.SetBounds(100, 40, 200, 23);
+        password.SetPasswordChar(L'*');
+        password.SetText(String(L"secret"));
+        async.SetText(String(L"Load data &asyncronously"));
+        async.SetBounds(10, 70, 250, 23);
+        tree.SetBounds(10, 100, 250, 200);
+        tree.SetCheckBoxes(true);
+        grid.SetBounds(300, 100, 380, 200);
+        for (Control* control :
+             std::initializer_list<Control*>{&userLabel, &user, &passwordLabel, &password, &async, &tree, &grid})
+        {
+            form.GetControls().Add(control);
+        }
+        machine = new TreeNode(String(L"Local Machine"));
+        os = new TreeNode(String(L"Operating System"));
+        processes = new TreeNode(String(L"Win32_Process"));
+        services = new TreeNode(String(L"Win32_Service"));
+        tree.GetNodes().Add(machine);
+        machine->GetNodes().Add(os);
+        os->GetNodes().Add(processes);
+        os->GetNodes().Add(services);
+        processes->SetCheckState(TreeNode::Checked);
+        os->SetCheckState(TreeNode::PartlyChecked);
+        machine->Expand();
+        grid.GetColumns().Add(String(L"Name"), 120);
+        grid.GetColumns().Add(String(L"ProcessId"), 80);
+        int first = grid.GetRows().AddRange(3);
+        const wchar_t* names[] = {L"system", L"svchost.exe", L"explorer.exe"};
+        for (int i = 0; i < 3; i++)
+        {
+            grid.SetCellText(first + i, 0, String(names[i]));
+            grid.SetCellText(first + i, 1, String() + (4 + i * 100));
+        }
+        form.Show();
+    }
+    void TearDown() override
+    {
+        form.DestroyHandle();
+        Testing::PumpMessages();
+        Testing::DropEndMessages();
+    }
+
+    Form form;
+    Label userLabel;
+    TextBox user;
+    Label passwordLabel;
+    TextBox password;
+    CheckBox async;
+    TreeView tree;
+    Grid grid;
+    TreeNode* machine = nullptr;
+    TreeNode* os = nullptr;
+    TreeNode* processes = nullptr;
+    TreeNode* services = nullptr;
+};
+
+} // namespace
+
+// Text boxes are named by the label before them, as the system names edit boxes, and take its access key; a
+// password box says it is protected and gives no value.
+TEST_F(AccessibilityTest, TextBoxesAreNamedByTheirLabelsAndAPasswordStaysHidden)
+{
+    Accessible userBox = Accessible::OfWindow(user.GetHandle());
+    ASSERT_TRUE(userBox);
+    EXPECT_EQ(ROLE_SYSTEM_TEXT, userBox.Role());
+    EXPECT_EQ(L"User:", userBox.Name());
+    EXPECT_EQ(L"CONTOSO\\admin", userBox.Value());
+    EXPECT_EQ(L"Alt+U", userBox.Shortcut());
+    EXPECT_EQ(0, userBox.State() & STATE_SYSTEM_PROTECTED);
+
+    Accessible secret = Accessible::OfWindow(password.GetHandle());
+    EXPECT_EQ(L"Password:", secret.Name());
+    EXPECT_NE(0, secret.State() & STATE_SYSTEM_PROTECTED);
+    EXPECT_EQ(L"(none)", secret.Value());
+
+    Accessible box = Accessible::OfWindow(async.GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_CHECKBUTTON, box.Role());
+    EXPECT_EQ(L"Load data asyncronously", box.Name());
+    EXPECT_EQ(0, box.State() & STATE_SYSTEM_CHECKED);
+    async.SetChecked(true);
+    EXPECT_NE(0, box.State() & STATE_SYSTEM_CHECKED);
+
+    // The form's client object holds the controls as its children.
+    Accessible window = Accessible::OfWindow(form.GetHandle());
+    EXPECT_EQ(7, window.ChildCount());
+    Accessible second = window.Child(2);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(L"User:", second.Name());
+}
+
+// The tree's visible nodes are outline items whose value is their level, with expanded and check states.
+TEST_F(AccessibilityTest, TheTreeShowsItsVisibleNodesAsOutlineItems)
+{
+    Accessible outline = Accessible::OfWindow(tree.GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_OUTLINE, outline.Role());
+    ASSERT_EQ(2, outline.ChildCount()); // the machine and its category; the classes are collapsed away
+    EXPECT_EQ(ROLE_SYSTEM_OUTLINEITEM, outline.Role(1));
+    EXPECT_EQ(L"Local Machine", outline.Name(1));
+    EXPECT_EQ(L"0", outline.Value(1));
+    EXPECT_NE(0, outline.State(1) & STATE_SYSTEM_EXPANDED);
+    EXPECT_EQ(L"Operating System", outline.Name(2));
+    EXPECT_EQ(L"1", outline.Value(2));
+    EXPECT_NE(0, outline.State(2) & STATE_SYSTEM_COLLAPSED);
+    EXPECT_NE(0, outline.State(2) & STATE_SYSTEM_MIXED);
+
+    os->Expand();
+    ASSERT_EQ(4, outline.ChildCount());
+    EXPECT_EQ(L"Win32_Process", outline.Name(3));
+    EXPECT_EQ(L"2", outline.Value(3));
+    EXPECT_NE(0, outline.State(3) & STATE_SYSTEM_CHECKED);
+    EXPECT_EQ(0, outline.State(4) & STATE_SYSTEM_CHECKED);
+
+    // Selecting through the object selects the node.
+    VARIANT third;
+    VariantInit(&third);
+    third.vt = VT_I4;
+    third.lVal = 3;
+    EXPECT_EQ(S_OK, outline->accSelect(SELFLAG_TAKESELECTION, third));
+    EXPECT_EQ(processes, tree.GetSelectedNode());
+    EXPECT_NE(0, outline.State(3) & STATE_SYSTEM_SELECTED);
+}
+
+// The grid is a table: its first row holds the column headers, each further row its cells, which name their
+// text and are described by their column's header.
+TEST_F(AccessibilityTest, TheGridIsATableOfRowsAndCells)
+{
+    Accessible table = Accessible::OfWindow(grid.GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_TABLE, table.Role());
+    ASSERT_EQ(4, table.ChildCount());
+    Accessible headers = table.Child(1);
+    ASSERT_TRUE(headers);
+    EXPECT_EQ(2, headers.ChildCount());
+    EXPECT_EQ(ROLE_SYSTEM_COLUMNHEADER, headers.Role(2));
+    EXPECT_EQ(L"ProcessId", headers.Name(2));
+    Accessible row = table.Child(3);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(ROLE_SYSTEM_ROW, row.Role());
+    EXPECT_EQ(ROLE_SYSTEM_CELL, row.Role(2));
+    EXPECT_EQ(L"svchost.exe", row.Name(1));
+    EXPECT_EQ(L"104", row.Name(2));
+    EXPECT_EQ(L"ProcessId", row.Description(2));
+
+    // Rows follow the order shown.
+    grid.Sort(0, false);
+    Accessible firstShown = table.Child(2);
+    EXPECT_EQ(L"explorer.exe", firstShown.Name(1));
+}
+
+// Menu items are named as the system's menus name them: the shortcut after a tab, the access key apart.
+TEST_F(AccessibilityTest, MenuItemsCarryTheirShortcutsAndAccessKeys)
+{
+    MainMenu menu;
+    auto* application = new MenuItem(String(L"&Application"));
+    application->GetMenuItems().Add(
+        new MenuItem(String(L"&Connect to another computer..."), 1, -1, Shortcut::CtrlShiftC));
+    menu.GetMenuItems().Add(application);
+    form.SetMenu(&menu);
+    Accessible bar = Accessible::OfWindow(menu.GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_MENUBAR, bar.Role());
+    ASSERT_EQ(1, bar.ChildCount());
+    EXPECT_EQ(ROLE_SYSTEM_MENUITEM, bar.Role(1));
+    EXPECT_EQ(L"Application", bar.Name(1));
+    EXPECT_EQ(L"Alt+A", bar.Shortcut(1));
+    EXPECT_NE(0, bar.State(1) & STATE_SYSTEM_HASPOPUP);
+
+    // Its default action opens the menu, whose items are objects of the open menu.
+    VARIANT first;
+    VariantInit(&first);
+    first.vt = VT_I4;
+    first.lVal = 1;
+    EXPECT_EQ(S_OK, bar->accDoDefaultAction(first));
+    ASSERT_NE(nullptr, application->GetDropDown()->GetHandle());
+    Accessible popup = Accessible::OfWindow(application->GetDropDown()->GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_MENUPOPUP, popup.Role());
+    EXPECT_EQ(L"Connect to another computer...\tCtrl+Shift+C", popup.Name(1));
+    EXPECT_EQ(L"C", popup.Shortcut(1));
+    MenuTracker::Instance().Close();
+    form.SetMenu(nullptr);
+}
+
+// A status panel's text is its name, and a change is announced.
+TEST_F(AccessibilityTest, StatusPanelsAreNamedByTheirTextAndAnnounceChanges)
+{
+    StatusBar status;
+    status.SetDock(DockStyle::Bottom);
+    form.GetControls().Add(&status);
+    StatusBarPanel* loading = status.AddPanel(String(L"Loading in progress"));
+    status.AddPanel(String(L"Async"), StatusBarPanelAutoSize::Contents);
+    Accessible bar = Accessible::OfWindow(status.GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_STATUSBAR, bar.Role());
+    ASSERT_EQ(2, bar.ChildCount());
+    EXPECT_EQ(L"Loading in progress", bar.Name(1));
+    EXPECT_EQ(L"Async", bar.Name(2));
+
+    recordedEvents.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, RecordEvent,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    loading->SetText(String(L"Loading completed. 23 records"));
+    Testing::PumpMessages();
+    UnhookWinEvent(hook);
+    EXPECT_EQ(L"Loading completed. 23 records", bar.Name(1));
+    bool announced = false;
+    for (const RecordedEvent& event : TakeEvents())
+    {
+        announced =
+            announced || (event.window == status.GetHandle() && event.object == OBJID_CLIENT && event.child == 1);
+    }
+    EXPECT_TRUE(announced);
+}
+
+// A screen reader follows the focus from node to node, and hears a check box toggled.
+TEST_F(AccessibilityTest, FocusMovesInTheTreeAndCheckTogglesAreAnnounced)
+{
+    os->Expand();
+    tree.Focus();
+    tree.SetSelectedNode(machine);
+    recordedEvents.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_STATECHANGE, nullptr, RecordEvent,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    Testing::PressKey(tree, VK_DOWN); // to "Operating System", the second visible node
+    Testing::PressKey(tree, VK_SPACE);
+    Testing::PumpMessages();
+    UnhookWinEvent(hook);
+    bool focused = false;
+    bool toggled = false;
+    for (const RecordedEvent& event : TakeEvents())
+    {
+        if (event.window != tree.GetHandle() || event.object != OBJID_CLIENT)
+        {
+            continue;
+        }
+        focused = focused || (event.event == EVENT_OBJECT_FOCUS && event.child == 2);
+        toggled = toggled || (event.event == EVENT_OBJECT_STATECHANGE && event.child == 2);
+    }
+    EXPECT_TRUE(focused);
+    EXPECT_TRUE(toggled);
+    Accessible outline = Accessible::OfWindow(tree.GetHandle());
+    EXPECT_NE(0, outline.State(2) & STATE_SYSTEM_FOCUSED);
+    EXPECT_EQ(0, outline.State(2) & STATE_SYSTEM_MIXED) << "the partly checked node was toggled";
+}
+
+// A client may hold an object longer than its control lives: it then gets an error, never a crash.
+TEST_F(AccessibilityTest, AnObjectWhoseControlIsGoneAnswersNotConnected)
+{
+    auto* doomed = new TextBox(String(L"gone soon"));
+    form.GetControls().Add(doomed);
+    Accessible held = Accessible::OfWindow(doomed->GetHandle());
+    Accessible row = Accessible::OfWindow(grid.GetHandle()).Child(2);
+    EXPECT_EQ(L"gone soon", held.Value());
+    doomed->DestroyHandle();
+    BSTR text = nullptr;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, held->get_accValue(self, &text));
+    delete doomed;
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, held->get_accName(self, &text));
+    long count = 0;
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, held->get_accChildCount(&count));
+
+    ASSERT_TRUE(row);
+    EXPECT_EQ(L"system", row.Name(1));
+    grid.DestroyHandle();
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, row->get_accName(self, &text));
+    EXPECT_EQ(nullptr, text);
+}
