@@ -694,6 +694,33 @@ String AccessibleObject::GetKeyboardShortcut()
     return String();
 }
 
+String AccessibleObject::GetDefaultAction()
+{
+    if (auto* box = dynamic_cast<CheckBox*>(&m_control); box != nullptr)
+    {
+        return String(box->GetChecked() ? L"Uncheck" : L"Check");
+    }
+    if (dynamic_cast<ButtonBase*>(&m_control) != nullptr)
+    {
+        return String(L"Press");
+    }
+    if (dynamic_cast<LinkLabel*>(&m_control) != nullptr)
+    {
+        return String(L"Jump");
+    }
+    return String();
+}
+
+bool AccessibleObject::DoDefaultAction()
+{
+    if (GetDefaultAction().IsEmpty() || !m_control.IsEnabled())
+    {
+        return false;
+    }
+    m_control.PerformClick();
+    return true;
+}
+
 Rectangle AccessibleObject::GetScreenBounds()
 {
     RECT rect{};

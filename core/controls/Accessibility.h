@@ -112,8 +112,9 @@ public:
     virtual String GetDescription() { return String(); }
     // The mnemonic as "Alt+X"; for a text box, the one of the label before it.
     virtual String GetKeyboardShortcut();
-    virtual String GetDefaultAction() { return String(); }
-    virtual bool DoDefaultAction() { return false; }
+    // "Press" for a button, "Check" or "Uncheck" for a check box, "Jump" for a link; they click the control.
+    virtual String GetDefaultAction();
+    virtual bool DoDefaultAction();
     // Where the object is on the screen, device pixels.
     virtual Rectangle GetScreenBounds();
     // A new reference to the parent's IAccessible, or null.

@@ -58,6 +58,10 @@ public:
     std::wstring Name(long child = CHILDID_SELF) const { return Text(&IAccessible::get_accName, child); }
     std::wstring Value(long child = CHILDID_SELF) const { return Text(&IAccessible::get_accValue, child); }
     std::wstring Description(long child = CHILDID_SELF) const { return Text(&IAccessible::get_accDescription, child); }
+    std::wstring DefaultAction(long child = CHILDID_SELF) const
+    {
+        return Text(&IAccessible::get_accDefaultAction, child);
+    }
     std::wstring Shortcut(long child = CHILDID_SELF) const
     {
         return Text(&IAccessible::get_accKeyboardShortcut, child);
@@ -230,8 +234,26 @@ TEST_F(AccessibilityTest, TextBoxesAreNamedByTheirLabelsAndAPasswordStaysHidden)
     EXPECT_EQ(ROLE_SYSTEM_CHECKBUTTON, box.Role());
     EXPECT_EQ(L"Load data asyncronously", box.Name());
     EXPECT_EQ(0, box.State() & STATE_SYSTEM_CHECKED);
-    async.SetChecked(true);
+    EXPECT_EQ(L"Check", box.DefaultAction());
+    // Its default action ticks it, as a click does, and the change is announced.
+    recordedEvents.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, RecordEvent,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    EXPECT_EQ(S_OK, box->accDoDefaultAction(self));
+    Testing::PumpMessages();
+    UnhookWinEvent(hook);
+    EXPECT_TRUE(async.GetChecked());
     EXPECT_NE(0, box.State() & STATE_SYSTEM_CHECKED);
+    bool announced = false;
+    for (const RecordedEvent& event : TakeEvents())
+    {
+        announced = announced || (event.window == async.GetHandle() && event.child == CHILDID_SELF);
+    }
+    EXPECT_TRUE(announced);
 
     // The form's client object holds the controls as its children.
     Accessible window = Accessible::OfWindow(form.GetHandle());
