@@ -12,6 +12,7 @@
 #include "core/controls/ScrollBar.h"
 #include "core/controls/TabPage.h"
 #include "core/controls/TextBox.h"
+#include "core/controls/ToolTip.h"
 #include "core/controls/Window.h"
 
 #include <cwctype>
@@ -692,6 +693,12 @@ String AccessibleObject::GetKeyboardShortcut()
         return MnemonicShortcut(control.GetText());
     }
     return String();
+}
+
+String AccessibleObject::GetDescription()
+{
+    ToolTip* tip = m_control.GetToolTip();
+    return tip != nullptr ? tip->GetToolTip(&m_control) : String();
 }
 
 String AccessibleObject::GetDefaultAction()

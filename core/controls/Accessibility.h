@@ -109,7 +109,8 @@ public:
     // A text box's text (none for a password), a drop-down's choice.
     virtual String GetValue();
     virtual int GetState();
-    virtual String GetDescription() { return String(); }
+    // The control's tool tip text, as the system describes controls.
+    virtual String GetDescription();
     // The mnemonic as "Alt+X"; for a text box, the one of the label before it.
     virtual String GetKeyboardShortcut();
     // "Press" for a button, "Check" or "Uncheck" for a check box, "Jump" for a link; they click the control.

@@ -224,6 +224,8 @@ public:
     Control* GetParent() const { return m_parent; }
     // What screen readers and automation tools are told of this control; made on first request.
     AccessibleObject& GetAccessibilityObject();
+    // The tip shown for this control, or null.
+    ToolTip* GetToolTip() const { return m_toolTip; }
     // Only for controls of WindowType::ChildControl; null takes the control out of its parent.
     void SetParent(Control* parent);
     // The top-level control above this one (itself when it has no parent).

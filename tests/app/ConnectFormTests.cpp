@@ -13,6 +13,7 @@
 #include "wmi/ResultMessage.h"
 
 #include "tests/core/controls/ControlTestSupport.h"
+#include "tests/support/AccessibleClient.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
 
@@ -235,4 +236,27 @@ TEST_F(ConnectFormTest, ConnectsOnAWorkerThreadWhileTheDialogKeepsAnswering)
         EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(box->GetHandle())));
     }
     EXPECT_EQ(2, owner->connections.GetCount());
+}
+
+// A screen reader names each box by its label and describes it by its tip; the password box says it is protected
+// and never gives its value.
+TEST_F(ConnectFormTest, AScreenReaderNamesTheBoxesAndKeepsThePasswordHidden)
+{
+    Fill(L"fileserver07", L"CONTOSO\\admin", L"secret", L"CONTOSO");
+    Testing::Accessible server = Testing::Accessible::OfWindow(boxes[0]->GetHandle());
+    EXPECT_EQ(L"Server:", server.Name());
+    EXPECT_EQ(L"fileserver07", server.Value());
+    EXPECT_EQ(L"Name of the server to view WMI info.", server.Description());
+    Testing::Accessible password = Testing::Accessible::OfWindow(boxes[2]->GetHandle());
+    EXPECT_EQ(L"Password:", password.Name());
+    EXPECT_NE(0, password.State() & STATE_SYSTEM_PROTECTED);
+    EXPECT_EQ(L"(none)", password.Value());
+    Testing::Accessible window = Testing::Accessible::OfWindow(dialog->GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_DIALOG, window.Role());
+    EXPECT_EQ(L"Connect to another machine", window.Name());
+    Testing::Accessible ok = Testing::Accessible::OfWindow(buttons[0]->GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_PUSHBUTTON, ok.Role());
+    EXPECT_EQ(L"OK", ok.Name());
+    EXPECT_NE(0, ok.State() & STATE_SYSTEM_DEFAULT);
+    EXPECT_EQ(L"Press", ok.DefaultAction());
 }

@@ -13,6 +13,7 @@
 #include "wmi/ResultMessage.h"
 
 #include "tests/core/controls/ControlTestSupport.h"
+#include "tests/support/AccessibleClient.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
 #include "tests/support/TempDirectory.h"
@@ -928,6 +929,59 @@ TEST_F(LoadingTest, AnUnexpectedFailureShowsItsOwnMessage)
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(L"Error", desktop.messages[0].caption);
     EXPECT_EQ(W(WMI::GetResultMessage(static_cast<int32_t>(WBEM_E_ACCESS_DENIED))), desktop.messages[0].text);
+}
+
+// A screen reader finds the whole window: the class tree's items with their levels, the loaded rows as a table with
+// column headers, the status after the load, and the menus with their shortcuts.
+TEST_F(LoadingTest, AScreenReaderReadsTheTreeTheResultsTheStatusAndTheMenus)
+{
+    Start();
+    Select(Process());
+    ASSERT_EQ(L"Loading completed. 120 records", Status(0));
+    Testing::Accessible window = Testing::Accessible::OfWindow(form->GetHandle());
+    ASSERT_TRUE(window);
+
+    Testing::Accessible tree = window.Find(ROLE_SYSTEM_OUTLINE);
+    ASSERT_TRUE(tree);
+    EXPECT_EQ(L"Local Machine", tree.Name(1));
+    EXPECT_EQ(L"0", tree.Value(1));
+    long selected = -1;
+    for (long i = 1; i <= tree.ChildCount(); i++)
+    {
+        if (tree.State(i) & STATE_SYSTEM_SELECTED)
+        {
+            selected = i;
+        }
+    }
+    ASSERT_GT(selected, 0);
+    EXPECT_EQ(L"Win32_Process", tree.Name(selected));
+    EXPECT_EQ(L"3", tree.Value(selected));
+
+    Testing::Accessible results = window.Find(ROLE_SYSTEM_TABLE);
+    ASSERT_TRUE(results);
+    // The header row and 120 rows, then the grid's own scroll bar.
+    ASSERT_EQ(122, results.ChildCount());
+    EXPECT_EQ(ROLE_SYSTEM_SCROLLBAR, results.Child(122).Role());
+    Testing::Accessible headers = results.Child(1);
+    EXPECT_EQ(L"Name", headers.Name(1));
+    EXPECT_EQ(L"ProcessId", headers.Name(2));
+    Testing::Accessible last = results.Child(121);
+    EXPECT_EQ(L"p119", last.Name(1));
+    EXPECT_EQ(L"119", last.Name(2));
+    EXPECT_EQ(L"ProcessId", last.Description(2));
+
+    Testing::Accessible status = window.Find(ROLE_SYSTEM_STATUSBAR);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(L"Loading completed. 120 records", status.Name(1));
+
+    Testing::Accessible menu = window.Find(ROLE_SYSTEM_MENUBAR);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(L"Application", menu.Name(1));
+    EXPECT_EQ(L"Alt+A", menu.Shortcut(1));
+    Testing::Accessible tools = window.Find(ROLE_SYSTEM_TOOLBAR);
+    ASSERT_TRUE(tools);
+    EXPECT_EQ(ROLE_SYSTEM_PUSHBUTTON, tools.Role(1));
+    EXPECT_NE(L"(none)", tools.Name(1)) << "a button is named by its tool tip";
 }
 
 // ---------------------------------------------------------------------------------------------------------------
