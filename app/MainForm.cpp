@@ -5,6 +5,7 @@
 #include "config/ClassViewFile.h"
 #include "config/OptionsForm.h"
 #include "core/Exception.h"
+#include "core/controls/Accessibility.h"
 #include "core/controls/Application.h"
 #include "core/controls/Cursor.h"
 #include "core/controls/Font.h"
@@ -101,6 +102,8 @@ MainForm::MainForm(const String& optionsKeyPath)
     BuildMenu();
     BuildToolBar();
     m_classTree.SetImageList(&m_treeImages);
+    // The tree and the grids show no text of their own: screen readers need a name for them.
+    m_classTree.GetAccessibilityObject().SetName(String(L"Machines and classes"));
     m_classTree.BeforeSelect.Subscribe(&m_beforeSelectHandler);
     m_classTree.AfterSelect.Subscribe(&m_afterSelectHandler);
     m_layout.Add(&m_classTree, 2, 0, 1, 2);
@@ -202,6 +205,8 @@ void MainForm::BuildStatusBar()
 void MainForm::BuildPages()
 {
     m_resultsGrid.SetDock(DockStyle::Fill);
+    m_resultsGrid.GetAccessibilityObject().SetName(String(L"Results"));
+    m_metadataGrid.GetAccessibilityObject().SetName(String(L"Metadata"));
     m_resultsPage.GetControls().Add(&m_resultsGrid);
 
     m_metadataLayout.SetDock(DockStyle::Fill);

@@ -5,6 +5,7 @@
 #include "config/FilterCheck.h"
 #include "config/OptionsOwner.h"
 #include "core/Exception.h"
+#include "core/controls/Accessibility.h"
 #include "core/controls/CommonDialog.h"
 #include "core/controls/Cursor.h"
 #include "core/controls/Window.h"
@@ -139,6 +140,7 @@ OptionsConfigTabPage::OptionsConfigTabPage(OptionsOwner& owner)
     m_layout.Add(&m_treeFrame, 2, 0, 1, 3);
     m_tree.SetCheckBoxes(true);
     m_tree.SetImageList(owner.GetTreeImages());
+    m_tree.GetAccessibilityObject().SetName(String(L"Categories, classes and properties"));
     m_tree.SetDock(DockStyle::Fill);
     m_treeFrame.GetControls().Add(&m_tree);
 

@@ -616,6 +616,10 @@ int AccessibleObject::GetRole()
 
 String AccessibleObject::GetName()
 {
+    if (!m_name.IsEmpty())
+    {
+        return m_name;
+    }
     Control& control = m_control;
     if (dynamic_cast<TextBox*>(&control) != nullptr || dynamic_cast<ComboBox*>(&control) != nullptr)
     {

@@ -104,8 +104,11 @@ public:
     bool IsAlive() const { return *m_alive; }
 
     virtual int GetRole();
-    // The control's text without its mnemonic marker; a text box or drop-down takes the label before it.
+    // The name given by SetName, else the control's text without its mnemonic marker; a text box or drop-down
+    // takes the label before it.
     virtual String GetName();
+    // Names a control that shows no text and has no label (a tree, a grid).
+    void SetName(const String& name) { m_name = name; }
     // A text box's text (none for a password), a drop-down's choice.
     virtual String GetValue();
     virtual int GetState();
@@ -153,6 +156,7 @@ public:
 private:
     friend class AccessibleProxy;
     Control& m_control;
+    String m_name;
     std::shared_ptr<bool> m_alive;
     bool m_ownsAlive;
     AccessibleProxy* m_proxy = nullptr; // one reference held while connected

@@ -941,7 +941,7 @@ TEST_F(LoadingTest, AScreenReaderReadsTheTreeTheResultsTheStatusAndTheMenus)
     Testing::Accessible window = Testing::Accessible::OfWindow(form->GetHandle());
     ASSERT_TRUE(window);
 
-    Testing::Accessible tree = window.Find(ROLE_SYSTEM_OUTLINE);
+    Testing::Accessible tree = window.Find(ROLE_SYSTEM_OUTLINE, L"Machines and classes");
     ASSERT_TRUE(tree);
     EXPECT_EQ(L"Local Machine", tree.Name(1));
     EXPECT_EQ(L"0", tree.Value(1));
@@ -957,7 +957,7 @@ TEST_F(LoadingTest, AScreenReaderReadsTheTreeTheResultsTheStatusAndTheMenus)
     EXPECT_EQ(L"Win32_Process", tree.Name(selected));
     EXPECT_EQ(L"3", tree.Value(selected));
 
-    Testing::Accessible results = window.Find(ROLE_SYSTEM_TABLE);
+    Testing::Accessible results = window.Find(ROLE_SYSTEM_TABLE, L"Results");
     ASSERT_TRUE(results);
     // The header row and 120 rows, then the grid's own scroll bar.
     ASSERT_EQ(122, results.ChildCount());
