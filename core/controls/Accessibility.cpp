@@ -17,6 +17,7 @@
 
 #include <cwctype>
 #include <oleacc.h>
+#include <utility>
 #include <vector>
 #include <windows.h>
 
@@ -457,26 +458,35 @@ private:
         return Call(body);
     }
 
+    // One property of the object itself, of an item or of a child window.
+    template <typename T, typename Own, typename OfItem> bool Ask(VARIANT child, T& value, Own own, OfItem ofItem)
+    {
+        Target target = Resolve(child);
+        switch (target.kind)
+        {
+        case Target::Self:
+            value = own(*m_model);
+            return true;
+        case Target::Item:
+            value = ofItem(m_model->GetItem(target.index));
+            return true;
+        case Target::ChildControl:
+            value = own(target.control->GetAccessibilityObject());
+            return true;
+        default:
+            return false;
+        }
+    }
+
     template <typename Own, typename OfItem> HRESULT Text(VARIANT child, BSTR* out, Own own, OfItem ofItem)
     {
         return Guard(out,
                      [&]
                      {
                          *out = nullptr;
-                         Target target = Resolve(child);
                          String text;
-                         switch (target.kind)
+                         if (!Ask(child, text, own, ofItem))
                          {
-                         case Target::Self:
-                             text = own(*m_model);
-                             break;
-                         case Target::Item:
-                             text = ofItem(m_model->GetItem(target.index));
-                             break;
-                         case Target::ChildControl:
-                             text = own(target.control->GetAccessibilityObject());
-                             break;
-                         default:
                              return E_INVALIDARG;
                          }
                          if (text.IsEmpty())
@@ -494,20 +504,9 @@ private:
                      [&]
                      {
                          VariantInit(out);
-                         Target target = Resolve(child);
                          int value = 0;
-                         switch (target.kind)
+                         if (!Ask(child, value, own, ofItem))
                          {
-                         case Target::Self:
-                             value = own(*m_model);
-                             break;
-                         case Target::Item:
-                             value = ofItem(m_model->GetItem(target.index));
-                             break;
-                         case Target::ChildControl:
-                             value = own(target.control->GetAccessibilityObject());
-                             break;
-                         default:
                              return E_INVALIDARG;
                          }
                          out->vt = VT_I4;
@@ -567,44 +566,33 @@ void* AccessibleObject::GetInterface()
     return static_cast<IAccessible*>(m_proxy);
 }
 
+namespace
+{
+
+template <typename T> bool Is(Control& control)
+{
+    return dynamic_cast<T*>(&control) != nullptr;
+}
+
+} // namespace
+
 int AccessibleObject::GetRole()
 {
     Control& control = m_control;
-    if (dynamic_cast<CheckBox*>(&control) != nullptr)
+    // The first kind that matches: a check box is a button too, a link a label.
+    const std::pair<bool (*)(Control&), int> kinds[] = {
+        {&Is<CheckBox>, AccessibleRoles::CheckButton}, {&Is<ButtonBase>, AccessibleRoles::PushButton},
+        {&Is<TextBox>, AccessibleRoles::Text},         {&Is<ComboBox>, AccessibleRoles::ComboBox},
+        {&Is<LinkLabel>, AccessibleRoles::Link},       {&Is<Label>, AccessibleRoles::StaticText},
+        {&Is<PictureBox>, AccessibleRoles::Graphic},   {&Is<ScrollBar>, AccessibleRoles::ScrollBar},
+        {&Is<TabPage>, AccessibleRoles::PropertyPage},
+    };
+    for (const auto& [is, role] : kinds)
     {
-        return AccessibleRoles::CheckButton;
-    }
-    if (dynamic_cast<ButtonBase*>(&control) != nullptr)
-    {
-        return AccessibleRoles::PushButton;
-    }
-    if (dynamic_cast<TextBox*>(&control) != nullptr)
-    {
-        return AccessibleRoles::Text;
-    }
-    if (dynamic_cast<ComboBox*>(&control) != nullptr)
-    {
-        return AccessibleRoles::ComboBox;
-    }
-    if (dynamic_cast<LinkLabel*>(&control) != nullptr)
-    {
-        return AccessibleRoles::Link;
-    }
-    if (dynamic_cast<Label*>(&control) != nullptr)
-    {
-        return AccessibleRoles::StaticText;
-    }
-    if (dynamic_cast<PictureBox*>(&control) != nullptr)
-    {
-        return AccessibleRoles::Graphic;
-    }
-    if (dynamic_cast<ScrollBar*>(&control) != nullptr)
-    {
-        return AccessibleRoles::ScrollBar;
-    }
-    if (dynamic_cast<TabPage*>(&control) != nullptr)
-    {
-        return AccessibleRoles::PropertyPage;
+        if (is(control))
+        {
+            return role;
+        }
     }
     if (dynamic_cast<Window*>(&control) != nullptr && control.GetParent() == nullptr &&
         dynamic_cast<Form*>(&control) == nullptr)
