@@ -1,9 +1,9 @@
 #include "app/MainForm.h"
 
 #include "app/AboutForm.h"
+#include "app/options/OptionsForm.h"
 #include "config/Catalogue.h"
 #include "config/ClassViewFile.h"
-#include "config/OptionsForm.h"
 #include "core/Exception.h"
 #include "core/controls/Accessibility.h"
 #include "core/controls/Application.h"
@@ -13,8 +13,8 @@
 #include "core/io/SystemError.h"
 #include "core/platform/windows/Desktop.h"
 #include "reports/ReportExport.h"
-#include "resources/CategoryIcon.h"
 #include "resources/ResourceIds.h"
+#include "resources/generated/CategoryIcon.h"
 #include "wmi/InvalidWMIClassException.h"
 
 #include <new>

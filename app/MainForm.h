@@ -3,9 +3,9 @@
 #pragma once
 
 #include "app/ConnectForm.h"
+#include "app/options/OptionsOwner.h"
 #include "config/AppOptions.h"
 #include "config/ClassViewReader.h"
-#include "config/OptionsOwner.h"
 #include "core/collections/PointerArrayList.h"
 #include "core/controls/Form.h"
 #include "core/controls/Grid.h"

@@ -1,9 +1,9 @@
 #include "config/AppOptions.h"
 
-#include "config/RegistryKey.h"
 #include "core/Exception.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/Desktop.h"
+#include "core/platform/windows/RegistryKey.h"
 
 #include <memory>
 #include <optional>

@@ -8,10 +8,15 @@
 #include <cstdint>
 #include <optional>
 
+namespace Core::Platform::Windows
+{
+class RegistryKey;
+}
+
 namespace Config
 {
 
-class RegistryKey;
+using Core::Platform::Windows::RegistryKey;
 
 // What a finished report is used for; the values are those the options store.
 enum ReportTarget

@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstdint>
 
-using Core::DelimitedFieldScanner;
 using Core::String;
 using Core::IO::AsciiRoom;
 using Place = Core::IO::AsciiRoom::Place;

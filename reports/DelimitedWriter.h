@@ -1,9 +1,9 @@
 // Comma- and tab-delimited text: a header line of column names, then one line per row, CR LF after each.
 #pragma once
 
-#include "core/DelimitedFieldScanner.h"
 #include "core/String.h"
 #include "core/io/StreamWriter.h"
+#include "reports/DelimitedFieldScanner.h"
 #include "wmi/ManagementObject.h"
 
 #include <cstdint>
@@ -24,10 +24,10 @@ public:
 private:
     // Inline: called for each of a million fields.
     __attribute__((always_inline)) static inline void
-    WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const Core::DelimitedFieldScanner& scanner);
+    WriteField(Core::IO::StreamWriter& writer, const Core::String& field, const DelimitedFieldScanner& scanner);
     static void WriteQuoted(Core::IO::StreamWriter& writer, const Core::String& field);
     static int WritePlainFields(Core::IO::StreamWriter& writer, const Core::String* values, int columnCount,
-                                uint8_t separator, const Core::DelimitedFieldScanner& scanner);
+                                uint8_t separator, const DelimitedFieldScanner& scanner);
 };
 
 } // namespace Reports

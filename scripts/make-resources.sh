@@ -4,7 +4,7 @@
 #   resources/icons/NAME.svg          16-pixel design -> resources/generated/NAME.ico (16, 24, 32, 48)
 #   resources/icons/NAME.large.svg    optional design for the sizes above 16 (and 256 for the program icon)
 #   resources/pictures/about.svg      -> resources/generated/about.bmp (200 x 200, 24 bits)
-#   resources/icons/category.svg      -> resources/CategoryIcon.h (the icon's bytes, added from memory)
+#   resources/icons/category.svg      -> resources/generated/CategoryIcon.h (the icon's bytes, added from memory)
 #   docs/resources-icons.png          every icon of Quarrow.rc at 16, 24, 32, 48 and 16 zoomed twice
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -72,7 +72,7 @@ render resources/pictures/about.svg 200 "$work/about.png"
     echo "// clang-format on"
     echo ""
     echo "} // namespace Quarrow::Resources"
-} >resources/CategoryIcon.h
+} >resources/generated/CategoryIcon.h
 rm "$out/category.ico"
 
 # The icon sheet, in the order of the resource script, labelled with each identifier.

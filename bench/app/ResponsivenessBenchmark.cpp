@@ -6,10 +6,10 @@
 // during its load and during Stop; the time from Stop to "Stopping ..."; and, in a child process, the time from a
 // close to the process's end.
 #include "app/MainForm.h"
-#include "config/RegistryKey.h"
-#include "core/controls/StatusBar.h"
 #include "core/controls/Application.h"
+#include "core/controls/StatusBar.h"
 #include "core/platform/windows/Com.h"
+#include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
@@ -127,7 +127,7 @@ void AddSlowClasses(ScriptedWmi::Provider& provider)
 
 void PrepareOptions()
 {
-    Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+    Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
     Config::AppOptions options{String(KeyPath)};
     options.SetAsyncLoad(true);
     options.SetReportTarget(Config::ReportOnScreen);
@@ -240,7 +240,7 @@ int main(int argc, char** argv)
     Core::Platform::Windows::InitializeCom();
     Core::Platform::Windows::InitializeComSecurity();
     Testing::RecordingDesktop desktop;
-    Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+    Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
     int failures = 0;
     double maxDelay = 0;
     double stopLatency = 0;
@@ -441,7 +441,7 @@ int main(int argc, char** argv)
         failures++;
     }
 
-    Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+    Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
     std::printf("RESULT max-message-delay-ms %.1f\n", maxDelay);
     std::printf("RESULT stop-latency-ms %.1f\n", stopLatency);
     std::printf("RESULT slow-select-max-delay-ms %.1f\n", longestDelay[Selecting]);

@@ -5,9 +5,9 @@
 #include "config/CategoryPath.h"
 #include "config/ClassViewEditor.h"
 #include "config/ClassViewReader.h"
-#include "config/RegistryKey.h"
 #include "core/controls/TreeNode.h"
 #include "core/platform/windows/Com.h"
+#include "core/platform/windows/RegistryKey.h"
 #include "core/xml/XmlTextReader.h"
 #include "wmi/ManagementConnection.h"
 
@@ -99,7 +99,7 @@ int main()
     // Class objects are made for the connection of the machine node, as the program makes them.
     Core::Platform::Windows::InitializeCom();
     const String keyPath(L"Software\\QuarrowTests\\ClassViewBenchmark");
-    Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+    Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
     double ratioAt20000 = 0;
     {
         Config::AppOptions options(keyPath);
@@ -146,7 +146,7 @@ int main()
             }
         }
     }
-    Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+    Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
     CoUninitialize();
     std::printf("RESULT deep-class-trees-vs-xml-reader %.3f\n", ratioAt20000);
     return 0;

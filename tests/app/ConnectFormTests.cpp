@@ -3,12 +3,12 @@
 // dialog keeps answering. Wine's WMI refuses named servers at once and connects "localhost".
 #include "app/ConnectForm.h"
 #include "config/AppOptions.h"
-#include "config/RegistryKey.h"
 #include "core/collections/PointerArrayList.h"
 #include "core/controls/Button.h"
 #include "core/controls/Cursor.h"
 #include "core/controls/Form.h"
 #include "core/controls/TextBox.h"
+#include "core/platform/windows/RegistryKey.h"
 #include "wmi/ManagementConnection.h"
 #include "wmi/ResultMessage.h"
 
@@ -64,7 +64,7 @@ class ConnectFormTest : public testing::Test
 protected:
     void SetUp() override
     {
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
         owner = std::make_unique<TestOwner>(keyPath);
         // The local machine: an empty server name, as the main window makes it.
         owner->connections.Add(new ManagementConnection());
@@ -83,7 +83,7 @@ protected:
     {
         dialog.reset();
         owner.reset();
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
         Testing::PumpMessages();
         Testing::DropEndMessages();
     }

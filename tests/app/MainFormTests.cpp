@@ -2,13 +2,13 @@
 // enabling rules, the commands, and the loading of a class's data against Wine's WMI and the scripted provider.
 #include "app/AboutForm.h"
 #include "app/MainForm.h"
+#include "app/options/OptionsForm.h"
 #include "config/ClassViewEditor.h"
-#include "config/OptionsForm.h"
-#include "config/RegistryKey.h"
 #include "core/controls/Application.h"
 #include "core/controls/Cursor.h"
 #include "core/controls/StatusBar.h"
 #include "core/controls/TextBox.h"
+#include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
 #include "wmi/ResultMessage.h"
 
@@ -114,13 +114,13 @@ class MainFormTest : public testing::Test
 protected:
     void SetUp() override
     {
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
         Testing::DropEndMessages();
     }
     void TearDown() override
     {
         form.reset();
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
         Testing::PumpMessages();
         Testing::DropEndMessages();
     }

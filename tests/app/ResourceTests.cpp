@@ -4,8 +4,8 @@
 #include "core/controls/ImageList.h"
 #include "core/io/TextReader.h"
 #include "core/xml/XmlTextReader.h"
-#include "resources/CategoryIcon.h"
 #include "resources/ResourceIds.h"
+#include "resources/generated/CategoryIcon.h"
 
 #include "tests/core/controls/ControlTestSupport.h"
 

@@ -2,7 +2,7 @@
 #include "config/CategoryPath.h"
 #include "config/ClassViewEditor.h"
 #include "config/ClassViewReader.h"
-#include "config/RegistryKey.h"
+#include "core/platform/windows/RegistryKey.h"
 
 #include "core/controls/TreeNode.h"
 #include "core/io/Path.h"
@@ -103,7 +103,7 @@ class ClassViewTest : public testing::Test
 protected:
     void SetUp() override
     {
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
         options = std::make_unique<Config::AppOptions>(keyPath);
         machine = new TreeNode(String(L"Local Machine"), reinterpret_cast<uintptr_t>(&connection));
         machine->SetTag(String(L"M"));
@@ -112,7 +112,7 @@ protected:
     void TearDown() override
     {
         options.reset();
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
     }
 
     String WriteConfig(const char* name, const std::string& content)

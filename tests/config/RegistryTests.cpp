@@ -1,5 +1,5 @@
 #include "config/AppOptions.h"
-#include "config/RegistryKey.h"
+#include "core/platform/windows/RegistryKey.h"
 
 #include "core/io/Path.h"
 #include "core/io/SystemError.h"
@@ -12,8 +12,8 @@
 #include <windows.h>
 
 using Config::AppOptions;
-using Config::RegistryKey;
 using Core::String;
+using Core::Platform::Windows::RegistryKey;
 
 namespace
 {

@@ -1,17 +1,17 @@
 // The options dialog as a person meets it: shown modally over a window, driven with real clicks and keys,
 // its questions and file dialogs answered through the recording desktop. Results are read from the
 // options, the controls' models and the configuration file it writes.
+#include "app/options/OptionsForm.h"
 #include "config/AppOptions.h"
 #include "config/ClassViewEditor.h"
-#include "config/FilterCheck.h"
-#include "config/OptionsForm.h"
-#include "config/RegistryKey.h"
 #include "core/controls/Form.h"
 #include "core/controls/ImageList.h"
 #include "core/io/Path.h"
-#include "resources/CategoryIcon.h"
+#include "core/platform/windows/RegistryKey.h"
 #include "resources/ResourceIds.h"
+#include "resources/generated/CategoryIcon.h"
 #include "wmi/ClassDefinition.h"
+#include "wmi/FilterCheck.h"
 #include "wmi/ManagementConnection.h"
 #include "wmi/ResultMessage.h"
 
@@ -117,7 +117,7 @@ class OptionsFormTest : public testing::Test
 protected:
     void SetUp() override
     {
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
         owner = std::make_unique<TestOwner>(keyPath);
         configPath = directory.File(L"QuarrowConfig.xml");
         Testing::WriteFileBytes(configPath, ProcessesFile);
@@ -136,7 +136,7 @@ protected:
     {
         dialog.reset();
         owner.reset();
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, keyPath);
         Testing::PumpMessages();
         Testing::DropEndMessages();
     }
@@ -778,19 +778,19 @@ TEST_F(OptionsFormTest, AFilterCheckThatOutlastsItsWaitCallsTheFilterValid)
     ScriptedWmi::Provider provider;
     ConnectScripted(provider);
     provider.neverReady = true;
-    Config::FilterCheckResult result =
-        Config::FilterCheck::Run(*owner->connections[0], String(L"select * from Win32_Process"), 50);
+    WMI::FilterCheckResult result =
+        WMI::FilterCheck::Run(*owner->connections[0], String(L"select * from Win32_Process"), 50);
     EXPECT_TRUE(result.valid);
     EXPECT_TRUE(result.timedOut);
     EXPECT_EQ(0, result.instances);
     EXPECT_EQ(L"The filter is valid. The query returned 0 instances in the first 50 milliseconds; the machine was "
               L"still collecting more.",
-              std::wstring(Config::FilterCheck::Describe(result).GetBuffer()));
-    result.waitedMilliseconds = Config::FilterCheck::FirstBatchTimeoutMilliseconds;
+              std::wstring(WMI::FilterCheck::Describe(result).GetBuffer()));
+    result.waitedMilliseconds = WMI::FilterCheck::FirstBatchTimeoutMilliseconds;
     result.instances = 1;
     EXPECT_EQ(L"The filter is valid. The query returned 1 instance in the first 10 seconds; the machine was still "
               L"collecting more.",
-              std::wstring(Config::FilterCheck::Describe(result).GetBuffer()));
+              std::wstring(WMI::FilterCheck::Describe(result).GetBuffer()));
 }
 
 // Against the machine's own WMI (Wine's in the test environment).

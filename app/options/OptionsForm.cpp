@@ -1,4 +1,4 @@
-#include "config/OptionsForm.h"
+#include "app/options/OptionsForm.h"
 
 #include "config/AppOptions.h"
 #include "core/Exception.h"

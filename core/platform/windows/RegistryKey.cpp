@@ -1,4 +1,4 @@
-#include "config/RegistryKey.h"
+#include "core/platform/windows/RegistryKey.h"
 
 #include "core/Exception.h"
 #include "core/io/SystemError.h"
@@ -9,7 +9,7 @@
 
 using Core::String;
 
-namespace Config
+namespace Core::Platform::Windows
 {
 
 namespace
@@ -161,4 +161,4 @@ void RegistryKey::DeleteTree(void* rootHandle, const String& subKeyPath)
     }
 }
 
-} // namespace Config
+} // namespace Core::Platform::Windows

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace Config
+namespace Core::Platform::Windows
 {
 
 class RegistryKey
@@ -53,4 +53,4 @@ private:
     bool m_owned;
 };
 
-} // namespace Config
+} // namespace Core::Platform::Windows

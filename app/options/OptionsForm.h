@@ -3,8 +3,8 @@
 // options (and the configuration file) and tells the owner what changed through the change flags.
 #pragma once
 
-#include "config/OptionsConfigTabPage.h"
-#include "config/OptionsOwner.h"
+#include "app/options/OptionsConfigTabPage.h"
+#include "app/options/OptionsOwner.h"
 #include "core/controls/Button.h"
 #include "core/controls/CheckBox.h"
 #include "core/controls/ComboBox.h"

@@ -1,12 +1,12 @@
-#include "core/DelimitedFieldScanner.h"
+#include "reports/DelimitedFieldScanner.h"
 #include "tests/support/GuardedPage.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-using Core::DelimitedFieldScanner;
 using Core::String;
+using Reports::DelimitedFieldScanner;
 using Testing::GuardedPage;
 
 namespace

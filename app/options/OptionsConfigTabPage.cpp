@@ -1,9 +1,8 @@
-#include "config/OptionsConfigTabPage.h"
+#include "app/options/OptionsConfigTabPage.h"
 
+#include "app/options/OptionsOwner.h"
 #include "config/AppOptions.h"
 #include "config/Catalogue.h"
-#include "config/FilterCheck.h"
-#include "config/OptionsOwner.h"
 #include "core/Exception.h"
 #include "core/controls/Accessibility.h"
 #include "core/controls/CommonDialog.h"
@@ -12,6 +11,7 @@
 #include "core/io/Path.h"
 #include "core/platform/windows/Desktop.h"
 #include "core/threading/BackgroundWork.h"
+#include "wmi/FilterCheck.h"
 #include "wmi/ManagementConnection.h"
 #include "wmi/ManagementObject.h"
 
@@ -23,6 +23,8 @@ namespace Config
 
 using namespace Core::Controls;
 using Core::String;
+using WMI::FilterCheck;
+using WMI::FilterCheckResult;
 
 namespace
 {

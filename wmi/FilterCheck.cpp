@@ -1,4 +1,4 @@
-#include "config/FilterCheck.h"
+#include "wmi/FilterCheck.h"
 
 #include "core/Exception.h"
 #include "core/platform/windows/Com.h"
@@ -13,7 +13,7 @@
 using Core::String;
 using Core::Platform::Windows::ComScope;
 
-namespace Config
+namespace WMI
 {
 
 String FilterCheck::QueryText(const WMI::ClassDefinition& definition, const String& filter)
@@ -46,8 +46,7 @@ FilterCheckResult FilterCheck::Run(WMI::ManagementConnection& connection, const 
     }
 }
 
-FilterCheckResult FilterCheck::Run(const WMI::ConnectionSession& session, const String& query,
-                                   int timeoutMilliseconds)
+FilterCheckResult FilterCheck::Run(const WMI::ConnectionSession& session, const String& query, int timeoutMilliseconds)
 {
     FilterCheckResult result;
     try
@@ -130,4 +129,4 @@ String FilterCheck::Describe(const FilterCheckResult& result)
     return text;
 }
 
-} // namespace Config
+} // namespace WMI

@@ -2,16 +2,16 @@
 // (screenshot.sh): --tab=0 the "Reports" tab, --tab=1 the configuration tab with Win32_Process's properties
 // loaded from the machine, two of them unchecked, and a filter typed. --rect-file=PATH writes the dialog's
 // screen rectangle there once it is shown.
+#include "app/options/OptionsForm.h"
 #include "config/AppOptions.h"
-#include "config/OptionsForm.h"
-#include "config/RegistryKey.h"
 #include "core/controls/Application.h"
 #include "core/controls/Form.h"
 #include "core/controls/ImageList.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/Com.h"
-#include "resources/CategoryIcon.h"
+#include "core/platform/windows/RegistryKey.h"
 #include "resources/ResourceIds.h"
+#include "resources/generated/CategoryIcon.h"
 #include "wmi/ManagementConnection.h"
 
 #include <fstream>
@@ -78,7 +78,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     std::string arguments = commandLine != nullptr ? commandLine : "";
     int tab = arguments.find("--tab=1") != std::string::npos ? 1 : 0;
     {
-        Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+        Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
         PreviewOwner owner;
         owner.options.SetReportDirectory(String(L"C:\\Users\\Administrator\\Documents\\Reports"));
         owner.options.SetReportTarget(Config::ReportInExcel);
@@ -132,7 +132,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
             DispatchMessageW(&message);
         }
     }
-    Config::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
+    Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
     CoUninitialize();
     return 0;
 }

@@ -9,8 +9,13 @@
 
 #include <cstdint>
 
-namespace Core
+namespace Reports
 {
+
+using Core::BlockInPage;
+using Core::CharactersEqual;
+using Core::String;
+namespace Simd = Core::Simd;
 
 class DelimitedFieldScanner
 {
@@ -192,4 +197,4 @@ private:
     Simd::Block m_separatorUnit;
 };
 
-} // namespace Core
+} // namespace Reports

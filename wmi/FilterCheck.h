@@ -11,7 +11,7 @@ class ConnectionSession;
 class ManagementConnection;
 } // namespace WMI
 
-namespace Config
+namespace WMI
 {
 
 struct FilterCheckResult
@@ -46,4 +46,4 @@ public:
     static Core::String Describe(const FilterCheckResult& result);
 };
 
-} // namespace Config
+} // namespace WMI

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/../../.."
 source scripts/wine-env.sh
 source scripts/preview-shot.sh
 
-exe="$BUILD_DIR/tests/config/OptionsPreview.exe"
+exe="$BUILD_DIR/tests/app/OptionsPreview.exe"
 mkdir -p docs
 start_xvfb || exit 1
 trap 'stop_xvfb' EXIT
