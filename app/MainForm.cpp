@@ -421,7 +421,6 @@ void MainForm::DisconnectMachine()
     {
         DropCurrentClass();
     }
-    RetireLoadingClasses(node);
     // Counted right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
     m_selectionSerial++;
     m_classTree.GetNodes().Remove(node);
@@ -487,7 +486,6 @@ void MainForm::RebuildClassTrees()
         for (int i = 0; i < machines.GetCount(); i++)
         {
             TreeNode* machine = machines[i];
-            RetireLoadingClasses(machine);
             machine->GetNodes().Clear();
             FillMachineNode(machine);
         }
@@ -510,56 +508,6 @@ void MainForm::DropCurrentClass()
     m_currentClass = nullptr;
     m_stopButton->SetEnabled(false);
     ShowStatus(Panel::Loading, String());
-}
-
-void MainForm::RetireLoadingClasses(TreeNode* node)
-{
-    if (m_loadsUnderway.GetCount() == 0)
-    {
-        return;
-    }
-    for (int i = 0; i < m_loadsUnderway.GetCount(); i++)
-    {
-        if (node->GetData() == reinterpret_cast<uintptr_t>(m_loadsUnderway[i]) && node->OwnsData())
-        {
-            m_retiredClasses.Add(static_cast<ManagementObject*>(node->ReleaseOwnedData()));
-            break;
-        }
-    }
-    TreeNodeCollection& children = node->GetNodes();
-    for (int i = 0; i < children.GetCount(); i++)
-    {
-        RetireLoadingClasses(children[i]);
-    }
-}
-
-bool MainForm::EndLoadCall(ManagementObject* loading)
-{
-    bool stillCalled = false;
-    for (int i = m_loadsUnderway.GetCount() - 1; i >= 0; i--)
-    {
-        if (m_loadsUnderway[i] == loading)
-        {
-            m_loadsUnderway.RemoveAt(i);
-            for (int j = 0; j < i && !stillCalled; j++)
-            {
-                stillCalled = m_loadsUnderway[j] == loading;
-            }
-            break;
-        }
-    }
-    for (int i = 0; i < m_retiredClasses.GetCount(); i++)
-    {
-        if (m_retiredClasses[i] == loading)
-        {
-            if (!stillCalled)
-            {
-                m_retiredClasses.RemoveAt(i);
-            }
-            return true;
-        }
-    }
-    return false;
 }
 
 void MainForm::OpenOnlineHelp()
@@ -787,21 +735,22 @@ void MainForm::LoadData()
             loading->Completed.Subscribe(&m_completedHandler);
         }
         m_stopButton->SetEnabled(true);
-        m_loadsUnderway.Add(loading);
+        // The node may go while the load pumps messages, and the class object with it.
+        std::weak_ptr<const void> alive = loading->Watch();
         try
         {
             loading->Load();
         }
         catch (...)
         {
-            if (!EndLoadCall(loading) && asynchronous)
+            if (!alive.expired() && asynchronous)
             {
                 loading->Progress.Unsubscribe(&m_progressHandler);
                 loading->Completed.Unsubscribe(&m_completedHandler);
             }
             throw;
         }
-        if (EndLoadCall(loading) || asynchronous)
+        if (alive.expired() || asynchronous)
         {
             // The events told the rest; the class may no longer be the current one by now.
             return;

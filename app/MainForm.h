@@ -132,12 +132,6 @@ private:
     void RebuildClassTrees();
     // Ends the current class's load and forgets the class, before its node goes.
     void DropCurrentClass();
-    // Takes the class objects below node whose Load call is still on the stack away from their nodes, so that
-    // removing the nodes does not delete them; the call that returns last deletes each.
-    void RetireLoadingClasses(Core::Controls::TreeNode* node);
-    // After a Load call returns: true when the class was retired meanwhile (and deleted if no other call of it
-    // is left on the stack); the caller must not touch it then.
-    bool EndLoadCall(WMI::ManagementObject* loading);
     // The report of the options' target for the current class, when the target is not the screen.
     void CreateTargetReport();
 
@@ -191,10 +185,6 @@ private:
     // Counts the selections of classes and every change that ends one (a rebuilt tree, a disconnect): a selection
     // that waited while messages ran goes on only if nothing has changed meanwhile.
     uint64_t m_selectionSerial = 0;
-    // The classes whose Load call is on the stack (an asynchronous load pumps messages while it waits), one entry
-    // a call; and those of them whose nodes are gone, owned here until their last call returns.
-    Core::Collections::ArrayList<WMI::ManagementObject*> m_loadsUnderway;
-    Core::Collections::PointerArrayList<WMI::ManagementObject> m_retiredClasses;
 };
 
 } // namespace Quarrow

@@ -408,7 +408,10 @@ void ManagementObject::TakeFilledProperties()
 
 void ManagementObject::Load()
 {
-    Shared& shared = *m_shared;
+    // The state is kept by this call too: the object may be destroyed while the wait below runs messages.
+    std::shared_ptr<Shared> kept = m_shared;
+    Shared& shared = *kept;
+    std::weak_ptr<const void> alive = Watch();
     if (!shared.supported)
     {
         throw InvalidWMIClassException(GetName());
@@ -445,7 +448,6 @@ void ManagementObject::Load()
     {
         CreateEvents();
         shared.rowsReady->Reset();
-        std::shared_ptr<Shared> kept = m_shared;
         m_worker = std::make_unique<Core::Threading::BackgroundWork>(
             [kept]
             {
@@ -465,6 +467,10 @@ void ManagementObject::Load()
     while (shared.loading && waitResult == SynchronizationEvent::Signalled)
     {
         shared.rowsReady->Wait(-1, waitResult);
+        if (alive.expired())
+        {
+            return; // destroyed meanwhile: nobody is left to tell, and the worker ends by itself
+        }
         shared.rowsReady->Reset();
         CriticalSectionLock guard(shared.lock);
         RaiseProgress();

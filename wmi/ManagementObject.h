@@ -76,6 +76,10 @@ public:
     // Replaces the property list by all non-system properties of the class (types not read).
     void FillProperties();
 
+    // Watches this object's life: expired once it is destroyed. A Load that pumped messages may outlive the object
+    // it was called on (its node removed meanwhile); the caller checks the watch before touching the object again.
+    std::weak_ptr<const void> Watch() const { return m_lifetime; }
+
     bool IsLoading() const;
     bool IsLoaded() const;
     bool IsSupported() const;
@@ -100,9 +104,10 @@ private:
     // What the load body touches, shared with the worker so that it outlives this object while a provider
     // keeps the worker waiting.
     std::shared_ptr<Shared> m_shared;
-    ManagementConnection* m_connection;                              // not owned
-    Core::Threading::SynchronizationEvent* m_loadComplete = nullptr; // owned
-    std::unique_ptr<Core::Threading::BackgroundWork> m_worker;       // the running or last load's worker
+    ManagementConnection* m_connection;                                     // not owned
+    Core::Threading::SynchronizationEvent* m_loadComplete = nullptr;        // owned
+    std::unique_ptr<Core::Threading::BackgroundWork> m_worker;              // the running or last load's worker
+    std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0); // what Watch observes
 };
 
 // The properties of a class with their CIM types, read on a worker while the caller's windows go on (the

@@ -370,6 +370,35 @@ TEST_F(AsyncLoadTest, DestroyingAnObjectWhileItsWorkerRunsLeavesTheWorkerToEndAl
     PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
+// A message handled during the load's wait may destroy the object (its tree node removed): the load then returns
+// at once, touching nothing of it, and the worker ends by itself.
+TEST_F(AsyncLoadTest, AnObjectDestroyedDuringItsOwnLoadEndsThatLoadQuietly)
+{
+    provider.nextDelayMilliseconds = 30;
+    provider.largestBatch = 10;
+    static ManagementObject* doomed = nullptr;
+    static std::unique_ptr<ManagementObject>* owner = nullptr;
+    doomed = object.get();
+    owner = &object;
+    std::weak_ptr<const void> alive = object->Watch();
+    UINT_PTR timer = SetTimer(nullptr, 0, 60,
+                              [](HWND, UINT, UINT_PTR, DWORD)
+                              {
+                                  if (owner != nullptr && owner->get() == doomed)
+                                  {
+                                      owner->reset();
+                                  }
+                              });
+    ManagementObject* loading = object.get();
+    loading->Load(); // returns once the destruction is seen; nothing of the object is used after that
+    KillTimer(nullptr, timer);
+    owner = nullptr;
+    EXPECT_TRUE(alive.expired());
+    EXPECT_EQ(nullptr, object.get());
+    EXPECT_TRUE(completed->entries.empty()) << "no Completed from a destroyed object";
+    EXPECT_TRUE(Core::Threading::BackgroundWork::WaitForAll(5000));
+}
+
 TEST_F(AsyncLoadTest, TheRowEventsAreNamedAfterTheObject)
 {
     object->Load();
