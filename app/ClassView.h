@@ -1,0 +1,114 @@
+// The class view: the Results and Metadata pages of the main window, the class shown in them and its loading.
+// Selecting a class reads its definition, fills the Metadata grid and loads its instances into the Results grid
+// (or a report); the status panel tells how far the load is.
+#pragma once
+
+#include "core/controls/Grid.h"
+#include "core/controls/Label.h"
+#include "core/controls/TabPage.h"
+#include "core/controls/TabView.h"
+#include "core/controls/TableLayout.h"
+#include "core/controls/TreeNode.h"
+#include "reports/ReportType.h"
+#include "wmi/ManagementObject.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace Config
+{
+class AppOptions;
+}
+
+namespace Quarrow
+{
+
+// Status bar panels.
+namespace Panel
+{
+constexpr int Loading = 0;
+constexpr int Configuration = 1;
+constexpr int LoadingMode = 2;
+} // namespace Panel
+
+// What the class view needs of the window around it.
+class ClassViewHost
+{
+public:
+    virtual ~ClassViewHost() = default;
+    virtual Config::AppOptions& GetOptions() = 0;
+    virtual void ShowStatus(int panel, const Core::String& text) = 0;
+    // Paints the status bar now: said before a wait that may take seconds.
+    virtual void RepaintStatus() = 0;
+    // Runs work; a failure leaving it is shown and the program goes on.
+    virtual void RunGuarded(const std::function<void()>& work) = 0;
+    virtual void ShowError(const Core::String& text) = 0;
+    // The report of the selected class, written and opened in its viewer.
+    virtual void CreateReport(Reports::ReportType type) = 0;
+    // The view's state changed what the commands may do (Stop).
+    virtual void UpdateCommandState() = 0;
+    // Connects the local machine when that is still to be done.
+    virtual void ConnectLocalMachine() = 0;
+};
+
+class ClassView
+{
+public:
+    explicit ClassView(ClassViewHost& host);
+    ClassView(const ClassView&) = delete;
+    ClassView& operator=(const ClassView&) = delete;
+
+    Core::Controls::TabView& GetTabView() { return m_tabView; }
+    Core::Controls::Grid& GetResultsGrid() { return m_resultsGrid; }
+    Core::Controls::Grid& GetMetadataGrid() { return m_metadataGrid; }
+    Core::Controls::Label& GetClassLabel() { return m_classLabel; }
+    WMI::ManagementObject* GetCurrentClass() const { return m_currentClass; }
+    // Whether Stop is offered: from the start of a load until it ends or is being stopped.
+    bool IsStopOffered() const { return m_stopOffered; }
+
+    // Before the tree's selection moves: false when the user keeps a running load.
+    bool ConfirmLeaving();
+    // Shows the class of node (its definition, then its data). Every wait inside pumps messages.
+    void SelectClass(Core::Controls::TreeNode* node);
+    void StopLoading();
+    // Ends the current class's load and forgets the class, before its node goes.
+    void DropCurrentClass();
+    // Right before tree nodes are removed: a selection waiting meanwhile must not go on.
+    void EndSelections() { m_selectionSerial++; }
+    void ClearResults();
+    // Nothing shown: no class, no rows, no metadata.
+    void Clear();
+
+private:
+    void BuildPages();
+    void ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties);
+    // Stop withdrawn and "Stopping ..." shown at once, before the wait for the worker begins.
+    void ShowStopping();
+    void ShowSelectionFailure(uint64_t selection, const Core::String& text);
+    void LoadData();
+    // Adds the rows the current class holds beyond those in the grid; takes the class's lock.
+    void ShowNewRows();
+    // The report of the options' target for the current class, when the target is not the screen.
+    void CreateTargetReport();
+    void OfferStop(bool offered);
+    void OnLoadProgress(Core::Object* sender, WMI::LoadEventArgs& args);
+    void OnLoadCompleted(Core::Object* sender, WMI::LoadEventArgs& args);
+
+    ClassViewHost& m_host;
+    Core::Controls::TabView m_tabView;
+    Core::Controls::TabPage m_resultsPage;
+    Core::Controls::TabPage m_metadataPage;
+    Core::Controls::TableLayout m_metadataLayout;
+    Core::Controls::Grid m_resultsGrid;
+    Core::Controls::Grid m_metadataGrid;
+    Core::Controls::Label m_classLabel;
+    Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_progressHandler;
+    Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_completedHandler;
+    WMI::ManagementObject* m_currentClass = nullptr; // not owned: belongs to its node
+    bool m_stopOffered = false;
+    // Counts the selections of classes and every change that ends one (a rebuilt tree, a disconnect): a selection
+    // that waited while messages ran goes on only if nothing has changed meanwhile.
+    uint64_t m_selectionSerial = 0;
+};
+
+} // namespace Quarrow

@@ -1,0 +1,47 @@
+// The commands of the menu and the toolbar, each declared once: its menu text with the mnemonic, its shortcut,
+// its image and its tool tip. The menu and the toolbar are built from these declarations.
+#pragma once
+
+#include "core/controls/Keys.h"
+
+namespace Core::Controls
+{
+class MainMenu;
+class ToolBar;
+} // namespace Core::Controls
+
+namespace Quarrow
+{
+
+namespace Command
+{
+constexpr int Exit = 0;
+constexpr int Connect = 1;
+constexpr int Disconnect = 2;
+constexpr int TabReport = 3;
+constexpr int WorkbookReport = 4;
+constexpr int StopLoading = 5;
+constexpr int CommaReport = 6;
+constexpr int Options = 20;
+constexpr int OnlineHelp = 30;
+constexpr int About = 31;
+} // namespace Command
+
+struct CommandInfo
+{
+    int id;
+    const wchar_t* text; // in the menu, with its mnemonic; null for a command of the toolbar only
+    Core::Controls::Shortcut shortcut;
+    int image;              // in the tool images; -1 for none
+    const wchar_t* toolTip; // on the toolbar; null for a command of the menu only
+};
+
+// The declaration of a command; null for an unknown id.
+const CommandInfo* FindCommand(int id);
+
+// The menu bar: Application, Reports (Export data to ...), Tools, Help.
+void BuildMainMenu(Core::Controls::MainMenu& menu);
+// The toolbar: connect and disconnect, the two reports, stop.
+void BuildCommandToolBar(Core::Controls::ToolBar& toolBar);
+
+} // namespace Quarrow
