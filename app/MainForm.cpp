@@ -40,9 +40,9 @@ constexpr int LocalConnectTimer = 1;
 } // namespace
 
 MainForm::MainForm(const String& optionsKeyPath)
-    : m_connections(2), m_options(std::make_unique<Config::AppOptions>(optionsKeyPath)), m_classView(*this),
-      m_commandHandler(this, &MainForm::OnCommand), m_beforeSelectHandler(this, &MainForm::OnBeforeSelect),
-      m_afterSelectHandler(this, &MainForm::OnAfterSelect)
+    : m_options(std::make_unique<Config::AppOptions>(optionsKeyPath)), m_machines(m_classTree, *m_options, *this),
+      m_classView(*this), m_commandHandler(this, &MainForm::OnCommand),
+      m_beforeSelectHandler(this, &MainForm::OnBeforeSelect), m_afterSelectHandler(this, &MainForm::OnAfterSelect)
 {
     SetClassName(String(L"Quarrow.MainForm"));
     BuildImages();
@@ -176,10 +176,7 @@ void MainForm::BuildStatusBar()
 void MainForm::OnCreate(Core::Object* sender, Core::EventArgs& args)
 {
     Form::OnCreate(sender, args);
-    auto* local = new ManagementConnection();
-    m_connections.Add(local);
-    local->SetAsyncLoad(m_options->GetAsyncLoad());
-    AddMachineNode(local, String(L"Local Machine"));
+    m_machines.AddLocalMachine();
     const String& configFile = m_options->GetConfigFile();
     if (configFile.IsEmpty() || !Core::IO::File::Exists(configFile))
     {
@@ -211,29 +208,13 @@ void MainForm::ConnectLocalMachine()
     try
     {
         WaitCursor wait;
-        m_connections[0]->Connect(String(), String(), String(), String());
+        m_machines.GetLocalConnection()->Connect(String(), String(), String(), String());
     }
     catch (const Core::Exception& exception)
     {
         // The tree stays; selecting a class then says the machine is not connected.
         ShowError(exception.GetMessageText());
     }
-}
-
-void MainForm::AddMachineNode(ManagementConnection* connection, const String& text)
-{
-    auto* machine = new TreeNode(text, reinterpret_cast<uintptr_t>(connection));
-    machine->SetTag(String(Config::NodeTag::Machine));
-    machine->SetImageIndex(Config::NodeImage::Machine);
-    UpdatesPaused paused(m_classTree);
-    m_classTree.GetNodes().Add(machine);
-    FillMachineNode(machine);
-}
-
-void MainForm::FillMachineNode(TreeNode* machine)
-{
-    Config::ReadClassTree(machine, m_options->GetConfigFile(), *this);
-    machine->Expand();
 }
 
 void MainForm::ShowStatus(int panel, const String& text)
@@ -279,201 +260,6 @@ void MainForm::OnCommand(Core::Object* sender, CommandEventArgs& args)
         return;
     }
     RunCommand(args.GetCommandId());
-}
-
-void MainForm::RunCommand(int commandId)
-{
-    ConnectLocalMachine();
-    Guarded(
-        [&]
-        {
-            switch (commandId)
-            {
-            case Command::Exit:
-                Core::Controls::Application::Exit(0);
-                break;
-            case Command::Connect:
-                ConnectMachine();
-                break;
-            case Command::Disconnect:
-                DisconnectMachine();
-                break;
-            case Command::TabReport:
-                CreateReport(ReportType::TabDelimited);
-                break;
-            case Command::WorkbookReport:
-                CreateReport(ReportType::Excel);
-                break;
-            case Command::StopLoading:
-                m_classView.StopLoading();
-                break;
-            case Command::CommaReport:
-                CreateReport(ReportType::CommaDelimited);
-                break;
-            case Command::Options:
-                EditOptions();
-                break;
-            case Command::OnlineHelp:
-                OpenOnlineHelp();
-                break;
-            case Command::About:
-                ShowAbout();
-                break;
-            default:
-                break;
-            }
-        });
-}
-
-void MainForm::ConnectMachine()
-{
-    if (!m_connectForm)
-    {
-        m_connectForm = std::make_unique<ConnectForm>(*this);
-        m_connectForm->SetOwner(this);
-        m_connectForm->SetStartPosition(StartPosition::CenterOwner);
-        m_connectForm->SetIcon(&m_toolImages, Resources::ConnectImage);
-    }
-    if (m_connectForm->ShowDialog(this) != DialogResult::OK)
-    {
-        return;
-    }
-    WaitCursor wait;
-    // The dialog appended the new connection last; its name is the one connected to, without stray blanks.
-    ManagementConnection* added = m_connections[m_connections.GetCount() - 1];
-    AddMachineNode(added, added->GetServer());
-    m_classView.ClearResults();
-}
-
-void MainForm::DisconnectMachine()
-{
-    TreeNode* node = m_classTree.GetSelectedNode();
-    if (Config::KindOf(node) != Config::NodeKind::Machine || node->GetParent() != nullptr)
-    {
-        return;
-    }
-    ManagementConnection* connection = Config::MachineOf(node);
-    if (connection->GetServer().IsEmpty())
-    {
-        MessageBox(String(L"Application needs local connection to work properly, will not disconnect."),
-                   String(L"Info"), MB_OK);
-        return;
-    }
-    // The machine's class objects go with its node; a load on its connection ends first.
-    ManagementObject* shown = m_classView.GetCurrentClass();
-    if (shown != nullptr && shown->GetConnection() == connection)
-    {
-        m_classView.DropCurrentClass();
-    }
-    // Right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
-    m_classView.EndSelections();
-    m_classTree.GetNodes().Remove(node);
-    for (int i = 0; i < m_connections.GetCount(); i++)
-    {
-        if (m_connections[i] == connection)
-        {
-            m_connections.RemoveAt(i);
-            break;
-        }
-    }
-    m_classView.ClearResults();
-}
-
-void MainForm::EditOptions()
-{
-    if (!m_optionsForm)
-    {
-        m_optionsForm = std::make_unique<Config::OptionsForm>(*this);
-        m_optionsForm->SetOwner(this);
-        m_optionsForm->SetStartPosition(StartPosition::CenterOwner);
-        m_optionsForm->SetIcon(&m_toolImages, Resources::ProgramIconImage);
-    }
-    if (m_optionsForm->ShowDialog(this) != DialogResult::OK)
-    {
-        return;
-    }
-    int flags = m_optionsForm->GetChangeFlags();
-    const String& configFile = m_options->GetConfigFile();
-    if (configFile.IsEmpty() || !Core::IO::File::Exists(configFile))
-    {
-        ShowStatus(Panel::Configuration, String(L"Config file does not exist"));
-        return;
-    }
-    ShowStatus(Panel::Configuration, String());
-    if ((flags & Config::AsyncLoadChanged) != 0)
-    {
-        bool asynchronous = m_options->GetAsyncLoad();
-        for (int i = 0; i < m_connections.GetCount(); i++)
-        {
-            m_connections[i]->SetAsyncLoad(asynchronous);
-        }
-        ShowStatus(Panel::LoadingMode, String(asynchronous ? L"Async" : L"Sync"));
-    }
-    if ((flags & (Config::ConfigFileChanged | Config::ClassViewChanged)) != 0)
-    {
-        int answer = MessageBox(String(L"Rebuild tree with new configuration?"), String(L"Configuration changes"),
-                                MB_YESNO | MB_ICONQUESTION);
-        if (answer == IDYES)
-        {
-            RebuildClassTrees();
-        }
-    }
-}
-
-void MainForm::RebuildClassTrees()
-{
-    // Every class object goes with its node: the one on screen is let go first.
-    m_classView.Clear();
-    WaitCursor wait;
-    {
-        UpdatesPaused paused(m_classTree);
-        TreeNodeCollection& machines = m_classTree.GetNodes();
-        // Right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
-        m_classView.EndSelections();
-        for (int i = 0; i < machines.GetCount(); i++)
-        {
-            TreeNode* machine = machines[i];
-            machine->GetNodes().Clear();
-            FillMachineNode(machine);
-        }
-    }
-    UpdateCommandState();
-}
-
-void MainForm::OpenOnlineHelp()
-{
-    String parameters =
-        String(L"url.dll,FileProtocolHandler ") + String(Core::ResourceId(IDS_HELP_ADDRESS), Resources::StringLimit);
-    intptr_t result = Core::Platform::Windows::Desktop::Current().Execute(
-        GetHandle(), String(L"open"), String(L"rundll32.exe"), parameters, String(), SW_SHOWNORMAL);
-    if (result <= 32)
-    {
-        throw Core::Exception(Core::Platform::Windows::GetLaunchFailureText(result));
-    }
-}
-
-void MainForm::ShowAbout()
-{
-    if (!m_aboutForm)
-    {
-        m_aboutForm = std::make_unique<AboutForm>();
-        m_aboutForm->SetOwner(this);
-        m_aboutForm->SetStartPosition(StartPosition::CenterOwner);
-        m_aboutForm->SetIcon(&m_toolImages, Resources::ProgramIconImage);
-    }
-    m_aboutForm->ShowDialog(this);
-}
-
-void MainForm::CreateReport(ReportType type)
-{
-    ManagementObject* chosen = Config::ClassOf(m_classTree.GetSelectedNode());
-    if (chosen == nullptr)
-    {
-        MessageBox(String(L"Please select a class."), String(L"Error"), MB_OK);
-        return;
-    }
-    WaitCursor wait;
-    Reports::ExportReport(GetHandle(), chosen, m_options->GetReportDirectory(), type);
 }
 
 void MainForm::OnBeforeSelect(Core::Object*, TreeViewCancelEventArgs& args)

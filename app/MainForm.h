@@ -5,6 +5,7 @@
 #include "app/ClassView.h"
 #include "app/Commands.h"
 #include "app/ConnectForm.h"
+#include "app/MachineTree.h"
 #include "app/options/OptionsOwner.h"
 #include "config/AppOptions.h"
 #include "config/ClassViewReader.h"
@@ -46,7 +47,10 @@ public:
     // Stops a running load first; the options are saved and every connection released.
     ~MainForm() override;
 
-    Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() override { return m_connections; }
+    Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() override
+    {
+        return m_machines.GetConnections();
+    }
     Config::AppOptions& GetOptions() override { return *m_options; }
     Core::Controls::ImageList* GetTreeImages() override { return &m_treeImages; }
     void ShowStatus(int panel, const Core::String& text) override;
@@ -94,9 +98,6 @@ private:
     void OnBeforeSelect(Core::Object* sender, Core::Controls::TreeViewCancelEventArgs& args);
     void OnAfterSelect(Core::Object* sender, Core::Controls::TreeViewEventArgs& args);
 
-    // Fills a machine node with its categories and classes from the configuration.
-    void FillMachineNode(Core::Controls::TreeNode* machine);
-    void AddMachineNode(WMI::ManagementConnection* connection, const Core::String& text);
     // Empties every machine node and fills it again from the configuration.
     void RebuildClassTrees();
 
@@ -109,9 +110,9 @@ private:
     // Runs a handler's work: an exception leaving it is shown, and the program goes on.
     template <typename Work> void Guarded(Work work);
 
-    // Declared first, so destroyed last: the class objects of the tree's nodes use them.
-    Core::Collections::PointerArrayList<WMI::ManagementConnection> m_connections; // owned connections
-    std::unique_ptr<Config::AppOptions> m_options;                                // saved when destroyed
+    std::unique_ptr<Config::AppOptions> m_options; // saved when destroyed
+    // Before the tree, so destroyed after it: the class objects of the tree's nodes use the connections.
+    MachineTree m_machines;
     Core::Controls::TableLayout m_layout;
     Core::Controls::ImageList m_toolImages;
     Core::Controls::ImageList m_treeImages;

@@ -1,0 +1,83 @@
+#include "app/MachineTree.h"
+
+#include "config/Catalogue.h"
+
+namespace Quarrow
+{
+
+using Core::String;
+using Core::Controls::TreeNode;
+using Core::Controls::UpdatesPaused;
+using WMI::ManagementConnection;
+
+MachineTree::MachineTree(Core::Controls::TreeView& tree, Config::AppOptions& options, Config::StatusDisplay& status)
+    : m_connections(2), m_tree(tree), m_options(options), m_status(status)
+{
+}
+
+void MachineTree::AddLocalMachine()
+{
+    auto* local = new ManagementConnection();
+    m_connections.Add(local);
+    local->SetAsyncLoad(m_options.GetAsyncLoad());
+    AddNode(local, String(L"Local Machine"));
+}
+
+void MachineTree::AddLastConnection()
+{
+    // The name is the one connected to, without stray blanks.
+    ManagementConnection* added = m_connections[m_connections.GetCount() - 1];
+    AddNode(added, added->GetServer());
+}
+
+void MachineTree::Remove(TreeNode* machine)
+{
+    auto* connection = machine->GetDataAs<ManagementConnection>();
+    m_tree.GetNodes().Remove(machine);
+    for (int i = 0; i < m_connections.GetCount(); i++)
+    {
+        if (m_connections[i] == connection)
+        {
+            m_connections.RemoveAt(i);
+            break;
+        }
+    }
+}
+
+void MachineTree::Rebuild()
+{
+    UpdatesPaused paused(m_tree);
+    Core::Controls::TreeNodeCollection& machines = m_tree.GetNodes();
+    for (int i = 0; i < machines.GetCount(); i++)
+    {
+        TreeNode* machine = machines[i];
+        machine->GetNodes().Clear();
+        Fill(machine);
+    }
+}
+
+void MachineTree::SetAsyncLoad(bool asynchronous)
+{
+    for (int i = 0; i < m_connections.GetCount(); i++)
+    {
+        m_connections[i]->SetAsyncLoad(asynchronous);
+    }
+}
+
+void MachineTree::AddNode(ManagementConnection* connection, const String& text)
+{
+    auto* machine = new TreeNode(text, reinterpret_cast<uintptr_t>(connection));
+    machine->SetTag(String(Config::NodeTag::Machine));
+    machine->SetImageIndex(Config::NodeImage::Machine);
+    UpdatesPaused paused(m_tree);
+    m_tree.GetNodes().Add(machine);
+    Fill(machine);
+}
+
+void MachineTree::Fill(TreeNode* machine)
+{
+    Config::ReadClassTree(machine, m_options.GetConfigFile(), m_status);
+    machine->Expand();
+}
+
+} // namespace Quarrow

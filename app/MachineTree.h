@@ -1,0 +1,45 @@
+// The machines of the class tree: each connection kept together with its node, the local machine first. A
+// machine node's data is its connection; the class nodes below it hold class objects bound to that connection.
+#pragma once
+
+#include "config/AppOptions.h"
+#include "config/ClassViewReader.h"
+#include "core/collections/PointerArrayList.h"
+#include "core/controls/TreeView.h"
+#include "wmi/ManagementConnection.h"
+
+namespace Quarrow
+{
+
+class MachineTree
+{
+public:
+    MachineTree(Core::Controls::TreeView& tree, Config::AppOptions& options, Config::StatusDisplay& status);
+
+    // The connections, in the order of their nodes; the connect dialog adds to it.
+    Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() { return m_connections; }
+    WMI::ManagementConnection* GetLocalConnection() { return m_connections[0]; }
+
+    // The local machine's node, its connection made but not connected, with the loading mode of the options.
+    void AddLocalMachine();
+    // A node for the connection last added to the list, named as the connection's server.
+    void AddLastConnection();
+    // Removes a machine's node and releases its connection.
+    void Remove(Core::Controls::TreeNode* machine);
+    // Empties every machine node and fills it again from the configuration.
+    void Rebuild();
+    // Every connection loads in the given mode from now on.
+    void SetAsyncLoad(bool asynchronous);
+
+private:
+    void AddNode(WMI::ManagementConnection* connection, const Core::String& text);
+    void Fill(Core::Controls::TreeNode* machine);
+
+    // Declared first, so destroyed last: the class objects of the tree's nodes use them.
+    Core::Collections::PointerArrayList<WMI::ManagementConnection> m_connections; // owned
+    Core::Controls::TreeView& m_tree;
+    Config::AppOptions& m_options;
+    Config::StatusDisplay& m_status;
+};
+
+} // namespace Quarrow

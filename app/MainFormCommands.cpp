@@ -1,0 +1,201 @@
+// The main window's commands: connecting and disconnecting machines, the options, help and about, and reports.
+#include "app/AboutForm.h"
+#include "app/MainForm.h"
+#include "app/options/OptionsForm.h"
+#include "config/ClassTreeNodes.h"
+#include "core/Exception.h"
+#include "core/controls/Application.h"
+#include "core/controls/Cursor.h"
+#include "core/io/Path.h"
+#include "core/platform/windows/Desktop.h"
+#include "reports/ReportExport.h"
+#include "resources/ResourceIds.h"
+
+#include <windows.h>
+
+// The toolkit's operation, not the macro for MessageBoxW.
+#undef MessageBox
+
+namespace Quarrow
+{
+
+using namespace Core::Controls;
+using Core::String;
+using Reports::ReportType;
+using WMI::ManagementConnection;
+using WMI::ManagementObject;
+
+void MainForm::RunCommand(int commandId)
+{
+    ConnectLocalMachine();
+    RunGuarded(
+        [&]
+        {
+            switch (commandId)
+            {
+            case Command::Exit:
+                Core::Controls::Application::Exit(0);
+                break;
+            case Command::Connect:
+                ConnectMachine();
+                break;
+            case Command::Disconnect:
+                DisconnectMachine();
+                break;
+            case Command::TabReport:
+                CreateReport(ReportType::TabDelimited);
+                break;
+            case Command::WorkbookReport:
+                CreateReport(ReportType::Excel);
+                break;
+            case Command::StopLoading:
+                m_classView.StopLoading();
+                break;
+            case Command::CommaReport:
+                CreateReport(ReportType::CommaDelimited);
+                break;
+            case Command::Options:
+                EditOptions();
+                break;
+            case Command::OnlineHelp:
+                OpenOnlineHelp();
+                break;
+            case Command::About:
+                ShowAbout();
+                break;
+            default:
+                break;
+            }
+        });
+}
+
+void MainForm::ConnectMachine()
+{
+    if (!m_connectForm)
+    {
+        m_connectForm = std::make_unique<ConnectForm>(*this);
+        m_connectForm->SetOwner(this);
+        m_connectForm->SetStartPosition(StartPosition::CenterOwner);
+        m_connectForm->SetIcon(&m_toolImages, Resources::ConnectImage);
+    }
+    if (m_connectForm->ShowDialog(this) != DialogResult::OK)
+    {
+        return;
+    }
+    WaitCursor wait;
+    m_machines.AddLastConnection(); // the dialog appended the new connection last
+    m_classView.ClearResults();
+}
+
+void MainForm::DisconnectMachine()
+{
+    TreeNode* node = m_classTree.GetSelectedNode();
+    if (Config::KindOf(node) != Config::NodeKind::Machine || node->GetParent() != nullptr)
+    {
+        return;
+    }
+    ManagementConnection* connection = Config::MachineOf(node);
+    if (connection->GetServer().IsEmpty())
+    {
+        MessageBox(String(L"Application needs local connection to work properly, will not disconnect."),
+                   String(L"Info"), MB_OK);
+        return;
+    }
+    // The machine's class objects go with its node; a load on its connection ends first.
+    ManagementObject* shown = m_classView.GetCurrentClass();
+    if (shown != nullptr && shown->GetConnection() == connection)
+    {
+        m_classView.DropCurrentClass();
+    }
+    // Right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
+    m_classView.EndSelections();
+    m_machines.Remove(node);
+    m_classView.ClearResults();
+}
+
+void MainForm::EditOptions()
+{
+    if (!m_optionsForm)
+    {
+        m_optionsForm = std::make_unique<Config::OptionsForm>(*this);
+        m_optionsForm->SetOwner(this);
+        m_optionsForm->SetStartPosition(StartPosition::CenterOwner);
+        m_optionsForm->SetIcon(&m_toolImages, Resources::ProgramIconImage);
+    }
+    if (m_optionsForm->ShowDialog(this) != DialogResult::OK)
+    {
+        return;
+    }
+    int flags = m_optionsForm->GetChangeFlags();
+    const String& configFile = m_options->GetConfigFile();
+    if (configFile.IsEmpty() || !Core::IO::File::Exists(configFile))
+    {
+        ShowStatus(Panel::Configuration, String(L"Config file does not exist"));
+        return;
+    }
+    ShowStatus(Panel::Configuration, String());
+    if ((flags & Config::AsyncLoadChanged) != 0)
+    {
+        bool asynchronous = m_options->GetAsyncLoad();
+        m_machines.SetAsyncLoad(asynchronous);
+        ShowStatus(Panel::LoadingMode, String(asynchronous ? L"Async" : L"Sync"));
+    }
+    if ((flags & (Config::ConfigFileChanged | Config::ClassViewChanged)) != 0)
+    {
+        int answer = MessageBox(String(L"Rebuild tree with new configuration?"), String(L"Configuration changes"),
+                                MB_YESNO | MB_ICONQUESTION);
+        if (answer == IDYES)
+        {
+            RebuildClassTrees();
+        }
+    }
+}
+
+void MainForm::RebuildClassTrees()
+{
+    // Every class object goes with its node: the one on screen is let go first.
+    m_classView.Clear();
+    WaitCursor wait;
+    // Right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
+    m_classView.EndSelections();
+    m_machines.Rebuild();
+    UpdateCommandState();
+}
+
+void MainForm::OpenOnlineHelp()
+{
+    String parameters =
+        String(L"url.dll,FileProtocolHandler ") + String(Core::ResourceId(IDS_HELP_ADDRESS), Resources::StringLimit);
+    intptr_t result = Core::Platform::Windows::Desktop::Current().Execute(
+        GetHandle(), String(L"open"), String(L"rundll32.exe"), parameters, String(), SW_SHOWNORMAL);
+    if (result <= 32)
+    {
+        throw Core::Exception(Core::Platform::Windows::GetLaunchFailureText(result));
+    }
+}
+
+void MainForm::ShowAbout()
+{
+    if (!m_aboutForm)
+    {
+        m_aboutForm = std::make_unique<AboutForm>();
+        m_aboutForm->SetOwner(this);
+        m_aboutForm->SetStartPosition(StartPosition::CenterOwner);
+        m_aboutForm->SetIcon(&m_toolImages, Resources::ProgramIconImage);
+    }
+    m_aboutForm->ShowDialog(this);
+}
+
+void MainForm::CreateReport(ReportType type)
+{
+    ManagementObject* chosen = Config::ClassOf(m_classTree.GetSelectedNode());
+    if (chosen == nullptr)
+    {
+        MessageBox(String(L"Please select a class."), String(L"Error"), MB_OK);
+        return;
+    }
+    WaitCursor wait;
+    Reports::ExportReport(GetHandle(), chosen, m_options->GetReportDirectory(), type);
+}
+
+} // namespace Quarrow
