@@ -334,7 +334,6 @@ ManagementObject::~ManagementObject()
     // A worker still inside a slow provider ends by itself; it holds what it uses.
     m_shared->RequestStop();
     m_worker.reset();
-    delete m_loadComplete;
 }
 
 bool ManagementObject::IsLoading() const
@@ -379,7 +378,7 @@ void ManagementObject::FillProperties()
 
 void ManagementObject::CreateEvents()
 {
-    if (m_loadComplete != nullptr)
+    if (m_shared->rowsReady != nullptr)
     {
         return;
     }
@@ -388,7 +387,6 @@ void ManagementObject::CreateEvents()
     number += static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(this));
     number += L"_";
     number += static_cast<unsigned int>(GetCurrentProcessId());
-    m_loadComplete = new SynchronizationEvent(String(L"MOLC_") + number, true, false);
     m_shared->rowsReady = std::make_unique<SynchronizationEvent>(String(L"MORL_") + number, true, false);
 }
 
@@ -479,7 +477,6 @@ void ManagementObject::Load()
     RaiseProgress();
     LoadEventArgs completed(this, shared.state);
     Completed.Raise(this, completed);
-    m_loadComplete->Set();
 }
 
 void ManagementObject::Cancel()
@@ -497,7 +494,6 @@ void ManagementObject::Cancel()
     }
     // The worker's end is its thread's end: after that nothing of it touches the rows any more.
     int waitResult = Core::Threading::WaitWithMessagePumping(m_worker->GetHandle(), -1);
-    m_loadComplete->Reset();
     if (waitResult != SynchronizationEvent::Signalled)
     {
         throw Exception(String(L"Wait for second thread error.") + Core::IO::GetLastErrorText());

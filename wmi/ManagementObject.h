@@ -105,7 +105,6 @@ private:
     // keeps the worker waiting.
     std::shared_ptr<Shared> m_shared;
     ManagementConnection* m_connection;                                     // not owned
-    Core::Threading::SynchronizationEvent* m_loadComplete = nullptr;        // owned
     std::unique_ptr<Core::Threading::BackgroundWork> m_worker;              // the running or last load's worker
     std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0); // what Watch observes
 };

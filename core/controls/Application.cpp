@@ -121,31 +121,6 @@ Threading::Thread* Application::GetMainThread()
     return state.mainThread;
 }
 
-bool Application::DoEvents()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        if (message.message == WM_QUIT || (message.hwnd == nullptr && message.message == ApplicationEndMessage))
-        {
-            // Left for the loop that owns it.
-            if (message.message == WM_QUIT)
-            {
-                PostQuitMessage(static_cast<int>(message.wParam));
-            }
-            else
-            {
-                PostThreadMessageW(GetCurrentThreadId(), message.message, message.wParam, message.lParam);
-            }
-            return false;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-        ThrowPendingException();
-    }
-    return true;
-}
-
 void Application::StorePendingException(std::exception_ptr exception)
 {
     // The first failure is the one to report; later ones are usually its consequences.

@@ -4,6 +4,7 @@
 
 #include "core/String.h"
 #include "core/controls/NativeTypes.h"
+#include "core/threading/Thread.h"
 
 #include <exception>
 
@@ -21,7 +22,7 @@ class Application
 {
 public:
     // The thread message that ends the application; posted when a window of type 2 is destroyed.
-    static constexpr unsigned int ApplicationEndMessage = 0x8001;
+    static constexpr unsigned int ApplicationEndMessage = Threading::ApplicationEndMessage;
 
     // Stores the values and names the calling thread "Main Application Thread".
     static void Init(InstanceHandle instance, InstanceHandle previousInstance, const String& commandLine,
@@ -39,10 +40,6 @@ public:
     static Form* GetMainForm();
     // The main thread's object between Init and Exit, else null.
     static Threading::Thread* GetMainThread();
-
-    // Dispatches the messages already queued and returns; a quit or application-end message stays queued
-    // and makes it return false.
-    static bool DoEvents();
 
     // A handler that throws while the system dispatches a message cannot let the exception pass through
     // the system's frames; the window procedure keeps it here and the message loops throw it again.
