@@ -279,51 +279,56 @@ bool MenuTracker::HandleKey(int keyData)
         Close();
         return true;
     }
-    if (m_depth == 0)
+    return m_depth == 0 ? HandleBarKey(key) : HandleMenuKey(key);
+}
+
+bool MenuTracker::HandleBarKey(int key)
+{
+    // The bar alone, highlighted by the keyboard.
+    if (m_bar == nullptr)
     {
-        // The bar alone, highlighted by the keyboard.
-        if (m_bar == nullptr)
+        Close();
+        return false;
+    }
+    int hot = m_bar->GetHotIndex();
+    switch (key)
+    {
+    case Keys::Left:
+        m_bar->SetHotIndex(NextEnabled(m_bar, hot, -1));
+        return true;
+    case Keys::Right:
+        m_bar->SetHotIndex(NextEnabled(m_bar, hot, 1));
+        return true;
+    case Keys::Down:
+    case Keys::Up:
+    case Keys::Return:
+        if (hot >= 0)
         {
-            Close();
-            return false;
-        }
-        int hot = m_bar->GetHotIndex();
-        switch (key)
-        {
-        case Keys::Left:
-            m_bar->SetHotIndex(NextEnabled(m_bar, hot, -1));
-            return true;
-        case Keys::Right:
-            m_bar->SetHotIndex(NextEnabled(m_bar, hot, 1));
-            return true;
-        case Keys::Down:
-        case Keys::Up:
-        case Keys::Return:
-            if (hot >= 0)
-            {
-                OpenBarItem(m_bar, hot, true);
-            }
-            return true;
-        case Keys::Escape:
-            Close();
-            return true;
-        default:
-            break;
-        }
-        if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))
-        {
-            for (int i = 0; i < m_bar->GetButtons().GetCount(); i++)
-            {
-                if (m_bar->GetButtons()[i]->GetMnemonic() == key && m_bar->GetButtons()[i]->IsEnabled())
-                {
-                    OpenBarItem(m_bar, i, true);
-                    return true;
-                }
-            }
+            OpenBarItem(m_bar, hot, true);
         }
         return true;
+    case Keys::Escape:
+        Close();
+        return true;
+    default:
+        break;
     }
+    if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))
+    {
+        for (int i = 0; i < m_bar->GetButtons().GetCount(); i++)
+        {
+            if (m_bar->GetButtons()[i]->GetMnemonic() == key && m_bar->GetButtons()[i]->IsEnabled())
+            {
+                OpenBarItem(m_bar, i, true);
+                return true;
+            }
+        }
+    }
+    return true;
+}
 
+bool MenuTracker::HandleMenuKey(int key)
+{
     int level = m_depth - 1;
     ToolBarDropDown* top = m_levels[level];
     int hot = top->GetHotIndex();
@@ -387,17 +392,21 @@ bool MenuTracker::HandleKey(int keyData)
         }
         return true;
     default:
-        break;
+        return ChooseByMnemonic(top, level, key);
     }
+}
+
+bool MenuTracker::ChooseByMnemonic(ToolBarDropDown* menu, int level, int key)
+{
     if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))
     {
-        auto& items = top->GetButtons();
+        auto& items = menu->GetButtons();
         for (int i = 0; i < items.GetCount(); i++)
         {
             if (items[i]->GetMnemonic() == key && items[i]->IsEnabled())
             {
-                top->SetHotIndex(i);
-                Choose(top, level, i);
+                menu->SetHotIndex(i);
+                Choose(menu, level, i);
                 return true;
             }
         }
@@ -486,20 +495,7 @@ bool MenuTracker::PreFilterMessage(Control* target, unsigned int message, uintpt
     {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-    {
-        int keyData = static_cast<int>(wParam & 0xFFFF) | Control::GetModifierKeys();
-        if (message == WM_SYSKEYDOWN && (lParam & (1 << 29)) != 0)
-        {
-            keyData |= Keys::Alt;
-        }
-        // Alt+F4 still closes the window, after the menus.
-        if ((keyData & Keys::KeyCode) == Keys::F4 && (keyData & Keys::Alt) != 0)
-        {
-            Close();
-            return false;
-        }
-        return HandleKey(keyData);
-    }
+        return FilterKeyDown(message, wParam, lParam);
     case WM_KEYUP:
     case WM_SYSKEYUP:
     case WM_CHAR:
@@ -519,28 +515,7 @@ bool MenuTracker::PreFilterMessage(Control* target, unsigned int message, uintpt
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        if (HitTest(screenPoint(), bar, index))
-        {
-            if (bar == m_bar && index >= 0)
-            {
-                if (index == m_bar->GetOpenIndex())
-                {
-                    Close();
-                }
-                else
-                {
-                    OpenBarItem(m_bar, index, false);
-                }
-            }
-            else if (bar != m_bar && index >= 0)
-            {
-                Hover(bar, index);
-            }
-            return true;
-        }
-        // A click elsewhere closes the menus and does nothing more.
-        Close();
-        return true;
+        return FilterButtonDown(screenPoint());
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
         if (HitTest(screenPoint(), bar, index))
@@ -555,28 +530,75 @@ bool MenuTracker::PreFilterMessage(Control* target, unsigned int message, uintpt
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:
     case WM_CANCELMODE:
-        Close();
-        return false;
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE)
-        {
-            Close();
-        }
-        return false;
     case WM_ACTIVATEAPP:
-        if (!wParam)
-        {
-            Close();
-        }
-        return false;
     case WM_WINDOWPOSCHANGED:
-        if (target->GetHandle() == m_window)
+        if (EndsTheMenus(target, message, wParam))
         {
             Close();
         }
         return false;
     default:
         return false;
+    }
+}
+
+bool MenuTracker::FilterKeyDown(unsigned int message, uintptr_t wParam, intptr_t lParam)
+{
+    int keyData = static_cast<int>(wParam & 0xFFFF) | Control::GetModifierKeys();
+    if (message == WM_SYSKEYDOWN && (lParam & (1 << 29)) != 0)
+    {
+        keyData |= Keys::Alt;
+    }
+    // Alt+F4 still closes the window, after the menus.
+    if ((keyData & Keys::KeyCode) == Keys::F4 && (keyData & Keys::Alt) != 0)
+    {
+        Close();
+        return false;
+    }
+    return HandleKey(keyData);
+}
+
+bool MenuTracker::FilterButtonDown(const Point& screenPoint)
+{
+    ToolBar* bar = nullptr;
+    int index = -1;
+    if (!HitTest(screenPoint, bar, index))
+    {
+        // A click elsewhere closes the menus and does nothing more.
+        Close();
+        return true;
+    }
+    if (bar == m_bar && index >= 0)
+    {
+        if (index == m_bar->GetOpenIndex())
+        {
+            Close();
+        }
+        else
+        {
+            OpenBarItem(m_bar, index, false);
+        }
+    }
+    else if (bar != m_bar && index >= 0)
+    {
+        Hover(bar, index);
+    }
+    return true;
+}
+
+bool MenuTracker::EndsTheMenus(Control* target, unsigned int message, uintptr_t wParam) const
+{
+    switch (message)
+    {
+    case WM_ACTIVATE:
+        return LOWORD(wParam) == WA_INACTIVE;
+    case WM_ACTIVATEAPP:
+        return !wParam;
+    case WM_WINDOWPOSCHANGED:
+        return target->GetHandle() == m_window;
+    default:
+        return true; // a click on a frame, or the system cancelling modes
     }
 }
 

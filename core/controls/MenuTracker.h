@@ -44,6 +44,15 @@ private:
     void CloseLevels(int fromLevel);
     void Choose(ToolBar* container, int level, int index);
     bool HandleKey(int keyData);
+    // The keyboard on the bar alone, highlighted; and in the open menu at the deepest level.
+    bool HandleBarKey(int key);
+    bool HandleMenuKey(int key);
+    // Chooses the enabled item of menu whose mnemonic is key.
+    bool ChooseByMnemonic(ToolBarDropDown* menu, int level, int key);
+    bool FilterKeyDown(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    bool FilterButtonDown(const Point& screenPoint);
+    // Whether a message of the window ends menu mode (the window deactivated or moved, a frame clicked).
+    bool EndsTheMenus(Control* target, unsigned int message, uintptr_t wParam) const;
     int LevelOf(ToolBar* bar) const;
     bool HitTest(const Point& screenPoint, ToolBar*& bar, int& index) const;
     void Hover(ToolBar* bar, int index);
