@@ -1,5 +1,6 @@
 #include "app/ConnectForm.h"
 
+#include "app/TextInput.h"
 #include "config/AppOptions.h"
 #include "core/Exception.h"
 #include "core/controls/Cursor.h"
@@ -16,26 +17,6 @@ namespace Quarrow
 using namespace Core::Controls;
 using Core::String;
 using WMI::ManagementConnection;
-
-namespace
-{
-
-String WithoutBlanks(const String& text)
-{
-    int start = 0;
-    int end = text.GetLength();
-    while (start < end && (text[start] == L' ' || text[start] == L'\t'))
-    {
-        start++;
-    }
-    while (end > start && (text[end - 1] == L' ' || text[end - 1] == L'\t'))
-    {
-        end--;
-    }
-    return text.Substring(start, end - start);
-}
-
-} // namespace
 
 // What one connection attempt needs, kept by the worker that connects; the copy of the password is wiped when
 // the attempt is over, also when nobody waits for it any more.

@@ -3,6 +3,7 @@
 #include "config/AppOptions.h"
 #include "config/Catalogue.h"
 #include "config/CategoryPath.h"
+#include "config/ClassTreeNodes.h"
 #include "config/ClassViewFile.h"
 #include "core/controls/TreeNode.h"
 #include "core/io/FileStream.h"
@@ -27,22 +28,17 @@ namespace Config
 namespace
 {
 
-bool HasTag(const TreeNode* node, const wchar_t* tag)
-{
-    return node->GetTag() == String(tag);
-}
-
 // A class whose children came from Property elements of the file: they are a chosen subset of the
 // class's properties, so the class can at most be partly checked, and its choice must be kept.
 bool HasChosenProperties(const TreeNode* node)
 {
-    if (!HasTag(node, NodeTag::Class))
+    if (KindOf(node) != NodeKind::Class)
     {
         return false;
     }
     for (int i = 0; i < node->GetNodes().GetCount(); i++)
     {
-        if (HasTag(node->GetNodes()[i], NodeTag::Property))
+        if (KindOf(node->GetNodes()[i]) == NodeKind::Property)
         {
             return true;
         }
@@ -343,8 +339,8 @@ void ClassViewEditor::WriteTree(XmlTextWriter& writer)
         }
         TreeNode* child = (*level.nodes)[level.next++];
         // Each node is written as its own kind, so a level mixing categories and classes loses neither.
-        bool isClass = HasTag(child, NodeTag::Class);
-        if (!isClass && !HasTag(child, NodeTag::Category))
+        bool isClass = KindOf(child) == NodeKind::Class;
+        if (!isClass && KindOf(child) != NodeKind::Category)
         {
             continue;
         }
@@ -378,7 +374,7 @@ void ClassViewEditor::WriteClassContent(XmlTextWriter& writer, TreeNode* classNo
             }
         }
     }
-    auto* definition = classNode->GetDataAs<WMI::ClassDefinition>();
+    auto* definition = DefinitionOf(classNode);
     if (definition != nullptr && !definition->GetFilter().IsEmpty())
     {
         writer.WriteElementString(String(L"Filter"), definition->GetFilter());

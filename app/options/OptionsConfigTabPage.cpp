@@ -1,8 +1,11 @@
 #include "app/options/OptionsConfigTabPage.h"
 
+#include "app/TextInput.h"
+#include "app/options/DialogBusy.h"
 #include "app/options/OptionsOwner.h"
 #include "config/AppOptions.h"
 #include "config/Catalogue.h"
+#include "config/ClassTreeNodes.h"
 #include "core/Exception.h"
 #include "core/controls/Accessibility.h"
 #include "core/controls/CommonDialog.h"
@@ -36,66 +39,6 @@ constexpr const wchar_t* LoadFromFileQuestion =
     L"Load tree from file? If you want to recreate file from existing tree structure, press 'No'.";
 constexpr const wchar_t* ConfigFileFilter = L"XML Files (*.xml*)|*.xml|All Files (*.*)|*.*";
 constexpr const wchar_t* ValidateCaption = L"Validate Filter";
-
-bool IsClassNode(const TreeNode* node)
-{
-    return node != nullptr && node->GetTag() == String(NodeTag::Class);
-}
-
-bool IsBlank(wchar_t character)
-{
-    return character == L' ' || character == L'\t';
-}
-
-// A name as typed or pasted: without surrounding blanks, and without the quotes of a copied path.
-String TidyFileName(const String& text)
-{
-    int start = 0;
-    int end = text.GetLength();
-    while (start < end && IsBlank(text[start]))
-    {
-        start++;
-    }
-    while (end > start && IsBlank(text[end - 1]))
-    {
-        end--;
-    }
-    if (end - start >= 2 && text[start] == L'"' && text[end - 1] == L'"')
-    {
-        start++;
-        end--;
-    }
-    return text.Substring(start, end - start);
-}
-
-// The dialog keeps painting but takes no input while a worker asks the machine; then the focus goes back where
-// it was.
-class DialogBusy
-{
-public:
-    DialogBusy(bool& busy, HWND dialog) : m_busy(busy), m_dialog(dialog), m_focus(GetFocus())
-    {
-        m_busy = true;
-        EnableWindow(m_dialog, FALSE);
-    }
-    ~DialogBusy()
-    {
-        m_busy = false;
-        EnableWindow(m_dialog, TRUE);
-        if (m_focus != nullptr && IsWindow(m_focus) && GetFocus() != m_focus)
-        {
-            SetFocus(m_focus);
-        }
-    }
-    DialogBusy(const DialogBusy&) = delete;
-    DialogBusy& operator=(const DialogBusy&) = delete;
-
-private:
-    bool& m_busy;
-    HWND m_dialog;
-    HWND m_focus;
-    WaitCursor m_wait;
-};
 
 } // namespace
 
@@ -232,7 +175,7 @@ bool OptionsConfigTabPage::ApplyConfigFileName()
     void* owner = GetTopLevelControl()->GetHandle();
     Core::Platform::Windows::Desktop& desktop = Core::Platform::Windows::Desktop::Current();
 
-    String name = TidyFileName(m_fileBox.GetText());
+    String name = Quarrow::TidyFileName(m_fileBox.GetText());
     // Taken as applied before any question: a question takes the focus, and that must not ask again.
     m_appliedFileName = m_fileBox.GetText();
     if (name.IsEmpty())
@@ -272,7 +215,7 @@ bool OptionsConfigTabPage::ApplyConfigFileName()
 bool OptionsConfigTabPage::CommitPendingEdits()
 {
     CommitFilter();
-    if (TidyFileName(m_fileBox.GetText()).IsEmpty())
+    if (Quarrow::TidyFileName(m_fileBox.GetText()).IsEmpty())
     {
         // Said again even if it was said when the box lost the focus: OK cannot go on without a name.
         return ApplyConfigFileName();
@@ -301,19 +244,20 @@ bool OptionsConfigTabPage::SaveConfiguration()
 
 void OptionsConfigTabPage::ShowFilterOf(TreeNode* node)
 {
-    bool isClass = IsClassNode(node) && node->GetData() != 0;
-    m_filterBox.SetText(isClass ? node->GetDataAs<WMI::ClassDefinition>()->GetFilter() : String());
+    WMI::ClassDefinition* definition = DefinitionOf(node);
+    bool isClass = definition != nullptr;
+    m_filterBox.SetText(isClass ? definition->GetFilter() : String());
     m_filterBox.SetEnabled(isClass);
     m_validateButton.SetEnabled(isClass);
 }
 
 void OptionsConfigTabPage::CommitFilter()
 {
-    if (!IsClassNode(m_rememberedNode) || m_rememberedNode->GetData() == 0)
+    auto* definition = DefinitionOf(m_rememberedNode);
+    if (definition == nullptr)
     {
         return;
     }
-    auto* definition = m_rememberedNode->GetDataAs<WMI::ClassDefinition>();
     String typed = m_filterBox.GetText();
     if (typed != definition->GetFilter())
     {
@@ -376,7 +320,7 @@ void OptionsConfigTabPage::OnBrowseClick(Core::Object*, Core::EventArgs&)
         dialog.SetDefaultExtension(String(L"xml"));
         // A name that does not exist yet is welcome: it becomes a new file with the catalogue.
         dialog.SetCheckExisting(false);
-        String current = TidyFileName(m_fileBox.GetText());
+        String current = Quarrow::TidyFileName(m_fileBox.GetText());
         if (current.IsEmpty())
         {
             dialog.SetInitialDirectory(Core::IO::Directory::GetCurrent());
@@ -408,7 +352,7 @@ void OptionsConfigTabPage::OnAfterSelect(Core::Object*, TreeViewEventArgs& args)
 void OptionsConfigTabPage::OnBeforeExpand(Core::Object*, TreeViewCancelEventArgs& args)
 {
     TreeNode* node = args.GetNode();
-    if (IsClassNode(node) && node->GetNodes().GetCount() == 0)
+    if (KindOf(node) == NodeKind::Class && node->GetNodes().GetCount() == 0)
     {
         LoadProperties(node);
     }
@@ -416,7 +360,7 @@ void OptionsConfigTabPage::OnBeforeExpand(Core::Object*, TreeViewCancelEventArgs
 
 void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
 {
-    auto* definition = classNode->GetDataAs<WMI::ClassDefinition>();
+    auto* definition = DefinitionOf(classNode);
     Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_owner.GetConnections();
     try
     {
@@ -479,7 +423,7 @@ void OptionsConfigTabPage::OnValidateClick(Core::Object*, Core::EventArgs&)
 void OptionsConfigTabPage::ValidateFilter()
 {
     TreeNode* node = m_rememberedNode;
-    if (!IsClassNode(node) || m_busy)
+    if (KindOf(node) != NodeKind::Class || m_busy)
     {
         return;
     }
