@@ -56,7 +56,7 @@ public:
                 marks |= Marks(Simd::Splat(text[i]));
             }
         }
-        return marks != 0 || (m_longSeparator && HoldsSeparator(text, length));
+        return CallsForQuotes(marks, text, length);
     }
 
     // Narrows a field that needs no quotes and is all ASCII into out, which has room for its length and a block
@@ -89,7 +89,7 @@ public:
                 stops |= NarrowBlock(out + i, Simd::Splat(text[i])) & Simd::FirstUnits(1);
             }
         }
-        return stops == 0 && (!m_longSeparator || !HoldsSeparator(text, length));
+        return !CallsForQuotes(stops, text, length); // stops also marks the units that are not ASCII
     }
 
     // Writes an ASCII field between quotes with each quote doubled; out has room for twice its length, two
@@ -149,6 +149,13 @@ public:
     }
 
 private:
+    // The one rule of both paths: a field is quoted when a unit of it is a double quote, CR, LF or the separator
+    // (marks, from MarkLanes), or when it holds a separator of more than one unit.
+    __attribute__((always_inline)) bool CallsForQuotes(int marks, const wchar_t* text, int length) const
+    {
+        return marks != 0 || (m_longSeparator && HoldsSeparator(text, length));
+    }
+
     bool HoldsSeparator(const wchar_t* text, int length) const
     {
         int separatorLength = m_separator.GetLength();
