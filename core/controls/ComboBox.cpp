@@ -45,14 +45,7 @@ Color DropDown::GetDefaultBackColor() const
 
 int DropDown::GetItemHeight() const
 {
-    HDC screen = GetDC(nullptr);
-    int height = 0;
-    {
-        Graphics graphics(screen, GetDpi());
-        height = graphics.GetLineHeight(m_owner->GetFontHandle()) + graphics.Scale(6);
-    }
-    ReleaseDC(nullptr, screen);
-    return height;
+    return MeasureLineHeight(m_owner->GetFontHandle(), GetDpi()) + Scale(6);
 }
 
 int DropDown::IndexAt(const Point& point) const

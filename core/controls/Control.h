@@ -375,6 +375,8 @@ protected:
     void LayoutDockedChildren(const Rectangle& area);
     // The size of text in device pixels, measured on the screen.
     static Size MeasureText(const String& text, FontHandle font, int format = 0x20, int width = 0);
+    // The height of a line of the font at a DPI, as Graphics::GetLineHeight gives it on the screen.
+    static int MeasureLineHeight(FontHandle font, int dpi);
     // Replaces the clipboard's content by text (nothing happens when the clipboard is not to be had).
     void PutOnClipboard(const String& text);
     // The client area minus the padding, in device pixels.

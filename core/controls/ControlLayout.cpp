@@ -7,6 +7,7 @@
 #include "core/controls/ContextMenu.h"
 #include "core/controls/ControlInternals.h"
 #include "core/controls/Cursor.h"
+#include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 #include "core/controls/ToolTip.h"
@@ -267,14 +268,16 @@ void Control::PutOnClipboard(const String& text)
 
 Size Control::MeasureText(const String& text, FontHandle font, int format, int width)
 {
-    HDC screen = GetDC(nullptr);
-    Size size;
-    {
-        Graphics graphics(screen, Theme::DefaultDpi);
-        size = graphics.MeasureString(text, font, format, width);
-    }
-    ReleaseDC(nullptr, screen);
-    return size;
+    ScreenContext screen;
+    Graphics graphics(screen.Get(), Theme::DefaultDpi);
+    return graphics.MeasureString(text, font, format, width);
+}
+
+int Control::MeasureLineHeight(FontHandle font, int dpi)
+{
+    ScreenContext screen;
+    Graphics graphics(screen.Get(), dpi);
+    return graphics.GetLineHeight(font);
 }
 
 // --- DPI ---
@@ -329,6 +332,5 @@ void Control::OnDpiChanged(int, int)
 {
     Invalidate();
 }
-
 
 } // namespace Core::Controls

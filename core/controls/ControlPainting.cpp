@@ -7,12 +7,14 @@
 #include "core/controls/ContextMenu.h"
 #include "core/controls/ControlInternals.h"
 #include "core/controls/Cursor.h"
+#include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 #include "core/controls/ToolTip.h"
 #include "core/platform/windows/Desktop.h"
 
 #include <cstring>
+#include <memory>
 #include <windows.h>
 #include <windowsx.h>
 
@@ -36,55 +38,54 @@ struct BackBuffer
 };
 BackBuffer backBuffer;
 
+// The bitmap one paint draws into: the shared one, grown to the clip when needed, or its own while the shared
+// one is in use further up the stack.
+class BackBufferLease
+{
+public:
+    BackBufferLease(HDC target, const Rectangle& clip) : m_shared(!backBuffer.inUse)
+    {
+        if (!m_shared)
+        {
+            m_own = std::make_unique<GdiObject<HBITMAP>>(CreateCompatibleBitmap(target, clip.width, clip.height));
+            return;
+        }
+        if (backBuffer.bitmap == nullptr || backBuffer.width < clip.width || backBuffer.height < clip.height)
+        {
+            GdiObject<HBITMAP> old(backBuffer.bitmap);
+            backBuffer.width = clip.width > backBuffer.width ? clip.width : backBuffer.width;
+            backBuffer.height = clip.height > backBuffer.height ? clip.height : backBuffer.height;
+            backBuffer.bitmap = CreateCompatibleBitmap(target, backBuffer.width, backBuffer.height);
+        }
+        backBuffer.inUse = true;
+    }
+    ~BackBufferLease()
+    {
+        if (m_shared)
+        {
+            backBuffer.inUse = false;
+        }
+    }
+    BackBufferLease(const BackBufferLease&) = delete;
+    BackBufferLease& operator=(const BackBufferLease&) = delete;
+
+    HBITMAP Get() const { return m_shared ? backBuffer.bitmap : m_own->Get(); }
+
+private:
+    bool m_shared;
+    std::unique_ptr<GdiObject<HBITMAP>> m_own;
+};
+
 } // namespace
 
 // --- Painting ---
 
 void Control::PaintBuffered(DeviceContextHandle target, const Rectangle& clip)
 {
-    HDC memory = CreateCompatibleDC(target);
-    bool shared = !backBuffer.inUse;
-    HBITMAP bitmap = nullptr;
-    if (shared)
-    {
-        if (backBuffer.bitmap == nullptr || backBuffer.width < clip.width || backBuffer.height < clip.height)
-        {
-            if (backBuffer.bitmap != nullptr)
-            {
-                DeleteObject(backBuffer.bitmap);
-            }
-            backBuffer.width = clip.width > backBuffer.width ? clip.width : backBuffer.width;
-            backBuffer.height = clip.height > backBuffer.height ? clip.height : backBuffer.height;
-            backBuffer.bitmap = CreateCompatibleBitmap(target, backBuffer.width, backBuffer.height);
-        }
-        bitmap = backBuffer.bitmap;
-        backBuffer.inUse = true;
-    }
-    else
-    {
-        bitmap = CreateCompatibleBitmap(target, clip.width, clip.height);
-    }
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    struct Release
-    {
-        HDC memory;
-        HGDIOBJ previous;
-        HBITMAP bitmap;
-        bool shared;
-        ~Release()
-        {
-            SelectObject(memory, previous);
-            DeleteDC(memory);
-            if (shared)
-            {
-                backBuffer.inUse = false;
-            }
-            else
-            {
-                DeleteObject(bitmap);
-            }
-        }
-    } release{memory, previous, bitmap, shared};
+    MemoryContext context(target);
+    HDC memory = context.Get();
+    BackBufferLease buffer(target, clip);
+    Selection selected(memory, buffer.Get());
     SetViewportOrgEx(memory, -clip.left, -clip.top, nullptr);
     IntersectClipRect(memory, clip.left, clip.top, clip.GetRight(), clip.GetBottom());
     {
@@ -134,6 +135,5 @@ void Control::RenderTo(DeviceContextHandle deviceContext, bool withChildren)
 {
     PaintWhole(deviceContext, withChildren);
 }
-
 
 } // namespace Core::Controls

@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "core/collections/ArrayList.h"
 #include "core/controls/Application.h"
+#include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 
@@ -129,51 +130,25 @@ HICON IconFromMemory(const uint8_t* data, int length, int size)
 // An icon of a bitmap resource, scaled smoothly to the size.
 HICON IconFromBitmap(int resourceId, int size)
 {
-    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(Application::GetInstance(), MAKEINTRESOURCEW(resourceId),
-                                                     IMAGE_BITMAP, size, size, LR_CREATEDIBSECTION));
-    if (bitmap == nullptr)
+    GdiObject<HBITMAP> bitmap(static_cast<HBITMAP>(LoadImageW(Application::GetInstance(), MAKEINTRESOURCEW(resourceId),
+                                                              IMAGE_BITMAP, size, size, LR_CREATEDIBSECTION)));
+    if (!bitmap)
     {
         return nullptr;
     }
-    HDC screen = GetDC(nullptr);
-    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
-    HDC maskContext = CreateCompatibleDC(screen);
-    HGDIOBJ previous = SelectObject(maskContext, mask);
-    PatBlt(maskContext, 0, 0, size, size, BLACKNESS); // opaque everywhere
-    SelectObject(maskContext, previous);
-    DeleteDC(maskContext);
-    ReleaseDC(nullptr, screen);
-    ICONINFO info = {TRUE, 0, 0, mask, bitmap};
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(mask);
-    DeleteObject(bitmap);
-    return icon;
+    GdiObject<HBITMAP> mask(CreateBitmap(size, size, 1, 1, nullptr));
+    {
+        ScreenContext screen;
+        MemoryContext maskContext(screen.Get());
+        Selection selected(maskContext.Get(), mask.Get());
+        PatBlt(maskContext.Get(), 0, 0, size, size, BLACKNESS); // opaque everywhere
+    }
+    ICONINFO info = {TRUE, 0, 0, mask.Get(), bitmap.Get()};
+    return CreateIconIndirect(&info);
 }
 
-} // namespace
-
-IconHandle CreateDisabledIcon(IconHandle icon, int size)
+BITMAPINFO TopDownHeader(int size)
 {
-    ICONINFO info = {};
-    if (!GetIconInfo(icon, &info))
-    {
-        throw Exception(String(L"Failed to create disabled image (could not get original bitmap info)"));
-    }
-    struct Bitmaps
-    {
-        ICONINFO& info;
-        ~Bitmaps()
-        {
-            if (info.hbmColor != nullptr)
-            {
-                DeleteObject(info.hbmColor);
-            }
-            if (info.hbmMask != nullptr)
-            {
-                DeleteObject(info.hbmMask);
-            }
-        }
-    } release{info};
     BITMAPINFO header = {};
     header.bmiHeader.biSize = sizeof(header.bmiHeader);
     header.bmiHeader.biWidth = size;
@@ -181,60 +156,79 @@ IconHandle CreateDisabledIcon(IconHandle icon, int size)
     header.bmiHeader.biPlanes = 1;
     header.bmiHeader.biBitCount = 32;
     header.bmiHeader.biCompression = BI_RGB;
-    Collections::ArrayList<uint32_t> pixels(size * size);
-    Collections::ArrayList<uint32_t> maskPixels(size * size);
+    return header;
+}
+
+// The icon's colour and mask pixels at its own size; false for a monochrome icon, which has no colour.
+bool ReadIconPixels(IconHandle icon, int size, Collections::ArrayList<uint32_t>& pixels,
+                    Collections::ArrayList<uint32_t>& maskPixels)
+{
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info))
+    {
+        return false;
+    }
+    GdiObject<HBITMAP> color(info.hbmColor);
+    GdiObject<HBITMAP> mask(info.hbmMask);
     for (int i = 0; i < size * size; i++)
     {
         pixels.Add(0);
         maskPixels.Add(0);
     }
-    // The icon was made at this size, so its own bitmaps hold the pixels; a monochrome icon has no colour.
-    HDC screen = GetDC(nullptr);
-    bool ok = info.hbmColor != nullptr &&
-              GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(size), &pixels[0], &header, DIB_RGB_COLORS) != 0 &&
-              GetDIBits(screen, info.hbmMask, 0, static_cast<UINT>(size), &maskPixels[0], &header, DIB_RGB_COLORS) != 0;
-    ReleaseDC(nullptr, screen);
-    if (!ok)
-    {
-        throw Exception(String(L"Failed to create disabled image (could not get original bitmap info)"));
-    }
+    BITMAPINFO header = TopDownHeader(size);
+    ScreenContext screen;
+    return color &&
+           GetDIBits(screen.Get(), color.Get(), 0, static_cast<UINT>(size), &pixels[0], &header, DIB_RGB_COLORS) != 0 &&
+           GetDIBits(screen.Get(), mask.Get(), 0, static_cast<UINT>(size), &maskPixels[0], &header, DIB_RGB_COLORS) !=
+               0;
+}
+
+// Lighter and fainter grey, towards the face colour, as the system greys disabled images.
+void GreyPixels(Collections::ArrayList<uint32_t>& pixels, const Collections::ArrayList<uint32_t>& maskPixels)
+{
+    int count = pixels.GetCount();
     bool hasAlpha = false;
-    for (int i = 0; i < size * size && !hasAlpha; i++)
+    for (int i = 0; i < count && !hasAlpha; i++)
     {
         hasAlpha = (pixels[i] >> 24) != 0;
     }
     Color face = Theme::Face();
-    for (int i = 0; i < size * size; i++)
+    for (int i = 0; i < count; i++)
     {
         uint32_t pixel = pixels[i];
         uint32_t alpha = hasAlpha ? pixel >> 24 : ((maskPixels[i] & 0xFFFFFF) == 0 ? 255u : 0u);
         int red = static_cast<int>((pixel >> 16) & 0xFF);
         int green = static_cast<int>((pixel >> 8) & 0xFF);
         int blue = static_cast<int>(pixel & 0xFF);
-        int grey = (red * 30 + green * 59 + blue * 11) / 100;
-        // Lighter and fainter, towards the face colour, as the system greys disabled images.
-        grey = (grey + Colors::GetRed(face) * 2) / 3;
+        int grey = ((red * 30 + green * 59 + blue * 11) / 100 + Colors::GetRed(face) * 2) / 3;
         alpha = alpha * 55 / 100;
         pixels[i] = (alpha << 24) | (static_cast<uint32_t>(grey) << 16) | (static_cast<uint32_t>(grey) << 8) |
                     static_cast<uint32_t>(grey);
     }
-    screen = GetDC(nullptr);
+}
+
+} // namespace
+
+IconHandle CreateDisabledIcon(IconHandle icon, int size)
+{
+    Collections::ArrayList<uint32_t> pixels(size * size);
+    Collections::ArrayList<uint32_t> maskPixels(size * size);
+    if (!ReadIconPixels(icon, size, pixels, maskPixels))
+    {
+        throw Exception(String(L"Failed to create disabled image (could not get original bitmap info)"));
+    }
+    GreyPixels(pixels, maskPixels);
+    BITMAPINFO header = TopDownHeader(size);
     void* bits = nullptr;
-    HBITMAP result = CreateDIBSection(screen, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ReleaseDC(nullptr, screen);
-    if (result == nullptr)
+    GdiObject<HBITMAP> result(CreateDIBSection(ScreenContext().Get(), &header, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!result)
     {
         throw Exception(String(L"Failed to create disabled image"));
     }
     std::memcpy(bits, &pixels[0], static_cast<size_t>(size) * static_cast<size_t>(size) * 4);
-    HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
-    ICONINFO made = {TRUE, 0, 0, mask, result};
-    HICON disabled = mask != nullptr ? CreateIconIndirect(&made) : nullptr;
-    DeleteObject(result);
-    if (mask != nullptr)
-    {
-        DeleteObject(mask);
-    }
+    GdiObject<HBITMAP> mask(CreateBitmap(size, size, 1, 1, nullptr));
+    ICONINFO made = {TRUE, 0, 0, mask.Get(), result.Get()};
+    HICON disabled = mask ? CreateIconIndirect(&made) : nullptr;
     if (disabled == nullptr)
     {
         throw Exception(String(L"Failed to create disabled image"));

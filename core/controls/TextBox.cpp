@@ -1,6 +1,7 @@
 #include "core/controls/TextBox.h"
 
 #include "core/Exception.h"
+#include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 
@@ -171,18 +172,18 @@ void TextBox::Measure()
     {
         return;
     }
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ previous = SelectObject(screen, GetFontHandle());
     Collections::ArrayList<int> extents(length);
     for (int i = 0; i < length; i++)
     {
         extents.Add(0);
     }
-    SIZE size = {};
-    int fitted = 0;
-    GetTextExtentExPointW(screen, shown.GetBuffer(), length, 0x7FFFFFFF, &fitted, &extents[0], &size);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
+    {
+        ScreenContext screen;
+        Selection font(screen.Get(), GetFontHandle());
+        SIZE size = {};
+        int fitted = 0;
+        GetTextExtentExPointW(screen.Get(), shown.GetBuffer(), length, 0x7FFFFFFF, &fitted, &extents[0], &size);
+    }
     for (int i = 0; i < length; i++)
     {
         m_positions.Add(extents[i]);
@@ -265,13 +266,7 @@ void TextBox::UpdateCaret()
         return;
     }
     Rectangle area = GetTextArea();
-    int lineHeight = 0;
-    {
-        HDC screen = GetDC(nullptr);
-        Graphics graphics(screen, GetDpi());
-        lineHeight = graphics.GetLineHeight(GetFontHandle());
-        ReleaseDC(nullptr, screen);
-    }
+    int lineHeight = MeasureLineHeight(GetFontHandle(), GetDpi());
     SetCaretPos(area.left + PositionOf(m_caret) - m_scroll, (area.height - lineHeight) / 2);
 }
 
@@ -634,13 +629,7 @@ void TextBox::OnMouseLeave()
 
 void TextBox::OnGotFocus()
 {
-    int lineHeight = 0;
-    {
-        HDC screen = GetDC(nullptr);
-        Graphics graphics(screen, GetDpi());
-        lineHeight = graphics.GetLineHeight(GetFontHandle());
-        ReleaseDC(nullptr, screen);
-    }
+    int lineHeight = MeasureLineHeight(GetFontHandle(), GetDpi());
     DWORD caretWidth = 1;
     SystemParametersInfoW(SPI_GETCARETWIDTH, 0, &caretWidth, 0);
     if (!CreateCaret(GetHandle(), nullptr, Scale(static_cast<int>(caretWidth)), lineHeight))

@@ -1,5 +1,6 @@
 #include "core/controls/Theme.h"
 
+#include "core/controls/GdiHandles.h"
 #include "core/platform/windows/SystemFunction.h"
 
 #include <initializer_list>
@@ -88,9 +89,8 @@ int GetSystemDpi()
     {
         return static_cast<int>(forSystem());
     }
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    ScreenContext screen;
+    int dpi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
     return dpi > 0 ? dpi : DefaultDpi;
 }
 

@@ -70,13 +70,7 @@ FontHandle ToolBarDropDown::GetDefaultFontHandle()
 
 int ToolBarDropDown::GetRowHeight()
 {
-    HDC screen = GetDC(nullptr);
-    int line = 0;
-    {
-        Graphics graphics(screen, GetDpi());
-        line = graphics.GetLineHeight(GetFontHandle());
-    }
-    ReleaseDC(nullptr, screen);
+    int line = MeasureLineHeight(GetFontHandle(), GetDpi());
     int minimum = Scale(24);
     return line + Scale(10) > minimum ? line + Scale(10) : minimum;
 }
