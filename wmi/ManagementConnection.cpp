@@ -41,7 +41,6 @@ ConnectionSession::ConnectionSession(IWbemServices* services, const String& user
 
 ConnectionSession::~ConnectionSession()
 {
-    m_services->Release();
     m_password.Wipe();
 }
 
@@ -62,11 +61,7 @@ ManagementConnection::ManagementConnection() = default;
 
 ManagementConnection::~ManagementConnection()
 {
-    m_session.reset();
-    if (m_locator != nullptr)
-    {
-        m_locator->Release();
-    }
+    m_session.reset(); // before the locator, which goes with the members
     m_password.Wipe();
 }
 
@@ -114,10 +109,10 @@ void ManagementConnection::Connect(const String& server, const String& user, con
 {
     // Made on first use: loading WMI into the process is the slowest step of a start, and the main window
     // shows before it connects.
-    if (m_locator == nullptr)
+    if (!m_locator)
     {
-        m_locator = static_cast<IWbemLocator*>(Core::Platform::Windows::CreateComInstance(
-            CLSID_WbemLocator, IID_IWbemLocator, Core::Platform::Windows::ClassContext::InProcessServer));
+        m_locator.Reset(static_cast<IWbemLocator*>(Core::Platform::Windows::CreateComInstance(
+            CLSID_WbemLocator, IID_IWbemLocator, Core::Platform::Windows::ClassContext::InProcessServer)));
     }
     String effectiveUser = user;
     String effectiveDomain = domain;

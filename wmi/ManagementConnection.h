@@ -3,6 +3,7 @@
 
 #include "core/Event.h"
 #include "core/String.h"
+#include "core/platform/windows/Com.h"
 
 #include <memory>
 
@@ -27,7 +28,7 @@ public:
     ConnectionSession(const ConnectionSession&) = delete;
     ConnectionSession& operator=(const ConnectionSession&) = delete;
 
-    IWbemServices* GetServices() const { return m_services; }
+    IWbemServices* GetServices() const { return m_services.Get(); }
     // The credentials record for remote calls, or null.
     _COAUTHIDENTITY* GetAuthenticationIdentity() const { return m_identity.get(); }
     // Sets the blanket on a proxy of this namespace (services or enumerator).
@@ -36,7 +37,7 @@ public:
     long ExecQuery(const Core::String& query, IEnumWbemClassObject** enumerator) const;
 
 private:
-    IWbemServices* m_services; // owned reference
+    Core::Platform::Windows::ComPointer<IWbemServices> m_services;
     Core::String m_user;
     Core::String m_domain;
     Core::String m_password;
@@ -94,7 +95,7 @@ public:
 
 private:
     std::shared_ptr<const ConnectionSession> m_session; // null until connected
-    IWbemLocator* m_locator = nullptr;                  // owned reference
+    Core::Platform::Windows::ComPointer<IWbemLocator> m_locator;
     Core::String m_namespacePath;
     bool m_connected = false;
     Core::String m_server;

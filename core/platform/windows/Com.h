@@ -40,32 +40,69 @@ void InitializeComSecurity();
 // Creates an object through its class factory and returns the requested interface (caller releases).
 void* CreateComInstance(const CLSID& classId, const IID& interfaceId, ClassContext context);
 
-// Releases a COM interface when the scope ends; for interfaces held only inside one operation.
-template <typename T> class ComScope
+// Holds one reference to a COM interface and releases it when it goes: in a scope, or as a member of an object
+// that moves (the reference moves with it; copies would need an AddRef nobody asked for, so there are none).
+template <typename T> class ComPointer
 {
 public:
-    explicit ComScope(T* pointer = nullptr) : m_pointer(pointer) {}
-    ~ComScope() { Reset(); }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
+    // Takes over a reference the caller owns.
+    explicit ComPointer(T* pointer = nullptr) : m_pointer(pointer) {}
+    ~ComPointer() { Reset(); }
+    ComPointer(const ComPointer&) = delete;
+    ComPointer& operator=(const ComPointer&) = delete;
+    ComPointer(ComPointer&& other) noexcept : m_pointer(other.Detach()) {}
+    ComPointer& operator=(ComPointer&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Reset(other.Detach());
+        }
+        return *this;
+    }
+
+    // A reference of its own to an interface someone else holds too.
+    static ComPointer Share(T* pointer)
+    {
+        if (pointer != nullptr)
+        {
+            pointer->AddRef();
+        }
+        return ComPointer(pointer);
+    }
 
     T* Get() const { return m_pointer; }
     T* operator->() const { return m_pointer; }
-    // For out parameters; the scope must be empty.
-    T** Receive() { return &m_pointer; }
-    // Releases the interface now.
-    void Reset()
+    explicit operator bool() const { return m_pointer != nullptr; }
+    // For out parameters: what was held is released first.
+    T** Receive()
     {
-        if (m_pointer != nullptr)
+        Reset();
+        return &m_pointer;
+    }
+    // Releases what is held and takes over pointer's reference.
+    void Reset(T* pointer = nullptr)
+    {
+        T* old = m_pointer;
+        m_pointer = pointer;
+        if (old != nullptr)
         {
-            m_pointer->Release();
-            m_pointer = nullptr;
+            old->Release();
         }
+    }
+    // Gives the reference to the caller.
+    T* Detach()
+    {
+        T* pointer = m_pointer;
+        m_pointer = nullptr;
+        return pointer;
     }
 
 private:
     T* m_pointer; // owned reference
 };
+
+// The name the code of single operations uses.
+template <typename T> using ComScope = ComPointer<T>;
 
 // A BSTR copy of a text for the length of one call. The copy is wiped before it is freed: it may hold a password.
 class ComString

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <oleauto.h>
 #include <thread>
+#include <utility>
 #include <windows.h>
 
 #include <wbemidl.h>
@@ -103,4 +104,51 @@ TEST(ComString, NullTextIsNotGivenButEmptyTextIs)
     ComString empty{Core::String()};
     ASSERT_NE(nullptr, empty.Get());
     EXPECT_EQ(0u, SysStringLen(empty.Get()));
+}
+
+namespace
+{
+
+// Counts its references and never deletes itself, so a test can look at the count afterwards.
+class CountedUnknown : public IUnknown
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override
+    {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
+    int references = 1;
+};
+
+} // namespace
+
+// A member holding an interface: it releases once, moves its reference with it, shares only with an AddRef, and
+// an out parameter first lets go of what was held.
+TEST(ComPointer, HoldsExactlyOneReferenceThroughMovesResetsAndOutParameters)
+{
+    CountedUnknown first;
+    CountedUnknown second;
+    {
+        ComPointer<IUnknown> held(&first);
+        EXPECT_EQ(1, first.references);
+        ComPointer<IUnknown> moved(std::move(held));
+        EXPECT_FALSE(held);
+        EXPECT_EQ(&first, moved.Get());
+        EXPECT_EQ(1, first.references);
+        ComPointer<IUnknown> shared = ComPointer<IUnknown>::Share(&second);
+        EXPECT_EQ(2, second.references);
+        moved = std::move(shared); // the first is let go, the second's reference moves over
+        EXPECT_EQ(0, first.references);
+        EXPECT_EQ(2, second.references);
+        first.references = 1;
+        *moved.Receive() = &first; // what was held goes before the call fills it
+        EXPECT_EQ(1, second.references);
+        IUnknown* detached = moved.Detach();
+        EXPECT_EQ(&first, detached);
+    }
+    EXPECT_EQ(1, first.references) << "a detached reference is the caller's";
+    EXPECT_EQ(1, second.references);
 }
