@@ -6,6 +6,7 @@
 #include "core/controls/Theme.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 #include <windows.h>
@@ -51,6 +52,173 @@ String Splice(const String& text, int start, int length, const String& insert)
     return result;
 }
 
+// The shown characters of a box and their widths on the screen, measured a piece at a time where they are
+// needed: a text of any length costs what the box shows, and GDI never sees a long string or a large coordinate.
+class Ruler
+{
+public:
+    Ruler(const String& text, wchar_t passwordChar, FontHandle font)
+        : m_font(m_screen.Get(), font), m_text(text), m_passwordChar(passwordChar)
+    {
+    }
+
+    int GetLength() const { return m_text.GetLength(); }
+
+    // count characters from start, as they are shown.
+    const wchar_t* Shown(int start, int count)
+    {
+        if (m_passwordChar == 0)
+        {
+            return m_text.GetBuffer() + start;
+        }
+        if (m_mask.size() < static_cast<size_t>(count))
+        {
+            m_mask.assign(static_cast<size_t>(count), m_passwordChar);
+        }
+        return m_mask.data();
+    }
+
+    // Appends the widths of the characters from start towards end, until they add up to more than limit.
+    void Forward(int start, int end, int limit, std::vector<int>& widths)
+    {
+        int sum = 0;
+        while (start < end && sum <= limit)
+        {
+            int count = PieceAfter(start, end);
+            Measure(start, count);
+            for (int width : m_piece)
+            {
+                widths.push_back(width);
+                sum += width;
+            }
+            start += count;
+        }
+    }
+
+    // The width from start to end; past limit, some width past it.
+    int Span(int start, int end, int limit)
+    {
+        m_span.clear();
+        Forward(start, end, limit, m_span);
+        int sum = 0;
+        for (int width : m_span)
+        {
+            sum += width;
+        }
+        return sum;
+    }
+
+    // The first index from which the characters up to end fit in room.
+    int FitBefore(int end, int room)
+    {
+        int sum = 0;
+        while (end > 0)
+        {
+            int start = PieceBefore(end);
+            Measure(start, end - start);
+            for (int i = end - start - 1; i >= 0; i--)
+            {
+                if (sum + m_piece[static_cast<size_t>(i)] > room)
+                {
+                    return start + i + 1;
+                }
+                sum += m_piece[static_cast<size_t>(i)];
+            }
+            end = start;
+        }
+        return 0;
+    }
+
+    // The character boundary nearest to offset pixels from boundary origin (to its left when negative): past the
+    // middle of a character means beyond it.
+    int Nearest(int origin, int offset)
+    {
+        int travelled = 0;
+        if (offset >= 0)
+        {
+            for (int start = origin; start < GetLength();)
+            {
+                int count = PieceAfter(start, GetLength());
+                Measure(start, count);
+                for (int i = 0; i < count; i++)
+                {
+                    int width = m_piece[static_cast<size_t>(i)];
+                    if (offset < travelled + (width + 1) / 2)
+                    {
+                        return start + i;
+                    }
+                    travelled += width;
+                }
+                start += count;
+            }
+            return GetLength();
+        }
+        for (int end = origin; end > 0;)
+        {
+            int start = PieceBefore(end);
+            Measure(start, end - start);
+            for (int i = end - start - 1; i >= 0; i--)
+            {
+                int width = m_piece[static_cast<size_t>(i)];
+                if (-offset <= travelled + width / 2)
+                {
+                    return start + i + 1;
+                }
+                travelled += width;
+            }
+            end = start;
+        }
+        return 0;
+    }
+
+private:
+    static constexpr int Piece = 128;
+
+    // A piece never ends inside a surrogate pair, so each character is measured whole.
+    int PieceAfter(int start, int end) const
+    {
+        int count = end - start < Piece ? end - start : Piece;
+        if (start + count < end && IS_HIGH_SURROGATE(m_text[start + count - 1]))
+        {
+            count++;
+        }
+        return count;
+    }
+    int PieceBefore(int end) const
+    {
+        int start = end > Piece ? end - Piece : 0;
+        if (start > 0 && IS_LOW_SURROGATE(m_text[start]))
+        {
+            start--;
+        }
+        return start;
+    }
+
+    // The widths of count characters from start into m_piece; all 0 when GDI cannot measure them.
+    void Measure(int start, int count)
+    {
+        m_piece.assign(static_cast<size_t>(count), 0);
+        SIZE size = {};
+        if (count > 0 &&
+            GetTextExtentExPointW(m_screen.Get(), Shown(start, count), count, 0, nullptr, m_piece.data(), &size))
+        {
+            // GDI gives the extent of each prefix.
+            for (int i = count - 1; i > 0; i--)
+            {
+                m_piece[static_cast<size_t>(i)] -= m_piece[static_cast<size_t>(i - 1)];
+            }
+        }
+    }
+
+    ScreenContext m_screen;
+    Selection m_font;
+    const String& m_text; // not owned: the box's text, unchanged while the ruler lives
+    wchar_t m_passwordChar;
+    std::wstring m_mask;
+    std::vector<int> m_piece;
+    std::vector<int> m_span;
+};
+
 } // namespace
 
 TextBox::TextBox(const String& text)
@@ -78,7 +246,6 @@ void TextBox::SetText(const String& text)
     m_anchor = m_caret = text.GetLength();
     m_canUndo = false;
     m_lastEditTyping = false;
-    Measure();
     ScrollToCaret();
 }
 
@@ -91,16 +258,14 @@ void TextBox::SetPasswordChar(wchar_t character)
     }
     m_passwordChar = character;
     SyncNativeText();
-    Measure();
-    Invalidate();
+    ScrollToCaret();
 }
 
 void TextBox::ResetPasswordChar()
 {
     m_passwordChar = 0;
     SyncNativeText();
-    Measure();
-    Invalidate();
+    ScrollToCaret();
 }
 
 String TextBox::GetDisplayText() const
@@ -162,104 +327,50 @@ Rectangle TextBox::GetTextArea() const
     return Rectangle{inset, 0, client.width - 2 * inset, client.height};
 }
 
-void TextBox::Measure()
+int TextBox::IndexAt(int x)
 {
-    m_positions.Clear();
-    String shown = GetDisplayText();
-    int length = shown.GetLength();
-    m_positions.Add(0);
-    if (length == 0)
-    {
-        return;
-    }
-    Collections::ArrayList<int> extents(length);
-    for (int i = 0; i < length; i++)
-    {
-        extents.Add(0);
-    }
-    {
-        ScreenContext screen;
-        Selection font(screen.Get(), GetFontHandle());
-        SIZE size = {};
-        int fitted = 0;
-        GetTextExtentExPointW(screen.Get(), shown.GetBuffer(), length, 0x7FFFFFFF, &fitted, &extents[0], &size);
-    }
-    for (int i = 0; i < length; i++)
-    {
-        m_positions.Add(extents[i]);
-    }
-}
-
-int TextBox::PositionOf(int index) const
-{
-    if (index < 0)
-    {
-        return 0;
-    }
-    return index < m_positions.GetCount() ? m_positions[index] : m_positions[m_positions.GetCount() - 1];
-}
-
-int TextBox::VisibleFrom(int x) const
-{
-    // The last character boundary at or before x, found by halving: texts may hold any number of characters.
-    int low = 0;
-    int high = m_positions.GetCount() - 1;
-    while (low < high)
-    {
-        int middle = (low + high + 1) / 2;
-        if (m_positions[middle] <= x)
-        {
-            low = middle;
-        }
-        else
-        {
-            high = middle - 1;
-        }
-    }
-    return low;
-}
-
-int TextBox::IndexAt(int x) const
-{
-    int target = x - GetTextArea().left + m_scroll;
-    int before = VisibleFrom(target);
-    // The boundary nearest the point: past the middle of a character means after it.
-    if (before + 1 < m_positions.GetCount() && target >= (m_positions[before] + m_positions[before + 1] + 1) / 2)
-    {
-        return before + 1;
-    }
-    return before;
+    Ruler ruler(GetText(), m_passwordChar, GetFontHandle());
+    return ruler.Nearest(m_firstShown, x - GetTextArea().left);
 }
 
 void TextBox::ScrollToCaret()
 {
-    // The font may have come from a new parent or DPI since the last edit.
-    Measure();
-    Rectangle area = GetTextArea();
-    int caretX = PositionOf(m_caret);
-    int total = PositionOf(GetText().GetLength());
-    if (caretX - m_scroll > area.width - Scale(1))
+    Ruler ruler(GetText(), m_passwordChar, GetFontHandle());
+    int length = ruler.GetLength();
+    // The caret's own width stays inside the text area.
+    int room = GetTextArea().width - Scale(1);
+    if (m_firstShown > length)
     {
-        m_scroll = caretX - area.width + Scale(1);
+        m_firstShown = length;
     }
-    if (caretX < m_scroll)
+    int offset = 0;
+    if (m_caret < m_firstShown)
     {
-        m_scroll = caretX;
+        m_firstShown = m_caret;
     }
-    int maxScroll = total - area.width + Scale(1);
-    if (m_scroll > maxScroll)
+    else
     {
-        m_scroll = maxScroll;
+        offset = ruler.Span(m_firstShown, m_caret, room);
+        if (offset > room)
+        {
+            m_firstShown = ruler.FitBefore(m_caret, room);
+            offset = ruler.Span(m_firstShown, m_caret, room);
+        }
     }
-    if (m_scroll < 0)
+    // While characters before the view are hidden, the end of the text leaves no empty room (after a deletion, or
+    // in a wider box).
+    int rest = m_firstShown > 0 ? ruler.Span(m_firstShown, length, room) : room;
+    if (rest < room)
     {
-        m_scroll = 0;
+        int first = ruler.FitBefore(m_firstShown, room - rest);
+        offset += ruler.Span(first, m_firstShown, room);
+        m_firstShown = first;
     }
-    UpdateCaret();
+    UpdateCaret(offset);
     Invalidate();
 }
 
-void TextBox::UpdateCaret()
+void TextBox::UpdateCaret(int offset)
 {
     if (!m_hasCaret || GetHandle() == nullptr)
     {
@@ -267,7 +378,7 @@ void TextBox::UpdateCaret()
     }
     Rectangle area = GetTextArea();
     int lineHeight = MeasureLineHeight(GetFontHandle(), GetDpi());
-    SetCaretPos(area.left + PositionOf(m_caret) - m_scroll, (area.height - lineHeight) / 2);
+    SetCaretPos(area.left + offset, (area.height - lineHeight) / 2);
 }
 
 // --- Editing ---
@@ -331,7 +442,6 @@ void TextBox::ReplaceSelection(const String& inserted, bool typing)
         result.Wipe();
     }
     m_lastEditTyping = typing;
-    Measure();
     ScrollToCaret();
 }
 
@@ -356,7 +466,6 @@ void TextBox::Undo()
     m_undoAnchor = anchor;
     m_undoCaret = caret;
     m_lastEditTyping = false;
-    Measure();
     ScrollToCaret();
 }
 
@@ -667,14 +776,12 @@ void TextBox::OnResize()
 
 void TextBox::OnFontChanged()
 {
-    Measure();
     ScrollToCaret();
     Control::OnFontChanged();
 }
 
 void TextBox::OnDpiChanged(int oldDpi, int newDpi)
 {
-    Measure();
     ScrollToCaret();
     Control::OnDpiChanged(oldDpi, newDpi);
 }
@@ -712,34 +819,35 @@ void TextBox::OnPaint(Graphics& graphics, const Rectangle&)
     Rectangle area = GetTextArea();
     int state = graphics.Save();
     graphics.IntersectClip(Rectangle{area.left, graphics.Scale(1), area.width, client.height - graphics.Scale(2)});
-    String shown = GetDisplayText();
     FontHandle font = GetFontHandle();
     int lineHeight = graphics.GetLineHeight(font);
-    // Only the characters in view are drawn, each where the measurement put it: a text of any length costs
-    // what the box shows, and the caret stays at the end of the character before it.
-    int first = VisibleFrom(m_scroll);
-    int last = VisibleFrom(m_scroll + area.width) + 1;
-    if (last > shown.GetLength())
+    // Only the characters in view are drawn, each where the measurement put it.
+    Ruler ruler(GetText(), m_passwordChar, font);
+    std::vector<int> widths;
+    ruler.Forward(m_firstShown, ruler.GetLength(), area.width, widths);
+    std::vector<int> offsets{0};
+    while (offsets.size() <= widths.size() && offsets.back() < area.width)
     {
-        last = shown.GetLength();
+        offsets.push_back(offsets.back() + widths[offsets.size() - 1]);
     }
-    std::vector<int> advances;
-    for (int i = first; i < last; i++)
-    {
-        advances.push_back(PositionOf(i + 1) - PositionOf(i));
-    }
-    Point origin{area.left + PositionOf(first) - m_scroll, (client.height - lineHeight) / 2};
-    graphics.DrawCharacters(shown.GetBuffer() + first, last - first, advances.data(), origin, font,
-                            enabled ? GetForeColor() : Theme::GrayText());
+    int count = static_cast<int>(offsets.size()) - 1;
+    const wchar_t* shown = ruler.Shown(m_firstShown, count);
+    Point origin{area.left, (client.height - lineHeight) / 2};
+    graphics.DrawCharacters(shown, count, widths.data(), origin, font, enabled ? GetForeColor() : Theme::GrayText());
     if (GetSelectionLength() > 0 && IsFocused())
     {
-        int left = area.left + PositionOf(GetSelectionStart()) - m_scroll;
-        int right = area.left + PositionOf(GetSelectionStart() + GetSelectionLength()) - m_scroll;
+        // Clamped to the characters drawn: a selection reaching far outside the view gives no far coordinates.
+        auto offsetOf = [&](int index)
+        {
+            int drawn = index - m_firstShown;
+            return offsets[static_cast<size_t>(drawn < 0 ? 0 : drawn > count ? count : drawn)];
+        };
+        int left = area.left + offsetOf(GetSelectionStart());
+        int right = area.left + offsetOf(GetSelectionStart() + GetSelectionLength());
         Rectangle selection{left, (client.height - lineHeight) / 2, right - left, lineHeight};
         graphics.IntersectClip(selection);
         graphics.FillRectangle(selection, Theme::Highlight());
-        graphics.DrawCharacters(shown.GetBuffer() + first, last - first, advances.data(), origin, font,
-                                Theme::HighlightText());
+        graphics.DrawCharacters(shown, count, widths.data(), origin, font, Theme::HighlightText());
     }
     graphics.Restore(state);
 }

@@ -2,7 +2,6 @@
 // undo of the last edit, and a password character that hides what is typed.
 #pragma once
 
-#include "core/collections/ArrayList.h"
 #include "core/controls/Control.h"
 
 namespace Core::Controls
@@ -69,16 +68,14 @@ protected:
 
 private:
     Rectangle GetTextArea() const;
-    void Measure();
-    int PositionOf(int index) const;
-    int IndexAt(int x) const;
-    // The index of the last character boundary at or before x (text coordinates).
-    int VisibleFrom(int x) const;
+    // The character boundary nearest to x (client coordinates), also beyond the text area.
+    int IndexAt(int x);
     void MoveCaret(int index, bool extend);
     void ReplaceSelection(const String& text, bool typing);
     void SaveUndo(bool typing);
-    void UpdateCaret();
+    // Scrolls the least that brings the caret into view, and puts the system caret there.
     void ScrollToCaret();
+    void UpdateCaret(int offset);
     int WordStart(int index) const;
     int WordEnd(int index) const;
 
@@ -87,7 +84,9 @@ private:
     int m_maxLength = 0;
     int m_anchor = 0;
     int m_caret = 0;
-    int m_scroll = 0;
+    // The character at the left edge of the text area: a single line scrolls by whole characters, so nothing
+    // depends on the width of the text before it, however long.
+    int m_firstShown = 0;
     bool m_selecting = false;
     bool m_focusByMouse = false;
     bool m_hasCaret = false;
@@ -97,8 +96,6 @@ private:
     int m_undoCaret = 0;
     bool m_canUndo = false;
     bool m_lastEditTyping = false;
-    // The width of the first i shown characters, for i = 0..length; empty until measured.
-    Collections::ArrayList<int> m_positions;
 };
 
 } // namespace Core::Controls
