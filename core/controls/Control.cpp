@@ -1,9 +1,9 @@
+// The base of every control: its window's creation, text, appearance, state, family, clipboard and timers.
 #include "core/controls/Control.h"
 
 #include "core/Exception.h"
 #include "core/controls/Accessibility.h"
 #include "core/controls/Application.h"
-#include "core/controls/ContextMenu.h"
 #include "core/controls/ControlInternals.h"
 #include "core/controls/Cursor.h"
 #include "core/controls/Graphics.h"
@@ -13,7 +13,6 @@
 
 #include <cstring>
 #include <windows.h>
-#include <windowsx.h>
 
 #undef MessageBox
 
@@ -323,6 +322,33 @@ void Control::OnTextChanged()
     EventArgs args;
     TextChanged.Raise(this, args);
 }
+
+namespace ContentAlignment
+{
+
+int ToTextFormat(int alignment)
+{
+    int format = 0;
+    if ((alignment & (TopCenter | MiddleCenter | BottomCenter)) != 0)
+    {
+        format |= TextFormat::Center;
+    }
+    else if ((alignment & (TopRight | MiddleRight | BottomRight)) != 0)
+    {
+        format |= TextFormat::Right;
+    }
+    if ((alignment & (MiddleLeft | MiddleCenter | MiddleRight)) != 0)
+    {
+        format |= TextFormat::VerticalCenter;
+    }
+    else if ((alignment & (BottomLeft | BottomCenter | BottomRight)) != 0)
+    {
+        format |= TextFormat::Bottom;
+    }
+    return format;
+}
+
+} // namespace ContentAlignment
 
 // --- Appearance ---
 
@@ -705,6 +731,30 @@ int Control::MessageBox(const String& text, const String& caption, unsigned int 
     return Platform::Windows::Desktop::Current().ShowMessage(m_handle, text, caption, style);
 }
 
+// --- Clipboard ---
+
+void Control::PutOnClipboard(const String& text)
+{
+    if (!OpenClipboard(m_handle))
+    {
+        return;
+    }
+    EmptyClipboard();
+    size_t bytes = (static_cast<size_t>(text.GetLength()) + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory != nullptr)
+    {
+        void* target = GlobalLock(memory);
+        std::memcpy(target, text.GetBuffer(), bytes);
+        GlobalUnlock(memory);
+        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
+        {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+}
+
 // --- Timers and capture ---
 
 void Control::StartTimer(int id, int milliseconds)
@@ -757,6 +807,5 @@ void Control::OnClick()
     EventArgs args;
     Click.Raise(this, args);
 }
-
 
 } // namespace Core::Controls

@@ -275,25 +275,6 @@ protected:
     // and passes the rest to DefWndProc.
     virtual intptr_t WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam);
     intptr_t DefWndProc(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    // What WndProc does for each message; a message a handler leaves goes to DefWndProc.
-    intptr_t HandlePaint(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleSize(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleMouseMove(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleMouseLeave(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleButtonDown(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleButtonUp(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleDoubleClick(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleWheel(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleKeyDown(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleKeyUp(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleChar(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleSysChar(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleSetCursor(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleContextMenu(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleSettingsChange(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleDpiChange(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleGetObject(unsigned int message, uintptr_t wParam, intptr_t lParam);
-    intptr_t HandleDestroy(unsigned int message, uintptr_t wParam, intptr_t lParam);
     // Native styles for CreateWindowEx; the defaults follow the window type.
     virtual void GetCreateStyles(uint32_t& style, uint32_t& exStyle) const;
     virtual uint32_t GetClassStyle() const;
@@ -396,6 +377,30 @@ private:
     void PaintWhole(DeviceContextHandle deviceContext, bool withChildren);
     void ReleaseFont();
     bool DispatchKeyDown(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    // What WndProc does for each message; a message a handler leaves goes to DefWndProc.
+    intptr_t HandlePaint(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandlePrintClient(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleSize(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleMove(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleFocus(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleMouseMove(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleMouseLeave(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleButtonDown(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleButtonUp(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleDoubleClick(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleWheel(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleKeyDown(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleKeyUp(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleChar(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleSysChar(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleTimer(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleSetCursor(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleCaptureChanged(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleContextMenu(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleSettingsChange(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleDpiChange(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleGetObject(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleDestroy(unsigned int message, uintptr_t wParam, intptr_t lParam);
     void ParentLayout();
 
     String m_text;

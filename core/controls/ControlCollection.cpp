@@ -1,53 +1,10 @@
+// The children of a control: adding makes their windows when the parent has one, removing destroys them.
 #include "core/controls/Control.h"
 
 #include "core/Exception.h"
-#include "core/controls/Accessibility.h"
-#include "core/controls/Application.h"
-#include "core/controls/ContextMenu.h"
-#include "core/controls/ControlInternals.h"
-#include "core/controls/Cursor.h"
-#include "core/controls/Graphics.h"
-#include "core/controls/Theme.h"
-#include "core/controls/ToolTip.h"
-#include "core/platform/windows/Desktop.h"
-
-#include <cstring>
-#include <windows.h>
-#include <windowsx.h>
-
-#undef MessageBox
 
 namespace Core::Controls
 {
-
-using namespace Internal;
-
-namespace ContentAlignment
-{
-
-int ToTextFormat(int alignment)
-{
-    int format = 0;
-    if ((alignment & (TopCenter | MiddleCenter | BottomCenter)) != 0)
-    {
-        format |= TextFormat::Center;
-    }
-    else if ((alignment & (TopRight | MiddleRight | BottomRight)) != 0)
-    {
-        format |= TextFormat::Right;
-    }
-    if ((alignment & (MiddleLeft | MiddleCenter | MiddleRight)) != 0)
-    {
-        format |= TextFormat::VerticalCenter;
-    }
-    else if ((alignment & (BottomLeft | BottomCenter | BottomRight)) != 0)
-    {
-        format |= TextFormat::Bottom;
-    }
-    return format;
-}
-
-} // namespace ContentAlignment
 
 // --- ControlCollection ---
 
@@ -144,6 +101,5 @@ void ControlCollection::Remove(Control* control)
         RemoveAt(index);
     }
 }
-
 
 } // namespace Core::Controls

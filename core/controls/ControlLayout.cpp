@@ -1,23 +1,12 @@
-// A control's geometry: bounds in 96-DPI units and in pixels, docking of children, and DPI changes.
+// A control's geometry: bounds in 96-DPI units and in pixels, docking of children, measuring text, and DPI.
 #include "core/controls/Control.h"
 
-#include "core/Exception.h"
-#include "core/controls/Accessibility.h"
-#include "core/controls/Application.h"
-#include "core/controls/ContextMenu.h"
 #include "core/controls/ControlInternals.h"
-#include "core/controls/Cursor.h"
 #include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
-#include "core/controls/ToolTip.h"
-#include "core/platform/windows/Desktop.h"
 
-#include <cstring>
 #include <windows.h>
-#include <windowsx.h>
-
-#undef MessageBox
 
 namespace Core::Controls
 {
@@ -242,28 +231,6 @@ void Control::OnResize()
     PerformLayout();
     EventArgs args;
     Resize.Raise(this, args);
-}
-
-void Control::PutOnClipboard(const String& text)
-{
-    if (!OpenClipboard(m_handle))
-    {
-        return;
-    }
-    EmptyClipboard();
-    size_t bytes = (static_cast<size_t>(text.GetLength()) + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (memory != nullptr)
-    {
-        void* target = GlobalLock(memory);
-        std::memcpy(target, text.GetBuffer(), bytes);
-        GlobalUnlock(memory);
-        if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr)
-        {
-            GlobalFree(memory);
-        }
-    }
-    CloseClipboard();
 }
 
 Size Control::MeasureText(const String& text, FontHandle font, int format, int width)

@@ -11,13 +11,9 @@
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 #include "core/controls/ToolTip.h"
-#include "core/platform/windows/Desktop.h"
 
-#include <cstring>
 #include <windows.h>
 #include <windowsx.h>
-
-#undef MessageBox
 
 namespace Core::Controls
 {
@@ -320,12 +316,37 @@ intptr_t Control::HandlePaint(unsigned int, uintptr_t, intptr_t)
     return 0;
 }
 
+intptr_t Control::HandlePrintClient(unsigned int, uintptr_t wParam, intptr_t lParam)
+{
+    PaintWhole(reinterpret_cast<HDC>(wParam), (lParam & PRF_CHILDREN) != 0);
+    return 0;
+}
+
 intptr_t Control::HandleSize(unsigned int, uintptr_t wParam, intptr_t)
 {
     if (wParam != SIZE_MINIMIZED)
     {
         SyncBoundsFromNative();
         OnResize();
+    }
+    return 0;
+}
+
+intptr_t Control::HandleMove(unsigned int, uintptr_t, intptr_t)
+{
+    SyncBoundsFromNative();
+    return 0;
+}
+
+intptr_t Control::HandleFocus(unsigned int message, uintptr_t, intptr_t)
+{
+    if (message == WM_SETFOCUS)
+    {
+        OnGotFocus();
+    }
+    else
+    {
+        OnLostFocus();
     }
     return 0;
 }
@@ -468,6 +489,12 @@ intptr_t Control::HandleSysChar(unsigned int message, uintptr_t wParam, intptr_t
     return 0;
 }
 
+intptr_t Control::HandleTimer(unsigned int, uintptr_t wParam, intptr_t)
+{
+    OnTimer(static_cast<int>(wParam));
+    return 0;
+}
+
 intptr_t Control::HandleSetCursor(unsigned int message, uintptr_t wParam, intptr_t lParam)
 {
     if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == m_handle)
@@ -477,6 +504,12 @@ intptr_t Control::HandleSetCursor(unsigned int message, uintptr_t wParam, intptr
         return TRUE;
     }
     return DefWndProc(message, wParam, lParam);
+}
+
+intptr_t Control::HandleCaptureChanged(unsigned int, uintptr_t, intptr_t)
+{
+    OnCaptureLost();
+    return 0;
 }
 
 intptr_t Control::HandleContextMenu(unsigned int message, uintptr_t wParam, intptr_t lParam)
@@ -553,23 +586,18 @@ intptr_t Control::WndProc(unsigned int message, uintptr_t wParam, intptr_t lPara
     switch (message)
     {
     case WM_ERASEBKGND:
-        return 1;
+        return 1; // the paint fills its background in the back buffer: no flicker
     case WM_PAINT:
         return HandlePaint(message, wParam, lParam);
     case WM_PRINTCLIENT:
-        PaintWhole(reinterpret_cast<HDC>(wParam), (lParam & PRF_CHILDREN) != 0);
-        return 0;
+        return HandlePrintClient(message, wParam, lParam);
     case WM_SIZE:
         return HandleSize(message, wParam, lParam);
     case WM_MOVE:
-        SyncBoundsFromNative();
-        return 0;
+        return HandleMove(message, wParam, lParam);
     case WM_SETFOCUS:
-        OnGotFocus();
-        return 0;
     case WM_KILLFOCUS:
-        OnLostFocus();
-        return 0;
+        return HandleFocus(message, wParam, lParam);
     case WM_MOUSEMOVE:
         return HandleMouseMove(message, wParam, lParam);
     case WM_MOUSELEAVE:
@@ -600,13 +628,11 @@ intptr_t Control::WndProc(unsigned int message, uintptr_t wParam, intptr_t lPara
     case WM_SYSCHAR:
         return HandleSysChar(message, wParam, lParam);
     case WM_TIMER:
-        OnTimer(static_cast<int>(wParam));
-        return 0;
+        return HandleTimer(message, wParam, lParam);
     case WM_SETCURSOR:
         return HandleSetCursor(message, wParam, lParam);
     case WM_CAPTURECHANGED:
-        OnCaptureLost();
-        return 0;
+        return HandleCaptureChanged(message, wParam, lParam);
     case WM_CONTEXTMENU:
         return HandleContextMenu(message, wParam, lParam);
     case WM_GETFONT:

@@ -1,29 +1,14 @@
 // Double-buffered painting: one off-screen bitmap for every paint, also for WM_PRINTCLIENT.
 #include "core/controls/Control.h"
 
-#include "core/Exception.h"
-#include "core/controls/Accessibility.h"
-#include "core/controls/Application.h"
-#include "core/controls/ContextMenu.h"
-#include "core/controls/ControlInternals.h"
-#include "core/controls/Cursor.h"
 #include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
-#include "core/controls/Theme.h"
-#include "core/controls/ToolTip.h"
-#include "core/platform/windows/Desktop.h"
 
-#include <cstring>
 #include <memory>
 #include <windows.h>
-#include <windowsx.h>
-
-#undef MessageBox
 
 namespace Core::Controls
 {
-
-using namespace Internal;
 
 namespace
 {

@@ -152,3 +152,77 @@ TEST(ComPointer, HoldsExactlyOneReferenceThroughMovesResetsAndOutParameters)
     EXPECT_EQ(1, first.references) << "a detached reference is the caller's";
     EXPECT_EQ(1, second.references);
 }
+
+TEST(ComPointer, ReleasesItsReferenceWhenItGoes)
+{
+    CountedUnknown object;
+    object.AddRef(); // the pointer's reference
+    {
+        ComPointer<IUnknown> held(&object);
+        EXPECT_TRUE(held);
+        EXPECT_EQ(2, object.references);
+    }
+    EXPECT_EQ(1, object.references);
+    ComPointer<IUnknown> empty;
+    EXPECT_FALSE(empty);
+    EXPECT_EQ(nullptr, empty.Get());
+}
+
+TEST(ComPointer, ResetLetsGoOfTheOldReferenceAndTakesOverTheNew)
+{
+    CountedUnknown first;
+    CountedUnknown second;
+    ComPointer<IUnknown> held(&first);
+    held.Reset(&second);
+    EXPECT_EQ(0, first.references);
+    EXPECT_EQ(1, second.references);
+    EXPECT_EQ(&second, held.Get());
+    held.Reset();
+    EXPECT_EQ(0, second.references);
+    EXPECT_FALSE(held);
+    held.Reset(); // nothing held: nothing released
+    EXPECT_EQ(0, second.references);
+}
+
+// An out parameter on an empty pointer gets the slot itself, so the callee's reference is the one held.
+TEST(ComPointer, ReceiveHandsTheSlotToTheCallee)
+{
+    CountedUnknown object;
+    {
+        ComPointer<IUnknown> received;
+        IUnknown** slot = received.Receive();
+        *slot = &object;
+        EXPECT_EQ(&object, received.Get());
+        EXPECT_EQ(1, object.references);
+    }
+    EXPECT_EQ(0, object.references);
+}
+
+namespace
+{
+
+struct Holder
+{
+    ComPointer<IUnknown> member;
+};
+
+} // namespace
+
+// The reason the pointer moves: an object holding one can be moved without a second Release.
+TEST(ComPointer, MovesWithTheObjectThatHoldsIt)
+{
+    CountedUnknown object;
+    {
+        Holder first{ComPointer<IUnknown>(&object)};
+        Holder second = std::move(first);
+        EXPECT_FALSE(first.member);
+        Holder third;
+        third = std::move(second);
+        EXPECT_EQ(&object, third.member.Get());
+        EXPECT_EQ(1, object.references);
+        ComPointer<IUnknown>& same = third.member;
+        third.member = std::move(same); // moving into itself keeps the reference
+        EXPECT_EQ(1, object.references);
+    }
+    EXPECT_EQ(0, object.references);
+}
