@@ -6,55 +6,84 @@
 namespace Core::Controls
 {
 
-// A bitmap, brush, pen, font or region made by the caller, deleted with DeleteObject.
-template <typename Handle> class GdiObject
+// A handle made by the caller, given back with Free when the owner goes.
+template <typename Handle, typename Free> class OwnedHandle
 {
 public:
-    explicit GdiObject(Handle handle = nullptr) : m_handle(handle) {}
-    ~GdiObject()
+    OwnedHandle() : m_handle(nullptr) {}
+    explicit OwnedHandle(Handle handle) : m_handle(handle) {}
+    ~OwnedHandle() { Reset(); }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    OwnedHandle(OwnedHandle&& other) noexcept : m_handle(other.Release()) {}
+    OwnedHandle& operator=(OwnedHandle&& other) noexcept
     {
-        if (m_handle != nullptr)
-        {
-            DeleteObject(m_handle);
-        }
+        Reset(other.Release());
+        return *this;
     }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
 
     Handle Get() const { return m_handle; }
     explicit operator bool() const { return m_handle != nullptr; }
-    // Gives the handle away: nothing is deleted any more.
+    // Gives the handle away: nothing is freed any more.
     Handle Release()
     {
         Handle handle = m_handle;
         m_handle = nullptr;
         return handle;
     }
+    // Frees the handle held, unless it is the one taken over.
+    void Reset(Handle handle = nullptr)
+    {
+        if (m_handle != nullptr && m_handle != handle)
+        {
+            Free()(m_handle);
+        }
+        m_handle = handle;
+    }
 
 private:
     Handle m_handle;
 };
 
-// The screen's device context, for measuring and for making compatible objects.
-class ScreenContext
+struct DeleteGdiObject
+{
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+
+struct DestroyIconHandle
+{
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+
+// A bitmap, brush, pen, font or region made by the caller, deleted with DeleteObject.
+template <typename Handle> using GdiObject = OwnedHandle<Handle, DeleteGdiObject>;
+
+// An icon made by the caller, destroyed with DestroyIcon.
+using OwnedIcon = OwnedHandle<HICON, DestroyIconHandle>;
+
+// A window's device context (null: the screen's), for measuring and for making compatible objects.
+class WindowContext
 {
 public:
-    ScreenContext() : m_context(GetDC(nullptr)) {}
-    ~ScreenContext()
+    explicit WindowContext(HWND window = nullptr) : m_window(window), m_context(GetDC(window)) {}
+    ~WindowContext()
     {
         if (m_context != nullptr)
         {
-            ReleaseDC(nullptr, m_context);
+            ReleaseDC(m_window, m_context);
         }
     }
-    ScreenContext(const ScreenContext&) = delete;
-    ScreenContext& operator=(const ScreenContext&) = delete;
+    WindowContext(const WindowContext&) = delete;
+    WindowContext& operator=(const WindowContext&) = delete;
 
     HDC Get() const { return m_context; }
 
 private:
+    HWND m_window;
     HDC m_context;
 };
+
+using ScreenContext = WindowContext;
 
 // A memory device context compatible with another one (null: the screen).
 class MemoryContext

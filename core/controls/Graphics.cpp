@@ -1,5 +1,6 @@
 #include "core/controls/Graphics.h"
 
+#include "core/controls/GdiHandles.h"
 #include "core/controls/Theme.h"
 
 #include <windows.h>
@@ -14,28 +15,6 @@ RECT ToRect(const Rectangle& rectangle)
 {
     return RECT{rectangle.left, rectangle.top, rectangle.GetRight(), rectangle.GetBottom()};
 }
-
-// A pen or brush for one drawing call.
-class GdiObject
-{
-public:
-    GdiObject(HDC deviceContext, HGDIOBJ object) : m_deviceContext(deviceContext), m_object(object)
-    {
-        m_previous = SelectObject(deviceContext, object);
-    }
-    ~GdiObject()
-    {
-        SelectObject(m_deviceContext, m_previous);
-        DeleteObject(m_object);
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-
-private:
-    HDC m_deviceContext;
-    HGDIOBJ m_object;
-    HGDIOBJ m_previous;
-};
 
 HPEN CreateLinePen(Color color, int thickness)
 {
@@ -96,7 +75,8 @@ void Graphics::DrawLine(const Point& from, const Point& to, Color color, int thi
 
 void Graphics::DrawPolyline(const Point* points, int count, Color color, int thickness)
 {
-    GdiObject pen(m_deviceContext, CreateLinePen(color, thickness));
+    GdiObject<HPEN> pen(CreateLinePen(color, thickness));
+    Selection selected(m_deviceContext, pen.Get());
     MoveToEx(m_deviceContext, points[0].x, points[0].y, nullptr);
     for (int i = 1; i < count; i++)
     {
@@ -112,8 +92,11 @@ void Graphics::FillPolygon(const Point* points, int count, Color color)
     {
         native[i] = POINT{points[i].x, points[i].y};
     }
-    GdiObject brush(m_deviceContext, CreateSolidBrush(Colors::ToColorRef(color)));
-    GdiObject pen(m_deviceContext, CreatePen(PS_SOLID, 1, Colors::ToColorRef(color)));
+    // Declared before their selections, so each is selected out before it is deleted.
+    GdiObject<HBRUSH> brush(CreateSolidBrush(Colors::ToColorRef(color)));
+    GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, Colors::ToColorRef(color)));
+    Selection brushSelected(m_deviceContext, brush.Get());
+    Selection penSelected(m_deviceContext, pen.Get());
     Polygon(m_deviceContext, native, n);
 }
 
@@ -195,8 +178,9 @@ void Graphics::DrawBitmap(BitmapHandle bitmap, const Rectangle& destination)
     }
     BITMAP info = {};
     GetObjectW(bitmap, sizeof(info), &info);
-    HDC source = CreateCompatibleDC(m_deviceContext);
-    HGDIOBJ previous = SelectObject(source, bitmap);
+    MemoryContext sourceContext(m_deviceContext);
+    HDC source = sourceContext.Get();
+    Selection selected(source, bitmap);
     if (info.bmWidth == destination.width && info.bmHeight == destination.height)
     {
         BitBlt(m_deviceContext, destination.left, destination.top, destination.width, destination.height, source, 0, 0,
@@ -213,8 +197,6 @@ void Graphics::DrawBitmap(BitmapHandle bitmap, const Rectangle& destination)
         SetBrushOrgEx(m_deviceContext, origin.x, origin.y, nullptr);
         SetStretchBltMode(m_deviceContext, previousMode);
     }
-    SelectObject(source, previous);
-    DeleteDC(source);
 }
 
 void Graphics::DrawCheckMark(const Rectangle& box, Color color)

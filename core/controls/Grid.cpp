@@ -1,6 +1,7 @@
 #include "core/controls/Grid.h"
 
 #include "core/controls/Accessibility.h"
+#include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 
@@ -1066,8 +1067,9 @@ void Grid::AutoSizeColumn(int column)
 {
     CheckColumn(column, L"Grid.AutoSizeColumn method");
     Settle();
-    HDC screen = GetDC(m_handle);
-    HGDIOBJ previous = SelectObject(screen, GetFontHandle());
+    WindowContext context(m_handle);
+    HDC screen = context.Get();
+    Selection font(screen, GetFontHandle());
     auto measure = [screen](const wchar_t* text, int length)
     {
         SIZE size = {0, 0};
@@ -1093,8 +1095,6 @@ void Grid::AutoSizeColumn(int column)
         int width = measure(cell.characters.data(), cell.length);
         widest = width > widest ? width : widest;
     }
-    SelectObject(screen, previous);
-    ReleaseDC(m_handle, screen);
     m_columns[column].SetWidth(Unscale(widest + 2 * Scale(6)) + 1);
 }
 

@@ -8,6 +8,8 @@
 #include "core/controls/Theme.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 #include <windows.h>
 
 namespace Core::Controls
@@ -26,15 +28,7 @@ public:
     int resourceId = 0;
     int resourceType = IconResource;
     Collections::ArrayList<uint8_t> bytes{0};
-    HICON icon = nullptr; // owned (Handle)
-
-    ~Image() override
-    {
-        if (icon != nullptr)
-        {
-            DestroyIcon(icon);
-        }
-    }
+    OwnedIcon icon; // Handle
 };
 
 // The icons of every image at one size, made when first drawn.
@@ -42,23 +36,9 @@ class ImageList::SizedIcons : public Object
 {
 public:
     explicit SizedIcons(int side) : size(side) {}
-    ~SizedIcons() override
-    {
-        for (int i = 0; i < normal.GetCount(); i++)
-        {
-            if (normal[i] != nullptr)
-            {
-                DestroyIcon(normal[i]);
-            }
-            if (disabled[i] != nullptr)
-            {
-                DestroyIcon(disabled[i]);
-            }
-        }
-    }
     int size;
-    Collections::ArrayList<HICON> normal;
-    Collections::ArrayList<HICON> disabled;
+    std::vector<OwnedIcon> normal;
+    std::vector<OwnedIcon> disabled;
 };
 
 namespace
@@ -265,18 +245,12 @@ int ImageList::AddFromResource(int resourceId, int resourceType)
     image->resourceType = resourceType;
     m_images.Add(image);
     // Loaded once now, so that a missing resource is reported where it is added.
-    HICON probe = CreateIconHandle(m_images.GetCount() - 1, ImageSize);
-    if (probe == nullptr)
+    if (!OwnedIcon(CreateIconHandle(m_images.GetCount() - 1, ImageSize)))
     {
         m_images.RemoveAt(m_images.GetCount() - 1);
         throw Exception(String(L"Failed to load image from resource ") + resourceId);
     }
-    DestroyIcon(probe);
-    for (int i = 0; i < m_sizes.GetCount(); i++)
-    {
-        m_sizes[i]->normal.Add(nullptr);
-        m_sizes[i]->disabled.Add(nullptr);
-    }
+    AddSlots();
     return m_images.GetCount() - 1;
 }
 
@@ -286,21 +260,15 @@ int ImageList::AddFromMemory(const uint8_t* data, int length)
     {
         throw ArgumentNullException(String(L"data"));
     }
-    HICON probe = IconFromMemory(data, length, ImageSize);
-    if (probe == nullptr)
+    if (!OwnedIcon(IconFromMemory(data, length, ImageSize)))
     {
         throw Exception(String(L"Failed to load image from memory: the data is no icon"));
     }
-    DestroyIcon(probe);
     auto* image = new Image();
     image->kind = Image::Memory;
     image->bytes.AddRange(data, length);
     m_images.Add(image);
-    for (int i = 0; i < m_sizes.GetCount(); i++)
-    {
-        m_sizes[i]->normal.Add(nullptr);
-        m_sizes[i]->disabled.Add(nullptr);
-    }
+    AddSlots();
     return m_images.GetCount() - 1;
 }
 
@@ -310,20 +278,16 @@ int ImageList::AddIcon(IconHandle icon)
     {
         throw ArgumentNullException(String(L"icon"));
     }
-    HICON copy = CopyIcon(icon);
-    if (copy == nullptr)
+    OwnedIcon copy(CopyIcon(icon));
+    if (!copy)
     {
         throw Exception(String(L"Failed to copy the icon"));
     }
     auto* image = new Image();
     image->kind = Image::Handle;
-    image->icon = copy;
+    image->icon = std::move(copy);
     m_images.Add(image);
-    for (int i = 0; i < m_sizes.GetCount(); i++)
-    {
-        m_sizes[i]->normal.Add(nullptr);
-        m_sizes[i]->disabled.Add(nullptr);
-    }
+    AddSlots();
     return m_images.GetCount() - 1;
 }
 
@@ -343,9 +307,18 @@ IconHandle ImageList::CreateIconHandle(int index, int size) const
     case Image::Memory:
         return IconFromMemory(&image.bytes[0], image.bytes.GetCount(), size);
     case Image::Handle:
-        return static_cast<HICON>(CopyImage(image.icon, IMAGE_ICON, size, size, 0));
+        return static_cast<HICON>(CopyImage(image.icon.Get(), IMAGE_ICON, size, size, 0));
     }
     return nullptr;
+}
+
+void ImageList::AddSlots()
+{
+    for (int i = 0; i < m_sizes.GetCount(); i++)
+    {
+        m_sizes[i]->normal.emplace_back();
+        m_sizes[i]->disabled.emplace_back();
+    }
 }
 
 ImageList::SizedIcons& ImageList::IconsOfSize(int size)
@@ -358,11 +331,8 @@ ImageList::SizedIcons& ImageList::IconsOfSize(int size)
         }
     }
     auto* icons = new SizedIcons(size);
-    for (int i = 0; i < m_images.GetCount(); i++)
-    {
-        icons->normal.Add(nullptr);
-        icons->disabled.Add(nullptr);
-    }
+    icons->normal.resize(static_cast<size_t>(m_images.GetCount()));
+    icons->disabled.resize(static_cast<size_t>(m_images.GetCount()));
     m_sizes.Add(icons);
     return *icons;
 }
@@ -371,19 +341,21 @@ IconHandle ImageList::GetIcon(int index, int size, bool disabled)
 {
     CheckIndex(index);
     SizedIcons& icons = IconsOfSize(size);
-    if (icons.normal[index] == nullptr)
+    OwnedIcon& normal = icons.normal[static_cast<size_t>(index)];
+    if (!normal)
     {
-        icons.normal[index] = CreateIconHandle(index, size);
+        normal.Reset(CreateIconHandle(index, size));
     }
-    if (!disabled || icons.normal[index] == nullptr)
+    if (!disabled || !normal)
     {
-        return icons.normal[index];
+        return normal.Get();
     }
-    if (icons.disabled[index] == nullptr)
+    OwnedIcon& grey = icons.disabled[static_cast<size_t>(index)];
+    if (!grey)
     {
-        icons.disabled[index] = CreateDisabledIcon(icons.normal[index], size);
+        grey.Reset(CreateDisabledIcon(normal.Get(), size));
     }
-    return icons.disabled[index];
+    return grey.Get();
 }
 
 void ImageList::Draw(Graphics& graphics, int index, int x, int y, bool enabled)

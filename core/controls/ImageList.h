@@ -50,6 +50,8 @@ private:
     class SizedIcons;
     void CheckIndex(int index) const;
     SizedIcons& IconsOfSize(int size);
+    // A place for the image just added in the icons of every size made so far.
+    void AddSlots();
 
     Collections::PointerArrayList<Image> m_images;
     Collections::PointerArrayList<SizedIcons> m_sizes;

@@ -22,7 +22,7 @@ struct CachedFont
 {
     FontKind kind;
     int dpi;
-    HFONT handle;
+    GdiObject<HFONT> handle;
 };
 
 constexpr int CacheSize = 16;
@@ -113,29 +113,21 @@ FontHandle GetFont(FontKind kind, int dpi)
 {
     for (CachedFont& entry : fontCache)
     {
-        if (entry.handle != nullptr && entry.kind == kind && entry.dpi == dpi)
+        if (entry.handle && entry.kind == kind && entry.dpi == dpi)
         {
-            return entry.handle;
+            return entry.handle.Get();
         }
     }
     CachedFont& slot = fontCache[nextSlot];
     nextSlot = (nextSlot + 1) % CacheSize;
-    if (slot.handle != nullptr)
-    {
-        DeleteObject(slot.handle);
-    }
-    slot = CachedFont{kind, dpi, CreateKindFont(kind, dpi)};
-    return slot.handle;
+    slot = CachedFont{kind, dpi, GdiObject<HFONT>(CreateKindFont(kind, dpi))};
+    return slot.handle.Get();
 }
 
 void Reset()
 {
     for (CachedFont& entry : fontCache)
     {
-        if (entry.handle != nullptr)
-        {
-            DeleteObject(entry.handle);
-        }
         entry = CachedFont{};
     }
     nextSlot = 0;

@@ -1,6 +1,7 @@
 #include "core/controls/TreeView.h"
 
 #include "core/controls/Accessibility.h"
+#include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/ImageList.h"
 #include "core/controls/Theme.h"
@@ -223,8 +224,9 @@ void TreeView::RebuildRows()
     m_rows.Clear();
     m_selectedRow = -1;
     Metrics metrics = GetMetrics();
-    HDC screen = GetDC(m_handle);
-    HGDIOBJ previous = SelectObject(screen, GetFontHandle());
+    WindowContext context(m_handle);
+    HDC screen = context.Get();
+    Selection font(screen, GetFontHandle());
     int widest = 0;
     // Depth first with a stack of its own: trees may be deeper than the call stack allows.
     struct Frame
@@ -263,8 +265,6 @@ void TreeView::RebuildRows()
             stack.push_back(Frame{&node->GetNodes(), 0});
         }
     }
-    SelectObject(screen, previous);
-    ReleaseDC(m_handle, screen);
     m_contentWidth = widest;
 }
 
