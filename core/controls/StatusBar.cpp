@@ -14,6 +14,9 @@ namespace
 {
 constexpr int PanelPadding = 6;
 constexpr int GripSize = 16;
+// A status text often holds a path (C:\R&D\view.xml): "&" is drawn as itself, and measured so.
+constexpr int PanelTextFormat =
+    TextFormat::SingleLine | TextFormat::VerticalCenter | TextFormat::NoPrefix | TextFormat::EndEllipsis;
 } // namespace
 
 // --- StatusBarPanel ---
@@ -161,7 +164,7 @@ Rectangle StatusBar::GetPanelBounds(int index)
             width = Scale(panel->m_width);
             break;
         case StatusBarPanelAutoSize::Contents:
-            width = MeasureText(panel->m_text, font).width + 2 * Scale(PanelPadding);
+            width = MeasureText(panel->m_text, font, PanelTextFormat).width + 2 * Scale(PanelPadding);
             break;
         case StatusBarPanelAutoSize::Spring:
             springs++;
@@ -198,7 +201,7 @@ String StatusBar::GetCutText(int index)
     }
     const String& text = m_panels[index]->m_text;
     int room = GetPanelBounds(index).width - 2 * Scale(PanelPadding);
-    return !text.IsEmpty() && MeasureText(text, GetFontHandle()).width > room ? text : String();
+    return !text.IsEmpty() && MeasureText(text, GetFontHandle(), PanelTextFormat).width > room ? text : String();
 }
 
 void StatusBar::OnMouseMove(const Point& point, int)
@@ -236,7 +239,7 @@ void StatusBar::HideToolTip()
     }
 }
 
-void StatusBar::UpdateToolTip(int index, bool textChanged)
+void StatusBar::UpdateToolTip(int index, bool refresh)
 {
     m_tipPanel = index;
     String text = GetCutText(index);
@@ -248,7 +251,7 @@ void StatusBar::UpdateToolTip(int index, bool textChanged)
         }
         return;
     }
-    if (textChanged && m_toolTip != nullptr && !m_toolTip->GetShownText().IsEmpty())
+    if (refresh && m_toolTip != nullptr && !m_toolTip->GetShownText().IsEmpty())
     {
         m_toolTip->ChangeText(text);
         return;
@@ -281,9 +284,7 @@ void StatusBar::OnPaint(Graphics& graphics, const Rectangle&)
         Color color = Colors::IsEmpty(panel->m_foreColor) ? GetForeColor() : panel->m_foreColor;
         Rectangle text{bounds.left + padding, graphics.Scale(1), bounds.width - 2 * padding,
                        client.height - graphics.Scale(1)};
-        graphics.DrawString(panel->m_text, text, font, color,
-                            TextFormat::SingleLine | TextFormat::VerticalCenter | TextFormat::NoPrefix |
-                                TextFormat::EndEllipsis);
+        graphics.DrawString(panel->m_text, text, font, color, PanelTextFormat);
     }
     if (ShowsGrip())
     {
@@ -329,6 +330,11 @@ intptr_t StatusBar::WndProc(unsigned int message, uintptr_t wParam, intptr_t lPa
         break;
     case WM_SIZE:
         Invalidate();
+        // The text under a resting mouse may be cut now, or fit again.
+        if (m_tipPanel >= 0)
+        {
+            UpdateToolTip(m_tipPanel, true);
+        }
         break;
     default:
         break;

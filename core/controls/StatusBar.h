@@ -79,8 +79,9 @@ private:
     bool ShowsGrip() const;
     Rectangle GetGripBounds() const;
     void OnPanelInserted(Object* sender, Collections::CollectionEventArgs& args);
-    // Shows or hides the tip for the panel under the mouse; a changed text replaces the text of a tip on its way.
-    void UpdateToolTip(int index, bool textChanged);
+    // Shows or hides the tip for the panel under the mouse; on a refresh (a text or a width changed) a tip on its
+    // way keeps its wait and takes the new text.
+    void UpdateToolTip(int index, bool refresh);
     void HideToolTip();
 
     Collections::PointerCollection<StatusBarPanel> m_panels;

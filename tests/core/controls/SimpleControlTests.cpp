@@ -18,6 +18,7 @@
 #include "tests/support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
+#include <string>
 #include <windows.h>
 
 #undef MessageBox
@@ -672,6 +673,76 @@ TEST_F(SimpleControlTest, AStatusPanelShowsACutTextWholeInAToolTip)
     SendMessageW(status.GetHandle(), WM_MOUSELEAVE, 0, 0);
     config->SetText(String(cut));
     EXPECT_FALSE(waitForTip()) << "no tip once the mouse has left";
+}
+
+namespace
+{
+
+// Waits for the bar's tip to show; false when it does not within a second.
+bool WaitForStatusTip(StatusBar& status)
+{
+    for (int i = 0; i < 200 && (status.GetToolTip() == nullptr || !status.GetToolTip()->IsShowing()); i++)
+    {
+        Sleep(5);
+        Testing::PumpMessages();
+    }
+    return status.GetToolTip() != nullptr && status.GetToolTip()->IsShowing();
+}
+
+} // namespace
+
+// A path in a status text is drawn with its ampersands as they are, so it is measured with them: a panel sized to
+// its contents holds all of it, and a fixed panel too narrow for it shows the whole path in a tip.
+TEST_F(SimpleControlTest, AStatusPanelMeasuresAPathWithAmpersandsAsItIsDrawn)
+{
+    StatusBar status;
+    status.SetDock(DockStyle::Bottom);
+    form.GetControls().Add(&status);
+    std::wstring path = L"C:\\R&D\\" + std::wstring(24, L'&') + L"\\view.xml";
+    status.AddPanel(String(path.c_str()), StatusBarPanelAutoSize::Contents);
+    StatusBarPanel* fixed = status.AddPanel(String());
+    form.Show();
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(screen, status.GetFontHandle());
+    SIZE whole;
+    SIZE ampersand;
+    GetTextExtentPoint32W(screen, path.c_str(), static_cast<int>(path.size()), &whole);
+    GetTextExtentPoint32W(screen, L"&", 1, &ampersand);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    EXPECT_GE(status.GetPanelBounds(0).width, whole.cx) << "the panel holds the text with every ampersand";
+    EXPECT_TRUE(status.GetCutText(0).IsEmpty());
+
+    // Read with "&" as a mnemonic mark, the path would be 13 ampersands narrower and seem to fit.
+    fixed->SetAutoSize(StatusBarPanelAutoSize::None);
+    fixed->SetWidth(MulDiv(whole.cx - 6 * ampersand.cx, 96, form.GetDpi()));
+    fixed->SetText(String(path.c_str()));
+    EXPECT_STREQ(path.c_str(), status.GetCutText(1).GetBuffer());
+    Rect bounds = status.GetPanelBounds(1);
+    Testing::MouseMove(status, bounds.left + 5, 5);
+    ASSERT_TRUE(WaitForStatusTip(status));
+    EXPECT_STREQ(path.c_str(), status.GetToolTip()->GetShownText().GetBuffer());
+}
+
+// The mouse resting on a panel while the form is resized: a text cut by the new width gets its tip without the
+// mouse moving, and the tip goes when the text fits again.
+TEST_F(SimpleControlTest, AStatusTipFollowsThePanelsWidth)
+{
+    StatusBar status;
+    status.SetDock(DockStyle::Bottom);
+    form.GetControls().Add(&status);
+    const wchar_t* loading = L"Loading ...12000 records ready";
+    status.AddPanel(String(loading));
+    status.AddPanel(String(L"Async"), StatusBarPanelAutoSize::None, 100);
+    form.Show();
+    Testing::MouseMove(status, 5, 5);
+    EXPECT_FALSE(WaitForStatusTip(status)) << "the text fits";
+    form.SetWidth(220);
+    ASSERT_STREQ(loading, status.GetCutText(0).GetBuffer());
+    ASSERT_TRUE(WaitForStatusTip(status));
+    EXPECT_STREQ(loading, status.GetToolTip()->GetShownText().GetBuffer());
+    form.SetWidth(500);
+    EXPECT_FALSE(status.GetToolTip()->IsShowing());
 }
 
 // --- ImageList and icons ---
