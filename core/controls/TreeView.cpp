@@ -43,6 +43,12 @@ Color TreeView::GetDefaultBackColor() const
 
 void TreeView::MarkDirty()
 {
+    // The whole window is invalid already until the paint that rebuilds the list: the catalogue's hundreds
+    // of inserts ask the window system once, not once each.
+    if (m_rowsDirty)
+    {
+        return;
+    }
     m_rowsDirty = true;
     Invalidate();
 }
@@ -324,7 +330,7 @@ int TreeView::TextLeft(int level) const
 void TreeView::OnFontChanged()
 {
     m_itemHeight = 0;
-    m_rowsDirty = true;
+    MarkDirty();
     ScrollableControl::OnFontChanged();
 }
 
