@@ -90,6 +90,7 @@ ConnectForm::ConnectForm(ConnectionOwner& owner) : m_owner(owner)
     SetCancelButton(&m_cancelButton);
 }
 
+// The connection type is complete here.
 ConnectForm::~ConnectForm() = default;
 
 bool ConnectForm::OnClosing(int dialogResult)
@@ -149,8 +150,7 @@ bool ConnectForm::OnClosing(int dialogResult)
     {
         return false; // the program is ending: the dialog's loop ends without a new connection
     }
-    connections.Add(connection.get());
-    connection.release();
+    m_connection = std::move(connection);
     return true;
 }
 

@@ -30,8 +30,8 @@ struct ConnectRequest;
 constexpr const wchar_t* EmptyServerMessage =
     L"The server name is empty. Type the name of the machine to connect to; the local machine is always connected.";
 
-// What the connect dialog needs of the main window: its connections (entry i belongs to the i-th machine node,
-// entry 0 to the local machine) and its options.
+// What the connect dialog needs of the main window: the connections it has (a machine is connected once) and its
+// options.
 class ConnectionOwner
 {
 public:
@@ -47,9 +47,11 @@ public:
     ~ConnectForm() override;
 
     Core::String GetServerName() const { return m_serverBox.GetText(); }
+    // The connection made by the last OK, handed to the caller; null when there is none.
+    std::unique_ptr<WMI::ManagementConnection> TakeConnection() { return std::move(m_connection); }
 
 protected:
-    // OK connects (a new connection joins the owner's list only when it succeeded); the other results close.
+    // OK connects and closes only when it succeeded; the other results close.
     bool OnClosing(int dialogResult) override;
 
 private:
@@ -72,6 +74,7 @@ private:
     Core::Controls::TextBox m_domainBox;
     Core::Controls::Button m_okButton;
     Core::Controls::Button m_cancelButton;
+    std::unique_ptr<WMI::ManagementConnection> m_connection; // made by OK, until the caller takes it
     bool m_connecting = false;
 };
 

@@ -23,10 +23,12 @@ void MachineTree::AddLocalMachine()
     AddNode(local, String(L"Local Machine"));
 }
 
-void MachineTree::AddLastConnection()
+void MachineTree::AddMachine(std::unique_ptr<ManagementConnection> connection)
 {
     // The name is the one connected to, without stray blanks.
-    ManagementConnection* added = m_connections[m_connections.GetCount() - 1];
+    ManagementConnection* added = connection.get();
+    m_connections.Add(added);
+    connection.release();
     AddNode(added, added->GetServer());
 }
 

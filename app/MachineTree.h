@@ -8,6 +8,8 @@
 #include "core/controls/TreeView.h"
 #include "wmi/ManagementConnection.h"
 
+#include <memory>
+
 namespace Quarrow
 {
 
@@ -16,14 +18,14 @@ class MachineTree
 public:
     MachineTree(Core::Controls::TreeView& tree, Config::AppOptions& options, Config::StatusDisplay& status);
 
-    // The connections, in the order of their nodes; the connect dialog adds to it.
+    // The connections, in the order of their nodes.
     Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() { return m_connections; }
     WMI::ManagementConnection* GetLocalConnection() { return m_connections[0]; }
 
     // The local machine's node, its connection made but not connected, with the loading mode of the options.
     void AddLocalMachine();
-    // A node for the connection last added to the list, named as the connection's server.
-    void AddLastConnection();
+    // A node for a connected machine, named as its server; the tree keeps the connection.
+    void AddMachine(std::unique_ptr<WMI::ManagementConnection> connection);
     // Removes a machine's node and releases its connection.
     void Remove(Core::Controls::TreeNode* machine);
     // Empties every machine node and fills it again from the configuration.

@@ -83,7 +83,7 @@ void MainForm::ConnectMachine()
         return;
     }
     WaitCursor wait;
-    m_machines.AddLastConnection(); // the dialog appended the new connection last
+    m_machines.AddMachine(m_connectForm->TakeConnection());
     m_classView.ClearResults();
 }
 

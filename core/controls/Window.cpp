@@ -249,6 +249,8 @@ int Window::ShowDialog(Control* owner)
     SetVisible(true);
     NotifyAccessibleEvent(*this, EVENT_SYSTEM_DIALOGSTART);
     SetActiveWindow(m_handle);
+    // Each showing starts at the first entry, as a system dialog does, not on the button that closed it last.
+    m_lastFocus = nullptr;
     RestoreFocus();
     EnableWindow(ownerHandle, FALSE);
     // Whatever ends the loop, the owner is usable again and the dialog hidden.

@@ -153,11 +153,15 @@ TEST_F(ConnectFormTest, LocalhostMakesASecondConnection)
     PostKey(VK_RETURN);
     EXPECT_EQ(DialogResult::OK, dialog->ShowDialog(&form));
     EXPECT_TRUE(desktop.messages.empty());
-    ASSERT_EQ(2, owner->connections.GetCount());
-    EXPECT_EQ(String(L"localhost"), owner->connections[1]->GetServer());
-    EXPECT_TRUE(owner->connections[1]->IsConnected());
-    EXPECT_FALSE(owner->connections[1]->GetAsyncLoad());
+    // The dialog hands the connection to its caller and leaves the owner's list alone.
+    EXPECT_EQ(1, owner->connections.GetCount());
+    std::unique_ptr<ManagementConnection> made = dialog->TakeConnection();
+    ASSERT_NE(nullptr, made);
+    EXPECT_EQ(String(L"localhost"), made->GetServer());
+    EXPECT_TRUE(made->IsConnected());
+    EXPECT_FALSE(made->GetAsyncLoad());
     EXPECT_EQ(String(L"localhost"), dialog->GetServerName());
+    EXPECT_EQ(nullptr, dialog->TakeConnection()) << "handed over once";
 }
 
 // A machine that cannot be reached keeps the dialog open with the WMI layer's text; correcting the entry and
@@ -180,8 +184,9 @@ TEST_F(ConnectFormTest, AFailedConnectKeepsTheDialogOpenAndARetryWorks)
                   WMI::GetResultMessage(static_cast<long>(0x80041015)).GetBuffer(),
               desktop.messages[0].text);
     EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONERROR), desktop.messages[0].style);
-    ASSERT_EQ(2, owner->connections.GetCount());
-    EXPECT_EQ(String(L"localhost"), owner->connections[1]->GetServer());
+    std::unique_ptr<ManagementConnection> made = dialog->TakeConnection();
+    ASSERT_NE(nullptr, made);
+    EXPECT_EQ(String(L"localhost"), made->GetServer());
 
     // Reopened, it shows the last values; the password only as stars.
     desktop.whileShowing = nullptr;
@@ -192,7 +197,7 @@ TEST_F(ConnectFormTest, AFailedConnectKeepsTheDialogOpenAndARetryWorks)
     EXPECT_EQ(String(L"secret"), boxes[2]->GetText());
     EXPECT_EQ(String(L"******"), boxes[2]->GetDisplayText());
     EXPECT_EQ(String(L"CONTOSO"), boxes[3]->GetText());
-    EXPECT_EQ(2, owner->connections.GetCount());
+    EXPECT_EQ(nullptr, dialog->TakeConnection()) << "a cancelled dialog makes no connection";
 }
 
 // An unreachable machine can take minutes to answer: the connection is made on a worker thread while the
@@ -235,7 +240,7 @@ TEST_F(ConnectFormTest, ConnectsOnAWorkerThreadWhileTheDialogKeepsAnswering)
     {
         EXPECT_TRUE(IsWindowEnabled(static_cast<HWND>(box->GetHandle())));
     }
-    EXPECT_EQ(2, owner->connections.GetCount());
+    EXPECT_NE(nullptr, dialog->TakeConnection());
 }
 
 // A screen reader names each box by its label and describes it by its tip; the password box says it is protected
@@ -259,4 +264,34 @@ TEST_F(ConnectFormTest, AScreenReaderNamesTheBoxesAndKeepsThePasswordHidden)
     EXPECT_EQ(L"OK", ok.Name());
     EXPECT_NE(0, ok.State() & STATE_SYSTEM_DEFAULT);
     EXPECT_EQ(L"Press", ok.DefaultAction());
+}
+
+namespace
+{
+
+// Where the keyboard is once the dialog's loop runs; the dialog is then closed with Esc.
+HWND g_focusWhenShown = nullptr;
+void CALLBACK NoteFocusAndClose(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    g_focusWhenShown = GetFocus();
+    PostMessageW(GetActiveWindow(), WM_KEYDOWN, VK_ESCAPE, 1);
+}
+
+} // namespace
+
+// Closed with a click on Cancel, the dialog opens again with the keyboard in the server box, as it first did.
+TEST_F(ConnectFormTest, ReopenedTheDialogStartsInTheServerBox)
+{
+    HWND cancel = static_cast<HWND>(buttons[1]->GetHandle());
+    PostMessageW(cancel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(cancel, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(DialogResult::Cancel, dialog->ShowDialog(&form));
+    for (int showing = 0; showing < 2; showing++)
+    {
+        g_focusWhenShown = nullptr;
+        SetTimer(nullptr, 0, 10, NoteFocusAndClose);
+        EXPECT_EQ(DialogResult::Cancel, dialog->ShowDialog(&form));
+        EXPECT_EQ(static_cast<HWND>(boxes[0]->GetHandle()), g_focusWhenShown) << "showing " << showing;
+    }
 }
