@@ -404,19 +404,16 @@ void ManagementObject::TakeFilledProperties()
     }
 }
 
-void ManagementObject::Load()
+bool ManagementObject::PrepareLoad(bool asynchronous)
 {
-    // The state is kept by this call too: the object may be destroyed while the wait below runs messages.
-    std::shared_ptr<Shared> kept = m_shared;
-    Shared& shared = *kept;
-    std::weak_ptr<const void> alive = Watch();
+    Shared& shared = *m_shared;
     if (!shared.supported)
     {
         throw InvalidWMIClassException(GetName());
     }
     if (shared.loading || shared.loaded)
     {
-        return;
+        return false;
     }
     if (m_worker != nullptr)
     {
@@ -428,17 +425,15 @@ void ManagementObject::Load()
     shared.definition.SetFilter(GetFilter());
     shared.session =
         m_connection != nullptr && m_connection->GetServices() != nullptr ? m_connection->GetSession() : nullptr;
-    shared.asyncRun = m_connection != nullptr && m_connection->GetAsyncLoad();
-    if (!shared.asyncRun)
-    {
-        shared.phase = Shared::Running;
-        shared.LoadRows();
-        shared.session.reset();
-        TakeFilledProperties();
-        return;
-    }
+    shared.asyncRun = asynchronous;
+    return true;
+}
 
-    // Set before the worker runs, so the wait below and a Completed cut short both see a running load.
+void ManagementObject::StartWorker()
+{
+    std::shared_ptr<Shared> kept = m_shared;
+    Shared& shared = *kept;
+    // Set before the worker runs, so a wait and a Completed cut short both see a running load.
     shared.loading = true;
     shared.state = LoadLoading;
     shared.phase = Shared::Running;
@@ -460,6 +455,27 @@ void ManagementObject::Load()
         shared.loading = false;
         throw;
     }
+}
+
+void ManagementObject::Load()
+{
+    // The state is kept by this call too: the object may be destroyed while the wait below runs messages.
+    std::shared_ptr<Shared> kept = m_shared;
+    Shared& shared = *kept;
+    std::weak_ptr<const void> alive = Watch();
+    if (!PrepareLoad(m_connection != nullptr && m_connection->GetAsyncLoad()))
+    {
+        return;
+    }
+    if (!shared.asyncRun)
+    {
+        shared.phase = Shared::Running;
+        shared.LoadRows();
+        shared.session.reset();
+        TakeFilledProperties();
+        return;
+    }
+    StartWorker();
 
     int waitResult = SynchronizationEvent::Signalled;
     while (shared.loading && waitResult == SynchronizationEvent::Signalled)
@@ -477,6 +493,33 @@ void ManagementObject::Load()
     RaiseProgress();
     LoadEventArgs completed(this, shared.state);
     Completed.Raise(this, completed);
+}
+
+bool ManagementObject::BeginLoad()
+{
+    if (!PrepareLoad(true))
+    {
+        return false;
+    }
+    StartWorker();
+    return true;
+}
+
+void ManagementObject::RequestStop()
+{
+    m_shared->RequestStop();
+}
+
+void ManagementObject::Discard()
+{
+    if (m_shared->loading)
+    {
+        throw Core::InvalidOperationException(String(L"The class is still loading"));
+    }
+    m_shared->ClearRows();
+    m_shared->loaded = false;
+    m_shared->state = LoadIdle;
+    m_shared->failure = String();
 }
 
 void ManagementObject::Cancel()

@@ -73,6 +73,16 @@ public:
     // its next batch, and the load's own wait then ends the load as cancelled. A request that comes after
     // the worker has finished its enumeration is dropped.
     void Cancel();
+    // Starts a load on a worker of its own, whatever the connection's mode, and returns at once: no events are
+    // raised, the caller watches IsLoading and the rows (under the lock). For loads from several machines at
+    // once. False when the class is loaded or loading already.
+    bool BeginLoad();
+    // Asks a running load to stop and returns at once; the worker sees it within NextTimeoutMilliseconds and
+    // ends the load as cancelled.
+    void RequestStop();
+    // Forgets the rows of a finished load, so the next Load reads the instances again (a refresh). Throws while
+    // a load is running.
+    void Discard();
     // Replaces the property list by all non-system properties of the class (types not read).
     void FillProperties();
 
@@ -96,6 +106,9 @@ public:
 
 private:
     struct Shared;
+    // Checks and fixes what a load starts from; false when there is nothing to do.
+    bool PrepareLoad(bool asynchronous);
+    void StartWorker();
     void CreateEvents();
     void RaiseProgress();
     // After a load: a property list the load filled becomes the class's own.

@@ -1,5 +1,6 @@
 #include "wmi/ManagementObject.h"
 
+#include "core/Exception.h"
 #include "core/threading/BackgroundWork.h"
 #include "tests/support/AllocationCounter.h"
 #include "tests/wmi/WmiTesting.h"
@@ -507,4 +508,77 @@ TEST_F(AsyncLoadTest, AStopRequestArrivingAsTheWorkerEndsDoesNotStopTheNextLoad)
         stoppedAtOnce += three.GetState() == WMI::LoadCompleted ? 0 : 1;
     }
     EXPECT_EQ(0, stoppedAtOnce);
+}
+
+// --- loads that do not wait: one per machine at once ---
+
+namespace
+{
+
+// Waits, without pumping, until the object's load has ended; false after five seconds.
+bool WaitUntilLoaded(ManagementObject& object)
+{
+    for (int i = 0; i < 1000 && object.IsLoading(); i++)
+    {
+        Sleep(5);
+    }
+    return !object.IsLoading();
+}
+
+} // namespace
+
+// BeginLoad returns while the worker reads, raises no events, and loads on a worker even on a connection set to
+// load synchronously; a second BeginLoad while loading or loaded does nothing.
+TEST_F(AsyncLoadTest, BeginLoadReturnsAtOnceAndTheRowsArriveWithoutEvents)
+{
+    connection->SetAsyncLoad(false);
+    provider.nextDelayMilliseconds = 20;
+    ASSERT_TRUE(object->BeginLoad());
+    EXPECT_TRUE(object->IsLoading()) << "the caller does not wait for the rows";
+    EXPECT_FALSE(object->BeginLoad());
+    ASSERT_TRUE(WaitUntilLoaded(*object));
+    EXPECT_EQ(WMI::LoadCompleted, object->GetState());
+    EXPECT_EQ(260, object->GetRows().GetCount());
+    EXPECT_TRUE(progress->entries.empty());
+    EXPECT_TRUE(completed->entries.empty());
+    EXPECT_FALSE(object->BeginLoad());
+    EXPECT_EQ(1u, provider.queries.size());
+}
+
+// A stop request returns at once; the worker ends the load as cancelled within a Next time-out, even when the
+// provider never has anything ready.
+TEST_F(AsyncLoadTest, RequestStopEndsABegunLoadAsCancelled)
+{
+    provider.neverReady = true;
+    ASSERT_TRUE(object->BeginLoad());
+    while (provider.nextCallCount < 2)
+    {
+        Sleep(5);
+    }
+    object->RequestStop();
+    ASSERT_TRUE(WaitUntilLoaded(*object));
+    EXPECT_EQ(WMI::LoadCancelled, object->GetState());
+    EXPECT_EQ(0, object->GetRows().GetCount());
+}
+
+// A refresh: a loaded class forgets its rows and reads the instances again; refused while a load runs.
+TEST_F(AsyncLoadTest, DiscardMakesTheNextLoadReadAgain)
+{
+    object->Load();
+    ASSERT_TRUE(object->IsLoaded());
+    thing->instances.resize(7);
+    object->Discard();
+    EXPECT_FALSE(object->IsLoaded());
+    EXPECT_EQ(WMI::LoadIdle, object->GetState());
+    EXPECT_EQ(0, object->GetRows().GetCount());
+    object->Load();
+    EXPECT_EQ(2u, provider.queries.size());
+    EXPECT_EQ(7, object->GetRows().GetCount());
+
+    object->Discard();
+    provider.neverReady = true;
+    ASSERT_TRUE(object->BeginLoad());
+    EXPECT_THROW(object->Discard(), Core::InvalidOperationException);
+    object->RequestStop();
+    ASSERT_TRUE(WaitUntilLoaded(*object));
 }
