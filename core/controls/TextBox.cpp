@@ -554,100 +554,138 @@ bool TextBox::OnKeyDown(int keyData)
     int key = keyData & Keys::KeyCode;
     bool shift = (keyData & Keys::Shift) != 0;
     bool control = (keyData & Keys::Control) != 0;
-    bool password = m_passwordChar != 0;
     switch (key)
     {
     case Keys::Left:
-        if (!shift && GetSelectionLength() > 0 && !control)
-        {
-            MoveCaret(GetSelectionStart(), false);
-        }
-        else
-        {
-            MoveCaret(control && !password ? WordStart(m_caret) : m_caret - 1, shift);
-        }
-        return true;
     case Keys::Right:
-        if (!shift && GetSelectionLength() > 0 && !control)
-        {
-            MoveCaret(GetSelectionStart() + GetSelectionLength(), false);
-        }
-        else
-        {
-            MoveCaret(control && !password ? WordEnd(m_caret) : m_caret + 1, shift);
-        }
-        return true;
     case Keys::Home:
-        MoveCaret(0, shift);
-        return true;
     case Keys::End:
-        MoveCaret(GetText().GetLength(), shift);
+        MoveCaretByKey(key, shift, control);
         return true;
     case Keys::Delete:
-        if (shift)
-        {
-            Cut();
-        }
-        else if (GetSelectionLength() == 0)
-        {
-            int end = control && !password ? WordEnd(m_caret) : m_caret + 1;
-            if (m_caret < GetText().GetLength())
-            {
-                m_anchor = end > GetText().GetLength() ? GetText().GetLength() : end;
-                ReplaceSelection(String(), false);
-            }
-        }
-        else
-        {
-            ReplaceSelection(String(), false);
-        }
+        DeleteForward(shift, control);
         return true;
     case Keys::Back:
-        if (GetSelectionLength() == 0 && m_caret > 0)
-        {
-            m_anchor = control && !password ? WordStart(m_caret) : m_caret - 1;
-        }
-        ReplaceSelection(String(), false);
+        DeleteBackward(control);
         return true;
     case Keys::Insert:
-        if (control && !shift)
-        {
-            Copy();
-            return true;
-        }
-        if (shift && !control)
-        {
-            Paste();
-            return true;
-        }
-        return false;
+        return OnInsertKey(shift, control);
     default:
         break;
     }
     if (control && !shift && (keyData & Keys::Alt) == 0)
     {
-        switch (key)
-        {
-        case 'A':
-            SelectAll();
-            return true;
-        case 'C':
-            Copy();
-            return true;
-        case 'X':
-            Cut();
-            return true;
-        case 'V':
-            Paste();
-            return true;
-        case 'Z':
-            Undo();
-            return true;
-        default:
-            break;
-        }
+        return OnEditShortcut(key);
     }
     return false;
+}
+
+bool TextBox::JumpsByWords(bool control) const
+{
+    // Word boundaries would tell the shape of a password.
+    return control && m_passwordChar == 0;
+}
+
+void TextBox::MoveCaretByKey(int key, bool shift, bool control)
+{
+    bool collapse = !shift && !control && GetSelectionLength() > 0;
+    switch (key)
+    {
+    case Keys::Left:
+        if (collapse)
+        {
+            MoveCaret(GetSelectionStart(), false);
+        }
+        else
+        {
+            MoveCaret(JumpsByWords(control) ? WordStart(m_caret) : m_caret - 1, shift);
+        }
+        break;
+    case Keys::Right:
+        if (collapse)
+        {
+            MoveCaret(GetSelectionStart() + GetSelectionLength(), false);
+        }
+        else
+        {
+            MoveCaret(JumpsByWords(control) ? WordEnd(m_caret) : m_caret + 1, shift);
+        }
+        break;
+    case Keys::Home:
+        MoveCaret(0, shift);
+        break;
+    default:
+        MoveCaret(GetText().GetLength(), shift);
+        break;
+    }
+}
+
+void TextBox::DeleteForward(bool shift, bool control)
+{
+    if (shift)
+    {
+        Cut();
+        return;
+    }
+    if (GetSelectionLength() == 0)
+    {
+        int length = GetText().GetLength();
+        if (m_caret >= length)
+        {
+            return;
+        }
+        int end = JumpsByWords(control) ? WordEnd(m_caret) : m_caret + 1;
+        m_anchor = end > length ? length : end;
+    }
+    ReplaceSelection(String(), false);
+}
+
+void TextBox::DeleteBackward(bool control)
+{
+    if (GetSelectionLength() == 0 && m_caret > 0)
+    {
+        m_anchor = JumpsByWords(control) ? WordStart(m_caret) : m_caret - 1;
+    }
+    ReplaceSelection(String(), false);
+}
+
+bool TextBox::OnInsertKey(bool shift, bool control)
+{
+    if (control && !shift)
+    {
+        Copy();
+        return true;
+    }
+    if (shift && !control)
+    {
+        Paste();
+        return true;
+    }
+    return false;
+}
+
+bool TextBox::OnEditShortcut(int key)
+{
+    switch (key)
+    {
+    case 'A':
+        SelectAll();
+        return true;
+    case 'C':
+        Copy();
+        return true;
+    case 'X':
+        Cut();
+        return true;
+    case 'V':
+        Paste();
+        return true;
+    case 'Z':
+        Undo();
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool TextBox::OnKeyPress(wchar_t character)

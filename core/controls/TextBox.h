@@ -78,6 +78,12 @@ private:
     void UpdateCaret(int offset);
     int WordStart(int index) const;
     int WordEnd(int index) const;
+    bool JumpsByWords(bool control) const;
+    void MoveCaretByKey(int key, bool shift, bool control);
+    void DeleteForward(bool shift, bool control);
+    void DeleteBackward(bool control);
+    bool OnInsertKey(bool shift, bool control);
+    bool OnEditShortcut(int key);
 
     wchar_t m_passwordChar = 0;
     bool m_readOnly = false;

@@ -31,92 +31,116 @@ public:
         int i = 0;
         if (m_pendingHigh != 0 && (count > 0 || flush))
         {
-            if (count > 0 && IsLowSurrogate(chars[0]))
-            {
-                n = PutPair(m_pendingHigh, chars[0], bytes, n);
-                i = 1;
-            }
-            else
-            {
-                n = PutInvalid(bytes, n);
-            }
-            m_pendingHigh = 0;
+            i = PutPendingHigh(chars, count, bytes, n);
         }
         while (i < count)
         {
-            // Most text is ASCII: sixteen, then eight units at a time while none is above U+007F, narrowed in
-            // one step.
-            while (i + 16 <= count)
-            {
-                Simd::Block low = Simd::LoadUnits(chars + i);
-                Simd::Block high = Simd::LoadUnits(chars + i + 8);
-                if (!Simd::AllAscii(low | high))
-                {
-                    break;
-                }
-                Simd::StoreNarrow(bytes + n, low, high);
-                n += 16;
-                i += 16;
-            }
-            while (i + 8 <= count)
-            {
-                Simd::Block units = Simd::LoadUnits(chars + i);
-                if (!Simd::AllAscii(units))
-                {
-                    break;
-                }
-                Simd::StoreNarrow(bytes + n, units);
-                n += 8;
-                i += 8;
-            }
+            CopyAscii(chars, count, bytes, i, n);
             if (i == count)
             {
                 break;
             }
-            wchar_t unit = chars[i];
-            if (unit < 0x80)
+            if (IsHighSurrogate(chars[i]))
             {
-                bytes[n++] = static_cast<uint8_t>(unit);
-                i++;
-                continue;
-            }
-            if (unit < 0x800)
-            {
-                bytes[n++] = static_cast<uint8_t>(0xC0 | (unit >> 6));
-                bytes[n++] = static_cast<uint8_t>(0x80 | (unit & 0x3F));
-            }
-            else if (IsHighSurrogate(unit))
-            {
-                if (i + 1 < count && IsLowSurrogate(chars[i + 1]))
-                {
-                    n = PutPair(unit, chars[i + 1], bytes, n);
-                    i++;
-                }
-                else if (i + 1 == count && !flush)
-                {
-                    m_pendingHigh = unit; // its low surrogate may come with the next chunk
-                }
-                else
-                {
-                    n = PutInvalid(bytes, n);
-                }
-            }
-            else if (IsLowSurrogate(unit))
-            {
-                n = PutInvalid(bytes, n);
+                i += PutHighSurrogate(chars + i, count - i, bytes, n, flush);
             }
             else
             {
-                bytes[n++] = static_cast<uint8_t>(0xE0 | (unit >> 12));
-                bytes[n++] = static_cast<uint8_t>(0x80 | ((unit >> 6) & 0x3F));
-                bytes[n++] = static_cast<uint8_t>(0x80 | (unit & 0x3F));
+                n = PutUnit(chars[i], bytes, n);
+                i++;
             }
-            i++;
         }
         return n;
     }
 
 private:
+    // Most text is ASCII: sixteen, then eight units at a time while none is above U+007F, narrowed in one step.
+    static void CopyAscii(const wchar_t* chars, int count, uint8_t* bytes, int& i, int& n)
+    {
+        while (i + 16 <= count)
+        {
+            Simd::Block low = Simd::LoadUnits(chars + i);
+            Simd::Block high = Simd::LoadUnits(chars + i + 8);
+            if (!Simd::AllAscii(low | high))
+            {
+                break;
+            }
+            Simd::StoreNarrow(bytes + n, low, high);
+            n += 16;
+            i += 16;
+        }
+        while (i + 8 <= count)
+        {
+            Simd::Block units = Simd::LoadUnits(chars + i);
+            if (!Simd::AllAscii(units))
+            {
+                break;
+            }
+            Simd::StoreNarrow(bytes + n, units);
+            n += 8;
+            i += 8;
+        }
+    }
+
+    // Any unit but a high surrogate; a low surrogate here has no high one before it.
+    int PutUnit(wchar_t unit, uint8_t* bytes, int n) const
+    {
+        if (unit < 0x80)
+        {
+            bytes[n++] = static_cast<uint8_t>(unit);
+        }
+        else if (unit < 0x800)
+        {
+            bytes[n++] = static_cast<uint8_t>(0xC0 | (unit >> 6));
+            bytes[n++] = static_cast<uint8_t>(0x80 | (unit & 0x3F));
+        }
+        else if (IsLowSurrogate(unit))
+        {
+            n = PutInvalid(bytes, n);
+        }
+        else
+        {
+            bytes[n++] = static_cast<uint8_t>(0xE0 | (unit >> 12));
+            bytes[n++] = static_cast<uint8_t>(0x80 | ((unit >> 6) & 0x3F));
+            bytes[n++] = static_cast<uint8_t>(0x80 | (unit & 0x3F));
+        }
+        return n;
+    }
+
+    // Returns how many of the remaining units it used: two for a pair, else one.
+    int PutHighSurrogate(const wchar_t* chars, int remaining, uint8_t* bytes, int& n, bool flush)
+    {
+        if (remaining > 1 && IsLowSurrogate(chars[1]))
+        {
+            n = PutPair(chars[0], chars[1], bytes, n);
+            return 2;
+        }
+        if (remaining == 1 && !flush)
+        {
+            m_pendingHigh = chars[0]; // its low surrogate may come with the next chunk
+            return 1;
+        }
+        n = PutInvalid(bytes, n);
+        return 1;
+    }
+
+    // The high surrogate that ended the previous chunk; returns how many units of this chunk it used.
+    int PutPendingHigh(const wchar_t* chars, int count, uint8_t* bytes, int& n)
+    {
+        int used = 0;
+        if (count > 0 && IsLowSurrogate(chars[0]))
+        {
+            n = PutPair(m_pendingHigh, chars[0], bytes, n);
+            used = 1;
+        }
+        else
+        {
+            n = PutInvalid(bytes, n);
+        }
+        m_pendingHigh = 0;
+        return used;
+    }
+
     static int PutPair(wchar_t high, wchar_t low, uint8_t* bytes, int n)
     {
         uint32_t codePoint = CodePointOf(high, low);

@@ -490,6 +490,61 @@ TEST_F(SimpleControlTest, ATextBoxCutsCopiesPastesAndUndoesItsLastEdit)
     EXPECT_FALSE(box.CanUndo());
 }
 
+// Word moves and deletes stop at word starts and ends; a selection gives way to a plain arrow at its edge; a
+// password box moves and deletes one character at a time, so its keys tell nothing of the password's words.
+TEST_F(SimpleControlTest, ATextBoxDeletesByWordsAndCollapsesItsSelectionByArrows)
+{
+    TextBox box(String(L"alpha beta gamma"));
+    form.GetControls().Add(&box);
+    form.Show();
+    box.Focus();
+    box.SetSelection(6, 4);
+    Testing::PressKey(box, Keys::Left);
+    EXPECT_EQ(6, box.GetCaretIndex());
+    EXPECT_EQ(0, box.GetSelectionLength());
+    box.SetSelection(6, 4);
+    Testing::PressKey(box, Keys::Right);
+    EXPECT_EQ(10, box.GetCaretIndex());
+    EXPECT_EQ(0, box.GetSelectionLength());
+
+    Testing::PressKey(box, Keys::Back, Keys::Control);
+    EXPECT_STREQ(L"alpha  gamma", box.GetText().GetBuffer());
+    Testing::PressKey(box, Keys::Delete, Keys::Control);
+    EXPECT_STREQ(L"alpha gamma", box.GetText().GetBuffer()) << "from between words, up to the next word";
+    Testing::PressKey(box, Keys::Delete, Keys::Control);
+    EXPECT_STREQ(L"alpha ", box.GetText().GetBuffer());
+    Testing::PressKey(box, Keys::Delete);
+    EXPECT_STREQ(L"alpha ", box.GetText().GetBuffer()) << "Delete at the end removes nothing";
+    Testing::PressKey(box, Keys::Home);
+    Testing::PressKey(box, Keys::Back);
+    EXPECT_STREQ(L"alpha ", box.GetText().GetBuffer()) << "Backspace at the start removes nothing";
+
+    // Ctrl+Insert copies, Shift+Delete cuts, Shift+Insert pastes.
+    box.SetSelection(0, 5);
+    Testing::PressKey(box, Keys::Insert, Keys::Control);
+    Testing::PressKey(box, Keys::End);
+    Testing::PressKey(box, Keys::Insert, Keys::Shift);
+    EXPECT_STREQ(L"alpha alpha", box.GetText().GetBuffer());
+    box.SetSelection(0, 6);
+    Testing::PressKey(box, Keys::Delete, Keys::Shift);
+    EXPECT_STREQ(L"alpha", box.GetText().GetBuffer());
+    Testing::PressKey(box, Keys::Insert, Keys::Shift);
+    EXPECT_STREQ(L"alpha alpha", box.GetText().GetBuffer());
+
+    TextBox password(String(L"two words"));
+    password.SetPasswordChar(L'*');
+    form.GetControls().Add(&password);
+    password.Focus();
+    Testing::PressKey(password, Keys::End);
+    Testing::PressKey(password, Keys::Left, Keys::Control);
+    EXPECT_EQ(8, password.GetCaretIndex());
+    Testing::PressKey(password, Keys::Back, Keys::Control);
+    EXPECT_STREQ(L"two wors", password.GetText().GetBuffer());
+    Testing::PressKey(password, Keys::Home);
+    Testing::PressKey(password, Keys::Delete, Keys::Control);
+    EXPECT_STREQ(L"wo wors", password.GetText().GetBuffer());
+}
+
 // Any process can read a window's text: a password box leaves its native window empty, also when it becomes one
 // after text was typed, and hands the text back once it is a plain box again.
 TEST_F(SimpleControlTest, APasswordStaysOutOfTheNativeWindow)
