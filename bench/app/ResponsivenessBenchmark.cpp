@@ -229,6 +229,247 @@ double MeasureCloseToExit(double& windowGoneMs)
     return result;
 }
 
+// --- the steps ---
+
+struct Results
+{
+    double maxDelay = 0;
+    double stopLatency = 0;
+    double stopShownMs = -1;
+    double windowGoneMs = -1;
+    double exitMs = -1;
+    int failures = 0;
+};
+
+void AddProcessClass(ScriptedWmi::Provider& provider)
+{
+    ScriptedWmi::ClassScript& process = provider.AddClass(L"Win32_Process", {{L"Name", CIM_STRING},
+                                                                             {L"ProcessId", CIM_UINT32},
+                                                                             {L"ParentProcessId", CIM_UINT32},
+                                                                             {L"ExecutablePath", CIM_STRING},
+                                                                             {L"CommandLine", CIM_STRING},
+                                                                             {L"ThreadCount", CIM_UINT32},
+                                                                             {L"WorkingSetSize", CIM_UINT64},
+                                                                             {L"Priority", CIM_UINT32}});
+    ScriptedWmi::AddInstances(process, InstanceCount,
+                              [](int index, int property) -> ScriptedWmi::Value
+                              {
+                                  switch (property)
+                                  {
+                                  case 0:
+                                      return ScriptedWmi::Value::Text(L"process" + std::to_wstring(index) + L".exe");
+                                  case 3:
+                                      return ScriptedWmi::Value::Text(L"C:\\Program Files\\Vendor\\process" +
+                                                                      std::to_wstring(index) + L".exe");
+                                  case 4:
+                                      return ScriptedWmi::Value::Text(L"\"C:\\Program Files\\Vendor\\p.exe\" -n " +
+                                                                      std::to_wstring(index));
+                                  default:
+                                      return ScriptedWmi::Value::Int(index * (property + 1));
+                                  }
+                              });
+}
+
+// 1. The longest wait of a message sent to the window while the rows arrive.
+void MeasureLoadDelay(Quarrow::MainForm& form, Results& results)
+{
+    HWND window = static_cast<HWND>(form.GetHandle());
+    std::atomic<bool> loading{true};
+    std::atomic<bool> proberDone{false};
+    double loadStart = Now();
+    double maxDelayAt = 0;
+    std::thread prober(
+        [&]
+        {
+            while (loading)
+            {
+                double start = Now();
+                DWORD_PTR result = 0;
+                SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+                double delay = Now() - start;
+                // Only messages sent while the load ran count: afterwards nothing pumps until the end.
+                if (loading && delay > results.maxDelay)
+                {
+                    results.maxDelay = delay;
+                    maxDelayAt = start - loadStart;
+                }
+                Sleep(5);
+            }
+            proberDone = true;
+        });
+    TreeNode* processNode = FindClass(form.GetClassTree().GetNodes(), L"Win32_Process");
+    loadStart = Now();
+    form.GetClassTree().SetSelectedNode(processNode);
+    double loadTime = Now() - loadStart;
+    loading = false;
+    // The prober's last message is answered here.
+    while (!proberDone)
+    {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(1);
+    }
+    prober.join();
+    int rows = form.GetResultsGrid().GetRows().GetCount();
+    std::printf("loaded %d rows of %d in %.0f ms; longest message delay %.1f ms, sent %.0f ms into the load\n", rows,
+                InstanceCount, loadTime, results.maxDelay, maxDelayAt);
+    if (rows != InstanceCount)
+    {
+        results.failures++;
+    }
+}
+
+// 2. Stop against a provider that takes ten seconds for each batch.
+void MeasureStop(Quarrow::MainForm& form, ScriptedWmi::Provider& provider, Results& results)
+{
+    provider.nextDelayMilliseconds = 10000;
+    stopTarget = &form;
+    SetTimer(nullptr, 0, 600, GiveStop);
+    form.GetClassTree().SetSelectedNode(FindClass(form.GetClassTree().GetNodes(), L"Win32_Thread"));
+    results.stopLatency = Now() - stopGivenAt;
+    String status = form.GetStatusBar().GetPanels()[Quarrow::Panel::Loading]->GetText();
+    std::printf("status after Stop: \"%ls\", %.1f ms after the command\n", status.GetBuffer(), results.stopLatency);
+    if (status != String(L"Loading cancelled. "))
+    {
+        results.failures++;
+    }
+}
+
+// Steps 1 and 2 share one window and one provider of many instances.
+void MeasureLargeLoad(Results& results)
+{
+    ScriptedWmi::Provider provider;
+    provider.logging = false;
+    AddProcessClass(provider);
+    provider.AddClass(L"Win32_Thread", {{L"Handle", CIM_STRING}});
+    PrepareOptions();
+    Quarrow::MainForm form{String(KeyPath)};
+    form.SetBounds(0, 0, 1000, 700);
+    form.Show();
+    MeasureLoadDelay(form, results);
+    MeasureStop(form, provider, results);
+}
+
+HWND CreateProbe()
+{
+    WNDCLASSW probeClass = {};
+    probeClass.lpfnWndProc = ProbeProcedure;
+    probeClass.hInstance = GetModuleHandleW(nullptr);
+    probeClass.lpszClassName = L"Quarrow.Bench.Probe";
+    RegisterClassW(&probeClass);
+    return CreateWindowExW(0, probeClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, probeClass.hInstance,
+                           nullptr);
+}
+
+// Stop 1.5 s into the load, from a timer that the load's wait runs.
+void ScheduleSlowStop()
+{
+    SetTimer(nullptr, 0, 50,
+             [](HWND, UINT, UINT_PTR id, DWORD)
+             {
+                 if (phase != Loading)
+                 {
+                     return;
+                 }
+                 KillTimer(nullptr, id);
+                 SetTimer(nullptr, 0, 1500,
+                          [](HWND, UINT, UINT_PTR stopId, DWORD)
+                          {
+                              KillTimer(nullptr, stopId);
+                              phase = Stopping;
+                              stopGivenAt = Now();
+                              slowForm->RunCommand(Quarrow::Command::StopLoading);
+                          });
+             });
+}
+
+// 3. The slow provider, in this process: selecting, loading, stopping.
+void MeasureSlowProvider(Results& results)
+{
+    // The end message of the window destroyed before would cut the next wait short.
+    MSG ended;
+    while (PeekMessageW(&ended, nullptr, Core::Threading::ApplicationEndMessage, Core::Threading::ApplicationEndMessage,
+                        PM_REMOVE))
+    {
+    }
+    PrepareOptions();
+    ScriptedWmi::Provider provider;
+    provider.logging = false;
+    provider.AddClass(L"Win32_Process", {{L"Name", CIM_STRING}});
+    AddSlowClasses(provider);
+    HWND probe = CreateProbe();
+    Quarrow::MainForm form{String(KeyPath)};
+    form.SetBounds(0, 0, 1000, 700);
+    form.Show();
+    slowForm = &form;
+    std::atomic<bool> probing{true};
+    std::thread poster(
+        [&]
+        {
+            while (probing)
+            {
+                double now = Now();
+                LPARAM stamp = 0;
+                std::memcpy(&stamp, &now, sizeof(now));
+                PostMessageW(probe, WM_APP, static_cast<WPARAM>(phase.load()), stamp);
+                Sleep(5);
+            }
+        });
+    provider.onNext = [](int call)
+    {
+        if (call == 1)
+        {
+            phase = Loading;
+        }
+    };
+    phase = Selecting;
+    ScheduleSlowStop();
+    form.GetClassTree().SetSelectedNode(FindClass(form.GetClassTree().GetNodes(), L"Win32_Thread"));
+    phase = Idle;
+    probing = false;
+    poster.join();
+    String status = form.GetStatusBar().GetPanels()[Quarrow::Panel::Loading]->GetText();
+    results.stopShownMs = stoppingShownAt > 0 ? stoppingShownAt - stopGivenAt : -1;
+    std::printf("slow provider: longest posted-message delay %.1f ms selecting, %.1f ms loading, %.1f ms "
+                "stopping; \"Stopping ...\" %.1f ms after Stop; then \"%ls\"\n",
+                longestDelay[Selecting], longestDelay[Loading], longestDelay[Stopping], results.stopShownMs,
+                status.GetBuffer());
+    if (status != String(L"Loading cancelled. ") || results.stopShownMs < 0)
+    {
+        results.failures++;
+    }
+    slowForm = nullptr;
+    DestroyWindow(probe);
+}
+
+// 4. Closing during the slow load, in a child process: the window goes, then the process ends.
+void MeasureClose(Results& results)
+{
+    PrepareOptions();
+    results.exitMs = MeasureCloseToExit(results.windowGoneMs);
+    std::printf("close during a load inside a 5 s Next: window gone after %.1f ms, process ended after %.1f ms\n",
+                results.windowGoneMs, results.exitMs);
+    if (results.exitMs < 0)
+    {
+        results.failures++;
+    }
+}
+
+void PrintResults(const Results& results)
+{
+    std::printf("RESULT max-message-delay-ms %.1f\n", results.maxDelay);
+    std::printf("RESULT stop-latency-ms %.1f\n", results.stopLatency);
+    std::printf("RESULT slow-select-max-delay-ms %.1f\n", longestDelay[Selecting]);
+    std::printf("RESULT slow-load-max-delay-ms %.1f\n", longestDelay[Loading]);
+    std::printf("RESULT slow-stop-max-delay-ms %.1f\n", longestDelay[Stopping]);
+    std::printf("RESULT stop-shown-ms %.1f\n", results.stopShownMs);
+    std::printf("RESULT close-to-exit-ms %.1f\n", results.exitMs);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -240,215 +481,13 @@ int main(int argc, char** argv)
     Core::Platform::Windows::InitializeCom();
     Core::Platform::Windows::InitializeComSecurity();
     Testing::RecordingDesktop desktop;
-    Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
-    int failures = 0;
-    double maxDelay = 0;
-    double stopLatency = 0;
-    {
-        ScriptedWmi::Provider provider;
-        provider.logging = false;
-        ScriptedWmi::ClassScript& process = provider.AddClass(L"Win32_Process", {{L"Name", CIM_STRING},
-                                                                                 {L"ProcessId", CIM_UINT32},
-                                                                                 {L"ParentProcessId", CIM_UINT32},
-                                                                                 {L"ExecutablePath", CIM_STRING},
-                                                                                 {L"CommandLine", CIM_STRING},
-                                                                                 {L"ThreadCount", CIM_UINT32},
-                                                                                 {L"WorkingSetSize", CIM_UINT64},
-                                                                                 {L"Priority", CIM_UINT32}});
-        ScriptedWmi::AddInstances(process, InstanceCount,
-                                  [](int index, int property) -> ScriptedWmi::Value
-                                  {
-                                      switch (property)
-                                      {
-                                      case 0:
-                                          return ScriptedWmi::Value::Text(L"process" + std::to_wstring(index) +
-                                                                          L".exe");
-                                      case 3:
-                                          return ScriptedWmi::Value::Text(L"C:\\Program Files\\Vendor\\process" +
-                                                                          std::to_wstring(index) + L".exe");
-                                      case 4:
-                                          return ScriptedWmi::Value::Text(L"\"C:\\Program Files\\Vendor\\p.exe\" -n " +
-                                                                          std::to_wstring(index));
-                                      default:
-                                          return ScriptedWmi::Value::Int(index * (property + 1));
-                                      }
-                                  });
-        provider.AddClass(L"Win32_Thread", {{L"Handle", CIM_STRING}});
-        {
-            Config::AppOptions options{String(KeyPath)};
-            options.SetAsyncLoad(true);
-            options.SetReportTarget(Config::ReportOnScreen);
-        }
-        Quarrow::MainForm form{String(KeyPath)};
-        form.SetBounds(0, 0, 1000, 700);
-        form.Show();
-        HWND window = static_cast<HWND>(form.GetHandle());
-
-        // 1. The longest wait of a message sent to the window while the rows arrive.
-        std::atomic<bool> loading{true};
-        std::atomic<bool> proberDone{false};
-        double loadStart = Now();
-        double maxDelayAt = 0;
-        std::thread prober(
-            [&]
-            {
-                while (loading)
-                {
-                    double start = Now();
-                    DWORD_PTR result = 0;
-                    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-                    double delay = Now() - start;
-                    // Only messages sent while the load ran count: afterwards nothing pumps until the end.
-                    if (loading && delay > maxDelay)
-                    {
-                        maxDelay = delay;
-                        maxDelayAt = start - loadStart;
-                    }
-                    Sleep(5);
-                }
-                proberDone = true;
-            });
-        TreeNode* processNode = FindClass(form.GetClassTree().GetNodes(), L"Win32_Process");
-        loadStart = Now();
-        form.GetClassTree().SetSelectedNode(processNode);
-        double loadTime = Now() - loadStart;
-        loading = false;
-        // The prober's last message is answered here.
-        while (!proberDone)
-        {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            Sleep(1);
-        }
-        prober.join();
-        int rows = form.GetResultsGrid().GetRows().GetCount();
-        std::printf("loaded %d rows of %d in %.0f ms; longest message delay %.1f ms, sent %.0f ms into the load\n",
-                    rows, InstanceCount, loadTime, maxDelay, maxDelayAt);
-        if (rows != InstanceCount)
-        {
-            failures++;
-        }
-
-        // 2. Stop against a provider that takes ten seconds for each batch.
-        provider.nextDelayMilliseconds = 10000;
-        stopTarget = &form;
-        SetTimer(nullptr, 0, 600, GiveStop);
-        form.GetClassTree().SetSelectedNode(FindClass(form.GetClassTree().GetNodes(), L"Win32_Thread"));
-        stopLatency = Now() - stopGivenAt;
-        String status = form.GetStatusBar().GetPanels()[Quarrow::Panel::Loading]->GetText();
-        std::printf("status after Stop: \"%ls\", %.1f ms after the command\n", status.GetBuffer(), stopLatency);
-        if (status != String(L"Loading cancelled. "))
-        {
-            failures++;
-        }
-    }
-
-    // 3. The slow provider, in this process: selecting, loading, stopping.
-    double stopShownMs = -1;
-    {
-        // The end message of the window destroyed above would cut the next wait short.
-        MSG ended;
-        while (PeekMessageW(&ended, nullptr, Core::Threading::ApplicationEndMessage,
-                            Core::Threading::ApplicationEndMessage, PM_REMOVE))
-        {
-        }
-        PrepareOptions();
-        ScriptedWmi::Provider provider;
-        provider.logging = false;
-        provider.AddClass(L"Win32_Process", {{L"Name", CIM_STRING}});
-        AddSlowClasses(provider);
-        WNDCLASSW probeClass = {};
-        probeClass.lpfnWndProc = ProbeProcedure;
-        probeClass.hInstance = GetModuleHandleW(nullptr);
-        probeClass.lpszClassName = L"Quarrow.Bench.Probe";
-        RegisterClassW(&probeClass);
-        HWND probe = CreateWindowExW(0, probeClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                     probeClass.hInstance, nullptr);
-        Quarrow::MainForm form{String(KeyPath)};
-        form.SetBounds(0, 0, 1000, 700);
-        form.Show();
-        slowForm = &form;
-        std::atomic<bool> probing{true};
-        std::thread poster(
-            [&]
-            {
-                while (probing)
-                {
-                    double now = Now();
-                    LPARAM stamp = 0;
-                    std::memcpy(&stamp, &now, sizeof(now));
-                    PostMessageW(probe, WM_APP, static_cast<WPARAM>(phase.load()), stamp);
-                    Sleep(5);
-                }
-            });
-        provider.onNext = [](int call)
-        {
-            if (call == 1)
-            {
-                phase = Loading;
-            }
-        };
-        phase = Selecting;
-        // Stop 1.5 s into the load, from a timer that the load's wait runs.
-        SetTimer(nullptr, 0, 50,
-                 [](HWND, UINT, UINT_PTR id, DWORD)
-                 {
-                     if (phase != Loading)
-                     {
-                         return;
-                     }
-                     KillTimer(nullptr, id);
-                     SetTimer(nullptr, 0, 1500,
-                              [](HWND, UINT, UINT_PTR stopId, DWORD)
-                              {
-                                  KillTimer(nullptr, stopId);
-                                  phase = Stopping;
-                                  stopGivenAt = Now();
-                                  slowForm->RunCommand(Quarrow::Command::StopLoading);
-                              });
-                 });
-        form.GetClassTree().SetSelectedNode(FindClass(form.GetClassTree().GetNodes(), L"Win32_Thread"));
-        phase = Idle;
-        probing = false;
-        poster.join();
-        String status = form.GetStatusBar().GetPanels()[Quarrow::Panel::Loading]->GetText();
-        stopShownMs = stoppingShownAt > 0 ? stoppingShownAt - stopGivenAt : -1;
-        std::printf("slow provider: longest posted-message delay %.1f ms selecting, %.1f ms loading, %.1f ms "
-                    "stopping; \"Stopping ...\" %.1f ms after Stop; then \"%ls\"\n",
-                    longestDelay[Selecting], longestDelay[Loading], longestDelay[Stopping], stopShownMs,
-                    status.GetBuffer());
-        if (status != String(L"Loading cancelled. ") || stopShownMs < 0)
-        {
-            failures++;
-        }
-        slowForm = nullptr;
-        DestroyWindow(probe);
-    }
+    Results results;
+    MeasureLargeLoad(results);
+    MeasureSlowProvider(results);
     Core::Threading::BackgroundWork::WaitForAll(30000);
-
-    // 4. Closing during the slow load, in a child process: the window goes, then the process ends.
-    PrepareOptions();
-    double windowGoneMs = -1;
-    double exitMs = MeasureCloseToExit(windowGoneMs);
-    std::printf("close during a load inside a 5 s Next: window gone after %.1f ms, process ended after %.1f ms\n",
-                windowGoneMs, exitMs);
-    if (exitMs < 0)
-    {
-        failures++;
-    }
-
+    MeasureClose(results);
     Core::Platform::Windows::RegistryKey::DeleteTree(HKEY_CURRENT_USER, String(KeyPath));
-    std::printf("RESULT max-message-delay-ms %.1f\n", maxDelay);
-    std::printf("RESULT stop-latency-ms %.1f\n", stopLatency);
-    std::printf("RESULT slow-select-max-delay-ms %.1f\n", longestDelay[Selecting]);
-    std::printf("RESULT slow-load-max-delay-ms %.1f\n", longestDelay[Loading]);
-    std::printf("RESULT slow-stop-max-delay-ms %.1f\n", longestDelay[Stopping]);
-    std::printf("RESULT stop-shown-ms %.1f\n", stopShownMs);
-    std::printf("RESULT close-to-exit-ms %.1f\n", exitMs);
+    PrintResults(results);
     CoUninitialize();
-    return failures == 0 ? 0 : 1;
+    return results.failures == 0 ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include "core/controls/TreeView.h"
 #include "wmi/ManagementObject.h"
 
+#include "bench/controls/ManagementCells.h"
 #include "bench/support/Stopwatch.h"
 
 #include <algorithm>
@@ -26,49 +27,19 @@ namespace
 {
 
 const int RowCount = 1000000;
-const int ColumnCount = 10;
-const int PoolRows = 10000;
+const int ColumnCount = Benchmark::CellColumns;
 const int BatchSize = 50;
 const int Rounds = 3;
 const int Paints = 30;
 
-// Cells as management data has them: names with numbers, integers, booleans, empty values, paths.
 std::vector<String> MakePool()
 {
-    std::vector<String> pool;
-    pool.reserve(static_cast<size_t>(PoolRows) * ColumnCount);
-    for (int row = 0; row < PoolRows; row++)
-    {
-        for (int column = 0; column < ColumnCount; column++)
-        {
-            std::wstring text;
-            switch (column % 5)
-            {
-            case 0:
-                text = L"Value " + std::to_wstring(row * 7919 % 100003) + L"." + std::to_wstring(column);
-                break;
-            case 1:
-                text = std::to_wstring(row * 31 + column);
-                break;
-            case 2:
-                text = (row + column) % 2 == 0 ? L"TRUE" : L"FALSE";
-                break;
-            case 3:
-                text = row % 3 == 0 ? L"" : L"C:\\Windows\\System32\\svchost.exe";
-                break;
-            default:
-                text = L"{" + std::to_wstring(row) + L"-4F2A-11D0-9F8E-00A0C9" + std::to_wstring(column) + L"}";
-                break;
-            }
-            pool.emplace_back(text.c_str(), static_cast<int>(text.size()));
-        }
-    }
-    return pool;
+    return Benchmark::MakeCellPool();
 }
 
 const String& Cell(const std::vector<String>& pool, int row, int column)
 {
-    return pool[static_cast<size_t>(row % PoolRows) * ColumnCount + static_cast<size_t>(column)];
+    return Benchmark::PoolCell(pool, row, column);
 }
 
 void Pump()
@@ -241,23 +212,19 @@ void TreeFigures()
     form.DestroyHandle();
 }
 
-} // namespace
-
-int main()
+struct Figures
 {
-    std::vector<String> pool = MakePool();
-
-    Form form;
-    form.SetClientSize(1000, 700);
-    Grid grid;
-    grid.SetDock(DockStyle::Fill);
-    form.GetControls().Add(&grid);
-    AddColumns(grid);
-    form.Show();
-    Pump();
-
     double bestVector = 1e9;
     double bestGrid = 1e9;
+    double bestLarge = 1e9;
+    double bestSmall = 1e9;
+    int64_t gridBytes = 0;
+    size_t objectBytes = 0;
+};
+
+// Filling the grid against filling a plain vector of rows with the same strings.
+void MeasureFill(const std::vector<String>& pool, Grid& grid, Figures& figures)
+{
     for (int round = 0; round < Rounds; round++)
     {
         double vector = 0;
@@ -266,16 +233,14 @@ int main()
             vector = FillVector(pool, rows);
         }
         double filled = FillGrid(pool, grid);
-        bestVector = std::min(bestVector, vector);
-        bestGrid = std::min(bestGrid, filled);
+        figures.bestVector = std::min(figures.bestVector, vector);
+        figures.bestGrid = std::min(figures.bestGrid, filled);
         std::printf("fill round %d: vector %.0f ms, grid %.0f ms\n", round + 1, vector * 1000, filled * 1000);
     }
+}
 
-    Form smallForm;
-    smallForm.SetClientSize(1000, 700);
-    Grid small;
-    small.SetDock(DockStyle::Fill);
-    smallForm.GetControls().Add(&small);
+void FillSmall(const std::vector<String>& pool, Grid& small)
+{
     AddColumns(small);
     for (int row = 0; row < 100; row++)
     {
@@ -285,22 +250,27 @@ int main()
             small.SetCellText(row, column, Cell(pool, row, column));
         }
     }
-    smallForm.Show();
-    Pump();
-    double bestLarge = 1e9;
-    double bestSmall = 1e9;
+}
+
+// Painting a window of rows must cost the same for a million rows as for a hundred.
+void MeasurePaint(Grid& grid, Grid& small, Figures& figures)
+{
     for (int round = 0; round < Rounds; round++)
     {
         grid.EnsureVisible(grid.GetRowAtViewIndex(0));
         small.EnsureVisible(small.GetRowAtViewIndex(0));
-        bestSmall = std::min(bestSmall, ScrollAndPaint(small));
+        figures.bestSmall = std::min(figures.bestSmall, ScrollAndPaint(small));
         long smallInk = lastInk;
-        bestLarge = std::min(bestLarge, ScrollAndPaint(grid));
+        figures.bestLarge = std::min(figures.bestLarge, ScrollAndPaint(grid));
         std::printf("paint round %d: pixels drawn: 100 rows %ld, 1,000,000 rows %ld\n", round + 1, smallInk, lastInk);
     }
-    std::printf("paint a window of rows in the middle: 100 rows %.2f ms, 1,000,000 rows %.2f ms\n", bestSmall * 1000,
-                bestLarge * 1000);
-    // Sorting a million rows by a text column, and painting the sorted view.
+    std::printf("paint a window of rows in the middle: 100 rows %.2f ms, 1,000,000 rows %.2f ms\n",
+                figures.bestSmall * 1000, figures.bestLarge * 1000);
+}
+
+// Sorting a million rows by a text column, and painting the sorted view.
+void MeasureSort(Grid& grid)
+{
     double start = Seconds();
     grid.Sort(0, false);
     grid.GetRowAtViewIndex(0);
@@ -309,9 +279,12 @@ int main()
     std::printf("sort 1,000,000 rows by a text column %.0f ms; paint sorted, in the middle %.2f ms\n", sorted * 1000,
                 sortedPaint * 1000);
     grid.ClearSort();
+}
 
-    int64_t gridBytes = grid.GetModel().GetAllocatedBytes();
-    size_t objectBytes = 0;
+// The grid's heap against the rows a ManagementObject holds for the same cells.
+void MeasureMemory(const std::vector<String>& pool, Grid& grid, Figures& figures)
+{
+    figures.gridBytes = grid.GetModel().GetAllocatedBytes();
     {
         WMI::ManagementObject object(nullptr, String(L"Win32_Bench"), 0);
         for (int row = 0; row < RowCount; row++)
@@ -323,20 +296,51 @@ int main()
             }
             object.GetRows().Add(cells);
         }
-        objectBytes = RowBytes(object);
+        figures.objectBytes = RowBytes(object);
     }
     double cells = static_cast<double>(RowCount) * ColumnCount;
     std::printf("heap for 10,000,000 cells: grid %.1f MB (%.1f bytes per cell), ManagementObject rows %.1f MB "
                 "(%.1f bytes per cell)\n",
-                static_cast<double>(gridBytes) / 1e6, static_cast<double>(gridBytes) / cells,
-                static_cast<double>(objectBytes) / 1e6, static_cast<double>(objectBytes) / cells);
+                static_cast<double>(figures.gridBytes) / 1e6, static_cast<double>(figures.gridBytes) / cells,
+                static_cast<double>(figures.objectBytes) / 1e6, static_cast<double>(figures.objectBytes) / cells);
+}
+
+} // namespace
+
+int main()
+{
+    std::vector<String> pool = MakePool();
+    Figures figures;
+
+    Form form;
+    form.SetClientSize(1000, 700);
+    Grid grid;
+    grid.SetDock(DockStyle::Fill);
+    form.GetControls().Add(&grid);
+    AddColumns(grid);
+    form.Show();
+    Pump();
+    MeasureFill(pool, grid, figures);
+
+    Form smallForm;
+    smallForm.SetClientSize(1000, 700);
+    Grid small;
+    small.SetDock(DockStyle::Fill);
+    smallForm.GetControls().Add(&small);
+    FillSmall(pool, small);
+    smallForm.Show();
+    Pump();
+    MeasurePaint(grid, small, figures);
+    MeasureSort(grid);
+    MeasureMemory(pool, grid, figures);
 
     form.DestroyHandle();
     smallForm.DestroyHandle();
     TreeFigures();
 
-    std::printf("RESULT grid-fill-vs-vector %.2f\n", bestGrid / bestVector);
-    std::printf("RESULT grid-paint-1m-vs-100 %.2f\n", bestLarge / bestSmall);
-    std::printf("RESULT grid-memory-vs-rows %.2f\n", static_cast<double>(gridBytes) / static_cast<double>(objectBytes));
+    std::printf("RESULT grid-fill-vs-vector %.2f\n", figures.bestGrid / figures.bestVector);
+    std::printf("RESULT grid-paint-1m-vs-100 %.2f\n", figures.bestLarge / figures.bestSmall);
+    std::printf("RESULT grid-memory-vs-rows %.2f\n",
+                static_cast<double>(figures.gridBytes) / static_cast<double>(figures.objectBytes));
     return 0;
 }
