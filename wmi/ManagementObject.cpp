@@ -315,6 +315,8 @@ struct ManagementObject::Shared
     std::atomic<bool> loading{false};
     std::atomic<int> phase{NotRunning};
     std::atomic<int> state{LoadIdle};
+    // Counts the loads started: a wait of an earlier load learns that a newer one replaced it.
+    std::atomic<unsigned> generation{0};
     // Why the last load failed; written before loading goes false, read after.
     String failure;
     // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
@@ -437,6 +439,7 @@ void ManagementObject::StartWorker()
     shared.loading = true;
     shared.state = LoadLoading;
     shared.phase = Shared::Running;
+    shared.generation++;
     try
     {
         CreateEvents();
@@ -476,6 +479,7 @@ void ManagementObject::Load()
         return;
     }
     StartWorker();
+    const unsigned mine = shared.generation;
 
     int waitResult = SynchronizationEvent::Signalled;
     while (shared.loading && waitResult == SynchronizationEvent::Signalled)
@@ -485,10 +489,16 @@ void ManagementObject::Load()
         {
             return; // destroyed meanwhile: nobody is left to tell, and the worker ends by itself
         }
+        if (shared.generation != mine)
+        {
+            return; // stopped and loaded again while this wait ran messages (a refresh): the newer load told all
+        }
         shared.rowsReady->Reset();
         CriticalSectionLock guard(shared.lock);
         RaiseProgress();
     }
+    // Left signalled, so that the wait of a load this one replaced wakes once this one has returned.
+    shared.rowsReady->Set();
     TakeFilledProperties();
     RaiseProgress();
     LoadEventArgs completed(this, shared.state);

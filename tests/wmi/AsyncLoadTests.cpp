@@ -582,3 +582,31 @@ TEST_F(AsyncLoadTest, DiscardMakesTheNextLoadReadAgain)
     object->RequestStop();
     ASSERT_TRUE(WaitUntilLoaded(*object));
 }
+
+// A refresh during a load: Cancel and a new Load of the same object run inside the first load's wait. The new load
+// tells its progress and its end; the first wait then returns without a word, and nothing hangs.
+TEST_F(AsyncLoadTest, ALoadStartedAgainInsideItsOwnWaitReplacesIt)
+{
+    provider.nextDelayMilliseconds = 10;
+    provider.largestBatch = 10;
+    ActionWindow window;
+    bool reloaded = false;
+    window.Post(
+        [&]
+        {
+            while (provider.nextCallCount < 3)
+            {
+                Sleep(5);
+            }
+            object->Cancel();
+            provider.nextDelayMilliseconds = 0;
+            object->Load();
+            reloaded = true;
+        });
+    object->Load();
+    ASSERT_TRUE(reloaded);
+    ASSERT_EQ(1u, completed->entries.size()) << "only the new load told its end";
+    EXPECT_EQ(WMI::LoadCompleted, completed->entries[0].value);
+    EXPECT_EQ(260, object->GetRows().GetCount());
+    EXPECT_EQ(2u, provider.queries.size());
+}
