@@ -718,6 +718,11 @@ void TreeView::OnMouseDown(const Point& point, int button, int)
     {
         ToggleCheck(node);
     }
+    else if (node == m_selected)
+    {
+        TreeViewEventArgs args(node);
+        SelectedNodeClick.Raise(this, args);
+    }
     else
     {
         SetSelectedNode(node);

@@ -92,6 +92,9 @@ public:
 
     Event<TreeViewCancelEventArgs> BeforeSelect;
     Event<TreeViewEventArgs> AfterSelect;
+    // A click on the text or image of the node already selected: no selection event comes, yet the user asked
+    // for the node again (to retry what failed there).
+    Event<TreeViewEventArgs> SelectedNodeClick;
     Event<TreeViewCancelEventArgs> BeforeExpand;
     Event<TreeViewEventArgs> AfterExpand;
     Event<TreeViewEventArgs> AfterCollapse;

@@ -226,6 +226,7 @@ protected:
     // once, from the first look at a running load.
     std::vector<std::wstring> WatchLoad(TreeNode* node, std::function<void()> whileLoading = nullptr)
     {
+        std::wstring before = Status(Quarrow::Panel::Loading);
         std::vector<std::wstring> seen;
         auto record = [&]
         {
@@ -290,6 +291,11 @@ protected:
         }
         provider->onNext = nullptr;
         CloseHandle(nextMayGo);
+        // The text of the load before, seen while the click was on its way.
+        if (!seen.empty() && seen.front() == before)
+        {
+            seen.erase(seen.begin());
+        }
         return seen;
     }
 
