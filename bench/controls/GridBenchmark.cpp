@@ -10,7 +10,6 @@
 #include "core/controls/TreeView.h"
 #include "wmi/ManagementObject.h"
 
-#include "bench/controls/ManagementCells.h"
 #include "bench/support/Stopwatch.h"
 
 #include <algorithm>
@@ -27,19 +26,49 @@ namespace
 {
 
 const int RowCount = 1000000;
-const int ColumnCount = Benchmark::CellColumns;
+const int ColumnCount = 10;
+const int PoolRows = 10000;
 const int BatchSize = 50;
 const int Rounds = 3;
 const int Paints = 30;
 
+// Cells as management data has them: names with numbers, integers, booleans, empty values, paths.
 std::vector<String> MakePool()
 {
-    return Benchmark::MakeCellPool();
+    std::vector<String> pool;
+    pool.reserve(static_cast<size_t>(PoolRows) * ColumnCount);
+    for (int row = 0; row < PoolRows; row++)
+    {
+        for (int column = 0; column < ColumnCount; column++)
+        {
+            std::wstring text;
+            switch (column % 5)
+            {
+            case 0:
+                text = L"Value " + std::to_wstring(row * 7919 % 100003) + L"." + std::to_wstring(column);
+                break;
+            case 1:
+                text = std::to_wstring(row * 31 + column);
+                break;
+            case 2:
+                text = (row + column) % 2 == 0 ? L"TRUE" : L"FALSE";
+                break;
+            case 3:
+                text = row % 3 == 0 ? L"" : L"C:\\Windows\\System32\\svchost.exe";
+                break;
+            default:
+                text = L"{" + std::to_wstring(row) + L"-4F2A-11D0-9F8E-00A0C9" + std::to_wstring(column) + L"}";
+                break;
+            }
+            pool.emplace_back(text.c_str(), static_cast<int>(text.size()));
+        }
+    }
+    return pool;
 }
 
 const String& Cell(const std::vector<String>& pool, int row, int column)
 {
-    return Benchmark::PoolCell(pool, row, column);
+    return pool[static_cast<size_t>(row % PoolRows) * ColumnCount + static_cast<size_t>(column)];
 }
 
 void Pump()
