@@ -1,6 +1,8 @@
 #include "app/ClassView.h"
 
+#include "app/TextInput.h"
 #include "config/AppOptions.h"
+#include "config/ClassTreeNodes.h"
 #include "core/Exception.h"
 #include "core/controls/Accessibility.h"
 #include "core/controls/Cursor.h"
@@ -29,26 +31,8 @@ const int ResultsColumnWidth = 200;
 // "Loading error occured." says nothing of the cause: the machine's own message follows it, on one line.
 String LoadingErrorText(const ManagementObject& failed)
 {
-    String reason = failed.GetFailureMessage();
-    int end = reason.GetLength();
-    while (end > 0 && (reason[end - 1] == L'\r' || reason[end - 1] == L'\n' || reason[end - 1] == L' '))
-    {
-        end--;
-    }
-    String text(L"Loading error occured.");
-    if (end > 0)
-    {
-        text += L" ";
-    }
-    for (int i = 0; i < end; i++)
-    {
-        bool lineEnd = reason[i] == L'\r' || reason[i] == L'\n';
-        if (!lineEnd || (i > 0 && reason[i - 1] != L'\r' && reason[i - 1] != L'\n'))
-        {
-            text += lineEnd ? L' ' : reason[i];
-        }
-    }
-    return text;
+    String reason = OnOneLine(failed.GetFailureMessage());
+    return reason.IsEmpty() ? String(L"Loading error occured.") : String(L"Loading error occured. ") + reason;
 }
 
 } // namespace
@@ -86,7 +70,8 @@ void ClassView::BuildPages()
 
 bool ClassView::ConfirmLeaving()
 {
-    if (m_currentClass == nullptr || !m_currentClass->IsLoading())
+    bool machinesRunning = m_machinesLoad != nullptr && m_machinesLoad->IsRunning();
+    if (!machinesRunning && (m_currentClass == nullptr || !m_currentClass->IsLoading()))
     {
         return true;
     }
@@ -103,6 +88,13 @@ void ClassView::SelectClass(TreeNode* node)
     // Every wait below pumps messages: another selection, a rebuilt tree or a disconnect may happen meanwhile,
     // and then this selection is over and must not touch its node or class again.
     const uint64_t selection = ++m_selectionSerial;
+    struct Selecting
+    {
+        int& depth;
+        explicit Selecting(int& count) : depth(++count) {}
+        ~Selecting() { depth--; }
+    } selecting(m_selecting);
+    EndMachinesLoad();
     try
     {
         if (m_currentClass != nullptr && m_currentClass->IsLoading())
@@ -170,6 +162,35 @@ void ClassView::SelectClass(TreeNode* node)
     }
 }
 
+void ClassView::Refresh(TreeNode* node)
+{
+    ManagementObject* chosen = Config::ClassOf(node);
+    if (chosen == nullptr || !ConfirmLeaving())
+    {
+        return;
+    }
+    // The stop pumps messages: the node may go, or another selection begin, meanwhile.
+    const uint64_t refresh = ++m_selectionSerial;
+    std::weak_ptr<const void> alive = chosen->Watch();
+    StopLoading();
+    if (refresh != m_selectionSerial || alive.expired() || chosen->IsLoading())
+    {
+        return;
+    }
+    chosen->Discard();
+    SelectClass(node);
+}
+
+void ClassView::Reselect(TreeNode* node)
+{
+    // A selection still under way (its definition or its load) goes on; a loaded class stays as shown.
+    ManagementObject* chosen = Config::ClassOf(node);
+    if (chosen != nullptr && m_selecting == 0 && !chosen->IsLoading() && !chosen->IsLoaded())
+    {
+        SelectClass(node);
+    }
+}
+
 void ClassView::ShowSelectionFailure(uint64_t selection, const String& text)
 {
     // A selection the user has already left says nothing of its failure.
@@ -224,6 +245,9 @@ void ClassView::LoadData()
         bool asynchronous = loading->GetConnection()->GetAsyncLoad();
         if (asynchronous)
         {
+            // A load this one replaced (a refresh during the load) never completed, and left its subscription.
+            loading->Progress.Unsubscribe(&m_progressHandler);
+            loading->Completed.Unsubscribe(&m_completedHandler);
             loading->Progress.Subscribe(&m_progressHandler);
             loading->Completed.Subscribe(&m_completedHandler);
         }
@@ -313,7 +337,8 @@ void ClassView::ShowNewRows()
 void ClassView::OnLoadProgress(Core::Object*, LoadEventArgs& args)
 {
     // A load cancelled by the selection of another class reports last, after the new one: it is ignored.
-    if (args.GetSender() != m_currentClass || m_host.GetOptions().GetReportTarget() != Config::ReportOnScreen)
+    if (args.GetSender() != m_currentClass || m_machinesLoad != nullptr ||
+        m_host.GetOptions().GetReportTarget() != Config::ReportOnScreen)
     {
         return;
     }
@@ -325,7 +350,8 @@ void ClassView::OnLoadCompleted(Core::Object*, LoadEventArgs& args)
     ManagementObject* finished = args.GetSender();
     finished->Progress.Unsubscribe(&m_progressHandler);
     finished->Completed.Unsubscribe(&m_completedHandler);
-    if (finished != m_currentClass)
+    // A load from all machines that took over the view tells its own end.
+    if (finished != m_currentClass || m_machinesLoad != nullptr)
     {
         return;
     }
@@ -363,6 +389,12 @@ void ClassView::OnLoadCompleted(Core::Object*, LoadEventArgs& args)
 
 void ClassView::StopLoading()
 {
+    if (m_machinesLoad != nullptr && m_machinesLoad->IsRunning())
+    {
+        ShowStopping();
+        m_machinesLoad->Stop();
+        return;
+    }
     if (m_currentClass != nullptr && m_currentClass->IsLoading())
     {
         ShowStopping();
@@ -394,6 +426,7 @@ void ClassView::ClearResults()
 
 void ClassView::Clear()
 {
+    EndMachinesLoad();
     DropCurrentClass();
     m_host.ShowStatus(Panel::Loading, String());
     ClearResults();
@@ -405,6 +438,132 @@ void ClassView::OfferStop(bool offered)
 {
     m_stopOffered = offered;
     m_host.UpdateCommandState();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// One class from every machine
+
+void ClassView::LoadFromMachines(TreeNode* node, const std::vector<MachineSource>& machines)
+{
+    ManagementObject* chosen = Config::ClassOf(node);
+    if (chosen == nullptr || !ConfirmLeaving())
+    {
+        return;
+    }
+    // The stop pumps messages: the node may go, or another selection begin, meanwhile.
+    const uint64_t start = ++m_selectionSerial;
+    std::weak_ptr<const void> alive = chosen->Watch();
+    StopLoading();
+    if (start != m_selectionSerial || alive.expired())
+    {
+        return;
+    }
+    EndMachinesLoad();
+    m_machinesLoad = std::make_unique<MachinesLoad>(*chosen, machines);
+    m_currentClass = chosen;
+    ClearResults();
+    const Core::Collections::ArrayList<WMI::PropertyInfo>& columns = m_machinesLoad->GetMerged().GetProperties();
+    for (int i = 0; i < columns.GetCount(); i++)
+    {
+        m_resultsGrid.GetColumns().Add(columns[i].GetName(), i == 0 ? ResultsColumnWidth / 2 : ResultsColumnWidth);
+    }
+    m_resultsGrid.SetLiveRefresh(false);
+    m_host.ShowStatus(Panel::Loading, String(L"Loading in progress"));
+    m_machinesLoad->Start();
+    OfferStop(true);
+    m_host.SetProgressTimer(true);
+}
+
+void ClassView::OnProgressTimer()
+{
+    if (m_machinesLoad == nullptr)
+    {
+        m_host.SetProgressTimer(false);
+        return;
+    }
+    // Asked before collecting, so that the rows of a machine that ends meanwhile are collected before the end.
+    bool running = m_machinesLoad->IsRunning();
+    if (m_machinesLoad->Collect() > 0)
+    {
+        ShowMergedRows();
+    }
+    if (running)
+    {
+        if (!m_machinesLoad->IsStopRequested())
+        {
+            m_host.ShowStatus(Panel::Loading, m_machinesLoad->GetProgressText());
+        }
+        return;
+    }
+    FinishMachinesLoad();
+}
+
+void ClassView::ShowMergedRows()
+{
+    ManagementObject& merged = m_machinesLoad->GetMerged();
+    Core::Threading::CriticalSectionLock lock(merged.GetLock());
+    Core::Collections::PointerArrayList<WMI::Row>& rows = merged.GetRows();
+    int have = m_resultsGrid.GetRows().GetCount();
+    if (rows.GetCount() <= have)
+    {
+        return;
+    }
+    UpdatesPaused paused(m_resultsGrid);
+    int first = m_resultsGrid.GetRows().AddRange(rows.GetCount() - have);
+    for (int r = have; r < rows.GetCount(); r++)
+    {
+        const WMI::Row& row = *rows[r];
+        for (int c = 0; c < row.GetCount(); c++)
+        {
+            m_resultsGrid.SetCellText(first + (r - have), c, row[c]);
+        }
+    }
+}
+
+void ClassView::FinishMachinesLoad()
+{
+    m_host.SetProgressTimer(false);
+    OfferStop(false);
+    m_host.ShowStatus(Panel::Loading, m_machinesLoad->GetEndText());
+    m_resultsGrid.SetLiveRefresh(true);
+    String failures = m_machinesLoad->GetFailuresText();
+    bool stopped = m_machinesLoad->IsStopRequested();
+    // The message waits for the user: the report comes after it, from what the machines gave.
+    if (!failures.IsEmpty())
+    {
+        m_host.ShowError(String(L"Some machines could not be read; the others are shown.\r\n\r\n") + failures);
+    }
+    if (!stopped && m_machinesLoad != nullptr)
+    {
+        m_host.RunGuarded(
+            [&]
+            {
+                WaitCursor wait;
+                CreateTargetReport();
+            });
+    }
+}
+
+void ClassView::EndMachinesLoad()
+{
+    if (m_machinesLoad == nullptr)
+    {
+        return;
+    }
+    // Each machine's worker ends by itself once asked: nothing waits for a slow machine here.
+    m_machinesLoad->Stop();
+    m_machinesLoad.reset();
+    m_host.SetProgressTimer(false);
+    OfferStop(m_currentClass != nullptr && m_currentClass->IsLoading());
+}
+
+ManagementObject* ClassView::GetReportSource(ManagementObject* selected)
+{
+    if (m_machinesLoad != nullptr && selected != nullptr && selected == m_currentClass)
+    {
+        return &m_machinesLoad->GetMerged();
+    }
+    return selected;
 }
 
 } // namespace Quarrow

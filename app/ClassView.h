@@ -3,6 +3,7 @@
 // (or a report); the status panel tells how far the load is.
 #pragma once
 
+#include "app/MachinesLoad.h"
 #include "core/controls/Grid.h"
 #include "core/controls/Label.h"
 #include "core/controls/TabPage.h"
@@ -14,6 +15,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace Config
 {
@@ -49,6 +52,8 @@ public:
     virtual void UpdateCommandState() = 0;
     // Connects the local machine when that is still to be done.
     virtual void ConnectLocalMachine() = 0;
+    // Calls OnProgressTimer every tenth of a second while on: a load from several machines has no wait of its own.
+    virtual void SetProgressTimer(bool on) = 0;
 };
 
 class ClassView
@@ -70,6 +75,19 @@ public:
     bool ConfirmLeaving();
     // Shows the class of node (its definition, then its data). Every wait inside pumps messages.
     void SelectClass(Core::Controls::TreeNode* node);
+    // Reads the class of node again: its definition and its instances. A running load is stopped first, once the
+    // user agreed.
+    void Refresh(Core::Controls::TreeNode* node);
+    // The node already selected was clicked: a class whose load was cancelled or failed is loaded again.
+    void Reselect(Core::Controls::TreeNode* node);
+    // Loads the class of node from every machine given, at once, into the Results grid with a first column
+    // "Machine". The window stays free; Stop stops every machine.
+    void LoadFromMachines(Core::Controls::TreeNode* node, const std::vector<MachineSource>& machines);
+    // Moves the rows that arrived from the machines into the grid, and ends the load once every machine is done.
+    void OnProgressTimer();
+    // What the reports write for the class shown: the rows of every machine after a load from all machines,
+    // otherwise the class itself.
+    WMI::ManagementObject* GetReportSource(WMI::ManagementObject* selected);
     void StopLoading();
     // Ends the current class's load and forgets the class, before its node goes.
     void DropCurrentClass();
@@ -91,6 +109,10 @@ private:
     // The report of the options' target for the current class, when the target is not the screen.
     void CreateTargetReport();
     void OfferStop(bool offered);
+    // Stops and forgets a load from several machines; the grid keeps what it shows.
+    void EndMachinesLoad();
+    void ShowMergedRows();
+    void FinishMachinesLoad();
     void OnLoadProgress(Core::Object* sender, WMI::LoadEventArgs& args);
     void OnLoadCompleted(Core::Object* sender, WMI::LoadEventArgs& args);
 
@@ -105,10 +127,12 @@ private:
     Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_progressHandler;
     Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_completedHandler;
     WMI::ManagementObject* m_currentClass = nullptr; // not owned: belongs to its node
+    std::unique_ptr<MachinesLoad> m_machinesLoad;    // the rows shown come from every machine while set
     bool m_stopOffered = false;
     // Counts the selections of classes and every change that ends one (a rebuilt tree, a disconnect): a selection
     // that waited while messages ran goes on only if nothing has changed meanwhile.
     uint64_t m_selectionSerial = 0;
+    int m_selecting = 0; // selections on the stack, waiting for a definition or a load
 };
 
 } // namespace Quarrow

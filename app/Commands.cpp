@@ -26,6 +26,10 @@ const CommandInfo Commands[] = {
     {Command::WorkbookReport, L"&Excel file", Shortcut::CtrlShiftX, 4, L"Open report in Excel"},
     {Command::StopLoading, nullptr, Shortcut::None, 5, L"Stop asyncronous data loading"},
     {Command::CommaReport, L"&Comma delimited text file", Shortcut::CtrlShiftB, 3, nullptr},
+    {Command::Refresh, L"&Refresh", Shortcut::F5, Resources::RefreshImage, L"Refresh (F5)"},
+    {Command::Find, L"&Find...", Shortcut::CtrlF, Resources::FindImage, nullptr},
+    {Command::LoadAllMachines, L"Load from &all machines", Shortcut::CtrlShiftA, Resources::AllMachinesImage,
+     L"Load the class from all machines"},
     {Command::Options, L"&Options...", Shortcut::CtrlShiftO, -1, nullptr},
     {Command::OnlineHelp, L"Online Help", Shortcut::CtrlF1, -1, nullptr},
     {Command::About, L"&About Quarrow...", Shortcut::None, -1, nullptr},
@@ -71,12 +75,13 @@ const CommandInfo* FindCommand(int id)
 void BuildMainMenu(Core::Controls::MainMenu& menu)
 {
     MenuItem* application = NewMenu(L"&Application", {Command::Connect, Command::Disconnect, Separator, Command::Exit});
+    MenuItem* view = NewMenu(L"&View", {Command::Refresh, Command::Find, Separator, Command::LoadAllMachines});
     auto* reports = new MenuItem(String(L"&Reports"));
     reports->GetMenuItems().Add(
         NewMenu(L"E&xport data to...", {Command::WorkbookReport, Command::CommaReport, Command::TabReport}));
     MenuItem* tools = NewMenu(L"&Tools", {Command::Options});
     MenuItem* help = NewMenu(L"&Help", {Command::OnlineHelp, Command::About});
-    for (MenuItem* item : {application, reports, tools, help})
+    for (MenuItem* item : {application, view, reports, tools, help})
     {
         menu.GetMenuItems().Add(item);
     }
@@ -86,7 +91,7 @@ void BuildCommandToolBar(Core::Controls::ToolBar& toolBar)
 {
     bool separated = false;
     for (int id : {Command::Connect, Command::Disconnect, Separator, Command::TabReport, Command::WorkbookReport,
-                   Separator, Command::StopLoading})
+                   Separator, Command::StopLoading, Command::Refresh, Separator, Command::LoadAllMachines})
     {
         if (id == Separator)
         {

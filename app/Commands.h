@@ -22,6 +22,9 @@ constexpr int TabReport = 3;
 constexpr int WorkbookReport = 4;
 constexpr int StopLoading = 5;
 constexpr int CommaReport = 6;
+constexpr int Refresh = 7;
+constexpr int Find = 8;
+constexpr int LoadAllMachines = 9;
 constexpr int Options = 20;
 constexpr int OnlineHelp = 30;
 constexpr int About = 31;
@@ -39,9 +42,9 @@ struct CommandInfo
 // The declaration of a command; null for an unknown id.
 const CommandInfo* FindCommand(int id);
 
-// The menu bar: Application, Reports (Export data to ...), Tools, Help.
+// The menu bar: Application, View, Reports (Export data to ...), Tools, Help.
 void BuildMainMenu(Core::Controls::MainMenu& menu);
-// The toolbar: connect and disconnect, the two reports, stop.
+// The toolbar: connect and disconnect, the two reports, stop and refresh, the load from all machines.
 void BuildCommandToolBar(Core::Controls::ToolBar& toolBar);
 
 } // namespace Quarrow

@@ -58,6 +58,21 @@ void MachineTree::Rebuild()
     }
 }
 
+std::vector<MachineSource> MachineTree::GetConnectedMachines() const
+{
+    std::vector<MachineSource> machines;
+    Core::Controls::TreeNodeCollection& nodes = m_tree.GetNodes();
+    for (int i = 0; i < nodes.GetCount(); i++)
+    {
+        auto* connection = nodes[i]->GetDataAs<ManagementConnection>();
+        if (connection != nullptr && connection->IsConnected())
+        {
+            machines.push_back(MachineSource{nodes[i]->GetText(), connection});
+        }
+    }
+    return machines;
+}
+
 void MachineTree::SetAsyncLoad(bool asynchronous)
 {
     for (int i = 0; i < m_connections.GetCount(); i++)

@@ -2,6 +2,7 @@
 // machine node's data is its connection; the class nodes below it hold class objects bound to that connection.
 #pragma once
 
+#include "app/MachinesLoad.h"
 #include "config/AppOptions.h"
 #include "config/ClassViewReader.h"
 #include "core/collections/PointerArrayList.h"
@@ -9,6 +10,7 @@
 #include "wmi/ManagementConnection.h"
 
 #include <memory>
+#include <vector>
 
 namespace Quarrow
 {
@@ -30,6 +32,8 @@ public:
     void Remove(Core::Controls::TreeNode* machine);
     // Empties every machine node and fills it again from the configuration.
     void Rebuild();
+    // The machines connected now, in the order of their nodes, each named as its node.
+    std::vector<MachineSource> GetConnectedMachines() const;
     // Every connection loads in the given mode from now on.
     void SetAsyncLoad(bool asynchronous);
 

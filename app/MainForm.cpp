@@ -17,6 +17,7 @@
 #include "resources/generated/CategoryIcon.h"
 
 #include <new>
+#include <utility>
 #include <windows.h>
 
 // The toolkit's operation, not the macro for MessageBoxW.
@@ -36,13 +37,16 @@ namespace
 {
 
 constexpr int LocalConnectTimer = 1;
+constexpr int ProgressTimer = 2;
+constexpr int ProgressMilliseconds = 100;
 
 } // namespace
 
 MainForm::MainForm(const String& optionsKeyPath)
     : m_options(std::make_unique<Config::AppOptions>(optionsKeyPath)), m_machines(m_classTree, *m_options, *this),
       m_classView(*this), m_commandHandler(this, &MainForm::OnCommand),
-      m_beforeSelectHandler(this, &MainForm::OnBeforeSelect), m_afterSelectHandler(this, &MainForm::OnAfterSelect)
+      m_beforeSelectHandler(this, &MainForm::OnBeforeSelect), m_afterSelectHandler(this, &MainForm::OnAfterSelect),
+      m_selectedClickHandler(this, &MainForm::OnSelectedNodeClick)
 {
     SetClassName(String(L"Quarrow.MainForm"));
     BuildImages();
@@ -71,6 +75,7 @@ MainForm::MainForm(const String& optionsKeyPath)
     m_classTree.GetAccessibilityObject().SetName(String(L"Machines and classes"));
     m_classTree.BeforeSelect.Subscribe(&m_beforeSelectHandler);
     m_classTree.AfterSelect.Subscribe(&m_afterSelectHandler);
+    m_classTree.SelectedNodeClick.Subscribe(&m_selectedClickHandler);
     m_layout.Add(&m_classTree, 2, 0, 1, 2);
     m_layout.Add(&m_classView.GetTabView(), 2, 2, 1, 5);
     BuildStatusBar();
@@ -156,8 +161,13 @@ void MainForm::UpdateCommandState()
     Config::NodeKind selected = Config::KindOf(m_classTree.GetSelectedNode());
     bool machine = selected == Config::NodeKind::Machine;
     bool classNode = selected == Config::NodeKind::Class;
-    SetCommandEnabled(m_mainMenu.GetMenuItems(), Command::Disconnect, machine);
-    SetCommandEnabled(m_toolBar.GetButtons(), Command::Disconnect, machine);
+    bool severalMachines = m_classTree.GetNodes().GetCount() > 1;
+    for (auto [command, enabled] : {std::pair{Command::Disconnect, machine}, std::pair{Command::Refresh, classNode},
+                                    std::pair{Command::LoadAllMachines, classNode && severalMachines}})
+    {
+        SetCommandEnabled(m_mainMenu.GetMenuItems(), command, enabled);
+        SetCommandEnabled(m_toolBar.GetButtons(), command, enabled);
+    }
     // The menu always offers the reports and says when no class is selected; the toolbar only with a class.
     SetCommandEnabled(m_toolBar.GetButtons(), Command::TabReport, classNode);
     SetCommandEnabled(m_toolBar.GetButtons(), Command::WorkbookReport, classNode);
@@ -195,6 +205,27 @@ void MainForm::OnTimer(int id)
     {
         ConnectLocalMachine();
     }
+    else if (id == ProgressTimer)
+    {
+        Guarded([&] { m_classView.OnProgressTimer(); });
+    }
+}
+
+void MainForm::SetProgressTimer(bool on)
+{
+    if (on == m_progressTimerOn)
+    {
+        return;
+    }
+    if (on)
+    {
+        StartTimer(ProgressTimer, ProgressMilliseconds);
+    }
+    else
+    {
+        StopTimer(ProgressTimer);
+    }
+    m_progressTimerOn = on;
 }
 
 void MainForm::ConnectLocalMachine()
@@ -282,6 +313,12 @@ void MainForm::OnAfterSelect(Core::Object*, TreeViewEventArgs& args)
     {
         m_classView.SelectClass(node);
     }
+}
+
+void MainForm::OnSelectedNodeClick(Core::Object*, TreeViewEventArgs& args)
+{
+    ConnectLocalMachine();
+    m_classView.Reselect(args.GetNode());
 }
 
 } // namespace Quarrow

@@ -61,6 +61,7 @@ public:
     void UpdateCommandState() override;
     // Connects the local connection when that is still to be done.
     void ConnectLocalMachine() override;
+    void SetProgressTimer(bool on) override;
 
     // The export command: the selected class's report, written and opened in its viewer.
     void CreateReport(Reports::ReportType type) override;
@@ -97,11 +98,13 @@ private:
     void OnCommand(Core::Object* sender, Core::Controls::CommandEventArgs& args);
     void OnBeforeSelect(Core::Object* sender, Core::Controls::TreeViewCancelEventArgs& args);
     void OnAfterSelect(Core::Object* sender, Core::Controls::TreeViewEventArgs& args);
+    void OnSelectedNodeClick(Core::Object* sender, Core::Controls::TreeViewEventArgs& args);
 
     // Empties every machine node and fills it again from the configuration.
     void RebuildClassTrees();
 
     void ConnectMachine();
+    void LoadFromAllMachines();
     void DisconnectMachine();
     void EditOptions();
     void OpenOnlineHelp();
@@ -128,7 +131,9 @@ private:
     Core::MemberEventHandler<MainForm, Core::Controls::CommandEventArgs> m_commandHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewCancelEventArgs> m_beforeSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_afterSelectHandler;
+    Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_selectedClickHandler;
     bool m_localConnectPending = false;
+    bool m_progressTimerOn = false;
 };
 
 } // namespace Quarrow

@@ -54,6 +54,12 @@ void MainForm::RunCommand(int commandId)
             case Command::CommaReport:
                 CreateReport(ReportType::CommaDelimited);
                 break;
+            case Command::Refresh:
+                m_classView.Refresh(m_classTree.GetSelectedNode());
+                break;
+            case Command::LoadAllMachines:
+                LoadFromAllMachines();
+                break;
             case Command::Options:
                 EditOptions();
                 break;
@@ -85,6 +91,17 @@ void MainForm::ConnectMachine()
     WaitCursor wait;
     m_machines.AddMachine(m_connectForm->TakeConnection());
     m_classView.ClearResults();
+}
+
+void MainForm::LoadFromAllMachines()
+{
+    TreeNode* node = m_classTree.GetSelectedNode();
+    if (Config::ClassOf(node) == nullptr)
+    {
+        MessageBox(String(L"Please select a class."), String(L"Error"), MB_OK);
+        return;
+    }
+    m_classView.LoadFromMachines(node, m_machines.GetConnectedMachines());
 }
 
 void MainForm::DisconnectMachine()
@@ -195,7 +212,7 @@ void MainForm::CreateReport(ReportType type)
         return;
     }
     WaitCursor wait;
-    Reports::ExportReport(GetHandle(), chosen, m_options->GetReportDirectory(), type);
+    Reports::ExportReport(GetHandle(), m_classView.GetReportSource(chosen), m_options->GetReportDirectory(), type);
 }
 
 } // namespace Quarrow

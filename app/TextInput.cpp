@@ -41,4 +41,23 @@ String TidyFileName(const String& text)
     return name;
 }
 
+String OnOneLine(const String& text)
+{
+    int end = text.GetLength();
+    while (end > 0 && (text[end - 1] == L'\r' || text[end - 1] == L'\n' || text[end - 1] == L' '))
+    {
+        end--;
+    }
+    String line;
+    for (int i = 0; i < end; i++)
+    {
+        bool lineEnd = text[i] == L'\r' || text[i] == L'\n';
+        if (!lineEnd || (i > 0 && text[i - 1] != L'\r' && text[i - 1] != L'\n'))
+        {
+            line += lineEnd ? L' ' : text[i];
+        }
+    }
+    return line;
+}
+
 } // namespace Quarrow

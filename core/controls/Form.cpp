@@ -25,7 +25,7 @@ void Form::SetMenu(MainMenu* menu)
 bool Form::ProcessCmdKey(int keyData)
 {
     // Shortcuts work from anywhere in the form, before the focused control sees the key.
-    if (m_menu != nullptr && (keyData & (Keys::Control | Keys::Shift)) != 0 && m_menu->ProcessShortcut(keyData))
+    if (m_menu != nullptr && m_menu->ProcessShortcut(keyData))
     {
         return true;
     }

@@ -51,6 +51,7 @@ constexpr int Z = 'Z';
 constexpr int Apps = 0x5D;
 constexpr int F1 = 0x70;
 constexpr int F4 = 0x73;
+constexpr int F5 = 0x74;
 constexpr int F10 = 0x79;
 constexpr int F24 = 0x87;
 
@@ -83,7 +84,10 @@ public:
     enum Value
     {
         None = 0,
+        F5 = Keys::F5,
+        CtrlF = Keys::Control | 'F',
         CtrlF1 = Keys::Control | Keys::F1,
+        CtrlShiftA = Keys::Control | Keys::Shift | 'A',
         CtrlShiftB = Keys::Control | Keys::Shift | 'B',
         CtrlShiftC = Keys::Control | Keys::Shift | 'C',
         CtrlShiftD = Keys::Control | Keys::Shift | 'D',

@@ -78,8 +78,10 @@ MenuItem* MainMenu::FindShortcut(int keyData)
 
 bool MainMenu::ProcessShortcut(int keyData)
 {
-    // Only combinations with Ctrl or Shift are shortcuts; plain keys belong to the focused control.
-    if ((keyData & (Keys::Control | Keys::Shift)) == 0)
+    // Only combinations with Ctrl or Shift, and the function keys, are shortcuts; other plain keys belong to the
+    // focused control.
+    int key = keyData & Keys::KeyCode;
+    if ((keyData & (Keys::Control | Keys::Shift)) == 0 && (key < Keys::F1 || key > Keys::F24))
     {
         return false;
     }

@@ -212,7 +212,7 @@ TEST_F(MainFormTest, StartsWithTheLocalMachineItsTwoGroupsAndOnlyConnectEnabled)
     ASSERT_EQ(2, Local()->GetNodes().GetCount());
     EXPECT_EQ(L"Computer Hardware", W(Local()->GetNodes()[0]->GetText()));
     EXPECT_EQ(L"Operating System", W(Local()->GetNodes()[1]->GetText()));
-    EXPECT_EQ((std::vector<bool>{true, false, false, false, false}), Buttons());
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false}), Buttons());
     EXPECT_FALSE(DisconnectItemEnabled()) << "a disabled item takes no shortcut";
     ASSERT_EQ(1, form->GetConnections().GetCount());
     EXPECT_TRUE(form->GetConnections()[0]->IsConnected());
@@ -259,16 +259,15 @@ TEST_F(MainFormTest, TheSelectedNodesKindDecidesWhatIsEnabled)
     Start(Config::ReportOnScreen, false);
     EXPECT_EQ(L"Sync", Status(2));
     Select(Local());
-    EXPECT_EQ((std::vector<bool>{true, true, false, false, false}), Buttons());
+    EXPECT_EQ((std::vector<bool>{true, true, false, false, false, false, false}), Buttons());
     EXPECT_TRUE(DisconnectItemEnabled());
     Select(Node({L"Local Machine", L"Operating System"}));
-    EXPECT_EQ((std::vector<bool>{true, false, false, false, false}), Buttons());
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false}), Buttons());
     EXPECT_FALSE(DisconnectItemEnabled());
     Select(Process());
-    std::vector<bool> afterClass = Buttons();
-    EXPECT_TRUE(afterClass[2]);
-    EXPECT_TRUE(afterClass[3]);
-    EXPECT_FALSE(afterClass[1]);
+    // The reports and Refresh (and Stop, as a synchronous load leaves it); the load from all machines needs a
+    // second machine.
+    EXPECT_EQ((std::vector<bool>{true, false, true, true, true, true, false}), Buttons());
     EXPECT_FALSE(DisconnectItemEnabled());
 }
 
@@ -1135,4 +1134,231 @@ TEST_F(LoadingTest, ClosingDuringASlowReadOrLoadEndsTheRunAtOnceAndSavesTheOptio
         slow.nextBlockMilliseconds = 0;
         Testing::DropEndMessages();
     }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Refresh, a second click on a class, and one class from every machine
+
+namespace
+{
+
+bool StartsWith(const std::wstring& text, const wchar_t* start)
+{
+    return text.compare(0, wcslen(start), start) == 0;
+}
+
+// Pumps messages until done() holds; false after ten seconds.
+bool PumpUntil(const std::function<bool()>& done)
+{
+    for (int i = 0; i < 2000 && !done(); i++)
+    {
+        Testing::PumpMessages();
+        Sleep(5);
+    }
+    return done();
+}
+
+class MachinesTest : public LoadingTest
+{
+protected:
+    // Connects a scripted machine through the connect dialog, as a person would.
+    void ConnectTo(const wchar_t* server)
+    {
+        WhenVisible(L"Quarrow.ConnectForm",
+                    [this, server](HWND dialog)
+                    {
+                        FindControls<TextBox>(*form->GetConnectForm())[0]->SetText(String(server));
+                        PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);
+                    });
+        form->RunCommand(Quarrow::Command::Connect);
+    }
+    bool LoadEnded()
+    {
+        return StartsWith(Status(0), L"Loading completed") || StartsWith(Status(0), L"Loading cancelled");
+    }
+    // How many rows of the grid came from the machine.
+    int RowsFrom(const wchar_t* machine)
+    {
+        Grid& grid = form->GetResultsGrid();
+        int count = 0;
+        for (int r = 0; r < grid.GetRows().GetCount(); r++)
+        {
+            count += W(grid.GetCellText(r, 0)) == machine ? 1 : 0;
+        }
+        return count;
+    }
+};
+
+} // namespace
+
+// F5 reads a loaded class again: new instances appear, and the definition is read again too.
+TEST_F(LoadingTest, RefreshReadsTheSelectedClassAgain)
+{
+    Start();
+    Select(Node({L"Local Machine", L"Operating System"}));
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[5]->IsEnabled()) << "no class to refresh";
+    Select(Process());
+    ASSERT_EQ(120, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_TRUE(form->GetToolBar().GetButtons()[5]->IsEnabled());
+    ScriptedWmi::AddInstances(*provider->FindClass(L"Win32_Process"), 5,
+                              [](int index, int property) {
+                                  return property == 0 ? ScriptedWmi::Value::Text(L"new" + std::to_wstring(index))
+                                                       : ScriptedWmi::Value::Int(1000 + index);
+                              });
+    size_t definitionsRead = provider->getObjectPaths.size();
+    ASSERT_TRUE(form->GetMainMenu().ProcessShortcut(Shortcut::F5));
+    EXPECT_EQ(2, Queries());
+    EXPECT_GT(provider->getObjectPaths.size(), definitionsRead);
+    EXPECT_EQ(L"Loading completed. 125 records", Status(0));
+    ASSERT_EQ(125, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_EQ(L"new4", W(form->GetResultsGrid().GetCellText(124, 0)));
+    EXPECT_EQ(Process(), Tree().GetSelectedNode());
+}
+
+// Refresh during a load asks as a new selection does: No keeps the load, Yes stops it and loads the class again.
+TEST_F(LoadingTest, RefreshDuringALoadAsksFirst)
+{
+    Start();
+    provider->nextDelayMilliseconds = 60;
+    provider->largestBatch = 10;
+    desktop.answers = {IDNO};
+    DuringLoad(100, [&] { form->RunCommand(Quarrow::Command::Refresh); });
+    Select(Process());
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Abort loading previously requested data?", desktop.messages[0].text);
+    EXPECT_EQ(1, Queries());
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+
+    provider->FindClass(L"Win32_Process")->nextBlockMilliseconds = 0;
+    provider->nextDelayMilliseconds = 30;
+    desktop.answers = {IDYES};
+    ASSERT_EQ(1, Queries());
+    form->RunCommand(Quarrow::Command::Refresh); // a completed class: nothing to ask, it loads again
+    EXPECT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(2, Queries());
+    DuringLoad(60, [&] { form->RunCommand(Quarrow::Command::Refresh); });
+    form->RunCommand(Quarrow::Command::Refresh);
+    ASSERT_TRUE(PumpUntil([&] { return !form->GetCurrentClass()->IsLoading(); }));
+    EXPECT_EQ(2u, desktop.messages.size());
+    EXPECT_EQ(4, Queries());
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+    EXPECT_EQ(120, form->GetResultsGrid().GetRows().GetCount());
+}
+
+// After Stop, or a failed load, a click on the still-selected class loads it again; a click on a loaded class
+// asks the machine nothing.
+TEST_F(LoadingTest, ClickingTheSelectedClassAgainRetriesACancelledOrFailedLoad)
+{
+    Start();
+    provider->nextDelayMilliseconds = 100;
+    provider->largestBatch = 10;
+    DuringLoad(150, [&] { form->RunCommand(Quarrow::Command::StopLoading); });
+    Select(Process());
+    ASSERT_EQ(L"Loading cancelled. ", Status(0));
+    provider->nextDelayMilliseconds = 0;
+    provider->largestBatch = 1000;
+    provider->failNextOnCall = provider->nextCallCount + 1;
+    Select(Process());
+    EXPECT_EQ(2, Queries());
+    EXPECT_TRUE(StartsWith(Status(0), L"Loading error occured.")) << Status(0);
+    Select(Process());
+    EXPECT_EQ(3, Queries());
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+    Select(Process());
+    EXPECT_EQ(3, Queries());
+}
+
+// One class from three machines at once: a first column "Machine", every machine's rows, per-machine progress;
+// the machines ran side by side, and the reports carry the machine column.
+TEST_F(MachinesTest, AClassLoadsFromEveryMachineAtOnceIntoOneGrid)
+{
+    provider->machines = {{L"fast", {0, S_OK}}, {L"slow", {40, S_OK}}};
+    Start(Config::ReportOnScreen, false);
+    ConnectTo(L"fast");
+    ConnectTo(L"slow");
+    ASSERT_EQ(3, Tree().GetNodes().GetCount());
+    Select(Process());
+    EXPECT_TRUE(form->GetToolBar().GetButtons()[6]->IsEnabled());
+    std::atomic<int> inside{0};
+    std::atomic<int> mostAtOnce{0};
+    provider->onNext = [&](int)
+    {
+        int now = ++inside;
+        for (int seen = mostAtOnce; now > seen && !mostAtOnce.compare_exchange_weak(seen, now);)
+        {
+        }
+        Sleep(15);
+        inside--;
+    };
+    provider->largestBatch = 10;
+    std::wstring progress;
+    form->RunCommand(Quarrow::Command::LoadAllMachines);
+    EXPECT_TRUE(form->GetToolBar().GetButtons()[4]->IsEnabled()) << "Stop is offered; the command returned";
+    ASSERT_TRUE(PumpUntil(
+        [&]
+        {
+            if (StartsWith(Status(0), L"Loading ..."))
+            {
+                progress = Status(0);
+            }
+            return LoadEnded();
+        }));
+    provider->onNext = nullptr;
+    EXPECT_EQ(L"Loading completed. 360 records from 3 machines", Status(0));
+    EXPECT_GE(mostAtOnce.load(), 2) << "the machines were read side by side";
+    EXPECT_NE(std::wstring::npos, progress.find(L"(Local Machine ")) << progress;
+    EXPECT_NE(std::wstring::npos, progress.find(L", slow ")) << progress;
+    Grid& grid = form->GetResultsGrid();
+    ASSERT_EQ(3, grid.GetColumns().GetCount());
+    EXPECT_EQ(L"Machine", W(grid.GetHeaderText(0)));
+    EXPECT_EQ(L"Name", W(grid.GetHeaderText(1)));
+    EXPECT_EQ(120, RowsFrom(L"Local Machine"));
+    EXPECT_EQ(120, RowsFrom(L"fast"));
+    EXPECT_EQ(120, RowsFrom(L"slow"));
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+    EXPECT_TRUE(desktop.messages.empty());
+
+    form->RunCommand(Quarrow::Command::CommaReport);
+    ASSERT_EQ(1u, desktop.launches.size());
+    std::wstring file = desktop.launches[0].parameters.substr(1, desktop.launches[0].parameters.size() - 2);
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    char text[64] = {};
+    DWORD read = 0;
+    ReadFile(handle, text, sizeof(text) - 1, &read, nullptr);
+    CloseHandle(handle);
+    EXPECT_EQ(0u, std::string(text).find("Machine,Name,ProcessId\r\n")) << text;
+}
+
+// A machine that fails shows its error once every machine has answered, and does not stop the others; Stop
+// stops every machine at once and keeps the rows that came.
+TEST_F(MachinesTest, AFailingMachineIsReportedAndStopStopsThemAll)
+{
+    provider->machines = {{L"broken", {0, static_cast<HRESULT>(WBEM_E_ACCESS_DENIED)}}, {L"slow", {30, S_OK}}};
+    Start();
+    ConnectTo(L"broken");
+    ConnectTo(L"slow");
+    Select(Process());
+    provider->largestBatch = 10;
+    form->RunCommand(Quarrow::Command::LoadAllMachines);
+    ASSERT_TRUE(PumpUntil([&] { return LoadEnded(); }));
+    EXPECT_EQ(L"Loading completed. 240 records from 2 of 3 machines", Status(0));
+    EXPECT_EQ(0, RowsFrom(L"broken"));
+    EXPECT_EQ(120, RowsFrom(L"slow"));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Error", desktop.messages[0].caption);
+    EXPECT_EQ(std::wstring(L"Some machines could not be read; the others are shown.\r\n\r\nbroken: ") +
+                  W(WMI::GetResultMessage(static_cast<long>(WBEM_E_ACCESS_DENIED))),
+              desktop.messages[0].text);
+
+    provider->machines[1].second.nextDelayMilliseconds = 200;
+    form->RunCommand(Quarrow::Command::LoadAllMachines);
+    ASSERT_TRUE(PumpUntil([&] { return RowsFrom(L"slow") > 0; }));
+    form->RunCommand(Quarrow::Command::StopLoading);
+    EXPECT_EQ(L"Stopping ...", Status(0));
+    ASSERT_TRUE(PumpUntil([&] { return LoadEnded(); }));
+    EXPECT_TRUE(StartsWith(Status(0), L"Loading cancelled. ")) << Status(0);
+    EXPECT_GT(RowsFrom(L"slow"), 0) << "the rows that came stay";
+    EXPECT_LT(RowsFrom(L"slow"), 120);
+    EXPECT_EQ(2u, desktop.messages.size()) << "the failing machine is reported again";
 }

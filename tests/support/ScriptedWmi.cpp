@@ -287,8 +287,8 @@ private:
 class Enumerator final : public IEnumWbemClassObject, public Counted
 {
 public:
-    Enumerator(Provider* provider, const ClassScript* script)
-        : m_provider(provider), m_script(script), m_security(provider, static_cast<IEnumWbemClassObject*>(this),
+    Enumerator(Provider* provider, const ClassScript* script, DWORD machineDelay)
+        : m_provider(provider), m_script(script), m_machineDelay(machineDelay), m_security(provider, static_cast<IEnumWbemClassObject*>(this),
                                                              L"enumerator", &provider->enumeratorBlanketResult),
           m_tableUse(provider, script)
     {
@@ -327,15 +327,16 @@ public:
         {
             Sleep(m_script->nextBlockMilliseconds);
         }
-        if (m_provider->nextDelayMilliseconds > 0)
+        DWORD delay = m_provider->nextDelayMilliseconds + m_machineDelay;
+        if (delay > 0)
         {
             // As WMI does, a call whose time-out ends first returns empty-handed with WBEM_S_TIMEDOUT.
-            if (timeout >= 0 && static_cast<DWORD>(timeout) < m_provider->nextDelayMilliseconds)
+            if (timeout >= 0 && static_cast<DWORD>(timeout) < delay)
             {
                 Sleep(static_cast<DWORD>(timeout));
                 return WBEM_S_TIMEDOUT;
             }
-            Sleep(m_provider->nextDelayMilliseconds);
+            Sleep(delay);
         }
         if (call == m_provider->failNextOnCall)
         {
@@ -370,6 +371,7 @@ public:
 private:
     Provider* m_provider;        // not owned
     const ClassScript* m_script; // not owned; null for a class the machine lacks
+    DWORD m_machineDelay;
     size_t m_position = 0;
     int m_timeoutsLeft = 0;
     ClientSecurity m_security;
@@ -389,11 +391,22 @@ std::wstring QueriedClass(const std::wstring& query)
     return query.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
 }
 
+// The server of a namespace path such as \\server\root\cimv2; empty for a path without one.
+std::wstring ServerOf(const std::wstring& path)
+{
+    if (path.compare(0, 2, L"\\\\") != 0)
+    {
+        return std::wstring();
+    }
+    size_t end = path.find(L'\\', 2);
+    return path.substr(2, end == std::wstring::npos ? std::wstring::npos : end - 2);
+}
+
 class Services final : public IWbemServices, public Counted
 {
 public:
-    explicit Services(Provider* provider)
-        : m_provider(provider),
+    Services(Provider* provider, std::wstring server)
+        : m_provider(provider), m_server(std::move(server)),
           m_security(provider, static_cast<IWbemServices*>(this), L"services", &provider->servicesBlanketResult)
     {
     }
@@ -449,16 +462,19 @@ public:
     {
         m_provider->Log(m_provider->queries, QueryCall{Text(language), Text(query), flags});
         *enumerator = nullptr;
-        if (m_provider->execQueryResult != S_OK)
+        const MachineScript* machine = m_provider->FindMachine(m_server);
+        HRESULT scripted = machine != nullptr && machine->execQueryResult != S_OK ? machine->execQueryResult
+                                                                                 : m_provider->execQueryResult;
+        if (scripted != S_OK)
         {
-            return m_provider->execQueryResult;
+            return scripted;
         }
         const ClassScript* script = m_provider->FindClass(QueriedClass(Text(query)));
         if (script == nullptr)
         {
             return WBEM_E_NOT_FOUND;
         }
-        *enumerator = new Enumerator(m_provider, script);
+        *enumerator = new Enumerator(m_provider, script, machine != nullptr ? machine->nextDelayMilliseconds : 0);
         return S_OK;
     }
 
@@ -548,6 +564,7 @@ public:
 
 private:
     Provider* m_provider; // not owned
+    std::wstring m_server;
     ClientSecurity m_security;
 };
 
@@ -587,7 +604,7 @@ public:
             }
             return m_provider->connectResult;
         }
-        *services = new Services(m_provider);
+        *services = new Services(m_provider, ServerOf(Text(path)));
         return m_provider->connectResult;
     }
 
@@ -778,6 +795,18 @@ ClassScript& Provider::AddClass(const std::wstring& name,
 {
     m_classes.push_back(new ClassScript{name, properties, {}});
     return *m_classes.back();
+}
+
+const MachineScript* Provider::FindMachine(const std::wstring& server) const
+{
+    for (const auto& [name, script] : machines)
+    {
+        if (name == server)
+        {
+            return &script;
+        }
+    }
+    return nullptr;
 }
 
 ClassScript* Provider::FindClass(const std::wstring& name)

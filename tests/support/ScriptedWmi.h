@@ -97,6 +97,13 @@ struct QueryCall
     LONG flags;
 };
 
+// What one machine (by the server part of the connected path; "." or "" for the local one) does differently.
+struct MachineScript
+{
+    DWORD nextDelayMilliseconds = 0; // each Next of its enumerators takes this long, unless its time-out ends first
+    HRESULT execQueryResult = S_OK;  // anything but S_OK: its queries fail with it
+};
+
 class Provider
 {
 public:
@@ -127,6 +134,9 @@ public:
     std::function<void(int call)> onNext; // runs at the start of every Next call, on the caller's thread
     std::function<void()> onConnect;      // runs at the start of every ConnectServer call, on the caller's thread
     std::function<void()> onGetObject;    // runs at the start of every GetObject call, on the caller's thread
+    std::vector<std::pair<std::wstring, MachineScript>> machines; // set before connecting
+    // The machine's script; null for a machine without one.
+    const MachineScript* FindMachine(const std::wstring& server) const;
 
     // What the program asked for; off for leak checks, since the log itself allocates.
     bool logging = true;

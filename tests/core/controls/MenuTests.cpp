@@ -146,12 +146,20 @@ TEST_F(MenuTest, AShortcutRunsItsCommandFromAnywhereInTheForm)
     EXPECT_EQ(30, log.ids[2]);
     EXPECT_EQ(onlineHelp, menu.FindShortcut(0x20070));
 
+    // A function key needs no Ctrl or Shift: no control types it.
+    onlineHelp->SetShortcut(Shortcut::F5);
+    Testing::PressKey(form, Keys::F5);
+    ASSERT_EQ(4u, log.ids.size());
+    EXPECT_EQ(30, log.ids[3]);
+    EXPECT_TRUE(box.GetText().IsEmpty());
+    onlineHelp->SetShortcut(Shortcut::CtrlF1);
+
     // Focus on the form itself works as well.
     form.Focus();
     SendMessageW(form.GetHandle(), WM_KILLFOCUS, 0, 0);
     Testing::PressKeyTo(form.GetHandle(), 'B', Keys::Control | Keys::Shift);
-    ASSERT_EQ(4u, log.ids.size());
-    EXPECT_EQ(6, log.ids[3]);
+    ASSERT_EQ(5u, log.ids.size());
+    EXPECT_EQ(6, log.ids[4]);
 }
 
 TEST_F(MenuTest, KeysWithoutCtrlOrShiftAndDisabledItemsAreNoShortcuts)

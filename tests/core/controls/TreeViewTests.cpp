@@ -145,9 +145,19 @@ TEST_F(TreeViewTest, AClickSelectsTheNodeAndRaisesBeforeAndAfterSelect)
     ClickAt(Center(tree.GetPartBounds(fan, TreeViewHitArea::Text)));
     EXPECT_EQ(fan, tree.GetSelectedNode());
     EXPECT_EQ((std::vector<std::wstring>{L"before Win32_Fan", L"after Win32_Fan"}), recorder.log);
-    // A click on the selected node changes nothing and raises nothing.
+    // A click on the selected node changes nothing and raises no selection event: it says it was clicked again.
+    Core::MemberEventHandler<Recorder, TreeViewEventArgs> again(&recorder, &Recorder::OnAfterSelect);
+    tree.SelectedNodeClick.Subscribe(&again);
     ClickAt(Center(tree.GetPartBounds(fan, TreeViewHitArea::Text)));
-    EXPECT_EQ(2u, recorder.log.size());
+    EXPECT_EQ(fan, tree.GetSelectedNode());
+    EXPECT_EQ((std::vector<std::wstring>{L"before Win32_Fan", L"after Win32_Fan", L"after Win32_Fan"}),
+              recorder.log);
+    // A click on another node selects it as before.
+    ClickAt(Center(tree.GetPartBounds(software, TreeViewHitArea::Text)));
+    EXPECT_EQ((std::vector<std::wstring>{L"before Win32_Fan", L"after Win32_Fan", L"after Win32_Fan",
+                                         L"before Software", L"after Software"}),
+              recorder.log);
+    tree.SelectedNodeClick.Unsubscribe(&again);
 }
 
 TEST_F(TreeViewTest, ABeforeSelectVetoKeepsThePreviousNodeForMouseAndKeyboard)

@@ -1,0 +1,74 @@
+// One class read from several machines at once, each machine on a worker of its own: the rows come together in
+// one class object whose first column is "Machine", so the grid and the reports show where each row came from.
+// A machine that fails says why and does not stop the others. Nothing here waits: the caller collects the rows
+// that arrived from a timer, and the window stays free meanwhile.
+#pragma once
+
+#include "core/String.h"
+#include "wmi/ManagementObject.h"
+
+#include <memory>
+#include <vector>
+
+namespace Quarrow
+{
+
+// A machine to read from: the name the tree shows and its connection (not owned).
+struct MachineSource
+{
+    Core::String name;
+    WMI::ManagementConnection* connection;
+};
+
+class MachinesLoad
+{
+public:
+    // The class as model is read from every machine: its properties (a list read from its definition when empty)
+    // and its filter.
+    MachinesLoad(const WMI::ManagementObject& model, const std::vector<MachineSource>& machines);
+    MachinesLoad(const MachinesLoad&) = delete;
+    MachinesLoad& operator=(const MachinesLoad&) = delete;
+
+    // Starts every machine's worker; a machine whose load cannot start counts as failed with its reason.
+    void Start();
+    // Asks every machine to stop and returns at once; each ends within a Next time-out.
+    void Stop();
+    bool IsRunning() const;
+    bool IsStopRequested() const { return m_stopRequested; }
+    // Moves the rows that arrived since the last call into the merged object; the number of new rows.
+    int Collect();
+
+    // The merged rows: "Machine" then the class's properties. Take its lock while collecting may run.
+    WMI::ManagementObject& GetMerged() { return m_merged; }
+    const Core::String& GetClassName() const { return m_className; }
+    int GetMachineCount() const { return static_cast<int>(m_machines.size()); }
+
+    // "Loading ...N records ready (Local Machine 120, SRV1 failed, SRV2 40 ...)": each machine's own progress.
+    Core::String GetProgressText() const;
+    // "Loading completed. N records from M of K machines", or the cancelled form after a Stop.
+    Core::String GetEndText() const;
+    // One line per failed machine with its reason; empty when none failed.
+    Core::String GetFailuresText() const;
+
+private:
+    struct Machine
+    {
+        Core::String name;
+        std::unique_ptr<WMI::ManagementObject> load;
+        int taken = 0; // rows already moved into the merged object
+        Core::String startFailure;
+    };
+
+    // Whether the machine's load ended in failure, and its reason.
+    static bool HasFailed(const Machine& machine);
+    static Core::String FailureOf(const Machine& machine);
+    int CountFailed() const;
+
+    Core::String m_className;
+    std::vector<Machine> m_machines;
+    WMI::ManagementObject m_merged;
+    int m_collected = 0; // rows in the merged object
+    bool m_stopRequested = false;
+};
+
+} // namespace Quarrow
