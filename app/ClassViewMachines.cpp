@@ -1,0 +1,147 @@
+// The class view's load of one class from every machine: started here, collected from a timer, ended when every
+// machine is done.
+#include "app/ClassView.h"
+
+#include "config/AppOptions.h"
+#include "config/ClassTreeNodes.h"
+#include "core/controls/Cursor.h"
+
+namespace Quarrow
+{
+
+using namespace Core::Controls;
+using Core::String;
+using WMI::ManagementObject;
+
+namespace
+{
+
+const int MachineColumnWidth = 100;
+const int ResultsColumnWidth = 200;
+
+} // namespace
+
+void ClassView::LoadFromMachines(TreeNode* node, const std::vector<MachineSource>& machines)
+{
+    ManagementObject* chosen = Config::ClassOf(node);
+    if (chosen == nullptr || !ConfirmLeaving())
+    {
+        return;
+    }
+    // The stop pumps messages: the node may go, or another selection begin, meanwhile.
+    const uint64_t start = ++m_selectionSerial;
+    std::weak_ptr<const void> alive = chosen->Watch();
+    StopLoading();
+    if (start != m_selectionSerial || alive.expired())
+    {
+        return;
+    }
+    EndMachinesLoad();
+    m_machinesLoad = std::make_unique<MachinesLoad>(*chosen, machines);
+    m_currentClass = chosen;
+    ClearResults();
+    const Core::Collections::ArrayList<WMI::PropertyInfo>& columns = m_machinesLoad->GetMerged().GetProperties();
+    for (int i = 0; i < columns.GetCount(); i++)
+    {
+        m_resultsGrid.GetColumns().Add(columns[i].GetName(), i == 0 ? MachineColumnWidth : ResultsColumnWidth);
+    }
+    m_resultsGrid.SetLiveRefresh(false);
+    m_host.ShowStatus(Panel::Loading, String(L"Loading in progress"));
+    m_machinesLoad->Start();
+    OfferStop(true);
+    m_host.SetProgressTimer(true);
+}
+
+void ClassView::OnProgressTimer()
+{
+    if (m_machinesLoad == nullptr)
+    {
+        m_host.SetProgressTimer(false);
+        return;
+    }
+    // Asked before collecting, so that the rows of a machine that ends meanwhile are collected before the end.
+    bool running = m_machinesLoad->IsRunning();
+    if (m_machinesLoad->Collect() > 0)
+    {
+        ShowMergedRows();
+    }
+    if (running)
+    {
+        if (!m_machinesLoad->IsStopRequested())
+        {
+            m_host.ShowStatus(Panel::Loading, m_machinesLoad->GetProgressText());
+        }
+        return;
+    }
+    FinishMachinesLoad();
+}
+
+void ClassView::ShowMergedRows()
+{
+    ManagementObject& merged = m_machinesLoad->GetMerged();
+    Core::Threading::CriticalSectionLock lock(merged.GetLock());
+    Core::Collections::PointerArrayList<WMI::Row>& rows = merged.GetRows();
+    int have = m_resultsGrid.GetRows().GetCount();
+    if (rows.GetCount() <= have)
+    {
+        return;
+    }
+    UpdatesPaused paused(m_resultsGrid);
+    int first = m_resultsGrid.GetRows().AddRange(rows.GetCount() - have);
+    for (int r = have; r < rows.GetCount(); r++)
+    {
+        const WMI::Row& row = *rows[r];
+        for (int c = 0; c < row.GetCount(); c++)
+        {
+            m_resultsGrid.SetCellText(first + (r - have), c, row[c]);
+        }
+    }
+}
+
+void ClassView::FinishMachinesLoad()
+{
+    m_host.SetProgressTimer(false);
+    OfferStop(false);
+    m_host.ShowStatus(Panel::Loading, m_machinesLoad->GetEndText());
+    m_resultsGrid.SetLiveRefresh(true);
+    String failures = m_machinesLoad->GetFailuresText();
+    bool stopped = m_machinesLoad->IsStopRequested();
+    // The message waits for the user: the report comes after it, from what the machines gave.
+    if (!failures.IsEmpty())
+    {
+        m_host.ShowError(String(L"Some machines could not be read; the others are shown.\r\n\r\n") + failures);
+    }
+    if (!stopped && m_machinesLoad != nullptr)
+    {
+        m_host.RunGuarded(
+            [&]
+            {
+                WaitCursor wait;
+                CreateTargetReport();
+            });
+    }
+}
+
+void ClassView::EndMachinesLoad()
+{
+    if (m_machinesLoad == nullptr)
+    {
+        return;
+    }
+    // Each machine's worker ends by itself once asked: nothing waits for a slow machine here.
+    m_machinesLoad->Stop();
+    m_machinesLoad.reset();
+    m_host.SetProgressTimer(false);
+    OfferStop(m_currentClass != nullptr && m_currentClass->IsLoading());
+}
+
+ManagementObject* ClassView::GetReportSource(ManagementObject* selected)
+{
+    if (m_machinesLoad != nullptr && selected != nullptr && selected == m_currentClass)
+    {
+        return &m_machinesLoad->GetMerged();
+    }
+    return selected;
+}
+
+} // namespace Quarrow
