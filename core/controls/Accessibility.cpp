@@ -623,9 +623,11 @@ String AccessibleObject::GetValue()
     {
         return text->GetPasswordChar() != 0 ? String() : text->GetText();
     }
-    if (dynamic_cast<ComboBox*>(&m_control) != nullptr)
+    // The entry shown: a drop-down list keeps no text of its own.
+    if (auto* combo = dynamic_cast<ComboBox*>(&m_control); combo != nullptr)
     {
-        return m_control.GetText();
+        ComboBoxItem* chosen = combo->GetSelectedItem();
+        return chosen != nullptr ? chosen->GetText() : String();
     }
     return String();
 }

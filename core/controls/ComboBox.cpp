@@ -1,6 +1,7 @@
 #include "core/controls/ComboBox.h"
 
 #include "core/Exception.h"
+#include "core/controls/Accessibility.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 
@@ -206,6 +207,7 @@ void ComboBox::SetSelectedIndex(int index)
     }
     m_selectedIndex = index;
     Invalidate();
+    NotifyAccessibleEvent(*this, EVENT_OBJECT_VALUECHANGE);
     EventArgs args;
     SelectedIndexChanged.Raise(this, args);
 }

@@ -2,6 +2,7 @@
 // objects it hands back, and through the WinEvents the controls raise.
 #include "core/controls/Accessibility.h"
 #include "core/controls/CheckBox.h"
+#include "core/controls/ComboBox.h"
 #include "core/controls/Form.h"
 #include "core/controls/Grid.h"
 #include "core/controls/Label.h"
@@ -272,6 +273,43 @@ TEST_F(AccessibilityTest, StatusPanelsAreNamedByTheirTextAndAnnounceChanges)
             announced || (event.window == status.GetHandle() && event.object == OBJID_CLIENT && event.child == 1);
     }
     EXPECT_TRUE(announced);
+}
+
+// A drop-down list is read by the entry it shows, and a new choice is announced: it keeps no text of its own.
+TEST_F(AccessibilityTest, ADropDownListIsReadByItsChoice)
+{
+    Label label;
+    label.SetText(String(L"&Report results:"));
+    label.SetBounds(10, 310, 100, 20);
+    ComboBox choice;
+    choice.SetBounds(120, 310, 200, 23);
+    form.GetControls().Add(&label);
+    form.GetControls().Add(&choice);
+    choice.AddItem(String(L"Displayed on the screen"), 1);
+    choice.AddItem(String(L"Opened in Excel spreadsheet"), 2);
+    choice.SetSelectedIndex(0);
+    Accessible box = Accessible::OfWindow(choice.GetHandle());
+    EXPECT_EQ(ROLE_SYSTEM_COMBOBOX, box.Role());
+    EXPECT_EQ(L"Report results:", box.Name());
+    EXPECT_EQ(L"Displayed on the screen", box.Value());
+
+    recordedEvents.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, RecordEvent,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    choice.Focus();
+    Testing::PressKey(choice, VK_DOWN);
+    Testing::PumpMessages();
+    UnhookWinEvent(hook);
+    EXPECT_EQ(L"Opened in Excel spreadsheet", box.Value());
+    bool announced = false;
+    for (const RecordedEvent& event : TakeEvents())
+    {
+        announced = announced || (event.window == choice.GetHandle() && event.object == OBJID_CLIENT);
+    }
+    EXPECT_TRUE(announced);
+    choice.SetSelectedIndex(-1);
+    EXPECT_EQ(L"(none)", box.Value());
 }
 
 // A screen reader follows the focus from node to node, and hears a check box toggled.
