@@ -10,6 +10,7 @@
 #include "core/controls/TreeView.h"
 #include "wmi/ManagementObject.h"
 
+#include "bench/controls/GridBenchSupport.h"
 #include "bench/support/Stopwatch.h"
 
 #include <algorithm>
@@ -26,59 +27,19 @@ namespace
 {
 
 const int RowCount = 1000000;
-const int ColumnCount = 10;
-const int PoolRows = 10000;
+const int ColumnCount = Benchmark::CellColumns;
 const int BatchSize = 50;
 const int Rounds = 3;
 const int Paints = 30;
 
-// Cells as management data has them: names with numbers, integers, booleans, empty values, paths.
 std::vector<String> MakePool()
 {
-    std::vector<String> pool;
-    pool.reserve(static_cast<size_t>(PoolRows) * ColumnCount);
-    for (int row = 0; row < PoolRows; row++)
-    {
-        for (int column = 0; column < ColumnCount; column++)
-        {
-            std::wstring text;
-            switch (column % 5)
-            {
-            case 0:
-                text = L"Value " + std::to_wstring(row * 7919 % 100003) + L"." + std::to_wstring(column);
-                break;
-            case 1:
-                text = std::to_wstring(row * 31 + column);
-                break;
-            case 2:
-                text = (row + column) % 2 == 0 ? L"TRUE" : L"FALSE";
-                break;
-            case 3:
-                text = row % 3 == 0 ? L"" : L"C:\\Windows\\System32\\svchost.exe";
-                break;
-            default:
-                text = L"{" + std::to_wstring(row) + L"-4F2A-11D0-9F8E-00A0C9" + std::to_wstring(column) + L"}";
-                break;
-            }
-            pool.emplace_back(text.c_str(), static_cast<int>(text.size()));
-        }
-    }
-    return pool;
+    return Benchmark::MakeCellPool();
 }
 
 const String& Cell(const std::vector<String>& pool, int row, int column)
 {
-    return pool[static_cast<size_t>(row % PoolRows) * ColumnCount + static_cast<size_t>(column)];
-}
-
-void Pump()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    return Benchmark::PoolCell(pool, row, column);
 }
 
 double FillVector(const std::vector<String>& pool, std::vector<std::vector<String>>& rows)
@@ -126,7 +87,7 @@ double FillGrid(const std::vector<String>& pool, Grid& grid)
         grid.SetUpdatesEnabled(true);
     }
     grid.SetLiveRefresh(true);
-    Pump();
+    Benchmark::PumpMessages();
     return Seconds() - start;
 }
 
@@ -207,7 +168,7 @@ void TreeFigures()
     tree.SetDock(DockStyle::Fill);
     form.GetControls().Add(&tree);
     form.Show();
-    Pump();
+    Benchmark::PumpMessages();
     double start = Seconds();
     TreeNode* root = new TreeNode(String(L"Local Machine"));
     for (int category = 0; category < 100; category++)
@@ -348,7 +309,7 @@ int main()
     form.GetControls().Add(&grid);
     AddColumns(grid);
     form.Show();
-    Pump();
+    Benchmark::PumpMessages();
     MeasureFill(pool, grid, figures);
 
     Form smallForm;
@@ -358,7 +319,7 @@ int main()
     smallForm.GetControls().Add(&small);
     FillSmall(pool, small);
     smallForm.Show();
-    Pump();
+    Benchmark::PumpMessages();
     MeasurePaint(grid, small, figures);
     MeasureSort(grid);
     MeasureMemory(pool, grid, figures);

@@ -3,11 +3,15 @@
 #include "core/controls/Accessibility.h"
 #include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
+#include "core/controls/TextFinder.h"
 #include "core/controls/Theme.h"
+#include "core/threading/SynchronizationEvent.h"
+#include "core/threading/Thread.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -20,6 +24,17 @@ namespace
 
 constexpr unsigned int RefreshMessage = WM_APP + 0x47;
 constexpr int RefreshTimer = 1;
+constexpr int FilterTimer = 2;
+// A new filter text searches this long before SetFilterText returns; what is left goes on in slices of
+// FilterSlice between the user's input and painting, a timer's tick apart.
+constexpr double FirstFilterSlice = 0.06;
+constexpr double FilterSlice = 0.04;
+// The filter's search looks at the clock once per stretch of this many rows; a stretch of at least
+// ParallelRows is searched on two threads.
+constexpr int FilterStretch = 65536;
+constexpr int ParallelRows = 16384;
+// The finished searches kept, so that deleting back to an earlier text needs no search.
+constexpr size_t KeptSearches = 16;
 // With live refresh off the view catches up this often.
 constexpr int RefreshInterval = 250;
 constexpr int MinimumColumnWidth = 8;
@@ -136,51 +151,383 @@ void AppendCellForCopy(std::wstring& text, const wchar_t* cell, int length)
     }
 }
 
+// A row's cell of the sort column, keyed once for a whole sort: its kind, its number, or where the locale's sort
+// key of its text starts in the sort's key bytes.
+struct SortKey
+{
+    int kind;
+    int row;
+    double number;
+    size_t offset;
+};
+
+// Appends the locale's sort key of the cell's text, ending in a zero byte, to keyBytes; scratch is room reused.
+void AppendTextSortKey(const CellBuffer& cell, std::vector<uint8_t>& scratch, std::vector<uint8_t>& keyBytes)
+{
+    auto map = [&cell](uint8_t* out, int size)
+    {
+        return LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, cell.characters.data(),
+                             cell.length, reinterpret_cast<LPWSTR>(out), size, nullptr, nullptr, 0);
+    };
+    int size = map(scratch.data(), static_cast<int>(scratch.size()));
+    if (size == 0)
+    {
+        scratch.resize(static_cast<size_t>(map(nullptr, 0)) + 1);
+        size = map(scratch.data(), static_cast<int>(scratch.size()));
+    }
+    keyBytes.insert(keyBytes.end(), scratch.begin(), scratch.begin() + size);
+    // Sort keys end with a zero byte; make sure of it for strcmp.
+    if (size == 0 || keyBytes.back() != 0)
+    {
+        keyBytes.push_back(0);
+    }
+}
+
+// Reads and keys the column's cell of every row.
+void MakeSortKeys(const GridModel& model, int column, CellBuffer& cell, std::vector<SortKey>& keys,
+                  std::vector<uint8_t>& keyBytes)
+{
+    std::vector<uint8_t> scratch(256);
+    for (size_t row = 0; row < keys.size(); row++)
+    {
+        cell.Read(model, static_cast<int>(row), column);
+        SortKey& key = keys[row];
+        key.row = static_cast<int>(row);
+        key.number = 0;
+        key.offset = 0;
+        key.kind = Classify(cell, &key.number);
+        if (key.kind == TextCell)
+        {
+            key.offset = keyBytes.size();
+            AppendTextSortKey(cell, scratch, keyBytes);
+        }
+    }
+}
+
+// Orders keys as CompareRows orders their rows: kind, then value, then the order of addition.
+void SortKeys(std::vector<SortKey>& keys, const uint8_t* bytes, bool descending)
+{
+    std::sort(keys.begin(), keys.end(),
+              [descending, bytes](const SortKey& a, const SortKey& b)
+              {
+                  int result = 0;
+                  if (a.kind != b.kind)
+                  {
+                      result = a.kind < b.kind ? -1 : 1;
+                  }
+                  else if (a.kind == NumberCell)
+                  {
+                      result = a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+                  }
+                  else if (a.kind == TextCell)
+                  {
+                      result = std::strcmp(reinterpret_cast<const char*>(bytes + a.offset),
+                                           reinterpret_cast<const char*>(bytes + b.offset));
+                      result = result < 0 ? -1 : (result > 0 ? 1 : 0);
+                  }
+                  if (descending)
+                  {
+                      result = -result;
+                  }
+                  return result != 0 ? result < 0 : a.row < b.row;
+              });
+}
+
+// A set of rows, one bit each.
+struct RowBits
+{
+    std::vector<uint64_t> words;
+    int count = 0;
+
+    bool Get(int row) const
+    {
+        size_t word = static_cast<size_t>(row) / 64;
+        return word < words.size() && (words[word] >> (row % 64) & 1) != 0;
+    }
+    void Set(int row, bool value)
+    {
+        size_t word = static_cast<size_t>(row) / 64;
+        if (word >= words.size())
+        {
+            words.resize(word + 1, 0);
+        }
+        uint64_t bit = uint64_t{1} << (row % 64);
+        bool was = (words[word] & bit) != 0;
+        if (was != value)
+        {
+            words[word] ^= bit;
+            count += value ? 1 : -1;
+        }
+    }
+    void Clear()
+    {
+        if (count > 0)
+        {
+            std::fill(words.begin(), words.end(), 0);
+        }
+        count = 0;
+    }
+    void Release()
+    {
+        std::vector<uint64_t>().swap(words);
+        count = 0;
+    }
+    // The first row of [from, end) in the set, or end.
+    int NextSet(int from, int end) const
+    {
+        if (from >= end)
+        {
+            return end;
+        }
+        size_t word = static_cast<size_t>(from) / 64;
+        uint64_t bits = word < words.size() ? words[word] & (~uint64_t{0} << (from % 64)) : 0;
+        while (bits == 0)
+        {
+            word++;
+            if (word >= words.size() || static_cast<long long>(word) * 64 >= end)
+            {
+                return end;
+            }
+            bits = words[word];
+        }
+        int row = static_cast<int>(word * 64) + __builtin_ctzll(bits);
+        return row < end ? row : end;
+    }
+};
+
+double Now()
+{
+    static const double frequency = []
+    {
+        LARGE_INTEGER value;
+        QueryPerformanceFrequency(&value);
+        return static_cast<double>(value.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / frequency;
+}
+
+// The rows of [first, end) whose filter bit changes: with candidates, those in matched that fail; otherwise those
+// that pass.
+void CollectRowChanges(const GridModel& model, const TextFinder& finder, const RowBits& matched, bool candidates,
+                       int first, int end, std::vector<int>& changes)
+{
+    if (candidates)
+    {
+        for (int row = matched.NextSet(first, end); row < end; row = matched.NextSet(row + 1, end))
+        {
+            if (!model.RowContains(row, finder))
+            {
+                changes.push_back(row);
+            }
+        }
+        return;
+    }
+    for (int row = model.FindRow(first, end, finder); row < end; row = model.FindRow(row + 1, end, finder))
+    {
+        changes.push_back(row);
+    }
+}
+
+// A thread that searches the second half of each long stretch of rows while the grid's thread searches the first;
+// made for the first long search and kept while the grid is (a new thread for every stretch costs milliseconds under
+// Wine). Both only read: the model and the filter bits change after both halves are done.
+class FilterHelper
+{
+public:
+    FilterHelper()
+        : m_start(this, &FilterHelper::Run), m_thread(&m_start), m_work(String(), false, false),
+          m_done(String(), false, false)
+    {
+        m_thread.SetName(String(L"Grid filter"));
+        m_thread.Start();
+    }
+    ~FilterHelper()
+    {
+        m_quit = true;
+        m_work.Set();
+        m_thread.Join();
+    }
+    FilterHelper(const FilterHelper&) = delete;
+    FilterHelper& operator=(const FilterHelper&) = delete;
+
+    // CollectRowChanges for a stretch: the second half here, the first on the calling thread meanwhile.
+    void Collect(const GridModel& model, const TextFinder& finder, const RowBits& matched, bool candidates, int first,
+                 int end, std::vector<int>& changes)
+    {
+        int middle = first + (end - first) / 2;
+        m_model = &model;
+        m_finder = &finder;
+        m_matched = &matched;
+        m_candidates = candidates;
+        m_first = middle;
+        m_end = end;
+        m_changes.clear();
+        m_failed = false;
+        m_work.Set();
+        try
+        {
+            CollectRowChanges(model, finder, matched, candidates, first, middle, changes);
+        }
+        catch (...)
+        {
+            WaitForSingleObject(m_done.GetHandle(), INFINITE);
+            throw;
+        }
+        // A plain wait: messages dispatched here could change the rows being read.
+        WaitForSingleObject(m_done.GetHandle(), INFINITE);
+        if (m_failed)
+        {
+            // Out of memory on the helper: its half again, here, where the failure reaches the caller.
+            m_changes.clear();
+            CollectRowChanges(model, finder, matched, candidates, middle, end, m_changes);
+        }
+        changes.insert(changes.end(), m_changes.begin(), m_changes.end());
+    }
+
+private:
+    void Run()
+    {
+        for (;;)
+        {
+            WaitForSingleObject(m_work.GetHandle(), INFINITE);
+            if (m_quit)
+            {
+                return;
+            }
+            try
+            {
+                CollectRowChanges(*m_model, *m_finder, *m_matched, m_candidates, m_first, m_end, m_changes);
+            }
+            catch (...)
+            {
+                m_failed = true;
+            }
+            m_done.Set();
+        }
+    }
+
+    Threading::ThreadStart m_start;
+    Threading::Thread m_thread;
+    Threading::SynchronizationEvent m_work;
+    Threading::SynchronizationEvent m_done;
+    // The work, handed over through the events (which order the memory between the threads).
+    const GridModel* m_model = nullptr;   // not owned
+    const TextFinder* m_finder = nullptr; // not owned
+    const RowBits* m_matched = nullptr;   // not owned
+    bool m_candidates = false;
+    int m_first = 0;
+    int m_end = 0;
+    std::vector<int> m_changes;
+    bool m_failed = false;
+    bool m_quit = false;
+};
+
 } // namespace
 
-// The order of the rows and the selection, kept apart from the header so that the standard containers
-// stay in this file.
+// The order of the rows, the filter and the selection, kept apart from the header so that the standard
+// containers stay in this file.
 class Grid::State
 {
 public:
     // Positions of the order -> rows, while sorted; rows added since the last merge are not in it yet.
     std::vector<int> order;
-    // Rows -> positions, rebuilt when needed after the order changed.
+    // Rows -> positions shown (-1 for a row the filter hides), rebuilt when needed after the view changed.
     std::vector<int> positions;
     bool positionsValid = false;
     bool needsSort = false;
-    std::vector<uint64_t> selected; // one bit per row
-    int selectedCount = 0;
+    RowBits selected;
     CellBuffer first;
     CellBuffer second;
 
-    bool IsSelected(int row) const
+    // --- The filter, while there is one ---
+    TextFinder finder;
+    // The rows below filterRows that pass (or, while a narrower text is searched, may still pass).
+    RowBits matched;
+    int filterRows = 0;
+    // The search under way: the rows below bitsEnd in matched, from bitsNext on (a text that extends the last
+    // one looks only at what that found), then every row from rangeNext up to filterRows.
+    int bitsNext = 0;
+    int bitsEnd = 0;
+    int rangeNext = 0;
+    // Positions shown -> rows: the rows in matched, in the order.
+    std::vector<int> shown;
+    bool shownValid = false;
+    // Searches half of each long stretch; made for the first.
+    std::unique_ptr<FilterHelper> helper;
+    // Finished searches of earlier texts (folded), the latest last; a change to a row they looked at drops them.
+    struct KeptSearch
     {
-        size_t word = static_cast<size_t>(row) / 64;
-        return word < selected.size() && (selected[word] >> (row % 64) & 1) != 0;
+        String folded;
+        RowBits matched;
+        int filterRows;
+    };
+    std::vector<KeptSearch> kept;
+
+    // Takes the result of an earlier search of the same text, if one is kept: only rows added since are left.
+    bool Reuse(const TextFinder& next)
+    {
+        for (const KeptSearch& search : kept)
+        {
+            if (search.folded == next.GetFoldedText())
+            {
+                matched = search.matched;
+                bitsNext = 0;
+                bitsEnd = 0;
+                rangeNext = search.filterRows;
+                return true;
+            }
+        }
+        return false;
     }
-    void SetSelected(int row, bool value)
+    void Keep()
     {
-        size_t word = static_cast<size_t>(row) / 64;
-        if (word >= selected.size())
+        for (size_t i = 0; i < kept.size(); i++)
         {
-            selected.resize(word + 1, 0);
+            if (kept[i].folded == finder.GetFoldedText())
+            {
+                kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
         }
-        uint64_t bit = uint64_t{1} << (row % 64);
-        bool was = (selected[word] & bit) != 0;
-        if (was != value)
+        if (kept.size() == KeptSearches)
         {
-            selected[word] ^= bit;
-            selectedCount += value ? 1 : -1;
+            kept.erase(kept.begin());
+        }
+        kept.push_back(KeptSearch{finder.GetFoldedText(), matched, filterRows});
+    }
+
+    bool IsSelected(int row) const { return selected.Get(row); }
+    void SetSelected(int row, bool value) { selected.Set(row, value); }
+    void ClearSelected() { selected.Clear(); }
+    // The shown positions changed: what was derived from them is rebuilt when next needed.
+    void ViewChanged()
+    {
+        shownValid = false;
+        positionsValid = false;
+    }
+    bool IsSearching() const { return bitsNext < bitsEnd || rangeNext < filterRows; }
+    // Drops the kept searches that looked at the row.
+    void ForgetSearchesOf(int row)
+    {
+        for (size_t i = kept.size(); i-- > 0;)
+        {
+            if (row < kept[i].filterRows)
+            {
+                kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(i));
+            }
         }
     }
-    void ClearSelected()
+    void ResetFilter()
     {
-        if (selectedCount > 0)
-        {
-            std::fill(selected.begin(), selected.end(), 0);
-        }
-        selectedCount = 0;
+        matched.Release();
+        filterRows = 0;
+        bitsNext = 0;
+        bitsEnd = 0;
+        rangeNext = 0;
+        std::vector<int>().swap(shown);
+        ViewChanged();
     }
 };
 
@@ -325,6 +672,13 @@ void Grid::ColumnsChanged()
 
 void Grid::OnRowsAdded(int firstRow, int)
 {
+    if (IsFiltered())
+    {
+        // The new rows are still empty: the filter looks at them after this turn of the message loop, when
+        // their cells are set, and they show from then on if they pass.
+        ScheduleRefresh();
+        return;
+    }
     m_scrollDirty = true;
     // While sorted the new rows wait at the end of the model until the next merge puts them in place.
     MarkDirtyFrom(m_sortColumn >= 0 ? 0 : firstRow);
@@ -332,15 +686,35 @@ void Grid::OnRowsAdded(int firstRow, int)
 
 void Grid::OnCellChanged(int row, int column)
 {
-    if (m_sortColumn < 0)
+    State& state = *m_state;
+    state.ForgetSearchesOf(row);
+    if (IsFiltered() && row >= state.filterRows)
+    {
+        // Not shown yet: the filter looks at the row when it takes in the rows added.
+        return;
+    }
+    if (IsFiltered())
+    {
+        // A row the filter has seen is looked at again; a row still to be searched is checked twice, which
+        // changes nothing.
+        bool passes = m_model.RowContains(row, state.finder);
+        if (passes != state.matched.Get(row))
+        {
+            state.matched.Set(row, passes);
+            state.ViewChanged();
+            m_scrollDirty = true;
+        }
+    }
+    if (m_sortColumn < 0 && !IsFiltered())
     {
         MarkDirtyFrom(row);
         return;
     }
-    if (column == m_sortColumn && row < static_cast<int>(m_state->order.size()))
+    if (column == m_sortColumn && row < static_cast<int>(state.order.size()))
     {
         // A row already in place changed its key.
-        m_state->needsSort = true;
+        state.needsSort = true;
+        state.ViewChanged();
     }
     MarkDirtyFrom(0);
 }
@@ -351,8 +725,10 @@ void Grid::OnModelReset()
     m_state->positions.clear();
     m_state->positionsValid = false;
     m_state->needsSort = false;
-    std::vector<uint64_t>().swap(m_state->selected);
-    m_state->selectedCount = 0;
+    m_state->selected.Release();
+    // A filter searches the rows that remain again, from the start.
+    m_state->ResetFilter();
+    std::vector<State::KeptSearch>().swap(m_state->kept);
     int rows = m_model.GetRowCount();
     m_focusRow = m_focusRow < rows ? m_focusRow : -1;
     m_anchorRow = m_anchorRow < rows ? m_anchorRow : -1;
@@ -413,17 +789,18 @@ void Grid::ApplyPendingChanges()
         }
         m_dirtyFrom = NoRow;
     }
+    ReportVisibleRowCount();
 }
 
 void Grid::Settle()
 {
-    EnsureOrder();
+    EnsureView();
     if (m_scrollDirty && m_handle != nullptr)
     {
         m_scrollDirty = false;
         int rowHeight = GetRowHeight();
         SetScrollLineSize(Scale(20), rowHeight);
-        long long height = static_cast<long long>(m_model.GetRowCount()) * rowHeight + GetHeaderHeight();
+        long long height = static_cast<long long>(ViewCount()) * rowHeight + GetHeaderHeight();
         SetScrollSize(Size{ContentWidth(), height > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(height)});
     }
 }
@@ -445,6 +822,11 @@ void Grid::SetLiveRefresh(bool liveRefresh)
 
 void Grid::OnTimer(int id)
 {
+    if (id == FilterTimer)
+    {
+        OnFilterTimer();
+        return;
+    }
     if (id != RefreshTimer)
     {
         ScrollableControl::OnTimer(id);
@@ -492,6 +874,8 @@ intptr_t Grid::WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam)
     case WM_CREATE:
     {
         intptr_t result = ScrollableControl::WndProc(message, wParam, lParam);
+        // A timer of an earlier window went with it.
+        m_filterTimerRunning = false;
         m_scrollDirty = true;
         Settle();
         return result;
@@ -511,7 +895,7 @@ void Grid::Sort(int column, bool descending)
     m_sortDescending = descending;
     m_state->order.clear();
     m_state->needsSort = true;
-    m_state->positionsValid = false;
+    m_state->ViewChanged();
     Invalidate();
     MarkDirtyFrom(0);
 }
@@ -522,8 +906,8 @@ void Grid::ClearSort()
     m_state->order.clear();
     std::vector<int>().swap(m_state->order);
     m_state->positions.clear();
-    m_state->positionsValid = false;
     m_state->needsSort = false;
+    m_state->ViewChanged();
     Invalidate();
     MarkDirtyFrom(0);
 }
@@ -578,84 +962,20 @@ void Grid::SortAll()
 {
     // Each cell is read and keyed once (a number, or the locale's sort key of the text); the sort then
     // compares keys only.
-    struct Key
-    {
-        int kind;
-        int row;
-        double number;
-        size_t offset; // of the text's sort key in keyBytes
-    };
     int count = m_model.GetRowCount();
     // A million rows take a few seconds: the user sees that something is going on.
     HCURSOR previousCursor = count > 50000 ? SetCursor(LoadCursorW(nullptr, IDC_WAIT)) : nullptr;
-    std::vector<Key> keys(static_cast<size_t>(count));
+    std::vector<SortKey> keys(static_cast<size_t>(count));
     std::vector<uint8_t> keyBytes;
-    std::vector<uint8_t> scratch(256);
-    CellBuffer& cell = m_state->first;
-    for (int row = 0; row < count; row++)
-    {
-        cell.Read(m_model, row, m_sortColumn);
-        Key& key = keys[static_cast<size_t>(row)];
-        key.row = row;
-        key.number = 0;
-        key.offset = 0;
-        key.kind = Classify(cell, &key.number);
-        if (key.kind == TextCell)
-        {
-            int size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, cell.characters.data(),
-                                     cell.length, reinterpret_cast<LPWSTR>(scratch.data()),
-                                     static_cast<int>(scratch.size()), nullptr, nullptr, 0);
-            if (size == 0)
-            {
-                size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, cell.characters.data(),
-                                     cell.length, nullptr, 0, nullptr, nullptr, 0);
-                scratch.resize(static_cast<size_t>(size) + 1);
-                size = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, cell.characters.data(),
-                                     cell.length, reinterpret_cast<LPWSTR>(scratch.data()),
-                                     static_cast<int>(scratch.size()), nullptr, nullptr, 0);
-            }
-            key.offset = keyBytes.size();
-            keyBytes.insert(keyBytes.end(), scratch.begin(), scratch.begin() + size);
-            // Sort keys end with a zero byte; make sure of it for strcmp.
-            if (size == 0 || keyBytes.back() != 0)
-            {
-                keyBytes.push_back(0);
-            }
-        }
-    }
-    bool descending = m_sortDescending;
-    const uint8_t* bytes = keyBytes.data();
-    std::sort(keys.begin(), keys.end(),
-              [descending, bytes](const Key& a, const Key& b)
-              {
-                  int result = 0;
-                  if (a.kind != b.kind)
-                  {
-                      result = a.kind < b.kind ? -1 : 1;
-                  }
-                  else if (a.kind == NumberCell)
-                  {
-                      result = a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
-                  }
-                  else if (a.kind == TextCell)
-                  {
-                      result = std::strcmp(reinterpret_cast<const char*>(bytes + a.offset),
-                                           reinterpret_cast<const char*>(bytes + b.offset));
-                      result = result < 0 ? -1 : (result > 0 ? 1 : 0);
-                  }
-                  if (descending)
-                  {
-                      result = -result;
-                  }
-                  return result != 0 ? result < 0 : a.row < b.row;
-              });
+    MakeSortKeys(m_model, m_sortColumn, m_state->first, keys, keyBytes);
+    SortKeys(keys, keyBytes.data(), m_sortDescending);
     m_state->order.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; i++)
     {
         m_state->order[static_cast<size_t>(i)] = keys[static_cast<size_t>(i)].row;
     }
     m_state->needsSort = false;
-    m_state->positionsValid = false;
+    m_state->ViewChanged();
     if (previousCursor != nullptr)
     {
         SetCursor(previousCursor);
@@ -712,41 +1032,101 @@ void Grid::MergeNewRows()
     }
     merged.insert(merged.end(), order.begin() + next, order.end());
     order.swap(merged);
-    m_state->positionsValid = false;
+    m_state->ViewChanged();
+}
+
+void Grid::EnsureView()
+{
+    EnsureOrder();
+    if (!IsFiltered())
+    {
+        return;
+    }
+    State& state = *m_state;
+    // Rows added since the filter last looked are searched with the rest, after them.
+    state.filterRows = m_model.GetRowCount();
+    if (state.IsSearching())
+    {
+        // Without a window there is no timer to go on with: the search is done now.
+        if (m_handle != nullptr)
+        {
+            StartFilterTimer();
+        }
+        else
+        {
+            SearchFilter(1e9);
+        }
+    }
+    if (!state.shownValid)
+    {
+        std::vector<int>& shown = state.shown;
+        shown.clear();
+        shown.reserve(static_cast<size_t>(state.matched.count));
+        if (m_sortColumn >= 0)
+        {
+            for (int row : state.order)
+            {
+                if (state.matched.Get(row))
+                {
+                    shown.push_back(row);
+                }
+            }
+        }
+        else
+        {
+            for (int row = state.matched.NextSet(0, state.filterRows); row < state.filterRows;
+                 row = state.matched.NextSet(row + 1, state.filterRows))
+            {
+                shown.push_back(row);
+            }
+        }
+        state.shownValid = true;
+        state.positionsValid = false;
+    }
+}
+
+int Grid::ViewCount()
+{
+    EnsureView();
+    return IsFiltered() ? static_cast<int>(m_state->shown.size()) : m_model.GetRowCount();
 }
 
 int Grid::ViewToRow(int viewIndex)
 {
+    if (IsFiltered())
+    {
+        return m_state->shown[static_cast<size_t>(viewIndex)];
+    }
     return m_sortColumn >= 0 ? m_state->order[static_cast<size_t>(viewIndex)] : viewIndex;
 }
 
 int Grid::RowToView(int row)
 {
-    if (m_sortColumn < 0 || row < 0)
+    if ((m_sortColumn < 0 && !IsFiltered()) || row < 0)
     {
         return row;
     }
-    EnsureOrder();
-    if (!m_state->positionsValid)
+    EnsureView();
+    State& state = *m_state;
+    if (!state.positionsValid)
     {
-        std::vector<int>& positions = m_state->positions;
-        positions.assign(m_state->order.size(), 0);
-        for (size_t i = 0; i < m_state->order.size(); i++)
+        const std::vector<int>& view = IsFiltered() ? state.shown : state.order;
+        state.positions.assign(static_cast<size_t>(m_model.GetRowCount()), -1);
+        for (size_t i = 0; i < view.size(); i++)
         {
-            positions[static_cast<size_t>(m_state->order[i])] = static_cast<int>(i);
+            state.positions[static_cast<size_t>(view[i])] = static_cast<int>(i);
         }
-        m_state->positionsValid = true;
+        state.positionsValid = true;
     }
-    return m_state->positions[static_cast<size_t>(row)];
+    return static_cast<size_t>(row) < state.positions.size() ? state.positions[static_cast<size_t>(row)] : -1;
 }
 
 int Grid::GetRowAtViewIndex(int viewIndex)
 {
-    if (viewIndex < 0 || viewIndex >= m_model.GetRowCount())
+    if (viewIndex < 0 || viewIndex >= ViewCount())
     {
         throw ArgumentOutOfRangeException(viewIndex, String(L"Grid.GetRowAtViewIndex method - index out of range"));
     }
-    EnsureOrder();
     return ViewToRow(viewIndex);
 }
 
@@ -759,6 +1139,252 @@ int Grid::GetViewIndexOfRow(int row)
     return RowToView(row);
 }
 
+// --- Filter ---
+
+void Grid::SetFilterText(const String& text)
+{
+    if (text == m_filterText)
+    {
+        return;
+    }
+    State& state = *m_state;
+    TextFinder finder(text);
+    if (finder.IsEmpty())
+    {
+        m_filterText = String();
+        state.finder = finder;
+        // The kept searches stay for the next text.
+        state.ResetFilter();
+        StopFilterTimer();
+        FilterTextApplied();
+        return;
+    }
+    if (state.Reuse(finder))
+    {
+        state.filterRows = m_model.GetRowCount();
+    }
+    else if (IsFiltered() && finder.Narrows(state.finder))
+    {
+        // What the last text found, or may still find, is all the new one can find.
+        state.bitsNext = 0;
+        state.bitsEnd = state.rangeNext;
+    }
+    else
+    {
+        state.matched.Clear();
+        state.filterRows = m_model.GetRowCount();
+        state.bitsNext = 0;
+        state.bitsEnd = 0;
+        state.rangeNext = 0;
+    }
+    m_filterText = text;
+    state.finder = finder;
+    state.ViewChanged();
+    // Without a window there is no timer to go on with: the whole search is done now.
+    SearchFilter(m_handle != nullptr ? FirstFilterSlice : 1e9);
+    FilterTextApplied();
+}
+
+void Grid::FilterTextApplied()
+{
+    m_state->ViewChanged();
+    m_scrollDirty = true;
+    if (m_handle != nullptr)
+    {
+        Settle();
+        // The focused row stays in view if it is still shown; otherwise the view starts at the top.
+        if (m_focusRow >= 0 && RowToView(m_focusRow) >= 0)
+        {
+            EnsureVisible(m_focusRow);
+        }
+        else
+        {
+            SetScrollPosition(Point{GetScrollPosition().x, 0});
+        }
+    }
+    Invalidate();
+    if (!IsFilterPending())
+    {
+        DropHiddenSelection();
+    }
+    ReportVisibleRowCount();
+}
+
+bool Grid::IsFilterPending() const
+{
+    const State& state = *m_state;
+    return IsFiltered() && (state.IsSearching() || state.filterRows < m_model.GetRowCount());
+}
+
+void Grid::FinishFilter()
+{
+    if (!IsFilterPending())
+    {
+        return;
+    }
+    EnsureView();
+    SearchFilter(1e9);
+    ApplyPendingChanges();
+    DropHiddenSelection();
+    ReportVisibleRowCount();
+}
+
+int Grid::GetVisibleRowCount() const
+{
+    return IsFiltered() ? m_state->matched.count : m_model.GetRowCount();
+}
+
+bool Grid::IsRowVisible(int row) const
+{
+    if (row < 0 || row >= m_model.GetRowCount())
+    {
+        throw ArgumentOutOfRangeException(row, String(L"Grid.IsRowVisible method - row index out of range"));
+    }
+    return !IsFiltered() || m_state->matched.Get(row);
+}
+
+void Grid::SearchFilter(double seconds)
+{
+    State& state = *m_state;
+    double deadline = Now() + seconds;
+    int count = state.matched.count;
+    std::vector<int> changes;
+    // First the rows the last text found: those that fail the new one leave. Then every row not searched yet:
+    // those that pass join. A stretch of rows at a time, between looks at the clock.
+    while (state.IsSearching())
+    {
+        bool candidates = state.bitsNext < state.bitsEnd;
+        int& next = candidates ? state.bitsNext : state.rangeNext;
+        int limit = candidates ? state.bitsEnd : state.filterRows;
+        int end = limit - next > FilterStretch ? next + FilterStretch : limit;
+        changes.clear();
+        if (end - next >= ParallelRows)
+        {
+            if (state.helper == nullptr)
+            {
+                state.helper = std::make_unique<FilterHelper>();
+            }
+            state.helper->Collect(m_model, state.finder, state.matched, candidates, next, end, changes);
+        }
+        else
+        {
+            CollectRowChanges(m_model, state.finder, state.matched, candidates, next, end, changes);
+        }
+        for (int row : changes)
+        {
+            state.matched.Set(row, !candidates);
+        }
+        next = end;
+        if (Now() > deadline)
+        {
+            break;
+        }
+    }
+    if (state.matched.count != count)
+    {
+        state.ViewChanged();
+        m_scrollDirty = true;
+        MarkDirtyFrom(0);
+    }
+    if (state.IsSearching())
+    {
+        StartFilterTimer();
+    }
+    else
+    {
+        StopFilterTimer();
+        state.Keep();
+    }
+}
+
+void Grid::StartFilterTimer()
+{
+    if (!m_filterTimerRunning && m_handle != nullptr)
+    {
+        // The shortest period: WM_TIMER comes after input and painting, so the user is answered between slices.
+        StartTimer(FilterTimer, 1);
+        m_filterTimerRunning = true;
+    }
+}
+
+void Grid::StopFilterTimer()
+{
+    if (m_filterTimerRunning && m_handle != nullptr)
+    {
+        StopTimer(FilterTimer);
+    }
+    m_filterTimerRunning = false;
+}
+
+void Grid::OnFilterTimer()
+{
+    if (!IsFilterPending())
+    {
+        StopFilterTimer();
+        return;
+    }
+    EnsureView();
+    SearchFilter(FilterSlice);
+    ApplyPendingChanges();
+    if (!IsFilterPending())
+    {
+        DropHiddenSelection();
+    }
+    ReportVisibleRowCount();
+}
+
+void Grid::DropHiddenSelection()
+{
+    State& state = *m_state;
+    if (!IsFiltered())
+    {
+        return;
+    }
+    bool changed = false;
+    std::vector<uint64_t>& selected = state.selected.words;
+    const std::vector<uint64_t>& matched = state.matched.words;
+    for (size_t word = 0; word < selected.size() && state.selected.count > 0; word++)
+    {
+        uint64_t hidden = selected[word] & ~(word < matched.size() ? matched[word] : 0);
+        if (hidden != 0)
+        {
+            selected[word] &= ~hidden;
+            state.selected.count -= __builtin_popcountll(hidden);
+            changed = true;
+        }
+    }
+    m_anchorRow = m_anchorRow >= 0 && state.matched.Get(m_anchorRow) ? m_anchorRow : -1;
+    if (m_focusRow >= 0 && !state.matched.Get(m_focusRow))
+    {
+        m_focusRow = -1;
+        changed = true;
+    }
+    if (changed)
+    {
+        Invalidate();
+        RaiseSelectionChanged();
+    }
+}
+
+void Grid::ReportVisibleRowCount()
+{
+    int count = GetVisibleRowCount();
+    bool pending = IsFilterPending();
+    if (count == m_reportedCount && pending == m_reportedPending)
+    {
+        return;
+    }
+    if (count != m_reportedCount && IsFiltered())
+    {
+        // The table's rows are others now: screen readers ask again.
+        NotifyAccessibleEvent(*this, EVENT_OBJECT_REORDER);
+    }
+    m_reportedCount = count;
+    m_reportedPending = pending;
+    EventArgs args;
+    VisibleRowCountChanged.Raise(this, args);
+}
+
 // --- Selection ---
 
 bool Grid::IsRowSelected(int row) const
@@ -768,7 +1394,7 @@ bool Grid::IsRowSelected(int row) const
 
 int Grid::GetSelectedRowCount() const
 {
-    return m_state->selectedCount;
+    return m_state->selected.count;
 }
 
 void Grid::SelectRow(int row)
@@ -790,14 +1416,22 @@ void Grid::SelectRow(int row)
 
 void Grid::SelectAll()
 {
+    RowBits& selected = m_state->selected;
+    if (IsFiltered())
+    {
+        // The rows shown.
+        EnsureView();
+        selected = m_state->matched;
+        Invalidate();
+        return;
+    }
     int count = m_model.GetRowCount();
-    std::vector<uint64_t>& bits = m_state->selected;
-    bits.assign((static_cast<size_t>(count) + 63) / 64, ~uint64_t{0});
+    selected.words.assign((static_cast<size_t>(count) + 63) / 64, ~uint64_t{0});
     if (count % 64 != 0)
     {
-        bits.back() = (uint64_t{1} << (count % 64)) - 1;
+        selected.words.back() = (uint64_t{1} << (count % 64)) - 1;
     }
-    m_state->selectedCount = count;
+    selected.count = count;
     Invalidate();
 }
 
@@ -809,10 +1443,11 @@ void Grid::ClearSelection()
 
 void Grid::RaiseSelectionChanged()
 {
-    if (m_focusRow >= 0 && m_focusRow < m_model.GetRowCount())
+    int view = m_focusRow >= 0 && m_focusRow < m_model.GetRowCount() ? GetViewIndexOfRow(m_focusRow) : -1;
+    if (view >= 0)
     {
         // Item 0 is the header row: the row shown i-th is item i + 1.
-        int item = GetViewIndexOfRow(m_focusRow) + 1;
+        int item = view + 1;
         if (IsFocused())
         {
             NotifyAccessibleEvent(*this, EVENT_OBJECT_FOCUS, item);
@@ -825,19 +1460,20 @@ void Grid::RaiseSelectionChanged()
 
 void Grid::MoveFocus(int viewIndex, int keys)
 {
-    int count = m_model.GetRowCount();
+    Settle();
+    int count = ViewCount();
     if (count == 0)
     {
         return;
     }
     viewIndex = viewIndex < 0 ? 0 : (viewIndex >= count ? count - 1 : viewIndex);
-    Settle();
     int row = ViewToRow(viewIndex);
     bool shift = (keys & Keys::Shift) != 0;
     bool control = (keys & Keys::Control) != 0;
-    if (shift && m_anchorRow >= 0)
+    // An anchor the filter hides no longer marks where a range starts.
+    int anchor = m_anchorRow >= 0 ? RowToView(m_anchorRow) : -1;
+    if (shift && anchor >= 0)
     {
-        int anchor = RowToView(m_anchorRow);
         if (!control)
         {
             m_state->ClearSelected();
@@ -901,8 +1537,8 @@ String Grid::GetSelectionText()
     }
     text.append(L"\r\n");
     CellBuffer& cell = m_state->first;
-    int count = m_model.GetRowCount();
-    for (int view = 0; view < count && m_state->selectedCount > 0; view++)
+    int count = ViewCount();
+    for (int view = 0; view < count && m_state->selected.count > 0; view++)
     {
         int row = ViewToRow(view);
         if (!m_state->IsSelected(row))
@@ -984,7 +1620,7 @@ int Grid::GetRowAt(const Point& point)
         return -1;
     }
     int view = (point.y - header + GetScrollPosition().y) / GetRowHeight();
-    return view >= 0 && view < m_model.GetRowCount() ? ViewToRow(view) : -1;
+    return view >= 0 && view < ViewCount() ? ViewToRow(view) : -1;
 }
 
 int Grid::GetColumnAt(const Point& point)
@@ -1027,6 +1663,10 @@ Rectangle Grid::GetRowBounds(int row)
     }
     Settle();
     int view = RowToView(row);
+    if (view < 0)
+    {
+        return Rectangle{};
+    }
     return Rectangle{0, GetHeaderHeight() + view * GetRowHeight() - GetScrollPosition().y, GetViewportRectangle().width,
                      GetRowHeight()};
 }
@@ -1040,6 +1680,10 @@ void Grid::EnsureVisible(int row)
     Settle();
     // Whole rows at the top, as the system's lists scroll.
     int view = RowToView(row);
+    if (view < 0)
+    {
+        return;
+    }
     int rowHeight = GetRowHeight();
     Point position = GetScrollPosition();
     int fit = (GetViewportRectangle().height - GetHeaderHeight()) / rowHeight;
@@ -1057,7 +1701,7 @@ void Grid::EnsureVisible(int row)
 
 void Grid::InvalidateRow(int row)
 {
-    if (row >= 0 && row < m_model.GetRowCount() && m_handle != nullptr)
+    if (row >= 0 && row < m_model.GetRowCount() && m_handle != nullptr && RowToView(row) >= 0)
     {
         Invalidate(GetRowBounds(row));
     }
@@ -1079,7 +1723,7 @@ void Grid::AutoSizeColumn(int column)
     const String& header = m_columns[column].GetHeaderText();
     // The header also holds the sort arrow.
     int widest = measure(header.GetBuffer(), header.GetLength()) + Scale(14);
-    int count = m_model.GetRowCount();
+    int count = ViewCount();
     int first = 0;
     int last = count - 1;
     if (count > AutoSizeAllRowsLimit)
@@ -1303,8 +1947,8 @@ bool Grid::OnKeyDown(int keyData)
         CopySelection();
         return true;
     }
-    int count = m_model.GetRowCount();
     Settle();
+    int count = ViewCount();
     int current = m_focusRow >= 0 ? RowToView(m_focusRow) : -1;
     int page = (GetViewportRectangle().height - GetHeaderHeight()) / GetRowHeight();
     page = page > 1 ? page : 1;
@@ -1411,7 +2055,7 @@ void Grid::PaintHeader(Graphics& graphics, const Rectangle& clip)
 
 void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
 {
-    int count = m_model.GetRowCount();
+    int count = ViewCount();
     int rowHeight = GetRowHeight();
     int header = GetHeaderHeight();
     Point position = GetScrollPosition();
@@ -1585,7 +2229,7 @@ public:
 
     int GetRole() override { return AccessibleRoles::Table; }
     // Item 0 is the row of column headers; item i the row shown i-th.
-    int GetItemCount() override { return m_grid.GetModel().GetRowCount() + 1; }
+    int GetItemCount() override { return m_grid.GetVisibleRowCount() + 1; }
     AccessibleItem GetItem(int index) override
     {
         AccessibleItem item;
@@ -1617,7 +2261,8 @@ public:
     int GetSelectedItem() override
     {
         int row = m_grid.GetSelectedRow();
-        return row >= 0 && row < m_grid.GetModel().GetRowCount() ? m_grid.GetViewIndexOfRow(row) + 1 : -1;
+        int view = row >= 0 && row < m_grid.GetModel().GetRowCount() ? m_grid.GetViewIndexOfRow(row) : -1;
+        return view >= 0 ? view + 1 : -1;
     }
     bool SelectItem(int index) override
     {

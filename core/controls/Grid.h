@@ -1,8 +1,8 @@
 // A self-drawn grid of text cells for very many rows: a header with resizable, sortable columns,
 // rows selected singly or several at a time, copying as tab-separated text. Rows keep the index they
-// were added with; sorting changes only the order in which they are shown. Painting, scrolling and
-// hit-testing look at the visible rows only, and changes are shown in one repaint per turn of the
-// message loop (or, with live refresh off, a few times a second), never per row.
+// were added with; sorting changes only the order in which they are shown, a filter only which are shown.
+// Painting, scrolling and hit-testing look at the visible rows only, and changes are shown in one repaint
+// per turn of the message loop (or, with live refresh off, a few times a second), never per row.
 #pragma once
 
 #include "core/collections/PointerArrayList.h"
@@ -99,6 +99,7 @@ public:
     int GetSelectedRowCount() const;
     // Selects only this row and gives it the focus; -1 clears the selection.
     void SelectRow(int row);
+    // Selects every row shown.
     void SelectAll();
     void ClearSelection();
 
@@ -109,11 +110,35 @@ public:
     void ClearSort();
     int GetSortColumn() const { return m_sortColumn; }
     bool IsSortDescending() const { return m_sortDescending; }
-    // The row shown at a position from the top, and the position of a row.
+    // The row shown at a position from the top (0 to GetVisibleRowCount() - 1), and the position of a row
+    // (-1 for a row the filter hides).
     int GetRowAtViewIndex(int viewIndex);
     int GetViewIndexOfRow(int row);
 
-    // The header line and the selected rows, in the order shown, as tab-separated lines.
+    // --- Filter ---
+    // Shows only the rows with a cell that holds the text, regardless of case (ordinally: every UTF-16 unit
+    // compared in upper case, the same in every culture); an empty text shows every row again. A text that
+    // holds the last one searches only what that found; a text searched before (deleting back to it) takes its
+    // result again while no row it searched has changed. The search takes at most about 60 ms before this
+    // returns, a second thread searching half of each long stretch of rows; what is left goes on in slices
+    // between the user's input and painting, the rows found so far shown meanwhile, and a new text replaces a
+    // search under way. Rows added later show once their cells are set and pass. When the search is done,
+    // selected rows the filter hides are no longer selected.
+    void SetFilterText(const String& text);
+    const String& GetFilterText() const { return m_filterText; }
+    bool IsFiltered() const { return !m_filterText.IsEmpty(); }
+    // Whether rows are still to be searched (the count shown may still change).
+    bool IsFilterPending() const;
+    // Searches every row left now.
+    void FinishFilter();
+    // The rows shown: all without a filter; with one, those that pass (while a search is under way, those found
+    // so far, or for a longer text those not yet ruled out).
+    int GetVisibleRowCount() const;
+    int GetRowCount() const { return m_model.GetRowCount(); }
+    // Whether the row is shown (not hidden by the filter).
+    bool IsRowVisible(int row) const;
+
+    // The header line and the selected rows that are shown, in the order shown, as tab-separated lines.
     String GetSelectionText();
     // Puts GetSelectionText on the clipboard.
     void CopySelection();
@@ -125,15 +150,19 @@ public:
     int GetRowAt(const Point& point);
     // The column whose header or cells are under a point, or -1.
     int GetColumnAt(const Point& point);
-    // The client rectangle of a row (at its place in the order), whether visible or not.
+    // The client rectangle of a row (at its place in the order), whether scrolled into view or not; empty for a
+    // row the filter hides.
     Rectangle GetRowBounds(int row);
     // The client x of a column's right edge.
     int GetColumnRight(int column);
     // Scrolls so that the row is in view.
     void EnsureVisible(int row);
 
-    // Raised when the user changes the selection.
+    // Raised when the user changes the selection, or the filter hides selected rows.
     Event<EventArgs> SelectionChanged;
+    // Raised (at most once per refresh or slice of a filter's search) when GetVisibleRowCount or IsFilterPending
+    // changed: for a caller that shows "N of M records".
+    Event<EventArgs> VisibleRowCountChanged;
 
 protected:
     intptr_t WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam) override;
@@ -175,6 +204,10 @@ private:
     // Brings the order and the scroll range up to date.
     void Settle();
     void EnsureOrder();
+    // Brings the order and the filter's shown rows up to date.
+    void EnsureView();
+    // The number of rows shown, after EnsureView.
+    int ViewCount();
     void SortAll();
     void MergeNewRows();
     int CompareRows(int a, int b);
@@ -191,6 +224,17 @@ private:
     void InvalidateRow(int row);
     void PaintHeader(Graphics& graphics, const Rectangle& clip);
     void PaintRows(Graphics& graphics, const Rectangle& clip);
+    // --- Filter ---
+    // After the filter's text changed: scroll position, selection, repaint, event.
+    void FilterTextApplied();
+    // Searches for the filter for at most the time given; a timer goes on with what is left.
+    void SearchFilter(double seconds);
+    void StartFilterTimer();
+    void StopFilterTimer();
+    void OnFilterTimer();
+    // Unselects the rows the filter hides (once its search is done).
+    void DropHiddenSelection();
+    void ReportVisibleRowCount();
 
     GridModel m_model;
     GridColumnCollection m_columns;
@@ -199,6 +243,11 @@ private:
     bool m_liveRefresh = true;
     int m_sortColumn = -1;
     bool m_sortDescending = false;
+    String m_filterText;
+    bool m_filterTimerRunning = false;
+    // What VisibleRowCountChanged told last.
+    int m_reportedCount = -1;
+    bool m_reportedPending = false;
     int m_focusRow = -1;
     int m_anchorRow = -1;
     // Pending work: the first position of the order to repaint, the scroll range, a posted refresh.

@@ -1,6 +1,7 @@
 #include "core/controls/GridModel.h"
 
 #include "core/Exception.h"
+#include "core/controls/TextFinder.h"
 
 #include <cstring>
 #include <vector>
@@ -18,6 +19,10 @@ public:
     static constexpr int BlockRows = 1024;
     static constexpr uint32_t ChunkSize = 256 * 1024;
     static constexpr int InlineLength = 7;
+    // Bytes after each text block, so that a search may read whole vector blocks past a record's end; and slots
+    // after each block of slots, for a search in the characters of the last slot.
+    static constexpr uint32_t Padding = TextFinder::NarrowPadding;
+    static constexpr size_t SlotPadding = TextFinder::NarrowPadding / sizeof(uint64_t);
 
     ~Storage() { Release(); }
 
@@ -52,7 +57,7 @@ public:
         size_t needed = static_cast<size_t>((rowCount + BlockRows - 1) / BlockRows);
         while (blocks.size() < needed)
         {
-            size_t slots = static_cast<size_t>(BlockRows) * stride;
+            size_t slots = static_cast<size_t>(BlockRows) * stride + SlotPadding;
             uint64_t* block = new uint64_t[slots];
             std::memset(block, 0, slots * sizeof(uint64_t));
             blocks.push_back(block);
@@ -81,14 +86,14 @@ public:
         if (bytes > ChunkSize / 4)
         {
             // A long text gets a block of its own, so the shared blocks stay dense.
-            chunks.push_back(new uint8_t[bytes]);
+            chunks.push_back(new uint8_t[bytes + Padding]);
             chunkSizes.push_back(bytes);
             *place = chunks.back();
             return (static_cast<uint64_t>(chunks.size() - 1) << 32) << 2 | 2;
         }
         if (current < 0 || used + bytes > chunkSizes[static_cast<size_t>(current)])
         {
-            chunks.push_back(new uint8_t[ChunkSize]);
+            chunks.push_back(new uint8_t[ChunkSize + Padding]);
             chunkSizes.push_back(ChunkSize);
             current = static_cast<int>(chunks.size()) - 1;
             used = 0;
@@ -181,6 +186,57 @@ public:
             }
         }
         return length;
+    }
+
+    // Whether the cell of the slot (in a block, followed by SlotPadding) holds the finder's text.
+    bool Contains(const uint64_t& slot, const TextFinder& finder) const
+    {
+        uint64_t value = slot;
+        if ((value & 1) != 0)
+        {
+            // The characters follow the length byte in the slot itself (little-endian).
+            return finder.IsFoundInNarrow(reinterpret_cast<const uint8_t*>(&slot) + 1,
+                                          static_cast<int>((value & 0xFF) >> 1));
+        }
+        if (value == 0)
+        {
+            return finder.IsEmpty();
+        }
+        const uint8_t* record = Record(value);
+        uint32_t header = Header(record);
+        int length = static_cast<int>(header >> 1);
+        if ((header & 1) == 0)
+        {
+            return finder.IsFoundInNarrow(record + 4, length);
+        }
+        // Wide records need not be aligned for wchar_t.
+        wchar_t local[256];
+        std::vector<wchar_t> large;
+        wchar_t* units = local;
+        if (length > 256)
+        {
+            large.resize(static_cast<size_t>(length));
+            units = large.data();
+        }
+        std::memcpy(units, record + 4, static_cast<size_t>(length) * sizeof(wchar_t));
+        return finder.IsFoundIn(units, length);
+    }
+
+    bool RowContains(int row, int columns, const TextFinder& finder) const
+    {
+        if (columns == 0)
+        {
+            return false;
+        }
+        const uint64_t* slots = blocks[static_cast<size_t>(row / BlockRows)] + (row % BlockRows) * stride;
+        for (int column = 0; column < columns; column++)
+        {
+            if (Contains(slots[column], finder))
+            {
+                return true;
+            }
+        }
+        return false;
     }
 
     void Forget(uint64_t slot)
@@ -396,6 +452,32 @@ int GridModel::CopyCellText(int row, int column, wchar_t* buffer) const
 {
     CheckCell(row, column, L"GridModel.CopyCellText method");
     return m_storage->Decode(m_storage->Slot(row, column), buffer);
+}
+
+bool GridModel::RowContains(int row, const TextFinder& finder) const
+{
+    if (row < 0 || row >= m_rowCount)
+    {
+        throw ArgumentOutOfRangeException(row, String(L"GridModel.RowContains method - row index out of range"));
+    }
+    return m_storage->RowContains(row, m_columnCount, finder);
+}
+
+int GridModel::FindRow(int first, int end, const TextFinder& finder) const
+{
+    if (first < 0 || end > m_rowCount)
+    {
+        throw ArgumentOutOfRangeException(first < 0 ? first : end,
+                                          String(L"GridModel.FindRow method - row index out of range"));
+    }
+    for (int row = first; row < end; row++)
+    {
+        if (m_storage->RowContains(row, m_columnCount, finder))
+        {
+            return row;
+        }
+    }
+    return end;
 }
 
 int64_t GridModel::GetAllocatedBytes() const

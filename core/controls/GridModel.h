@@ -12,6 +12,8 @@ namespace Core::Controls
 {
 
 // Told of every change; the grid view repaints from these.
+class TextFinder;
+
 class GridModelObserver
 {
 public:
@@ -46,6 +48,11 @@ public:
     int GetCellLength(int row, int column) const;
     // Writes the cell's characters to buffer (at least GetCellLength of room) and returns the length.
     int CopyCellText(int row, int column, wchar_t* buffer) const;
+
+    // Whether a cell of the row holds the finder's text; false for a grid without columns.
+    bool RowContains(int row, const TextFinder& finder) const;
+    // The first row of [first, end) with a cell that holds the finder's text, or end.
+    int FindRow(int first, int end, const TextFinder& finder) const;
 
     // Heap bytes held for the cells (slots, text blocks and their bookkeeping).
     int64_t GetAllocatedBytes() const;

@@ -4,8 +4,10 @@
 #include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/ImageList.h"
+#include "core/controls/TextFinder.h"
 #include "core/controls/Theme.h"
 
+#include <algorithm>
 #include <vector>
 #include <windows.h>
 
@@ -796,32 +798,10 @@ bool TreeView::OnKeyDown(int keyData)
         SelectRow(clamp(current < 0 ? RowsPerPage() - 1 : current + (RowsPerPage() - 1)));
         return true;
     case Keys::Left:
-        if (m_selected == nullptr)
-        {
-            SelectRow(0);
-        }
-        else if (m_selected->m_expanded && m_selected->GetNodes().GetCount() > 0)
-        {
-            CollapseNode(m_selected);
-        }
-        else if (m_selected->GetParent() != nullptr)
-        {
-            SetSelectedNode(m_selected->GetParent());
-        }
+        CollapseOrMoveToParent();
         return true;
     case Keys::Right:
-        if (m_selected == nullptr)
-        {
-            SelectRow(0);
-        }
-        else if (!m_selected->m_expanded && m_selected->CanExpand())
-        {
-            ExpandNode(m_selected);
-        }
-        else if (m_selected->m_expanded && m_selected->GetNodes().GetCount() > 0)
-        {
-            SetSelectedNode(m_selected->GetFirstNode());
-        }
+        ExpandOrMoveToChild();
         return true;
     case VK_ADD:
         DropCharacter();
@@ -850,6 +830,38 @@ bool TreeView::OnKeyDown(int keyData)
     }
 }
 
+void TreeView::CollapseOrMoveToParent()
+{
+    if (m_selected == nullptr)
+    {
+        SelectRow(0);
+    }
+    else if (m_selected->m_expanded && m_selected->GetNodes().GetCount() > 0)
+    {
+        CollapseNode(m_selected);
+    }
+    else if (m_selected->GetParent() != nullptr)
+    {
+        SetSelectedNode(m_selected->GetParent());
+    }
+}
+
+void TreeView::ExpandOrMoveToChild()
+{
+    if (m_selected == nullptr)
+    {
+        SelectRow(0);
+    }
+    else if (!m_selected->m_expanded && m_selected->CanExpand())
+    {
+        ExpandNode(m_selected);
+    }
+    else if (m_selected->m_expanded && m_selected->GetNodes().GetCount() > 0)
+    {
+        SetSelectedNode(m_selected->GetFirstNode());
+    }
+}
+
 bool TreeView::OnKeyPress(wchar_t character)
 {
     switch (character)
@@ -868,6 +880,141 @@ bool TreeView::OnKeyPress(wchar_t character)
         return true;
     default:
         return character > L' ' && TypeAhead(character);
+    }
+}
+
+// --- Find ---
+
+namespace
+{
+
+// Walks every node in the order the tree shows them with every node expanded, from a node on either way,
+// wrapping at the ends: the path from the roots to the current node, as each level's collection and index.
+class NodeWalk
+{
+public:
+    // Starts at node; null starts before the first root (or, going back, after the last node).
+    NodeWalk(TreeNodeCollection& roots, TreeNode* node) : m_roots(roots)
+    {
+        for (TreeNode* current = node; current != nullptr; current = current->GetParent())
+        {
+            m_path.push_back(Level{current->GetCollection(), current->GetIndex()});
+        }
+        std::reverse(m_path.begin(), m_path.end());
+    }
+
+    TreeNode* Next()
+    {
+        if (!m_path.empty())
+        {
+            TreeNodeCollection& children = Current()->GetNodes();
+            if (children.GetCount() > 0)
+            {
+                m_path.push_back(Level{&children, 0});
+                return Current();
+            }
+        }
+        while (!m_path.empty())
+        {
+            Level& level = m_path.back();
+            if (level.index + 1 < level.collection->GetCount())
+            {
+                level.index++;
+                return Current();
+            }
+            m_path.pop_back();
+        }
+        // Past the last node: round to the first.
+        if (m_roots.GetCount() == 0)
+        {
+            return nullptr;
+        }
+        m_path.push_back(Level{&m_roots, 0});
+        return Current();
+    }
+
+    TreeNode* Previous()
+    {
+        if (m_path.empty())
+        {
+            // Before the first node: round to the last.
+            if (m_roots.GetCount() == 0)
+            {
+                return nullptr;
+            }
+            m_path.push_back(Level{&m_roots, m_roots.GetCount()});
+        }
+        Level& level = m_path.back();
+        if (level.index == 0)
+        {
+            m_path.pop_back();
+            return m_path.empty() ? Previous() : Current();
+        }
+        level.index--;
+        // The last node below the sibling before.
+        for (TreeNodeCollection* children = &Current()->GetNodes(); children->GetCount() > 0;
+             children = &Current()->GetNodes())
+        {
+            m_path.push_back(Level{children, children->GetCount() - 1});
+        }
+        return Current();
+    }
+
+private:
+    struct Level
+    {
+        TreeNodeCollection* collection; // not owned: belongs to the tree
+        int index;
+    };
+
+    TreeNode* Current() const { return (*m_path.back().collection)[m_path.back().index]; }
+
+    TreeNodeCollection& m_roots;
+    std::vector<Level> m_path;
+};
+
+} // namespace
+
+TreeNode* TreeView::FindNextNode(const String& text, TreeNode* after)
+{
+    return FindNode(text, after, true);
+}
+
+TreeNode* TreeView::FindPreviousNode(const String& text, TreeNode* before)
+{
+    return FindNode(text, before, false);
+}
+
+TreeNode* TreeView::FindNode(const String& text, TreeNode* start, bool forward)
+{
+    if (start != nullptr && !IsInTree(start))
+    {
+        throw ArgumentException(String(L"TreeView.FindNextNode method - the node is not in this tree"));
+    }
+    TextFinder finder(text);
+    if (finder.IsEmpty())
+    {
+        return nullptr;
+    }
+    NodeWalk walk(m_nodes, start);
+    // Round once: the search ends at the node it started from, looked at last.
+    TreeNode* end = start;
+    for (;;)
+    {
+        TreeNode* node = forward ? walk.Next() : walk.Previous();
+        if (node == nullptr)
+        {
+            return nullptr;
+        }
+        if (finder.IsFoundIn(node->GetText()))
+        {
+            return node;
+        }
+        if (node == end)
+        {
+            return nullptr;
+        }
+        end = end != nullptr ? end : node;
     }
 }
 

@@ -90,6 +90,16 @@ public:
     Rectangle GetPartBounds(TreeNode* node, TreeViewHitArea part);
     void EnsureVisible(TreeNode* node);
 
+    // --- Find ---
+    // The first node after the given one (null: from the first root) in the order the tree shows its nodes when
+    // every node is expanded (children of collapsed nodes count too), whose text holds text regardless of case
+    // (ordinally, as the grid's filter compares). The search goes round past the last node and ends with the
+    // given node itself; null when no node holds the text, or the text is empty. SetSelectedNode then selects
+    // the node found, expanding its ancestors and scrolling it into view.
+    TreeNode* FindNextNode(const String& text, TreeNode* after = nullptr);
+    // The same towards the first node: from the node before the given one (null: from the last node).
+    TreeNode* FindPreviousNode(const String& text, TreeNode* before = nullptr);
+
     Event<TreeViewCancelEventArgs> BeforeSelect;
     Event<TreeViewEventArgs> AfterSelect;
     // A click on the text or image of the node already selected: no selection event comes, yet the user asked
@@ -157,6 +167,10 @@ private:
     // Whether node is ancestor itself or lies below it.
     static bool IsAtOrBelow(const TreeNode* node, const TreeNode* ancestor);
     bool SelectRow(int row);
+    TreeNode* FindNode(const String& text, TreeNode* start, bool forward);
+    // Left and Right: collapse the node or go to its parent; expand it or go to its first child.
+    void CollapseOrMoveToParent();
+    void ExpandOrMoveToChild();
     void ToggleNode(TreeNode* node);
     void ToggleCheck(TreeNode* node);
     int RowsPerPage();

@@ -88,6 +88,22 @@ void PressKey(Core::Controls::Control& control, int keyCode, int modifiers)
     PressKeyTo(target, keyCode, modifiers);
 }
 
+std::wstring ClipboardText()
+{
+    std::wstring text;
+    if (OpenClipboard(nullptr))
+    {
+        HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        if (data != nullptr)
+        {
+            text = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    return text;
+}
+
 void TypeText(void* window, const wchar_t* text)
 {
     for (const wchar_t* p = text; *p != 0; p++)

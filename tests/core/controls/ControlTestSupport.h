@@ -6,6 +6,7 @@
 #include "core/controls/Control.h"
 
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,8 @@ void PressKeyTo(void* window, int keyCode, int modifiers = 0);
 void TypeText(void* window, const wchar_t* text);
 // The window that has the keyboard focus.
 void* FocusedWindow();
+// The Unicode text on the clipboard (empty when there is none).
+std::wstring ClipboardText();
 // A left click at a point of the control's client area (pixels).
 void Click(Core::Controls::Control& control, int x, int y);
 void MouseMove(Core::Controls::Control& control, int x, int y);

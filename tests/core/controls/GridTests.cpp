@@ -90,21 +90,6 @@ protected:
         int right = grid.GetColumnRight(column);
         Testing::Click(grid, right - grid.Scale(30), grid.GetHeaderHeight() / 2);
     }
-    std::wstring Clipboard()
-    {
-        std::wstring text;
-        if (OpenClipboard(nullptr))
-        {
-            HANDLE data = GetClipboardData(CF_UNICODETEXT);
-            if (data != nullptr)
-            {
-                text = static_cast<const wchar_t*>(GlobalLock(data));
-                GlobalUnlock(data);
-            }
-            CloseClipboard();
-        }
-        return text;
-    }
 
     Form form;
     Grid grid;
@@ -337,11 +322,11 @@ TEST_F(GridTest, CtrlCCopiesTheHeaderAndTheSelectedRowsAsTabSeparatedLines)
     ClickRow(0, MK_CONTROL);
     ClickRow(1, MK_CONTROL);
     Testing::PressKey(grid, 'C', Keys::Control);
-    EXPECT_EQ(L"Name\tSize\r\nalpha\t10\r\nbeta gamma\t20\r\nepsilon\t40\r\n", Clipboard());
+    EXPECT_EQ(L"Name\tSize\r\nalpha\t10\r\nbeta gamma\t20\r\nepsilon\t40\r\n", Testing::ClipboardText());
     // Sorted descending by name, the copy follows the order shown.
     grid.Sort(0, true);
     Testing::PressKey(grid, 'C', Keys::Control);
-    EXPECT_EQ(L"Name\tSize\r\nepsilon\t40\r\nbeta gamma\t20\r\nalpha\t10\r\n", Clipboard());
+    EXPECT_EQ(L"Name\tSize\r\nepsilon\t40\r\nbeta gamma\t20\r\nalpha\t10\r\n", Testing::ClipboardText());
 }
 
 // --- Sorting ---
