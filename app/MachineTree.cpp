@@ -1,6 +1,7 @@
 #include "app/MachineTree.h"
 
 #include "config/Catalogue.h"
+#include "config/ClassTreeNodes.h"
 
 namespace Quarrow
 {
@@ -91,10 +92,43 @@ void MachineTree::AddNode(ManagementConnection* connection, const String& text)
     Fill(machine);
 }
 
+namespace
+{
+
+// One rule whatever built the tree, the catalogue or a file: opened down to the categories, so that every
+// category shows and its classes wait folded. A file may nest thousands deep: the path is kept here, not on the
+// call stack.
+void ExpandToCategories(TreeNode* machine)
+{
+    std::vector<TreeNode*> open{machine};
+    while (!open.empty())
+    {
+        TreeNode* node = open.back();
+        open.pop_back();
+        Core::Controls::TreeNodeCollection& children = node->GetNodes();
+        bool holdsClasses = false;
+        for (int i = 0; i < children.GetCount() && !holdsClasses; i++)
+        {
+            holdsClasses = Config::KindOf(children[i]) == Config::NodeKind::Class;
+        }
+        if (holdsClasses || children.GetCount() == 0)
+        {
+            continue;
+        }
+        node->Expand();
+        for (int i = 0; i < children.GetCount(); i++)
+        {
+            open.push_back(children[i]);
+        }
+    }
+}
+
+} // namespace
+
 void MachineTree::Fill(TreeNode* machine)
 {
     Config::ReadClassTree(machine, m_options.GetConfigFile(), m_status);
-    machine->Expand();
+    ExpandToCategories(machine);
 }
 
 } // namespace Quarrow

@@ -28,8 +28,8 @@ namespace Config
 namespace
 {
 
-// A class whose children came from Property elements of the file: they are a chosen subset of the
-// class's properties, so the class can at most be partly checked, and its choice must be kept.
+// A class whose children came from Property elements of the file: they are a chosen subset of the class's
+// properties, and the file keeps that choice even when every one of them is ticked.
 bool HasChosenProperties(const TreeNode* node)
 {
     if (KindOf(node) != NodeKind::Class)
@@ -46,10 +46,6 @@ bool HasChosenProperties(const TreeNode* node)
     return false;
 }
 
-int StateFor(const TreeNode* node, int state)
-{
-    return state == TreeNode::Checked && HasChosenProperties(node) ? static_cast<int>(TreeNode::PartlyChecked) : state;
-}
 
 int CombinedState(const TreeNode* node);
 
@@ -74,7 +70,7 @@ void SetSubtreeState(TreeNode* top, int state)
         }
         TreeNode* node = visit.node;
         path.pop_back();
-        node->SetCheckState(node->GetNodes().GetCount() > 0 ? CombinedState(node) : StateFor(node, state));
+        node->SetCheckState(node->GetNodes().GetCount() > 0 ? CombinedState(node) : state);
     }
 }
 
@@ -94,7 +90,7 @@ int CombinedState(const TreeNode* node)
             return TreeNode::PartlyChecked;
         }
     }
-    return StateFor(node, shared);
+    return shared;
 }
 
 // The number of levels of the tree: 0 when empty, 1 when no node has children.
@@ -185,15 +181,11 @@ public:
             return;
         }
         m_lastDefinition->GetProperties().Add(WMI::PropertyInfo(name, WMI::CimString));
+        // Ticked as its class is, so that the class's box and its properties' boxes agree.
         std::unique_ptr<TreeNode> property =
-            NewCheckNode(name, NodeTag::Property, NodeImage::Property, TreeNode::Checked);
+            NewCheckNode(name, NodeTag::Property, NodeImage::Property, m_lastClass->GetCheckState());
         m_lastClass->GetNodes().Add(property.get());
         property.release();
-        // A selected class with chosen properties is partly checked: saving keeps the choice.
-        if (m_lastClass->GetCheckState() == TreeNode::Checked)
-        {
-            m_lastClass->SetCheckState(TreeNode::PartlyChecked);
-        }
     }
 
     void OnFilter(const String& filter) override
@@ -239,7 +231,11 @@ void ClassViewEditor::LoadCheckTree(const String& path)
     m_partlyRead = String();
     if (path.IsEmpty() || !Core::IO::File::Exists(path))
     {
+        // The catalogue is what the main window shows without a file: nothing to save or rebuild until the user
+        // changes it.
+        int flags = m_changeFlags;
         BuildDefaultCheckTree();
+        m_changeFlags = flags;
         return;
     }
     CheckTreeBuilder builder(m_nodes);
@@ -361,14 +357,16 @@ void ClassViewEditor::WriteTree(XmlTextWriter& writer)
 
 void ClassViewEditor::WriteClassContent(XmlTextWriter& writer, TreeNode* classNode)
 {
-    // An unchecked class keeps the properties chosen in the file for when it is selected again.
-    if (classNode->GetCheckState() == TreeNode::PartlyChecked ||
-        (classNode->GetCheckState() == TreeNode::Unchecked && HasChosenProperties(classNode)))
+    // The ticked properties are the list when they are a choice: fewer than all, or chosen in the file. An
+    // unchecked class keeps the properties chosen in the file for when it is selected again.
+    bool chosen = HasChosenProperties(classNode);
+    bool keepAll = chosen && classNode->GetCheckState() == TreeNode::Unchecked;
+    if (chosen || classNode->GetCheckState() == TreeNode::PartlyChecked)
     {
         for (int p = 0; p < classNode->GetNodes().GetCount(); p++)
         {
             TreeNode* property = classNode->GetNodes()[p];
-            if (property->GetCheckState() == TreeNode::Checked)
+            if (keepAll || property->GetCheckState() == TreeNode::Checked)
             {
                 writer.WriteElementString(String(L"Property"), property->GetText());
             }

@@ -8,6 +8,7 @@
 #include "core/controls/Cursor.h"
 #include "core/controls/StatusBar.h"
 #include "core/controls/TextBox.h"
+#include "core/io/Path.h"
 #include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
 #include "wmi/ResultMessage.h"
@@ -574,6 +575,41 @@ TEST_F(OptionsCommandTest, ANewConfigurationAsksAndYesRebuildsTheTree)
             EXPECT_NE(nullptr, Node({L"Local Machine", L"Computer Hardware", L"Cooling Devices", L"Win32_Fan"}));
         }
         EXPECT_EQ(L"", Status(1));
+        form.reset();
+    }
+}
+
+// Without a configuration file the window shows the catalogue: OK after a report setting alone neither asks to
+// rebuild nor writes a file, and the status still says there is none.
+TEST_F(OptionsCommandTest, OkWithoutAFileAndOnlyAReportSettingAsksAndWritesNothing)
+{
+    String missing = files.File(L"NotYet.xml");
+    Start(Config::ReportOnScreen, true, missing);
+    desktop.folderAnswers.push_back(L"D:\\Exports");
+    InOptionsDialog(*form,
+                    [](Config::OptionsForm& dialog)
+                    {
+                        Testing::Click(dialog.GetDirectoryBrowseButton(), 5, 5);
+                        Testing::Click(*dialog.GetAcceptButton(), 5, 5);
+                    });
+    form->RunCommand(Quarrow::Command::Options);
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_EQ(Config::ReportDirectoryChanged, form->GetOptionsForm()->GetChangeFlags());
+    EXPECT_FALSE(Core::IO::File::Exists(missing));
+    EXPECT_EQ(L"Config file does not exist", Status(1));
+}
+
+// One rule, whatever built the tree: opened down to the categories, each category's classes folded away.
+TEST_F(OptionsCommandTest, TheTreeOpensToTheCategoriesWithAFileAsWithout)
+{
+    for (bool withFile : {false, true})
+    {
+        Start(Config::ReportOnScreen, true, withFile ? configPath : files.File(L"NotYet.xml"));
+        TreeNode* system = Node({L"Local Machine", L"Operating System"});
+        ASSERT_NE(nullptr, system) << withFile;
+        EXPECT_TRUE(Local()->IsExpanded()) << withFile;
+        EXPECT_TRUE(system->IsExpanded()) << withFile;
+        EXPECT_FALSE(Node({L"Local Machine", L"Operating System", L"Processes"})->IsExpanded()) << withFile;
         form.reset();
     }
 }

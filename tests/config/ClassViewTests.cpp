@@ -264,7 +264,7 @@ TEST_F(ClassViewTest, TheCheckTreeKeepsUnselectedNodesUncheckedWithTheirContent)
     ClassViewEditor editor(checkTree, *options);
     editor.LoadCheckTree(WriteConfig("config.xml", HandWritten));
     EXPECT_EQ("CT Processes [1]\n"
-              "  CL Win32_Process [2] +Name +ProcessId where ProcessId > 4\n"
+              "  CL Win32_Process [1] +Name +ProcessId where ProcessId > 4\n"
               "    PR Name [1]\n"
               "    PR ProcessId [1]\n"
               "  CL Win32_Thread [0]\n"
@@ -396,7 +396,8 @@ TEST_F(ClassViewTest, WithoutAFileTheCheckTreeIsTheCatalogueAllChecked)
     EXPECT_EQ(1, firstClass->GetCheckState());
     EXPECT_STREQ(L"CL", firstClass->GetTag().GetBuffer());
     EXPECT_STREQ(L"Win32_Fan", firstClass->GetDataAs<WMI::ClassDefinition>()->GetName().GetBuffer());
-    EXPECT_EQ(Config::ClassViewChanged, editor.GetChangeFlags());
+    // The main window shows the same without a file: there is nothing to save until the user changes it.
+    EXPECT_EQ(0, editor.GetChangeFlags());
 }
 
 // --- saving ---
@@ -564,15 +565,15 @@ TEST_F(ClassViewTest, ChosenPropertiesSurviveToggling)
     EXPECT_EQ(2, checkTree[0]->GetCheckState());
     name->SetCheckState(TreeNode::Checked);
     editor.OnAfterCheck(name);
-    // All chosen properties checked again: still only those properties, so still partly checked.
-    EXPECT_EQ(2, process->GetCheckState());
+    // All chosen properties checked again: the class's box says so; the file still lists only those properties.
+    EXPECT_EQ(1, process->GetCheckState());
     // Unchecking the class and checking it again keeps the choice too.
     process->SetCheckState(TreeNode::Unchecked);
     editor.OnAfterCheck(process);
     EXPECT_EQ(0, name->GetCheckState());
     process->SetCheckState(TreeNode::Checked);
     editor.OnAfterCheck(process);
-    EXPECT_EQ(2, process->GetCheckState());
+    EXPECT_EQ(1, process->GetCheckState());
     EXPECT_EQ(1, name->GetCheckState());
     String saved = directory.File(L"saved.xml");
     editor.SaveConfiguration(saved);
@@ -806,7 +807,7 @@ TEST_F(ClassViewTest, TwentyThousandNestedCategoriesAreReadIntoBothTreesAndSaved
     editor.LoadCheckTree(path);
     innermost = InnermostCategory(checkTree, depth, TreeNode::Checked);
     ASSERT_NE(nullptr, innermost);
-    EXPECT_EQ("CL Win32_Deep [2] +Name where A=1\n  PR Name [1]\n", Dump(innermost->GetNodes()));
+    EXPECT_EQ("CL Win32_Deep [1] +Name where A=1\n  PR Name [1]\n", Dump(innermost->GetNodes()));
 
     // Too deep to indent every line by its depth: the file comes back as it was written, on one line.
     editor.SetChangeFlags(Config::ClassViewChanged);
@@ -848,10 +849,10 @@ TEST_F(ClassViewTest, CheckStatesFollowThroughADeepTreeWithoutDeepRecursion)
     RunWithSmallStack([&] { editor.OnAfterCheck(checkTree[0]); });
     EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::Unchecked));
     EXPECT_EQ(TreeNode::Unchecked, deepClass->GetNodes()[0]->GetCheckState());
-    // Checking the class brings back its chosen property; every level above it is partly checked.
+    // Checking the class brings back its chosen property; every level above it, holding only it, is checked.
     deepClass->SetCheckState(TreeNode::Checked);
     RunWithSmallStack([&] { editor.OnAfterCheck(deepClass); });
-    EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::PartlyChecked));
+    EXPECT_NE(nullptr, InnermostCategory(checkTree, depth, TreeNode::Checked));
     EXPECT_EQ(TreeNode::Checked, deepClass->GetNodes()[0]->GetCheckState());
 }
 
