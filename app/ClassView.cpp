@@ -39,7 +39,8 @@ String LoadingErrorText(const ManagementObject& failed)
 
 ClassView::ClassView(ClassViewHost& host)
     : m_host(host), m_resultsPage(String(L"Results")), m_metadataPage(String(L"Metadata")),
-      m_progressHandler(this, &ClassView::OnLoadProgress), m_completedHandler(this, &ClassView::OnLoadCompleted)
+      m_resultsFind(m_resultsGrid), m_progressHandler(this, &ClassView::OnLoadProgress),
+      m_completedHandler(this, &ClassView::OnLoadCompleted)
 {
     BuildPages();
 }
@@ -49,6 +50,8 @@ void ClassView::BuildPages()
     m_resultsGrid.SetDock(DockStyle::Fill);
     m_resultsGrid.GetAccessibilityObject().SetName(String(L"Results"));
     m_metadataGrid.GetAccessibilityObject().SetName(String(L"Metadata"));
+    // The strip first, so that the grid fills what it leaves.
+    m_resultsPage.GetControls().Add(&m_resultsFind.GetBox());
     m_resultsPage.GetControls().Add(&m_resultsGrid);
 
     m_metadataLayout.SetDock(DockStyle::Fill);
@@ -66,6 +69,12 @@ void ClassView::BuildPages()
 
     m_tabView.GetPages().Add(&m_resultsPage);
     m_tabView.GetPages().Add(&m_metadataPage);
+}
+
+void ClassView::OpenFind()
+{
+    m_tabView.ShowPage(0);
+    m_resultsFind.Open();
 }
 
 bool ClassView::ConfirmLeaving()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/MachinesLoad.h"
+#include "app/QuickFind.h"
 #include "core/controls/Grid.h"
 #include "core/controls/Label.h"
 #include "core/controls/TabPage.h"
@@ -67,6 +68,9 @@ public:
     Core::Controls::Grid& GetResultsGrid() { return m_resultsGrid; }
     Core::Controls::Grid& GetMetadataGrid() { return m_metadataGrid; }
     Core::Controls::Label& GetClassLabel() { return m_classLabel; }
+    ResultsFind& GetResultsFind() { return m_resultsFind; }
+    // Ctrl+F over the results: the Results page comes to the front with its find strip open.
+    void OpenFind();
     WMI::ManagementObject* GetCurrentClass() const { return m_currentClass; }
     // Whether Stop is offered: from the start of a load until it ends or is being stopped.
     bool IsStopOffered() const { return m_stopOffered; }
@@ -122,6 +126,7 @@ private:
     Core::Controls::TabPage m_metadataPage;
     Core::Controls::TableLayout m_metadataLayout;
     Core::Controls::Grid m_resultsGrid;
+    ResultsFind m_resultsFind;
     Core::Controls::Grid m_metadataGrid;
     Core::Controls::Label m_classLabel;
     Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_progressHandler;

@@ -44,7 +44,7 @@ constexpr int ProgressMilliseconds = 100;
 
 MainForm::MainForm(const String& optionsKeyPath)
     : m_options(std::make_unique<Config::AppOptions>(optionsKeyPath)), m_machines(m_classTree, *m_options, *this),
-      m_classView(*this), m_commandHandler(this, &MainForm::OnCommand),
+      m_classFind(m_classTree), m_classView(*this), m_commandHandler(this, &MainForm::OnCommand),
       m_beforeSelectHandler(this, &MainForm::OnBeforeSelect), m_afterSelectHandler(this, &MainForm::OnAfterSelect),
       m_selectedClickHandler(this, &MainForm::OnSelectedNodeClick)
 {
@@ -76,7 +76,10 @@ MainForm::MainForm(const String& optionsKeyPath)
     m_classTree.BeforeSelect.Subscribe(&m_beforeSelectHandler);
     m_classTree.AfterSelect.Subscribe(&m_afterSelectHandler);
     m_classTree.SelectedNodeClick.Subscribe(&m_selectedClickHandler);
-    m_layout.Add(&m_classTree, 2, 0, 1, 2);
+    m_classTree.SetDock(DockStyle::Fill);
+    m_treePanel.GetControls().Add(&m_classFind.GetBox());
+    m_treePanel.GetControls().Add(&m_classTree);
+    m_layout.Add(&m_treePanel, 2, 0, 1, 2);
     m_layout.Add(&m_classView.GetTabView(), 2, 2, 1, 5);
     BuildStatusBar();
     UpdateCommandState();

@@ -14,6 +14,7 @@
 #include "core/controls/ImageList.h"
 #include "core/controls/MainMenu.h"
 #include "core/controls/MenuItem.h"
+#include "core/controls/Panel.h"
 #include "core/controls/StatusBar.h"
 #include "core/controls/TableLayout.h"
 #include "core/controls/ToolBar.h"
@@ -70,6 +71,8 @@ public:
 
     // What is on screen, for tests and for the dialogs.
     Core::Controls::TreeView& GetClassTree() { return m_classTree; }
+    ClassFind& GetClassFind() { return m_classFind; }
+    ResultsFind& GetResultsFind() { return m_classView.GetResultsFind(); }
     Core::Controls::Grid& GetResultsGrid() { return m_classView.GetResultsGrid(); }
     Core::Controls::Grid& GetMetadataGrid() { return m_classView.GetMetadataGrid(); }
     Core::Controls::Label& GetClassLabel() { return m_classView.GetClassLabel(); }
@@ -105,6 +108,8 @@ private:
 
     void ConnectMachine();
     void LoadFromAllMachines();
+    // Ctrl+F: the tree's strip when the keyboard is in the tree, the Results strip otherwise.
+    void OpenFind();
     void DisconnectMachine();
     void EditOptions();
     void OpenOnlineHelp();
@@ -123,7 +128,9 @@ private:
     Core::Controls::ToolBar m_toolBar;
     Core::Controls::StatusBar m_statusBar;
     Core::Controls::ToolTip m_toolTip;
+    Core::Controls::Panel m_treePanel; // the tree under its find strip
     Core::Controls::TreeView m_classTree;
+    ClassFind m_classFind;
     ClassView m_classView;
     std::unique_ptr<ConnectForm> m_connectForm;         // made on first use
     std::unique_ptr<AboutForm> m_aboutForm;             // made on first use

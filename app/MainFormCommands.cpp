@@ -60,6 +60,9 @@ void MainForm::RunCommand(int commandId)
             case Command::LoadAllMachines:
                 LoadFromAllMachines();
                 break;
+            case Command::Find:
+                OpenFind();
+                break;
             case Command::Options:
                 EditOptions();
                 break;
@@ -102,6 +105,18 @@ void MainForm::LoadFromAllMachines()
         return;
     }
     m_classView.LoadFromMachines(node, m_machines.GetConnectedMachines());
+}
+
+void MainForm::OpenFind()
+{
+    if (m_classTree.ContainsFocus() || m_classFind.GetBox().ContainsFocus())
+    {
+        m_classFind.Open();
+    }
+    else
+    {
+        m_classView.OpenFind();
+    }
 }
 
 void MainForm::DisconnectMachine()

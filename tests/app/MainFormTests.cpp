@@ -6,6 +6,7 @@
 #include "config/ClassViewEditor.h"
 #include "core/controls/Application.h"
 #include "core/controls/Cursor.h"
+#include "core/controls/FindBox.h"
 #include "core/controls/StatusBar.h"
 #include "core/controls/TextBox.h"
 #include "core/io/Path.h"
@@ -1397,4 +1398,58 @@ TEST_F(MachinesTest, AFailingMachineIsReportedAndStopStopsThemAll)
     EXPECT_GT(RowsFrom(L"slow"), 0) << "the rows that came stay";
     EXPECT_LT(RowsFrom(L"slow"), 120);
     EXPECT_EQ(2u, desktop.messages.size()) << "the failing machine is reported again";
+}
+
+// Ctrl+F over the results: the rows holding the text stay, counted "N of M records"; Esc empties the text and
+// shows every row again, a second Esc folds the strip away and gives the keyboard back to the grid.
+TEST_F(LoadingTest, QuickFindFiltersTheResultsAsOneTypes)
+{
+    Start();
+    Select(Process());
+    ASSERT_EQ(120, form->GetResultsGrid().GetRows().GetCount());
+    form->GetResultsGrid().Focus();
+    Testing::PressKey(form->GetResultsGrid(), 'F', Keys::Control);
+    FindBox& box = form->GetResultsFind().GetBox();
+    ASSERT_TRUE(box.GetVisible());
+    ASSERT_TRUE(box.GetTextBox().IsFocused());
+    Testing::TypeText(Testing::FocusedWindow(), L"P11");
+    Grid& grid = form->GetResultsGrid();
+    grid.FinishFilter();
+    Testing::PumpMessages();
+    EXPECT_EQ(11, grid.GetVisibleRowCount()) << "p11 and p110 to p119, whatever the case";
+    EXPECT_EQ(L"11 of 120 records", W(box.GetStatusText()));
+    EXPECT_EQ(L"p11", W(grid.GetCellText(grid.GetRowAtViewIndex(0), 0)));
+    Testing::PressKeyTo(Testing::FocusedWindow(), VK_ESCAPE);
+    EXPECT_EQ(120, grid.GetVisibleRowCount());
+    EXPECT_TRUE(box.GetVisible());
+    Testing::PressKeyTo(Testing::FocusedWindow(), VK_ESCAPE);
+    EXPECT_FALSE(box.GetVisible());
+    EXPECT_TRUE(grid.IsFocused());
+}
+
+// Ctrl+F in the tree: the classes of every category, folded or not, are counted as one types; Enter selects the
+// next one, which loads it, and Shift+Enter goes back.
+TEST_F(LoadingTest, QuickFindInTheTreeSelectsAClassByPartOfItsName)
+{
+    provider->AddClass(L"Win32_Processor", {{L"Name", CIM_STRING}});
+    Start();
+    Tree().Focus();
+    ASSERT_TRUE(form->GetMainMenu().ProcessShortcut(Shortcut::CtrlF));
+    FindBox& box = form->GetClassFind().GetBox();
+    ASSERT_TRUE(box.GetVisible());
+    EXPECT_FALSE(form->GetResultsFind().GetBox().GetVisible());
+    Testing::TypeText(Testing::FocusedWindow(), L"win32_process");
+    EXPECT_EQ(3, form->GetClassFind().CountMatches()) << "Win32_Processor, Win32_Process, Win32_ProcessStartup";
+    EXPECT_EQ(L"3 classes; Enter selects the next", W(box.GetStatusText()));
+    Testing::PressKeyTo(Testing::FocusedWindow(), VK_RETURN);
+    ASSERT_NE(nullptr, Tree().GetSelectedNode());
+    std::wstring first = W(Tree().GetSelectedNode()->GetText());
+    EXPECT_EQ(L"Win32_Processor", first) << "from the top, in the folded hardware categories too";
+    EXPECT_EQ(first, W(form->GetClassLabel().GetText())) << "the class found is shown";
+    Testing::PressKeyTo(Testing::FocusedWindow(), VK_RETURN);
+    EXPECT_EQ(L"Win32_Process", W(Tree().GetSelectedNode()->GetText()));
+    Testing::PressKeyTo(Testing::FocusedWindow(), VK_RETURN, Keys::Shift);
+    EXPECT_EQ(first, W(Tree().GetSelectedNode()->GetText()));
+    box.GetTextBox().SetText(String(L"NoSuchClassAnywhere"));
+    EXPECT_EQ(L"No class", W(box.GetStatusText()));
 }
