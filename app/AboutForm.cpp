@@ -1,5 +1,6 @@
 #include "app/AboutForm.h"
 
+#include "app/UserGuide.h"
 #include "core/Exception.h"
 #include "core/controls/Font.h"
 #include "resources/ResourceIds.h"
@@ -83,12 +84,12 @@ AboutForm::AboutForm() : m_linkHandler(this, &AboutForm::OnLinkClicked)
     m_ownerLabel.SetUseMnemonic(false);
     m_textLayout.Add(&m_ownerLabel, 2, 0, 1, 2);
 
-    m_textLabel.SetText(String(L"For more product information please visit our website at"));
+    m_textLabel.SetText(String(L"For more product information please read the user guide:"));
     m_textLabel.SetUseMnemonic(false);
     m_textLabel.SetTextAlignment(ContentAlignment::BottomLeft);
     m_textLayout.Add(&m_textLabel, 3, 0, 1, 2);
 
-    m_link.SetText(String(ResourceId(IDS_WEB_SITE), Resources::StringLimit));
+    m_link.SetText(String(UserGuideFileName));
     m_link.LinkClicked.Subscribe(&m_linkHandler);
     m_textLayout.Add(&m_link, 4, 0, 1, 2);
 
@@ -112,7 +113,7 @@ void AboutForm::OnLinkClicked(Core::Object*, Core::CancelEventArgs& args)
     args.SetCancel(true);
     try
     {
-        m_link.OpenLink();
+        OpenUserGuide(GetHandle());
     }
     catch (Core::Exception& exception)
     {

@@ -1,4 +1,4 @@
-// The about dialog: the product's picture, name, version and owner, a link to the web site and a
+// The about dialog: the product's picture, name, version and owner, a link to the user guide and a
 // legal notice. The main window creates it on first use and keeps it, hidden, between uses.
 #pragma once
 
@@ -20,7 +20,7 @@ public:
     ~AboutForm() override;
 
 private:
-    // Opens the web site here rather than in the link, so that a browser that cannot be started is
+    // Opens the user guide beside the program; a guide that is missing or a browser that cannot be started is
     // reported to the user and the dialog stays open.
     void OnLinkClicked(Core::Object* sender, Core::CancelEventArgs& args);
 

@@ -1,6 +1,7 @@
 // The main window's commands: connecting and disconnecting machines, the options, help and about, and reports.
 #include "app/AboutForm.h"
 #include "app/MainForm.h"
+#include "app/UserGuide.h"
 #include "app/options/OptionsForm.h"
 #include "config/ClassTreeNodes.h"
 #include "core/Exception.h"
@@ -196,14 +197,7 @@ void MainForm::RebuildClassTrees()
 
 void MainForm::OpenOnlineHelp()
 {
-    String parameters =
-        String(L"url.dll,FileProtocolHandler ") + String(Core::ResourceId(IDS_HELP_ADDRESS), Resources::StringLimit);
-    intptr_t result = Core::Platform::Windows::Desktop::Current().Execute(
-        GetHandle(), String(L"open"), String(L"rundll32.exe"), parameters, String(), SW_SHOWNORMAL);
-    if (result <= 32)
-    {
-        throw Core::Exception(Core::Platform::Windows::GetLaunchFailureText(result));
-    }
+    OpenUserGuide(GetHandle());
 }
 
 void MainForm::ShowAbout()

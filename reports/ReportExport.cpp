@@ -30,7 +30,8 @@ String ExportReport(void* owner, WMI::ManagementObject* managementObject, const 
     intptr_t launched = OpenReport(owner, fileName, type);
     if (launched <= 32)
     {
-        throw Core::Exception(String(L"The report was saved as ") + fileName + L", but " + type.GetViewer() +
+        // The path on a line of its own: a message box would break a long one anywhere.
+        throw Core::Exception(String(L"The report was saved as:\r\n") + fileName + L"\r\n\r\n" + type.GetViewer() +
                               L" could not be started: " + Core::Platform::Windows::GetLaunchFailureText(launched));
     }
     return fileName;

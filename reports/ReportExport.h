@@ -9,8 +9,8 @@ namespace Reports
 
 // Writes the report of managementObject to reportDirectory + "\WmiReport_" + class name (+ extension) and
 // opens it with OpenReport. Returns the file name. File errors propagate, and then nothing is opened. A viewer
-// that does not start (a machine without Excel) raises an Exception that says where the report was saved and
-// the system's reason.
+// that does not start (a machine without Excel) raises an Exception that says where the report was saved (the
+// path on a line of its own) and the system's reason.
 Core::String ExportReport(void* owner, WMI::ManagementObject* managementObject, const Core::String& reportDirectory,
                           ReportType type, Clock clock = &Core::DateTime::Now);
 

@@ -53,8 +53,6 @@
 // Strings, read with a limit of 256 characters.
 #define IDS_VERSION 100
 #define IDS_OWNER 101
-#define IDS_HELP_ADDRESS 103
-#define IDS_WEB_SITE 105
 
 #ifndef RC_INVOKED
 namespace Quarrow::Resources

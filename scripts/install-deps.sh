@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make
+    cmake make python3
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 fonts-wine
     googletest

@@ -3,9 +3,11 @@
 #include "app/AboutForm.h"
 #include "core/controls/Application.h"
 #include "core/controls/Form.h"
+#include "core/platform/windows/Desktop.h"
 
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/RecordingDesktop.h"
+#include "tests/app/UserGuideFile.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -184,8 +186,8 @@ TEST_F(AboutFormLookTest, TheTextsStandTopToBottomRightOfThePicture)
     std::vector<std::wstring> expected = {L"Quarrow",
                                           L"Version 1.0.0.0",
                                           L"Copyright \u00A9 Quarrow contributors",
-                                          L"For more product information please visit our website at",
-                                          L"https://quarrow.example/",
+                                          L"For more product information please read the user guide:",
+                                          L"QuarrowGuide.html",
                                           Notice,
                                           L"OK"};
     EXPECT_EQ(expected, shown);
@@ -288,11 +290,12 @@ TEST_F(AboutFormLookTest, TheSeparatorIsAThinGreyLineBetweenLinkAndNotice)
     EXPECT_GT(ScreenRect(*separator).top, ScreenRect(LinkOf(about)).bottom - 1);
 }
 
-// --- The web site link ---
+// --- The user guide link ---
 
-TEST_F(AboutFormTest, ClickingTheLinkOpensTheWebSiteWithTheUrlHandler)
+TEST_F(AboutFormTest, ClickingTheLinkOpensTheUserGuideBesideTheProgram)
 {
     Testing::RecordingDesktop desktop;
+    Testing::UserGuideFile guide;
     AboutForm about;
     about.SetOwner(&owner);
     about.Create();
@@ -302,8 +305,8 @@ TEST_F(AboutFormTest, ClickingTheLinkOpensTheWebSiteWithTheUrlHandler)
     ASSERT_EQ(1u, desktop.launches.size());
     EXPECT_EQ(about.GetHandle(), desktop.launches[0].owner);
     EXPECT_EQ(L"open", desktop.launches[0].operation);
-    EXPECT_EQ(L"rundll32.exe", desktop.launches[0].file);
-    EXPECT_EQ(L"url.dll,FileProtocolHandler https://quarrow.example/", desktop.launches[0].parameters);
+    EXPECT_EQ(std::wstring(Quarrow::GetUserGuidePath().GetBuffer()), desktop.launches[0].file);
+    EXPECT_EQ(L"", desktop.launches[0].parameters);
     EXPECT_EQ(L"", desktop.launches[0].directory);
     EXPECT_EQ(SW_SHOWNORMAL, desktop.launches[0].showCommand);
     EXPECT_TRUE(desktop.messages.empty());
@@ -312,6 +315,7 @@ TEST_F(AboutFormTest, ClickingTheLinkOpensTheWebSiteWithTheUrlHandler)
 TEST_F(AboutFormTest, ABrowserThatCannotStartIsReportedAndTheDialogStaysOpen)
 {
     Testing::RecordingDesktop desktop;
+    Testing::UserGuideFile guide;
     desktop.executeResult = 2; // SE_ERR_FNF
     desktop.whileExecuting = [] { SetLastError(ERROR_FILE_NOT_FOUND); };
     AboutForm about;
@@ -323,10 +327,9 @@ TEST_F(AboutFormTest, ABrowserThatCannotStartIsReportedAndTheDialogStaysOpen)
     EXPECT_EQ(DialogResult::OK, about.ShowDialog(&owner));
     EXPECT_EQ(1u, desktop.launches.size());
     ASSERT_EQ(1u, desktop.messages.size());
-    wchar_t expected[256] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND, 0,
-                   expected, 256, nullptr);
-    EXPECT_EQ(std::wstring(expected), desktop.messages[0].text);
+    EXPECT_EQ(std::wstring(L"The user guide could not be opened:\r\n") + Quarrow::GetUserGuidePath().GetBuffer() +
+                  L"\r\n\r\n" + Core::Platform::Windows::GetLaunchFailureText(2).GetBuffer(),
+              desktop.messages[0].text);
     EXPECT_EQ(L"Error", desktop.messages[0].caption);
     EXPECT_EQ(about.GetHandle(), desktop.messages[0].owner);
     EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONERROR), desktop.messages[0].style);

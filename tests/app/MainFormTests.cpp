@@ -19,6 +19,7 @@
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
 #include "tests/support/TempDirectory.h"
+#include "tests/app/UserGuideFile.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -367,7 +368,10 @@ TEST_F(MainFormTest, AViewerThatDoesNotStartIsReported)
     form->RunCommand(Quarrow::Command::WorkbookReport);
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(L"Error", desktop.messages[0].caption);
-    EXPECT_EQ(0u, desktop.messages[0].text.find(L"The report was saved as "));
+    // The path on a line of its own, whole, so that the box does not break it.
+    std::wstring text = desktop.messages[0].text;
+    std::wstring path = W(reports.GetPath()) + L"\\WmiReport_Win32_Process.xml";
+    EXPECT_EQ(0u, text.find(L"The report was saved as:\r\n" + path + L"\r\n\r\n")) << text;
 }
 
 TEST_F(MainFormTest, TheAboutDialogOpensOverTheWindow)
@@ -388,17 +392,30 @@ TEST_F(MainFormTest, TheAboutDialogOpensOverTheWindow)
     EXPECT_EQ(form.get(), form->GetAboutForm()->GetOwner());
 }
 
-TEST_F(MainFormTest, OnlineHelpOpensTheHelpAddressAndReportsAFailure)
+// Help opens the user guide beside the program, with no web address that may not exist; a guide that is missing,
+// or a browser that does not start, is reported with the file's path.
+TEST_F(MainFormTest, OnlineHelpOpensTheGuideBesideTheProgramAndReportsAFailure)
 {
     Start();
+    {
+        Testing::UserGuideFile guide;
+        ASSERT_TRUE(form->GetMainMenu().ProcessShortcut(Shortcut::CtrlF1));
+        ASSERT_EQ(1u, desktop.launches.size());
+        EXPECT_EQ(L"open", desktop.launches[0].operation);
+        EXPECT_EQ(W(Quarrow::GetUserGuidePath()), desktop.launches[0].file);
+        EXPECT_NE(std::wstring::npos, desktop.launches[0].file.find(L"\\QuarrowGuide.html"));
+        EXPECT_EQ(L"", desktop.launches[0].parameters);
+        desktop.executeResult = 2;
+        form->RunCommand(Quarrow::Command::OnlineHelp);
+        ASSERT_EQ(1u, desktop.messages.size());
+        EXPECT_EQ(L"Error", desktop.messages[0].caption);
+        EXPECT_NE(std::wstring::npos, desktop.messages[0].text.find(W(Quarrow::GetUserGuidePath())));
+    }
     form->RunCommand(Quarrow::Command::OnlineHelp);
-    ASSERT_EQ(1u, desktop.launches.size());
-    EXPECT_EQ(L"rundll32.exe", desktop.launches[0].file);
-    EXPECT_EQ(0u, desktop.launches[0].parameters.find(L"url.dll,FileProtocolHandler https://"));
-    desktop.executeResult = 2;
-    form->RunCommand(Quarrow::Command::OnlineHelp);
-    ASSERT_EQ(1u, desktop.messages.size());
-    EXPECT_EQ(L"Error", desktop.messages[0].caption);
+    ASSERT_EQ(2u, desktop.messages.size());
+    EXPECT_EQ(L"The user guide was not found beside the program:\r\n" + W(Quarrow::GetUserGuidePath()),
+              desktop.messages[1].text);
+    EXPECT_EQ(2u, desktop.launches.size()) << "nothing is started for a missing guide";
 }
 
 // Exit and the close box end the message loop alike, with exit code 0, and the options are saved.
