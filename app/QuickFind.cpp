@@ -152,7 +152,7 @@ void ClassFind::OnTextChanged(Core::Object*, Core::EventArgs&)
     else
     {
         text += count;
-        text += count == 1 ? L" class; Enter selects it" : L" classes; Enter selects the next";
+        text += count == 1 ? L" class" : L" classes";
     }
     m_box.SetStatusText(text);
 }

@@ -1,7 +1,7 @@
 // The find strips of the main window (Ctrl+F). Over the Results grid, the rows are filtered as one types, with
 // the count "N of M records". Over the class tree, the classes whose names hold the text are counted as one
-// types, and Enter (Shift+Enter) selects the next (previous) one, among every category, folded or not: a class
-// is selected only when asked for, since selecting one loads it.
+// types ("N classes"; the strip is narrow there), and Enter (Shift+Enter) selects the next (previous) one, among every
+// category, folded or not: a class is selected only when asked for, since selecting one loads it.
 #pragma once
 
 #include "core/controls/FindBox.h"

@@ -21,8 +21,7 @@ String GetUserGuidePath()
         module.resize(module.size() * 2);
     }
     String program(module.data());
-    int slash = program.GetLength() > 0 ? program.LastIndexOf(L'\\', program.GetLength() - 1, program.GetLength())
-                                        : -1;
+    int slash = program.GetLength() > 0 ? program.LastIndexOf(L'\\', program.GetLength() - 1, program.GetLength()) : -1;
     return program.Substring(0, slash + 1) + UserGuideFileName;
 }
 
@@ -34,7 +33,7 @@ void OpenUserGuide(void* owner)
         throw Core::Exception(String(L"The user guide was not found beside the program:\r\n") + path);
     }
     intptr_t result = Core::Platform::Windows::Desktop::Current().Execute(owner, String(L"open"), path, String(),
-                                                                           String(), SW_SHOWNORMAL);
+                                                                          String(), SW_SHOWNORMAL);
     if (result <= 32)
     {
         throw Core::Exception(String(L"The user guide could not be opened:\r\n") + path + L"\r\n\r\n" +

@@ -4,6 +4,8 @@
 #include "core/controls/Graphics.h"
 #include "core/controls/Theme.h"
 
+#include <algorithm>
+
 namespace Core::Controls
 {
 
@@ -13,6 +15,7 @@ namespace
 // At 96 DPI.
 constexpr int Gap = 6;
 constexpr int TextBoxWidth = 220;
+constexpr int MinimumTextBoxWidth = 60;
 constexpr int CloseSize = 20;
 constexpr int VerticalPadding = 3;
 
@@ -154,9 +157,13 @@ void FindBox::OnLayout()
     int labelWidth = Scale(m_label.GetPreferredSize().width);
     m_label.SetDeviceBounds(Rectangle{left, top, labelWidth, boxHeight});
     left += labelWidth + gap / 2;
-    m_textBox.SetDeviceBounds(Rectangle{left, top, Scale(TextBoxWidth), boxHeight});
-    left += Scale(TextBoxWidth) + gap;
+    // In a narrow strip (over the tree) the text box gives way, so that the count and the close button stay.
     int statusRight = GetCloseButtonBounds().left - gap;
+    int statusWidth = m_status.GetText().IsEmpty() ? 0 : Scale(m_status.GetPreferredSize().width) + gap;
+    int boxWidth =
+        std::max(Scale(MinimumTextBoxWidth), std::min(Scale(TextBoxWidth), statusRight - left - statusWidth));
+    m_textBox.SetDeviceBounds(Rectangle{left, top, boxWidth, boxHeight});
+    left += boxWidth + gap;
     m_status.SetDeviceBounds(Rectangle{left, top, statusRight > left ? statusRight - left : 0, boxHeight});
 }
 

@@ -535,6 +535,32 @@ TEST_F(FindBoxTest, TheCloseButtonEmptiesAndCloses)
     EXPECT_EQ(1, closes.count);
 }
 
+// In a strip narrower than its usual text box (over a tree), the text box gives way: the count and the close
+// button stay whole and inside, and the text box keeps a usable width.
+TEST_F(FindBoxTest, ANarrowStripKeepsTheCountAndTheCloseButton)
+{
+    form.SetClientSize(260, 300);
+    findBox.SetStatusText(String(L"3 classes"));
+    Testing::PumpMessages();
+    int width = findBox.GetClientRectangle().width;
+    Rect box = findBox.GetTextBox().GetDeviceBounds();
+    Rect button = findBox.GetCloseButtonBounds();
+    EXPECT_LT(box.width, findBox.Scale(220));
+    EXPECT_GE(box.width, findBox.Scale(60));
+    EXPECT_LE(button.left + button.width, width);
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(screen, findBox.GetFontHandle());
+    SIZE text = {};
+    GetTextExtentPoint32W(screen, L"3 classes", 9, &text);
+    SelectObject(screen, oldFont);
+    ReleaseDC(nullptr, screen);
+    EXPECT_GE(button.left - (box.left + box.width), text.cx) << "the count fits between the box and the button";
+    // Wide again, the text box has its usual width.
+    form.SetClientSize(500, 300);
+    Testing::PumpMessages();
+    EXPECT_EQ(findBox.Scale(220), findBox.GetTextBox().GetDeviceBounds().width);
+}
+
 // It looks like the toolkit's other strips: the face colour, a separator towards the view above, the status text
 // in the control's font; its geometry scales with the DPI.
 TEST_F(FindBoxTest, LooksLikeTheToolkitAndScalesWithTheDpi)
