@@ -46,7 +46,6 @@ bool HasChosenProperties(const TreeNode* node)
     return false;
 }
 
-
 int CombinedState(const TreeNode* node);
 
 // Children first, so a node whose children cannot all follow (chosen properties) shows what they hold.

@@ -62,8 +62,9 @@ constexpr int StringLimit = 256;
 
 // The main window's toolbar image list, index by index (menus and dialog icons use it too).
 constexpr int ToolImageCount = 10;
-constexpr int ToolImageIds[ToolImageCount] = {IDI_CONNECT, IDI_DISCONNECT, IDI_COMPUTER, IDI_TEXT_REPORT, IDI_WORKBOOK_REPORT,
-                                              IDI_STOP,    IDI_QUARROW,    IDI_REFRESH,  IDI_FIND,        IDI_ALL_MACHINES};
+constexpr int ToolImageIds[ToolImageCount] = {
+    IDI_CONNECT, IDI_DISCONNECT, IDI_COMPUTER, IDI_TEXT_REPORT, IDI_WORKBOOK_REPORT,
+    IDI_STOP,    IDI_QUARROW,    IDI_REFRESH,  IDI_FIND,        IDI_ALL_MACHINES};
 constexpr int ProgramIconImage = 6;
 constexpr int ConnectImage = 0;
 constexpr int RefreshImage = 7;

@@ -5,9 +5,9 @@
 #include "core/controls/Form.h"
 #include "core/platform/windows/Desktop.h"
 
+#include "tests/app/UserGuideFile.h"
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/RecordingDesktop.h"
-#include "tests/app/UserGuideFile.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

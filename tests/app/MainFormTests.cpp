@@ -14,12 +14,12 @@
 #include "core/threading/BackgroundWork.h"
 #include "wmi/ResultMessage.h"
 
+#include "tests/app/UserGuideFile.h"
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/AccessibleClient.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
 #include "tests/support/TempDirectory.h"
-#include "tests/app/UserGuideFile.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -1255,7 +1255,8 @@ TEST_F(LoadingTest, RefreshReadsTheSelectedClassAgain)
     ASSERT_EQ(120, form->GetResultsGrid().GetRows().GetCount());
     EXPECT_TRUE(form->GetToolBar().GetButtons()[5]->IsEnabled());
     ScriptedWmi::AddInstances(*provider->FindClass(L"Win32_Process"), 5,
-                              [](int index, int property) {
+                              [](int index, int property)
+                              {
                                   return property == 0 ? ScriptedWmi::Value::Text(L"new" + std::to_wstring(index))
                                                        : ScriptedWmi::Value::Int(1000 + index);
                               });

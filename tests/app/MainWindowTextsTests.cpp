@@ -801,12 +801,12 @@ TEST_F(MainWindowTextsTest, TheAboutBoxShowsNameVersionOwnerSiteAndNotice)
     EXPECT_EQ(L"About Quarrow", title);
     EXPECT_EQ(form->GetAboutForm()->Scale(600), size.cx);
     EXPECT_EQ(form->GetAboutForm()->Scale(250), size.cy);
-    EXPECT_EQ((std::vector<std::wstring>{L"Quarrow", L"Version 1.0.0.0", L"Copyright \u00A9 Quarrow contributors",
-                                         L"For more product information please read the user guide:",
-                                         L"QuarrowGuide.html",
-                                         L"This program is provided \"as is\", without warranty of any kind,\r\n"
-                                         L"express or implied. You use it at your own risk.\r\n"
-                                         L"Windows and Excel are trademarks of Microsoft Corporation."}),
-              labels);
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"Quarrow", L"Version 1.0.0.0", L"Copyright \u00A9 Quarrow contributors",
+                                   L"For more product information please read the user guide:", L"QuarrowGuide.html",
+                                   L"This program is provided \"as is\", without warranty of any kind,\r\n"
+                                   L"express or implied. You use it at your own risk.\r\n"
+                                   L"Windows and Excel are trademarks of Microsoft Corporation."}),
+        labels);
     EXPECT_EQ((std::vector<std::wstring>{L"OK"}), buttons);
 }

@@ -152,7 +152,8 @@ TEST_F(ReportExportTest, AViewerThatDoesNotStartIsReportedWithTheFileName)
     std::wstring message = Testing::ThrownMessage([&] { Export(ReportType::Excel); });
     EXPECT_EQ(1u, desktop.launches.size());
     EXPECT_EQ(0u, message.find(L"The report was saved as:\r\n"));
-    EXPECT_NE(std::wstring::npos, message.find(L"\\WmiReport_Win32_Process.xml\r\n\r\nexcel.exe could not be started: "));
+    EXPECT_NE(std::wstring::npos,
+              message.find(L"\\WmiReport_Win32_Process.xml\r\n\r\nexcel.exe could not be started: "));
     EXPECT_NE(std::wstring::npos, message.find(Core::Platform::Windows::GetLaunchFailureText(2).GetBuffer()));
     EXPECT_FALSE(Core::Platform::Windows::GetLaunchFailureText(2).IsEmpty());
     EXPECT_EQ(L"No program is associated with this kind of file.",

@@ -77,8 +77,8 @@ public:
     TableUse& operator=(const TableUse&) = delete;
 
 private:
-    Provider* m_provider;   // not owned
-    ClassScript* m_script;  // not owned; null when not counted
+    Provider* m_provider;  // not owned
+    ClassScript* m_script; // not owned; null when not counted
 };
 
 #define SCRIPTED_UNKNOWN                                                                                               \
@@ -288,8 +288,9 @@ class Enumerator final : public IEnumWbemClassObject, public Counted
 {
 public:
     Enumerator(Provider* provider, const ClassScript* script, DWORD machineDelay)
-        : m_provider(provider), m_script(script), m_machineDelay(machineDelay), m_security(provider, static_cast<IEnumWbemClassObject*>(this),
-                                                             L"enumerator", &provider->enumeratorBlanketResult),
+        : m_provider(provider), m_script(script), m_machineDelay(machineDelay),
+          m_security(provider, static_cast<IEnumWbemClassObject*>(this), L"enumerator",
+                     &provider->enumeratorBlanketResult),
           m_tableUse(provider, script)
     {
     }
@@ -464,7 +465,7 @@ public:
         *enumerator = nullptr;
         const MachineScript* machine = m_provider->FindMachine(m_server);
         HRESULT scripted = machine != nullptr && machine->execQueryResult != S_OK ? machine->execQueryResult
-                                                                                 : m_provider->execQueryResult;
+                                                                                  : m_provider->execQueryResult;
         if (scripted != S_OK)
         {
             return scripted;

@@ -150,8 +150,7 @@ TEST_F(TreeViewTest, AClickSelectsTheNodeAndRaisesBeforeAndAfterSelect)
     tree.SelectedNodeClick.Subscribe(&again);
     ClickAt(Center(tree.GetPartBounds(fan, TreeViewHitArea::Text)));
     EXPECT_EQ(fan, tree.GetSelectedNode());
-    EXPECT_EQ((std::vector<std::wstring>{L"before Win32_Fan", L"after Win32_Fan", L"after Win32_Fan"}),
-              recorder.log);
+    EXPECT_EQ((std::vector<std::wstring>{L"before Win32_Fan", L"after Win32_Fan", L"after Win32_Fan"}), recorder.log);
     // A click on another node selects it as before.
     ClickAt(Center(tree.GetPartBounds(software, TreeViewHitArea::Text)));
     EXPECT_EQ((std::vector<std::wstring>{L"before Win32_Fan", L"after Win32_Fan", L"after Win32_Fan",
