@@ -500,6 +500,9 @@ TEST_F(MainWindowTextsTest, TheMenusShowEachCommandWithItsMnemonicShortcutAndIma
          L"Ctrl+Shift+E",
          false,
          true},
+        {{L"&View"}, L"&Refresh", L'R', Command::Refresh, 7, L"F5", false, false},
+        {{L"&View"}, L"&Find...", L'F', Command::Find, 8, L"Ctrl+F", false, true},
+        {{L"&View"}, L"Load from &all machines", L'A', Command::LoadAllMachines, 9, L"Ctrl+Shift+A", true, false},
         {{L"&Tools"}, L"&Options...", L'O', Command::Options, -1, L"Ctrl+Shift+O", false, true},
         {{L"&Help"}, L"Online Help", 0, Command::OnlineHelp, -1, L"Ctrl+F1", false, true},
         {{L"&Help"}, L"&About Quarrow...", L'A', Command::About, -1, L"", false, true},
@@ -579,6 +582,8 @@ TEST_F(MainWindowTextsTest, TheToolbarButtonsCarryTheirTipsInOrder)
         {L"Open report in Notepad", Command::TabReport, 3, true, false},
         {L"Open report in Excel", Command::WorkbookReport, 4, false, false},
         {L"Stop asyncronous data loading", Command::StopLoading, 5, true, false},
+        {L"Refresh (F5)", Command::Refresh, 7, false, false},
+        {L"Load the class from all machines", Command::LoadAllMachines, 9, true, false},
     };
     Start();
     ToolBarItemCollection& buttons = form->GetToolBar().GetButtons();
