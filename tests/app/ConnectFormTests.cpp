@@ -12,6 +12,7 @@
 #include "wmi/ManagementConnection.h"
 #include "wmi/ResultMessage.h"
 
+#include "tests/app/AppTesting.h"
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/AccessibleClient.h"
 #include "tests/support/RecordingDesktop.h"
@@ -42,22 +43,7 @@ public:
     Config::AppOptions options;
 };
 
-// The dialog's controls of one kind in creation order (text boxes: server, user, password, domain).
-template <typename T> std::vector<T*> Find(Control& parent)
-{
-    std::vector<T*> found;
-    for (int i = 0; i < parent.GetControls().GetCount(); i++)
-    {
-        Control* child = parent.GetControls()[i];
-        if (auto* match = dynamic_cast<T*>(child))
-        {
-            found.push_back(match);
-        }
-        std::vector<T*> inner = Find<T>(*child);
-        found.insert(found.end(), inner.begin(), inner.end());
-    }
-    return found;
-}
+using AppTesting::FindControls;
 
 class ConnectFormTest : public testing::Test
 {
@@ -74,8 +60,8 @@ protected:
         dialog = std::make_unique<ConnectForm>(*owner);
         dialog->SetOwner(&form);
         dialog->Create();
-        boxes = Find<TextBox>(*dialog);
-        buttons = Find<Button>(*dialog);
+        boxes = FindControls<TextBox>(*dialog);
+        buttons = FindControls<Button>(*dialog);
         ASSERT_EQ(4u, boxes.size());
         ASSERT_EQ(2u, buttons.size());
     }

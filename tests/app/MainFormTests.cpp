@@ -14,6 +14,7 @@
 #include "core/threading/BackgroundWork.h"
 #include "wmi/ResultMessage.h"
 
+#include "tests/app/AppTesting.h"
 #include "tests/app/UserGuideFile.h"
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/AccessibleClient.h"
@@ -41,76 +42,7 @@ namespace
 
 const wchar_t* const KeyPath = L"Software\\QuarrowTests\\MainForm";
 
-std::wstring W(const String& text)
-{
-    return std::wstring(text.GetBuffer(), static_cast<size_t>(text.GetLength()));
-}
-
-// The node reached from the roots by texts, or null.
-TreeNode* Find(TreeNodeCollection& nodes, std::initializer_list<const wchar_t*> path)
-{
-    TreeNodeCollection* level = &nodes;
-    TreeNode* found = nullptr;
-    for (const wchar_t* text : path)
-    {
-        found = nullptr;
-        for (int i = 0; i < level->GetCount() && found == nullptr; i++)
-        {
-            if ((*level)[i]->GetText() == String(text))
-            {
-                found = (*level)[i];
-            }
-        }
-        if (found == nullptr)
-        {
-            return nullptr;
-        }
-        level = &found->GetNodes();
-    }
-    return found;
-}
-
-// Runs action once a window of the class is visible, from a timer of this thread: the modal loop of the dialog
-// being waited for runs it.
-std::function<void(HWND)> pendingAction;
-const wchar_t* pendingClass = nullptr;
-
-void CALLBACK PollForWindow(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND window = FindWindowW(pendingClass, nullptr);
-    if (window == nullptr || !IsWindowVisible(window))
-    {
-        return;
-    }
-    KillTimer(nullptr, id);
-    std::function<void(HWND)> action = std::move(pendingAction);
-    pendingAction = nullptr;
-    action(window);
-}
-
-void WhenVisible(const wchar_t* className, std::function<void(HWND)> action)
-{
-    pendingClass = className;
-    pendingAction = std::move(action);
-    SetTimer(nullptr, 0, 20, PollForWindow);
-}
-
-// The controls of one kind in a window, in creation order.
-template <typename T> std::vector<T*> FindControls(Control& parent)
-{
-    std::vector<T*> found;
-    for (int i = 0; i < parent.GetControls().GetCount(); i++)
-    {
-        Control* child = parent.GetControls()[i];
-        if (auto* match = dynamic_cast<T*>(child))
-        {
-            found.push_back(match);
-        }
-        std::vector<T*> inner = FindControls<T>(*child);
-        found.insert(found.end(), inner.begin(), inner.end());
-    }
-    return found;
-}
+using namespace AppTesting;
 
 class MainFormTest : public testing::Test
 {

@@ -13,6 +13,7 @@
 #include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
 
+#include "tests/app/AppTesting.h"
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/AccessibleClient.h"
 #include "tests/support/RecordingDesktop.h"
@@ -38,49 +39,7 @@ namespace
 
 const wchar_t* const KeyPath = L"Software\\QuarrowTests\\MainWindowTexts";
 
-std::wstring W(const String& text)
-{
-    return std::wstring(text.GetBuffer(), static_cast<size_t>(text.GetLength()));
-}
-
-TreeNode* Find(TreeNodeCollection& nodes, std::initializer_list<const wchar_t*> path)
-{
-    TreeNodeCollection* level = &nodes;
-    TreeNode* found = nullptr;
-    for (const wchar_t* text : path)
-    {
-        found = nullptr;
-        for (int i = 0; i < level->GetCount() && found == nullptr; i++)
-        {
-            if ((*level)[i]->GetText() == String(text))
-            {
-                found = (*level)[i];
-            }
-        }
-        if (found == nullptr)
-        {
-            return nullptr;
-        }
-        level = &found->GetNodes();
-    }
-    return found;
-}
-
-template <typename T> std::vector<T*> FindControls(Control& parent)
-{
-    std::vector<T*> found;
-    for (int i = 0; i < parent.GetControls().GetCount(); i++)
-    {
-        Control* child = parent.GetControls()[i];
-        if (auto* match = dynamic_cast<T*>(child))
-        {
-            found.push_back(match);
-        }
-        std::vector<T*> inner = FindControls<T>(*child);
-        found.insert(found.end(), inner.begin(), inner.end());
-    }
-    return found;
-}
+using namespace AppTesting;
 
 template <typename T> std::vector<std::wstring> Texts(const std::vector<T*>& controls)
 {
@@ -100,30 +59,15 @@ SIZE WindowSize(void* window)
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// Runs the action once a visible window of the class exists, from a timer: the modal loop of the dialog runs it.
-std::function<void(HWND)> pendingAction;
-const wchar_t* pendingClass = nullptr;
-
-void CALLBACK PollForWindow(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND window = FindWindowW(pendingClass, nullptr);
-    if (window == nullptr || !IsWindowVisible(window))
-    {
-        return;
-    }
-    KillTimer(nullptr, id);
-    std::function<void(HWND)> action = std::move(pendingAction);
-    pendingAction = nullptr;
-    action(window);
-    PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
-}
-
 // The dialog that command opens, looked at while it shows; Esc closes it afterwards.
 void LookAtDialog(MainForm& form, int command, const wchar_t* className, std::function<void(HWND)> look)
 {
-    pendingClass = className;
-    pendingAction = std::move(look);
-    SetTimer(nullptr, 0, 20, PollForWindow);
+    WhenVisible(className,
+                [look](HWND window)
+                {
+                    look(window);
+                    PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
+                });
     form.RunCommand(command);
     EXPECT_FALSE(static_cast<bool>(pendingAction)) << "the dialog never showed";
     pendingAction = nullptr;
