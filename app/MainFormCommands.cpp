@@ -160,6 +160,13 @@ void MainForm::EditOptions()
         return;
     }
     int flags = m_optionsForm->GetChangeFlags();
+    // The loading mode first: it holds with or without a class-view file.
+    if ((flags & Config::AsyncLoadChanged) != 0)
+    {
+        bool asynchronous = m_options->GetAsyncLoad();
+        m_machines.SetAsyncLoad(asynchronous);
+        ShowStatus(Panel::LoadingMode, String(asynchronous ? L"Async" : L"Sync"));
+    }
     const String& configFile = m_options->GetConfigFile();
     if (configFile.IsEmpty() || !Core::IO::File::Exists(configFile))
     {
@@ -167,12 +174,6 @@ void MainForm::EditOptions()
         return;
     }
     ShowStatus(Panel::Configuration, String());
-    if ((flags & Config::AsyncLoadChanged) != 0)
-    {
-        bool asynchronous = m_options->GetAsyncLoad();
-        m_machines.SetAsyncLoad(asynchronous);
-        ShowStatus(Panel::LoadingMode, String(asynchronous ? L"Async" : L"Sync"));
-    }
     if ((flags & (Config::ConfigFileChanged | Config::ClassViewChanged)) != 0)
     {
         int answer = MessageBox(String(L"Rebuild tree with new configuration?"), String(L"Configuration changes"),

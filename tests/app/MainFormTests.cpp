@@ -547,6 +547,19 @@ TEST_F(OptionsCommandTest, OkWithoutAFileAndOnlyAReportSettingAsksAndWritesNothi
     EXPECT_EQ(Config::ReportDirectoryChanged, form->GetOptionsForm()->GetChangeFlags());
     EXPECT_FALSE(Core::IO::File::Exists(missing));
     EXPECT_EQ(L"Config file does not exist", Status(1));
+
+    // The loading mode reaches the connections without a file too.
+    InOptionsDialog(*form,
+                    [](Config::OptionsForm& dialog)
+                    {
+                        Testing::Click(dialog.GetAsyncCheckBox(), 5, 5);
+                        Testing::PressKey(dialog, VK_RETURN);
+                    });
+    form->RunCommand(Quarrow::Command::Options);
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_EQ(L"Sync", Status(2));
+    EXPECT_FALSE(form->GetConnections()[0]->GetAsyncLoad());
+    EXPECT_FALSE(Core::IO::File::Exists(missing));
 }
 
 // One rule, whatever built the tree: opened down to the categories, each category's classes folded away.
