@@ -16,9 +16,11 @@
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/AccessibleClient.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <oleacc.h>
 #include <string>
+#include <thread>
 #include <vector>
 #include <windows.h>
 
@@ -369,4 +371,78 @@ TEST_F(AccessibilityTest, AnObjectWhoseControlIsGoneAnswersNotConnected)
     grid.DestroyHandle();
     EXPECT_EQ(CO_E_OBJNOTCONNECTED, row->get_accName(self, &text));
     EXPECT_EQ(nullptr, text);
+}
+
+namespace
+{
+
+// A label whose model notes the thread it is asked on.
+class ProbedLabel : public Label
+{
+public:
+    DWORD askedOn = 0;
+
+protected:
+    AccessibleObject* CreateAccessibilityObject() override
+    {
+        struct Model : AccessibleObject
+        {
+            explicit Model(ProbedLabel& label) : AccessibleObject(label), owner(label) {}
+            String GetName() override
+            {
+                owner.askedOn = GetCurrentThreadId();
+                return AccessibleObject::GetName();
+            }
+            ProbedLabel& owner;
+        };
+        return new Model(*this);
+    }
+};
+
+} // namespace
+
+// A screen reader in another process calls in on COM's own threads (the process lives in the multithreaded
+// apartment): the question is answered on the window thread, where the controls live, and the answer comes back
+// whole. A call that finds the object cut off says so from any thread.
+TEST_F(AccessibilityTest, CallsFromAnotherThreadAreAnsweredOnTheWindowThread)
+{
+    auto* label = new ProbedLabel();
+    label->SetText(String(L"&Server:"));
+    form.GetControls().Add(label);
+    Accessible held = Accessible::OfWindow(label->GetHandle());
+    ASSERT_TRUE(held);
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    auto askFromAnotherThread = [&](HRESULT& result, std::wstring& name)
+    {
+        std::atomic<bool> done{false};
+        std::thread reader(
+            [&]
+            {
+                BSTR text = nullptr;
+                result = held->get_accName(self, &text);
+                name = text != nullptr ? std::wstring(text) : std::wstring();
+                SysFreeString(text);
+                done = true;
+            });
+        while (!done)
+        {
+            Testing::PumpMessages();
+            Sleep(1);
+        }
+        reader.join();
+    };
+    HRESULT result = E_FAIL;
+    std::wstring name;
+    askFromAnotherThread(result, name);
+    EXPECT_EQ(S_OK, result);
+    EXPECT_EQ(L"Server:", name);
+    EXPECT_EQ(GetCurrentThreadId(), label->askedOn);
+
+    label->DestroyHandle();
+    askFromAnotherThread(result, name);
+    EXPECT_EQ(CO_E_OBJNOTCONNECTED, result);
+    delete label;
 }
