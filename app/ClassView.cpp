@@ -171,18 +171,23 @@ void ClassView::SelectClass(TreeNode* node)
     }
 }
 
+bool ClassView::LeaveRunningLoad(ManagementObject* chosen)
+{
+    if (chosen == nullptr || !ConfirmLeaving())
+    {
+        return false;
+    }
+    // The stop pumps messages: the node may go, or another selection begin, meanwhile.
+    const uint64_t leaving = ++m_selectionSerial;
+    std::weak_ptr<const void> alive = chosen->Watch();
+    StopLoading();
+    return leaving == m_selectionSerial && !alive.expired();
+}
+
 void ClassView::Refresh(TreeNode* node)
 {
     ManagementObject* chosen = Config::ClassOf(node);
-    if (chosen == nullptr || !ConfirmLeaving())
-    {
-        return;
-    }
-    // The stop pumps messages: the node may go, or another selection begin, meanwhile.
-    const uint64_t refresh = ++m_selectionSerial;
-    std::weak_ptr<const void> alive = chosen->Watch();
-    StopLoading();
-    if (refresh != m_selectionSerial || alive.expired() || chosen->IsLoading())
+    if (!LeaveRunningLoad(chosen) || chosen->IsLoading())
     {
         return;
     }

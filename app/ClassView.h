@@ -112,6 +112,9 @@ private:
     void ShowNewRows();
     // The report of the options' target for the current class, when the target is not the screen.
     void CreateTargetReport();
+    // Before other work replaces what is shown: asks when a load runs, stops it, and says whether the class is
+    // still there to work on (the stop pumps messages).
+    bool LeaveRunningLoad(WMI::ManagementObject* chosen);
     void OfferStop(bool offered);
     // Stops and forgets a load from several machines; the grid keeps what it shows.
     void EndMachinesLoad();

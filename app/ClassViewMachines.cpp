@@ -24,15 +24,7 @@ const int ResultsColumnWidth = 200;
 void ClassView::LoadFromMachines(TreeNode* node, const std::vector<MachineSource>& machines)
 {
     ManagementObject* chosen = Config::ClassOf(node);
-    if (chosen == nullptr || !ConfirmLeaving())
-    {
-        return;
-    }
-    // The stop pumps messages: the node may go, or another selection begin, meanwhile.
-    const uint64_t start = ++m_selectionSerial;
-    std::weak_ptr<const void> alive = chosen->Watch();
-    StopLoading();
-    if (start != m_selectionSerial || alive.expired())
+    if (!LeaveRunningLoad(chosen))
     {
         return;
     }
