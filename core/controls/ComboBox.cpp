@@ -71,8 +71,60 @@ void DropDown::SetHotIndex(int index)
     {
         int height = GetItemHeight();
         ScrollIntoView(Rectangle{0, index * height, 1, height});
+        // A screen reader follows the entry the keys or the mouse move to, as in the system's lists.
+        if (GetHandle() != nullptr && IsWindowVisible(static_cast<HWND>(GetHandle())))
+        {
+            NotifyAccessibleEvent(*this, EVENT_OBJECT_FOCUS, index);
+            NotifyAccessibleEvent(*this, EVENT_OBJECT_SELECTION, index);
+        }
     }
     Invalidate();
+}
+
+// The open list as a screen reader reads it: a list of entries, the one under the keys selected and focused.
+class DropDownAccessibleObject : public AccessibleObject
+{
+public:
+    explicit DropDownAccessibleObject(DropDown& list) : AccessibleObject(list), m_list(list) {}
+
+    int GetRole() override { return AccessibleRoles::List; }
+    String GetName() override { return m_list.m_owner->GetAccessibilityObject().GetName(); }
+    int GetItemCount() override { return m_list.m_owner->GetItems().GetCount(); }
+    AccessibleItem GetItem(int index) override
+    {
+        AccessibleItem item;
+        item.role = AccessibleRoles::ListItem;
+        item.name = m_list.m_owner->GetItems()[index]->GetText();
+        item.state = AccessibleStates::Selectable | AccessibleStates::Focusable;
+        if (index == m_list.GetHotIndex())
+        {
+            item.state |= AccessibleStates::Selected | AccessibleStates::Focused;
+        }
+        int height = m_list.GetItemHeight();
+        item.bounds =
+            Rectangle{0, index * height - m_list.GetScrollPosition().y, m_list.GetClientRectangle().width, height};
+        if (!m_list.GetClientRectangle().IntersectsWith(item.bounds))
+        {
+            item.state |= AccessibleStates::Offscreen;
+        }
+        return item;
+    }
+    int HitTestItem(const Point& point) override { return m_list.IndexAt(point); }
+    int GetFocusedItem() override { return m_list.GetHotIndex(); }
+    int GetSelectedItem() override { return m_list.GetHotIndex(); }
+    bool DoItemAction(int index) override
+    {
+        m_list.m_owner->Choose(index);
+        return true;
+    }
+
+private:
+    DropDown& m_list;
+};
+
+AccessibleObject* DropDown::CreateAccessibilityObject()
+{
+    return new DropDownAccessibleObject(*this);
 }
 
 void DropDown::OnPaint(Graphics& graphics, const Rectangle& clip)

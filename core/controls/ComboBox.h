@@ -45,8 +45,10 @@ protected:
     void OnMouseUp(const Point& point, int button, int keys) override;
     FontHandle GetDefaultFontHandle() override;
     Color GetDefaultBackColor() const override;
+    AccessibleObject* CreateAccessibilityObject() override;
 
 private:
+    friend class DropDownAccessibleObject;
     ComboBox* m_owner; // not owned: the combo box this list belongs to
     int m_hotIndex = -1;
 };
@@ -75,6 +77,7 @@ public:
 
 protected:
     friend class DropDown;
+    friend class DropDownAccessibleObject;
     void OnPaint(Graphics& graphics, const Rectangle& clip) override;
     void OnMouseDown(const Point& point, int button, int keys) override;
     void OnMouseEnter() override;

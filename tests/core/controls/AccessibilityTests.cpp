@@ -314,6 +314,57 @@ TEST_F(AccessibilityTest, ADropDownListIsReadByItsChoice)
     EXPECT_EQ(L"(none)", box.Value());
 }
 
+// The open list is a list of its entries; the entry the keys move to is selected and focused, and a screen reader
+// hears each move; its default action chooses it.
+TEST_F(AccessibilityTest, AnOpenDropDownListShowsItsEntries)
+{
+    ComboBox choice;
+    choice.SetBounds(120, 310, 200, 23);
+    form.GetControls().Add(&choice);
+    for (const wchar_t* text : {L"Displayed on the screen", L"Opened in Excel spreadsheet", L"Saved as CSV"})
+    {
+        choice.AddItem(String(text), 0);
+    }
+    choice.SetSelectedIndex(0);
+    choice.Focus();
+    Testing::PressKey(choice, VK_F4);
+    Testing::PumpMessages();
+    HWND listWindow = FindWindowW(L"Core.Controls.DropDown", nullptr);
+    ASSERT_NE(nullptr, listWindow);
+    ASSERT_TRUE(IsWindowVisible(listWindow));
+    Accessible list = Accessible::OfWindow(listWindow);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(ROLE_SYSTEM_LIST, list.Role());
+    EXPECT_EQ(3, list.ChildCount());
+    EXPECT_EQ(L"Opened in Excel spreadsheet", list.Name(2));
+    EXPECT_EQ(ROLE_SYSTEM_LISTITEM, list.Role(2));
+    EXPECT_NE(0, list.State(1) & STATE_SYSTEM_FOCUSED);
+
+    recordedEvents.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, RecordEvent,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    Testing::PressKey(choice, VK_DOWN);
+    Testing::PumpMessages();
+    UnhookWinEvent(hook);
+    EXPECT_NE(0, list.State(2) & STATE_SYSTEM_SELECTED);
+    EXPECT_EQ(0, list.State(1) & STATE_SYSTEM_SELECTED);
+    bool followed = false;
+    for (const RecordedEvent& event : TakeEvents())
+    {
+        followed = followed || (event.window == listWindow && event.child == 2);
+    }
+    EXPECT_TRUE(followed);
+
+    VARIANT third;
+    VariantInit(&third);
+    third.vt = VT_I4;
+    third.lVal = 3;
+    EXPECT_EQ(S_OK, list->accDoDefaultAction(third));
+    EXPECT_EQ(2, choice.GetSelectedIndex());
+    EXPECT_FALSE(IsWindowVisible(listWindow));
+}
+
 // A screen reader follows the focus from node to node, and hears a check box toggled.
 TEST_F(AccessibilityTest, FocusMovesInTheTreeAndCheckTogglesAreAnnounced)
 {
