@@ -26,8 +26,6 @@ using WMI::ManagementObject;
 namespace
 {
 
-const int ResultsColumnWidth = 200;
-
 // "Loading error occured." says nothing of the cause: the machine's own message follows it, on one line.
 String LoadingErrorText(const ManagementObject& failed)
 {
@@ -319,12 +317,11 @@ void ClassView::CreateTargetReport()
     }
 }
 
-void ClassView::ShowNewRows()
+int ClassView::ShowRowsOf(ManagementObject& source)
 {
-    ManagementObject* shown = m_currentClass;
-    Core::Threading::CriticalSectionLock lock(shown->GetLock());
-    Core::Collections::PointerArrayList<WMI::Row>& rows = shown->GetRows();
-    int columns = shown->GetProperties().GetCount();
+    Core::Threading::CriticalSectionLock lock(source.GetLock());
+    Core::Collections::PointerArrayList<WMI::Row>& rows = source.GetRows();
+    int columns = source.GetProperties().GetCount();
     int have = m_resultsGrid.GetRows().GetCount();
     int total = rows.GetCount();
     if (total > have)
@@ -341,8 +338,13 @@ void ClassView::ShowNewRows()
             }
         }
     }
-    bool stillLoading = shown->IsLoading();
-    String status(stillLoading ? L"Loading ..." : L"Loading is completed. ");
+    return total;
+}
+
+void ClassView::ShowNewRows()
+{
+    int total = ShowRowsOf(*m_currentClass);
+    String status(m_currentClass->IsLoading() ? L"Loading ..." : L"Loading is completed. ");
     status += total;
     status += L" records ready";
     m_host.ShowStatus(Panel::Loading, status);

@@ -102,13 +102,17 @@ public:
     void Clear();
 
 private:
+    static constexpr int ResultsColumnWidth = 200;
+
     void BuildPages();
     void ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties);
     // Stop withdrawn and "Stopping ..." shown at once, before the wait for the worker begins.
     void ShowStopping();
     void ShowSelectionFailure(uint64_t selection, const Core::String& text);
     void LoadData();
-    // Adds the rows the current class holds beyond those in the grid; takes the class's lock.
+    // Adds the rows source holds beyond those in the grid, taking its lock; the number of rows it holds.
+    int ShowRowsOf(WMI::ManagementObject& source);
+    // The current class's new rows, and their count in the status.
     void ShowNewRows();
     // The report of the options' target for the current class, when the target is not the screen.
     void CreateTargetReport();
@@ -118,7 +122,6 @@ private:
     void OfferStop(bool offered);
     // Stops and forgets a load from several machines; the grid keeps what it shows.
     void EndMachinesLoad();
-    void ShowMergedRows();
     void FinishMachinesLoad();
     void OnLoadProgress(Core::Object* sender, WMI::LoadEventArgs& args);
     void OnLoadCompleted(Core::Object* sender, WMI::LoadEventArgs& args);

@@ -17,7 +17,6 @@ namespace
 {
 
 const int MachineColumnWidth = 100;
-const int ResultsColumnWidth = 200;
 
 } // namespace
 
@@ -55,7 +54,7 @@ void ClassView::OnProgressTimer()
     bool running = m_machinesLoad->IsRunning();
     if (m_machinesLoad->Collect() > 0)
     {
-        ShowMergedRows();
+        ShowRowsOf(m_machinesLoad->GetMerged());
     }
     if (running)
     {
@@ -66,28 +65,6 @@ void ClassView::OnProgressTimer()
         return;
     }
     FinishMachinesLoad();
-}
-
-void ClassView::ShowMergedRows()
-{
-    ManagementObject& merged = m_machinesLoad->GetMerged();
-    Core::Threading::CriticalSectionLock lock(merged.GetLock());
-    Core::Collections::PointerArrayList<WMI::Row>& rows = merged.GetRows();
-    int have = m_resultsGrid.GetRows().GetCount();
-    if (rows.GetCount() <= have)
-    {
-        return;
-    }
-    UpdatesPaused paused(m_resultsGrid);
-    int first = m_resultsGrid.GetRows().AddRange(rows.GetCount() - have);
-    for (int r = have; r < rows.GetCount(); r++)
-    {
-        const WMI::Row& row = *rows[r];
-        for (int c = 0; c < row.GetCount(); c++)
-        {
-            m_resultsGrid.SetCellText(first + (r - have), c, row[c]);
-        }
-    }
 }
 
 void ClassView::FinishMachinesLoad()

@@ -102,7 +102,6 @@ int MachinesLoad::Collect()
             merged.Add(row.get());
             row.release();
             added++;
-            m_collected++;
         }
         machine.taken = rows.GetCount() > machine.taken ? rows.GetCount() : machine.taken;
     }
@@ -135,10 +134,10 @@ int MachinesLoad::CountFailed() const
     return failed;
 }
 
-String MachinesLoad::GetProgressText() const
+String MachinesLoad::GetProgressText()
 {
     String text(L"Loading ...");
-    text += m_collected;
+    text += m_merged.GetRows().GetCount();
     text += L" records ready (";
     for (size_t i = 0; i < m_machines.size(); i++)
     {
@@ -158,12 +157,12 @@ String MachinesLoad::GetProgressText() const
     return text;
 }
 
-String MachinesLoad::GetEndText() const
+String MachinesLoad::GetEndText()
 {
     int total = GetMachineCount();
     int answered = total - CountFailed();
     String text(m_stopRequested ? L"Loading cancelled. " : L"Loading completed. ");
-    text += m_collected;
+    text += m_merged.GetRows().GetCount();
     text += L" records from ";
     if (answered != total)
     {

@@ -44,9 +44,9 @@ public:
     int GetMachineCount() const { return static_cast<int>(m_machines.size()); }
 
     // "Loading ...N records ready (Local Machine 120, SRV1 failed, SRV2 40 ...)": each machine's own progress.
-    Core::String GetProgressText() const;
+    Core::String GetProgressText();
     // "Loading completed. N records from M of K machines", or the cancelled form after a Stop.
-    Core::String GetEndText() const;
+    Core::String GetEndText();
     // One line per failed machine with its reason; empty when none failed.
     Core::String GetFailuresText() const;
 
@@ -67,7 +67,6 @@ private:
     Core::String m_className;
     std::vector<Machine> m_machines;
     WMI::ManagementObject m_merged;
-    int m_collected = 0; // rows in the merged object
     bool m_stopRequested = false;
 };
 
