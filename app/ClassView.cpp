@@ -157,6 +157,8 @@ void ClassView::SelectClass(TreeNode* node)
             }
             m_selectionSerial++;
             parent->GetNodes().Remove(node);
+            // The selection went with the node, without an event: the class commands go with it.
+            m_host.UpdateCommandState();
         }
     }
     catch (const Core::Exception& exception)

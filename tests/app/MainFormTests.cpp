@@ -903,7 +903,7 @@ TEST_F(LoadingTest, TheWorkbookTargetWritesAndOpensTheReportWithoutShowingRows)
     EXPECT_NE(std::string::npos, workbook.find("<Data ss:Type=\"String\">p119</Data>"));
 }
 
-// A class the machine lacks shows the exception's message and leaves the tree.
+// A class the machine lacks shows the exception's message and leaves the tree, and the selection with it.
 TEST_F(LoadingTest, AMissingClassShowsTheMessageAndItsNodeDisappears)
 {
     Start();
@@ -916,6 +916,9 @@ TEST_F(LoadingTest, AMissingClassShowsTheMessageAndItsNodeDisappears)
     EXPECT_NE(std::wstring::npos, desktop.messages[0].text.find(L"Win32_ProcessStartup"));
     EXPECT_EQ(nullptr, Node({L"Local Machine", L"Operating System", L"Processes", L"Win32_ProcessStartup"}));
     EXPECT_EQ(Core::Controls::Cursor::Arrow, Core::Controls::Cursor::GetCurrentId());
+    // Nothing is selected any more: the reports and Refresh are not offered.
+    EXPECT_EQ(nullptr, Tree().GetSelectedNode());
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false}), Buttons());
 }
 
 // An unexpected failure while a class is selected shows that failure's own message.
