@@ -114,18 +114,35 @@ void ClassView::SelectClass(TreeNode* node)
             }
         }
         m_currentClass = chosen;
-        WaitCursor wait;
         // Nothing of the class shown before stays under the new one's name while its definition is read.
         m_classLabel.SetText(chosen->GetName());
         ClearResults();
         m_metadataGrid.GetRows().Clear();
-        m_host.ShowStatus(Panel::Loading, String(L"Reading class definition ..."));
-        // A slow provider can take minutes for a definition: it is read on a worker while the window goes on.
-        std::optional<Core::Collections::ArrayList<WMI::PropertyInfo>> properties =
-            WMI::ReadClassProperties(chosen->GetConnection(), chosen->GetName());
-        if (!properties || selection != m_selectionSerial)
+        if (!chosen->IsLoaded() && !ConfirmCostlyClass(chosen->GetName()))
         {
-            return; // the program is ending, or the user has moved on
+            if (selection == m_selectionSerial)
+            {
+                m_host.ShowStatus(Panel::Loading, String(L"Loading cancelled. "));
+            }
+            return;
+        }
+        WaitCursor wait;
+        std::optional<Core::Collections::ArrayList<WMI::PropertyInfo>> properties;
+        if (const Core::Collections::ArrayList<WMI::PropertyInfo>* kept = chosen->GetDefinition())
+        {
+            // Shown before: the machine is not asked again until a refresh.
+            properties.emplace(*kept);
+        }
+        else
+        {
+            m_host.ShowStatus(Panel::Loading, String(L"Reading class definition ..."));
+            // A slow provider can take minutes for a definition: it is read on a worker while the window goes on.
+            properties = WMI::ReadClassProperties(chosen->GetConnection(), chosen->GetName());
+            if (!properties || selection != m_selectionSerial)
+            {
+                return; // the program is ending, or the user has moved on
+            }
+            chosen->KeepDefinition(*properties);
         }
         if (chosen->GetProperties().GetCount() == 0)
         {
@@ -169,6 +186,23 @@ void ClassView::SelectClass(TreeNode* node)
     {
         ShowSelectionFailure(selection, String(L"There is not enough memory to complete the operation."));
     }
+}
+
+bool ClassView::ConfirmCostlyClass(const String& className)
+{
+    // Enumerating the installed products makes Windows Installer check each one, and repair what it finds
+    // broken: minutes of work on the machine that nobody expects from a read.
+    if (m_costlyClassAgreed || className.ToLower() != String(L"win32_product"))
+    {
+        return true;
+    }
+    int answer = Core::Platform::Windows::Desktop::Current().ShowMessage(
+        m_tabView.GetTopLevelControl()->GetHandle(),
+        String(L"Reading Win32_Product makes Windows Installer check every installed product, and repair those "
+               L"it finds damaged. This can take several minutes on each machine.\r\n\r\nRead Win32_Product now?"),
+        String(L"Quarrow"), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    m_costlyClassAgreed = answer == IDYES;
+    return m_costlyClassAgreed;
 }
 
 bool ClassView::LeaveRunningLoad(ManagementObject* chosen)

@@ -119,6 +119,9 @@ private:
     // Before other work replaces what is shown: asks when a load runs, stops it, and says whether the class is
     // still there to work on (the stop pumps messages).
     bool LeaveRunningLoad(WMI::ManagementObject* chosen);
+    // Asks before reading a class whose enumeration does work on the machine (Win32_Product); once agreed, not
+    // asked again while the program runs.
+    bool ConfirmCostlyClass(const Core::String& className);
     void OfferStop(bool offered);
     // Stops and forgets a load from several machines; the grid keeps what it shows.
     void EndMachinesLoad();
@@ -144,6 +147,7 @@ private:
     // that waited while messages ran goes on only if nothing has changed meanwhile.
     uint64_t m_selectionSerial = 0;
     int m_selecting = 0; // selections on the stack, waiting for a definition or a load
+    bool m_costlyClassAgreed = false;
 };
 
 } // namespace Quarrow

@@ -23,7 +23,13 @@ const int MachineColumnWidth = 100;
 void ClassView::LoadFromMachines(TreeNode* node, const std::vector<MachineSource>& machines)
 {
     ManagementObject* chosen = Config::ClassOf(node);
-    if (!LeaveRunningLoad(chosen))
+    if (chosen == nullptr)
+    {
+        return;
+    }
+    // Asked before a running load is left: a No keeps it. The question pumps messages, the node may go meanwhile.
+    std::weak_ptr<const void> alive = chosen->Watch();
+    if (!ConfirmCostlyClass(chosen->GetName()) || alive.expired() || !LeaveRunningLoad(chosen))
     {
         return;
     }

@@ -171,6 +171,22 @@ String MachinesLoad::GetEndText()
     }
     text += total;
     text += total == 1 ? L" machine" : L" machines";
+    // The rows a machine gave before it failed are real and stay in the grid, so the count above holds them:
+    // said here, so that nobody takes the total for what the answering machines hold.
+    String partial;
+    int partlyRead = 0;
+    for (const Machine& machine : m_machines)
+    {
+        if (HasFailed(machine) && machine.taken > 0)
+        {
+            partial += partlyRead++ > 0 ? L", " : L"";
+            partial += String() + machine.taken + L" from " + machine.name;
+        }
+    }
+    if (partlyRead > 0)
+    {
+        text += L" (" + partial + (partlyRead == 1 ? L" before it failed)" : L" before they failed)");
+    }
     return text;
 }
 
@@ -183,6 +199,10 @@ String MachinesLoad::GetFailuresText() const
         {
             text += text.IsEmpty() ? L"" : L"\r\n";
             text += machine.name + L": " + FailureOf(machine);
+            if (machine.taken > 0)
+            {
+                text += String(L" (") + machine.taken + L" records read before the failure are shown)";
+            }
         }
     }
     return text;

@@ -45,9 +45,10 @@ public:
 
     // "Loading ...N records ready (Local Machine 120, SRV1 failed, SRV2 40 ...)": each machine's own progress.
     Core::String GetProgressText();
-    // "Loading completed. N records from M of K machines", or the cancelled form after a Stop.
+    // "Loading completed. N records from M of K machines", or the cancelled form after a Stop; the rows a failed
+    // machine gave before it failed are counted in N and named: "(150 from SRV8 before it failed)".
     Core::String GetEndText();
-    // One line per failed machine with its reason; empty when none failed.
+    // One line per failed machine with its reason and the rows it gave; empty when none failed.
     Core::String GetFailuresText() const;
 
 private:

@@ -530,6 +530,12 @@ void ManagementObject::Discard()
     m_shared->loaded = false;
     m_shared->state = LoadIdle;
     m_shared->failure = String();
+    m_definition.reset();
+}
+
+void ManagementObject::KeepDefinition(const Core::Collections::ArrayList<PropertyInfo>& properties)
+{
+    m_definition = std::make_unique<Core::Collections::ArrayList<PropertyInfo>>(properties);
 }
 
 void ManagementObject::Cancel()

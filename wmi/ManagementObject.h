@@ -80,9 +80,13 @@ public:
     // Asks a running load to stop and returns at once; the worker sees it within NextTimeoutMilliseconds and
     // ends the load as cancelled.
     void RequestStop();
-    // Forgets the rows of a finished load, so the next Load reads the instances again (a refresh). Throws while
-    // a load is running.
+    // Forgets the rows of a finished load and the kept definition, so the next selection reads both again (a
+    // refresh). Throws while a load is running.
     void Discard();
+    // The properties with their CIM types as last read for display, kept until Discard: a class shown again asks
+    // the machine nothing. Null until kept.
+    const Core::Collections::ArrayList<PropertyInfo>* GetDefinition() const { return m_definition.get(); }
+    void KeepDefinition(const Core::Collections::ArrayList<PropertyInfo>& properties);
     // Replaces the property list by all non-system properties of the class (types not read).
     void FillProperties();
 
@@ -119,6 +123,7 @@ private:
     std::shared_ptr<Shared> m_shared;
     ManagementConnection* m_connection;                                     // not owned
     std::unique_ptr<Core::Threading::BackgroundWork> m_worker;              // the running or last load's worker
+    std::unique_ptr<Core::Collections::ArrayList<PropertyInfo>> m_definition; // owned; see GetDefinition
     std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0); // what Watch observes
 };
 

@@ -701,10 +701,45 @@ TEST_F(LoadingTest, AClassLoadsAsynchronouslyAndIsShownAgainWithoutAQuery)
 
     provider->nextDelayMilliseconds = 0;
     Select(Node({L"Local Machine", L"Operating System"}));
+    size_t definitionsRead = provider->getObjectPaths.size();
     Select(Process());
     EXPECT_EQ(1, Queries()) << "a loaded class is not asked for again";
+    EXPECT_EQ(definitionsRead, provider->getObjectPaths.size()) << "nor is its definition read again";
     EXPECT_EQ(120, grid.GetRows().GetCount());
     EXPECT_EQ(L"Loading completed", Status(0));
+    ASSERT_EQ(2, form->GetMetadataGrid().GetRows().GetCount());
+    EXPECT_EQ(L"unsigned int32", W(form->GetMetadataGrid().GetCellText(1, 1)));
+}
+
+// Win32_Product makes Windows Installer check (and repair) every product it lists: the user is asked first. No
+// reads nothing, and the question comes again; once agreed it is not asked again while the program runs, also not
+// for the load from every machine.
+TEST_F(LoadingTest, Win32ProductIsReadOnlyOnceTheUserAgreed)
+{
+    provider->AddClass(L"Win32_Product", {{L"Name", CIM_STRING}});
+    Start();
+    TreeNode* product = Node({L"Local Machine", L"Operating System", L"Applications", L"Win32_Product"});
+    ASSERT_NE(nullptr, product);
+    desktop.answers = {IDNO};
+    Select(product);
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(L"Quarrow", desktop.messages[0].caption);
+    EXPECT_NE(std::wstring::npos, desktop.messages[0].text.find(L"Windows Installer")) << desktop.messages[0].text;
+    EXPECT_EQ(static_cast<unsigned>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2), desktop.messages[0].style);
+    EXPECT_EQ(0, Queries());
+    EXPECT_TRUE(provider->getObjectPaths.empty()) << "not even the definition is read";
+    EXPECT_EQ(L"Loading cancelled. ", Status(0));
+
+    desktop.answers = {IDYES};
+    Select(product); // a second click on the selected class asks again
+    ASSERT_EQ(2u, desktop.messages.size());
+    EXPECT_EQ(1, Queries());
+    EXPECT_EQ(L"Loading completed. 0 records", Status(0));
+
+    ASSERT_TRUE(form->GetMainMenu().ProcessShortcut(Shortcut::F5));
+    EXPECT_EQ(2, Queries());
+    form->RunCommand(Quarrow::Command::LoadAllMachines);
+    EXPECT_EQ(2u, desktop.messages.size()) << "asked once a run";
 }
 
 // A class without instances shows its columns and no rows.
@@ -1364,6 +1399,30 @@ TEST_F(MachinesTest, AFailingMachineIsReportedAndStopStopsThemAll)
     EXPECT_GT(RowsFrom(L"slow"), 0) << "the rows that came stay";
     EXPECT_LT(RowsFrom(L"slow"), 120);
     EXPECT_EQ(2u, desktop.messages.size()) << "the failing machine is reported again";
+}
+
+// A machine that fails part-way keeps the rows it gave (they are real); the end text and the message say how many
+// of the rows came from it, so the total is not taken for what the answering machines hold.
+TEST_F(MachinesTest, AMachineThatFailsPartWayKeepsItsRowsAndSaysHowMany)
+{
+    ScriptedWmi::MachineScript partWay;
+    partWay.failAfterRows = 30;
+    provider->machines = {{L"partway", partWay}, {L"whole", {0, S_OK}}};
+    Start();
+    ConnectTo(L"partway");
+    ConnectTo(L"whole");
+    Select(Process());
+    provider->largestBatch = 10;
+    form->RunCommand(Quarrow::Command::LoadAllMachines);
+    ASSERT_TRUE(PumpUntil([&] { return LoadEnded(); }));
+    EXPECT_EQ(30, RowsFrom(L"partway"));
+    EXPECT_EQ(120, RowsFrom(L"whole"));
+    EXPECT_EQ(L"Loading completed. 270 records from 2 of 3 machines (30 from partway before it failed)", Status(0));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(std::wstring(L"Some machines could not be read; the others are shown.\r\n\r\npartway: ") +
+                  W(WMI::GetResultMessage(static_cast<long>(WBEM_E_FAILED))) +
+                  L" (30 records read before the failure are shown)",
+              desktop.messages[0].text);
 }
 
 // Ctrl+F over the results: the rows holding the text stay, counted "N of M records"; Esc empties the text and

@@ -287,8 +287,8 @@ private:
 class Enumerator final : public IEnumWbemClassObject, public Counted
 {
 public:
-    Enumerator(Provider* provider, const ClassScript* script, DWORD machineDelay)
-        : m_provider(provider), m_script(script), m_machineDelay(machineDelay),
+    Enumerator(Provider* provider, const ClassScript* script, const MachineScript* machine)
+        : m_provider(provider), m_script(script), m_machine(machine),
           m_security(provider, static_cast<IEnumWbemClassObject*>(this), L"enumerator",
                      &provider->enumeratorBlanketResult),
           m_tableUse(provider, script)
@@ -328,7 +328,7 @@ public:
         {
             Sleep(m_script->nextBlockMilliseconds);
         }
-        DWORD delay = m_provider->nextDelayMilliseconds + m_machineDelay;
+        DWORD delay = m_provider->nextDelayMilliseconds + (m_machine != nullptr ? m_machine->nextDelayMilliseconds : 0);
         if (delay > 0)
         {
             // As WMI does, a call whose time-out ends first returns empty-handed with WBEM_S_TIMEDOUT.
@@ -343,6 +343,11 @@ public:
         {
             return m_provider->failNextResult;
         }
+        size_t failAfter = m_machine != nullptr ? m_machine->failAfterRows : 0;
+        if (failAfter > 0 && m_position >= failAfter)
+        {
+            return m_machine->failAfterRowsResult;
+        }
         if (m_provider->neverReady)
         {
             Sleep(20);
@@ -355,7 +360,8 @@ public:
             return WBEM_S_TIMEDOUT;
         }
         m_timeoutsLeft = m_provider->timeoutsBeforeEachBatch;
-        ULONG n = static_cast<ULONG>(std::min<size_t>({count, m_provider->largestBatch, total - m_position}));
+        size_t available = failAfter > 0 ? std::min(total, failAfter) - m_position : total - m_position;
+        ULONG n = static_cast<ULONG>(std::min<size_t>({count, m_provider->largestBatch, available}));
         for (ULONG i = 0; i < n; i++)
         {
             objects[i] = new ClassObject(m_provider, m_script, &m_script->instances[m_position++]);
@@ -371,8 +377,8 @@ public:
 
 private:
     Provider* m_provider;        // not owned
-    const ClassScript* m_script; // not owned; null for a class the machine lacks
-    DWORD m_machineDelay;
+    const ClassScript* m_script;   // not owned; null for a class the machine lacks
+    const MachineScript* m_machine; // not owned; null for a machine without a script
     size_t m_position = 0;
     int m_timeoutsLeft = 0;
     ClientSecurity m_security;
@@ -475,7 +481,7 @@ public:
         {
             return WBEM_E_NOT_FOUND;
         }
-        *enumerator = new Enumerator(m_provider, script, machine != nullptr ? machine->nextDelayMilliseconds : 0);
+        *enumerator = new Enumerator(m_provider, script, machine);
         return S_OK;
     }
 

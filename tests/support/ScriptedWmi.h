@@ -102,6 +102,8 @@ struct MachineScript
 {
     DWORD nextDelayMilliseconds = 0; // each Next of its enumerators takes this long, unless its time-out ends first
     HRESULT execQueryResult = S_OK;  // anything but S_OK: its queries fail with it
+    size_t failAfterRows = 0;        // non-zero: once its enumerators handed out this many rows, Next fails
+    HRESULT failAfterRowsResult = WBEM_E_FAILED;
 };
 
 class Provider
