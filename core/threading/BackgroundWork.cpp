@@ -4,6 +4,9 @@
 #include "core/io/SystemError.h"
 #include "core/platform/windows/Com.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <windows.h>
 
 namespace Core::Threading
@@ -12,7 +15,27 @@ namespace Core::Threading
 namespace
 {
 
+// The workers running now; the condition tells WaitForAll of each end, so nobody polls.
 std::atomic<int> runningWorkers{0};
+std::mutex& WorkersLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+std::condition_variable& WorkerEnded()
+{
+    static std::condition_variable ended;
+    return ended;
+}
+
+void CountWorkerEnd()
+{
+    {
+        std::lock_guard<std::mutex> guard(WorkersLock());
+        runningWorkers--;
+    }
+    WorkerEnded().notify_all();
+}
 
 // The worker's own copy of its work: freed by the worker, in its apartment, once the work has run.
 struct WorkerBody
@@ -34,7 +57,7 @@ unsigned long __stdcall RunWorker(void* parameter)
             // Nothing may leave a thread; work that has something to report keeps it itself.
         }
     }
-    runningWorkers--;
+    CountWorkerEnd();
     return 0;
 }
 
@@ -48,7 +71,7 @@ BackgroundWork::BackgroundWork(std::function<void()> work)
     m_handle = CreateThread(nullptr, 0, RunWorker, body.get(), 0, nullptr);
     if (m_handle == nullptr)
     {
-        runningWorkers--;
+        CountWorkerEnd();
         throw Exception(String(L"Failed to create thread (") + IO::GetLastErrorText() + L")");
     }
     body.release(); // the worker's now
@@ -76,16 +99,14 @@ int BackgroundWork::GetRunningCount()
 
 bool BackgroundWork::WaitForAll(uint32_t timeoutMilliseconds)
 {
-    ULONGLONG start = GetTickCount64();
-    while (runningWorkers > 0)
+    std::unique_lock<std::mutex> guard(WorkersLock());
+    auto none = [] { return runningWorkers.load() <= 0; };
+    if (timeoutMilliseconds == InfiniteTimeout)
     {
-        if (timeoutMilliseconds != InfiniteTimeout && GetTickCount64() - start >= timeoutMilliseconds)
-        {
-            return false;
-        }
-        Sleep(5);
+        WorkerEnded().wait(guard, none);
+        return true;
     }
-    return true;
+    return WorkerEnded().wait_for(guard, std::chrono::milliseconds(timeoutMilliseconds), none);
 }
 
 bool RunWhilePumping(std::function<void()> call)

@@ -119,6 +119,23 @@ private:
     std::function<void()>& m_action;
 };
 
+// A signal between the test and a worker: a manual-reset event, opened once.
+class Gate
+{
+public:
+    Gate() : m_event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Gate() { CloseHandle(m_event); }
+    Gate(const Gate&) = delete;
+    Gate& operator=(const Gate&) = delete;
+
+    void Open() { SetEvent(m_event); }
+    // True once opened; false when the time-out ended first.
+    bool Wait(DWORD milliseconds = INFINITE) { return WaitForSingleObject(m_event, milliseconds) == WAIT_OBJECT_0; }
+
+private:
+    HANDLE m_event;
+};
+
 // Bounds a wait that may hang: the hanging waits pump messages, so a timer ends them with a quit message and
 // the test fails instead of keeping the suite waiting.
 class HangTimer
@@ -355,18 +372,44 @@ TEST_F(AsyncLoadTest, ACancelWaitCutShortByQuitReportsTheWaitError)
 // that may take minutes, and the worker ends by itself on memory of its own, then frees it.
 TEST_F(AsyncLoadTest, DestroyingAnObjectWhileItsWorkerRunsLeavesTheWorkerToEndAlone)
 {
-    provider.nextDelayMilliseconds = 300;
+    // The worker is held inside the provider until the object is gone: a destruction that waited for it would never
+    // return, and the watchdog then lets the provider go and says so.
+    Gate inside;
+    Gate open;
     provider.largestBatch = 10;
+    provider.onNext = [&](int call)
+    {
+        if (call == 2)
+        {
+            inside.Open();
+            open.Wait();
+        }
+    };
     PostQuitMessage(0);
     object->Load(); // returns at once, the worker still running
     EXPECT_TRUE(object->IsLoading());
-    DWORD start = GetTickCount();
+    inside.Wait();
+    Gate destroyed;
+    std::atomic<bool> destructionWaited{false};
+    std::thread watchdog(
+        [&]
+        {
+            if (!destroyed.Wait(60000))
+            {
+                destructionWaited = true;
+                open.Open();
+            }
+        });
     object.reset();
-    EXPECT_LT(GetTickCount() - start, 200u) << "the destruction waited for the provider";
+    destroyed.Open();
+    watchdog.join();
+    EXPECT_FALSE(destructionWaited) << "the destruction waited for the provider";
     EXPECT_EQ(1, Core::Threading::BackgroundWork::GetRunningCount());
-    // The stop request reaches the worker at its next batch; then it releases what it holds.
-    EXPECT_TRUE(Core::Threading::BackgroundWork::WaitForAll(5000));
-    EXPECT_LT(provider.nextCallCount.load(), 4) << "the worker went on reading after its object was gone";
+    // The stop request reaches the worker with the batch it is waiting for; then it releases what it holds.
+    open.Open();
+    EXPECT_TRUE(Core::Threading::BackgroundWork::WaitForAll(Core::Threading::InfiniteTimeout));
+    EXPECT_EQ(2, provider.nextCallCount.load()) << "the worker went on reading after its object was gone";
+    provider.onNext = nullptr;
     MSG message;
     PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
@@ -515,14 +558,10 @@ TEST_F(AsyncLoadTest, AStopRequestArrivingAsTheWorkerEndsDoesNotStopTheNextLoad)
 namespace
 {
 
-// Waits, without pumping, until the object's load has ended; false after five seconds.
+// Waits, without pumping, until the object's load has ended: its worker, the only one of the test, has ended.
 bool WaitUntilLoaded(ManagementObject& object)
 {
-    for (int i = 0; i < 1000 && object.IsLoading(); i++)
-    {
-        Sleep(5);
-    }
-    return !object.IsLoading();
+    return Core::Threading::BackgroundWork::WaitForAll(60000) && !object.IsLoading();
 }
 
 } // namespace
@@ -550,11 +589,16 @@ TEST_F(AsyncLoadTest, BeginLoadReturnsAtOnceAndTheRowsArriveWithoutEvents)
 TEST_F(AsyncLoadTest, RequestStopEndsABegunLoadAsCancelled)
 {
     provider.neverReady = true;
-    ASSERT_TRUE(object->BeginLoad());
-    while (provider.nextCallCount < 2)
+    Gate secondCall;
+    provider.onNext = [&](int call)
     {
-        Sleep(5);
-    }
+        if (call == 2)
+        {
+            secondCall.Open();
+        }
+    };
+    ASSERT_TRUE(object->BeginLoad());
+    secondCall.Wait();
     object->RequestStop();
     ASSERT_TRUE(WaitUntilLoaded(*object));
     EXPECT_EQ(WMI::LoadCancelled, object->GetState());

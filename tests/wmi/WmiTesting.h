@@ -1,6 +1,7 @@
 // Shared set-up of the WMI tests: a scripted provider with a Win32_Process-like class.
 #pragma once
 
+#include "core/threading/BackgroundWork.h"
 #include "tests/support/ScriptedWmi.h"
 #include "wmi/ManagementConnection.h"
 
@@ -17,6 +18,8 @@ protected:
 
     void TearDown() override
     {
+        // A worker let go by the test releases what it holds when it ends, which may be after the test body.
+        EXPECT_TRUE(Core::Threading::BackgroundWork::WaitForAll(60000)) << "a worker never ended";
         // Whatever the program was handed, it released.
         EXPECT_EQ(m_liveBefore + m_liveHeldByScript, ScriptedWmi::Provider::liveObjects.load());
     }
