@@ -131,7 +131,7 @@ void MainForm::DisconnectMachine()
     if (connection->GetServer().IsEmpty())
     {
         MessageBox(String(L"Application needs local connection to work properly, will not disconnect."),
-                   String(L"Info"), MB_OK);
+                   String(L"Info"), MB_OK | MB_ICONINFORMATION);
         return;
     }
     // The machine's class objects go with its node; a load on its connection ends first.

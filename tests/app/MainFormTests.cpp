@@ -209,6 +209,7 @@ TEST_F(MainFormTest, TheSelectedNodesKindDecidesWhatIsEnabled)
 // ---------------------------------------------------------------------------------------------------------------
 // Commands
 
+// Disconnecting the local machine is refused with an information box, and the machine stays.
 TEST_F(MainFormTest, TheLocalMachineCannotBeDisconnected)
 {
     Start();
@@ -218,6 +219,7 @@ TEST_F(MainFormTest, TheLocalMachineCannotBeDisconnected)
     EXPECT_EQ(form->GetHandle(), desktop.messages[0].owner);
     EXPECT_EQ(L"Info", desktop.messages[0].caption);
     EXPECT_EQ(L"Application needs local connection to work properly, will not disconnect.", desktop.messages[0].text);
+    EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONINFORMATION), desktop.messages[0].style);
     EXPECT_EQ(1, Tree().GetNodes().GetCount());
     EXPECT_EQ(1, form->GetConnections().GetCount());
 }
