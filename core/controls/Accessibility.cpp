@@ -133,7 +133,8 @@ HRESULT RunOnWindowThread(DWORD thread, HRESULT (*run)(void*), void* argument)
 } // namespace
 
 // The IAccessible that clients hold. It asks its model each time, so it never shows a stale state; once the
-// model is cut off (its control or window went) every call answers CO_E_OBJNOTCONNECTED.
+// model is cut off (its control or window went) or no longer present (a grid row removed or filtered out) every
+// call answers CO_E_OBJNOTCONNECTED, and every call given a bad child id E_INVALIDARG.
 class AccessibleProxy : public IAccessible
 {
 public:
@@ -265,16 +266,16 @@ public:
             child, state, [](AccessibleObject& self) { return self.GetState(); },
             [](const AccessibleItem& item) { return item.state; });
     }
-    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* help) override
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
     {
         return Guard(help,
                      [&]
                      {
                          *help = nullptr;
-                         return S_FALSE;
+                         return Resolve(child).kind == Target::Invalid ? E_INVALIDARG : S_FALSE;
                      });
     }
-    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, long* topic) override
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override
     {
         if (file != nullptr)
         {
@@ -284,7 +285,7 @@ public:
                      [&]
                      {
                          *topic = 0;
-                         return S_FALSE;
+                         return Resolve(child).kind == Target::Invalid ? E_INVALIDARG : S_FALSE;
                      });
     }
     HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override
@@ -400,8 +401,12 @@ public:
                      [&]
                      {
                          VariantInit(end);
-                         long count = m_model->GetItemCount() + m_model->GetChildControlCount();
                          Target target = Resolve(start);
+                         if (target.kind == Target::Invalid)
+                         {
+                             return E_INVALIDARG;
+                         }
+                         long count = m_model->GetItemCount() + m_model->GetChildControlCount();
                          long from = target.kind == Target::Self ? 0 : start.lVal;
                          long to = 0;
                          switch (direction)
@@ -423,10 +428,6 @@ public:
                              to = target.kind != Target::Self ? from - 1 : 0;
                              break;
                          default:
-                             return E_INVALIDARG;
-                         }
-                         if (target.kind == Target::Invalid)
-                         {
                              return E_INVALIDARG;
                          }
                          if (to < 1 || to > count)
@@ -474,8 +475,9 @@ public:
                 return target.kind == Target::Invalid ? E_INVALIDARG : done ? S_OK : DISP_E_MEMBERNOTFOUND;
             });
     }
-    HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
-    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
+    // Names and values are the controls' own; a client cannot set them.
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR) override { return ReadOnly(child); }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR) override { return ReadOnly(child); }
 
 private:
     struct Target
@@ -516,6 +518,11 @@ private:
             target.control = m_model->GetChildControl(static_cast<int>(id - items - 1));
         }
         return target;
+    }
+
+    HRESULT ReadOnly(const VARIANT& child)
+    {
+        return Call([&] { return Resolve(child).kind == Target::Invalid ? E_INVALIDARG : DISP_E_MEMBERNOTFOUND; });
     }
 
     // A child as a client wants it: a child window (or an item object) as its own IDispatch, a simple item by id.
@@ -573,6 +580,10 @@ private:
         }
         try
         {
+            if (!m_model->IsPresent())
+            {
+                return CO_E_OBJNOTCONNECTED;
+            }
             return body();
         }
         catch (...)

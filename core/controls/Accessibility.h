@@ -104,6 +104,9 @@ public:
     Control& GetControl() const { return m_control; }
     // False once the control's window or the control is gone: clients then get CO_E_OBJNOTCONNECTED.
     bool IsAlive() const { return *m_alive; }
+    // Whether a part still stands for something its control shows (asked only while alive): a grid's row that
+    // was removed or that the filter hides does not, and clients then get CO_E_OBJNOTCONNECTED.
+    virtual bool IsPresent() { return true; }
 
     virtual int GetRole();
     // The name given by SetName, else the control's text without its mnemonic marker; a text box or drop-down

@@ -2124,7 +2124,8 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
 // --- Accessibility: a table whose first row holds the column headers ---
 //
 // Rows are objects of their own, made only when a client asks for one, so a million rows cost nothing until
-// then; their cells are simple items named by their text and described by their column's header.
+// then; their cells are simple items named by their text and described by their column's header. A row object
+// stands for its row, not for a place in the order, so a client holding it across a sort still reads that row.
 
 namespace
 {
@@ -2132,33 +2133,39 @@ namespace
 class GridRowAccessibleObject : public AccessibleObject
 {
 public:
-    // viewIndex -1 is the row of column headers.
-    GridRowAccessibleObject(Grid& grid, const AccessibleObject& owner, int viewIndex)
-        : AccessibleObject(grid, owner), m_grid(grid), m_viewIndex(viewIndex)
+    // row -1 is the row of column headers.
+    GridRowAccessibleObject(Grid& grid, const AccessibleObject& owner, int row)
+        : AccessibleObject(grid, owner), m_grid(grid), m_row(row), m_clearCount(grid.GetModel().GetClearCount())
     {
     }
 
+    // Gone while the filter hides the row, and for good once the rows are cleared: a new row may take its index.
+    bool IsPresent() override
+    {
+        return m_row < 0 || (m_grid.GetModel().GetClearCount() == m_clearCount && m_row < m_grid.GetRowCount() &&
+                             m_grid.IsRowVisible(m_row));
+    }
     int GetRole() override { return AccessibleRoles::Row; }
     String GetName() override
     {
-        if (m_viewIndex < 0)
+        if (m_row < 0)
         {
             return String(L"Column headers");
         }
-        return m_grid.GetColumns().GetCount() > 0 ? m_grid.GetCellText(Row(), 0) : String();
+        return m_grid.GetColumns().GetCount() > 0 ? m_grid.GetCellText(m_row, 0) : String();
     }
     int GetState() override
     {
-        if (m_viewIndex < 0)
+        if (m_row < 0)
         {
             return 0;
         }
         int state = AccessibleStates::Selectable | AccessibleStates::Focusable;
-        if (m_grid.IsRowSelected(Row()))
+        if (m_grid.IsRowSelected(m_row))
         {
             state |= AccessibleStates::Selected;
         }
-        if (m_grid.IsFocused() && m_grid.GetSelectedRow() == Row())
+        if (m_grid.IsFocused() && m_grid.GetSelectedRow() == m_row)
         {
             state |= AccessibleStates::Focused;
         }
@@ -2182,7 +2189,7 @@ public:
         int right = m_grid.GetColumnRight(column);
         int left = column == 0 ? -m_grid.GetScrollPosition().x : m_grid.GetColumnRight(column - 1);
         item.bounds = Rectangle{left, row.top, right - left, row.height};
-        if (m_viewIndex < 0)
+        if (m_row < 0)
         {
             item.role = AccessibleRoles::ColumnHeader;
             item.name = m_grid.GetHeaderText(column);
@@ -2190,7 +2197,7 @@ public:
             return item;
         }
         item.role = AccessibleRoles::Cell;
-        item.name = m_grid.GetCellText(Row(), column);
+        item.name = m_grid.GetCellText(m_row, column);
         item.description = m_grid.GetHeaderText(column);
         item.state = GetState() & (AccessibleStates::Selected | AccessibleStates::Offscreen);
         return item;
@@ -2198,7 +2205,7 @@ public:
     int HitTestItem(const Point& point) override { return m_grid.GetColumnAt(point); }
     bool DoItemAction(int column) override
     {
-        if (m_viewIndex >= 0)
+        if (m_row >= 0)
         {
             return false;
         }
@@ -2208,18 +2215,18 @@ public:
     }
 
 private:
-    int Row() { return m_grid.GetRowAtViewIndex(m_viewIndex); }
     Rectangle RowBounds()
     {
-        if (m_viewIndex < 0)
+        if (m_row < 0)
         {
             return Rectangle{0, 0, m_grid.GetClientRectangle().width, m_grid.GetHeaderHeight()};
         }
-        return m_grid.GetRowBounds(Row());
+        return m_grid.GetRowBounds(m_row);
     }
 
     Grid& m_grid;
-    int m_viewIndex;
+    int m_row;             // as added
+    uint64_t m_clearCount; // the model's when the object was made
 };
 
 class GridAccessibleObject : public AccessibleObject
@@ -2246,7 +2253,8 @@ public:
         {
             return nullptr;
         }
-        return CreateWindowlessAccessible(new GridRowAccessibleObject(m_grid, *this, index - 1));
+        int row = index == 0 ? -1 : m_grid.GetRowAtViewIndex(index - 1);
+        return CreateWindowlessAccessible(new GridRowAccessibleObject(m_grid, *this, row));
     }
     int HitTestItem(const Point& point) override
     {

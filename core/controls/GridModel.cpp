@@ -398,6 +398,7 @@ void GridModel::ClearRows()
     m_storage->Release();
     m_storage->stride = stride;
     m_rowCount = 0;
+    m_clearCount++;
     if (m_observer != nullptr)
     {
         m_observer->OnModelReset();

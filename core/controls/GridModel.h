@@ -41,6 +41,8 @@ public:
     // Appends empty rows; returns the index of the first.
     int AddRows(int count);
     void ClearRows();
+    // Counts ClearRows calls: a row index held across them names its row only while this stays the same.
+    uint64_t GetClearCount() const { return m_clearCount; }
 
     void SetCellText(int row, int column, const String& text);
     void SetCellText(int row, int column, const wchar_t* text, int length);
@@ -65,6 +67,7 @@ private:
     GridModelObserver* m_observer = nullptr; // not owned
     int m_columnCount = 0;
     int m_rowCount = 0;
+    uint64_t m_clearCount = 0;
 };
 
 } // namespace Core::Controls

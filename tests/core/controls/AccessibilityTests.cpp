@@ -3,6 +3,7 @@
 #include "core/controls/Accessibility.h"
 #include "core/controls/CheckBox.h"
 #include "core/controls/ComboBox.h"
+#include "core/controls/FindBox.h"
 #include "core/controls/Form.h"
 #include "core/controls/Grid.h"
 #include "core/controls/Label.h"
@@ -10,6 +11,8 @@
 #include "core/controls/MenuItem.h"
 #include "core/controls/MenuTracker.h"
 #include "core/controls/StatusBar.h"
+#include "core/controls/TabPage.h"
+#include "core/controls/TabView.h"
 #include "core/controls/TextBox.h"
 #include "core/controls/ToolBarDropDown.h"
 #include "core/controls/TreeView.h"
@@ -103,6 +106,172 @@ protected:
     TreeNode* processes = nullptr;
     TreeNode* services = nullptr;
 };
+
+VARIANT ChildId(long id)
+{
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    return child;
+}
+
+template <HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*)>
+HRESULT AskText(IAccessible* object, VARIANT child)
+{
+    BSTR text = nullptr;
+    HRESULT result = (object->*get)(child, &text);
+    SysFreeString(text);
+    return result;
+}
+
+template <HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*)>
+HRESULT AskNumber(IAccessible* object, VARIANT child)
+{
+    VARIANT value;
+    VariantInit(&value);
+    HRESULT result = (object->*get)(child, &value);
+    VariantClear(&value);
+    return result;
+}
+
+// Every IAccessible call, each answering only its result (what it handed out is freed); takesChild for the
+// calls given a child id, which the others ignore.
+struct AccessibleCall
+{
+    const char* name;
+    bool takesChild;
+    HRESULT (*run)(IAccessible* object, VARIANT child);
+};
+
+const AccessibleCall accessibleCalls[] = {
+    {"get_accName", true, &AskText<&IAccessible::get_accName>},
+    {"get_accValue", true, &AskText<&IAccessible::get_accValue>},
+    {"get_accDescription", true, &AskText<&IAccessible::get_accDescription>},
+    {"get_accRole", true, &AskNumber<&IAccessible::get_accRole>},
+    {"get_accState", true, &AskNumber<&IAccessible::get_accState>},
+    {"get_accHelp", true, &AskText<&IAccessible::get_accHelp>},
+    {"get_accHelpTopic", true,
+     [](IAccessible* object, VARIANT child)
+     {
+         BSTR file = nullptr;
+         long topic = 0;
+         HRESULT result = object->get_accHelpTopic(&file, child, &topic);
+         SysFreeString(file);
+         return result;
+     }},
+    {"get_accKeyboardShortcut", true, &AskText<&IAccessible::get_accKeyboardShortcut>},
+    {"get_accDefaultAction", true, &AskText<&IAccessible::get_accDefaultAction>},
+    {"accSelect", true,
+     [](IAccessible* object, VARIANT child)
+     { return object->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, child); }},
+    {"accLocation", true,
+     [](IAccessible* object, VARIANT child)
+     {
+         long left = 0;
+         long top = 0;
+         long width = 0;
+         long height = 0;
+         return object->accLocation(&left, &top, &width, &height, child);
+     }},
+    {"accDoDefaultAction", true, [](IAccessible* object, VARIANT child) { return object->accDoDefaultAction(child); }},
+    {"put_accName", true,
+     [](IAccessible* object, VARIANT child)
+     {
+         BSTR name = SysAllocString(L"renamed");
+         HRESULT result = object->put_accName(child, name);
+         SysFreeString(name);
+         return result;
+     }},
+    {"put_accValue", true,
+     [](IAccessible* object, VARIANT child)
+     {
+         BSTR value = SysAllocString(L"changed");
+         HRESULT result = object->put_accValue(child, value);
+         SysFreeString(value);
+         return result;
+     }},
+    {"accNavigate", true,
+     [](IAccessible* object, VARIANT child)
+     {
+         VARIANT end;
+         VariantInit(&end);
+         HRESULT result = object->accNavigate(NAVDIR_NEXT, child, &end);
+         VariantClear(&end);
+         return result;
+     }},
+    {"get_accChild", true,
+     [](IAccessible* object, VARIANT child)
+     {
+         IDispatch* dispatch = nullptr;
+         HRESULT result = object->get_accChild(child, &dispatch);
+         if (dispatch != nullptr)
+         {
+             dispatch->Release();
+         }
+         return result;
+     }},
+    {"get_accParent", false,
+     [](IAccessible* object, VARIANT)
+     {
+         IDispatch* parent = nullptr;
+         HRESULT result = object->get_accParent(&parent);
+         if (parent != nullptr)
+         {
+             parent->Release();
+         }
+         return result;
+     }},
+    {"get_accChildCount", false,
+     [](IAccessible* object, VARIANT)
+     {
+         long count = 0;
+         return object->get_accChildCount(&count);
+     }},
+    {"get_accFocus", false,
+     [](IAccessible* object, VARIANT)
+     {
+         VARIANT focus;
+         VariantInit(&focus);
+         HRESULT result = object->get_accFocus(&focus);
+         VariantClear(&focus);
+         return result;
+     }},
+    {"get_accSelection", false,
+     [](IAccessible* object, VARIANT)
+     {
+         VARIANT selection;
+         VariantInit(&selection);
+         HRESULT result = object->get_accSelection(&selection);
+         VariantClear(&selection);
+         return result;
+     }},
+    {"accHitTest", false,
+     [](IAccessible* object, VARIANT)
+     {
+         VARIANT hit;
+         VariantInit(&hit);
+         HRESULT result = object->accHitTest(0, 0, &hit);
+         VariantClear(&hit);
+         return result;
+     }},
+};
+
+// Every call on the object, on itself and on its first child, answers CO_E_OBJNOTCONNECTED.
+void ExpectNotConnected(const Accessible& object)
+{
+    for (const AccessibleCall& call : accessibleCalls)
+    {
+        for (long child : {static_cast<long>(CHILDID_SELF), 1L})
+        {
+            if (call.takesChild || child == CHILDID_SELF)
+            {
+                EXPECT_EQ(CO_E_OBJNOTCONNECTED, call.run(object.operator->(), ChildId(child)))
+                    << call.name << " on child " << child;
+            }
+        }
+    }
+}
 
 } // namespace
 
@@ -212,6 +381,157 @@ TEST_F(AccessibilityTest, TheGridIsATableOfRowsAndCells)
     grid.Sort(0, false);
     Accessible firstShown = table.Child(2);
     EXPECT_EQ(L"explorer.exe", firstShown.Name(1));
+}
+
+// A client holding a row holds that row, not a place in the order: after a sort it still reads the same row, at
+// the row's new place and with its state.
+TEST_F(AccessibilityTest, AHeldRowStaysWithItsRowThroughASort)
+{
+    Accessible table = Accessible::OfWindow(grid.GetHandle());
+    Accessible held = table.Child(2); // "system", shown first in the order of addition
+    ASSERT_TRUE(held);
+    grid.SelectRow(0);
+    grid.Sort(0, false); // explorer.exe, svchost.exe, system
+    EXPECT_EQ(L"system", held.Name());
+    EXPECT_EQ(L"system", held.Name(1));
+    EXPECT_EQ(L"4", held.Name(2));
+    EXPECT_EQ(L"ProcessId", held.Description(2));
+    EXPECT_NE(0, held.State() & STATE_SYSTEM_SELECTED);
+    EXPECT_NE(0, held.State(2) & STATE_SYSTEM_SELECTED);
+
+    // Shown third now: below the header and two rows.
+    auto expectTop = [&](int rowsAbove)
+    {
+        POINT origin{0, grid.GetHeaderHeight() + rowsAbove * grid.GetRowHeight()};
+        ClientToScreen(static_cast<HWND>(grid.GetHandle()), &origin);
+        long left = 0;
+        long top = 0;
+        long width = 0;
+        long height = 0;
+        EXPECT_EQ(S_OK, held->accLocation(&left, &top, &width, &height, ChildId(CHILDID_SELF)));
+        EXPECT_EQ(origin.y, top);
+        EXPECT_EQ(grid.GetRowHeight(), height);
+        EXPECT_EQ(S_OK, held->accLocation(&left, &top, &width, &height, ChildId(2)));
+        EXPECT_EQ(origin.y, top) << "its cells go with it";
+    };
+    expectTop(2);
+    grid.SelectRow(1);
+    EXPECT_EQ(0, held.State() & STATE_SYSTEM_SELECTED);
+
+    grid.Sort(0, true); // system, svchost.exe, explorer.exe
+    EXPECT_EQ(L"4", held.Name(2));
+    expectTop(0);
+}
+
+// A row the filter hides is not there for a client holding it: every call on it and on its cells says so (none
+// selects it). Once the filter shows it again, it answers for its row again.
+TEST_F(AccessibilityTest, AHeldRowIsCutOffWhileTheFilterHidesIt)
+{
+    Accessible table = Accessible::OfWindow(grid.GetHandle());
+    Accessible held = table.Child(3); // svchost.exe
+    ASSERT_TRUE(held);
+    grid.SetFilterText(String(L"explorer"));
+    grid.FinishFilter();
+    ASSERT_FALSE(grid.IsRowVisible(1));
+    ExpectNotConnected(held);
+    EXPECT_FALSE(grid.IsRowSelected(1));
+
+    grid.SetFilterText(String());
+    EXPECT_EQ(L"svchost.exe", held.Name(1));
+    EXPECT_EQ(ROLE_SYSTEM_ROW, held.Role());
+}
+
+// Rows cleared are gone for good: a client still holding one is cut off, also when a new row takes its index.
+TEST_F(AccessibilityTest, AHeldRowIsCutOffOnceTheRowsAreCleared)
+{
+    Accessible table = Accessible::OfWindow(grid.GetHandle());
+    Accessible held = table.Child(3); // svchost.exe, row 1
+    ASSERT_TRUE(held);
+    grid.GetRows().Clear();
+    ExpectNotConnected(held);
+
+    int first = grid.GetRows().AddRange(3);
+    for (int i = 0; i < 3; i++)
+    {
+        grid.SetCellText(first + i, 0, String(L"new ") + i);
+    }
+    ExpectNotConnected(held);
+    EXPECT_EQ(L"new 1", table.Child(3).Name(1)) << "the new row is reached afresh";
+}
+
+// A bad child id (out of range either way, or not a number) is refused alike by every call that takes one, on
+// every kind of object: E_INVALIDARG, with nothing done.
+TEST_F(AccessibilityTest, EveryCallRefusesABadChildIdAlike)
+{
+    StatusBar status;
+    status.SetDock(DockStyle::Bottom);
+    form.GetControls().Add(&status);
+    status.AddPanel(String(L"Loading completed. 3 records"));
+    ComboBox choice;
+    choice.SetBounds(10, 310, 200, 23);
+    choice.AddItem(String(L"Displayed on the screen"), 1);
+    form.GetControls().Add(&choice);
+    TabView view;
+    TabPage results(String(L"Results"));
+    view.SetBounds(220, 310, 200, 80);
+    form.GetControls().Add(&view);
+    view.GetPages().Add(&results);
+    FindBox find;
+    find.SetBounds(430, 310, 260, 30);
+    form.GetControls().Add(&find);
+    find.Open();
+    MainMenu menu;
+    menu.GetMenuItems().Add(new MenuItem(String(L"&Application")));
+    form.SetMenu(&menu);
+    Testing::PumpMessages();
+    TreeNode* selectedNode = tree.GetSelectedNode();
+    int selectedRow = grid.GetSelectedRow();
+    bool checked = async.GetChecked();
+
+    Accessible table = Accessible::OfWindow(grid.GetHandle());
+    struct Kind
+    {
+        const char* name;
+        Accessible object;
+    };
+    Kind kinds[] = {
+        {"form", Accessible::OfWindow(form.GetHandle())},
+        {"label", Accessible::OfWindow(userLabel.GetHandle())},
+        {"text box", Accessible::OfWindow(user.GetHandle())},
+        {"check box", Accessible::OfWindow(async.GetHandle())},
+        {"tree", Accessible::OfWindow(tree.GetHandle())},
+        {"grid", Accessible::OfWindow(grid.GetHandle())},
+        {"grid headers", table.Child(1)},
+        {"grid row", table.Child(2)},
+        {"status bar", Accessible::OfWindow(status.GetHandle())},
+        {"combo box", Accessible::OfWindow(choice.GetHandle())},
+        {"tab strip", Accessible::OfWindow(view.GetToolBar().GetHandle())},
+        {"find box", Accessible::OfWindow(find.GetHandle())},
+        {"menu bar", Accessible::OfWindow(menu.GetHandle())},
+    };
+    for (const Kind& kind : kinds)
+    {
+        ASSERT_TRUE(kind.object) << kind.name;
+        VARIANT empty;
+        VariantInit(&empty);
+        VARIANT bad[] = {ChildId(-1), ChildId(kind.object.ChildCount() + 1), ChildId(0x7FFFFFFF), empty};
+        for (const AccessibleCall& call : accessibleCalls)
+        {
+            for (const VARIANT& child : bad)
+            {
+                if (call.takesChild)
+                {
+                    EXPECT_EQ(E_INVALIDARG, call.run(kind.object.operator->(), child))
+                        << call.name << " on the " << kind.name << ", child "
+                        << (child.vt == VT_I4 ? std::to_string(child.lVal) : std::string("VT_EMPTY"));
+                }
+            }
+        }
+    }
+    EXPECT_EQ(selectedRow, grid.GetSelectedRow()) << "nothing was selected";
+    EXPECT_EQ(selectedNode, tree.GetSelectedNode());
+    EXPECT_EQ(checked, async.GetChecked()) << "nothing was pressed";
+    form.SetMenu(nullptr);
 }
 
 // Menu items are named as the system's menus name them: the shortcut after a tab, the access key apart.
