@@ -59,11 +59,11 @@ ConnectForm::ConnectForm(ConnectionOwner& owner) : m_owner(owner)
         const wchar_t* tip;
     };
     const Entry entries[] = {
-        {&m_serverLabel, &m_serverBox, L"Server:", L"Name of the server to view WMI info."},
-        {&m_userLabel, &m_userBox, L"User:",
+        {&m_serverLabel, &m_serverBox, L"&Server:", L"Name of the server to view WMI info."},
+        {&m_userLabel, &m_userBox, L"&User:",
          L"Enter your administrative user ID in format Domain\\UserID\n\r or just UserID for current domain."},
-        {&m_passwordLabel, &m_passwordBox, L"Password:", L"Enter your login password."},
-        {&m_domainLabel, &m_domainBox, L"Domain:",
+        {&m_passwordLabel, &m_passwordBox, L"&Password:", L"Enter your login password."},
+        {&m_domainLabel, &m_domainBox, L"&Domain:",
          L"Enter domain name from which to retrieve login security credentials."},
     };
     for (int row = 0; row < 4; row++)

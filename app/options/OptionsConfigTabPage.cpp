@@ -68,8 +68,8 @@ OptionsConfigTabPage::OptionsConfigTabPage(OptionsOwner& owner)
     m_layout.AddRow(SizeType::Absolute, 28); // filter box and button
     GetControls().Add(&m_layout);
 
-    m_fileLabel.SetText(String(L"Configuration File:"));
-    m_fileLabel.SetUseMnemonic(false);
+    // Access keys unlike the Reports page's: both pages are one window.
+    m_fileLabel.SetText(String(L"Configuration &File:"));
     m_fileLabel.SetTextAlignment(ContentAlignment::BottomLeft);
     m_fileLabel.SetMargin(Padding{0, 0, 0, 3});
     m_layout.Add(&m_fileLabel, 0, 0, 1, 3);
@@ -89,8 +89,7 @@ OptionsConfigTabPage::OptionsConfigTabPage(OptionsOwner& owner)
     m_tree.SetDock(DockStyle::Fill);
     m_treeFrame.GetControls().Add(&m_tree);
 
-    m_filterLabel.SetText(String(L"Enter filter text for selected class:"));
-    m_filterLabel.SetUseMnemonic(false);
+    m_filterLabel.SetText(String(L"Enter filter &text for selected class:"));
     m_filterLabel.SetTextAlignment(ContentAlignment::BottomLeft);
     m_filterLabel.SetMargin(Padding{0, 0, 0, 3});
     m_layout.Add(&m_filterLabel, 3, 0, 1, 3);

@@ -66,8 +66,8 @@ OptionsForm::OptionsForm(OptionsOwner& owner)
     m_reportsLayout.AddRow(SizeType::Percent, 100);
     m_reportsPage.GetControls().Add(&m_reportsLayout);
 
-    m_directoryLabel.SetText(String(L"Report default directory:"));
-    m_directoryLabel.SetUseMnemonic(false);
+    // Each label's access key moves the keyboard to the field after it; none is a key of another control here.
+    m_directoryLabel.SetText(String(L"Report &default directory:"));
     m_directoryLabel.SetMargin(Padding{0, 0, 8, 0});
     m_reportsLayout.Add(&m_directoryLabel, 0, 0);
     m_directoryBox.SetMargin(Padding{0, 4, 6, 4});
@@ -76,8 +76,7 @@ OptionsForm::OptionsForm(OptionsOwner& owner)
     m_directoryBrowseButton.SetMargin(Padding{0, 3, 0, 3});
     m_reportsLayout.Add(&m_directoryBrowseButton, 0, 3);
 
-    m_targetLabel.SetText(String(L"Report results:"));
-    m_targetLabel.SetUseMnemonic(false);
+    m_targetLabel.SetText(String(L"Report &results:"));
     m_targetLabel.SetMargin(Padding{0, 0, 8, 0});
     m_reportsLayout.Add(&m_targetLabel, 1, 0);
     for (const TargetEntry& entry : TargetEntries)

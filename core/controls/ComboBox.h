@@ -85,6 +85,8 @@ protected:
     bool OnMouseWheel(const Point& point, int delta, int keys) override;
     bool OnKeyDown(int keyData) override;
     bool OnKeyPress(wchar_t character) override;
+    // Typed letters choose an entry (as in a system list), so they are never a label's or a button's mnemonic.
+    bool WantsCharacters() const override { return true; }
     void OnLostFocus() override;
     void OnHandleDestroyed() override;
     // Chosen in the open list: selects the item and closes the list.

@@ -7,6 +7,7 @@
 #include "core/controls/Button.h"
 #include "core/controls/Cursor.h"
 #include "core/controls/Form.h"
+#include "core/controls/Label.h"
 #include "core/controls/TextBox.h"
 #include "core/platform/windows/RegistryKey.h"
 #include "wmi/ManagementConnection.h"
@@ -18,8 +19,10 @@
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -44,6 +47,7 @@ public:
 };
 
 using AppTesting::FindControls;
+using AppTesting::W;
 
 class ConnectFormTest : public testing::Test
 {
@@ -280,4 +284,64 @@ TEST_F(ConnectFormTest, ReopenedTheDialogStartsInTheServerBox)
         EXPECT_EQ(DialogResult::Cancel, dialog->ShowDialog(&form));
         EXPECT_EQ(static_cast<HWND>(boxes[0]->GetHandle()), g_focusWhenShown) << "showing " << showing;
     }
+}
+
+namespace
+{
+
+// Runs the actions once the dialog's own loop runs; they close the dialog themselves.
+std::function<void()> g_whileShown;
+void CALLBACK RunWhileShown(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    std::function<void()> actions = std::move(g_whileShown);
+    g_whileShown = nullptr;
+    if (actions)
+    {
+        actions();
+    }
+}
+
+} // namespace
+
+// Each label has an access key that nothing else in the dialog answers to, and Alt with it puts the keyboard in
+// the box beside the label (labels and boxes stand in the same order, Server to Domain).
+TEST_F(ConnectFormTest, EachLabelsAccessKeyIsItsOwnAndPutsTheKeyboardInItsBox)
+{
+    std::vector<Label*> labels = FindControls<Label>(*dialog);
+    ASSERT_EQ(4u, labels.size());
+    std::set<wchar_t> keys;
+    int keyed = 0;
+    for (Control* control : FindControls<Control>(*dialog))
+    {
+        if (control->GetMnemonic() != 0)
+        {
+            keys.insert(control->GetMnemonic());
+            keyed++;
+        }
+    }
+    EXPECT_EQ(static_cast<size_t>(keyed), keys.size()) << "two controls share an access key";
+    for (Label* label : labels)
+    {
+        EXPECT_NE(0, label->GetMnemonic()) << W(label->GetText());
+    }
+    std::vector<HWND> focused;
+    g_whileShown = [&]
+    {
+        // From the last box up, so that every key moves the keyboard.
+        for (int i = 3; i >= 0; i--)
+        {
+            Testing::PressKey(*dialog, labels[i]->GetMnemonic(), Keys::Alt);
+            focused.push_back(GetFocus());
+        }
+        PostKey(VK_ESCAPE);
+    };
+    SetTimer(nullptr, 0, 10, RunWhileShown);
+    EXPECT_EQ(DialogResult::Cancel, dialog->ShowDialog(&form));
+    std::vector<HWND> expected;
+    for (int i = 3; i >= 0; i--)
+    {
+        expected.push_back(static_cast<HWND>(boxes[i]->GetHandle()));
+    }
+    EXPECT_EQ(expected, focused);
 }

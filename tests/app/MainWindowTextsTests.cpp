@@ -667,7 +667,7 @@ TEST_F(MainWindowTextsTest, TheConnectDialogLabelsItsBoxesAndExplainsThem)
     EXPECT_EQ(L"Connect to another machine", title);
     EXPECT_EQ(form->GetConnectForm()->Scale(270), size.cx);
     EXPECT_EQ(form->GetConnectForm()->Scale(160), size.cy);
-    EXPECT_EQ((std::vector<std::wstring>{L"Server:", L"User:", L"Password:", L"Domain:"}), labels);
+    EXPECT_EQ((std::vector<std::wstring>{L"&Server:", L"&User:", L"&Password:", L"&Domain:"}), labels);
     EXPECT_EQ(
         (std::vector<std::wstring>{
             L"Name of the server to view WMI info.",
@@ -712,8 +712,8 @@ TEST_F(MainWindowTextsTest, TheOptionsDialogLabelsItsPagesAndChoices)
     EXPECT_EQ(form->GetOptionsForm()->Scale(800), size.cx);
     EXPECT_EQ(form->GetOptionsForm()->Scale(600), size.cy);
     EXPECT_EQ((std::vector<std::wstring>{L"Reports", L"Configuration Settings"}), tabs);
-    EXPECT_EQ((std::vector<std::wstring>{L"Report default directory:", L"Report results:", L"Configuration File:",
-                                         L"Enter filter text for selected class:"}),
+    EXPECT_EQ((std::vector<std::wstring>{L"Report &default directory:", L"Report &results:", L"Configuration &File:",
+                                         L"Enter filter &text for selected class:"}),
               labels);
     EXPECT_EQ(
         (std::vector<std::wstring>{L"1 Displayed on the screen", L"2 Opened in Excel spreadsheet",

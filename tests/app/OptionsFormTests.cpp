@@ -15,6 +15,7 @@
 #include "wmi/ManagementConnection.h"
 #include "wmi/ResultMessage.h"
 
+#include "tests/app/AppTesting.h"
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -816,4 +818,45 @@ TEST_F(OptionsFormTest, ValidateFilterAsksTheMachine)
     EXPECT_EQ(WMI::GetResultMessage(static_cast<long>(WBEM_E_INVALID_QUERY)).GetBuffer(), desktop.messages[1].text);
     EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONWARNING), desktop.messages[1].style);
     EXPECT_EQ(0, dialog->GetChangeFlags());
+}
+
+// Every label of both pages has an access key that nothing else in the dialog answers to (no other label, button
+// or check box), and Alt with it puts the keyboard in the field the label names: the directory box, the report
+// list, the configuration file's box and, once a class is selected, its filter box.
+TEST_F(OptionsFormTest, EachLabelsAccessKeyIsItsOwnAndPutsTheKeyboardInItsField)
+{
+    Run(
+        [&]
+        {
+            std::vector<Label*> labels = AppTesting::FindControls<Label>(*dialog);
+            ASSERT_EQ(4u, labels.size());
+            std::set<wchar_t> keys;
+            int keyed = 0;
+            for (Control* control : AppTesting::FindControls<Control>(*dialog))
+            {
+                if (control->GetMnemonic() != 0)
+                {
+                    keys.insert(control->GetMnemonic());
+                    keyed++;
+                }
+            }
+            EXPECT_EQ(static_cast<size_t>(keyed), keys.size()) << "two controls share an access key";
+            for (Label* label : labels)
+            {
+                EXPECT_NE(0, label->GetMnemonic()) << AppTesting::W(label->GetText());
+            }
+            Control* fields[] = {&dialog->GetDirectoryBox(), &dialog->GetTargetList(), &Page().GetFileBox(),
+                                 &Page().GetFilterBox()};
+            Press(labels[1]->GetMnemonic(), Keys::Alt);
+            EXPECT_TRUE(fields[1]->IsFocused());
+            Press(labels[0]->GetMnemonic(), Keys::Alt);
+            EXPECT_TRUE(fields[0]->IsFocused());
+            ShowConfigTab();
+            ClickPart(Node({L"Operating System", L"Processes", L"Win32_Process"}), TreeViewHitArea::Text);
+            Press(labels[2]->GetMnemonic(), Keys::Alt);
+            EXPECT_TRUE(fields[2]->IsFocused());
+            Press(labels[3]->GetMnemonic(), Keys::Alt);
+            EXPECT_TRUE(fields[3]->IsFocused());
+            Press(VK_ESCAPE);
+        });
 }

@@ -183,6 +183,32 @@ TEST_F(SimpleControlTest, ALabelsMnemonicFocusesTheControlAfterIt)
     EXPECT_FALSE(serverLabel.GetTabStop());
 }
 
+// A letter typed in a drop-down list picks its next entry starting with that letter, as in a system list, even
+// when a label of the window has the letter as its access key; Alt and the letter is the label's.
+TEST_F(SimpleControlTest, ALetterTypedInADropDownListIsTheListsNotALabelsAccessKey)
+{
+    Label directoryLabel(String(L"Report &default directory:"));
+    TextBox directory;
+    Label targetLabel(String(L"Report &results:"));
+    ComboBox target;
+    target.AddItem(String(L"Displayed on the screen"), 1);
+    target.AddItem(String(L"Opened in Excel spreadsheet"), 2);
+    for (Control* control : {static_cast<Control*>(&directoryLabel), static_cast<Control*>(&directory),
+                             static_cast<Control*>(&targetLabel), static_cast<Control*>(&target)})
+    {
+        form.GetControls().Add(control);
+    }
+    form.Show();
+    target.Focus();
+    target.SetSelectedIndex(1);
+    Testing::TypeText(target.GetHandle(), L"d");
+    EXPECT_TRUE(target.IsFocused());
+    EXPECT_EQ(0, target.GetSelectedIndex());
+    Testing::PressKey(form, 'D', Keys::Alt);
+    EXPECT_TRUE(directory.IsFocused());
+    EXPECT_EQ(0, target.GetSelectedIndex());
+}
+
 TEST_F(SimpleControlTest, ALabelDrawsItsTextInItsColourAndGreyWhenDisabled)
 {
     Label label(String(L"WWWW"));
