@@ -7,6 +7,7 @@
 #include "config/ClassViewFile.h"
 #include "core/controls/TreeNode.h"
 #include "core/io/FileStream.h"
+#include "core/io/IOException.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/Desktop.h"
 #include "core/xml/XmlTextWriter.h"
@@ -14,12 +15,14 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 #include <windows.h>
 
 using Core::String;
 using Core::Controls::TreeNode;
 using Core::Controls::TreeNodeCollection;
+using Core::Platform::Windows::Desktop;
 using Core::Xml::XmlTextWriter;
 
 namespace Config
@@ -201,6 +204,23 @@ private:
     WMI::ClassDefinition* m_lastDefinition = nullptr; // not owned: belongs to its node
 };
 
+// A message that could not be shown for want of memory is shown once more: it is how the user learns what became
+// of the file, and the failure that took the memory is over.
+template <typename Show> void ShowAgainOnFailure(Show show) noexcept
+{
+    for (int attempt = 0; attempt < 2; attempt++)
+    {
+        try
+        {
+            show();
+            return;
+        }
+        catch (...)
+        {
+        }
+    }
+}
+
 } // namespace
 
 // Keeps the check handler from reacting to the changes its own work makes.
@@ -218,9 +238,14 @@ private:
 
 ClassViewEditor::ClassViewEditor(TreeNodeCollection& nodes, AppOptions& options) : m_nodes(nodes), m_options(options) {}
 
-void ClassViewEditor::ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style)
+void ClassViewEditor::ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style) noexcept
 {
-    Core::Platform::Windows::Desktop::Current().ShowMessage(m_owner, String(text), String(caption), style);
+    ShowAgainOnFailure([&] { Desktop::Current().ShowMessage(m_owner, String(text), String(caption), style); });
+}
+
+void ClassViewEditor::ShowMessage(const String& text, const String& caption, unsigned int style) noexcept
+{
+    ShowAgainOnFailure([&] { Desktop::Current().ShowMessage(m_owner, text, caption, style); });
 }
 
 void ClassViewEditor::LoadCheckTree(const String& path)
@@ -416,12 +441,19 @@ bool ClassViewEditor::SaveConfiguration(const String& configFile)
             return false;
         }
     }
+    // The message naming the copy is made before the copy: once the file is saved over, that message is the
+    // only way the user learns where the original went, so showing it must not need memory.
     String original;
+    String keptText;
+    String keptCaption;
     try
     {
         if (existed && IsPartlyRead(configFile))
         {
-            original = KeepOriginal(configFile);
+            original = FreeCopyName(configFile);
+            keptText = String(PartlyReadKeptMessage) + L"\r\n\r\n" + original;
+            keptCaption = String(L"Configuration file error");
+            Core::IO::File::Copy(configFile, original);
         }
     }
     catch (...)
@@ -439,15 +471,19 @@ bool ClassViewEditor::SaveConfiguration(const String& configFile)
         {
             RemoveCreatedFile(configFile);
         }
+        // The original is as it was: a copy of it would only be a file the user was not told of.
+        if (!original.IsEmpty())
+        {
+            RemoveCreatedFile(original);
+        }
         ShowMessage(SaveConfigurationFailedMessage, L"Error", MB_OK | MB_ICONERROR);
         return false;
     }
     if (!original.IsEmpty())
     {
-        m_partlyRead = String();
-        Core::Platform::Windows::Desktop::Current().ShowMessage(
-            m_owner, String(PartlyReadKeptMessage) + L"\r\n\r\n" + original, String(L"Configuration file error"),
-            MB_OK | MB_ICONINFORMATION);
+        // Moved out, which leaves it empty without allocating.
+        String saved(std::move(m_partlyRead));
+        ShowMessage(keptText, keptCaption, MB_OK | MB_ICONINFORMATION);
     }
     return true;
 }
@@ -458,11 +494,20 @@ bool ClassViewEditor::IsPartlyRead(const String& path) const
     {
         return false;
     }
-    // File names are compared as Windows does: without regard to case, after making them full.
-    return Core::IO::GetFullPath(m_partlyRead).ToLower() == Core::IO::GetFullPath(path).ToLower();
+    // The file's identity, not its name: one file has many names (another drive mapping the same folder, a link).
+    try
+    {
+        return Core::IO::File::IsSame(m_partlyRead, path);
+    }
+    catch (const Core::IO::IOException&)
+    {
+        // Cannot tell (the file read is gone, perhaps renamed to this one): a copy too many costs less than a
+        // lost file.
+        return true;
+    }
 }
 
-String ClassViewEditor::KeepOriginal(const String& path)
+String ClassViewEditor::FreeCopyName(const String& path)
 {
     // An older copy is never overwritten: it may hold what an earlier broken file lost.
     for (int n = 1;; n++)
@@ -470,7 +515,6 @@ String ClassViewEditor::KeepOriginal(const String& path)
         String copy = n == 1 ? path + L".bak" : path + L"." + n + L".bak";
         if (!Core::IO::File::Exists(copy))
         {
-            Core::IO::File::Copy(path, copy);
             return copy;
         }
     }

@@ -80,14 +80,15 @@ private:
     class CheckHandlerPause;
 
     void WriteFile(const Core::String& path);
-    // Whether path is the file last loaded only in part.
+    // Whether path may be the file last loaded only in part: the same file, or one that cannot be told apart.
     bool IsPartlyRead(const Core::String& path) const;
-    // Copies the file to a free name beside it ("name.bak", then "name.2.bak", ...) and returns that name.
-    static Core::String KeepOriginal(const Core::String& path);
+    // The first free name beside the file for a copy of it: "name.bak", then "name.2.bak", ...
+    static Core::String FreeCopyName(const Core::String& path);
     // Removes a file this save created; it did not exist before.
     static void RemoveCreatedFile(const Core::String& path);
     void WriteClassContent(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* classNode);
-    void ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style);
+    void ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style) noexcept;
+    void ShowMessage(const Core::String& text, const Core::String& caption, unsigned int style) noexcept;
 
     Core::Controls::TreeNodeCollection& m_nodes;
     AppOptions& m_options;

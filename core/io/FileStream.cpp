@@ -3,6 +3,7 @@
 #include "core/io/IOException.h"
 #include "core/io/SystemError.h"
 
+#include <atomic>
 #include <cstring>
 #include <windows.h>
 
@@ -15,6 +16,23 @@ namespace
 IOException LastErrorException()
 {
     return IOException(GetLastErrorText());
+}
+
+std::atomic<int64_t> writeRoom{-1}; // negative: no limit
+
+// How many of count bytes the disk takes.
+int TakeWriteRoom(int count)
+{
+    int64_t room = writeRoom.load();
+    while (room >= 0)
+    {
+        int64_t taken = room < count ? room : count;
+        if (writeRoom.compare_exchange_weak(room, room - taken))
+        {
+            return static_cast<int>(taken);
+        }
+    }
+    return count;
 }
 
 } // namespace
@@ -221,8 +239,15 @@ void FileStream::WriteBuffer()
     WriteDirect(m_buffer, length);
 }
 
+void FileStream::LimitWrites(int64_t bytes)
+{
+    writeRoom.store(bytes < 0 ? -1 : bytes);
+}
+
 void FileStream::WriteDirect(const uint8_t* bytes, int count)
 {
+    int refused = count - TakeWriteRoom(count);
+    count -= refused;
     while (count > 0)
     {
         DWORD written = 0;
@@ -232,6 +257,10 @@ void FileStream::WriteDirect(const uint8_t* bytes, int count)
         }
         bytes += written;
         count -= static_cast<int>(written);
+    }
+    if (refused > 0)
+    {
+        throw IOException(GetErrorText(ERROR_DISK_FULL));
     }
 }
 

@@ -69,6 +69,11 @@ public:
     int64_t GetLength();
     int64_t GetPosition() const { return m_position; }
 
+    // Tests stand in for a nearly full disk: the process's file streams may write only `bytes` more bytes, and
+    // the write that goes past them stores what fits and fails as the system's writes do on a full disk. A
+    // negative value lifts the limit, which is the default.
+    static void LimitWrites(int64_t bytes);
+
 private:
     void CheckOpen() const;
     void WriteBuffer();

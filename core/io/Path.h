@@ -18,8 +18,12 @@ public:
     static void Delete(const String& path);
     // Replaces target by source (or moves source there when target does not exist) in one step.
     static void Replace(const String& source, const String& target);
-    // Copies source to target, which must not exist yet; failures raise IOException.
+    // Copies source to target, which must not exist yet; failures raise IOException and leave no target.
     static void Copy(const String& source, const String& target);
+    // Whether both names lead to one file, told by the file's identity (its volume's serial number and its
+    // index there), so that two spellings of a file (through another drive, a link) are one. Raises
+    // IOException when either identity cannot be read, a missing file included.
+    static bool IsSame(const String& first, const String& second);
 };
 
 class Directory

@@ -20,6 +20,10 @@ String GetErrorText(unsigned long errorCode)
     String result;
     if (length > 0 && text != nullptr)
     {
+        while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r' || text[length - 1] == L' '))
+        {
+            length--;
+        }
         result = String(text, static_cast<int>(length));
     }
     else

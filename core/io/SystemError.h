@@ -6,7 +6,8 @@
 namespace Core::IO
 {
 
-// Text of the calling thread's last error, including the system's trailing line break.
+// Text of the calling thread's last error, without the line break the system ends it with: callers put it
+// in brackets, after a colon or on a status line.
 String GetLastErrorText();
 String GetErrorText(unsigned long errorCode);
 

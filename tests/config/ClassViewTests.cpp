@@ -232,6 +232,28 @@ TEST_F(ClassViewTest, AnEmptyOrNonXmlFileLeavesTheMachineEmptyAndSaysSo)
     EXPECT_TRUE(desktop.messages.empty());
 }
 
+// The system's reason ends with a line break, which has no place inside the brackets of a status panel.
+TEST_F(ClassViewTest, AFileLockedByAnotherProgramShowsTheSystemsReasonOnOneLine)
+{
+    String path = WriteConfig("config.xml", HandWritten);
+    HANDLE locked =
+        CreateFileW(path.GetBuffer(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    Config::ReadClassTree(machine, path, status);
+    CloseHandle(locked);
+    wchar_t system[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system, 512, nullptr);
+    std::wstring reason = system;
+    reason.erase(reason.find_last_not_of(L"\r\n ") + 1);
+    ASSERT_FALSE(reason.empty());
+    ASSERT_EQ(1u, status.texts.size());
+    EXPECT_EQ(1, status.panels[0]);
+    EXPECT_EQ(L"Configuration xml file is empty or has invalid structure (" + reason + L")", status.texts[0]);
+    EXPECT_EQ(std::wstring::npos, status.texts[0].find_first_of(L"\r\n"));
+    EXPECT_EQ(0, machine->GetNodes().GetCount());
+}
+
 TEST_F(ClassViewTest, ElementsWithUnexpectedContentStopTheReading)
 {
     const char* odd = "<Categories><Category Name=\"A\" selected=\"Y\"><Class Name=\"X\" selected=\"Y\">"
@@ -362,6 +384,109 @@ TEST_F(ClassViewTest, APartlyReadFileThatCannotBeCopiedIsNotOverwritten)
     ASSERT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(Config::PartlyReadNotCopiedMessage, desktop.messages[0].text);
     RemoveDirectoryW((path + L".bak").GetBuffer());
+}
+
+namespace
+{
+
+// A file of about 41 KB whose reading stops at an error near its start.
+std::string LargeBrokenFile()
+{
+    std::string text = "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>";
+    for (int i = 0; text.size() < 41 * 1024; i++)
+    {
+        text += "<Category Name=\"Lost " + std::to_string(i) +
+                "\" selected=\"Y\"><Class Name=\"Win32_Process\" selected=\"Y\"/></Category>";
+    }
+    return text + "</Categories>";
+}
+
+bool Exists(const String& path)
+{
+    return GetFileAttributesW(path.GetBuffer()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+// A copy that failed half way on a nearly full disk used to stay: half of the original passing for all of it, and
+// the room the advised save to another file needs; OK again added an empty second copy.
+TEST_F(ClassViewTest, ACopyThatFailsPartWayIsRemoved)
+{
+    const std::string broken = LargeBrokenFile();
+    String path = WriteConfig("view.xml", broken);
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    desktop.messages.clear();
+    {
+        Testing::NearlyFullDisk disk(20480);
+        for (int attempt = 1; attempt <= 2; attempt++)
+        {
+            EXPECT_FALSE(editor.SaveConfiguration(path)) << "attempt " << attempt;
+            EXPECT_FALSE(Exists(path + L".bak")) << "attempt " << attempt;
+            EXPECT_FALSE(Exists(path + L".2.bak")) << "attempt " << attempt;
+            EXPECT_TRUE(Testing::ReadFileBytes(path) == broken) << "attempt " << attempt;
+            ASSERT_EQ(static_cast<size_t>(attempt), desktop.messages.size());
+            EXPECT_EQ(Config::PartlyReadNotCopiedMessage, desktop.messages.back().text);
+        }
+    }
+    // With room again the copy takes the first name: no failed copy holds it.
+    ASSERT_TRUE(editor.SaveConfiguration(path));
+    ASSERT_TRUE(Exists(path + L".bak"));
+    EXPECT_TRUE(Testing::ReadFileBytes(path + L".bak") == broken);
+    EXPECT_FALSE(Exists(path + L".2.bak"));
+}
+
+// Wine maps the Unix file system to Z:, so the file read as C:\...\view.xml can be saved as Z:\...\view.xml: the
+// same file, which used to be saved over without a copy because the two names differ.
+TEST_F(ClassViewTest, APartlyReadFileSavedUnderAnotherOfItsNamesIsCopiedFirst)
+{
+    const std::string broken = "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>"
+                               "<Category Name=\"Lost\" selected=\"Y\"/></Categories>";
+    String path = directory.File(L"view.xml");
+    String unixName = Testing::ThroughUnixDrive(path);
+    if (unixName.IsEmpty())
+    {
+        GTEST_SKIP() << "needs Wine's Z: drive";
+    }
+    for (const auto& [read, saved] : {std::pair{path, unixName}, std::pair{unixName, path}})
+    {
+        Testing::WriteFileBytes(path, broken);
+        DeleteFileW((saved + L".bak").GetBuffer());
+        TreeNodeCollection tree;
+        ClassViewEditor editor(tree, *options);
+        editor.LoadCheckTree(read);
+        editor.SetChangeFlags(Config::ClassViewChanged);
+        desktop.messages.clear();
+        ASSERT_TRUE(editor.SaveConfiguration(saved)) << std::wstring(saved.GetBuffer());
+        ASSERT_TRUE(Exists(path + L".bak")) << "no copy when saved as " << std::wstring(saved.GetBuffer());
+        EXPECT_EQ(broken, Testing::ReadFileBytes(path + L".bak")) << std::wstring(saved.GetBuffer());
+        ASSERT_EQ(1u, desktop.messages.size());
+        EXPECT_EQ(std::wstring(Config::PartlyReadKeptMessage) + L"\r\n\r\n" + (saved + L".bak").GetBuffer(),
+                  desktop.messages[0].text);
+        EXPECT_EQ(std::string::npos, Testing::ReadFileBytes(path).find("Lost"));
+    }
+}
+
+// When the file read can no longer be told apart from the one saved over, a copy too many costs less than a lost
+// file: here the file read was renamed to the name it is then saved under.
+TEST_F(ClassViewTest, AFileThatMayBeThePartlyReadOneIsCopiedFirst)
+{
+    const std::string broken = "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>"
+                               "<Category Name=\"Lost\" selected=\"Y\"/></Categories>";
+    String path = WriteConfig("view.xml", broken);
+    String renamed = directory.File(L"renamed.xml");
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    ASSERT_TRUE(MoveFileW(path.GetBuffer(), renamed.GetBuffer()));
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    desktop.messages.clear();
+    ASSERT_TRUE(editor.SaveConfiguration(renamed));
+    ASSERT_TRUE(Exists(renamed + L".bak"));
+    EXPECT_EQ(broken, Testing::ReadFileBytes(renamed + L".bak"));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(std::wstring(Config::PartlyReadKeptMessage) + L"\r\n\r\n" + (renamed + L".bak").GetBuffer(),
+              desktop.messages[0].text);
 }
 
 // Saving the partial tree to another file, or after a whole file was loaded, touches nothing else.
@@ -674,6 +799,51 @@ TEST_F(ClassViewTest, RunningOutOfMemoryWhileSavingSaysSoAndKeepsTheOldFile)
         }
     }
     EXPECT_GT(failures, 10);
+}
+
+// Out of memory at any allocation of a save over a partly read file: nothing escapes, the original is either as it
+// was or kept whole beside the new file, and a kept copy is always told. Memory running out after the copy and the
+// new file were written used to end the save with an exception, the copy untold.
+TEST_F(ClassViewTest, RunningOutOfMemoryWhileKeepingTheOriginalNeverHidesTheCopy)
+{
+    const std::string broken = "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>"
+                               "<Category Name=\"Lost\" selected=\"Y\"/></Categories>";
+    String path = directory.File(L"view.xml");
+    String copy = path + L".bak";
+    const std::wstring told = std::wstring(Config::PartlyReadKeptMessage) + L"\r\n\r\n" + copy.GetBuffer();
+    int kept = 0;
+    bool injected = true;
+    for (int64_t failing = 0; injected; failing++)
+    {
+        Testing::WriteFileBytes(path, broken);
+        DeleteFileW(copy.GetBuffer());
+        TreeNodeCollection tree;
+        ClassViewEditor editor(tree, *options);
+        editor.LoadCheckTree(path);
+        editor.SetChangeFlags(Config::ClassViewChanged);
+        desktop.messages.clear();
+        bool saved = false;
+        EXPECT_NO_THROW(injected =
+                            Testing::RunWithFailingAllocation(failing, [&] { saved = editor.SaveConfiguration(path); }))
+            << "allocation " << failing;
+        ASSERT_EQ(1u, desktop.messages.size()) << "allocation " << failing;
+        if (Exists(copy))
+        {
+            kept++;
+            EXPECT_TRUE(saved) << "allocation " << failing;
+            EXPECT_EQ(broken, Testing::ReadFileBytes(copy)) << "allocation " << failing;
+            EXPECT_EQ(told, desktop.messages[0].text) << "allocation " << failing;
+            EXPECT_EQ(std::string::npos, Testing::ReadFileBytes(path).find("Lost")) << "allocation " << failing;
+        }
+        else
+        {
+            EXPECT_FALSE(saved) << "allocation " << failing;
+            EXPECT_EQ(broken, Testing::ReadFileBytes(path)) << "allocation " << failing;
+            EXPECT_NE(told, desktop.messages[0].text) << "allocation " << failing;
+        }
+    }
+    // Besides the save that ran out of nothing: failures after the copy was kept, which used to escape.
+    EXPECT_GT(kept, 1);
 }
 
 // --- check states ---

@@ -66,6 +66,25 @@ void RemoveTree(const std::wstring& path)
     RemoveDirectoryW(path.c_str());
 }
 
+Core::String ThroughUnixDrive(const Core::String& path)
+{
+    using UnixFileName = char*(CDECL*)(const wchar_t*);
+    auto unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixFileName != nullptr ? unixFileName(path.GetBuffer()) : nullptr;
+    if (name == nullptr)
+    {
+        return Core::String();
+    }
+    std::wstring mapped = L"Z:";
+    for (const char* c = name; *c != 0; c++)
+    {
+        mapped += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    }
+    HeapFree(GetProcessHeap(), 0, name);
+    return Core::String(mapped.c_str());
+}
+
 std::string ReadFileBytes(const Core::String& path)
 {
     HANDLE file = CreateFileW(path.GetBuffer(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <new>
+#include <windows.h>
 
 using namespace Core;
 using namespace Core::IO;
@@ -83,6 +84,33 @@ TEST(FileStreamOpen, DevicesAreRefused)
     EXPECT_EQ(
         L"Files other than disk files are not supported",
         ThrownMessage([] { FileStream(String(L"NUL"), FileMode::Open, FileAccess::Read, FileShare::ReadWrite); }));
+}
+
+// Tests stand in for a full disk with a limit on what the process's streams write.
+TEST(FileStreamData, AWritePastTheLimitStoresWhatFitsAndFailsAsOnAFullDisk)
+{
+    TempDirectory directory;
+    String name = directory.File(L"full.bin");
+    const std::string bytes = Pattern(10000);
+    std::wstring message;
+    {
+        FileStream stream(name, FileMode::Create, FileAccess::Write, FileShare::None, 0);
+        Testing::NearlyFullDisk disk(6000);
+        stream.Write(Bytes(bytes), 0, 5000);
+        message = ThrownMessage([&] { stream.Write(Bytes(bytes), 5000, 5000); });
+        EXPECT_THROW(stream.Write(Bytes(bytes), 6000, 1), IOException);
+    }
+    wchar_t system[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_DISK_FULL,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system, 512, nullptr);
+    EXPECT_EQ(0u, std::wstring(system).find(message));
+    EXPECT_FALSE(message.empty());
+    EXPECT_EQ(bytes.substr(0, 6000), ReadFileBytes(name));
+    // Without the limit every write goes through again.
+    FileStream again(name, FileMode::Append, FileAccess::Write, FileShare::None, 0);
+    again.Write(Bytes(bytes), 6000, 4000);
+    again.Close();
+    EXPECT_EQ(bytes, ReadFileBytes(name));
 }
 
 // --- access rules ---
