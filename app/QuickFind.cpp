@@ -80,6 +80,13 @@ ClassFind::ClassFind(TreeView& tree)
     m_box.FindNext.Subscribe(&m_nextHandler);
     m_box.FindPrevious.Subscribe(&m_previousHandler);
     m_box.Closed.Subscribe(&m_closedHandler);
+    // Enter in the strip selects a class: it shows as selected while the keyboard stays in the strip.
+    m_tree.SetFocusCompanion(&m_box.GetTextBox());
+}
+
+ClassFind::~ClassFind()
+{
+    m_tree.SetFocusCompanion(nullptr);
 }
 
 int ClassFind::CountMatches() const

@@ -39,6 +39,7 @@ class ClassFind
 {
 public:
     explicit ClassFind(Core::Controls::TreeView& tree);
+    ~ClassFind();
     ClassFind(const ClassFind&) = delete;
     ClassFind& operator=(const ClassFind&) = delete;
 

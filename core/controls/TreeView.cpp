@@ -22,7 +22,7 @@ constexpr unsigned long TypeAheadTimeout = 1000;
 
 } // namespace
 
-TreeView::TreeView()
+TreeView::TreeView() : m_companionFocusHandler(this, &TreeView::OnCompanionFocusChanged)
 {
     SetClassName(String(L"Core.Controls.TreeView"));
     UseOwnScrollBars();
@@ -32,6 +32,11 @@ TreeView::TreeView()
 
 TreeView::~TreeView()
 {
+    if (m_focusCompanion != nullptr)
+    {
+        m_focusCompanion->GotFocus.Unsubscribe(&m_companionFocusHandler);
+        m_focusCompanion->LostFocus.Unsubscribe(&m_companionFocusHandler);
+    }
     // The nodes are deleted with the collection; nobody needs to hear of it.
     m_nodes.SetObserver(nullptr);
 }
@@ -470,6 +475,39 @@ void TreeView::EnsureVisible(TreeNode* node)
     if (left < view.left || left >= view.GetRight() - Scale(20))
     {
         SetScrollPosition(Point{left - Scale(40), GetScrollPosition().y});
+    }
+}
+
+void TreeView::SetFocusCompanion(Control* companion)
+{
+    if (m_focusCompanion != nullptr)
+    {
+        m_focusCompanion->GotFocus.Unsubscribe(&m_companionFocusHandler);
+        m_focusCompanion->LostFocus.Unsubscribe(&m_companionFocusHandler);
+    }
+    m_focusCompanion = companion;
+    if (companion != nullptr)
+    {
+        companion->GotFocus.Subscribe(&m_companionFocusHandler);
+        companion->LostFocus.Subscribe(&m_companionFocusHandler);
+    }
+    if (m_selected != nullptr)
+    {
+        InvalidateNode(m_selected);
+    }
+}
+
+bool TreeView::ShowsSelectionFocused() const
+{
+    return IsFocused() || (m_focusCompanion != nullptr && m_focusCompanion->IsFocused());
+}
+
+void TreeView::OnCompanionFocusChanged(Object*, EventArgs&)
+{
+    // The focus going to or from the tree itself repaints it anyway; going elsewhere from the companion does not.
+    if (m_selected != nullptr)
+    {
+        InvalidateNode(m_selected);
     }
 }
 
@@ -1129,7 +1167,7 @@ void TreeView::PaintRow(Graphics& graphics, const VisibleNode& row, int y, const
     Color textColor = enabled ? GetForeColor() : Theme::GrayText();
     if (node == m_selected)
     {
-        bool focused = IsFocused();
+        bool focused = ShowsSelectionFocused();
         graphics.FillRectangle(text, focused ? Theme::Highlight() : Theme::Face());
         textColor = focused ? Theme::HighlightText() : Theme::ControlText();
     }

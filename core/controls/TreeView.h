@@ -64,6 +64,11 @@ public:
     // Shows a check box before each node: 0 unchecked, 1 checked, 2 partly checked.
     void SetCheckBoxes(bool checkBoxes);
     bool GetCheckBoxes() const { return m_checkBoxes; }
+    // A control that works the tree from the keyboard, such as its find strip's text box (not owned; null for
+    // none): while it has the focus, the selection shows as when the tree has it, so that one sees where the
+    // keys took it. Set back to null before the companion goes.
+    void SetFocusCompanion(Control* companion);
+    Control* GetFocusCompanion() const { return m_focusCompanion; }
 
     // Repaints everything from the model.
     void Refresh();
@@ -176,6 +181,9 @@ private:
     int RowsPerPage();
     bool TypeAhead(wchar_t character);
     void DropCharacter();
+    // Whether the selection shows as focused: the tree or its companion has the focus.
+    bool ShowsSelectionFocused() const;
+    void OnCompanionFocusChanged(Object* sender, EventArgs& args);
     void PaintRow(Graphics& graphics, const VisibleNode& row, int y, const Metrics& metrics);
     void PaintCheckBox(Graphics& graphics, const Rectangle& box, int state);
 
@@ -192,6 +200,8 @@ private:
     unsigned long m_lastTypeTime = 0;
     int m_itemHeight = 0;
     int m_itemHeightDpi = 0;
+    Control* m_focusCompanion = nullptr; // not owned
+    MemberEventHandler<TreeView, EventArgs> m_companionFocusHandler;
 };
 
 } // namespace Core::Controls

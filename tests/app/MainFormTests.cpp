@@ -9,6 +9,7 @@
 #include "core/controls/FindBox.h"
 #include "core/controls/StatusBar.h"
 #include "core/controls/TextBox.h"
+#include "core/controls/Theme.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
@@ -1479,4 +1480,22 @@ TEST_F(LoadingTest, QuickFindInTheTreeSelectsAClassByPartOfItsName)
     EXPECT_EQ(first, W(Tree().GetSelectedNode()->GetText()));
     box.GetTextBox().SetText(String(L"NoSuchClassAnywhere"));
     EXPECT_EQ(L"No class", W(box.GetStatusText()));
+}
+
+// The class the tree's find strip selected stands out in the system's selection colours while the keyboard stays
+// in the strip, so one sees where Enter went.
+TEST_F(LoadingTest, TheClassTheTreesFindSelectedIsShownSelectedWhileTheStripHasTheKeyboard)
+{
+    Start();
+    Tree().Focus();
+    ASSERT_TRUE(form->GetMainMenu().ProcessShortcut(Shortcut::CtrlF));
+    Testing::TypeText(Testing::FocusedWindow(), L"win32_thread");
+    Testing::PressKeyTo(Testing::FocusedWindow(), VK_RETURN);
+    TreeNode* thread = Tree().GetSelectedNode();
+    ASSERT_EQ(Thread(), thread);
+    EXPECT_TRUE(form->GetClassFind().GetBox().GetTextBox().IsFocused());
+    Core::Controls::Rectangle text = Tree().GetPartBounds(thread, TreeViewHitArea::Text);
+    Testing::Picture picture = Testing::Render(Tree());
+    EXPECT_GT(picture.CountIn(Theme::Highlight(), text.left, text.top, text.width, text.height),
+              text.width * text.height / 2);
 }

@@ -1,5 +1,6 @@
 #include "core/controls/Form.h"
 #include "core/controls/ImageList.h"
+#include "core/controls/TextBox.h"
 #include "core/controls/Theme.h"
 #include "core/controls/TreeView.h"
 
@@ -184,6 +185,44 @@ TEST_F(TreeViewTest, ABeforeSelectVetoKeepsThePreviousNodeForMouseAndKeyboard)
     EXPECT_GT(picture.CountIn(Theme::Highlight(), fanText.left, fanText.top, fanText.width, fanText.height), 20);
     EXPECT_EQ(0, picture.CountIn(Theme::Highlight(), keyboardText.left, keyboardText.top, keyboardText.width,
                                  keyboardText.height));
+}
+
+// While the focus is in the tree's companion (its find strip's box, which works the tree from the keyboard), the
+// selected node shows as when the tree has the focus, in the system's selection colours, without the focus frame;
+// once the focus is elsewhere the tree repaints it as an inactive selection.
+TEST_F(TreeViewTest, TheSelectionShowsAsFocusedWhileTheCompanionHasTheKeyboard)
+{
+    TextBox find;
+    TextBox elsewhere;
+    find.SetBounds(0, 0, 100, 20);
+    elsewhere.SetBounds(100, 0, 100, 20);
+    form.GetControls().Add(&find);
+    form.GetControls().Add(&elsewhere);
+    tree.SetFocusCompanion(&find);
+    BuildCatalogue();
+    ShowAndFocus();
+    TreeNode* fan = hardware->GetNodes()[0];
+    ASSERT_TRUE(tree.SetSelectedNode(fan));
+    Rect text = tree.GetPartBounds(fan, TreeViewHitArea::Text);
+    auto count = [&](const Testing::Picture& picture, Color color)
+    { return picture.CountIn(color, text.left, text.top, text.width, text.height); };
+
+    find.Focus();
+    Testing::Picture companion = Testing::Render(tree);
+    EXPECT_GT(count(companion, Theme::Highlight()), text.width * text.height / 2);
+    EXPECT_GT(count(companion, Theme::HighlightText()), 5) << "the text in the selection's text colour";
+
+    UpdateWindow(static_cast<HWND>(tree.GetHandle()));
+    elsewhere.Focus();
+    EXPECT_TRUE(GetUpdateRect(static_cast<HWND>(tree.GetHandle()), nullptr, FALSE)) << "the selection is repainted";
+    Testing::Picture inactive = Testing::Render(tree);
+    EXPECT_EQ(0, count(inactive, Theme::Highlight()));
+    EXPECT_GT(count(inactive, Theme::Face()), text.width * text.height / 2);
+
+    // Without a companion its focus means nothing to the tree.
+    tree.SetFocusCompanion(nullptr);
+    find.Focus();
+    EXPECT_EQ(0, count(Testing::Render(tree), Theme::Highlight()));
 }
 
 TEST_F(TreeViewTest, ArrowsHomeEndAndPagesMoveOverTheVisibleNodes)
