@@ -3,21 +3,16 @@
 #include "core/controls/Accessibility.h"
 #include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
-#include "core/controls/TextFinder.h"
+#include "core/controls/GridCellBuffer.h"
 #include "core/controls/Theme.h"
-#include "core/threading/SynchronizationEvent.h"
-#include "core/threading/Thread.h"
 
-#include <algorithm>
-#include <cstring>
-#include <cwchar>
-#include <memory>
 #include <string>
-#include <vector>
 #include <windows.h>
 
 namespace Core::Controls
 {
+
+using Internal::CellBuffer;
 
 namespace
 {
@@ -29,117 +24,12 @@ constexpr int FilterTimer = 2;
 // FilterSlice between the user's input and painting, a timer's tick apart.
 constexpr double FirstFilterSlice = 0.06;
 constexpr double FilterSlice = 0.04;
-// The filter's search looks at the clock once per stretch of this many rows; a stretch of at least
-// ParallelRows is searched on two threads.
-constexpr int FilterStretch = 65536;
-constexpr int ParallelRows = 16384;
-// The finished searches kept, so that deleting back to an earlier text needs no search.
-constexpr size_t KeptSearches = 16;
 // With live refresh off the view catches up this often.
 constexpr int RefreshInterval = 250;
 constexpr int MinimumColumnWidth = 8;
 constexpr int AutoSizeAllRowsLimit = 20000;
 constexpr int AutoSizeAroundView = 1000;
-constexpr int NoRow = 0x7FFFFFFF;
-
-// A cell's kind for ordering: empty cells first, then numbers by value, then texts.
-enum CellKind
-{
-    EmptyCell = 0,
-    NumberCell = 1,
-    TextCell = 2
-};
-
-// Whole text a decimal number ("-12", "3.5", "1e6"): digits, at most one point, an exponent.
-bool ParseNumber(const wchar_t* text, int length, double* value)
-{
-    int i = 0;
-    if (i < length && (text[i] == L'-' || text[i] == L'+'))
-    {
-        i++;
-    }
-    int digits = 0;
-    bool point = false;
-    for (; i < length; i++)
-    {
-        if (text[i] >= L'0' && text[i] <= L'9')
-        {
-            digits++;
-        }
-        else if (text[i] == L'.' && !point)
-        {
-            point = true;
-        }
-        else
-        {
-            break;
-        }
-    }
-    if (digits == 0)
-    {
-        return false;
-    }
-    if (i < length && (text[i] == L'e' || text[i] == L'E'))
-    {
-        i++;
-        if (i < length && (text[i] == L'-' || text[i] == L'+'))
-        {
-            i++;
-        }
-        int exponent = 0;
-        for (; i < length && text[i] >= L'0' && text[i] <= L'9'; i++)
-        {
-            exponent++;
-        }
-        if (exponent == 0)
-        {
-            return false;
-        }
-    }
-    if (i != length || length > 63)
-    {
-        return false;
-    }
-    wchar_t copy[64];
-    std::memcpy(copy, text, static_cast<size_t>(length) * sizeof(wchar_t));
-    copy[length] = 0;
-    *value = std::wcstod(copy, nullptr);
-    return true;
-}
-
-// A cell's text read into a reusable buffer.
-struct CellBuffer
-{
-    std::vector<wchar_t> characters;
-    int length = 0;
-
-    void Read(const GridModel& model, int row, int column)
-    {
-        int needed = model.GetCellLength(row, column);
-        if (static_cast<int>(characters.size()) < needed + 1)
-        {
-            characters.resize(static_cast<size_t>(needed) + 1);
-        }
-        length = model.CopyCellText(row, column, characters.data());
-        characters[static_cast<size_t>(length)] = 0;
-    }
-};
-
-CellKind Classify(const CellBuffer& cell, double* number)
-{
-    if (cell.length == 0)
-    {
-        return EmptyCell;
-    }
-    return ParseNumber(cell.characters.data(), cell.length, number) ? NumberCell : TextCell;
-}
-
-int CompareTexts(const wchar_t* a, int aLength, const wchar_t* b, int bLength)
-{
-    int result =
-        CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, a, aLength, b, bLength, nullptr, nullptr, 0);
-    return result == CSTR_LESS_THAN ? -1 : (result == CSTR_GREATER_THAN ? 1 : 0);
-}
+constexpr int NoRow = GridRowView::NoPosition;
 
 // Tabs and line breaks inside a cell would break the line structure of copied text.
 void AppendCellForCopy(std::wstring& text, const wchar_t* cell, int length)
@@ -151,385 +41,7 @@ void AppendCellForCopy(std::wstring& text, const wchar_t* cell, int length)
     }
 }
 
-// A row's cell of the sort column, keyed once for a whole sort: its kind, its number, or where the locale's sort
-// key of its text starts in the sort's key bytes.
-struct SortKey
-{
-    int kind;
-    int row;
-    double number;
-    size_t offset;
-};
-
-// Appends the locale's sort key of the cell's text, ending in a zero byte, to keyBytes; scratch is room reused.
-void AppendTextSortKey(const CellBuffer& cell, std::vector<uint8_t>& scratch, std::vector<uint8_t>& keyBytes)
-{
-    auto map = [&cell](uint8_t* out, int size)
-    {
-        return LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, cell.characters.data(),
-                             cell.length, reinterpret_cast<LPWSTR>(out), size, nullptr, nullptr, 0);
-    };
-    int size = map(scratch.data(), static_cast<int>(scratch.size()));
-    if (size == 0)
-    {
-        scratch.resize(static_cast<size_t>(map(nullptr, 0)) + 1);
-        size = map(scratch.data(), static_cast<int>(scratch.size()));
-    }
-    keyBytes.insert(keyBytes.end(), scratch.begin(), scratch.begin() + size);
-    // Sort keys end with a zero byte; make sure of it for strcmp.
-    if (size == 0 || keyBytes.back() != 0)
-    {
-        keyBytes.push_back(0);
-    }
-}
-
-// Reads and keys the column's cell of every row.
-void MakeSortKeys(const GridModel& model, int column, CellBuffer& cell, std::vector<SortKey>& keys,
-                  std::vector<uint8_t>& keyBytes)
-{
-    std::vector<uint8_t> scratch(256);
-    for (size_t row = 0; row < keys.size(); row++)
-    {
-        cell.Read(model, static_cast<int>(row), column);
-        SortKey& key = keys[row];
-        key.row = static_cast<int>(row);
-        key.number = 0;
-        key.offset = 0;
-        key.kind = Classify(cell, &key.number);
-        if (key.kind == TextCell)
-        {
-            key.offset = keyBytes.size();
-            AppendTextSortKey(cell, scratch, keyBytes);
-        }
-    }
-}
-
-// Orders keys as CompareRows orders their rows: kind, then value, then the order of addition.
-void SortKeys(std::vector<SortKey>& keys, const uint8_t* bytes, bool descending)
-{
-    std::sort(keys.begin(), keys.end(),
-              [descending, bytes](const SortKey& a, const SortKey& b)
-              {
-                  int result = 0;
-                  if (a.kind != b.kind)
-                  {
-                      result = a.kind < b.kind ? -1 : 1;
-                  }
-                  else if (a.kind == NumberCell)
-                  {
-                      result = a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
-                  }
-                  else if (a.kind == TextCell)
-                  {
-                      result = std::strcmp(reinterpret_cast<const char*>(bytes + a.offset),
-                                           reinterpret_cast<const char*>(bytes + b.offset));
-                      result = result < 0 ? -1 : (result > 0 ? 1 : 0);
-                  }
-                  if (descending)
-                  {
-                      result = -result;
-                  }
-                  return result != 0 ? result < 0 : a.row < b.row;
-              });
-}
-
-// A set of rows, one bit each.
-struct RowBits
-{
-    std::vector<uint64_t> words;
-    int count = 0;
-
-    bool Get(int row) const
-    {
-        size_t word = static_cast<size_t>(row) / 64;
-        return word < words.size() && (words[word] >> (row % 64) & 1) != 0;
-    }
-    void Set(int row, bool value)
-    {
-        size_t word = static_cast<size_t>(row) / 64;
-        if (word >= words.size())
-        {
-            words.resize(word + 1, 0);
-        }
-        uint64_t bit = uint64_t{1} << (row % 64);
-        bool was = (words[word] & bit) != 0;
-        if (was != value)
-        {
-            words[word] ^= bit;
-            count += value ? 1 : -1;
-        }
-    }
-    void Clear()
-    {
-        if (count > 0)
-        {
-            std::fill(words.begin(), words.end(), 0);
-        }
-        count = 0;
-    }
-    void Release()
-    {
-        std::vector<uint64_t>().swap(words);
-        count = 0;
-    }
-    // The first row of [from, end) in the set, or end.
-    int NextSet(int from, int end) const
-    {
-        if (from >= end)
-        {
-            return end;
-        }
-        size_t word = static_cast<size_t>(from) / 64;
-        uint64_t bits = word < words.size() ? words[word] & (~uint64_t{0} << (from % 64)) : 0;
-        while (bits == 0)
-        {
-            word++;
-            if (word >= words.size() || static_cast<long long>(word) * 64 >= end)
-            {
-                return end;
-            }
-            bits = words[word];
-        }
-        int row = static_cast<int>(word * 64) + __builtin_ctzll(bits);
-        return row < end ? row : end;
-    }
-};
-
-double Now()
-{
-    static const double frequency = []
-    {
-        LARGE_INTEGER value;
-        QueryPerformanceFrequency(&value);
-        return static_cast<double>(value.QuadPart);
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / frequency;
-}
-
-// The rows of [first, end) whose filter bit changes: with candidates, those in matched that fail; otherwise those
-// that pass.
-void CollectRowChanges(const GridModel& model, const TextFinder& finder, const RowBits& matched, bool candidates,
-                       int first, int end, std::vector<int>& changes)
-{
-    if (candidates)
-    {
-        for (int row = matched.NextSet(first, end); row < end; row = matched.NextSet(row + 1, end))
-        {
-            if (!model.RowContains(row, finder))
-            {
-                changes.push_back(row);
-            }
-        }
-        return;
-    }
-    for (int row = model.FindRow(first, end, finder); row < end; row = model.FindRow(row + 1, end, finder))
-    {
-        changes.push_back(row);
-    }
-}
-
-// A thread that searches the second half of each long stretch of rows while the grid's thread searches the first;
-// made for the first long search and kept while the grid is (a new thread for every stretch costs milliseconds under
-// Wine). Both only read: the model and the filter bits change after both halves are done.
-class FilterHelper
-{
-public:
-    FilterHelper()
-        : m_start(this, &FilterHelper::Run), m_thread(&m_start), m_work(String(), false, false),
-          m_done(String(), false, false)
-    {
-        m_thread.SetName(String(L"Grid filter"));
-        m_thread.Start();
-    }
-    ~FilterHelper()
-    {
-        m_quit = true;
-        m_work.Set();
-        m_thread.Join();
-    }
-    FilterHelper(const FilterHelper&) = delete;
-    FilterHelper& operator=(const FilterHelper&) = delete;
-
-    // CollectRowChanges for a stretch: the second half here, the first on the calling thread meanwhile.
-    void Collect(const GridModel& model, const TextFinder& finder, const RowBits& matched, bool candidates, int first,
-                 int end, std::vector<int>& changes)
-    {
-        int middle = first + (end - first) / 2;
-        m_model = &model;
-        m_finder = &finder;
-        m_matched = &matched;
-        m_candidates = candidates;
-        m_first = middle;
-        m_end = end;
-        m_changes.clear();
-        m_failed = false;
-        m_work.Set();
-        try
-        {
-            CollectRowChanges(model, finder, matched, candidates, first, middle, changes);
-        }
-        catch (...)
-        {
-            WaitForSingleObject(m_done.GetHandle(), INFINITE);
-            throw;
-        }
-        // A plain wait: messages dispatched here could change the rows being read.
-        WaitForSingleObject(m_done.GetHandle(), INFINITE);
-        if (m_failed)
-        {
-            // Out of memory on the helper: its half again, here, where the failure reaches the caller.
-            m_changes.clear();
-            CollectRowChanges(model, finder, matched, candidates, middle, end, m_changes);
-        }
-        changes.insert(changes.end(), m_changes.begin(), m_changes.end());
-    }
-
-private:
-    void Run()
-    {
-        for (;;)
-        {
-            WaitForSingleObject(m_work.GetHandle(), INFINITE);
-            if (m_quit)
-            {
-                return;
-            }
-            try
-            {
-                CollectRowChanges(*m_model, *m_finder, *m_matched, m_candidates, m_first, m_end, m_changes);
-            }
-            catch (...)
-            {
-                m_failed = true;
-            }
-            m_done.Set();
-        }
-    }
-
-    Threading::ThreadStart m_start;
-    Threading::Thread m_thread;
-    Threading::SynchronizationEvent m_work;
-    Threading::SynchronizationEvent m_done;
-    // The work, handed over through the events (which order the memory between the threads).
-    const GridModel* m_model = nullptr;   // not owned
-    const TextFinder* m_finder = nullptr; // not owned
-    const RowBits* m_matched = nullptr;   // not owned
-    bool m_candidates = false;
-    int m_first = 0;
-    int m_end = 0;
-    std::vector<int> m_changes;
-    bool m_failed = false;
-    bool m_quit = false;
-};
-
 } // namespace
-
-// The order of the rows, the filter and the selection, kept apart from the header so that the standard
-// containers stay in this file.
-class Grid::State
-{
-public:
-    // Positions of the order -> rows, while sorted; rows added since the last merge are not in it yet.
-    std::vector<int> order;
-    // Rows -> positions shown (-1 for a row the filter hides), rebuilt when needed after the view changed.
-    std::vector<int> positions;
-    bool positionsValid = false;
-    bool needsSort = false;
-    RowBits selected;
-    CellBuffer first;
-    CellBuffer second;
-
-    // --- The filter, while there is one ---
-    TextFinder finder;
-    // The rows below filterRows that pass (or, while a narrower text is searched, may still pass).
-    RowBits matched;
-    int filterRows = 0;
-    // The search under way: the rows below bitsEnd in matched, from bitsNext on (a text that extends the last
-    // one looks only at what that found), then every row from rangeNext up to filterRows.
-    int bitsNext = 0;
-    int bitsEnd = 0;
-    int rangeNext = 0;
-    // Positions shown -> rows: the rows in matched, in the order.
-    std::vector<int> shown;
-    bool shownValid = false;
-    // Searches half of each long stretch; made for the first.
-    std::unique_ptr<FilterHelper> helper;
-    // Finished searches of earlier texts (folded), the latest last; a change to a row they looked at drops them.
-    struct KeptSearch
-    {
-        String folded;
-        RowBits matched;
-        int filterRows;
-    };
-    std::vector<KeptSearch> kept;
-
-    // Takes the result of an earlier search of the same text, if one is kept: only rows added since are left.
-    bool Reuse(const TextFinder& next)
-    {
-        for (const KeptSearch& search : kept)
-        {
-            if (search.folded == next.GetFoldedText())
-            {
-                matched = search.matched;
-                bitsNext = 0;
-                bitsEnd = 0;
-                rangeNext = search.filterRows;
-                return true;
-            }
-        }
-        return false;
-    }
-    void Keep()
-    {
-        for (size_t i = 0; i < kept.size(); i++)
-        {
-            if (kept[i].folded == finder.GetFoldedText())
-            {
-                kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(i));
-                break;
-            }
-        }
-        if (kept.size() == KeptSearches)
-        {
-            kept.erase(kept.begin());
-        }
-        kept.push_back(KeptSearch{finder.GetFoldedText(), matched, filterRows});
-    }
-
-    bool IsSelected(int row) const { return selected.Get(row); }
-    void SetSelected(int row, bool value) { selected.Set(row, value); }
-    void ClearSelected() { selected.Clear(); }
-    // The shown positions changed: what was derived from them is rebuilt when next needed.
-    void ViewChanged()
-    {
-        shownValid = false;
-        positionsValid = false;
-    }
-    bool IsSearching() const { return bitsNext < bitsEnd || rangeNext < filterRows; }
-    // Drops the kept searches that looked at the row.
-    void ForgetSearchesOf(int row)
-    {
-        for (size_t i = kept.size(); i-- > 0;)
-        {
-            if (row < kept[i].filterRows)
-            {
-                kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(i));
-            }
-        }
-    }
-    void ResetFilter()
-    {
-        matched.Release();
-        filterRows = 0;
-        bitsNext = 0;
-        bitsEnd = 0;
-        rangeNext = 0;
-        std::vector<int>().swap(shown);
-        ViewChanged();
-    }
-};
 
 // --- Columns and rows ---
 
@@ -563,7 +75,6 @@ int GridColumnCollection::Add(const String& headerText, int width)
 void GridColumnCollection::Clear()
 {
     m_columns.Clear();
-    m_grid->m_sortColumn = -1;
     m_grid->m_model.SetColumnCount(0);
     m_grid->ColumnsChanged();
 }
@@ -596,18 +107,17 @@ int GridRowCollection::GetCount() const
 
 // --- Grid ---
 
-Grid::Grid() : m_columns(this), m_rowCollection(this), m_state(new State())
+Grid::Grid() : m_view(m_model), m_columns(this), m_rowCollection(this)
 {
     SetClassName(String(L"Core.Controls.Grid"));
     UseOwnScrollBars();
     SetTabStop(true);
-    m_model.SetObserver(this);
+    m_view.SetObserver(this);
 }
 
 Grid::~Grid()
 {
-    m_model.SetObserver(nullptr);
-    delete m_state;
+    m_view.SetObserver(nullptr);
 }
 
 Color Grid::GetDefaultBackColor() const
@@ -660,88 +170,34 @@ String Grid::GetCellText(int row, int column) const
 void Grid::ColumnsChanged()
 {
     m_scrollDirty = true;
-    if (m_sortColumn >= m_columns.GetCount())
-    {
-        m_sortColumn = -1;
-    }
     Invalidate();
     ScheduleRefresh();
 }
 
-// --- Model changes ---
+// --- View changes ---
 
-void Grid::OnRowsAdded(int firstRow, int)
+void Grid::OnViewChanged(int firstPosition, bool countChanged)
 {
-    if (IsFiltered())
+    if (countChanged)
     {
-        // The new rows are still empty: the filter looks at them after this turn of the message loop, when
-        // their cells are set, and they show from then on if they pass.
-        ScheduleRefresh();
-        return;
+        m_scrollDirty = true;
     }
-    m_scrollDirty = true;
-    // While sorted the new rows wait at the end of the model until the next merge puts them in place.
-    MarkDirtyFrom(m_sortColumn >= 0 ? 0 : firstRow);
+    MarkDirtyFrom(firstPosition);
 }
 
-void Grid::OnCellChanged(int row, int column)
+void Grid::OnLongSortStarted()
 {
-    State& state = *m_state;
-    state.ForgetSearchesOf(row);
-    if (IsFiltered() && row >= state.filterRows)
-    {
-        // Not shown yet: the filter looks at the row when it takes in the rows added.
-        return;
-    }
-    if (IsFiltered())
-    {
-        // A row the filter has seen is looked at again; a row still to be searched is checked twice, which
-        // changes nothing.
-        bool passes = m_model.RowContains(row, state.finder);
-        if (passes != state.matched.Get(row))
-        {
-            state.matched.Set(row, passes);
-            state.ViewChanged();
-            m_scrollDirty = true;
-        }
-    }
-    if (m_sortColumn < 0 && !IsFiltered())
-    {
-        MarkDirtyFrom(row);
-        return;
-    }
-    if (column == m_sortColumn && row < static_cast<int>(state.order.size()))
-    {
-        // A row already in place changed its key.
-        state.needsSort = true;
-        state.ViewChanged();
-    }
-    MarkDirtyFrom(0);
+    // A million rows take a few seconds: the user sees that something is going on.
+    m_sortCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 }
 
-void Grid::OnModelReset()
+void Grid::OnLongSortEnded()
 {
-    m_state->order.clear();
-    m_state->positions.clear();
-    m_state->positionsValid = false;
-    m_state->needsSort = false;
-    m_state->selected.Release();
-    // A filter searches the rows that remain again, from the start.
-    m_state->ResetFilter();
-    std::vector<State::KeptSearch>().swap(m_state->kept);
-    int rows = m_model.GetRowCount();
-    m_focusRow = m_focusRow < rows ? m_focusRow : -1;
-    m_anchorRow = m_anchorRow < rows ? m_anchorRow : -1;
-    if (rows > 0 && m_sortColumn >= 0)
+    if (m_sortCursor != nullptr)
     {
-        m_state->needsSort = true;
+        SetCursor(static_cast<HCURSOR>(m_sortCursor));
+        m_sortCursor = nullptr;
     }
-    if (m_focusRow >= 0)
-    {
-        m_state->SetSelected(m_focusRow, true);
-    }
-    m_scrollDirty = true;
-    MarkDirtyFrom(0);
 }
 
 void Grid::MarkDirtyFrom(int viewIndex)
@@ -891,161 +347,22 @@ intptr_t Grid::WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam)
 void Grid::Sort(int column, bool descending)
 {
     CheckColumn(column, L"Grid.Sort method");
-    m_sortColumn = column;
-    m_sortDescending = descending;
-    m_state->order.clear();
-    m_state->needsSort = true;
-    m_state->ViewChanged();
+    m_view.Sort(column, descending);
     Invalidate();
     MarkDirtyFrom(0);
 }
 
 void Grid::ClearSort()
 {
-    m_sortColumn = -1;
-    m_state->order.clear();
-    std::vector<int>().swap(m_state->order);
-    m_state->positions.clear();
-    m_state->needsSort = false;
-    m_state->ViewChanged();
+    m_view.ClearSort();
     Invalidate();
     MarkDirtyFrom(0);
 }
 
-void Grid::EnsureOrder()
-{
-    if (m_sortColumn < 0)
-    {
-        return;
-    }
-    if (m_state->needsSort)
-    {
-        SortAll();
-    }
-    else if (static_cast<int>(m_state->order.size()) < m_model.GetRowCount())
-    {
-        MergeNewRows();
-    }
-}
-
-int Grid::CompareRows(int a, int b)
-{
-    CellBuffer& first = m_state->first;
-    CellBuffer& second = m_state->second;
-    first.Read(m_model, a, m_sortColumn);
-    second.Read(m_model, b, m_sortColumn);
-    double x = 0;
-    double y = 0;
-    CellKind kindA = Classify(first, &x);
-    CellKind kindB = Classify(second, &y);
-    int result = 0;
-    if (kindA != kindB)
-    {
-        result = kindA < kindB ? -1 : 1;
-    }
-    else if (kindA == NumberCell)
-    {
-        result = x < y ? -1 : (x > y ? 1 : 0);
-    }
-    else if (kindA == TextCell)
-    {
-        result = CompareTexts(first.characters.data(), first.length, second.characters.data(), second.length);
-    }
-    if (m_sortDescending)
-    {
-        result = -result;
-    }
-    return result != 0 ? result : (a < b ? -1 : (a > b ? 1 : 0));
-}
-
-void Grid::SortAll()
-{
-    // Each cell is read and keyed once (a number, or the locale's sort key of the text); the sort then
-    // compares keys only.
-    int count = m_model.GetRowCount();
-    // A million rows take a few seconds: the user sees that something is going on.
-    HCURSOR previousCursor = count > 50000 ? SetCursor(LoadCursorW(nullptr, IDC_WAIT)) : nullptr;
-    std::vector<SortKey> keys(static_cast<size_t>(count));
-    std::vector<uint8_t> keyBytes;
-    MakeSortKeys(m_model, m_sortColumn, m_state->first, keys, keyBytes);
-    SortKeys(keys, keyBytes.data(), m_sortDescending);
-    m_state->order.resize(static_cast<size_t>(count));
-    for (int i = 0; i < count; i++)
-    {
-        m_state->order[static_cast<size_t>(i)] = keys[static_cast<size_t>(i)].row;
-    }
-    m_state->needsSort = false;
-    m_state->ViewChanged();
-    if (previousCursor != nullptr)
-    {
-        SetCursor(previousCursor);
-    }
-}
-
-void Grid::MergeNewRows()
-{
-    std::vector<int>& order = m_state->order;
-    int placed = static_cast<int>(order.size());
-    int count = m_model.GetRowCount();
-    int added = count - placed;
-    if (added > 4096 && added > placed / 8)
-    {
-        SortAll();
-        return;
-    }
-    // Sort the newcomers among themselves, find each one's place by binary search and merge in one pass.
-    std::vector<int> incoming(static_cast<size_t>(added));
-    for (int i = 0; i < added; i++)
-    {
-        incoming[static_cast<size_t>(i)] = placed + i;
-    }
-    std::stable_sort(incoming.begin(), incoming.end(), [this](int a, int b) { return CompareRows(a, b) < 0; });
-    std::vector<int> places(static_cast<size_t>(added));
-    int low = 0;
-    for (int i = 0; i < added; i++)
-    {
-        int high = placed;
-        int row = incoming[static_cast<size_t>(i)];
-        while (low < high)
-        {
-            int middle = low + (high - low) / 2;
-            if (CompareRows(order[static_cast<size_t>(middle)], row) < 0)
-            {
-                low = middle + 1;
-            }
-            else
-            {
-                high = middle;
-            }
-        }
-        places[static_cast<size_t>(i)] = low;
-    }
-    std::vector<int> merged;
-    merged.reserve(static_cast<size_t>(count));
-    int next = 0;
-    for (int i = 0; i < added; i++)
-    {
-        int place = places[static_cast<size_t>(i)];
-        merged.insert(merged.end(), order.begin() + next, order.begin() + place);
-        next = place;
-        merged.push_back(incoming[static_cast<size_t>(i)]);
-    }
-    merged.insert(merged.end(), order.begin() + next, order.end());
-    order.swap(merged);
-    m_state->ViewChanged();
-}
-
 void Grid::EnsureView()
 {
-    EnsureOrder();
-    if (!IsFiltered())
-    {
-        return;
-    }
-    State& state = *m_state;
-    // Rows added since the filter last looked are searched with the rest, after them.
-    state.filterRows = m_model.GetRowCount();
-    if (state.IsSearching())
+    m_view.Update();
+    if (m_view.IsFilterPending())
     {
         // Without a window there is no timer to go on with: the search is done now.
         if (m_handle != nullptr)
@@ -1054,71 +371,25 @@ void Grid::EnsureView()
         }
         else
         {
-            SearchFilter(1e9);
+            m_view.ContinueFilter();
         }
-    }
-    if (!state.shownValid)
-    {
-        std::vector<int>& shown = state.shown;
-        shown.clear();
-        shown.reserve(static_cast<size_t>(state.matched.count));
-        if (m_sortColumn >= 0)
-        {
-            for (int row : state.order)
-            {
-                if (state.matched.Get(row))
-                {
-                    shown.push_back(row);
-                }
-            }
-        }
-        else
-        {
-            for (int row = state.matched.NextSet(0, state.filterRows); row < state.filterRows;
-                 row = state.matched.NextSet(row + 1, state.filterRows))
-            {
-                shown.push_back(row);
-            }
-        }
-        state.shownValid = true;
-        state.positionsValid = false;
     }
 }
 
 int Grid::ViewCount()
 {
     EnsureView();
-    return IsFiltered() ? static_cast<int>(m_state->shown.size()) : m_model.GetRowCount();
-}
-
-int Grid::ViewToRow(int viewIndex)
-{
-    if (IsFiltered())
-    {
-        return m_state->shown[static_cast<size_t>(viewIndex)];
-    }
-    return m_sortColumn >= 0 ? m_state->order[static_cast<size_t>(viewIndex)] : viewIndex;
+    return m_view.GetVisibleRowCount();
 }
 
 int Grid::RowToView(int row)
 {
-    if ((m_sortColumn < 0 && !IsFiltered()) || row < 0)
+    if (row < 0)
     {
         return row;
     }
     EnsureView();
-    State& state = *m_state;
-    if (!state.positionsValid)
-    {
-        const std::vector<int>& view = IsFiltered() ? state.shown : state.order;
-        state.positions.assign(static_cast<size_t>(m_model.GetRowCount()), -1);
-        for (size_t i = 0; i < view.size(); i++)
-        {
-            state.positions[static_cast<size_t>(view[i])] = static_cast<int>(i);
-        }
-        state.positionsValid = true;
-    }
-    return static_cast<size_t>(row) < state.positions.size() ? state.positions[static_cast<size_t>(row)] : -1;
+    return m_view.GetPositionOf(row);
 }
 
 int Grid::GetRowAtViewIndex(int viewIndex)
@@ -1127,7 +398,7 @@ int Grid::GetRowAtViewIndex(int viewIndex)
     {
         throw ArgumentOutOfRangeException(viewIndex, String(L"Grid.GetRowAtViewIndex method - index out of range"));
     }
-    return ViewToRow(viewIndex);
+    return m_view.GetRowAt(viewIndex);
 }
 
 int Grid::GetViewIndexOfRow(int row)
@@ -1143,59 +414,26 @@ int Grid::GetViewIndexOfRow(int row)
 
 void Grid::SetFilterText(const String& text)
 {
-    if (text == m_filterText)
-    {
-        return;
-    }
-    State& state = *m_state;
-    TextFinder finder(text);
-    if (finder.IsEmpty())
-    {
-        m_filterText = String();
-        state.finder = finder;
-        // The kept searches stay for the next text.
-        state.ResetFilter();
-        StopFilterTimer();
-        FilterTextApplied();
-        return;
-    }
-    if (state.Reuse(finder))
-    {
-        state.filterRows = m_model.GetRowCount();
-    }
-    else if (IsFiltered() && finder.Narrows(state.finder))
-    {
-        // What the last text found, or may still find, is all the new one can find.
-        state.bitsNext = 0;
-        state.bitsEnd = state.rangeNext;
-    }
-    else
-    {
-        state.matched.Clear();
-        state.filterRows = m_model.GetRowCount();
-        state.bitsNext = 0;
-        state.bitsEnd = 0;
-        state.rangeNext = 0;
-    }
-    m_filterText = text;
-    state.finder = finder;
-    state.ViewChanged();
     // Without a window there is no timer to go on with: the whole search is done now.
-    SearchFilter(m_handle != nullptr ? FirstFilterSlice : 1e9);
+    if (!m_view.SetFilterText(text, m_handle != nullptr ? FirstFilterSlice : GridRowView::Unlimited))
+    {
+        return;
+    }
+    UpdateFilterTimer();
     FilterTextApplied();
 }
 
 void Grid::FilterTextApplied()
 {
-    m_state->ViewChanged();
     m_scrollDirty = true;
     if (m_handle != nullptr)
     {
         Settle();
         // The focused row stays in view if it is still shown; otherwise the view starts at the top.
-        if (m_focusRow >= 0 && RowToView(m_focusRow) >= 0)
+        int focus = m_view.GetFocusRow();
+        if (focus >= 0 && RowToView(focus) >= 0)
         {
-            EnsureVisible(m_focusRow);
+            EnsureVisible(focus);
         }
         else
         {
@@ -1212,8 +450,7 @@ void Grid::FilterTextApplied()
 
 bool Grid::IsFilterPending() const
 {
-    const State& state = *m_state;
-    return IsFiltered() && (state.IsSearching() || state.filterRows < m_model.GetRowCount());
+    return m_view.IsFilterPending();
 }
 
 void Grid::FinishFilter()
@@ -1223,7 +460,8 @@ void Grid::FinishFilter()
         return;
     }
     EnsureView();
-    SearchFilter(1e9);
+    m_view.ContinueFilter();
+    UpdateFilterTimer();
     ApplyPendingChanges();
     DropHiddenSelection();
     ReportVisibleRowCount();
@@ -1231,7 +469,7 @@ void Grid::FinishFilter()
 
 int Grid::GetVisibleRowCount() const
 {
-    return IsFiltered() ? m_state->matched.count : m_model.GetRowCount();
+    return m_view.GetVisibleRowCount();
 }
 
 bool Grid::IsRowVisible(int row) const
@@ -1240,60 +478,18 @@ bool Grid::IsRowVisible(int row) const
     {
         throw ArgumentOutOfRangeException(row, String(L"Grid.IsRowVisible method - row index out of range"));
     }
-    return !IsFiltered() || m_state->matched.Get(row);
+    return m_view.IsRowVisible(row);
 }
 
-void Grid::SearchFilter(double seconds)
+void Grid::UpdateFilterTimer()
 {
-    State& state = *m_state;
-    double deadline = Now() + seconds;
-    int count = state.matched.count;
-    std::vector<int> changes;
-    // First the rows the last text found: those that fail the new one leave. Then every row not searched yet:
-    // those that pass join. A stretch of rows at a time, between looks at the clock.
-    while (state.IsSearching())
-    {
-        bool candidates = state.bitsNext < state.bitsEnd;
-        int& next = candidates ? state.bitsNext : state.rangeNext;
-        int limit = candidates ? state.bitsEnd : state.filterRows;
-        int end = limit - next > FilterStretch ? next + FilterStretch : limit;
-        changes.clear();
-        if (end - next >= ParallelRows)
-        {
-            if (state.helper == nullptr)
-            {
-                state.helper = std::make_unique<FilterHelper>();
-            }
-            state.helper->Collect(m_model, state.finder, state.matched, candidates, next, end, changes);
-        }
-        else
-        {
-            CollectRowChanges(m_model, state.finder, state.matched, candidates, next, end, changes);
-        }
-        for (int row : changes)
-        {
-            state.matched.Set(row, !candidates);
-        }
-        next = end;
-        if (Now() > deadline)
-        {
-            break;
-        }
-    }
-    if (state.matched.count != count)
-    {
-        state.ViewChanged();
-        m_scrollDirty = true;
-        MarkDirtyFrom(0);
-    }
-    if (state.IsSearching())
+    if (m_view.IsFilterPending())
     {
         StartFilterTimer();
     }
     else
     {
         StopFilterTimer();
-        state.Keep();
     }
 }
 
@@ -1324,7 +520,8 @@ void Grid::OnFilterTimer()
         return;
     }
     EnsureView();
-    SearchFilter(FilterSlice);
+    m_view.ContinueFilter(FilterSlice);
+    UpdateFilterTimer();
     ApplyPendingChanges();
     if (!IsFilterPending())
     {
@@ -1335,31 +532,7 @@ void Grid::OnFilterTimer()
 
 void Grid::DropHiddenSelection()
 {
-    State& state = *m_state;
-    if (!IsFiltered())
-    {
-        return;
-    }
-    bool changed = false;
-    std::vector<uint64_t>& selected = state.selected.words;
-    const std::vector<uint64_t>& matched = state.matched.words;
-    for (size_t word = 0; word < selected.size() && state.selected.count > 0; word++)
-    {
-        uint64_t hidden = selected[word] & ~(word < matched.size() ? matched[word] : 0);
-        if (hidden != 0)
-        {
-            selected[word] &= ~hidden;
-            state.selected.count -= __builtin_popcountll(hidden);
-            changed = true;
-        }
-    }
-    m_anchorRow = m_anchorRow >= 0 && state.matched.Get(m_anchorRow) ? m_anchorRow : -1;
-    if (m_focusRow >= 0 && !state.matched.Get(m_focusRow))
-    {
-        m_focusRow = -1;
-        changed = true;
-    }
-    if (changed)
+    if (m_view.DropHiddenSelection())
     {
         Invalidate();
         RaiseSelectionChanged();
@@ -1389,12 +562,12 @@ void Grid::ReportVisibleRowCount()
 
 bool Grid::IsRowSelected(int row) const
 {
-    return m_state->IsSelected(row);
+    return m_view.IsRowSelected(row);
 }
 
 int Grid::GetSelectedRowCount() const
 {
-    return m_state->selected.count;
+    return m_view.GetSelectedRowCount();
 }
 
 void Grid::SelectRow(int row)
@@ -1403,12 +576,9 @@ void Grid::SelectRow(int row)
     {
         throw ArgumentOutOfRangeException(row, String(L"Grid.SelectRow method - row index out of range"));
     }
-    m_state->ClearSelected();
-    m_focusRow = row;
-    m_anchorRow = row;
+    m_view.SelectRow(row);
     if (row >= 0)
     {
-        m_state->SetSelected(row, true);
         EnsureVisible(row);
     }
     Invalidate();
@@ -1416,34 +586,25 @@ void Grid::SelectRow(int row)
 
 void Grid::SelectAll()
 {
-    RowBits& selected = m_state->selected;
     if (IsFiltered())
     {
-        // The rows shown.
+        // The rows shown, searched to the end first when there is no window to go on later.
         EnsureView();
-        selected = m_state->matched;
-        Invalidate();
-        return;
     }
-    int count = m_model.GetRowCount();
-    selected.words.assign((static_cast<size_t>(count) + 63) / 64, ~uint64_t{0});
-    if (count % 64 != 0)
-    {
-        selected.words.back() = (uint64_t{1} << (count % 64)) - 1;
-    }
-    selected.count = count;
+    m_view.SelectAll();
     Invalidate();
 }
 
 void Grid::ClearSelection()
 {
-    m_state->ClearSelected();
+    m_view.ClearSelection();
     Invalidate();
 }
 
 void Grid::RaiseSelectionChanged()
 {
-    int view = m_focusRow >= 0 && m_focusRow < m_model.GetRowCount() ? GetViewIndexOfRow(m_focusRow) : -1;
+    int focus = m_view.GetFocusRow();
+    int view = focus >= 0 && focus < m_model.GetRowCount() ? GetViewIndexOfRow(focus) : -1;
     if (view >= 0)
     {
         // Item 0 is the header row: the row shown i-th is item i + 1.
@@ -1461,42 +622,10 @@ void Grid::RaiseSelectionChanged()
 void Grid::MoveFocus(int viewIndex, int keys)
 {
     Settle();
-    int count = ViewCount();
-    if (count == 0)
+    int row = m_view.MoveFocus(viewIndex, (keys & Keys::Shift) != 0, (keys & Keys::Control) != 0);
+    if (row < 0)
     {
         return;
-    }
-    viewIndex = viewIndex < 0 ? 0 : (viewIndex >= count ? count - 1 : viewIndex);
-    int row = ViewToRow(viewIndex);
-    bool shift = (keys & Keys::Shift) != 0;
-    bool control = (keys & Keys::Control) != 0;
-    // An anchor the filter hides no longer marks where a range starts.
-    int anchor = m_anchorRow >= 0 ? RowToView(m_anchorRow) : -1;
-    if (shift && anchor >= 0)
-    {
-        if (!control)
-        {
-            m_state->ClearSelected();
-        }
-        int from = anchor < viewIndex ? anchor : viewIndex;
-        int to = anchor < viewIndex ? viewIndex : anchor;
-        for (int v = from; v <= to; v++)
-        {
-            m_state->SetSelected(ViewToRow(v), true);
-        }
-        m_focusRow = row;
-    }
-    else if (control)
-    {
-        // Ctrl moves the focus alone; Ctrl+Space then adds or removes the row.
-        m_focusRow = row;
-    }
-    else
-    {
-        m_state->ClearSelected();
-        m_state->SetSelected(row, true);
-        m_focusRow = row;
-        m_anchorRow = row;
     }
     EnsureVisible(row);
     Invalidate();
@@ -1509,9 +638,7 @@ void Grid::ClickRow(int row, int keys)
     bool control = (keys & Keys::Control) != 0;
     if (control && !shift)
     {
-        m_state->SetSelected(row, !m_state->IsSelected(row));
-        m_focusRow = row;
-        m_anchorRow = row;
+        m_view.ToggleRow(row);
         Invalidate();
         RaiseSelectionChanged();
         return;
@@ -1536,12 +663,12 @@ String Grid::GetSelectionText()
         AppendCellForCopy(text, header.GetBuffer(), header.GetLength());
     }
     text.append(L"\r\n");
-    CellBuffer& cell = m_state->first;
+    CellBuffer cell;
     int count = ViewCount();
-    for (int view = 0; view < count && m_state->selected.count > 0; view++)
+    for (int view = 0; view < count && m_view.GetSelectedRowCount() > 0; view++)
     {
-        int row = ViewToRow(view);
-        if (!m_state->IsSelected(row))
+        int row = m_view.GetRowAt(view);
+        if (!m_view.IsRowSelected(row))
         {
             continue;
         }
@@ -1620,7 +747,7 @@ int Grid::GetRowAt(const Point& point)
         return -1;
     }
     int view = (point.y - header + GetScrollPosition().y) / GetRowHeight();
-    return view >= 0 && view < ViewCount() ? ViewToRow(view) : -1;
+    return view >= 0 && view < ViewCount() ? m_view.GetRowAt(view) : -1;
 }
 
 int Grid::GetColumnAt(const Point& point)
@@ -1732,10 +859,10 @@ void Grid::AutoSizeColumn(int column)
         first = top - AutoSizeAroundView < 0 ? 0 : top - AutoSizeAroundView;
         last = top + AutoSizeAroundView >= count ? count - 1 : top + AutoSizeAroundView;
     }
-    CellBuffer& cell = m_state->first;
+    CellBuffer cell;
     for (int view = first; view <= last; view++)
     {
-        cell.Read(m_model, ViewToRow(view), column);
+        cell.Read(m_model, m_view.GetRowAt(view), column);
         int width = measure(cell.characters.data(), cell.length);
         widest = width > widest ? width : widest;
     }
@@ -1808,7 +935,7 @@ void Grid::OnMouseDown(const Point& point, int button, int keys)
     if (button == MouseButtons::Right)
     {
         // A right click keeps a selection it falls into, for a context menu acting on it.
-        if (!m_state->IsSelected(row))
+        if (!m_view.IsRowSelected(row))
         {
             ClickRow(row, 0);
         }
@@ -1838,7 +965,7 @@ void Grid::OnMouseMove(const Point& point, int keys)
         int y =
             point.y < GetHeaderHeight() ? GetHeaderHeight() : (point.y >= client.height ? client.height - 1 : point.y);
         int row = GetRowAt(Point{point.x, y});
-        if (row >= 0 && row != m_focusRow)
+        if (row >= 0 && row != m_view.GetFocusRow())
         {
             MoveFocus(RowToView(row), Keys::Shift | (GetModifierKeys() & Keys::Control));
         }
@@ -1880,8 +1007,8 @@ void Grid::OnMouseUp(const Point& point, int button, int)
         if (point.y >= 0 && point.y < GetHeaderHeight() && GetColumnAt(point) == column)
         {
             // A second click on the sorted column turns the order round.
-            Sort(column, column == m_sortColumn ? !m_sortDescending : false);
-            EnsureVisible(m_focusRow);
+            Sort(column, column == GetSortColumn() ? !IsSortDescending() : false);
+            EnsureVisible(m_view.GetFocusRow());
         }
         return;
     }
@@ -1949,7 +1076,7 @@ bool Grid::OnKeyDown(int keyData)
     }
     Settle();
     int count = ViewCount();
-    int current = m_focusRow >= 0 ? RowToView(m_focusRow) : -1;
+    int current = RowToView(m_view.GetFocusRow());
     int page = (GetViewportRectangle().height - GetHeaderHeight()) / GetRowHeight();
     page = page > 1 ? page : 1;
     switch (key)
@@ -1979,11 +1106,10 @@ bool Grid::OnKeyDown(int keyData)
         ScrollBy(Scale(20), 0);
         return true;
     case Keys::Space:
-        if (modifiers == Keys::Control && m_focusRow >= 0)
+        if (modifiers == Keys::Control && m_view.GetFocusRow() >= 0)
         {
-            m_state->SetSelected(m_focusRow, !m_state->IsSelected(m_focusRow));
-            m_anchorRow = m_focusRow;
-            InvalidateRow(m_focusRow);
+            m_view.ToggleFocusRow();
+            InvalidateRow(m_view.GetFocusRow());
             RaiseSelectionChanged();
             return true;
         }
@@ -2038,11 +1164,11 @@ void Grid::PaintHeader(Graphics& graphics, const Rectangle& clip)
             graphics.FillRectangle(cell, Theme::HoverFill());
         }
         graphics.FillRectangle(Rectangle{cell.GetRight() - Scale(1), Scale(3), Scale(1), height - Scale(6)}, separator);
-        if (column == m_sortColumn)
+        if (column == GetSortColumn())
         {
             // The arrow sits above the text, in the middle, as in the system's lists.
             Rectangle arrow{cell.left, 0, cell.width, Scale(8)};
-            graphics.DrawChevron(arrow, m_sortDescending ? Direction::Down : Direction::Up,
+            graphics.DrawChevron(arrow, IsSortDescending() ? Direction::Down : Direction::Up,
                                  Colors::Blend(Theme::ControlText(), Theme::Window(), 55));
         }
         Rectangle text{cell.left + padding, Scale(2), cell.width - 2 * padding, height - Scale(2)};
@@ -2075,13 +1201,13 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
     int padding = Scale(6);
     HDC deviceContext = static_cast<HDC>(graphics.GetHandle());
     SelectObject(deviceContext, GetFontHandle());
-    CellBuffer& cell = m_state->first;
+    CellBuffer cell;
     int columns = m_columns.GetCount();
     for (int view = first; view <= last; view++)
     {
-        int row = ViewToRow(view);
+        int row = m_view.GetRowAt(view);
         int y = header + view * rowHeight - position.y;
-        bool selected = m_state->IsSelected(row);
+        bool selected = m_view.IsRowSelected(row);
         if (selected)
         {
             graphics.FillRectangle(Rectangle{clip.left, y, contentRight - clip.left, rowHeight}, selectedFill);
@@ -2113,7 +1239,7 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
                           DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
             }
         }
-        if (focused && row == m_focusRow)
+        if (focused && row == m_view.GetFocusRow())
         {
             graphics.DrawFocusRectangle(Rectangle{-position.x, y, ContentWidth(), rowHeight},
                                         selected ? selectedText : text, selected ? selectedFill : window);

@@ -7,6 +7,7 @@
 
 #include "core/collections/PointerArrayList.h"
 #include "core/controls/GridModel.h"
+#include "core/controls/GridRowView.h"
 #include "core/controls/ScrollableControl.h"
 
 namespace Core::Controls
@@ -66,7 +67,7 @@ private:
     Grid* m_grid; // not owned
 };
 
-class Grid : public ScrollableControl, private GridModelObserver
+class Grid : public ScrollableControl, private GridRowViewObserver
 {
 public:
     Grid();
@@ -94,7 +95,7 @@ public:
 
     // --- Selection (row indexes as added) ---
     // The row with the keyboard focus, -1 when none.
-    int GetSelectedRow() const { return m_focusRow; }
+    int GetSelectedRow() const { return m_view.GetFocusRow(); }
     bool IsRowSelected(int row) const;
     int GetSelectedRowCount() const;
     // Selects only this row and gives it the focus; -1 clears the selection.
@@ -108,8 +109,8 @@ public:
     // user's locale; ties keep the order of addition.
     void Sort(int column, bool descending);
     void ClearSort();
-    int GetSortColumn() const { return m_sortColumn; }
-    bool IsSortDescending() const { return m_sortDescending; }
+    int GetSortColumn() const { return m_view.GetSortColumn(); }
+    bool IsSortDescending() const { return m_view.IsSortDescending(); }
     // The row shown at a position from the top (0 to GetVisibleRowCount() - 1), and the position of a row
     // (-1 for a row the filter hides).
     int GetRowAtViewIndex(int viewIndex);
@@ -125,8 +126,8 @@ public:
     // search under way. Rows added later show once their cells are set and pass. When the search is done,
     // selected rows the filter hides are no longer selected.
     void SetFilterText(const String& text);
-    const String& GetFilterText() const { return m_filterText; }
-    bool IsFiltered() const { return !m_filterText.IsEmpty(); }
+    const String& GetFilterText() const { return m_view.GetFilterText(); }
+    bool IsFiltered() const { return m_view.IsFiltered(); }
     // Whether rows are still to be searched (the count shown may still change).
     bool IsFilterPending() const;
     // Searches every row left now.
@@ -187,12 +188,11 @@ private:
     friend class GridColumn;
     friend class GridColumnCollection;
     friend class GridRowCollection;
-    class State;
 
-    // --- GridModelObserver ---
-    void OnRowsAdded(int firstRow, int count) override;
-    void OnCellChanged(int row, int column) override;
-    void OnModelReset() override;
+    // --- GridRowViewObserver ---
+    void OnViewChanged(int firstPosition, bool countChanged) override;
+    void OnLongSortStarted() override;
+    void OnLongSortEnded() override;
 
     void ColumnsChanged();
     void CheckColumn(int column, const wchar_t* operation) const;
@@ -203,15 +203,11 @@ private:
     void ApplyPendingChanges();
     // Brings the order and the scroll range up to date.
     void Settle();
-    void EnsureOrder();
-    // Brings the order and the filter's shown rows up to date.
+    // Brings the order and the filter's shown rows up to date; without a window, finishes the filter's search.
     void EnsureView();
     // The number of rows shown, after EnsureView.
     int ViewCount();
-    void SortAll();
-    void MergeNewRows();
-    int CompareRows(int a, int b);
-    int ViewToRow(int viewIndex);
+    // The position of a row (-1 for -1 and for a row the filter hides), after EnsureView.
     int RowToView(int row);
     void UpdateMetrics();
     int ContentWidth();
@@ -227,8 +223,8 @@ private:
     // --- Filter ---
     // After the filter's text changed: scroll position, selection, repaint, event.
     void FilterTextApplied();
-    // Searches for the filter for at most the time given; a timer goes on with what is left.
-    void SearchFilter(double seconds);
+    // Runs the timer that goes on with the filter's search while rows are left to search.
+    void UpdateFilterTimer();
     void StartFilterTimer();
     void StopFilterTimer();
     void OnFilterTimer();
@@ -237,19 +233,15 @@ private:
     void ReportVisibleRowCount();
 
     GridModel m_model;
+    // The order, the filter and the selection: the model's observer, which tells the grid what to show again.
+    GridRowView m_view;
     GridColumnCollection m_columns;
     GridRowCollection m_rowCollection;
-    State* m_state; // owned: order and selection
     bool m_liveRefresh = true;
-    int m_sortColumn = -1;
-    bool m_sortDescending = false;
-    String m_filterText;
     bool m_filterTimerRunning = false;
     // What VisibleRowCountChanged told last.
     int m_reportedCount = -1;
     bool m_reportedPending = false;
-    int m_focusRow = -1;
-    int m_anchorRow = -1;
     // Pending work: the first position of the order to repaint, the scroll range, a posted refresh.
     int m_dirtyFrom = 0x7FFFFFFF;
     bool m_scrollDirty = true;
@@ -262,6 +254,8 @@ private:
     int m_pressedHeader = -1;
     int m_hotHeader = -1;
     bool m_selecting = false;
+    // The cursor before a long sort's wait cursor.
+    void* m_sortCursor = nullptr;
     // Metrics in device pixels for m_metricsDpi.
     int m_rowHeight = 0;
     int m_headerHeight = 0;
