@@ -217,6 +217,10 @@ private:
     void MoveFocus(int viewIndex, int keys);
     void ClickRow(int row, int keys);
     void RaiseSelectionChanged();
+    // Tells screen readers of the focused row (GridAccessibility.cpp).
+    void NotifyAccessibleSelection();
+    // Tells screen readers that the table holds other rows now.
+    void NotifyAccessibleReorder();
     void InvalidateRow(int row);
     void PaintHeader(Graphics& graphics, const Rectangle& clip);
     void PaintRows(Graphics& graphics, const Rectangle& clip);
