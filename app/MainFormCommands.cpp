@@ -9,9 +9,11 @@
 #include "core/controls/Cursor.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/Desktop.h"
+#include "core/threading/CriticalSection.h"
 #include "reports/ReportExport.h"
 #include "resources/ResourceIds.h"
 
+#include <vector>
 #include <windows.h>
 
 // The toolkit's operation, not the macro for MessageBoxW.
@@ -25,6 +27,50 @@ using Core::String;
 using Reports::ReportType;
 using WMI::ManagementConnection;
 using WMI::ManagementObject;
+
+namespace
+{
+
+// Where a report's rows came from: the selected class's place in the tree and its machine; for the rows of several
+// machines, whose first column names each row's machine, the machines of the tree that gave rows, in its order.
+Reports::ReportOrigin OriginOf(const TreeNode* node, ManagementObject* merged, TreeNodeCollection& machines)
+{
+    Config::NodePlace place = Config::PlaceOf(node);
+    Reports::ReportOrigin origin{place.machine, place.category, place.subcategory};
+    if (merged == nullptr)
+    {
+        return origin;
+    }
+    std::vector<bool> gaveRows(static_cast<size_t>(machines.GetCount()), false);
+    {
+        Core::Threading::CriticalSectionLock lock(merged->GetLock());
+        Core::Collections::PointerArrayList<WMI::Row>& rows = merged->GetRows();
+        for (int r = 0; r < rows.GetCount(); r++)
+        {
+            const WMI::Row& row = *rows[r];
+            for (int m = 0; m < machines.GetCount() && row.GetCount() > 0; m++)
+            {
+                if (!gaveRows[m] && row[0] == machines[m]->GetText())
+                {
+                    gaveRows[m] = true;
+                    break;
+                }
+            }
+        }
+    }
+    origin.host = String();
+    for (int m = 0; m < machines.GetCount(); m++)
+    {
+        if (gaveRows[m])
+        {
+            origin.host += origin.host.IsEmpty() ? L"" : L", ";
+            origin.host += machines[m]->GetText();
+        }
+    }
+    return origin;
+}
+
+} // namespace
 
 void MainForm::RunCommand(int commandId)
 {
@@ -215,14 +261,20 @@ void MainForm::ShowAbout()
 
 void MainForm::CreateReport(ReportType type)
 {
-    ManagementObject* chosen = Config::ClassOf(m_classTree.GetSelectedNode());
+    TreeNode* node = m_classTree.GetSelectedNode();
+    ManagementObject* chosen = Config::ClassOf(node);
     if (chosen == nullptr)
     {
         MessageBox(String(L"Please select a class."), String(L"Error"), MB_OK);
         return;
     }
     WaitCursor wait;
-    Reports::ExportReport(GetHandle(), m_classView.GetReportSource(chosen), m_options->GetReportDirectory(), type);
+    ManagementObject* source = m_classView.GetReportSource(chosen);
+    // Only the workbook shows it; the merged rows are not read for text reports.
+    Reports::ReportOrigin origin = type == ReportType::Excel
+                                       ? OriginOf(node, source != chosen ? source : nullptr, m_classTree.GetNodes())
+                                       : Reports::ReportOrigin();
+    Reports::ExportReport(GetHandle(), source, m_options->GetReportDirectory(), type, origin);
 }
 
 } // namespace Quarrow

@@ -49,4 +49,35 @@ WMI::ManagementConnection* MachineOf(const Core::Controls::TreeNode* node)
     return node != nullptr ? node->GetDataAs<WMI::ManagementConnection>() : nullptr;
 }
 
+NodePlace PlaceOf(const Core::Controls::TreeNode* node)
+{
+    NodePlace place;
+    const Core::Controls::TreeNode* innermost = nullptr;
+    const Core::Controls::TreeNode* outermost = nullptr;
+    for (const Core::Controls::TreeNode* above = node != nullptr ? node->GetParent() : nullptr; above != nullptr;
+         above = above->GetParent())
+    {
+        NodeKind kind = KindOf(above);
+        if (kind == NodeKind::Machine)
+        {
+            place.machine = above->GetText();
+            break;
+        }
+        if (kind == NodeKind::Category)
+        {
+            innermost = innermost != nullptr ? innermost : above;
+            outermost = above;
+        }
+    }
+    if (outermost != nullptr)
+    {
+        place.category = outermost->GetText();
+    }
+    if (innermost != outermost)
+    {
+        place.subcategory = innermost->GetText();
+    }
+    return place;
+}
+
 } // namespace Config

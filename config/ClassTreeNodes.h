@@ -2,6 +2,8 @@
 // connection its data word holds. The tags and data words stay as the trees store them; they are read here only.
 #pragma once
 
+#include "core/String.h"
+
 namespace Core::Controls
 {
 class TreeNode;
@@ -33,5 +35,14 @@ WMI::ManagementObject* ClassOf(const Core::Controls::TreeNode* node);
 WMI::ClassDefinition* DefinitionOf(const Core::Controls::TreeNode* node);
 // The connection of the machine a node of the main tree lies under (the node itself for a machine), or null.
 WMI::ManagementConnection* MachineOf(const Core::Controls::TreeNode* node);
+
+// Where a node of a class tree stands, by the texts of the nodes above it.
+struct NodePlace
+{
+    Core::String machine;     // the machine node above it ("Local Machine" or a server name); empty without one
+    Core::String category;    // the outermost category above it, the one right below the machine
+    Core::String subcategory; // the category right above it when that is not the outermost one, else empty
+};
+NodePlace PlaceOf(const Core::Controls::TreeNode* node);
 
 } // namespace Config

@@ -19,14 +19,14 @@ const int ShowDefault = 10; // SW_SHOWDEFAULT
 } // namespace
 
 String ExportReport(void* owner, WMI::ManagementObject* managementObject, const String& reportDirectory,
-                    ReportType type, Clock clock)
+                    ReportType type, const ReportOrigin& origin, Clock clock)
 {
     if (managementObject == nullptr)
     {
         throw Core::ArgumentNullException(String(L"managementObject"));
     }
     String fileName = GetReportFileName(reportDirectory, managementObject->GetName());
-    ReportWriter(clock).Write(managementObject, type, fileName);
+    ReportWriter(clock).Write(managementObject, type, fileName, origin);
     intptr_t launched = OpenReport(owner, fileName, type);
     if (launched <= 32)
     {

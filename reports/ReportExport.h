@@ -7,12 +7,13 @@
 namespace Reports
 {
 
-// Writes the report of managementObject to reportDirectory + "\WmiReport_" + class name (+ extension) and
-// opens it with OpenReport. Returns the file name. File errors propagate, and then nothing is opened. A viewer
-// that does not start (a machine without Excel) raises an Exception that says where the report was saved (the
-// path on a line of its own) and the system's reason.
+// Writes the report of managementObject to reportDirectory + "\WmiReport_" + class name (+ extension), the
+// workbook with the origin in its header block, and opens it with OpenReport. Returns the file name. File errors
+// propagate, and then nothing is opened. A viewer that does not start (a machine without Excel) raises an Exception
+// that says where the report was saved (the path on a line of its own) and the system's reason.
 Core::String ExportReport(void* owner, WMI::ManagementObject* managementObject, const Core::String& reportDirectory,
-                          ReportType type, Clock clock = &Core::DateTime::Now);
+                          ReportType type, const ReportOrigin& origin = ReportOrigin(),
+                          Clock clock = &Core::DateTime::Now);
 
 // Starts the type's viewer on fileName through the desktop: operation "open", the file name in double quotes
 // as parameters, no directory, SW_SHOWDEFAULT. The viewer is not waited for. Returns the launch's result:

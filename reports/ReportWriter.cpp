@@ -31,7 +31,8 @@ ReportWriter::ReportWriter(Clock clock) : m_clock(clock)
     }
 }
 
-void ReportWriter::Write(WMI::ManagementObject* managementObject, ReportType type, String& fileName) const
+void ReportWriter::Write(WMI::ManagementObject* managementObject, ReportType type, String& fileName,
+                         const ReportOrigin& origin) const
 {
     if (managementObject == nullptr)
     {
@@ -52,7 +53,7 @@ void ReportWriter::Write(WMI::ManagementObject* managementObject, ReportType typ
     {
         Core::Xml::XmlTextWriter writer(&stream, Encoding::UTF8(), WriterBufferSize);
         writer.SetFormatting(Core::Xml::Formatting::Indented);
-        WorkbookWriter(m_clock).Write(managementObject, writer);
+        WorkbookWriter(m_clock).Write(managementObject, writer, origin);
         writer.Close();
     }
     else

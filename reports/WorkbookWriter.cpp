@@ -51,7 +51,7 @@ String WorkbookWriter::Now() const
     return m_clock().ToString();
 }
 
-void WorkbookWriter::Write(ManagementObject* managementObject, XmlTextWriter& writer) const
+void WorkbookWriter::Write(ManagementObject* managementObject, XmlTextWriter& writer, const ReportOrigin& origin) const
 {
     if (managementObject == nullptr)
     {
@@ -84,7 +84,7 @@ void WorkbookWriter::Write(ManagementObject* managementObject, XmlTextWriter& wr
 
     writer.WriteStartElement(String(L"Worksheet"));
     WriteSsAttribute(writer, String(L"ss:Name"), String(L"Sheet1"));
-    WriteTable(writer, *managementObject);
+    WriteTable(writer, *managementObject, origin);
     WriteWorksheetOptions(writer);
     writer.WriteEndElement(); // Worksheet
     writer.WriteEndElement(); // Workbook
@@ -126,7 +126,8 @@ void WorkbookWriter::WriteStyles(XmlTextWriter& writer, int columnCount) const
     writer.WriteEndElement();
 }
 
-void WorkbookWriter::WriteTable(XmlTextWriter& writer, ManagementObject& managementObject) const
+void WorkbookWriter::WriteTable(XmlTextWriter& writer, ManagementObject& managementObject,
+                                const ReportOrigin& origin) const
 {
     const Core::Collections::ArrayList<WMI::PropertyInfo>& columns = managementObject.GetProperties();
     int columnCount = columns.GetCount();
@@ -161,10 +162,10 @@ void WorkbookWriter::WriteTable(XmlTextWriter& writer, ManagementObject& managem
         WriteSsAttribute(writer, String(L"ss:Width"), String(L"80.5"));
         writer.WriteEndElement();
     }
-    writeHeaderRow(L"Host", String());
+    writeHeaderRow(L"Host", origin.host);
     writeHeaderRow(L"Date", Now());
-    writeHeaderRow(L"Category", String());
-    writeHeaderRow(L"Subcategory", String());
+    writeHeaderRow(L"Category", origin.category);
+    writeHeaderRow(L"Subcategory", origin.subcategory);
     writer.WriteStartElement(row);
     writer.WriteEndElement();
 

@@ -12,20 +12,31 @@ namespace Reports
 // Where the workbook takes its time stamps from; tests pass a fixed clock.
 using Clock = Core::DateTime (*)();
 
+// Where a report's rows came from, for the workbook's header block: the machine (or machines) as the class tree
+// names it, and the class's place in the tree. An empty text leaves its cell empty.
+struct ReportOrigin
+{
+    Core::String host;
+    Core::String category;    // the top category below the machine
+    Core::String subcategory; // the class's own category when that is a deeper one, else empty
+};
+
 class WorkbookWriter
 {
 public:
     explicit WorkbookWriter(Clock clock = &Core::DateTime::Now);
 
-    // Writes the whole document, declaration to end of document, to writer (expected to be indented). The
-    // caller closes the writer. The clock is read twice: for Created and for the Date cell. The object's lock
-    // is held while its rows are read.
-    void Write(WMI::ManagementObject* managementObject, Core::Xml::XmlTextWriter& writer) const;
+    // Writes the whole document, declaration to end of document, to writer (expected to be indented), with the
+    // origin in the Host, Category and Subcategory rows. The caller closes the writer. The clock is read twice:
+    // for Created and for the Date cell. The object's lock is held while its rows are read.
+    void Write(WMI::ManagementObject* managementObject, Core::Xml::XmlTextWriter& writer,
+               const ReportOrigin& origin = ReportOrigin()) const;
 
 private:
     void WriteDocumentProperties(Core::Xml::XmlTextWriter& writer) const;
     void WriteStyles(Core::Xml::XmlTextWriter& writer, int columnCount) const;
-    void WriteTable(Core::Xml::XmlTextWriter& writer, WMI::ManagementObject& managementObject) const;
+    void WriteTable(Core::Xml::XmlTextWriter& writer, WMI::ManagementObject& managementObject,
+                    const ReportOrigin& origin) const;
     void WriteWorksheetOptions(Core::Xml::XmlTextWriter& writer) const;
     Core::String Now() const;
 

@@ -13,6 +13,7 @@
 #include "core/io/Path.h"
 #include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
+#include "core/xml/XmlTextReader.h"
 #include "wmi/ResultMessage.h"
 
 #include "tests/app/AppTesting.h"
@@ -292,6 +293,66 @@ TEST_F(MainFormTest, ReportsOpenInTheirViewersWithTheQuotedFileName)
         EXPECT_EQ(expected, launch.parameters);
     }
     EXPECT_EQ(3u, desktop.launches.size());
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+namespace
+{
+
+// The header block of a workbook report as the XML reader gives it back: the label and value of each of its rows
+// but the date, whose value is the time of writing.
+std::vector<std::wstring> WorkbookHeader(const String& fileName)
+{
+    std::vector<std::vector<std::wstring>> rows;
+    Core::Xml::XmlTextReader reader(fileName);
+    while (reader.Read() && rows.size() <= 4)
+    {
+        if (reader.NodeType() == Core::Xml::XmlNodeType::Element && reader.LocalName() == String(L"Row"))
+        {
+            rows.emplace_back();
+        }
+        else if (reader.NodeType() == Core::Xml::XmlNodeType::Element && reader.LocalName() == String(L"Data"))
+        {
+            rows.back().push_back(W(reader.ReadString()));
+        }
+    }
+    reader.Close();
+    std::vector<std::wstring> header;
+    for (size_t r = 0; r < rows.size() && r < 4; r++)
+    {
+        for (const std::wstring& cell : rows[r])
+        {
+            header.push_back(rows[r][0] == L"Date" && &cell != &rows[r][0] ? L"(date)" : cell);
+        }
+    }
+    return header;
+}
+
+} // namespace
+
+// The workbook says where its data came from: the machine as the tree names it, the class's group and category.
+TEST_F(MainFormTest, AWorkbookNamesTheMachineAndTheClasssCategories)
+{
+    Start(Config::ReportOnScreen, false);
+    Select(Process());
+    form->RunCommand(Quarrow::Command::WorkbookReport);
+    String fileName = reports.File(L"WmiReport_Win32_Process.xml");
+    EXPECT_EQ((std::vector<std::wstring>{L"Host", L"Local Machine", L"Date", L"(date)", L"Category",
+                                         L"Operating System", L"Subcategory", L"Processes"}),
+              WorkbookHeader(fileName));
+
+    WhenVisible(L"Quarrow.ConnectForm",
+                [&](HWND dialog)
+                {
+                    FindControls<TextBox>(*form->GetConnectForm())[0]->SetText(String(L"localhost"));
+                    PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);
+                });
+    form->RunCommand(Quarrow::Command::Connect);
+    Select(Node({L"localhost", L"Computer Hardware", L"Motherboard, Controller and Port", L"Win32_Processor"}));
+    form->RunCommand(Quarrow::Command::WorkbookReport);
+    EXPECT_EQ((std::vector<std::wstring>{L"Host", L"localhost", L"Date", L"(date)", L"Category", L"Computer Hardware",
+                                         L"Subcategory", L"Motherboard, Controller and Port"}),
+              WorkbookHeader(reports.File(L"WmiReport_Win32_Processor.xml")));
     EXPECT_TRUE(desktop.messages.empty());
 }
 
@@ -1402,6 +1463,23 @@ TEST_F(MachinesTest, AFailingMachineIsReportedAndStopStopsThemAll)
     EXPECT_GT(RowsFrom(L"slow"), 0) << "the rows that came stay";
     EXPECT_LT(RowsFrom(L"slow"), 120);
     EXPECT_EQ(2u, desktop.messages.size()) << "the failing machine is reported again";
+}
+
+// A workbook of one class from several machines names, in the tree's order, the machines its rows came from: a
+// machine that gave none is not among them.
+TEST_F(MachinesTest, AWorkbookFromEveryMachineNamesTheMachinesItsRowsCameFrom)
+{
+    provider->machines = {{L"broken", {0, static_cast<HRESULT>(WBEM_E_ACCESS_DENIED)}}, {L"fast", {0, S_OK}}};
+    Start();
+    ConnectTo(L"broken");
+    ConnectTo(L"fast");
+    Select(Process());
+    form->RunCommand(Quarrow::Command::LoadAllMachines);
+    ASSERT_TRUE(PumpUntil([&] { return LoadEnded(); }));
+    form->RunCommand(Quarrow::Command::WorkbookReport);
+    EXPECT_EQ((std::vector<std::wstring>{L"Host", L"Local Machine, fast", L"Date", L"(date)", L"Category",
+                                         L"Operating System", L"Subcategory", L"Processes"}),
+              WorkbookHeader(reports.File(L"WmiReport_Win32_Process.xml")));
 }
 
 // A machine that fails part-way keeps the rows it gave (they are real); the end text and the message say how many

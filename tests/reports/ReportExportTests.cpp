@@ -43,7 +43,7 @@ class ReportExportTest : public testing::Test
 protected:
     String Export(ReportType type, WMI::ManagementObject* object = nullptr)
     {
-        return ExportReport(owner, object != nullptr ? object : process.get(), directory.GetPath(), type,
+        return ExportReport(owner, object != nullptr ? object : process.get(), directory.GetPath(), type, origin,
                             &ReportsTesting::FixedClock);
     }
 
@@ -52,6 +52,7 @@ protected:
     Testing::TempDirectory directory;
     ReportDesktop desktop; // installed while the test runs
     void* owner = reinterpret_cast<void*>(static_cast<intptr_t>(0x1234));
+    Reports::ReportOrigin origin; // what Export passes
     std::unique_ptr<WMI::ManagementObject> process =
         MakeObject(L"Win32_Process", {L"Name", L"ProcessId"}, {{L"System", L"4"}, {L"smss.exe", L"312"}});
 };
@@ -96,6 +97,17 @@ TEST_F(ReportExportTest, ExcelReportIsAnXmlFileForExcel)
     EXPECT_EQ("<?xml version=\"1.0\"?>\r\n", Testing::ReadFileBytes(fileName).substr(0, 23));
 }
 
+TEST_F(ReportExportTest, TheWorkbookShowsWhereItsRowsCameFrom)
+{
+    origin = Reports::ReportOrigin{String(L"fileserver07"), String(L"Operating System"), String(L"Processes")};
+    std::string workbook = Testing::ReadFileBytes(Export(ReportType::Excel));
+    for (const char* cell : {"fileserver07", "Operating System", "Processes"})
+    {
+        EXPECT_NE(std::string::npos, workbook.find(std::string("<Data ss:Type=\"String\">") + cell + "</Data>"))
+            << cell;
+    }
+}
+
 TEST_F(ReportExportTest, TheReportIsCompleteAndClosedBeforeTheViewerStarts)
 {
     desktop.reportPath = directory.File(L"WmiReport_Win32_Process.csv");
@@ -107,7 +119,7 @@ TEST_F(ReportExportTest, TheReportIsCompleteAndClosedBeforeTheViewerStarts)
 TEST_F(ReportExportTest, DirectoryWithTrailingBackslashGivesADoubledBackslash)
 {
     String fileName = ExportReport(owner, process.get(), directory.GetPath() + L"\\", ReportType::CommaDelimited,
-                                   &ReportsTesting::FixedClock);
+                                   Reports::ReportOrigin(), &ReportsTesting::FixedClock);
     EXPECT_EQ(directory.GetPath() + L"\\\\WmiReport_Win32_Process.csv", fileName);
     ASSERT_EQ(1u, desktop.launches.size());
     EXPECT_EQ(Quoted(fileName), desktop.launches[0].parameters);
@@ -172,20 +184,21 @@ TEST_F(ReportExportTest, OpenReportStartsTheViewerOnly)
 
 TEST_F(ReportExportTest, NullObjectIsRejectedAndNothingStarts)
 {
-    EXPECT_EQ(L"Argument is null: managementObject", ThrownMessage(
-                                                         [&] {
-                                                             ExportReport(owner, nullptr, directory.GetPath(),
-                                                                          ReportType::CommaDelimited,
-                                                                          &ReportsTesting::FixedClock);
-                                                         }));
+    EXPECT_EQ(L"Argument is null: managementObject",
+              ThrownMessage(
+                  [&]
+                  {
+                      ExportReport(owner, nullptr, directory.GetPath(), ReportType::CommaDelimited,
+                                   Reports::ReportOrigin(), &ReportsTesting::FixedClock);
+                  }));
     EXPECT_TRUE(desktop.launches.empty());
 }
 
 TEST_F(ReportExportTest, AMissingDirectoryRaisesTheFileErrorAndNothingStarts)
 {
-    EXPECT_THROW(
-        ExportReport(owner, process.get(), directory.File(L"missing"), ReportType::Excel, &ReportsTesting::FixedClock),
-        Core::IO::IOException);
+    EXPECT_THROW(ExportReport(owner, process.get(), directory.File(L"missing"), ReportType::Excel,
+                              Reports::ReportOrigin(), &ReportsTesting::FixedClock),
+                 Core::IO::IOException);
     EXPECT_TRUE(desktop.launches.empty());
 }
 

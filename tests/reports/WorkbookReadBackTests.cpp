@@ -98,10 +98,10 @@ WorkbookView ReadWorkbook(const String& fileName)
 class WorkbookReadBack : public testing::Test
 {
 protected:
-    WorkbookView Write(WMI::ManagementObject* object)
+    WorkbookView Write(WMI::ManagementObject* object, const Reports::ReportOrigin& origin = Reports::ReportOrigin())
     {
         String fileName = directory.File(L"WmiReport_Sample");
-        Reports::ReportWriter(&ReportsTesting::FixedClock).Write(object, Reports::ReportType::Excel, fileName);
+        Reports::ReportWriter(&ReportsTesting::FixedClock).Write(object, Reports::ReportType::Excel, fileName, origin);
         return ReadWorkbook(fileName);
     }
 
@@ -151,6 +151,22 @@ TEST_F(WorkbookReadBack, GivesTheHeaderBlockTheColumnNamesAndEveryCell)
     {
         EXPECT_EQ(SpreadsheetNamespace, uri);
     }
+}
+
+// The report writer gives the workbook its origin: the machine and the class's place come back in their rows.
+TEST_F(WorkbookReadBack, TheHeaderBlockGivesBackTheMachineAndTheClasssPlace)
+{
+    auto object = MakeObject(L"Win32_Service", {L"Name"}, {{L"Spooler"}});
+    WorkbookView view = Write(object.get(), Reports::ReportOrigin{String(L"Local Machine, fileserver07"),
+                                                                  String(L"Operating System"), String(L"Services")});
+    ASSERT_EQ(7u, view.rows.size());
+    EXPECT_EQ((std::vector<std::wstring>{L"Host", L"Local Machine, fileserver07"}), view.rows[0]);
+    EXPECT_EQ((std::vector<std::wstring>{L"Date", L"03/03/2026 07:05"}), view.rows[1]);
+    EXPECT_EQ((std::vector<std::wstring>{L"Category", L"Operating System"}), view.rows[2]);
+    EXPECT_EQ((std::vector<std::wstring>{L"Subcategory", L"Services"}), view.rows[3]);
+    EXPECT_EQ((std::vector<std::wstring>{}), view.rows[4]);
+    EXPECT_EQ((std::vector<std::wstring>{L"Name"}), view.rows[5]);
+    EXPECT_EQ((std::vector<std::wstring>{L"Spooler"}), view.rows[6]);
 }
 
 // Markup characters come back unchanged; a control character, which XML cannot hold, comes back as U+FFFD.

@@ -36,12 +36,13 @@ std::string Lines(std::initializer_list<const char*> lines)
 }
 
 // The writer set up as the report writer sets it up: default encoding, indented.
-std::string Workbook(WMI::ManagementObject* object, Reports::Clock clock = &ReportsTesting::FixedClock)
+std::string Workbook(WMI::ManagementObject* object, Reports::Clock clock = &ReportsTesting::FixedClock,
+                     const Reports::ReportOrigin& origin = Reports::ReportOrigin())
 {
     MemoryStream stream;
     XmlTextWriter writer(&stream, nullptr);
     writer.SetFormatting(Core::Xml::Formatting::Indented);
-    WorkbookWriter(clock).Write(object, writer);
+    WorkbookWriter(clock).Write(object, writer, origin);
     writer.Close();
     return stream.GetBytes();
 }
@@ -270,6 +271,62 @@ TEST(WorkbookWriter, StartsWithTheDeclarationALineEndAndTheApplicationInstructio
     const std::string start =
         "<?xml version=\"1.0\"?>\r\n<?mso-application progid=\"Excel.Sheet\"?>\r\n<Workbook xmlns=";
     EXPECT_EQ(start, document.substr(0, start.size()));
+}
+
+// --- the header block ---
+
+// The machine and the class's place fill their rows, escaped as every text is (a class-view file names the
+// categories); the rows, their order and the rest of the document stay as without them.
+TEST(WorkbookWriter, TheHeaderBlockNamesTheHostAndTheClasssPlace)
+{
+    auto object = MakeObject(L"Win32_Empty", {});
+    Reports::ReportOrigin origin{String(L"fileserver07"), String(L"Servers & <Services>"), String(L"Auto")};
+    std::string expected = PrologueText() +
+                           Lines({
+                               "\t<Styles>",
+                               "\t\t<Style ss:ID=\"Default\" ss:Name=\"Normal\">",
+                               "\t\t\t<Alignment ss:Vertical=\"Bottom\" />",
+                               "\t\t</Style>",
+                               "\t</Styles>",
+                               "\t<Worksheet ss:Name=\"Sheet1\">",
+                               "\t\t<Table>",
+                               "\t\t\t<Row>",
+                               "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">Host</Data>",
+                               "\t\t\t\t</Cell>",
+                               "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">fileserver07</Data>",
+                               "\t\t\t\t</Cell>",
+                               "\t\t\t</Row>",
+                               "\t\t\t<Row>",
+                               "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">Date</Data>",
+                               "\t\t\t\t</Cell>",
+                               "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">03/03/2026 07:05</Data>",
+                               "\t\t\t\t</Cell>",
+                               "\t\t\t</Row>",
+                               "\t\t\t<Row>",
+                               "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">Category</Data>",
+                               "\t\t\t\t</Cell>",
+                               "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">Servers &amp; &lt;Services&gt;</Data>",
+                               "\t\t\t\t</Cell>",
+                               "\t\t\t</Row>",
+                               "\t\t\t<Row>",
+                               "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">Subcategory</Data>",
+                               "\t\t\t\t</Cell>",
+                               "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">Auto</Data>",
+                               "\t\t\t\t</Cell>",
+                               "\t\t\t</Row>",
+                               "\t\t\t<Row />",
+                               "\t\t\t<Row />",
+                           }) +
+                           "\r\n" + Epilogue;
+    EXPECT_EQ(expected, Workbook(object.get(), &ReportsTesting::FixedClock, origin));
 }
 
 // --- time stamps ---

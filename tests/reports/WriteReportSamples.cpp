@@ -29,7 +29,11 @@ int main(int argc, char** argv)
                  {Reports::ReportType::CommaDelimited, Reports::ReportType::TabDelimited, Reports::ReportType::Excel})
             {
                 Core::String fileName = Reports::GetReportFileName(Core::String(argv[1]), sample->GetName());
-                Reports::ReportWriter().Write(sample.get(), type, fileName);
+                // The workbook's header block names an origin, as for a class of the local machine's processes.
+                Reports::ReportWriter().Write(sample.get(), type, fileName,
+                                              Reports::ReportOrigin{Core::String(L"Local Machine"),
+                                                                    Core::String(L"Operating System"),
+                                                                    Core::String(L"Processes")});
                 std::printf("%ls\n", fileName.GetBuffer());
             }
         }

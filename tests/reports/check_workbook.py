@@ -10,6 +10,8 @@ from check_delimited import CONTROL_HEADER, CONTROL_ROWS, HEADER, ROWS
 SPREADSHEET = "{urn:schemas-microsoft-com:office:spreadsheet}"
 # The rows before the column names: Host, Date, Category, Subcategory and an empty one.
 HEADER_BLOCK_ROWS = 5
+# What reports_samples puts in the header block (the date aside, which is the time of writing).
+HEADER_BLOCK = [["Host", "Local Machine"], ["Category", "Operating System"], ["Subcategory", "Processes"]]
 
 
 def as_read(text):
@@ -29,12 +31,14 @@ def check(path, header, rows_written):
         print("%s: not well-formed: %s" % (os.path.basename(path), error))
         return False
     table = root.find(SPREADSHEET + "Worksheet/" + SPREADSHEET + "Table")
-    rows = []
-    for row in table.findall(SPREADSHEET + "Row")[HEADER_BLOCK_ROWS:]:
-        rows.append([data.text or "" for data in row.iter(SPREADSHEET + "Data")])
+    all_rows = [[data.text or "" for data in row.iter(SPREADSHEET + "Data")]
+                for row in table.findall(SPREADSHEET + "Row")]
+    block = [cells for cells in all_rows[:HEADER_BLOCK_ROWS] if cells and cells[0] != "Date"]
+    failures = [] if block == HEADER_BLOCK else ["header block %r instead of %r" % (block, HEADER_BLOCK)]
+    rows = all_rows[HEADER_BLOCK_ROWS:]
     expected = [[as_read(cell) for cell in record] for record in [header] + rows_written]
-    failures = ["row %d: %r instead of %r" % (n, got, want) for n, (got, want) in enumerate(zip(rows, expected))
-                if got != want]
+    failures += ["row %d: %r instead of %r" % (n, got, want) for n, (got, want) in enumerate(zip(rows, expected))
+                 if got != want]
     if len(rows) != len(expected):
         failures.append("%d rows instead of %d" % (len(rows), len(expected)))
     for failure in failures:
