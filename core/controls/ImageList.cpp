@@ -8,6 +8,7 @@
 #include "core/controls/Theme.h"
 
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 #include <windows.h>
@@ -31,7 +32,9 @@ public:
     OwnedIcon icon; // Handle
 };
 
-// The icons of every image at one size, made when first drawn.
+// The icons of every image at one size, made when first asked for, and the strip of pixels that draws them:
+// making an icon costs the system a tenth of a millisecond and drawing it more than blending its pixels, so a
+// window's first paint draws from the strip and makes no icon.
 class ImageList::SizedIcons : public Object
 {
 public:
@@ -39,6 +42,28 @@ public:
     int size;
     std::vector<OwnedIcon> normal;
     std::vector<OwnedIcon> disabled;
+
+    // Blends the image (greyed when disabled) at x, y; false when it has no 32-bit image of this size with alpha
+    // to read, and is drawn as an icon instead.
+    bool DrawFromPixels(const Image& image, int index, bool greyed, HDC target, int x, int y);
+
+private:
+    enum class Slot : uint8_t
+    {
+        Unread,
+        Ready,
+        NoPixels
+    };
+    bool FillSlot(const Image& image, int slot, bool greyed);
+    void EnsureCapacity(int slots);
+
+    std::vector<Slot> m_slots; // two an image: the image, then its greyed variant
+    // In order of release: the strip's selection goes first, then its context, then the strip.
+    GdiObject<HBITMAP> m_strip;
+    std::unique_ptr<MemoryContext> m_context;
+    std::unique_ptr<Selection> m_selection;
+    uint32_t* m_bits = nullptr; // premultiplied, top-down, one row of size pixels a slot wide
+    int m_capacity = 0;         // in slots
 };
 
 namespace
@@ -187,7 +212,202 @@ void GreyPixels(Collections::ArrayList<uint32_t>& pixels, const Collections::Arr
     }
 }
 
+// The data of the 32-bit image of exactly size pixels in an .ico file's bytes; null when it has none.
+const uint8_t* FindEntryInFile(const uint8_t* data, int length, int size, uint32_t& bytes)
+{
+    if (length < 6 || ReadWord(data) != 0 || ReadWord(data + 2) != 1)
+    {
+        return nullptr;
+    }
+    int count = ReadWord(data + 4);
+    for (int i = 0; i < count && 6 + 16 * (i + 1) <= length; i++)
+    {
+        const uint8_t* entry = data + 6 + 16 * i;
+        int side = entry[0] == 0 ? 256 : entry[0];
+        uint32_t entryBytes = ReadDword(entry + 8);
+        uint32_t offset = ReadDword(entry + 12);
+        if (side == size && ReadWord(entry + 6) == 32 && offset <= static_cast<uint32_t>(length) &&
+            entryBytes <= static_cast<uint32_t>(length) - offset)
+        {
+            bytes = entryBytes;
+            return data + offset;
+        }
+    }
+    return nullptr;
+}
+
+// The data of the 32-bit image of exactly size pixels of an icon resource; null when it has none.
+const uint8_t* FindEntryInResource(int resourceId, int size, uint32_t& bytes)
+{
+    HINSTANCE instance = Application::GetInstance();
+    HRSRC group = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), RT_GROUP_ICON);
+    HGLOBAL groupData = group != nullptr ? LoadResource(instance, group) : nullptr;
+    const auto* directory = static_cast<const uint8_t*>(groupData != nullptr ? LockResource(groupData) : nullptr);
+    DWORD groupBytes = group != nullptr ? SizeofResource(instance, group) : 0;
+    if (directory == nullptr || groupBytes < 6)
+    {
+        return nullptr;
+    }
+    // A group entry: width, height, colours, reserved, planes, bit count, bytes, and the id of its icon resource.
+    constexpr int EntrySize = 14;
+    int count = ReadWord(directory + 4);
+    for (int i = 0; i < count && 6 + EntrySize * (i + 1) <= static_cast<int>(groupBytes); i++)
+    {
+        const uint8_t* entry = directory + 6 + EntrySize * i;
+        int side = entry[0] == 0 ? 256 : entry[0];
+        if (side != size || ReadWord(entry + 6) != 32)
+        {
+            continue;
+        }
+        HRSRC icon = FindResourceW(instance, MAKEINTRESOURCEW(ReadWord(entry + 12)), RT_ICON);
+        HGLOBAL iconData = icon != nullptr ? LoadResource(instance, icon) : nullptr;
+        const void* pixels = iconData != nullptr ? LockResource(iconData) : nullptr;
+        if (pixels != nullptr)
+        {
+            bytes = SizeofResource(instance, icon);
+            return static_cast<const uint8_t*>(pixels);
+        }
+    }
+    return nullptr;
+}
+
+// The colour and mask pixels, top-down, of an icon image of size pixels with 32 bits and alpha, as the system
+// reads them back from the icon it makes; false for any other kind (compressed, paletted, without alpha).
+bool ReadEntryPixels(const uint8_t* entry, uint32_t bytes, int size, Collections::ArrayList<uint32_t>& pixels,
+                     Collections::ArrayList<uint32_t>& maskPixels)
+{
+    if (entry == nullptr || bytes < 40)
+    {
+        return false;
+    }
+    uint32_t headerSize = ReadDword(entry);
+    uint32_t colours = ReadDword(entry + 32);
+    if (headerSize < 40 || static_cast<int32_t>(ReadDword(entry + 4)) != size ||
+        static_cast<int32_t>(ReadDword(entry + 8)) != 2 * size || ReadWord(entry + 14) != 32 ||
+        ReadDword(entry + 16) != BI_RGB)
+    {
+        return false;
+    }
+    uint64_t colourOffset = uint64_t{headerSize} + uint64_t{colours} * 4;
+    uint64_t colourBytes = uint64_t{4} * static_cast<uint64_t>(size) * static_cast<uint64_t>(size);
+    uint64_t maskStride = (static_cast<uint64_t>(size) + 31) / 32 * 4;
+    if (colourOffset + colourBytes + maskStride * static_cast<uint64_t>(size) > bytes)
+    {
+        return false;
+    }
+    const uint8_t* colour = entry + colourOffset;
+    const uint8_t* mask = colour + colourBytes;
+    bool hasAlpha = false;
+    // Stored bottom-up.
+    for (int y = size - 1; y >= 0; y--)
+    {
+        for (int x = 0; x < size; x++)
+        {
+            uint32_t pixel = ReadDword(colour + 4 * (y * size + x));
+            hasAlpha = hasAlpha || (pixel >> 24) != 0;
+            pixels.Add(pixel);
+            bool transparent = (mask[static_cast<uint64_t>(y) * maskStride + x / 8] & (0x80 >> (x % 8))) != 0;
+            maskPixels.Add(transparent ? 0xFFFFFFu : 0u);
+        }
+    }
+    // Without alpha the system draws through the mask, which blending cannot.
+    return hasAlpha;
+}
+
 } // namespace
+
+bool ImageList::SizedIcons::DrawFromPixels(const Image& image, int index, bool greyed, HDC target, int x, int y)
+{
+    int slot = 2 * index + (greyed ? 1 : 0);
+    EnsureCapacity(slot + 1);
+    if (m_slots[static_cast<size_t>(slot)] == Slot::Unread)
+    {
+        m_slots[static_cast<size_t>(slot)] = FillSlot(image, slot, greyed) ? Slot::Ready : Slot::NoPixels;
+    }
+    if (m_slots[static_cast<size_t>(slot)] != Slot::Ready)
+    {
+        return false;
+    }
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    return GdiAlphaBlend(target, x, y, size, size, m_context->Get(), slot * size, 0, size, size, blend) != FALSE;
+}
+
+bool ImageList::SizedIcons::FillSlot(const Image& image, int slot, bool greyed)
+{
+    uint32_t bytes = 0;
+    const uint8_t* entry = nullptr;
+    if (image.kind == Image::Resource && image.resourceType == IconResource)
+    {
+        entry = FindEntryInResource(image.resourceId, size, bytes);
+    }
+    else if (image.kind == Image::Memory)
+    {
+        entry = FindEntryInFile(&image.bytes[0], image.bytes.GetCount(), size, bytes);
+    }
+    Collections::ArrayList<uint32_t> pixels(size * size);
+    Collections::ArrayList<uint32_t> maskPixels(size * size);
+    if (m_bits == nullptr || slot >= m_capacity || !ReadEntryPixels(entry, bytes, size, pixels, maskPixels))
+    {
+        return false;
+    }
+    if (greyed)
+    {
+        GreyPixels(pixels, maskPixels);
+    }
+    // Premultiplied, rounded as the system premultiplies an icon's pixels for drawing.
+    int stride = m_capacity * size;
+    for (int y = 0; y < size; y++)
+    {
+        for (int x = 0; x < size; x++)
+        {
+            uint32_t pixel = pixels[y * size + x];
+            uint32_t alpha = pixel >> 24;
+            auto channel = [&](int shift) { return (((pixel >> shift) & 0xFF) * alpha + 127) / 255 << shift; };
+            m_bits[y * stride + slot * size + x] = (alpha << 24) | channel(16) | channel(8) | channel(0);
+        }
+    }
+    return true;
+}
+
+void ImageList::SizedIcons::EnsureCapacity(int slots)
+{
+    if (slots <= m_capacity)
+    {
+        return;
+    }
+    int capacity = m_capacity * 2 > slots ? m_capacity * 2 : slots;
+    BITMAPINFO header = TopDownHeader(size);
+    header.bmiHeader.biWidth = capacity * size;
+    void* bits = nullptr;
+    GdiObject<HBITMAP> strip(CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!m_context)
+    {
+        m_context = std::make_unique<MemoryContext>(nullptr);
+    }
+    m_slots.resize(static_cast<size_t>(capacity), Slot::Unread);
+    if (!strip || m_context->Get() == nullptr)
+    {
+        // Without a strip every image is drawn as its icon.
+        for (Slot& each : m_slots)
+        {
+            each = each == Slot::Unread ? Slot::NoPixels : each;
+        }
+        return;
+    }
+    GdiFlush();
+    auto* newBits = static_cast<uint32_t*>(bits);
+    std::memset(newBits, 0, static_cast<size_t>(capacity) * static_cast<size_t>(size) * static_cast<size_t>(size) * 4);
+    for (int y = 0; y < size && m_bits != nullptr; y++)
+    {
+        std::memcpy(newBits + y * capacity * size, m_bits + y * m_capacity * size,
+                    static_cast<size_t>(m_capacity) * static_cast<size_t>(size) * 4);
+    }
+    m_selection.reset();
+    m_selection = std::make_unique<Selection>(m_context->Get(), strip.Get());
+    m_strip = std::move(strip);
+    m_bits = newBits;
+    m_capacity = capacity;
+}
 
 IconHandle CreateDisabledIcon(IconHandle icon, int size)
 {
@@ -366,6 +586,10 @@ void ImageList::Draw(Graphics& graphics, int index, int x, int y, bool enabled)
         return;
     }
     int size = GetImageSize(graphics.GetDpi());
+    if (IconsOfSize(size).DrawFromPixels(*m_images[index], index, !enabled, graphics.GetHandle(), x, y))
+    {
+        return;
+    }
     graphics.DrawIcon(GetIcon(index, size, !enabled), x, y, size);
 }
 

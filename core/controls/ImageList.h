@@ -42,7 +42,8 @@ public:
     IconHandle CreateIconHandle(int index, int size) const;
     // The side of an image at a DPI.
     static int GetImageSize(int dpi);
-    // Draws the image with its top-left corner at x, y at the graphics' DPI.
+    // Draws the image with its top-left corner at x, y at the graphics' DPI: blended from its own pixels when it
+    // has a 32-bit image of that size with alpha, otherwise through its icon. Either looks the same.
     void Draw(Graphics& graphics, int index, int x, int y, bool enabled = true);
 
 private:

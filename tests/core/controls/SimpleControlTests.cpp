@@ -2,6 +2,7 @@
 #include "core/controls/CheckBox.h"
 #include "core/controls/ComboBox.h"
 #include "core/controls/Form.h"
+#include "core/controls/Graphics.h"
 #include "core/controls/ImageList.h"
 #include "core/controls/Label.h"
 #include "core/controls/LinkLabel.h"
@@ -17,6 +18,9 @@
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ThrownMessage.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <windows.h>
@@ -876,6 +880,135 @@ TEST_F(SimpleControlTest, ADisabledImageIsGreyAndFaint)
     EXPECT_EQ((onBlack >> 8) & 0xFF, onBlack & 0xFF);
     EXPECT_NE(onBlack, onWhite) << "partly transparent: the background shows through";
     EXPECT_EQ(grey.onBlack[0], 0u) << "the transparent border stays transparent";
+}
+
+namespace
+{
+
+// The bytes of an .ico file of one 32-bit image whose colour changes down and across and whose alpha across, from
+// transparent to opaque, with a transparent corner.
+std::vector<uint8_t> PatternIconFile(int size)
+{
+    std::vector<uint8_t> file;
+    auto put = [&file](uint32_t value, int bytes)
+    {
+        for (int i = 0; i < bytes; i++)
+        {
+            file.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        }
+    };
+    int maskBytes = (size + 31) / 32 * 4 * size;
+    put(0, 2);
+    put(1, 2);
+    put(1, 2);
+    file.push_back(static_cast<uint8_t>(size));
+    file.push_back(static_cast<uint8_t>(size));
+    put(0, 2);
+    put(1, 2);
+    put(32, 2);
+    put(static_cast<uint32_t>(40 + 4 * size * size + maskBytes), 4);
+    put(22, 4);
+    for (uint32_t value : {40u, static_cast<uint32_t>(size), static_cast<uint32_t>(2 * size)})
+    {
+        put(value, 4);
+    }
+    put(1, 2);
+    put(32, 2);
+    for (int i = 0; i < 6; i++)
+    {
+        put(0, 4);
+    }
+    // Bottom-up rows.
+    for (int y = size - 1; y >= 0; y--)
+    {
+        for (int x = 0; x < size; x++)
+        {
+            uint32_t alpha = x < 2 && y < 2 ? 0u : static_cast<uint32_t>(255 * x / (size - 1));
+            put((alpha << 24) | (static_cast<uint32_t>(y * 15) << 16) | (static_cast<uint32_t>(x * 13) << 8) | 0x40, 4);
+        }
+    }
+    put(0, maskBytes);
+    return file;
+}
+
+} // namespace
+
+// Drawn from the list's own pixels or through an icon, each image looks as its icon does: at the sizes the icon
+// holds and at one it does not, enabled and greyed, on black and on white, within a step of each channel.
+TEST_F(SimpleControlTest, AnImageListDrawsEachImageAsItsIconDoes)
+{
+    ImageList images;
+    images.AddFromResource(201);
+    std::vector<uint8_t> file =
+        Testing::SolidIconFile({{16, Colors::FromRgb(10, 20, 30)}, {32, Colors::FromRgb(200, 100, 50)}});
+    images.AddFromMemory(file.data(), static_cast<int>(file.size()));
+    images.AddFromResource(202, ImageList::BitmapResource);
+    std::vector<uint8_t> pattern = PatternIconFile(16);
+    images.AddFromMemory(pattern.data(), static_cast<int>(pattern.size()));
+    // Pixels of a surface of one image after draw, on black or on white.
+    auto drawn = [](int size, bool white, const std::function<void(HDC)>& draw)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = size;
+        info.bmiHeader.biHeight = -size;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HDC memory = CreateCompatibleDC(nullptr);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        PatBlt(memory, 0, 0, size, size, white ? WHITENESS : BLACKNESS);
+        draw(memory);
+        GdiFlush();
+        const auto* source = static_cast<const uint32_t*>(bits);
+        std::vector<uint32_t> pixels(source, source + size * size);
+        SelectObject(memory, previous);
+        DeleteDC(memory);
+        DeleteObject(bitmap);
+        return pixels;
+    };
+    auto channelsApart = [](uint32_t a, uint32_t b)
+    {
+        int most = 0;
+        for (int shift : {0, 8, 16})
+        {
+            int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+            most = std::max(most, std::abs(difference));
+        }
+        return most;
+    };
+    for (int dpi : {96, 120, 144, 192})
+    {
+        int size = ImageList::GetImageSize(dpi);
+        for (int index = 0; index < images.GetCount(); index++)
+        {
+            for (bool enabled : {true, false})
+            {
+                for (bool white : {false, true})
+                {
+                    std::vector<uint32_t> list = drawn(size, white,
+                                                       [&](HDC memory)
+                                                       {
+                                                           Graphics graphics(memory, dpi);
+                                                           images.Draw(graphics, index, 0, 0, enabled);
+                                                       });
+                    HICON icon = images.GetIcon(index, size, !enabled);
+                    std::vector<uint32_t> expected =
+                        drawn(size, white,
+                              [&](HDC memory) { DrawIconEx(memory, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL); });
+                    int worst = 0;
+                    for (size_t i = 0; i < list.size(); i++)
+                    {
+                        worst = std::max(worst, channelsApart(list[i], expected[i]));
+                    }
+                    EXPECT_LE(worst, 1) << "image " << index << " at " << size << (enabled ? "" : ", greyed")
+                                        << (white ? " on white" : " on black");
+                }
+            }
+        }
+    }
 }
 
 TEST_F(SimpleControlTest, AWindowGetsItsSmallAndBigIconFromAnImageList)
