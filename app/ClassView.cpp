@@ -92,87 +92,93 @@ void ClassView::SelectClass(TreeNode* node)
 {
     m_host.ConnectLocalMachine();
     ManagementObject* chosen = node->GetDataAs<ManagementObject>();
-    // Every wait below pumps messages: another selection, a rebuilt tree or a disconnect may happen meanwhile,
-    // and then this selection is over and must not touch its node or class again.
-    const uint64_t selection = ++m_selectionSerial;
-    struct Selecting
-    {
-        int& depth;
-        explicit Selecting(int& count) : depth(++count) {}
-        ~Selecting() { depth--; }
-    } selecting(m_selecting);
+    // What the selection before waited for is no longer wanted.
+    m_selection.Reset();
+    m_definitionFor = nullptr;
     EndMachinesLoad();
+    if (m_currentClass != nullptr && m_currentClass->IsLoading())
+    {
+        m_currentClass->Cancel(); // lets the worker go at once
+    }
+    m_currentClass = chosen;
+    // Nothing of the class shown before stays under the new one's name while its definition is read.
+    m_classLabel.SetText(chosen->GetName());
+    ClearResults();
+    m_metadataGrid.GetRows().Clear();
+    if (!chosen->IsLoaded() && !ConfirmCostlyClass(chosen->GetName()))
+    {
+        m_host.ShowStatus(Panel::Loading, String(L"Loading cancelled. "));
+        OfferStop(false);
+        return;
+    }
+    if (const WMI::PropertyList* kept = chosen->GetDefinition())
+    {
+        // Shown before: the machine is not asked again until a refresh.
+        RunSelectionStep(node, [&] { ShowClass(*kept); });
+        return;
+    }
+    m_host.ShowStatus(Panel::Loading, String(L"Reading class definition ..."));
+    RunSelectionStep(node,
+                     [&]
+                     {
+                         // A slow provider can take minutes for a definition: it is read on a worker, and the
+                         // window goes on meanwhile.
+                         WMI::ReadClassDefinition(
+                             m_selection, chosen->GetConnection(), chosen->GetName(),
+                             [this, node, chosen](Core::Threading::Outcome<WMI::PropertyList>& read)
+                             { OnDefinitionRead(node, chosen, read); });
+                         m_definitionFor = chosen;
+                         OfferStop(true);
+                     });
+}
+
+void ClassView::OnDefinitionRead(TreeNode* node, ManagementObject* chosen,
+                                 Core::Threading::Outcome<WMI::PropertyList>& read)
+{
+    m_definitionFor = nullptr;
+    OfferStop(false);
+    RunSelectionStep(node,
+                     [&]
+                     {
+                         chosen->KeepDefinition(read.Get());
+                         ShowClass(read.Get());
+                     });
+}
+
+void ClassView::ShowClass(const WMI::PropertyList& properties)
+{
+    ManagementObject* shown = m_currentClass;
+    if (shown->GetProperties().GetCount() == 0)
+    {
+        // The class's own list holds names only, as a fill without types does.
+        for (int i = 0; i < properties.GetCount(); i++)
+        {
+            shown->GetProperties().Add(WMI::PropertyInfo(properties[i].GetName()));
+        }
+    }
+    ShowMetadata(properties);
+    m_resultsGrid.SetLiveRefresh(false);
+    WaitCursor wait;
+    LoadData();
+}
+
+void ClassView::RunSelectionStep(TreeNode* node, const std::function<void()>& step)
+{
     try
     {
-        if (m_currentClass != nullptr && m_currentClass->IsLoading())
-        {
-            ShowStopping();
-            m_currentClass->Cancel();
-            if (selection != m_selectionSerial)
-            {
-                return;
-            }
-        }
-        m_currentClass = chosen;
-        // Nothing of the class shown before stays under the new one's name while its definition is read.
-        m_classLabel.SetText(chosen->GetName());
-        ClearResults();
-        m_metadataGrid.GetRows().Clear();
-        if (!chosen->IsLoaded() && !ConfirmCostlyClass(chosen->GetName()))
-        {
-            if (selection == m_selectionSerial)
-            {
-                m_host.ShowStatus(Panel::Loading, String(L"Loading cancelled. "));
-            }
-            return;
-        }
-        WaitCursor wait;
-        std::optional<Core::Collections::ArrayList<WMI::PropertyInfo>> properties;
-        if (const Core::Collections::ArrayList<WMI::PropertyInfo>* kept = chosen->GetDefinition())
-        {
-            // Shown before: the machine is not asked again until a refresh.
-            properties.emplace(*kept);
-        }
-        else
-        {
-            m_host.ShowStatus(Panel::Loading, String(L"Reading class definition ..."));
-            // A slow provider can take minutes for a definition: it is read on a worker while the window goes on.
-            properties = WMI::ReadClassProperties(chosen->GetConnection(), chosen->GetName());
-            if (!properties || selection != m_selectionSerial)
-            {
-                return; // the program is ending, or the user has moved on
-            }
-            chosen->KeepDefinition(*properties);
-        }
-        if (chosen->GetProperties().GetCount() == 0)
-        {
-            // The class's own list holds names only, as a fill without types does.
-            for (int i = 0; i < properties->GetCount(); i++)
-            {
-                chosen->GetProperties().Add(WMI::PropertyInfo((*properties)[i].GetName()));
-            }
-        }
-        ShowMetadata(*properties);
-        m_resultsGrid.SetLiveRefresh(false);
-        LoadData();
+        step();
     }
     catch (const WMI::InvalidWMIClassException& exception)
     {
-        if (selection != m_selectionSerial)
-        {
-            return;
-        }
         // The machine lacks the class: it leaves that machine's tree.
-        m_host.ShowError(exception.GetMessageText());
-        m_resultsGrid.SetLiveRefresh(true);
-        m_host.ShowStatus(Panel::Loading, String());
+        ShowSelectionFailure(exception.GetMessageText());
         if (TreeNode* parent = node->GetParent())
         {
-            if (m_currentClass == chosen)
+            if (m_currentClass == node->GetDataAs<ManagementObject>())
             {
                 m_currentClass = nullptr;
             }
-            m_selectionSerial++;
+            m_selection.Reset();
             parent->GetNodes().Remove(node);
             // The selection went with the node, without an event: the class commands go with it.
             m_host.UpdateCommandState();
@@ -180,11 +186,11 @@ void ClassView::SelectClass(TreeNode* node)
     }
     catch (const Core::Exception& exception)
     {
-        ShowSelectionFailure(selection, exception.GetMessageText());
+        ShowSelectionFailure(exception.GetMessageText());
     }
     catch (const std::bad_alloc&)
     {
-        ShowSelectionFailure(selection, String(L"There is not enough memory to complete the operation."));
+        ShowSelectionFailure(String(L"There is not enough memory to complete the operation."));
     }
 }
 
@@ -211,11 +217,8 @@ bool ClassView::LeaveRunningLoad(ManagementObject* chosen)
     {
         return false;
     }
-    // The stop pumps messages: the node may go, or another selection begin, meanwhile.
-    const uint64_t leaving = ++m_selectionSerial;
-    std::weak_ptr<const void> alive = chosen->Watch();
     StopLoading();
-    return leaving == m_selectionSerial && !alive.expired();
+    return true;
 }
 
 void ClassView::Refresh(TreeNode* node)
@@ -231,25 +234,20 @@ void ClassView::Refresh(TreeNode* node)
 
 void ClassView::Reselect(TreeNode* node)
 {
-    // A selection still under way (its definition or its load) goes on; a loaded class stays as shown.
+    // A definition still being read goes on; a loaded class stays as shown.
     ManagementObject* chosen = Config::ClassOf(node);
-    if (chosen != nullptr && m_selecting == 0 && !chosen->IsLoading() && !chosen->IsLoaded())
+    if (chosen != nullptr && chosen != m_definitionFor && !chosen->IsLoading() && !chosen->IsLoaded())
     {
         SelectClass(node);
     }
 }
 
-void ClassView::ShowSelectionFailure(uint64_t selection, const String& text)
+void ClassView::ShowSelectionFailure(const String& text)
 {
-    // A selection the user has already left says nothing of its failure.
-    if (selection == m_selectionSerial)
-    {
-        m_host.ShowError(text);
-        m_resultsGrid.SetLiveRefresh(true);
-        m_host.ShowStatus(Panel::Loading, String());
-    }
+    m_host.ShowError(text);
+    m_resultsGrid.SetLiveRefresh(true);
+    m_host.ShowStatus(Panel::Loading, String());
 }
-
 void ClassView::ShowStopping()
 {
     OfferStop(false);
@@ -300,24 +298,23 @@ void ClassView::LoadData()
             loading->Completed.Subscribe(&m_completedHandler);
         }
         OfferStop(true);
-        // The node may go while the load pumps messages, and the class object with it.
-        std::weak_ptr<const void> alive = loading->Watch();
         try
         {
             loading->Load();
         }
         catch (...)
         {
-            if (!alive.expired() && asynchronous)
+            // Load throws only before its wait begins: the class is still there.
+            if (asynchronous)
             {
                 loading->Progress.Unsubscribe(&m_progressHandler);
                 loading->Completed.Unsubscribe(&m_completedHandler);
             }
             throw;
         }
-        if (alive.expired() || asynchronous)
+        if (asynchronous)
         {
-            // The events told the rest; the class may no longer be the current one by now.
+            // The events told the rest: the wait ran messages, and the node may be gone by now.
             return;
         }
     }
@@ -443,12 +440,27 @@ void ClassView::StopLoading()
 {
     if (m_machinesLoad != nullptr && m_machinesLoad->IsRunning())
     {
-        ShowStopping();
+        // What came so far stays in the grid; the workers are let go.
+        if (m_machinesLoad->Collect() > 0)
+        {
+            ShowRowsOf(m_machinesLoad->GetMerged());
+        }
         m_machinesLoad->Stop();
+        FinishMachinesLoad();
+        return;
+    }
+    if (m_definitionFor != nullptr)
+    {
+        // The definition read is let go; a click on the class reads it again.
+        m_selection.Reset();
+        m_definitionFor = nullptr;
+        m_host.ShowStatus(Panel::Loading, String(L"Loading cancelled. "));
+        OfferStop(false);
         return;
     }
     if (m_currentClass != nullptr && m_currentClass->IsLoading())
     {
+        // Overwritten as soon as the load's own wait has control again, which tells the cancelled end.
         ShowStopping();
         m_currentClass->Cancel();
     }
@@ -456,13 +468,14 @@ void ClassView::StopLoading()
 
 void ClassView::DropCurrentClass()
 {
+    m_selection.Reset();
+    m_definitionFor = nullptr;
     if (m_currentClass == nullptr)
     {
         return;
     }
     if (m_currentClass->IsLoading())
     {
-        ShowStopping();
         m_currentClass->Cancel();
     }
     m_currentClass = nullptr;

@@ -53,8 +53,6 @@ public:
     virtual void UpdateCommandState() = 0;
     // Connects the local machine when that is still to be done.
     virtual void ConnectLocalMachine() = 0;
-    // Calls OnProgressTimer every tenth of a second while on: a load from several machines has no wait of its own.
-    virtual void SetProgressTimer(bool on) = 0;
 };
 
 class ClassView
@@ -72,12 +70,15 @@ public:
     // Ctrl+F over the results: the Results page comes to the front with its find strip open.
     void OpenFind();
     WMI::ManagementObject* GetCurrentClass() const { return m_currentClass; }
+    // Whether a selected class's definition is on its way (its load follows it).
+    bool IsReadingDefinition() const { return m_definitionFor != nullptr; }
     // Whether Stop is offered: from the start of a load until it ends or is being stopped.
     bool IsStopOffered() const { return m_stopOffered; }
 
     // Before the tree's selection moves: false when the user keeps a running load.
     bool ConfirmLeaving();
-    // Shows the class of node (its definition, then its data). Every wait inside pumps messages.
+    // Shows the class of node: its definition, read on a worker unless kept, then its data. Returns before the
+    // definition has come; a running load is let go first.
     void SelectClass(Core::Controls::TreeNode* node);
     // Reads the class of node again: its definition and its instances. A running load is stopped first, once the
     // user agreed.
@@ -88,15 +89,19 @@ public:
     // "Machine". The window stays free; Stop stops every machine.
     void LoadFromMachines(Core::Controls::TreeNode* node, const std::vector<MachineSource>& machines);
     // Moves the rows that arrived from the machines into the grid, and ends the load once every machine is done.
-    void OnProgressTimer();
+    void OnMachinesChanged();
     // What the reports write for the class shown: the rows of every machine after a load from all machines,
     // otherwise the class itself.
     WMI::ManagementObject* GetReportSource(WMI::ManagementObject* selected);
     void StopLoading();
     // Ends the current class's load and forgets the class, before its node goes.
     void DropCurrentClass();
-    // Right before tree nodes are removed: a selection waiting meanwhile must not go on.
-    void EndSelections() { m_selectionSerial++; }
+    // Right before tree nodes are removed: a definition on its way for one of them is no longer wanted.
+    void EndSelections()
+    {
+        m_selection.Reset();
+        m_definitionFor = nullptr;
+    }
     void ClearResults();
     // Nothing shown: no class, no rows, no metadata.
     void Clear();
@@ -106,9 +111,15 @@ private:
 
     void BuildPages();
     void ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties);
+    void OnDefinitionRead(Core::Controls::TreeNode* node, WMI::ManagementObject* chosen,
+                          Core::Threading::Outcome<WMI::PropertyList>& read);
+    // The current class's definition in the Metadata grid, then its data.
+    void ShowClass(const WMI::PropertyList& properties);
+    // Runs a step of the selection of node; a failure is shown, and a class the machine lacks leaves the tree.
+    void RunSelectionStep(Core::Controls::TreeNode* node, const std::function<void()>& step);
     // Stop withdrawn and "Stopping ..." shown at once, before the wait for the worker begins.
     void ShowStopping();
-    void ShowSelectionFailure(uint64_t selection, const Core::String& text);
+    void ShowSelectionFailure(const Core::String& text);
     void LoadData();
     // Adds the rows source holds beyond those in the grid, taking its lock; the number of rows it holds.
     int ShowRowsOf(WMI::ManagementObject& source);
@@ -143,10 +154,10 @@ private:
     WMI::ManagementObject* m_currentClass = nullptr; // not owned: belongs to its node
     std::unique_ptr<MachinesLoad> m_machinesLoad;    // the rows shown come from every machine while set
     bool m_stopOffered = false;
-    // Counts the selections of classes and every change that ends one (a rebuilt tree, a disconnect): a selection
-    // that waited while messages ran goes on only if nothing has changed meanwhile.
-    uint64_t m_selectionSerial = 0;
-    int m_selecting = 0; // selections on the stack, waiting for a definition or a load
+    // The selection's work on its way back (its definition): reset by whatever ends the selection (another
+    // selection, Stop, a rebuilt tree, a disconnect), so that nothing of it comes back after.
+    Core::Threading::CompletionOwner m_selection;
+    WMI::ManagementObject* m_definitionFor = nullptr; // not owned: the class whose definition is being read
     bool m_costlyClassAgreed = false;
 };
 

@@ -1,5 +1,5 @@
-// The class view's load of one class from every machine: started here, collected from a timer, ended when every
-// machine is done.
+// The class view's load of one class from every machine: started here, collected as the machines tell of new rows,
+// ended when every machine is done.
 #include "app/ClassView.h"
 
 #include "config/AppOptions.h"
@@ -44,18 +44,14 @@ void ClassView::LoadFromMachines(TreeNode* node, const std::vector<MachineSource
     }
     m_resultsGrid.SetLiveRefresh(false);
     m_host.ShowStatus(Panel::Loading, String(L"Loading in progress"));
-    m_machinesLoad->Start();
+    m_machinesLoad->Start([this] { OnMachinesChanged(); });
     OfferStop(true);
-    m_host.SetProgressTimer(true);
+    // Machines that could not start tell nothing: their end is seen now.
+    OnMachinesChanged();
 }
 
-void ClassView::OnProgressTimer()
+void ClassView::OnMachinesChanged()
 {
-    if (m_machinesLoad == nullptr)
-    {
-        m_host.SetProgressTimer(false);
-        return;
-    }
     // Asked before collecting, so that the rows of a machine that ends meanwhile are collected before the end.
     bool running = m_machinesLoad->IsRunning();
     if (m_machinesLoad->Collect() > 0)
@@ -75,7 +71,7 @@ void ClassView::OnProgressTimer()
 
 void ClassView::FinishMachinesLoad()
 {
-    m_host.SetProgressTimer(false);
+    m_machinesLoad->StopTelling();
     OfferStop(false);
     m_host.ShowStatus(Panel::Loading, m_machinesLoad->GetEndText());
     m_resultsGrid.SetLiveRefresh(true);
@@ -103,10 +99,9 @@ void ClassView::EndMachinesLoad()
     {
         return;
     }
-    // Each machine's worker ends by itself once asked: nothing waits for a slow machine here.
+    // Each machine's worker ends by itself once let go: nothing waits for a slow machine here.
     m_machinesLoad->Stop();
     m_machinesLoad.reset();
-    m_host.SetProgressTimer(false);
     OfferStop(m_currentClass != nullptr && m_currentClass->IsLoading());
 }
 

@@ -5,7 +5,7 @@
 #include "core/Exception.h"
 #include "core/controls/Cursor.h"
 #include "core/platform/windows/Desktop.h"
-#include "core/threading/BackgroundWork.h"
+#include "core/threading/Completion.h"
 #include "wmi/ManagementConnection.h"
 
 #include <memory>
@@ -95,13 +95,19 @@ ConnectForm::~ConnectForm() = default;
 
 bool ConnectForm::OnClosing(int dialogResult)
 {
-    if (m_connecting)
-    {
-        return false;
-    }
     if (dialogResult != DialogResult::OK)
     {
+        // An attempt under way is let go: a machine that never answers keeps nobody waiting.
+        EndAttempt();
         return true;
+    }
+    if (m_connection != nullptr)
+    {
+        return true; // the attempt's completion ends the dialog with the connection it made
+    }
+    if (m_connecting)
+    {
+        return false; // the boxes are greyed and the wait cursor shows until the machine answers
     }
     String server = WithoutBlanks(m_serverBox.GetText());
     if (server.IsEmpty())
@@ -127,11 +133,59 @@ bool ConnectForm::OnClosing(int dialogResult)
     request->password = m_passwordBox.GetText();
     request->domain = m_domainBox.GetText();
     request->asyncLoad = m_owner.GetOptions().GetAsyncLoad();
-    std::unique_ptr<ManagementConnection> connection;
+    try
+    {
+        StartAttempt(request);
+    }
+    catch (const Core::Exception& exception)
+    {
+        ShowConnectionError(String(L"Could not connect to ") + server + L".\r\n\r\n" + exception.GetMessageText(),
+                            MB_ICONERROR);
+    }
+    return false;
+}
+
+void ConnectForm::StartAttempt(std::shared_ptr<ConnectRequest> request)
+{
+    // An unreachable machine can take minutes to answer: the worker connects, the dialog keeps painting and
+    // offers Cancel, and the outcome comes back through the dialog's own loop.
+    m_connecting = true;
+    SetInputEnabled(false);
+    Cursor::SetCurrent(Cursor(Cursor::Wait));
+    try
+    {
+        StartWorker(request);
+    }
+    catch (...)
+    {
+        EndAttempt();
+        throw;
+    }
+}
+
+void ConnectForm::StartWorker(std::shared_ptr<ConnectRequest> request)
+{
+    Core::Threading::RunInBackground<std::unique_ptr<ManagementConnection>>(
+        m_attempt,
+        [request]
+        {
+            auto connection = std::make_unique<ManagementConnection>();
+            connection->SetAsyncLoad(request->asyncLoad);
+            connection->Connect(request->server, request->user, request->password, request->domain);
+            return connection;
+        },
+        [this, server = request->server](Core::Threading::Outcome<std::unique_ptr<ManagementConnection>>& outcome)
+        { OnAttemptEnded(server, outcome); });
+}
+
+void ConnectForm::OnAttemptEnded(const String& server,
+                                 Core::Threading::Outcome<std::unique_ptr<ManagementConnection>>& outcome)
+{
+    EndAttempt();
     String failure;
     try
     {
-        connection = ConnectWhileWaiting(request);
+        m_connection = std::move(outcome.Get());
     }
     catch (const Core::Exception& exception)
     {
@@ -144,51 +198,28 @@ bool ConnectForm::OnClosing(int dialogResult)
     if (!failure.IsEmpty())
     {
         ShowConnectionError(String(L"Could not connect to ") + server + L".\r\n\r\n" + failure, MB_ICONERROR);
-        return false;
+        return;
     }
-    if (connection == nullptr)
-    {
-        return false; // the program is ending: the dialog's loop ends without a new connection
-    }
-    m_connection = std::move(connection);
-    return true;
+    EndDialog(DialogResult::OK);
 }
 
-std::unique_ptr<ManagementConnection> ConnectForm::ConnectWhileWaiting(std::shared_ptr<ConnectRequest> request)
+void ConnectForm::EndAttempt()
 {
-    // The windows keep painting while the machine answers; the dialog takes no input meanwhile.
-    struct Busy
+    if (m_connecting)
     {
-        ConnectForm& form;
-        WaitCursor wait;
-        explicit Busy(ConnectForm& busyForm) : form(busyForm)
-        {
-            form.m_connecting = true;
-            form.SetInputEnabled(false);
-        }
-        ~Busy()
-        {
-            form.m_connecting = false;
-            form.SetInputEnabled(true);
-        }
-    } busy(*this);
-    std::optional<std::unique_ptr<ManagementConnection>> connected =
-        Core::Threading::RunWhilePumping<std::unique_ptr<ManagementConnection>>(
-            [request]
-            {
-                auto connection = std::make_unique<ManagementConnection>();
-                connection->SetAsyncLoad(request->asyncLoad);
-                connection->Connect(request->server, request->user, request->password, request->domain);
-                return connection;
-            });
-    return connected ? std::move(*connected) : nullptr;
+        m_attempt.Reset();
+        m_connecting = false;
+        SetInputEnabled(true);
+        Cursor::SetCurrent(Cursor(Cursor::Arrow));
+    }
 }
 
 void ConnectForm::SetInputEnabled(bool enabled)
 {
-    for (Control* control : {static_cast<Control*>(&m_serverBox), static_cast<Control*>(&m_userBox),
-                             static_cast<Control*>(&m_passwordBox), static_cast<Control*>(&m_domainBox),
-                             static_cast<Control*>(&m_okButton), static_cast<Control*>(&m_cancelButton)})
+    // Cancel stays: it lets the attempt go.
+    for (Control* control :
+         {static_cast<Control*>(&m_serverBox), static_cast<Control*>(&m_userBox), static_cast<Control*>(&m_passwordBox),
+          static_cast<Control*>(&m_domainBox), static_cast<Control*>(&m_okButton)})
     {
         control->SetEnabled(enabled);
     }

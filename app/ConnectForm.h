@@ -9,6 +9,7 @@
 #include "core/controls/TextBox.h"
 #include "core/controls/ToolTip.h"
 #include "core/controls/Window.h"
+#include "core/threading/Completion.h"
 
 #include <memory>
 
@@ -55,9 +56,13 @@ protected:
     bool OnClosing(int dialogResult) override;
 
 private:
-    // Connects on a worker thread while this thread keeps the windows painting: an unreachable machine can
-    // take minutes to answer. The connection, or null when the program is ending; a failure throws.
-    std::unique_ptr<WMI::ManagementConnection> ConnectWhileWaiting(std::shared_ptr<ConnectRequest> request);
+    void StartAttempt(std::shared_ptr<ConnectRequest> request);
+    void StartWorker(std::shared_ptr<ConnectRequest> request);
+    // The connection made, which ends the dialog with OK, or the failure, shown with the dialog kept open.
+    void OnAttemptEnded(const Core::String& server,
+                        Core::Threading::Outcome<std::unique_ptr<WMI::ManagementConnection>>& outcome);
+    // An attempt under way is over for the dialog: let go, the input back.
+    void EndAttempt();
     void SetInputEnabled(bool enabled);
     void ShowConnectionError(const Core::String& text, unsigned int icon);
 
@@ -76,6 +81,7 @@ private:
     Core::Controls::Button m_cancelButton;
     std::unique_ptr<WMI::ManagementConnection> m_connection; // made by OK, until the caller takes it
     bool m_connecting = false;
+    Core::Threading::CompletionOwner m_attempt; // the connection attempt under way
 };
 
 } // namespace Quarrow

@@ -4,6 +4,7 @@
 #include "core/Exception.h"
 #include "core/threading/CriticalSection.h"
 
+#include <atomic>
 #include <new>
 
 namespace Quarrow
@@ -39,13 +40,28 @@ MachinesLoad::MachinesLoad(const ManagementObject& model, const std::vector<Mach
     }
 }
 
-void MachinesLoad::Start()
+void MachinesLoad::Start(std::function<void()> changed)
 {
+    Core::Threading::CompletionTarget target = m_telling.GetTarget();
+    // Set while a call is on its way, so that a burst of batches from every machine is told once.
+    auto told = std::make_shared<std::atomic<bool>>(false);
+    auto tell = [target, told, changed = std::move(changed)]
+    {
+        if (!told->exchange(true))
+        {
+            target.Post(
+                [told, changed]
+                {
+                    told->store(false);
+                    changed();
+                });
+        }
+    };
     for (Machine& machine : m_machines)
     {
         try
         {
-            machine.load->BeginLoad();
+            machine.load->BeginLoad(tell);
         }
         catch (const Core::Exception& exception)
         {
@@ -61,9 +77,10 @@ void MachinesLoad::Start()
 void MachinesLoad::Stop()
 {
     m_stopRequested = true;
+    m_telling.Reset();
     for (Machine& machine : m_machines)
     {
-        machine.load->RequestStop();
+        machine.load->Cancel();
     }
 }
 

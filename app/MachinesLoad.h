@@ -1,12 +1,13 @@
 // One class read from several machines at once, each machine on a worker of its own: the rows come together in
 // one class object whose first column is "Machine", so the grid and the reports show where each row came from.
-// A machine that fails says why and does not stop the others. Nothing here waits: the caller collects the rows
-// that arrived from a timer, and the window stays free meanwhile.
+// A machine that fails says why and does not stop the others. Nothing here waits: the workers tell the window
+// thread, through its own loop, that rows arrived, and the caller collects them then.
 #pragma once
 
 #include "core/String.h"
 #include "wmi/ManagementObject.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,10 +30,14 @@ public:
     MachinesLoad(const MachinesLoad&) = delete;
     MachinesLoad& operator=(const MachinesLoad&) = delete;
 
-    // Starts every machine's worker; a machine whose load cannot start counts as failed with its reason.
-    void Start();
-    // Asks every machine to stop and returns at once; each ends within a Next time-out.
+    // Starts every machine's worker; a machine whose load cannot start counts as failed with its reason. changed
+    // runs on the calling (window) thread, from its loop, after rows arrived or a machine ended, until this load
+    // is stopped, told to stop telling, or gone; calls close together come as one.
+    void Start(std::function<void()> changed);
+    // Lets every machine's worker go, at once: the rows collected so far stay, nothing more is told.
     void Stop();
+    // Nothing more is told (the load has ended and its end is being shown).
+    void StopTelling() { m_telling.Reset(); }
     bool IsRunning() const;
     bool IsStopRequested() const { return m_stopRequested; }
     // Moves the rows that arrived since the last call into the merged object; the number of new rows.
@@ -65,6 +70,7 @@ private:
     static Core::String FailureOf(const Machine& machine);
     int CountFailed() const;
 
+    Core::Threading::CompletionOwner m_telling;
     Core::String m_className;
     std::vector<Machine> m_machines;
     WMI::ManagementObject m_merged;

@@ -37,8 +37,6 @@ namespace
 {
 
 constexpr int LocalConnectTimer = 1;
-constexpr int ProgressTimer = 2;
-constexpr int ProgressMilliseconds = 100;
 
 } // namespace
 
@@ -208,27 +206,6 @@ void MainForm::OnTimer(int id)
     {
         ConnectLocalMachine();
     }
-    else if (id == ProgressTimer)
-    {
-        Guarded([&] { m_classView.OnProgressTimer(); });
-    }
-}
-
-void MainForm::SetProgressTimer(bool on)
-{
-    if (on == m_progressTimerOn)
-    {
-        return;
-    }
-    if (on)
-    {
-        StartTimer(ProgressTimer, ProgressMilliseconds);
-    }
-    else
-    {
-        StopTimer(ProgressTimer);
-    }
-    m_progressTimerOn = on;
 }
 
 void MainForm::ConnectLocalMachine()

@@ -62,7 +62,6 @@ public:
     void UpdateCommandState() override;
     // Connects the local connection when that is still to be done.
     void ConnectLocalMachine() override;
-    void SetProgressTimer(bool on) override;
 
     // The export command: the selected class's report, written and opened in its viewer.
     void CreateReport(Reports::ReportType type) override;
@@ -82,6 +81,7 @@ public:
     Core::Controls::StatusBar& GetStatusBar() { return m_statusBar; }
     Core::Controls::ImageList& GetToolImages() { return m_toolImages; }
     WMI::ManagementObject* GetCurrentClass() const { return m_classView.GetCurrentClass(); }
+    ClassView& GetClassView() { return m_classView; }
     ConnectForm* GetConnectForm() const { return m_connectForm.get(); }
     AboutForm* GetAboutForm() const { return m_aboutForm.get(); }
     Config::OptionsForm* GetOptionsForm() const { return m_optionsForm.get(); }
@@ -140,7 +140,6 @@ private:
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_afterSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_selectedClickHandler;
     bool m_localConnectPending = false;
-    bool m_progressTimerOn = false;
 };
 
 } // namespace Quarrow

@@ -4,6 +4,7 @@
 #include "core/Event.h"
 #include "core/String.h"
 #include "core/platform/windows/Com.h"
+#include "wmi/ClassTurns.h"
 
 #include <memory>
 
@@ -35,8 +36,11 @@ public:
     long SetProxyBlanket(IUnknown* proxy) const;
     // A WQL query that returns at once and is read forward only, its enumerator under the blanket.
     long ExecQuery(const Core::String& query, IEnumWbemClassObject** enumerator) const;
+    // Where calls on one class of this namespace wait for each other.
+    ClassTurns& GetClassTurns() const { return m_classTurns; }
 
 private:
+    mutable ClassTurns m_classTurns;
     Core::Platform::Windows::ComPointer<IWbemServices> m_services;
     Core::String m_user;
     Core::String m_domain;

@@ -200,88 +200,29 @@ void GetClassProperties(Core::Collections::ArrayList<PropertyInfo>& list, const 
     SafeArrayDestroy(names);
 }
 
-namespace
+void ReadClassDefinition(const Core::Threading::CompletionOwner& owner, ManagementConnection* connection,
+                         const String& className,
+                         std::function<void(Core::Threading::Outcome<PropertyList>&)> completion)
 {
-
-using PropertyList = Core::Collections::ArrayList<PropertyInfo>;
-using DefinitionCall = Core::Threading::BackgroundCall<PropertyList>;
-
-// The class definitions being read, by connection and class, with how many callers wait for each: a second
-// request joins the first. Main thread only.
-struct DefinitionRead
-{
-    const ConnectionSession* session;
-    String className;
-    std::shared_ptr<DefinitionCall> call;
-    int waiters;
-};
-
-std::vector<DefinitionRead>& DefinitionReads()
-{
-    static std::vector<DefinitionRead> reads;
-    return reads;
-}
-
-// Counts one caller waiting for a read; the last one to leave takes the read off the list.
-class DefinitionWaiter
-{
-public:
-    DefinitionWaiter(const std::shared_ptr<const ConnectionSession>& session, const String& className)
-    {
-        std::vector<DefinitionRead>& reads = DefinitionReads();
-        for (DefinitionRead& read : reads)
+    std::shared_ptr<const ConnectionSession> session = SessionOf(connection);
+    std::shared_ptr<ClassTurn> turn = session->GetClassTurns().Take(className);
+    Core::Threading::CompletionTarget wanted = owner.GetTarget();
+    Core::Threading::RunInBackground<PropertyList>(
+        owner,
+        [session, turn, className, wanted]
         {
-            if (read.session == session.get() && read.className.ToUpper() == className.ToUpper())
-            {
-                read.waiters++;
-                m_call = read.call;
-                return;
-            }
-        }
-        m_call = std::make_shared<DefinitionCall>(
-            [session, className]
-            {
-                PropertyList list(16);
-                GetClassProperties(list, *session, className, true);
-                return list;
-            });
-        reads.push_back(DefinitionRead{session.get(), className, m_call, 1});
-    }
-    ~DefinitionWaiter()
-    {
-        std::vector<DefinitionRead>& reads = DefinitionReads();
-        for (size_t i = 0; i < reads.size(); i++)
-        {
-            if (reads[i].call == m_call && --reads[i].waiters == 0)
-            {
-                reads.erase(reads.begin() + static_cast<std::ptrdiff_t>(i));
-                break;
-            }
-        }
-        if (reads.empty())
-        {
-            std::vector<DefinitionRead>().swap(reads);
-        }
-    }
-    DefinitionWaiter(const DefinitionWaiter&) = delete;
-    DefinitionWaiter& operator=(const DefinitionWaiter&) = delete;
-
-    DefinitionCall& GetCall() { return *m_call; }
-
-private:
-    std::shared_ptr<DefinitionCall> m_call;
-};
-
-} // namespace
-
-std::optional<PropertyList> ReadClassProperties(ManagementConnection* connection, const String& className)
-{
-    DefinitionWaiter waiter(SessionOf(connection), className);
-    if (!waiter.GetCall().WaitWhilePumping())
-    {
-        return std::nullopt;
-    }
-    return waiter.GetCall().GetResult();
+            return turn->Run(
+                [&]
+                {
+                    PropertyList list(16);
+                    if (wanted.IsWanted())
+                    {
+                        GetClassProperties(list, *session, className, true);
+                    }
+                    return list;
+                });
+        },
+        std::move(completion));
 }
 
 // What the load body touches: the worker keeps its own reference, so a load left running when its class object
@@ -296,6 +237,9 @@ struct ManagementObject::Shared
     void AppendRows(IWbemClassObject** objects, unsigned long count);
     void ClearRows();
     void RequestStop();
+    // Stops the load and frees its object from it (see abandoned).
+    void LetGo();
+    std::shared_ptr<ClassTurn> TakeTurn();
     bool IsStopRequested() const { return phase == StopPending; }
 
     // Where the enumeration is, for stop requests: a request is taken only while it runs, and the
@@ -315,8 +259,12 @@ struct ManagementObject::Shared
     std::atomic<bool> loading{false};
     std::atomic<int> phase{NotRunning};
     std::atomic<int> state{LoadIdle};
-    // Counts the loads started: a wait of an earlier load learns that a newer one replaced it.
-    std::atomic<unsigned> generation{0};
+    // Let go by its object (a stop, a new load, the object's end): the worker ends alone on this state, and the
+    // load's own wait returns at once. The state the object went on with, when a stop let it go.
+    std::atomic<bool> abandoned{false};
+    std::weak_ptr<Shared> replacement;
+    // A load begun with BeginLoad tells its caller of new rows and of its end through this, on the worker.
+    std::function<void()> onRows;
     // Why the last load failed; written before loading goes false, read after.
     String failure;
     // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
@@ -334,8 +282,7 @@ ManagementObject::ManagementObject(ManagementConnection* connection, const Strin
 ManagementObject::~ManagementObject()
 {
     // A worker still inside a slow provider ends by itself; it holds what it uses.
-    m_shared->RequestStop();
-    m_worker.reset();
+    m_shared->LetGo();
 }
 
 bool ManagementObject::IsLoading() const
@@ -389,6 +336,9 @@ void ManagementObject::CreateEvents()
     number += static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(this));
     number += L"_";
     number += static_cast<unsigned int>(GetCurrentProcessId());
+    // Each load has a state of its own, and a load let go keeps its event while its worker ends.
+    number += L"_";
+    number += ++m_loadsStarted;
     m_shared->rowsReady = std::make_unique<SynchronizationEvent>(String(L"MORL_") + number, true, false);
 }
 
@@ -408,27 +358,41 @@ void ManagementObject::TakeFilledProperties()
 
 bool ManagementObject::PrepareLoad(bool asynchronous)
 {
-    Shared& shared = *m_shared;
-    if (!shared.supported)
+    if (!m_shared->supported)
     {
         throw InvalidWMIClassException(GetName());
     }
-    if (shared.loading || shared.loaded)
+    if (m_shared->loading || m_shared->loaded)
     {
         return false;
     }
-    if (m_worker != nullptr)
+    if (m_shared->state != LoadIdle || m_shared->rowsReady != nullptr)
     {
-        // The previous worker has finished its load and is leaving: its end is waited for, never cut short.
-        m_worker->Join();
-        m_worker.reset();
+        // A worker that has ended its load may still be leaving: the new load gets a state of its own rather than
+        // waiting for it.
+        StartAfresh(LoadIdle);
     }
+    Shared& shared = *m_shared;
     shared.definition.GetProperties() = GetProperties();
     shared.definition.SetFilter(GetFilter());
     shared.session =
         m_connection != nullptr && m_connection->GetServices() != nullptr ? m_connection->GetSession() : nullptr;
     shared.asyncRun = asynchronous;
     return true;
+}
+
+void ManagementObject::StartAfresh(int state)
+{
+    auto fresh = std::make_shared<Shared>(*this);
+    fresh->supported = m_shared->supported.load();
+    fresh->state = state;
+    m_shared = std::move(fresh);
+}
+
+// The class's turn on its connection: a load waits for every call on the class let go or still under way.
+std::shared_ptr<ClassTurn> ManagementObject::Shared::TakeTurn()
+{
+    return session != nullptr ? session->GetClassTurns().Take(definition.GetName()) : nullptr;
 }
 
 void ManagementObject::StartWorker()
@@ -439,15 +403,23 @@ void ManagementObject::StartWorker()
     shared.loading = true;
     shared.state = LoadLoading;
     shared.phase = Shared::Running;
-    shared.generation++;
     try
     {
         CreateEvents();
         shared.rowsReady->Reset();
-        m_worker = std::make_unique<Core::Threading::BackgroundWork>(
-            [kept]
+        std::shared_ptr<ClassTurn> turn = shared.TakeTurn();
+        // Let go at once: the worker owns its work and ends by itself, whoever still waits for it.
+        Core::Threading::BackgroundWork worker(
+            [kept, turn]
             {
-                kept->LoadRows();
+                if (turn != nullptr)
+                {
+                    turn->Run([&] { kept->LoadRows(); });
+                }
+                else
+                {
+                    kept->LoadRows();
+                }
                 kept->session.reset();
             });
     }
@@ -463,23 +435,30 @@ void ManagementObject::StartWorker()
 void ManagementObject::Load()
 {
     // The state is kept by this call too: the object may be destroyed while the wait below runs messages.
-    std::shared_ptr<Shared> kept = m_shared;
-    Shared& shared = *kept;
     std::weak_ptr<const void> alive = Watch();
     if (!PrepareLoad(m_connection != nullptr && m_connection->GetAsyncLoad()))
     {
         return;
     }
+    std::shared_ptr<Shared> kept = m_shared;
+    Shared& shared = *kept;
     if (!shared.asyncRun)
     {
         shared.phase = Shared::Running;
-        shared.LoadRows();
+        std::shared_ptr<ClassTurn> turn = shared.TakeTurn();
+        if (turn != nullptr)
+        {
+            turn->Run([&] { shared.LoadRows(); });
+        }
+        else
+        {
+            shared.LoadRows();
+        }
         shared.session.reset();
         TakeFilledProperties();
         return;
     }
     StartWorker();
-    const unsigned mine = shared.generation;
 
     int waitResult = SynchronizationEvent::Signalled;
     while (shared.loading && waitResult == SynchronizationEvent::Signalled)
@@ -489,28 +468,39 @@ void ManagementObject::Load()
         {
             return; // destroyed meanwhile: nobody is left to tell, and the worker ends by itself
         }
-        if (shared.generation != mine)
+        if (shared.abandoned)
         {
-            return; // stopped and loaded again while this wait ran messages (a refresh): the newer load told all
+            break;
         }
         shared.rowsReady->Reset();
         CriticalSectionLock guard(shared.lock);
         RaiseProgress();
     }
-    // Left signalled, so that the wait of a load this one replaced wakes once this one has returned.
-    shared.rowsReady->Set();
+    if (shared.abandoned)
+    {
+        // A stop let the worker go. A load begun since (a refresh inside this wait) tells its own end.
+        if (shared.replacement.lock() != m_shared)
+        {
+            return;
+        }
+        RaiseProgress();
+        LoadEventArgs cancelled(this, LoadCancelled);
+        Completed.Raise(this, cancelled);
+        return;
+    }
     TakeFilledProperties();
     RaiseProgress();
     LoadEventArgs completed(this, shared.state);
     Completed.Raise(this, completed);
 }
 
-bool ManagementObject::BeginLoad()
+bool ManagementObject::BeginLoad(std::function<void()> onRows)
 {
     if (!PrepareLoad(true))
     {
         return false;
     }
+    m_shared->onRows = std::move(onRows);
     StartWorker();
     return true;
 }
@@ -526,10 +516,7 @@ void ManagementObject::Discard()
     {
         throw Core::InvalidOperationException(String(L"The class is still loading"));
     }
-    m_shared->ClearRows();
-    m_shared->loaded = false;
-    m_shared->state = LoadIdle;
-    m_shared->failure = String();
+    StartAfresh(LoadIdle);
     m_definition.reset();
 }
 
@@ -540,22 +527,26 @@ void ManagementObject::KeepDefinition(const Core::Collections::ArrayList<Propert
 
 void ManagementObject::Cancel()
 {
-    if (!m_shared->loading || !m_shared->asyncRun || m_worker == nullptr)
+    if (!m_shared->loading || !m_shared->asyncRun)
     {
         return;
     }
-    m_shared->RequestStop();
-    if (m_shared->lock.IsHeldByCurrentThread())
+    // The worker is let go rather than waited for: a provider may keep it inside one Next for many seconds. It
+    // ends by itself on the state it shares; the class goes on, at once, cancelled, with no rows.
+    std::shared_ptr<Shared> old = m_shared;
+    StartAfresh(LoadCancelled);
+    old->replacement = m_shared;
+    old->LetGo();
+}
+
+void ManagementObject::Shared::LetGo()
+{
+    RequestStop();
+    abandoned = true;
+    // Wakes the load's own wait, which returns without looking at the worker again.
+    if (rowsReady != nullptr)
     {
-        // A Progress handler (or whatever runs nested in it) holds the lock the worker needs for its next
-        // batch: waiting here would never end. The load's own wait sees the worker end.
-        return;
-    }
-    // The worker's end is its thread's end: after that nothing of it touches the rows any more.
-    int waitResult = Core::Threading::WaitWithMessagePumping(m_worker->GetHandle(), -1);
-    if (waitResult != SynchronizationEvent::Signalled)
-    {
-        throw Exception(String(L"Wait for second thread error.") + Core::IO::GetLastErrorText());
+        rowsReady->Set();
     }
 }
 
@@ -612,6 +603,10 @@ void ManagementObject::Shared::LoadRows()
     {
         rowsReady->Set();
     }
+    if (onRows)
+    {
+        onRows();
+    }
 }
 
 void ManagementObject::Shared::ReadInstances()
@@ -619,6 +614,10 @@ void ManagementObject::Shared::ReadInstances()
     if (session == nullptr)
     {
         throw Core::InvalidOperationException(String(L"The connection to the machine is not open"));
+    }
+    if (IsStopRequested())
+    {
+        return; // stopped while it waited for its turn on the class
     }
     if (definition.GetProperties().GetCount() == 0)
     {
@@ -664,6 +663,10 @@ void ManagementObject::Shared::ReadInstances()
         if (asyncRun)
         {
             rowsReady->Set();
+        }
+        if (onRows)
+        {
+            onRows();
         }
     }
     enumerator.Reset();

@@ -4,12 +4,13 @@
 
 #include "core/Event.h"
 #include "core/collections/PointerArrayList.h"
+#include "core/threading/Completion.h"
 #include "core/threading/CriticalSection.h"
 #include "wmi/ClassDefinition.h"
 #include "wmi/ManagementConnection.h"
 
+#include <functional>
 #include <memory>
-#include <optional>
 
 namespace Core::Threading
 {
@@ -68,15 +69,17 @@ public:
     // each batch signal (lock held) and finally Progress and Completed. Throws InvalidWMIClassException
     // once the machine has reported the class missing.
     void Load();
-    // Stops a running asynchronous load and returns once its worker has ended. Called on a thread that
-    // holds the lock (a Progress handler), it only asks the worker to stop: the worker needs the lock for
-    // its next batch, and the load's own wait then ends the load as cancelled. A request that comes after
-    // the worker has finished its enumeration is dropped.
+    // Stops a running asynchronous load at once: its worker is let go (a provider may keep it inside one Next for
+    // many seconds) and ends by itself on the state it shares, and the class goes on cancelled, with no rows.
+    // The load's own wait, further down the stack, then raises its last Progress and Completed with
+    // LoadCancelled. A later load of the class waits on its worker for the let-go one to end, so no two calls
+    // ever use the class at once.
     void Cancel();
     // Starts a load on a worker of its own, whatever the connection's mode, and returns at once: no events are
-    // raised, the caller watches IsLoading and the rows (under the lock). For loads from several machines at
-    // once. False when the class is loaded or loading already.
-    bool BeginLoad();
+    // raised; onRows, when given, runs on the worker after each batch and once the load has ended, and the
+    // caller reads IsLoading and the rows (under the lock). For loads from several machines at once. False when
+    // the class is loaded or loading already. Cancel lets such a load go as it does any other.
+    bool BeginLoad(std::function<void()> onRows = nullptr);
     // Asks a running load to stop and returns at once; the worker sees it within NextTimeoutMilliseconds and
     // ends the load as cancelled.
     void RequestStop();
@@ -112,6 +115,8 @@ private:
     struct Shared;
     // Checks and fixes what a load starts from; false when there is nothing to do.
     bool PrepareLoad(bool asynchronous);
+    // Leaves the current state to whatever worker still uses it and goes on with a new one in the given state.
+    void StartAfresh(int state);
     void StartWorker();
     void CreateEvents();
     void RaiseProgress();
@@ -121,18 +126,21 @@ private:
     // What the load body touches, shared with the worker so that it outlives this object while a provider
     // keeps the worker waiting.
     std::shared_ptr<Shared> m_shared;
-    ManagementConnection* m_connection;                                     // not owned
-    std::unique_ptr<Core::Threading::BackgroundWork> m_worker;              // the running or last load's worker
+    ManagementConnection* m_connection;                                       // not owned
+    unsigned int m_loadsStarted = 0;                                          // numbers the rows-ready events
     std::unique_ptr<Core::Collections::ArrayList<PropertyInfo>> m_definition; // owned; see GetDefinition
-    std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0); // what Watch observes
+    std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0);   // what Watch observes
 };
 
-// The properties of a class with their CIM types, read on a worker while the caller's windows go on (the
-// message-pumping wait): a slow provider may take minutes for a class definition. A read of the same class on
-// the same connection already under way is joined, not started again, since some providers cannot serve two at
-// once. Empty when a quit or application-end message cut the wait short. Throws as GetClassProperties does.
-std::optional<Core::Collections::ArrayList<PropertyInfo>> ReadClassProperties(ManagementConnection* connection,
-                                                                              const Core::String& className);
+using PropertyList = Core::Collections::ArrayList<PropertyInfo>;
+
+// Reads the properties of a class with their CIM types on a worker (a slow provider may take minutes for a class
+// definition), in the class's turn on the connection, and hands them, or what GetClassProperties threw, to
+// completion on the calling thread through its own loop, unless owner is gone or reset by then. A read whose
+// owner is gone before its turn comes asks the machine nothing. Throws at once when the connection is not open.
+void ReadClassDefinition(const Core::Threading::CompletionOwner& owner, ManagementConnection* connection,
+                         const Core::String& className,
+                         std::function<void(Core::Threading::Outcome<PropertyList>&)> completion);
 
 // Fills list with the non-system properties of className in the order WMI gives them, with their CIM
 // types when readTypes is set (otherwise string). A class the machine lacks raises InvalidWMIClassException.

@@ -1,7 +1,6 @@
 #include "app/options/OptionsConfigTabPage.h"
 
 #include "app/TextInput.h"
-#include "app/options/DialogBusy.h"
 #include "app/options/OptionsOwner.h"
 #include "config/AppOptions.h"
 #include "config/Catalogue.h"
@@ -13,11 +12,12 @@
 #include "core/controls/Window.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/Desktop.h"
-#include "core/threading/BackgroundWork.h"
+#include "core/threading/Completion.h"
 #include "wmi/FilterCheck.h"
 #include "wmi/ManagementConnection.h"
 #include "wmi/ManagementObject.h"
 
+#include <algorithm>
 #include <memory>
 #include <windows.h>
 
@@ -138,6 +138,7 @@ void OptionsConfigTabPage::LoadFromOptions()
 void OptionsConfigTabPage::ForgetTree()
 {
     m_rememberedNode = nullptr;
+    LetWorkGo();
     ShowFilterOf(nullptr);
 }
 
@@ -247,7 +248,7 @@ void OptionsConfigTabPage::ShowFilterOf(TreeNode* node)
     bool isClass = definition != nullptr;
     m_filterBox.SetText(isClass ? definition->GetFilter() : String());
     m_filterBox.SetEnabled(isClass);
-    m_validateButton.SetEnabled(isClass);
+    m_validateButton.SetEnabled(isClass && !m_checkingFilter);
 }
 
 void OptionsConfigTabPage::CommitFilter()
@@ -359,24 +360,46 @@ void OptionsConfigTabPage::OnBeforeExpand(Core::Object*, TreeViewCancelEventArgs
 
 void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
 {
-    auto* definition = DefinitionOf(classNode);
     Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_owner.GetConnections();
+    for (TreeNode* reading : m_reading)
+    {
+        if (reading == classNode)
+        {
+            return; // its properties are on their way
+        }
+    }
     try
     {
         if (connections.GetCount() == 0)
         {
             throw Core::InvalidOperationException(String(L"There is no connection to read the class's properties"));
         }
-        std::optional<Core::Collections::ArrayList<WMI::PropertyInfo>> read;
+        // A slow provider may take many seconds: the dialog goes on answering, shows the wait cursor meanwhile,
+        // and the properties join the node when they come.
+        WMI::ReadClassDefinition(m_work, connections[0], classNode->GetText(),
+                                 [this, classNode](Core::Threading::Outcome<WMI::PropertyList>& read)
+                                 { OnPropertiesRead(classNode, read); });
+        m_reading.push_back(classNode);
+        WorkStarted();
+    }
+    catch (const Core::Exception& exception)
+    {
+        ShowError(exception.GetMessageText());
+    }
+}
+
+void OptionsConfigTabPage::OnPropertiesRead(TreeNode* classNode, Core::Threading::Outcome<WMI::PropertyList>& read)
+{
+    m_reading.erase(std::find(m_reading.begin(), m_reading.end(), classNode));
+    WorkEnded();
+    try
+    {
+        const WMI::PropertyList& properties = read.Get();
+        if (classNode->GetNodes().GetCount() > 0)
         {
-            DialogBusy busy(m_busy, static_cast<HWND>(GetTopLevelControl()->GetHandle()));
-            read = WMI::ReadClassProperties(connections[0], classNode->GetText());
+            return;
         }
-        if (!read)
-        {
-            return; // the program is ending
-        }
-        const Core::Collections::ArrayList<WMI::PropertyInfo>& properties = *read;
+        auto* definition = DefinitionOf(classNode);
         bool classChecked = classNode->GetCheckState() == TreeNode::Checked;
         for (int i = 0; i < properties.GetCount(); i++)
         {
@@ -394,11 +417,43 @@ void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
             classNode->GetNodes().Add(node.get());
             node.release();
         }
+        // The user asked to see them.
+        classNode->Expand();
     }
     catch (const Core::Exception& exception)
     {
         ShowError(exception.GetMessageText());
     }
+}
+
+void OptionsConfigTabPage::WorkStarted()
+{
+    if (m_workUnderway++ == 0)
+    {
+        Core::Controls::Cursor::SetCurrent(Core::Controls::Cursor(Core::Controls::Cursor::Wait));
+    }
+}
+
+void OptionsConfigTabPage::WorkEnded()
+{
+    if (m_workUnderway > 0 && --m_workUnderway == 0)
+    {
+        Core::Controls::Cursor::SetCurrent(Core::Controls::Cursor(Core::Controls::Cursor::Arrow));
+    }
+}
+
+void OptionsConfigTabPage::LetWorkGo()
+{
+    // Nothing of it may come back: the nodes it was for may be gone.
+    m_work.Reset();
+    m_reading.clear();
+    m_checkingFilter = false;
+    if (m_workUnderway > 0)
+    {
+        m_workUnderway = 1;
+        WorkEnded();
+    }
+    m_validateButton.SetEnabled(DefinitionOf(m_rememberedNode) != nullptr);
 }
 
 void OptionsConfigTabPage::OnAfterCheck(Core::Object*, TreeViewEventArgs& args)
@@ -422,7 +477,7 @@ void OptionsConfigTabPage::OnValidateClick(Core::Object*, Core::EventArgs&)
 void OptionsConfigTabPage::ValidateFilter()
 {
     TreeNode* node = m_rememberedNode;
-    if (KindOf(node) != NodeKind::Class || m_busy)
+    if (KindOf(node) != NodeKind::Class || m_checkingFilter)
     {
         return;
     }
@@ -447,20 +502,23 @@ void OptionsConfigTabPage::ValidateFilter()
     }
     std::shared_ptr<const WMI::ConnectionSession> session = connections[0]->GetSession();
     String queryText = FilterCheck::QueryText(query, m_filterBox.GetText());
-    HWND dialog = static_cast<HWND>(GetTopLevelControl()->GetHandle());
-    std::optional<FilterCheckResult> checked;
-    {
-        DialogBusy busy(m_busy, dialog);
-        checked = Core::Threading::RunWhilePumping<FilterCheckResult>(
-            [session, queryText] { return FilterCheck::Run(*session, queryText); });
-    }
-    if (!checked)
-    {
-        return; // the program is ending
-    }
-    const FilterCheckResult& result = *checked;
+    // The button waits, greyed, for the machine's answer; the rest of the dialog goes on.
+    Core::Threading::RunInBackground<FilterCheckResult>(
+        m_work, [session, queryText] { return FilterCheck::Run(*session, queryText); },
+        [this](Core::Threading::Outcome<FilterCheckResult>& checked) { OnFilterChecked(checked); });
+    m_checkingFilter = true;
+    m_validateButton.SetEnabled(false);
+    WorkStarted();
+}
+
+void OptionsConfigTabPage::OnFilterChecked(Core::Threading::Outcome<FilterCheckResult>& checked)
+{
+    m_checkingFilter = false;
+    WorkEnded();
+    m_validateButton.SetEnabled(DefinitionOf(m_rememberedNode) != nullptr);
+    const FilterCheckResult& result = checked.Get();
     Core::Platform::Windows::Desktop::Current().ShowMessage(
-        dialog, FilterCheck::Describe(result), String(ValidateCaption),
+        GetTopLevelControl()->GetHandle(), FilterCheck::Describe(result), String(ValidateCaption),
         MB_OK | (result.valid ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 

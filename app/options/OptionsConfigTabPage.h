@@ -11,6 +11,11 @@
 #include "core/controls/TableLayout.h"
 #include "core/controls/TextBox.h"
 #include "core/controls/TreeView.h"
+#include "core/threading/Completion.h"
+#include "wmi/FilterCheck.h"
+#include "wmi/ManagementObject.h"
+
+#include <vector>
 
 namespace WMI
 {
@@ -57,8 +62,10 @@ public:
     Core::Controls::Button& GetValidateButton() { return m_validateButton; }
     // The node selected last; null after the tree was rebuilt.
     Core::Controls::TreeNode* GetRememberedNode() const { return m_rememberedNode; }
-    // Whether a filter check is waiting for the machine.
-    bool IsBusy() const { return m_busy; }
+    // The dialog closes, or its tree goes: the property reads and the filter check under way are let go.
+    void LetWorkGo();
+    // Whether property reads or a filter check are on their way (the wait cursor shows meanwhile).
+    bool IsWorking() const { return m_workUnderway > 0; }
 
 protected:
     void OnCreate(Core::Object* sender, Core::EventArgs& args) override;
@@ -79,6 +86,11 @@ private:
     // Stores the filter box's text as the remembered class's filter when it differs.
     void CommitFilter();
     void LoadProperties(Core::Controls::TreeNode* classNode);
+    void OnPropertiesRead(Core::Controls::TreeNode* classNode, Core::Threading::Outcome<WMI::PropertyList>& read);
+    void OnFilterChecked(Core::Threading::Outcome<WMI::FilterCheckResult>& checked);
+    // Counts the work on its way, with the wait cursor shown while there is any.
+    void WorkStarted();
+    void WorkEnded();
     void ShowError(const Core::String& text);
     // Whether the focus has just moved to control (asked while the previous one hears it lost the focus).
     static bool IsFocusMovingTo(const Core::Controls::Control* control);
@@ -99,7 +111,10 @@ private:
     Core::Controls::TreeNode* m_rememberedNode = nullptr; // not owned: belongs to the tree
     Core::String m_appliedFileName;                       // the file box's text as it was last acted on
     bool m_applyingFileName = false;
-    bool m_busy = false;
+    Core::Threading::CompletionOwner m_work;          // the property reads and the filter check under way
+    std::vector<Core::Controls::TreeNode*> m_reading; // not owned: class nodes whose properties are on their way
+    int m_workUnderway = 0;
+    bool m_checkingFilter = false;
 
     Core::MemberEventHandler<OptionsConfigTabPage, Core::EventArgs> m_browseHandler;
     Core::MemberEventHandler<OptionsConfigTabPage, Core::EventArgs> m_fileLostFocusHandler;

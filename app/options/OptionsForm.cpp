@@ -155,11 +155,8 @@ void OptionsForm::LoadFromOptions()
 
 bool OptionsForm::OnClosing(int dialogResult)
 {
-    // A filter check in progress holds the dialog until the machine answers.
-    if (m_configPage.IsBusy())
-    {
-        return false;
-    }
+    // Whatever the dialog still waits for is let go: it closes at once, whatever the machine is doing.
+    m_configPage.LetWorkGo();
     if (dialogResult != DialogResult::OK)
     {
         // Nothing of a cancelled showing reaches the owner.

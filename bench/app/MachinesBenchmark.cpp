@@ -41,15 +41,20 @@ double LoadFrom(const std::vector<Quarrow::MachineSource>& machines, int expecte
     model.GetProperties().Add(WMI::PropertyInfo(String(L"ProcessId")));
     double start = Seconds();
     Quarrow::MachinesLoad load(model, machines);
-    load.Start();
-    // Collected far more often than the window's tenth of a second, so that the figure is the machines' and not
-    // the timer's.
-    while (load.IsRunning())
+    // As the window does: the machines tell of new rows through this thread's loop, and each telling collects.
+    bool ended = false;
+    load.Start(
+        [&]
+        {
+            bool running = load.IsRunning();
+            load.Collect();
+            ended = !running;
+        });
+    MSG message;
+    while (!ended && GetMessageW(&message, nullptr, 0, 0) > 0)
     {
-        load.Collect();
-        Sleep(1);
+        DispatchMessageW(&message);
     }
-    load.Collect();
     double elapsed = Seconds() - start;
     if (load.GetMerged().GetRows().GetCount() != expectedRows)
     {

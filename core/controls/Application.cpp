@@ -2,6 +2,7 @@
 
 #include "core/Exception.h"
 #include "core/controls/Form.h"
+#include "core/threading/Completion.h"
 #include "core/threading/Thread.h"
 
 #include <windows.h>
@@ -43,6 +44,10 @@ void Application::Init(InstanceHandle instance, InstanceHandle previousInstance,
     state.showCommand = showCommand;
     state.mainThread = Threading::Thread::CurrentThread();
     state.mainThread->SetName(String(L"Main Application Thread"));
+    // Results of work done off this thread come back through its loop; a completion that throws is reported
+    // like any handler's failure.
+    Threading::WindowThread::SetFailureHandler(&Application::StorePendingException);
+    Threading::WindowThread::Accept();
 }
 
 int Application::Run(Form* mainApplicationWindow)

@@ -180,6 +180,16 @@ bool WindowThread::Send(unsigned long threadId, const std::function<void()>& cal
     return sent->ran;
 }
 
+void WindowThread::RunPosted()
+{
+    HWND window = FindWindowOf(GetCurrentThreadId());
+    MSG message;
+    while (window != nullptr && PeekMessageW(&message, window, RunCallMessage, RunCallMessage, PM_REMOVE))
+    {
+        DispatchMessageW(&message);
+    }
+}
+
 void WindowThread::SetFailureHandler(void (*handler)(std::exception_ptr))
 {
     g_failureHandler = handler;

@@ -31,9 +31,42 @@ public:
     // Runs call on the given thread and returns once it ran there (at once on that thread itself); false when the
     // thread takes no calls or did not run it within the time-out.
     static bool Send(unsigned long threadId, const std::function<void()>& call, uint32_t timeoutMilliseconds);
+    // Runs the calls already posted to the calling thread, and only those (a test's end, before it counts what
+    // is left allocated: a call whose owner is gone is dropped as it runs).
+    static void RunPosted();
     // What a posted call that throws hands its exception to (the application keeps it for its loop); without
     // one, the exception is dropped.
     static void SetFailureHandler(void (*handler)(std::exception_ptr));
+};
+
+// Where a worker sends what it has for an owner: the owner's window thread, and whether the owner still wants it.
+// A value, copied to any thread.
+class CompletionTarget
+{
+public:
+    CompletionTarget(unsigned long thread, std::weak_ptr<const void> token)
+        : m_thread(thread), m_token(std::move(token))
+    {
+    }
+
+    // From any thread: runs call on the owner's thread unless the owner is gone or reset by then.
+    void Post(std::function<void()> call) const
+    {
+        WindowThread::Post(m_thread,
+                           [token = m_token, call = std::move(call)]
+                           {
+                               if (!token.expired())
+                               {
+                                   call();
+                               }
+                           });
+    }
+    // Whether the owner still wants what this target was made for; any thread.
+    bool IsWanted() const { return !m_token.expired(); }
+
+private:
+    unsigned long m_thread;
+    std::weak_ptr<const void> m_token;
 };
 
 // What completions belong to. Once it is destroyed, or Reset, the completions still on their way to it are dropped
@@ -47,7 +80,12 @@ public:
 
     // Drops every completion posted for this owner so far: the work they end is no longer wanted.
     void Reset() { m_token = std::make_shared<const int>(0); }
-    std::weak_ptr<const void> GetToken() const { return m_token; }
+    // Where work started now sends its results; the calling thread must be the owner's (window) thread.
+    CompletionTarget GetTarget() const
+    {
+        WindowThread::Accept();
+        return CompletionTarget(CurrentThreadId(), m_token);
+    }
 
 private:
     std::shared_ptr<const int> m_token;
@@ -94,23 +132,14 @@ template <typename Result>
 void RunInBackground(const CompletionOwner& owner, std::function<Result()> work,
                      std::function<void(Outcome<Result>&)> completion)
 {
-    WindowThread::Accept();
-    unsigned long thread = CurrentThreadId();
-    std::weak_ptr<const void> token = owner.GetToken();
+    CompletionTarget target = owner.GetTarget();
     BackgroundWork worker(
-        [thread, token, work = std::move(work), completion = std::move(completion)]() mutable
+        [target, work = std::move(work), completion = std::move(completion)]() mutable
         {
             auto outcome = std::make_shared<Outcome<Result>>();
             outcome->Run(work);
             work = nullptr; // what the work captured goes on the worker, before the completion runs
-            WindowThread::Post(thread,
-                               [token, outcome, completion = std::move(completion)]
-                               {
-                                   if (!token.expired())
-                                   {
-                                       completion(*outcome);
-                                   }
-                               });
+            target.Post([outcome, completion = std::move(completion)] { completion(*outcome); });
         });
 }
 

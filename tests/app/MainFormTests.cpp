@@ -101,6 +101,8 @@ protected:
         Testing::PumpMessages();
         Core::Controls::Rectangle text = Tree().GetPartBounds(node, TreeViewHitArea::Text);
         Testing::Click(Tree(), text.left + 2, text.top + text.height / 2);
+        // The definition comes back through the loop, and the load follows it.
+        ASSERT_TRUE(Testing::PumpUntil([&] { return !form->GetClassView().IsReadingDefinition(); }));
     }
     // The same click, queued: it is handled inside whatever loop runs next (a load's wait).
     void PostSelect(TreeNode* node)
@@ -668,25 +670,6 @@ void After(int milliseconds, std::function<void()> action)
     SetTimer(nullptr, 0, static_cast<UINT>(milliseconds), RunTimedAction);
 }
 
-// A second timed action, for one that must run while the first one's action waits.
-std::function<void()> secondTimedAction;
-
-void AlsoAfter(int milliseconds, std::function<void()> action)
-{
-    secondTimedAction = std::move(action);
-    SetTimer(nullptr, 0, static_cast<UINT>(milliseconds),
-             [](HWND, UINT, UINT_PTR id, DWORD)
-             {
-                 KillTimer(nullptr, id);
-                 std::function<void()> run = std::move(secondTimedAction);
-                 secondTimedAction = nullptr;
-                 if (run)
-                 {
-                     run();
-                 }
-             });
-}
-
 class LoadingTest : public MainFormTest
 {
 protected:
@@ -708,7 +691,6 @@ protected:
     void TearDown() override
     {
         timedAction = nullptr; // an action still waiting must not outlive the test's variables
-        secondTimedAction = nullptr;
         MainFormTest::TearDown();
         // A worker left inside the slow provider by a closed window ends by itself; the provider stays until then.
         EXPECT_TRUE(Core::Threading::BackgroundWork::WaitForAll(15000));
@@ -732,6 +714,16 @@ protected:
               });
     }
     int Queries() { return static_cast<int>(provider->queries.size()); }
+    // Pumps until the selection has settled: its definition has come and its load has ended.
+    void Settle()
+    {
+        ASSERT_TRUE(Testing::PumpUntil(
+            [&]
+            {
+                return !form->GetClassView().IsReadingDefinition() &&
+                       (form->GetCurrentClass() == nullptr || !form->GetCurrentClass()->IsLoading());
+            }));
+    }
 
     std::unique_ptr<ScriptedWmi::Provider> provider;
 };
@@ -801,6 +793,7 @@ TEST_F(LoadingTest, Win32ProductIsReadOnlyOnceTheUserAgreed)
     EXPECT_EQ(L"Loading completed. 0 records", Status(0));
 
     ASSERT_TRUE(form->GetMainMenu().ProcessShortcut(Shortcut::F5));
+    Settle();
     EXPECT_EQ(2, Queries());
     form->RunCommand(Quarrow::Command::LoadAllMachines);
     EXPECT_EQ(2u, desktop.messages.size()) << "asked once a run";
@@ -1171,31 +1164,84 @@ TEST_F(LoadingTest, AbortingASlowLoadAndChoosingItAgainNeverOverlapsTwoCallsOnTh
     EXPECT_EQ(120, form->GetResultsGrid().GetRows().GetCount());
 }
 
-// Stop during a load whose provider takes long for every batch: the request shows at once (Stop disabled,
-// "Stopping ..."), and the load ends as cancelled when the provider answers.
-TEST_F(LoadingTest, StopSaysStoppingAtOnceAndTheLoadEndsCancelled)
+// Stop during a load whose provider keeps its Next for seconds: the worker is let go, the class shows "Loading
+// cancelled. " at once and Stop is withdrawn; the next selection loads at once, and choosing the class again waits,
+// on a worker, for the let-go one, so that no two calls use the class together.
+TEST_F(LoadingTest, StopLetsTheWorkerGoAndTheNextSelectionLoadsAtOnce)
 {
     Start();
-    provider->FindClass(L"Win32_Process")->nextBlockMilliseconds = 400;
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     provider->largestBatch = 10;
-    std::wstring statusWhileStopping;
-    bool stopEnabledWhileStopping = true;
-    DuringLoad(50,
+    provider->onNext = [&](int call)
+    {
+        if (call == 2)
+        {
+            WaitForSingleObject(release, INFINITE); // a Next that blocks until the test lets it go
+        }
+    };
+    bool stopEnabledAfterStop = true;
+    DuringLoad(0,
                [&]
                {
-                   AlsoAfter(30,
-                             [&]
-                             {
-                                 statusWhileStopping = Status(0);
-                                 stopEnabledWhileStopping = form->GetToolBar().GetButtons()[4]->IsEnabled();
-                             });
+                   // Once the worker is inside its blocking Next.
+                   Testing::PumpUntil([&] { return provider->nextCallCount >= 2; });
                    form->RunCommand(Quarrow::Command::StopLoading);
+                   stopEnabledAfterStop = form->GetToolBar().GetButtons()[4]->IsEnabled();
+               });
+    // The click returns once the load's own wait has told the end: with the worker still inside its Next.
+    Select(Process());
+    EXPECT_FALSE(stopEnabledAfterStop);
+    EXPECT_EQ(L"Loading cancelled. ", Status(0));
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+    EXPECT_FALSE(form->GetCurrentClass()->IsLoaded());
+    EXPECT_EQ(1, Core::Threading::BackgroundWork::GetRunningCount()) << "the worker is still in the provider";
+
+    Select(Thread());
+    EXPECT_EQ(L"Loading completed. 0 records", Status(0)) << "another class loads while the old worker waits";
+    int queriesBefore = Queries();
+    int queriesWhileWaiting = -1;
+    DuringLoad(0,
+               [&]
+               {
+                   // The new load has begun, but asks nothing while the let-go worker is inside the class.
+                   queriesWhileWaiting = Queries();
+                   SetEvent(release);
                });
     Select(Process());
-    EXPECT_EQ(L"Stopping ...", statusWhileStopping);
-    EXPECT_FALSE(stopEnabledWhileStopping);
+    Settle();
+    EXPECT_EQ(queriesBefore, queriesWhileWaiting);
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+    EXPECT_EQ(0, provider->overlappingTableUses.load());
+    provider->onNext = nullptr;
+    CloseHandle(release);
+}
+
+// Stop while the definition is being read lets the read go: Stop is offered then, the class shows "Loading
+// cancelled. ", and a click on it reads it again.
+TEST_F(LoadingTest, StopDuringTheDefinitionReadLetsItGo)
+{
+    Start();
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    provider->onGetObject = [&] { WaitForSingleObject(release, INFINITE); };
+    TreeNode* process = Process();
+    Show(process);
+    Core::Controls::Rectangle text = Tree().GetPartBounds(process, TreeViewHitArea::Text);
+    Testing::Click(Tree(), text.left + 2, text.top + text.height / 2);
+    EXPECT_EQ(L"Reading class definition ...", Status(0));
+    EXPECT_TRUE(form->GetToolBar().GetButtons()[4]->IsEnabled()) << "Stop is offered while the definition is read";
+    form->RunCommand(Quarrow::Command::StopLoading);
     EXPECT_EQ(L"Loading cancelled. ", Status(0));
-    EXPECT_FALSE(form->GetCurrentClass()->IsLoaded());
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
+    EXPECT_FALSE(form->GetClassView().IsReadingDefinition());
+    SetEvent(release);
+    ASSERT_TRUE(Core::Threading::BackgroundWork::WaitForAll(Core::Threading::InfiniteTimeout));
+    Testing::PumpMessages(); // what the let-go read posted arrives now, and is dropped
+    EXPECT_EQ(0, form->GetMetadataGrid().GetRows().GetCount());
+    EXPECT_EQ(0, Queries());
+    provider->onGetObject = nullptr;
+    Select(process);
+    EXPECT_EQ(L"Loading completed. 120 records", Status(0));
+    CloseHandle(release);
 }
 
 // Closing the window while a slow provider holds a worker (reading a definition, or inside a Next that ignores its
@@ -1248,16 +1294,7 @@ bool StartsWith(const std::wstring& text, const wchar_t* start)
     return text.compare(0, wcslen(start), start) == 0;
 }
 
-// Pumps messages until done() holds; false after ten seconds.
-bool PumpUntil(const std::function<bool()>& done)
-{
-    for (int i = 0; i < 2000 && !done(); i++)
-    {
-        Testing::PumpMessages();
-        Sleep(5);
-    }
-    return done();
-}
+using Testing::PumpUntil;
 
 class MachinesTest : public LoadingTest
 {
@@ -1309,6 +1346,7 @@ TEST_F(LoadingTest, RefreshReadsTheSelectedClassAgain)
                               });
     size_t definitionsRead = provider->getObjectPaths.size();
     ASSERT_TRUE(form->GetMainMenu().ProcessShortcut(Shortcut::F5));
+    Settle();
     EXPECT_EQ(2, Queries());
     EXPECT_GT(provider->getObjectPaths.size(), definitionsRead);
     EXPECT_EQ(L"Loading completed. 125 records", Status(0));
@@ -1336,11 +1374,12 @@ TEST_F(LoadingTest, RefreshDuringALoadAsksFirst)
     desktop.answers = {IDYES};
     ASSERT_EQ(1, Queries());
     form->RunCommand(Quarrow::Command::Refresh); // a completed class: nothing to ask, it loads again
+    Settle();
     EXPECT_EQ(1u, desktop.messages.size());
     EXPECT_EQ(2, Queries());
     DuringLoad(60, [&] { form->RunCommand(Quarrow::Command::Refresh); });
     form->RunCommand(Quarrow::Command::Refresh);
-    ASSERT_TRUE(PumpUntil([&] { return !form->GetCurrentClass()->IsLoading(); }));
+    Settle();
     EXPECT_EQ(2u, desktop.messages.size());
     EXPECT_EQ(4, Queries());
     EXPECT_EQ(L"Loading completed. 120 records", Status(0));
@@ -1457,9 +1496,9 @@ TEST_F(MachinesTest, AFailingMachineIsReportedAndStopStopsThemAll)
     form->RunCommand(Quarrow::Command::LoadAllMachines);
     ASSERT_TRUE(PumpUntil([&] { return RowsFrom(L"slow") > 0; }));
     form->RunCommand(Quarrow::Command::StopLoading);
-    EXPECT_EQ(L"Stopping ...", Status(0));
-    ASSERT_TRUE(PumpUntil([&] { return LoadEnded(); }));
+    // The workers are let go: the load ends at once, whatever the machines are doing.
     EXPECT_TRUE(StartsWith(Status(0), L"Loading cancelled. ")) << Status(0);
+    EXPECT_FALSE(form->GetToolBar().GetButtons()[4]->IsEnabled());
     EXPECT_GT(RowsFrom(L"slow"), 0) << "the rows that came stay";
     EXPECT_LT(RowsFrom(L"slow"), 120);
     EXPECT_EQ(2u, desktop.messages.size()) << "the failing machine is reported again";

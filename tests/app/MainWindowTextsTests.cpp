@@ -162,6 +162,8 @@ protected:
         Testing::PumpMessages();
         Core::Controls::Rectangle text = tree.GetPartBounds(node, TreeViewHitArea::Text);
         Testing::Click(tree, text.left + 2, text.top + text.height / 2);
+        // The definition comes back through the loop, and the load follows it.
+        ASSERT_TRUE(Testing::PumpUntil([&] { return !form->GetClassView().IsReadingDefinition(); }));
     }
     std::wstring Status(int panel) { return W(form->GetStatusBar().GetPanels()[panel]->GetText()); }
 

@@ -4,10 +4,12 @@
 #include "app/options/OptionsForm.h"
 #include "config/AppOptions.h"
 #include "config/ClassViewEditor.h"
+#include "core/controls/Cursor.h"
 #include "core/controls/Form.h"
 #include "core/controls/ImageList.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/RegistryKey.h"
+#include "core/threading/BackgroundWork.h"
 #include "resources/ResourceIds.h"
 #include "resources/generated/CategoryIcon.h"
 #include "wmi/ClassDefinition.h"
@@ -215,6 +217,12 @@ protected:
         Core::Controls::Rectangle bounds = Tree().GetPartBounds(node, part);
         ASSERT_GT(bounds.width, 0);
         Testing::Click(Tree(), bounds.left + bounds.width / 2, bounds.top + bounds.height / 2);
+        // A class's properties, read when it is first opened, come back through the dialog's loop.
+        WaitForWork();
+    }
+    void WaitForWork()
+    {
+        ASSERT_TRUE(Testing::PumpUntil([&] { return !Page().IsWorking(); }));
     }
     WMI::ClassDefinition* Definition(TreeNode* node) { return node->GetDataAs<WMI::ClassDefinition>(); }
     void* DialogWindow() { return dialog->GetHandle(); }
@@ -691,14 +699,15 @@ TEST_F(OptionsFormTest, PropertiesOfAClassTheMachineLacksShowTheWmiMessage)
 }
 
 // Expanding a class whose provider takes long for its definition: the properties are read on a worker while the
-// dialog keeps painting and answering, and take no input meanwhile; then they appear under the class.
+// dialog keeps painting and taking input, with the wait cursor shown; then they appear under the class.
 TEST_F(OptionsFormTest, ExpandingASlowClassReadsItsPropertiesWhileTheDialogAnswers)
 {
     ScriptedWmi::Provider provider;
     ConnectScripted(provider);
     provider.FindClass(L"Win32_Process")->getObjectDelayMilliseconds = 600;
     bool answered = false;
-    bool enabled = true;
+    bool enabled = false;
+    int cursor = 0;
     DWORD mainThread = GetCurrentThreadId();
     DWORD readOn = mainThread;
     provider.onGetObject = [&]
@@ -708,6 +717,7 @@ TEST_F(OptionsFormTest, ExpandingASlowClassReadsItsPropertiesWhileTheDialogAnswe
         answered =
             SendMessageTimeoutW(static_cast<HWND>(DialogWindow()), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &reply) != 0;
         enabled = IsWindowEnabled(static_cast<HWND>(DialogWindow())) != FALSE;
+        cursor = Core::Controls::Cursor::GetCurrentId();
     };
     TreeNode* process = nullptr;
     Run(
@@ -722,7 +732,65 @@ TEST_F(OptionsFormTest, ExpandingASlowClassReadsItsPropertiesWhileTheDialogAnswe
         });
     EXPECT_NE(mainThread, readOn);
     EXPECT_TRUE(answered) << "the dialog did not answer while the definition was read";
-    EXPECT_FALSE(enabled) << "no input while waiting";
+    EXPECT_TRUE(enabled) << "the dialog takes input while it waits";
+    EXPECT_EQ(Core::Controls::Cursor::Wait, cursor) << "and shows that it waits";
+    EXPECT_EQ(Core::Controls::Cursor::Arrow, Core::Controls::Cursor::GetCurrentId());
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+// Esc, Cancel or the close box during a slow property read close the dialog at once: the read is let go and
+// nothing of it comes back to a tree that is gone; the next showing reads the class again.
+TEST_F(OptionsFormTest, TheDialogClosesAtOnceDuringASlowPropertyRead)
+{
+    ScriptedWmi::Provider provider;
+    ConnectScripted(provider);
+    HANDLE open = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    provider.onGetObject = [&]
+    {
+        SetEvent(inside);
+        WaitForSingleObject(open, INFINITE); // a provider that takes as long as it likes
+    };
+    for (int close = 0; close < 3; close++)
+    {
+        ResetEvent(open);
+        ResetEvent(inside);
+        int result = Run(
+            [&]
+            {
+                ShowConfigTab();
+                TreeNode* process = Node({L"Operating System", L"Processes", L"Win32_Process"});
+                ClickPart(Node({L"Operating System", L"Processes"}), TreeViewHitArea::Glyph);
+                Tree().EnsureVisible(process);
+                Core::Controls::Rectangle glyph = Tree().GetPartBounds(process, TreeViewHitArea::Glyph);
+                Testing::Click(Tree(), glyph.left + glyph.width / 2, glyph.top + glyph.height / 2);
+                WaitForSingleObject(inside, INFINITE);
+                EXPECT_TRUE(Page().IsWorking());
+                if (close == 0)
+                {
+                    Press(VK_ESCAPE);
+                }
+                else if (close == 1)
+                {
+                    Testing::Click(*dialog->GetCancelButton(), 5, 5);
+                }
+                else
+                {
+                    dialog->Close();
+                }
+                EXPECT_FALSE(dialog->IsModal()) << "closing waited for the machine";
+            });
+        EXPECT_EQ(DialogResult::Cancel, result);
+        EXPECT_FALSE(Page().IsWorking());
+        EXPECT_EQ(Core::Controls::Cursor::Arrow, Core::Controls::Cursor::GetCurrentId());
+        SetEvent(open);
+        ASSERT_TRUE(Core::Threading::BackgroundWork::WaitForAll(Core::Threading::InfiniteTimeout));
+        Testing::PumpMessages(); // a completion that came would arrive now
+        EXPECT_EQ(0, Node({L"Operating System", L"Processes", L"Win32_Process"})->GetNodes().GetCount());
+    }
+    provider.onGetObject = nullptr;
+    CloseHandle(open);
+    CloseHandle(inside);
     EXPECT_TRUE(desktop.messages.empty());
 }
 
@@ -745,7 +813,7 @@ TEST_F(OptionsFormTest, ValidatingAFilterRunsTheQueryOnAWorkerAndStoresNothing)
         DWORD_PTR reply = 0;
         answered =
             SendMessageTimeoutW(static_cast<HWND>(DialogWindow()), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &reply) != 0;
-        enabled = IsWindowEnabled(static_cast<HWND>(DialogWindow())) != FALSE;
+        enabled = Page().GetValidateButton().GetEnabled();
     };
     Run(
         [&]
@@ -757,13 +825,14 @@ TEST_F(OptionsFormTest, ValidatingAFilterRunsTheQueryOnAWorkerAndStoresNothing)
             ClickPart(process, TreeViewHitArea::Text);
             TypeInto(Page().GetFilterBox(), L"Handle > 0");
             Testing::Click(Page().GetValidateButton(), 5, 5);
+            WaitForWork();
             EXPECT_EQ(String(L"ProcessId > 4"), Definition(process)->GetFilter());
             EXPECT_EQ(String(L"Handle > 0"), Page().GetFilterBox().GetText());
             Press(VK_ESCAPE);
         });
     EXPECT_TRUE(onWorker);
     EXPECT_TRUE(answered) << "the dialog answered while the machine was busy";
-    EXPECT_FALSE(enabled) << "no input while waiting";
+    EXPECT_FALSE(enabled) << "the Validate button waits, greyed, for the answer";
     ASSERT_EQ(1u, provider.queries.size());
     EXPECT_EQ(L"Select Name, ThreadCount from Win32_Process where Handle > 0", provider.queries[0].text);
     EXPECT_EQ(1u, provider.nextCalls.size()) << "one batch at most";
@@ -808,8 +877,10 @@ TEST_F(OptionsFormTest, ValidateFilterAsksTheMachine)
             ClickPart(Node({L"Operating System", L"Processes", L"Win32_Process"}), TreeViewHitArea::Text);
             TypeInto(Page().GetFilterBox(), L"ProcessId > 0");
             Testing::Click(Page().GetValidateButton(), 5, 5);
+            WaitForWork();
             TypeInto(Page().GetFilterBox(), L"ProcessId >>> 0");
             Testing::Click(Page().GetValidateButton(), 5, 5);
+            WaitForWork();
             Press(VK_ESCAPE);
         });
     ASSERT_EQ(2u, desktop.messages.size());

@@ -3,6 +3,7 @@
 #include "core/String.h"
 #include "core/io/Encoding.h"
 #include "core/threading/BackgroundWork.h"
+#include "core/threading/Completion.h"
 #include "core/threading/Thread.h"
 #include "tests/support/AllocationCounter.h"
 
@@ -70,6 +71,8 @@ public:
         // ends; on a busy machine that is after the test. Its end is awaited, not guessed: the bound only keeps
         // a worker that never ends from hanging the run.
         bool workersEnded = Core::Threading::BackgroundWork::WaitForAll(60000);
+        // What they posted back is queued still: the calls run, or are dropped when their owner has gone.
+        Core::Threading::WindowThread::RunPosted();
         int64_t grown = AllocationCounter::Live() - m_liveAtStart;
         std::string name = std::string(test.test_suite_name()) + "." + test.name();
         if (!workersEnded)

@@ -10,6 +10,21 @@ using Core::Controls::Colors::FromRgb;
 namespace Testing
 {
 
+bool PumpUntil(const std::function<bool()>& done)
+{
+    ULONGLONG start = GetTickCount64();
+    while (!done())
+    {
+        if (GetTickCount64() - start > 60000)
+        {
+            return false;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        PumpMessages();
+    }
+    return true;
+}
+
 void PumpMessages()
 {
     MSG message;

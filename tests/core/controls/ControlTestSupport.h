@@ -6,6 +6,7 @@
 #include "core/controls/Control.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,10 @@ namespace Testing
 
 // Dispatches every queued message; stale application-end messages of destroyed forms are dropped.
 void PumpMessages();
+// Dispatches messages as they come until done() holds: the work waited for tells its end by a message (a posted
+// completion) or by state done() reads, which is looked at again at least every 20 ms. False when done() still
+// fails after a minute, a bound that only keeps a broken test from hanging the run.
+bool PumpUntil(const std::function<bool()>& done);
 // Drops queued application-end and quit messages, so that a later message loop starts clean.
 void DropEndMessages();
 
