@@ -14,6 +14,7 @@
 #include "core/controls/TextBox.h"
 #include "core/controls/ToolTip.h"
 #include "core/controls/Window.h"
+#include "core/threading/Completion.h"
 
 #include <cwctype>
 #include <oleacc.h>
@@ -29,106 +30,8 @@ namespace
 
 // Calls from a screen reader in another process come in on COM's own threads (the process lives in the
 // multithreaded apartment), but the controls and their models are the window thread's alone: such a call is
-// carried to that thread by a message to a window of its own, one per thread that gives out accessible objects.
-constexpr UINT RunOnWindowThreadMessage = WM_APP + 0x3A1;
-constexpr UINT HopTimeoutMilliseconds = 10000;
-constexpr int HopWindowLimit = 16;
-
-struct HopWork
-{
-    HRESULT (*run)(void*);
-    void* argument;
-};
-
-struct HopWindow
-{
-    DWORD thread;
-    HWND window;
-};
-
-// Fixed room, so that nothing of it shows as a heap block that outlives a test.
-SRWLOCK g_hopLock = SRWLOCK_INIT;
-HopWindow g_hopWindows[HopWindowLimit] = {};
-
-LRESULT CALLBACK HopProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == RunOnWindowThreadMessage)
-    {
-        auto* work = reinterpret_cast<HopWork*>(lParam);
-        return work->run(work->argument);
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND FindHopWindow(DWORD thread)
-{
-    AcquireSRWLockShared(&g_hopLock);
-    HWND found = nullptr;
-    for (const HopWindow& entry : g_hopWindows)
-    {
-        if (entry.thread == thread && IsWindow(entry.window))
-        {
-            found = entry.window;
-        }
-    }
-    ReleaseSRWLockShared(&g_hopLock);
-    return found;
-}
-
-// Made on the window thread itself, before its first accessible object goes out.
-void EnsureHopWindow()
-{
-    DWORD thread = GetCurrentThreadId();
-    if (FindHopWindow(thread) != nullptr)
-    {
-        return;
-    }
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = HopProcedure;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"Quarrow.AccessibilityHop";
-    RegisterClassW(&windowClass); // fails harmlessly once registered
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  windowClass.hInstance, nullptr);
-    if (window == nullptr)
-    {
-        return;
-    }
-    AcquireSRWLockExclusive(&g_hopLock);
-    for (HopWindow& entry : g_hopWindows)
-    {
-        if (entry.window == nullptr || !IsWindow(entry.window) || entry.thread == thread)
-        {
-            entry = HopWindow{thread, window};
-            window = nullptr;
-            break;
-        }
-    }
-    ReleaseSRWLockExclusive(&g_hopLock);
-    if (window != nullptr)
-    {
-        DestroyWindow(window); // no room: calls from other threads are then refused
-    }
-}
-
-// Runs work on the given window thread and returns its result; a thread that is gone or does not answer leaves
-// the object cut off.
-HRESULT RunOnWindowThread(DWORD thread, HRESULT (*run)(void*), void* argument)
-{
-    HWND window = FindHopWindow(thread);
-    if (window == nullptr)
-    {
-        return CO_E_OBJNOTCONNECTED;
-    }
-    HopWork work{run, argument};
-    DWORD_PTR result = 0;
-    if (SendMessageTimeoutW(window, RunOnWindowThreadMessage, 0, reinterpret_cast<LPARAM>(&work), SMTO_NORMAL,
-                            HopTimeoutMilliseconds, &result) == 0)
-    {
-        return CO_E_OBJNOTCONNECTED;
-    }
-    return static_cast<HRESULT>(result);
-}
+// carried to that thread and answered there. A thread that does not answer in time leaves the object cut off.
+constexpr uint32_t HopTimeoutMilliseconds = 10000;
 
 } // namespace
 
@@ -141,7 +44,8 @@ public:
     AccessibleProxy(AccessibleObject* model, bool ownsModel)
         : m_model(model), m_ownsModel(ownsModel), m_thread(GetCurrentThreadId())
     {
-        EnsureHopWindow();
+        // Made on the window thread itself, before its first accessible object goes out.
+        Threading::WindowThread::Accept();
     }
     virtual ~AccessibleProxy()
     {
@@ -557,17 +461,13 @@ private:
     {
         if (GetCurrentThreadId() != m_thread)
         {
-            struct Hop
+            HRESULT result = CO_E_OBJNOTCONNECTED;
+            if (!Threading::WindowThread::Send(
+                    m_thread, [&] { result = CallHere(body); }, HopTimeoutMilliseconds))
             {
-                AccessibleProxy* self;
-                Body* body;
-                static HRESULT Run(void* argument)
-                {
-                    auto* hop = static_cast<Hop*>(argument);
-                    return hop->self->CallHere(*hop->body);
-                }
-            } hop{this, &body};
-            return RunOnWindowThread(m_thread, &Hop::Run, &hop);
+                return CO_E_OBJNOTCONNECTED;
+            }
+            return result;
         }
         return CallHere(body);
     }

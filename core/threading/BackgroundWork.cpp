@@ -109,15 +109,4 @@ bool BackgroundWork::WaitForAll(uint32_t timeoutMilliseconds)
     return WorkerEnded().wait_for(guard, std::chrono::milliseconds(timeoutMilliseconds), none);
 }
 
-bool RunWhilePumping(std::function<void()> call)
-{
-    return RunWhilePumping<bool>(
-               [call = std::move(call)]
-               {
-                   call();
-                   return true;
-               })
-        .has_value();
-}
-
 } // namespace Core::Threading

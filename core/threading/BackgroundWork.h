@@ -1,5 +1,5 @@
-// Work off the user-interface thread: a worker that shares the lifetime of its work, and a call that runs on such
-// a worker while the caller's windows go on answering, handing back the result or the exception.
+// Work off the user-interface thread: a worker that shares the lifetime of its work. Completion.h hands its
+// results back to a window thread.
 #pragma once
 
 #include "core/threading/SynchronizationEvent.h"
@@ -43,86 +43,5 @@ public:
 private:
     void* m_handle = nullptr; // owned thread handle
 };
-
-// A call run on a BackgroundWork whose end can be awaited by several callers while their windows go on: two
-// requests for the same slow answer share one call instead of asking twice.
-template <typename Result> class BackgroundCall
-{
-public:
-    explicit BackgroundCall(std::function<Result()> call) : m_state(std::make_shared<State>(std::move(call)))
-    {
-        std::shared_ptr<State> state = m_state;
-        m_worker = std::make_unique<BackgroundWork>(
-            [state]
-            {
-                try
-                {
-                    state->result.emplace(state->call());
-                }
-                catch (...)
-                {
-                    state->failure = std::current_exception();
-                }
-                state->ended = true;
-            });
-    }
-
-    // Waits with the message-pumping wait: true when the call has ended, false when a quit or application-end
-    // message cut the wait short (the message stays queued, the call goes on by itself).
-    bool WaitWhilePumping() const
-    {
-        return m_state->ended || WaitWithMessagePumping(m_worker->GetHandle(), -1) == 0;
-    }
-    bool HasEnded() const { return m_state->ended; }
-    // After the end: the call's result, or its exception thrown again.
-    const Result& GetResult() const
-    {
-        ThrowFailure();
-        return *m_state->result;
-    }
-    // The same, moving the result out.
-    Result TakeResult()
-    {
-        ThrowFailure();
-        return std::move(*m_state->result);
-    }
-
-private:
-    void ThrowFailure() const
-    {
-        if (m_state->failure)
-        {
-            std::rethrow_exception(m_state->failure);
-        }
-    }
-
-    // Shared with the worker, which may outlive this object.
-    struct State
-    {
-        explicit State(std::function<Result()> work) : call(std::move(work)) {}
-        std::function<Result()> call;
-        std::optional<Result> result;
-        std::exception_ptr failure;
-        std::atomic<bool> ended{false};
-    };
-    std::shared_ptr<State> m_state;
-    std::unique_ptr<BackgroundWork> m_worker;
-};
-
-// Runs call on a worker and waits for it with the message-pumping wait, so the windows keep painting and
-// answering; returns its result, or throws its exception. Empty when a quit or application-end message cut the
-// wait short: the caller unwinds, the message stays for the main loop, and the worker finishes by itself.
-template <typename Result> std::optional<Result> RunWhilePumping(std::function<Result()> call)
-{
-    BackgroundCall<Result> running(std::move(call));
-    if (!running.WaitWhilePumping())
-    {
-        return std::nullopt;
-    }
-    return running.TakeResult();
-}
-
-// The same for a call without a result: false when the wait was cut short.
-bool RunWhilePumping(std::function<void()> call);
 
 } // namespace Core::Threading
