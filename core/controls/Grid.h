@@ -132,6 +132,8 @@ public:
     bool IsFilterPending() const;
     // Searches every row left now.
     void FinishFilter();
+    // Whether the filter searches long stretches of rows on two threads (the default) or on the grid's alone.
+    void SetParallelFilter(bool parallel) { m_view.SetParallelSearch(parallel); }
     // The rows shown: all without a filter; with one, those that pass (while a search is under way, those found
     // so far, or for a longer text those not yet ruled out).
     int GetVisibleRowCount() const;

@@ -913,7 +913,7 @@ void GridRowView::Search(double seconds)
         int limit = candidates ? state.bitsEnd : state.filterRows;
         int end = limit - next > FilterStretch ? next + FilterStretch : limit;
         changes.clear();
-        if (end - next >= ParallelRows)
+        if (m_parallelSearch && end - next >= ParallelRows)
         {
             if (state.helper == nullptr)
             {

@@ -75,6 +75,8 @@ public:
     bool IsRowVisible(int row) const;
     // Unselects the rows the filter hides, and takes the focus from a hidden row; true if either changed.
     bool DropHiddenSelection();
+    // Whether a second thread searches half of each long stretch of rows (the default), or the calling thread all.
+    void SetParallelSearch(bool parallel) { m_parallelSearch = parallel; }
 
     // --- Selection (rows as added) ---
     // The row with the keyboard focus, -1 when none.
@@ -123,6 +125,7 @@ private:
     String m_filterText;
     int m_focusRow = -1;
     int m_anchorRow = -1;
+    bool m_parallelSearch = true;
 };
 
 } // namespace Core::Controls
