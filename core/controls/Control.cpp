@@ -234,10 +234,12 @@ void Control::Create()
         }
     }
     SyncBoundsFromNative();
+    // A hidden child gets its window when it is first shown, as one added hidden to a made parent does: a
+    // window's pages, find strips and scroll bars waiting hidden cost its start a fifth of a millisecond each.
     for (int i = 0; i < m_controls.GetCount(); i++)
     {
         Control* child = m_controls[i];
-        if (child->m_visible || child->m_windowType.IsChild())
+        if (child->m_visible)
         {
             child->Create();
         }
