@@ -98,6 +98,42 @@ TEST_F(ControlTest, ShowingAFormCreatesItAndItsChildrenBoundToTheirObjects)
     EXPECT_STREQ(L"Quarrow.Tests.Swatch", className);
 }
 
+// A child hidden when its form is shown gets its window, and its children theirs, once it is first shown: in
+// the place its layout gave it meanwhile, painted.
+TEST_F(ControlTest, AHiddenChildIsCreatedWhenFirstShown)
+{
+    Form form;
+    form.SetBounds(0, 0, 300, 200);
+    Swatch page(red);
+    Swatch inner(blue);
+    page.GetControls().Add(&inner);
+    inner.SetBounds(5, 5, 20, 20);
+    page.SetDock(DockStyle::Fill);
+    page.SetVisible(false);
+    form.GetControls().Add(&page);
+    form.Show();
+    EXPECT_FALSE(page.IsHandleCreated());
+    EXPECT_FALSE(inner.IsHandleCreated());
+    EXPECT_EQ(0, page.creates);
+
+    page.SetVisible(true);
+
+    ASSERT_TRUE(page.IsHandleCreated());
+    ASSERT_TRUE(inner.IsHandleCreated());
+    EXPECT_EQ(1, page.creates);
+    EXPECT_EQ(form.GetHandle(), GetParent(page.GetHandle()));
+    EXPECT_EQ(page.GetHandle(), GetParent(inner.GetHandle()));
+    RECT client;
+    GetClientRect(form.GetHandle(), &client);
+    RECT placed;
+    GetWindowRect(page.GetHandle(), &placed);
+    EXPECT_EQ(client.right - client.left, placed.right - placed.left) << "filled as docked while hidden";
+    EXPECT_EQ(client.bottom - client.top, placed.bottom - placed.top);
+    UpdateWindow(form.GetHandle());
+    EXPECT_GT(page.paints, 0);
+    EXPECT_GT(inner.paints, 0);
+}
+
 TEST_F(ControlTest, DestroyingTheWindowUnbindsTheObject)
 {
     Form form;
