@@ -379,9 +379,30 @@ public:
                 return target.kind == Target::Invalid ? E_INVALIDARG : done ? S_OK : DISP_E_MEMBERNOTFOUND;
             });
     }
-    // Names and values are the controls' own; a client cannot set them.
+    // Names are the controls' own; so are values, except where the object takes one (a text area's text).
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR) override { return ReadOnly(child); }
-    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR) override { return ReadOnly(child); }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override
+    {
+        return Call(
+            [&]
+            {
+                Target target = Resolve(child);
+                if (target.kind != Target::Self)
+                {
+                    return target.kind == Target::Invalid ? E_INVALIDARG : DISP_E_MEMBERNOTFOUND;
+                }
+                String text = value != nullptr ? String(value, static_cast<int>(SysStringLen(value))) : String();
+                switch (m_model->SetValue(text))
+                {
+                case AccessibleObject::ValueChange::Made:
+                    return S_OK;
+                case AccessibleObject::ValueChange::Refused:
+                    return E_ACCESSDENIED;
+                default:
+                    return DISP_E_MEMBERNOTFOUND;
+                }
+            });
+    }
 
 private:
     struct Target

@@ -116,6 +116,14 @@ public:
     void SetName(const String& name) { m_name = name; }
     // A text box's text (none for a password), a drop-down's choice.
     virtual String GetValue();
+    // What a client's put_accValue comes to: most values are the control's own and cannot be set.
+    enum class ValueChange
+    {
+        NotSupported,
+        Refused, // settable, but not now (a read-only text)
+        Made
+    };
+    virtual ValueChange SetValue(const String&) { return ValueChange::NotSupported; }
     virtual int GetState();
     // The control's tool tip text, as the system describes controls.
     virtual String GetDescription();

@@ -85,6 +85,28 @@ private:
 
 using ScreenContext = WindowContext;
 
+// The device context of a whole window, its frame included (GetWindowDC): a control that draws its own frame.
+class WholeWindowContext
+{
+public:
+    explicit WholeWindowContext(HWND window) : m_window(window), m_context(GetWindowDC(window)) {}
+    ~WholeWindowContext()
+    {
+        if (m_context != nullptr)
+        {
+            ReleaseDC(m_window, m_context);
+        }
+    }
+    WholeWindowContext(const WholeWindowContext&) = delete;
+    WholeWindowContext& operator=(const WholeWindowContext&) = delete;
+
+    HDC Get() const { return m_context; }
+
+private:
+    HWND m_window;
+    HDC m_context;
+};
+
 // A memory device context compatible with another one (null: the screen).
 class MemoryContext
 {
