@@ -14,17 +14,12 @@ using Core::Platform::Windows::ComString;
 namespace WMI
 {
 
-namespace
-{
-
-const wchar_t* const CimNamespace = L"root\\cimv2";
-
-} // namespace
+const wchar_t* const ManagementConnection::DefaultNamespace = L"root\\cimv2";
 
 ConnectionSession::ConnectionSession(IWbemServices* services, const String& user, const String& domain,
-                                     const String& password, unsigned long authenticationLevel)
+                                     const String& password, unsigned long authenticationLevel, const String& nameSpace)
     : m_services(services), m_user(user), m_domain(domain), m_password(password),
-      m_authenticationLevel(authenticationLevel)
+      m_authenticationLevel(authenticationLevel), m_namespace(nameSpace)
 {
     if (authenticationLevel == ManagementConnection::RemoteAuthenticationLevel && !m_user.IsEmpty())
     {
@@ -54,6 +49,15 @@ long ConnectionSession::ExecQuery(const String& query, IEnumWbemClassObject** en
 {
     HRESULT result = m_services->ExecQuery(ComString(String(L"WQL")).Get(), ComString(query).Get(),
                                            WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator);
+    return SUCCEEDED(result) ? SetProxyBlanket(*enumerator) : result;
+}
+
+long ConnectionSession::CreateClassEnum(const String& superclass, long flags, IEnumWbemClassObject** enumerator) const
+{
+    // A null superclass asks for the top of the hierarchy (WMI takes a blank one alike).
+    ComString parent(superclass.IsEmpty() ? nullptr : &superclass);
+    HRESULT result = m_services->CreateClassEnum(
+        parent.Get(), flags | WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, nullptr, enumerator);
     return SUCCEEDED(result) ? SetProxyBlanket(*enumerator) : result;
 }
 
@@ -107,6 +111,41 @@ long ManagementConnection::ExecQuery(const String& query, IEnumWbemClassObject**
 void ManagementConnection::Connect(const String& server, const String& user, const String& password,
                                    const String& domain)
 {
+    Open(server, user, password, domain, String(DefaultNamespace), false);
+}
+
+void ManagementConnection::Connect(const String& server, const String& user, const String& password,
+                                   const String& domain, const String& namespacePath)
+{
+    Open(server, user, password, domain, namespacePath, true);
+}
+
+std::unique_ptr<ManagementConnection> ManagementConnection::CopyCredentials() const
+{
+    auto copy = std::make_unique<ManagementConnection>();
+    // The locator is shared: one per machine's connections is enough, and making one loads WMI again.
+    copy->m_locator = Core::Platform::Windows::ComPointer<IWbemLocator>::Share(m_locator.Get());
+    copy->m_server = m_server;
+    copy->m_domain = m_domain;
+    copy->m_user = m_user;
+    copy->m_password = m_password;
+    copy->m_asyncLoad = m_asyncLoad;
+    return copy;
+}
+
+std::unique_ptr<ManagementConnection> ManagementConnection::ConnectNamespace(const String& namespacePath) const
+{
+    std::unique_ptr<ManagementConnection> connection = CopyCredentials();
+    connection->Open(m_server, m_user, m_password, m_domain, namespacePath, true);
+    return connection;
+}
+
+void ManagementConnection::Open(const String& server, const String& user, const String& password, const String& domain,
+                                const String& nameSpace, bool named)
+{
+    // What a failure says: the WMI message alone for the default namespace, as it always did; after the name of
+    // the namespace for any other.
+    const String failurePrefix = named ? String(L"Could not open namespace ") + nameSpace + L": " : String();
     // Made on first use: loading WMI into the process is the slowest step of a start, and the main window
     // shows before it connects.
     if (!m_locator)
@@ -126,12 +165,17 @@ void ManagementConnection::Connect(const String& server, const String& user, con
     // A reconnect replaces the session of the previous connection; workers still using it keep it.
     m_session.reset();
     m_connected = false;
-    m_server = server;
+    // The copies come first: server, user and password may be this connection's own fields.
+    String newServer = server;
+    String newPassword = password;
+    m_server = newServer;
     m_domain = effectiveDomain;
     m_user = effectiveUser;
     m_password.Wipe();
-    m_password = password;
-    m_namespacePath = server.IsEmpty() ? String(CimNamespace) : String(L"\\\\") + server + L"\\" + CimNamespace;
+    m_password = newPassword;
+    newPassword.Wipe();
+    m_namespace = nameSpace;
+    m_namespacePath = m_server.IsEmpty() ? m_namespace : String(L"\\\\") + m_server + L"\\" + m_namespace;
 
     String qualifiedUser = m_domain + L"\\" + m_user;
     const String* userArgument = nullptr;
@@ -153,12 +197,12 @@ void ManagementConnection::Connect(const String& server, const String& user, con
     m_connected = result >= 0;
     if (FAILED(result))
     {
-        throw Exception(GetResultMessage(result));
+        throw Exception(failurePrefix + (named ? GetResultReason(result) : GetResultMessage(result)));
     }
     try
     {
-        m_session =
-            std::make_shared<ConnectionSession>(services, m_user, m_domain, m_password, GetAuthenticationLevel());
+        m_session = std::make_shared<ConnectionSession>(services, m_user, m_domain, m_password,
+                                                        GetAuthenticationLevel(), m_namespace);
     }
     catch (...)
     {
@@ -173,7 +217,8 @@ void ManagementConnection::Connect(const String& server, const String& user, con
     {
         m_session.reset();
         m_connected = false;
-        throw Exception(String(L"WMI::ManagementConnection::Connect(): could not set proxy blanket"));
+        throw Exception(named ? failurePrefix + L"could not set the proxy blanket"
+                              : String(L"WMI::ManagementConnection::Connect(): could not set proxy blanket"));
     }
 }
 

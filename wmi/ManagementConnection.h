@@ -1,4 +1,5 @@
-// One connection to the root\cimv2 namespace of one machine: credentials, COM pointers, loading mode.
+// One connection to a namespace of one machine (root\cimv2 unless another is named): credentials, COM pointers,
+// loading mode.
 #pragma once
 
 #include "core/Event.h"
@@ -24,18 +25,23 @@ class ConnectionSession
 {
 public:
     ConnectionSession(IWbemServices* services, const Core::String& user, const Core::String& domain,
-                      const Core::String& password, unsigned long authenticationLevel);
+                      const Core::String& password, unsigned long authenticationLevel, const Core::String& nameSpace);
     ~ConnectionSession();
     ConnectionSession(const ConnectionSession&) = delete;
     ConnectionSession& operator=(const ConnectionSession&) = delete;
 
     IWbemServices* GetServices() const { return m_services.Get(); }
+    // The namespace these services belong to, without the server: root\cimv2, root\wmi, ...
+    const Core::String& GetNamespace() const { return m_namespace; }
     // The credentials record for remote calls, or null.
     _COAUTHIDENTITY* GetAuthenticationIdentity() const { return m_identity.get(); }
     // Sets the blanket on a proxy of this namespace (services or enumerator).
     long SetProxyBlanket(IUnknown* proxy) const;
     // A WQL query that returns at once and is read forward only, its enumerator under the blanket.
     long ExecQuery(const Core::String& query, IEnumWbemClassObject** enumerator) const;
+    // A class enumeration (CreateClassEnum; superclass empty: from the top) that returns at once and is read
+    // forward only, its enumerator under the blanket. flags: WBEM_FLAG_SHALLOW or WBEM_FLAG_DEEP.
+    long CreateClassEnum(const Core::String& superclass, long flags, IEnumWbemClassObject** enumerator) const;
     // Where calls on one class of this namespace wait for each other.
     ClassTurns& GetClassTurns() const { return m_classTurns; }
 
@@ -47,6 +53,7 @@ private:
     Core::String m_password;
     std::unique_ptr<_COAUTHIDENTITY> m_identity; // points into the three texts above
     unsigned long m_authenticationLevel;
+    Core::String m_namespace;
 };
 
 class ManagementConnection : public Core::Object
@@ -64,17 +71,35 @@ public:
     ManagementConnection(const ManagementConnection&) = delete;
     ManagementConnection& operator=(const ManagementConnection&) = delete;
 
+    static const wchar_t* const DefaultNamespace; // root\cimv2
+
     // Connects to root\cimv2 of server (empty: the local machine). A user written as DOMAIN\name
     // supplies the domain. Failures throw Exception with the WMI message of the result (or, when WMI is not
     // available at all, with the COM creation's message).
     void Connect(const Core::String& server, const Core::String& user, const Core::String& password,
                  const Core::String& domain);
+    // The same for the namespace namespacePath of server (root\wmi, root\Microsoft\Windows\Storage, ...). Failures
+    // name it: "Could not open namespace " + namespacePath + ": " + the WMI message of the result (a namespace the
+    // machine lacks gives WBEM_E_INVALID_NAMESPACE's, one the user may not open WBEM_E_ACCESS_DENIED's).
+    void Connect(const Core::String& server, const Core::String& user, const Core::String& password,
+                 const Core::String& domain, const Core::String& namespacePath);
+    // A new connection to another namespace of this machine, with this connection's server, credentials (and so
+    // authentication level and impersonation) and loading flag; this one is left as it is, connected or not.
+    // Blocking (ConnectServer): call it on a worker. Throws as the Connect above, naming the namespace.
+    std::unique_ptr<ManagementConnection> ConnectNamespace(const Core::String& namespacePath) const;
+    // A new connection object for this machine with this connection's credentials and loading flag, not connected:
+    // made at once, with no WMI call, so a window thread can hand it to a worker that opens namespaces with
+    // ConnectNamespace while this connection goes on (or is closed) meanwhile.
+    std::unique_ptr<ManagementConnection> CopyCredentials() const;
 
     Core::String GetServer() const { return m_server; }
     Core::String GetUser() const { return m_user; }
     Core::String GetDomain() const { return m_domain; }
     Core::String GetPassword() const { return m_password; }
+    // The path given to ConnectServer: the namespace, after \\server\ for a named server.
     const Core::String& GetNamespacePath() const { return m_namespacePath; }
+    // The namespace alone: root\cimv2 unless another was connected.
+    const Core::String& GetNamespace() const { return m_namespace; }
     bool IsConnected() const { return m_connected; }
     // A named server that is not the local machine ("localhost" or "127.0.0.1" anywhere in the name is local).
     bool IsRemote() const;
@@ -98,9 +123,14 @@ public:
     Core::Event<Core::EventArgs> Connected;
 
 private:
+    // Connects to nameSpace; failures name it when named is set.
+    void Open(const Core::String& server, const Core::String& user, const Core::String& password,
+              const Core::String& domain, const Core::String& nameSpace, bool named);
+
     std::shared_ptr<const ConnectionSession> m_session; // null until connected
     Core::Platform::Windows::ComPointer<IWbemLocator> m_locator;
     Core::String m_namespacePath;
+    Core::String m_namespace;
     bool m_connected = false;
     Core::String m_server;
     Core::String m_domain;

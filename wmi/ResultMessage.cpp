@@ -41,6 +41,8 @@ const ResultText ResultTexts[] = {
     {0x00040004, L"A time-out occurred before you obtained all the objects"},
 };
 
+const wchar_t* const UnknownText = L"Unknown error";
+
 const wchar_t* TableText(int32_t result)
 {
     for (const ResultText& entry : ResultTexts)
@@ -50,7 +52,7 @@ const wchar_t* TableText(int32_t result)
             return entry.text;
         }
     }
-    return L"Unknown error";
+    return UnknownText;
 }
 
 } // namespace
@@ -70,6 +72,22 @@ Core::String GetResultMessage(int32_t result)
         }
         SysFreeString(description);
         errorInfo->Release();
+    }
+    return message;
+}
+
+Core::String GetResultReason(int32_t result)
+{
+    Core::String message = GetResultMessage(result);
+    if (TableText(result) == UnknownText)
+    {
+        static const wchar_t digits[] = L"0123456789ABCDEF";
+        wchar_t code[] = L" (0x00000000)";
+        for (int i = 0; i < 8; i++)
+        {
+            code[4 + i] = digits[(static_cast<uint32_t>(result) >> (28 - 4 * i)) & 0xF];
+        }
+        message += code;
     }
     return message;
 }

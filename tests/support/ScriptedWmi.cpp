@@ -1,6 +1,7 @@
 #include "tests/support/ScriptedWmi.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace ScriptedWmi
 {
@@ -13,6 +14,132 @@ namespace
 std::wstring Text(const BSTR value)
 {
     return value != nullptr ? std::wstring(value, SysStringLen(value)) : std::wstring();
+}
+
+// WMI compares names of namespaces, classes, qualifiers and system properties without regard to case.
+bool SameName(const std::wstring& a, const wchar_t* b)
+{
+    return _wcsicmp(a.c_str(), b) == 0;
+}
+
+void SetText(VARIANT* value, const std::wstring& text)
+{
+    value->vt = VT_BSTR;
+    value->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+void SetInt(VARIANT* value, long number)
+{
+    value->vt = VT_I4;
+    value->lVal = number;
+}
+
+void SetTexts(VARIANT* value, const std::vector<std::wstring>& texts)
+{
+    SAFEARRAYBOUND bound{static_cast<ULONG>(texts.size()), 0};
+    value->vt = VT_ARRAY | VT_BSTR;
+    value->parray = SafeArrayCreate(VT_BSTR, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(texts.size()); i++)
+    {
+        BSTR text = SysAllocString(texts[static_cast<size_t>(i)].c_str());
+        SafeArrayPutElement(value->parray, &i, text);
+        SysFreeString(text);
+    }
+}
+
+// The class and its superclasses, the class first.
+std::vector<const ClassScript*> Lineage(const ClassScript* script)
+{
+    std::vector<const ClassScript*> lineage;
+    for (const ClassScript* current = script; current != nullptr; current = current->superclass)
+    {
+        lineage.push_back(current);
+    }
+    return lineage;
+}
+
+// Every non-system property of a class, inherited ones first, as WMI lists them.
+std::vector<const std::pair<std::wstring, CIMTYPE>*> AllProperties(const ClassScript* script)
+{
+    std::vector<const ClassScript*> lineage = Lineage(script);
+    std::vector<const std::pair<std::wstring, CIMTYPE>*> all;
+    for (auto owner = lineage.rbegin(); owner != lineage.rend(); ++owner)
+    {
+        for (const auto& property : (*owner)->properties)
+        {
+            all.push_back(&property);
+        }
+    }
+    return all;
+}
+
+// The value of a system property of a class or of one of its instances; false for a name that is not one.
+bool SystemValue(const ClassScript* script, bool isClass, const wchar_t* name, VARIANT* value, CIMTYPE* type)
+{
+    std::vector<const ClassScript*> lineage = Lineage(script);
+    VARIANT found;
+    VariantInit(&found);
+    CIMTYPE foundType = CIM_STRING;
+    if (SameName(L"__CLASS", name))
+    {
+        SetText(&found, script->name);
+    }
+    else if (SameName(L"__SUPERCLASS", name))
+    {
+        if (script->superclass != nullptr)
+        {
+            SetText(&found, script->superclass->name);
+        }
+        else
+        {
+            found.vt = VT_NULL;
+        }
+    }
+    else if (SameName(L"__DYNASTY", name))
+    {
+        SetText(&found, lineage.back()->name);
+    }
+    else if (SameName(L"__DERIVATION", name))
+    {
+        std::vector<std::wstring> names;
+        for (size_t i = 1; i < lineage.size(); i++)
+        {
+            names.push_back(lineage[i]->name);
+        }
+        SetTexts(&found, names);
+        foundType = CIM_STRING | CIM_FLAG_ARRAY;
+    }
+    else if (SameName(L"__NAMESPACE", name))
+    {
+        SetText(&found, script->nameSpace);
+    }
+    else if (SameName(L"__GENUS", name))
+    {
+        SetInt(&found, isClass ? WBEM_GENUS_CLASS : WBEM_GENUS_INSTANCE);
+        foundType = CIM_SINT32;
+    }
+    else if (SameName(L"__PROPERTY_COUNT", name))
+    {
+        SetInt(&found, static_cast<long>(AllProperties(script).size()));
+        foundType = CIM_SINT32;
+    }
+    else
+    {
+        return false;
+    }
+    if (type != nullptr)
+    {
+        *type = foundType;
+    }
+    if (value != nullptr)
+    {
+        *value = found;
+    }
+    else
+    {
+        VariantClear(&found);
+    }
+    return true;
 }
 
 // Leaves a COM error object on the calling thread, as a failing WMI call may.
@@ -146,13 +273,65 @@ private:
     HRESULT* m_result; // not owned: the provider's setting
 };
 
+// The qualifiers of a scripted class.
+class QualifierSet final : public IWbemQualifierSet, public Counted
+{
+public:
+    explicit QualifierSet(const ClassScript* script) : m_script(script) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override
+    {
+        if (id == IID_IUnknown || id == IID_IWbemQualifierSet)
+        {
+            *object = static_cast<IWbemQualifierSet*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    SCRIPTED_UNKNOWN
+
+    HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG, VARIANT* value, LONG* flavor) override
+    {
+        for (const auto& [qualifier, scripted] : m_script->qualifiers)
+        {
+            if (SameName(qualifier, name))
+            {
+                if (value != nullptr)
+                {
+                    VariantInit(value);
+                    VariantCopy(value, const_cast<VARIANT*>(&scripted.GetVariant()));
+                }
+                if (flavor != nullptr)
+                {
+                    *flavor = WBEM_FLAVOR_ORIGIN_LOCAL;
+                }
+                return WBEM_S_NO_ERROR;
+            }
+        }
+        return WBEM_E_NOT_FOUND;
+    }
+    HRESULT STDMETHODCALLTYPE Put(LPCWSTR, VARIANT*, LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetNames(LONG, SAFEARRAY**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Next(LONG, BSTR*, VARIANT*, LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EndEnumeration() override { return E_NOTIMPL; }
+
+private:
+    const ClassScript* m_script; // not owned
+};
+
 // A class definition (instance null) or one instance of a scripted class.
 class ClassObject final : public IWbemClassObject, public Counted
 {
 public:
-    ClassObject(Provider* provider, const ClassScript* script, const Instance* instance)
+    // A definition fetched with GetObject uses its class's table while it lives; one handed out by a class
+    // enumeration does not (tableUse false).
+    ClassObject(Provider* provider, const ClassScript* script, const Instance* instance, bool tableUse = true)
         : m_provider(provider), m_script(script), m_instance(instance),
-          m_tableUse(provider, instance == nullptr ? script : nullptr)
+          m_tableUse(provider, instance == nullptr && tableUse ? script : nullptr)
     {
     }
 
@@ -175,11 +354,17 @@ public:
         {
             *flavor = 0;
         }
+        if (name != nullptr && name[0] == L'_' && name[1] == L'_' &&
+            SystemValue(m_script, m_instance == nullptr, name, value, type))
+        {
+            return S_OK;
+        }
         if (m_instance == nullptr)
         {
-            auto property = std::find_if(m_script->properties.begin(), m_script->properties.end(),
-                                         [&](const auto& entry) { return entry.first == name; });
-            if (property == m_script->properties.end())
+            std::vector<const std::pair<std::wstring, CIMTYPE>*> all = AllProperties(m_script);
+            auto property =
+                std::find_if(all.begin(), all.end(), [&](const auto* entry) { return entry->first == name; });
+            if (property == all.end())
             {
                 return WBEM_E_NOT_FOUND;
             }
@@ -189,7 +374,7 @@ public:
             }
             if (type != nullptr)
             {
-                *type = property->second;
+                *type = (*property)->second;
             }
             if (value != nullptr)
             {
@@ -228,9 +413,9 @@ public:
         {
             all = {L"__CLASS", L"__PATH", L"__RELPATH"};
         }
-        for (const auto& property : m_script->properties)
+        for (const auto* property : AllProperties(m_script))
         {
-            all.push_back(property.first);
+            all.push_back(property->first);
         }
         // A lower bound of 1 checks that the caller walks from the lower to the upper bound.
         SAFEARRAYBOUND bound{static_cast<ULONG>(all.size()), 1};
@@ -245,7 +430,11 @@ public:
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet** set) override
+    {
+        *set = new QualifierSet(m_script);
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE Put(LPCWSTR, LONG, VARIANT*, CIMTYPE) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return E_NOTIMPL; }
@@ -284,6 +473,7 @@ private:
     TableUse m_tableUse;         // the definition's; none for an instance
 };
 
+// Hands out the instances of a class (a query) or class definitions (a class enumeration).
 class Enumerator final : public IEnumWbemClassObject, public Counted
 {
 public:
@@ -292,6 +482,14 @@ public:
           m_security(provider, static_cast<IEnumWbemClassObject*>(this), L"enumerator",
                      &provider->enumeratorBlanketResult),
           m_tableUse(provider, script)
+    {
+    }
+    Enumerator(Provider* provider, std::vector<const ClassScript*> classes, const NamespaceScript* nameSpace,
+               const MachineScript* machine)
+        : m_provider(provider), m_script(nullptr), m_machine(machine), m_classMode(true), m_classes(std::move(classes)),
+          m_namespace(nameSpace), m_security(provider, static_cast<IEnumWbemClassObject*>(this), L"class enumerator",
+                                             &provider->enumeratorBlanketResult),
+          m_tableUse(provider, nullptr)
     {
     }
 
@@ -318,6 +516,7 @@ public:
     HRESULT STDMETHODCALLTYPE Next(LONG timeout, ULONG count, IWbemClassObject** objects, ULONG* returned) override
     {
         *returned = 0;
+        m_provider->calls++;
         int call = ++m_provider->nextCallCount;
         m_provider->Log(m_provider->nextCalls, std::make_pair(timeout, count));
         if (m_provider->onNext)
@@ -343,17 +542,18 @@ public:
         {
             return m_provider->failNextResult;
         }
-        size_t failAfter = m_machine != nullptr ? m_machine->failAfterRows : 0;
+        size_t failAfter =
+            m_classMode ? m_namespace->classEnumFailAfter : (m_machine != nullptr ? m_machine->failAfterRows : 0);
         if (failAfter > 0 && m_position >= failAfter)
         {
-            return m_machine->failAfterRowsResult;
+            return m_classMode ? m_namespace->classEnumFailResult : m_machine->failAfterRowsResult;
         }
         if (m_provider->neverReady)
         {
             Sleep(20);
             return WBEM_S_TIMEDOUT;
         }
-        size_t total = m_script != nullptr ? m_script->instances.size() : 0;
+        size_t total = m_classMode ? m_classes.size() : (m_script != nullptr ? m_script->instances.size() : 0);
         if (m_position < total && m_timeoutsLeft > 0)
         {
             m_timeoutsLeft--;
@@ -362,9 +562,10 @@ public:
         m_timeoutsLeft = m_provider->timeoutsBeforeEachBatch;
         size_t available = failAfter > 0 ? std::min(total, failAfter) - m_position : total - m_position;
         ULONG n = static_cast<ULONG>(std::min<size_t>({count, m_provider->largestBatch, available}));
-        for (ULONG i = 0; i < n; i++)
+        for (ULONG i = 0; i < n; i++, m_position++)
         {
-            objects[i] = new ClassObject(m_provider, m_script, &m_script->instances[m_position++]);
+            objects[i] = m_classMode ? new ClassObject(m_provider, m_classes[m_position], nullptr, false)
+                                     : new ClassObject(m_provider, m_script, &m_script->instances[m_position]);
         }
         *returned = n;
         return n == count ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
@@ -376,19 +577,27 @@ public:
     HRESULT STDMETHODCALLTYPE Skip(LONG, ULONG) override { return E_NOTIMPL; }
 
 private:
-    Provider* m_provider;        // not owned
-    const ClassScript* m_script;   // not owned; null for a class the machine lacks
+    Provider* m_provider;           // not owned
+    const ClassScript* m_script;    // not owned; null for a class the machine lacks, and for class definitions
     const MachineScript* m_machine; // not owned; null for a machine without a script
+    bool m_classMode = false;       // hands out m_classes rather than instances
+    std::vector<const ClassScript*> m_classes;    // not owned
+    const NamespaceScript* m_namespace = nullptr; // not owned; set for class definitions
     size_t m_position = 0;
     int m_timeoutsLeft = 0;
     ClientSecurity m_security;
     TableUse m_tableUse;
 };
 
-// The class name of a query of the form "Select ... from <class> [where ...]".
+// The class name of a query of the form "Select ... from <class> [where ...]", keywords in any case.
 std::wstring QueriedClass(const std::wstring& query)
 {
-    size_t from = query.find(L" from ");
+    std::wstring lower = query;
+    for (wchar_t& unit : lower)
+    {
+        unit = unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit + (L'a' - L'A')) : unit;
+    }
+    size_t from = lower.find(L" from ");
     if (from == std::wstring::npos)
     {
         return std::wstring();
@@ -409,11 +618,38 @@ std::wstring ServerOf(const std::wstring& path)
     return path.substr(2, end == std::wstring::npos ? std::wstring::npos : end - 2);
 }
 
+// The namespace of a path such as \\server\root\cimv2, root\cimv2 or //./root/cimv2, with backslashes.
+std::wstring NamespaceOf(const std::wstring& path)
+{
+    std::wstring normal = path;
+    std::replace(normal.begin(), normal.end(), L'/', L'\\');
+    if (normal.compare(0, 2, L"\\\\") != 0)
+    {
+        return normal;
+    }
+    size_t end = normal.find(L'\\', 2);
+    return end == std::wstring::npos ? std::wstring() : normal.substr(end + 1);
+}
+
+// Whether script lies below base in its hierarchy.
+bool DerivesFrom(const ClassScript* script, const ClassScript* base)
+{
+    for (const ClassScript* current = script->superclass; current != nullptr; current = current->superclass)
+    {
+        if (current == base)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The services of one namespace.
 class Services final : public IWbemServices, public Counted
 {
 public:
-    Services(Provider* provider, std::wstring server)
-        : m_provider(provider), m_server(std::move(server)),
+    Services(Provider* provider, std::wstring server, NamespaceScript* nameSpace)
+        : m_provider(provider), m_server(std::move(server)), m_namespace(nameSpace),
           m_security(provider, static_cast<IWbemServices*>(this), L"services", &provider->servicesBlanketResult)
     {
     }
@@ -441,6 +677,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetObject(const BSTR path, LONG, IWbemContext*, IWbemClassObject** object,
                                         IWbemCallResult**) override
     {
+        m_provider->calls++;
         m_provider->Log(m_provider->getObjectPaths, Text(path));
         *object = nullptr;
         if (m_provider->onGetObject)
@@ -451,7 +688,7 @@ public:
         {
             return m_provider->getObjectResult;
         }
-        const ClassScript* script = m_provider->FindClass(Text(path));
+        const ClassScript* script = m_provider->FindClass(m_namespace->path, Text(path));
         if (script == nullptr)
         {
             return WBEM_E_NOT_FOUND;
@@ -467,7 +704,8 @@ public:
     HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR language, const BSTR query, LONG flags, IWbemContext*,
                                         IEnumWbemClassObject** enumerator) override
     {
-        m_provider->Log(m_provider->queries, QueryCall{Text(language), Text(query), flags});
+        m_provider->calls++;
+        m_provider->Log(m_provider->queries, QueryCall{Text(language), Text(query), flags, m_namespace->path});
         *enumerator = nullptr;
         const MachineScript* machine = m_provider->FindMachine(m_server);
         HRESULT scripted = machine != nullptr && machine->execQueryResult != S_OK ? machine->execQueryResult
@@ -476,7 +714,18 @@ public:
         {
             return scripted;
         }
-        const ClassScript* script = m_provider->FindClass(QueriedClass(Text(query)));
+        std::wstring queried = QueriedClass(Text(query));
+        // The namespaces inside this one are the instances of its __NAMESPACE class.
+        if (SameName(queried, L"__NAMESPACE"))
+        {
+            if (m_namespace->namespaceQueryResult != S_OK)
+            {
+                return m_namespace->namespaceQueryResult;
+            }
+            *enumerator = new Enumerator(m_provider, &m_namespace->childNamespaces, machine);
+            return S_OK;
+        }
+        const ClassScript* script = m_provider->FindClass(m_namespace->path, queried);
         if (script == nullptr)
         {
             return WBEM_E_NOT_FOUND;
@@ -512,9 +761,39 @@ public:
     {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE CreateClassEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override
+    // As WMI documents it: a null or blank superclass means the top of the hierarchy; shallow gives the classes
+    // directly below it, deep every class below it (every class of the namespace from the top).
+    HRESULT STDMETHODCALLTYPE CreateClassEnum(const BSTR superclass, LONG flags, IWbemContext*,
+                                              IEnumWbemClassObject** enumerator) override
     {
-        return E_NOTIMPL;
+        m_provider->calls++;
+        m_provider->Log(m_provider->classEnums,
+                        ClassEnumCall{m_namespace->path, Text(superclass), superclass == nullptr, flags});
+        *enumerator = nullptr;
+        if (m_namespace->classEnumResult != S_OK)
+        {
+            return m_namespace->classEnumResult;
+        }
+        const ClassScript* base = nullptr;
+        if (!Text(superclass).empty())
+        {
+            base = m_provider->FindClass(m_namespace->path, Text(superclass));
+            if (base == nullptr)
+            {
+                return WBEM_E_INVALID_CLASS;
+            }
+        }
+        bool shallow = (flags & WBEM_FLAG_SHALLOW) != 0;
+        std::vector<const ClassScript*> chosen;
+        for (const auto& script : m_namespace->classes)
+        {
+            if (shallow ? script->superclass == base : base == nullptr || DerivesFrom(script.get(), base))
+            {
+                chosen.push_back(script.get());
+            }
+        }
+        *enumerator = new Enumerator(m_provider, std::move(chosen), m_namespace, m_provider->FindMachine(m_server));
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE CreateClassEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override
     {
@@ -572,6 +851,7 @@ public:
 private:
     Provider* m_provider; // not owned
     std::wstring m_server;
+    NamespaceScript* m_namespace; // not owned: the provider's
     ClientSecurity m_security;
 };
 
@@ -596,6 +876,7 @@ public:
     HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR path, const BSTR user, const BSTR password, const BSTR,
                                             LONG flags, const BSTR, IWbemContext*, IWbemServices** services) override
     {
+        m_provider->calls++;
         m_provider->Log(m_provider->connects, ConnectCall{Text(path), Text(user), Text(password), user == nullptr,
                                                           password == nullptr, flags});
         if (m_provider->onConnect)
@@ -611,7 +892,16 @@ public:
             }
             return m_provider->connectResult;
         }
-        *services = new Services(m_provider, ServerOf(Text(path)));
+        NamespaceScript* nameSpace = m_provider->FindNamespace(NamespaceOf(Text(path)));
+        if (nameSpace == nullptr)
+        {
+            return WBEM_E_INVALID_NAMESPACE;
+        }
+        if (FAILED(nameSpace->connectResult))
+        {
+            return nameSpace->connectResult;
+        }
+        *services = new Services(m_provider, ServerOf(Text(path)), nameSpace);
         return m_provider->connectResult;
     }
 
@@ -784,6 +1074,7 @@ Value Value::Missing()
 
 Provider::Provider() : m_factory(new LocatorFactory(this))
 {
+    AddNamespace(L"root\\cimv2");
     CoRegisterClassObject(CLSID_WbemLocator, m_factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_registration);
 }
 
@@ -791,17 +1082,69 @@ Provider::~Provider()
 {
     CoRevokeClassObject(m_registration);
     m_factory->Release();
-    for (ClassScript* script : m_classes)
+}
+
+NamespaceScript& Provider::AddNamespace(const std::wstring& path)
+{
+    if (NamespaceScript* existing = FindNamespace(path))
     {
-        delete script;
+        return *existing;
     }
+    size_t separator = path.rfind(L'\\');
+    NamespaceScript* parent = separator != std::wstring::npos ? &AddNamespace(path.substr(0, separator)) : nullptr;
+    auto added = std::make_unique<NamespaceScript>();
+    added->path = path;
+    added->childNamespaces.name = L"__NAMESPACE";
+    added->childNamespaces.properties = {{L"Name", CIM_STRING}};
+    added->childNamespaces.nameSpace = path;
+    if (parent != nullptr)
+    {
+        Instance child;
+        child.values.emplace_back(L"Name", Value::Text(path.substr(separator + 1)));
+        parent->childNamespaces.instances.push_back(std::move(child));
+    }
+    m_namespaces.push_back(std::move(added));
+    return *m_namespaces.back();
+}
+
+NamespaceScript* Provider::FindNamespace(const std::wstring& path)
+{
+    for (const auto& nameSpace : m_namespaces)
+    {
+        if (SameName(nameSpace->path, path.c_str()))
+        {
+            return nameSpace.get();
+        }
+    }
+    return nullptr;
 }
 
 ClassScript& Provider::AddClass(const std::wstring& name,
                                 const std::vector<std::pair<std::wstring, CIMTYPE>>& properties)
 {
-    m_classes.push_back(new ClassScript{name, properties, {}});
-    return *m_classes.back();
+    return AddClass(L"root\\cimv2", name, std::wstring(), properties);
+}
+
+ClassScript& Provider::AddClass(const std::wstring& nameSpace, const std::wstring& name, const std::wstring& superclass,
+                                const std::vector<std::pair<std::wstring, CIMTYPE>>& properties)
+{
+    NamespaceScript& owner = AddNamespace(nameSpace);
+    const ClassScript* parent = nullptr;
+    if (!superclass.empty())
+    {
+        parent = FindClass(nameSpace, superclass);
+        if (parent == nullptr)
+        {
+            throw std::invalid_argument("the superclass is not a class of the namespace");
+        }
+    }
+    auto script = std::make_unique<ClassScript>();
+    script->name = name;
+    script->properties = properties;
+    script->nameSpace = owner.path;
+    script->superclass = parent;
+    owner.classes.push_back(std::move(script));
+    return *owner.classes.back();
 }
 
 const MachineScript* Provider::FindMachine(const std::wstring& server) const
@@ -818,11 +1161,21 @@ const MachineScript* Provider::FindMachine(const std::wstring& server) const
 
 ClassScript* Provider::FindClass(const std::wstring& name)
 {
-    for (ClassScript* script : m_classes)
+    return FindClass(L"root\\cimv2", name);
+}
+
+ClassScript* Provider::FindClass(const std::wstring& nameSpace, const std::wstring& name)
+{
+    NamespaceScript* owner = FindNamespace(nameSpace);
+    if (owner == nullptr)
     {
-        if (script->name == name)
+        return nullptr;
+    }
+    for (const auto& script : owner->classes)
+    {
+        if (SameName(script->name, name.c_str()))
         {
-            return script;
+            return script.get();
         }
     }
     return nullptr;

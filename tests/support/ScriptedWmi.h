@@ -1,10 +1,11 @@
-// An in-process WMI provider with scripted behaviour for tests and benchmarks: a locator, services,
-// enumerators and class objects behind the real COM interfaces. Registered as the class object of
+// An in-process WMI provider with scripted behaviour for tests and benchmarks: a locator, namespaces, services,
+// enumerators, class objects and qualifier sets behind the real COM interfaces. Registered as the class object of
 // CLSID_WbemLocator, it is what the program's own CoGetClassObject call receives.
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -53,7 +54,8 @@ struct Instance
 struct ClassScript
 {
     std::wstring name;
-    std::vector<std::pair<std::wstring, CIMTYPE>> properties; // the non-system properties, in order
+    // Its own non-system properties, in order; GetNames lists its superclasses' first, as WMI lists inherited ones.
+    std::vector<std::pair<std::wstring, CIMTYPE>> properties;
     std::vector<Instance> instances;
     // A slow provider of this class: GetObject takes this long, and so does each Next, whatever its time-out (as
     // a provider that scans a disk before it answers).
@@ -62,6 +64,26 @@ struct ClassScript
     // The calls now using the class's table: a GetObject under way and its class object, an enumerator. A
     // provider that keeps one table a class (Wine's) fails when two of them overlap.
     std::atomic<int> tableUsers{0};
+    // Its place in its namespace: the namespace's path and its direct superclass (null for a top class).
+    std::wstring nameSpace;
+    const ClassScript* superclass = nullptr;
+    // The class's qualifiers, as its IWbemQualifierSet answers Get (names without regard to case), for example
+    // {L"abstract", Value::Bool(true)} or {L"Association", Value::Bool(true)}.
+    std::vector<std::pair<std::wstring, Value>> qualifiers;
+};
+
+// One namespace of the scripted machines (every machine has the same ones, as it has the same classes).
+struct NamespaceScript
+{
+    std::wstring path;                                 // as added, for example root\cimv2
+    std::vector<std::unique_ptr<ClassScript>> classes; // in the order added, which class enumerations keep
+    HRESULT connectResult = S_OK;                      // anything but S_OK: ConnectServer to it fails with this
+    HRESULT namespaceQueryResult = S_OK; // anything but S_OK: a query of its __NAMESPACE instances fails with this
+    HRESULT classEnumResult = S_OK;      // anything but S_OK: CreateClassEnum fails with this (Wine's: WBEM_E_FAILED)
+    size_t classEnumFailAfter = 0;       // non-zero: its class enumerators fail once they handed out this many
+    HRESULT classEnumFailResult = WBEM_E_FAILED;
+    // Its __NAMESPACE instances: one for each namespace directly inside it, with that namespace's Name.
+    ClassScript childNamespaces;
 };
 
 struct ConnectCall
@@ -95,6 +117,15 @@ struct QueryCall
     std::wstring language;
     std::wstring text;
     LONG flags;
+    std::wstring nameSpace;
+};
+
+struct ClassEnumCall
+{
+    std::wstring nameSpace;
+    std::wstring superclass;
+    bool superclassNull;
+    LONG flags;
 };
 
 // What one machine (by the server part of the connected path; "." or "" for the local one) does differently.
@@ -115,8 +146,21 @@ public:
     Provider(const Provider&) = delete;
     Provider& operator=(const Provider&) = delete;
 
+    // The namespace path (root\wmi, root\Microsoft\Windows\Storage) with the namespaces it lies in; an existing
+    // one is returned as it is. Every provider starts with root and root\cimv2.
+    NamespaceScript& AddNamespace(const std::wstring& path);
+    // Without regard to case, as WMI names namespaces; null for one not added.
+    NamespaceScript* FindNamespace(const std::wstring& path);
+
+    // A top class of root\cimv2.
     ClassScript& AddClass(const std::wstring& name, const std::vector<std::pair<std::wstring, CIMTYPE>>& properties);
+    // A class of the namespace path (added if new) directly below superclass, a class added there before; an
+    // empty superclass makes a top class. Throws std::invalid_argument for a superclass not added yet.
+    ClassScript& AddClass(const std::wstring& nameSpace, const std::wstring& name, const std::wstring& superclass,
+                          const std::vector<std::pair<std::wstring, CIMTYPE>>& properties);
+    // In root\cimv2, and in a given namespace; without regard to case; null when not there.
     ClassScript* FindClass(const std::wstring& name);
+    ClassScript* FindClass(const std::wstring& nameSpace, const std::wstring& name);
 
     // Behaviour, set before the calls it concerns.
     HRESULT connectResult = S_OK;
@@ -153,10 +197,14 @@ public:
     std::vector<ConnectCall> connects;
     std::vector<BlanketCall> blankets;
     std::vector<QueryCall> queries;
+    std::vector<ClassEnumCall> classEnums;
     std::vector<std::wstring> getObjectPaths;
     std::vector<LONG> getNamesFlags;
     std::vector<std::pair<LONG, ULONG>> nextCalls; // time-out and count of each Next
     std::atomic<int> nextCallCount{0};
+    // Every call the program made on the locator, the services and the enumerators (ConnectServer, GetObject,
+    // ExecQuery, CreateClassEnum, Next), counted even with logging off: what proves that something asked nothing.
+    std::atomic<int> calls{0};
     // Uses of a class's table that began while another one was still under way.
     std::atomic<int> overlappingTableUses{0};
     std::mutex logLock;
@@ -165,8 +213,8 @@ public:
     static std::atomic<int> liveObjects;
 
 private:
-    std::vector<ClassScript*> m_classes; // owned
-    IClassFactory* m_factory;            // owned reference
+    std::vector<std::unique_ptr<NamespaceScript>> m_namespaces;
+    IClassFactory* m_factory; // owned reference
     DWORD m_registration = 0;
 };
 

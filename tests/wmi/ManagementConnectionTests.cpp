@@ -217,3 +217,132 @@ TEST_F(ConnectionTest, ReconnectingReleasesThePreviousServicesAndIdentity)
                          connection.Connect(String(L"TWO"), String(L"c"), String(L"d"), String());
                      }));
 }
+
+// --- other namespaces ---
+
+TEST_F(ConnectionTest, ANamedNamespaceOfTheLocalMachineIsConnectedByItsPath)
+{
+    provider.AddNamespace(L"root\\wmi");
+    ManagementConnection connection;
+    connection.Connect(String(), String(), String(), String(), String(L"root\\wmi"));
+    EXPECT_TRUE(connection.IsConnected());
+    EXPECT_STREQ(L"root\\wmi", connection.GetNamespacePath().GetBuffer());
+    EXPECT_STREQ(L"root\\wmi", connection.GetNamespace().GetBuffer());
+    EXPECT_STREQ(L"root\\wmi", connection.GetSession()->GetNamespace().GetBuffer());
+    EXPECT_EQ(L"root\\wmi", LastConnect().path);
+    EXPECT_EQ(0x80, LastConnect().flags);
+    EXPECT_EQ(L"services", LastBlanket().target);
+}
+
+TEST_F(ConnectionTest, TheDefaultNamespaceIsRootCimv2)
+{
+    auto connection = ConnectAs(L"FILESERVER", L"", L"", L"");
+    EXPECT_STREQ(L"root\\cimv2", connection->GetNamespace().GetBuffer());
+    EXPECT_STREQ(L"root\\cimv2", connection->GetSession()->GetNamespace().GetBuffer());
+}
+
+TEST_F(ConnectionTest, ConnectNamespaceOpensAnotherNamespaceOfTheMachineWithTheSameCredentials)
+{
+    provider.AddNamespace(L"root\\Microsoft\\Windows\\Storage");
+    auto connection = ConnectAs(L"FILESERVER", L"SALES\\jane", L"pw", L"");
+    connection->SetAsyncLoad(false);
+    std::unique_ptr<ManagementConnection> storage =
+        connection->ConnectNamespace(String(L"root\\Microsoft\\Windows\\Storage"));
+    EXPECT_TRUE(storage->IsConnected());
+    EXPECT_EQ(L"\\\\FILESERVER\\root\\Microsoft\\Windows\\Storage", LastConnect().path);
+    EXPECT_EQ(L"SALES\\jane", LastConnect().user);
+    EXPECT_EQ(L"pw", LastConnect().password);
+    EXPECT_STREQ(L"jane", storage->GetUser().GetBuffer());
+    EXPECT_STREQ(L"SALES", storage->GetDomain().GetBuffer());
+    EXPECT_FALSE(storage->GetAsyncLoad());
+    // The same blanket as the machine's own connection: packet privacy and the credentials record.
+    const ScriptedWmi::BlanketCall& blanket = LastBlanket();
+    EXPECT_EQ(6u, blanket.authenticationLevel);
+    EXPECT_EQ(3u, blanket.impersonationLevel);
+    EXPECT_EQ(storage->GetAuthenticationIdentity(), blanket.identity);
+    EXPECT_EQ(L"jane", blanket.identityUser);
+    EXPECT_EQ(L"SALES", blanket.identityDomain);
+    EXPECT_EQ(L"pw", blanket.identityPassword);
+    // The machine's connection is left as it was.
+    EXPECT_TRUE(connection->IsConnected());
+    EXPECT_STREQ(L"\\\\FILESERVER\\root\\cimv2", connection->GetNamespacePath().GetBuffer());
+}
+
+TEST_F(ConnectionTest, ConnectNamespaceOfTheLocalMachineStaysLocal)
+{
+    provider.AddNamespace(L"root\\default");
+    auto connection = ConnectAs(L"", L"", L"", L"");
+    std::unique_ptr<ManagementConnection> other = connection->ConnectNamespace(String(L"root\\default"));
+    EXPECT_EQ(L"root\\default", LastConnect().path);
+    EXPECT_TRUE(LastConnect().userNull);
+    EXPECT_EQ(0u, LastBlanket().authenticationLevel);
+    EXPECT_EQ(nullptr, LastBlanket().identity);
+}
+
+TEST_F(ConnectionTest, ANamespaceTheMachineLacksIsNamedInTheMessage)
+{
+    auto connection = ConnectAs(L"", L"", L"", L"");
+    EXPECT_EQ(L"Could not open namespace root\\foo: The specified namespace did not exist on the server",
+              ThrownMessage([&] { connection->ConnectNamespace(String(L"root\\foo")); }));
+    ManagementConnection direct;
+    EXPECT_EQ(L"Could not open namespace root\\foo: The specified namespace did not exist on the server",
+              ThrownMessage([&] { direct.Connect(String(), String(), String(), String(), String(L"root\\foo")); }));
+    EXPECT_FALSE(direct.IsConnected());
+    EXPECT_STREQ(L"root\\foo", direct.GetNamespace().GetBuffer());
+}
+
+TEST_F(ConnectionTest, ANamespaceTheUserMayNotOpenIsNamedInTheMessage)
+{
+    provider.AddNamespace(L"root\\security").connectResult = WBEM_E_ACCESS_DENIED;
+    auto connection = ConnectAs(L"FILESERVER", L"admin", L"secret", L"");
+    EXPECT_EQ(L"Could not open namespace root\\security: The current or specified user name and password were not "
+              L"valid or authorized to make the connection",
+              ThrownMessage([&] { connection->ConnectNamespace(String(L"root\\security")); }));
+}
+
+TEST_F(ConnectionTest, ABlanketFailureOfANamedNamespaceNamesIt)
+{
+    provider.AddNamespace(L"root\\wmi");
+    auto connection = ConnectAs(L"", L"", L"", L"");
+    provider.servicesBlanketResult = E_ACCESSDENIED;
+    EXPECT_EQ(L"Could not open namespace root\\wmi: could not set the proxy blanket",
+              ThrownMessage([&] { connection->ConnectNamespace(String(L"root\\wmi")); }));
+}
+
+TEST_F(ConnectionTest, CopyCredentialsAsksWmiNothingAndItsCopyOpensNamespaces)
+{
+    provider.AddNamespace(L"root\\wmi");
+    auto connection = ConnectAs(L"FILESERVER", L"admin", L"secret", L"CORP");
+    int callsBefore = provider.calls;
+    std::unique_ptr<ManagementConnection> copy = connection->CopyCredentials();
+    EXPECT_EQ(callsBefore, provider.calls.load());
+    EXPECT_FALSE(copy->IsConnected());
+    EXPECT_STREQ(L"FILESERVER", copy->GetServer().GetBuffer());
+    // The machine's connection may go before its copy is used.
+    connection.reset();
+    std::unique_ptr<ManagementConnection> wmi = copy->ConnectNamespace(String(L"root\\wmi"));
+    EXPECT_EQ(L"\\\\FILESERVER\\root\\wmi", LastConnect().path);
+    EXPECT_EQ(L"CORP\\admin", LastConnect().user);
+    EXPECT_EQ(L"secret", LastConnect().password);
+}
+
+TEST_F(ConnectionTest, NamespaceConnectionsShareTheLocatorAndReleaseEverything)
+{
+    provider.AddNamespace(L"root\\wmi");
+    int liveBefore = ScriptedWmi::Provider::liveObjects;
+    {
+        auto connection = ConnectAs(L"", L"", L"", L"");
+        std::unique_ptr<ManagementConnection> wmi = connection->ConnectNamespace(String(L"root\\wmi"));
+        EXPECT_EQ(liveBefore + 3, ScriptedWmi::Provider::liveObjects.load()); // one locator, two services
+    }
+    EXPECT_EQ(liveBefore, ScriptedWmi::Provider::liveObjects.load());
+    provider.logging = false;
+    EXPECT_EQ(0, Testing::LeakedBy(
+                     []
+                     {
+                         ManagementConnection connection;
+                         connection.Connect(String(L"ONE"), String(L"a"), String(L"b"), String());
+                         connection.ConnectNamespace(String(L"root\\wmi"));
+                         connection.CopyCredentials()->ConnectNamespace(String(L"root"));
+                     }));
+}

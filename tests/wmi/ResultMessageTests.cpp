@@ -100,3 +100,17 @@ TEST_F(ResultMessage, AnErrorObjectWithoutDescriptionKeepsTheTableText)
     SetComError(L"");
     EXPECT_EQ(L"Quota violation", Message(0x8004106C));
 }
+
+TEST_F(ResultMessage, AReasonAddsTheCodeOnlyToAResultTheTableLacks)
+{
+    EXPECT_STREQ(L"Unspecified error", WMI::GetResultReason(static_cast<int32_t>(0x80041001)).GetBuffer());
+    EXPECT_STREQ(L"Unknown error (0x80041010)", WMI::GetResultReason(static_cast<int32_t>(0x80041010)).GetBuffer());
+    EXPECT_STREQ(L"Unknown error (0x00000001)", WMI::GetResultReason(1).GetBuffer());
+}
+
+TEST_F(ResultMessage, AReasonPrefersTheComErrorDescriptionToo)
+{
+    SetComError(L"Provider load failure");
+    EXPECT_STREQ(L"Provider load failure (0x80041013)",
+                 WMI::GetResultReason(static_cast<int32_t>(0x80041013)).GetBuffer());
+}
