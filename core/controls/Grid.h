@@ -121,10 +121,9 @@ public:
     // compared in upper case, the same in every culture); an empty text shows every row again. A text that
     // holds the last one searches only what that found; a text searched before (deleting back to it) takes its
     // result again while no row it searched has changed. The search takes at most about 60 ms before this
-    // returns, a second thread searching half of each long stretch of rows; what is left goes on in slices
-    // between the user's input and painting, the rows found so far shown meanwhile, and a new text replaces a
-    // search under way. Rows added later show once their cells are set and pass. When the search is done,
-    // selected rows the filter hides are no longer selected.
+    // returns; what is left goes on in slices between the user's input and painting, the rows found so far shown
+    // meanwhile, and a new text replaces a search under way. Rows added later show once their cells are set and pass.
+    // When the search is done, selected rows the filter hides are no longer selected.
     void SetFilterText(const String& text);
     const String& GetFilterText() const { return m_view.GetFilterText(); }
     bool IsFiltered() const { return m_view.IsFiltered(); }
@@ -132,8 +131,6 @@ public:
     bool IsFilterPending() const;
     // Searches every row left now.
     void FinishFilter();
-    // Whether the filter searches long stretches of rows on two threads (the default) or on the grid's alone.
-    void SetParallelFilter(bool parallel) { m_view.SetParallelSearch(parallel); }
     // The rows shown: all without a filter; with one, those that pass (while a search is under way, those found
     // so far, or for a longer text those not yet ruled out).
     int GetVisibleRowCount() const;

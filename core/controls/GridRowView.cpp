@@ -3,13 +3,10 @@
 #include "core/Exception.h"
 #include "core/controls/GridCellBuffer.h"
 #include "core/controls/TextFinder.h"
-#include "core/threading/SynchronizationEvent.h"
-#include "core/threading/Thread.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
-#include <memory>
 #include <vector>
 #include <windows.h>
 
@@ -21,10 +18,8 @@ using Internal::CellBuffer;
 namespace
 {
 
-// The filter's search looks at the clock once per stretch of this many rows; a stretch of at least ParallelRows is
-// searched on two threads.
+// The filter's search looks at the clock once per stretch of this many rows.
 constexpr int FilterStretch = 65536;
-constexpr int ParallelRows = 16384;
 // The finished searches kept, so that deleting back to an earlier text needs no search.
 constexpr size_t KeptSearches = 16;
 // A sort of more rows than this tells the observer, which shows that something is going on.
@@ -268,122 +263,6 @@ double Now()
     return static_cast<double>(counter.QuadPart) / frequency;
 }
 
-// The rows of [first, end) whose filter bit changes: with candidates, those in matched that fail; otherwise those
-// that pass.
-void CollectRowChanges(const GridModel& model, const TextFinder& finder, const RowBits& matched, bool candidates,
-                       int first, int end, std::vector<int>& changes)
-{
-    if (candidates)
-    {
-        for (int row = matched.NextSet(first, end); row < end; row = matched.NextSet(row + 1, end))
-        {
-            if (!model.RowContains(row, finder))
-            {
-                changes.push_back(row);
-            }
-        }
-        return;
-    }
-    for (int row = model.FindRow(first, end, finder); row < end; row = model.FindRow(row + 1, end, finder))
-    {
-        changes.push_back(row);
-    }
-}
-
-// A thread that searches the second half of each long stretch of rows while the view's thread searches the first;
-// made for the first long search and kept while the view is (a new thread for every stretch costs milliseconds
-// under Wine). Both only read: the model and the filter bits change after both halves are done.
-class FilterHelper
-{
-public:
-    FilterHelper()
-        : m_start(this, &FilterHelper::Run), m_thread(&m_start), m_work(String(), false, false),
-          m_done(String(), false, false)
-    {
-        m_thread.SetName(String(L"Grid filter"));
-        m_thread.Start();
-    }
-    ~FilterHelper()
-    {
-        m_quit = true;
-        m_work.Set();
-        m_thread.Join();
-    }
-    FilterHelper(const FilterHelper&) = delete;
-    FilterHelper& operator=(const FilterHelper&) = delete;
-
-    // CollectRowChanges for a stretch: the second half here, the first on the calling thread meanwhile.
-    void Collect(const GridModel& model, const TextFinder& finder, const RowBits& matched, bool candidates, int first,
-                 int end, std::vector<int>& changes)
-    {
-        int middle = first + (end - first) / 2;
-        m_model = &model;
-        m_finder = &finder;
-        m_matched = &matched;
-        m_candidates = candidates;
-        m_first = middle;
-        m_end = end;
-        m_changes.clear();
-        m_failed = false;
-        m_work.Set();
-        try
-        {
-            CollectRowChanges(model, finder, matched, candidates, first, middle, changes);
-        }
-        catch (...)
-        {
-            WaitForSingleObject(m_done.GetHandle(), INFINITE);
-            throw;
-        }
-        // A plain wait: messages dispatched here could change the rows being read.
-        WaitForSingleObject(m_done.GetHandle(), INFINITE);
-        if (m_failed)
-        {
-            // Out of memory on the helper: its half again, here, where the failure reaches the caller.
-            m_changes.clear();
-            CollectRowChanges(model, finder, matched, candidates, middle, end, m_changes);
-        }
-        changes.insert(changes.end(), m_changes.begin(), m_changes.end());
-    }
-
-private:
-    void Run()
-    {
-        for (;;)
-        {
-            WaitForSingleObject(m_work.GetHandle(), INFINITE);
-            if (m_quit)
-            {
-                return;
-            }
-            try
-            {
-                CollectRowChanges(*m_model, *m_finder, *m_matched, m_candidates, m_first, m_end, m_changes);
-            }
-            catch (...)
-            {
-                m_failed = true;
-            }
-            m_done.Set();
-        }
-    }
-
-    Threading::ThreadStart m_start;
-    Threading::Thread m_thread;
-    Threading::SynchronizationEvent m_work;
-    Threading::SynchronizationEvent m_done;
-    // The work, handed over through the events (which order the memory between the threads).
-    const GridModel* m_model = nullptr;   // not owned
-    const TextFinder* m_finder = nullptr; // not owned
-    const RowBits* m_matched = nullptr;   // not owned
-    bool m_candidates = false;
-    int m_first = 0;
-    int m_end = 0;
-    std::vector<int> m_changes;
-    bool m_failed = false;
-    bool m_quit = false;
-};
-
 } // namespace
 
 // The order, the filter's rows and the selection, kept apart from the header so that the standard containers stay
@@ -414,8 +293,6 @@ public:
     // Positions shown -> rows: the rows in matched, in the order.
     std::vector<int> shown;
     bool shownValid = false;
-    // Searches half of each long stretch; made for the first.
-    std::unique_ptr<FilterHelper> helper;
     // Finished searches of earlier texts (folded), the latest last; a change to a row they looked at drops them.
     struct KeptSearch
     {
@@ -903,33 +780,35 @@ void GridRowView::Search(double seconds)
     State& state = *m_state;
     double deadline = Now() + seconds;
     int count = state.matched.count;
-    std::vector<int> changes;
+    const TextFinder& finder = state.finder;
+    RowBits& matched = state.matched;
     // First the rows the last text found: those that fail the new one leave. Then every row not searched yet:
     // those that pass join. A stretch of rows at a time, between looks at the clock.
     while (state.IsSearching())
     {
-        bool candidates = state.bitsNext < state.bitsEnd;
-        int& next = candidates ? state.bitsNext : state.rangeNext;
-        int limit = candidates ? state.bitsEnd : state.filterRows;
-        int end = limit - next > FilterStretch ? next + FilterStretch : limit;
-        changes.clear();
-        if (m_parallelSearch && end - next >= ParallelRows)
+        if (state.bitsNext < state.bitsEnd)
         {
-            if (state.helper == nullptr)
+            int end = state.bitsEnd - state.bitsNext > FilterStretch ? state.bitsNext + FilterStretch : state.bitsEnd;
+            for (int row = matched.NextSet(state.bitsNext, end); row < end; row = matched.NextSet(row + 1, end))
             {
-                state.helper = std::make_unique<FilterHelper>();
+                if (!m_model.RowContains(row, finder))
+                {
+                    matched.Set(row, false);
+                }
             }
-            state.helper->Collect(m_model, state.finder, state.matched, candidates, next, end, changes);
+            state.bitsNext = end;
         }
         else
         {
-            CollectRowChanges(m_model, state.finder, state.matched, candidates, next, end, changes);
+            int end =
+                state.filterRows - state.rangeNext > FilterStretch ? state.rangeNext + FilterStretch : state.filterRows;
+            for (int row = m_model.FindRow(state.rangeNext, end, finder); row < end;
+                 row = m_model.FindRow(row + 1, end, finder))
+            {
+                matched.Set(row, true);
+            }
+            state.rangeNext = end;
         }
-        for (int row : changes)
-        {
-            state.matched.Set(row, !candidates);
-        }
-        next = end;
         if (Now() > deadline)
         {
             break;

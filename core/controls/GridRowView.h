@@ -62,8 +62,8 @@ public:
     // Shows only the rows with a cell that holds the text, regardless of case (ordinally: every UTF-16 unit
     // compared in upper case, the same in every culture); an empty text shows every row again. A text that holds
     // the last one searches only what that found; a text searched before takes its result again while no row it
-    // searched has changed. Searches for at most about the seconds given (a second thread searching half of each
-    // long stretch of rows); ContinueFilter goes on. Returns false when the text is the one already set.
+    // searched has changed. Searches for at most about the seconds given; ContinueFilter goes on. Returns false
+    // when the text is the one already set.
     bool SetFilterText(const String& text, double seconds = Unlimited);
     const String& GetFilterText() const { return m_filterText; }
     bool IsFiltered() const { return !m_filterText.IsEmpty(); }
@@ -75,8 +75,6 @@ public:
     bool IsRowVisible(int row) const;
     // Unselects the rows the filter hides, and takes the focus from a hidden row; true if either changed.
     bool DropHiddenSelection();
-    // Whether a second thread searches half of each long stretch of rows (the default), or the calling thread all.
-    void SetParallelSearch(bool parallel) { m_parallelSearch = parallel; }
 
     // --- Selection (rows as added) ---
     // The row with the keyboard focus, -1 when none.
@@ -125,7 +123,6 @@ private:
     String m_filterText;
     int m_focusRow = -1;
     int m_anchorRow = -1;
-    bool m_parallelSearch = true;
 };
 
 } // namespace Core::Controls
