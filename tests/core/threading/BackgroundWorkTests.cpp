@@ -15,22 +15,6 @@ using namespace Core::Threading;
 namespace
 {
 
-// Runs an action from a timer of this thread: inside whatever wait pumps messages then.
-std::function<void()> timerAction;
-
-void After(UINT milliseconds, std::function<void()> action)
-{
-    timerAction = std::move(action);
-    SetTimer(nullptr, 0, milliseconds,
-             [](HWND, UINT, UINT_PTR id, DWORD)
-             {
-                 KillTimer(nullptr, id);
-                 std::function<void()> run = std::move(timerAction);
-                 timerAction = nullptr;
-                 run();
-             });
-}
-
 // Sets its flag when destroyed, and tells on which thread.
 struct Witness
 {
@@ -47,12 +31,6 @@ struct Witness
         *destroyed = true;
     }
 };
-
-bool TakeQuit()
-{
-    MSG message;
-    return PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-}
 
 } // namespace
 
@@ -78,16 +56,19 @@ TEST(BackgroundWork, DestroyingTheHandleLetsTheWorkFinish)
 // The worker belongs to the process's multithreaded apartment, so COM calls can be made from it.
 TEST(BackgroundWork, TheWorkerIsInTheMultithreadedApartment)
 {
-    std::optional<HRESULT> joined = RunWhilePumping<HRESULT>(
-        []
-        {
-            HRESULT again = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-            if (SUCCEEDED(again))
+    std::atomic<HRESULT> joined{E_FAIL};
+    {
+        BackgroundWork work(
+            [&]
             {
-                CoUninitialize();
-            }
-            return again;
-        });
-    ASSERT_TRUE(joined.has_value());
-    EXPECT_EQ(S_FALSE, *joined) << "S_FALSE: the thread had joined the apartment already";
+                HRESULT again = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+                if (SUCCEEDED(again))
+                {
+                    CoUninitialize();
+                }
+                joined = again;
+            });
+        ASSERT_TRUE(work.Join());
+    }
+    EXPECT_EQ(S_FALSE, joined.load()) << "S_FALSE: the thread had joined the apartment already";
 }
