@@ -1229,7 +1229,8 @@ void TextArea::OnPaint(Graphics& graphics, const Rectangle& clip)
     int height = m_measures->lineHeight;
     int inset = GetInset();
     int state = graphics.Save();
-    graphics.IntersectClip(viewport);
+    // The inset is a margin that stays: lines scrolled into it are cut off there.
+    graphics.IntersectClip(viewport.Deflate(inset, inset));
     // Only the lines in the clip, found by arithmetic.
     int first = std::max(0, (clip.top + position.y - inset) / height);
     int last = std::min(m_lines.GetLineCount() - 1, (clip.GetBottom() - 1 + position.y - inset) / height);
