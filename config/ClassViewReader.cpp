@@ -85,12 +85,12 @@ private:
 
 } // namespace
 
-void ReadClassTree(TreeNode* machineNode, const String& configFile, StatusDisplay& status)
+String ReadClassTree(TreeNode* machineNode, const String& configFile)
 {
     if (configFile.IsEmpty() || !Core::IO::File::Exists(configFile))
     {
         BuildDefaultTree(machineNode);
-        return;
+        return String();
     }
     MainTreeBuilder builder(machineNode);
     bool readWhole = true;
@@ -106,16 +106,17 @@ void ReadClassTree(TreeNode* machineNode, const String& configFile, StatusDispla
     }
     // What was read stays, also when the file ends too early.
     builder.Close();
-    if (!readWhole)
+    if (readWhole)
     {
-        // The reader's own words say where and what: a line, a tag, an encoding it cannot read.
-        String text(InvalidConfigurationStatus);
-        if (!reason.IsEmpty())
-        {
-            text += String(L" (") + reason + L")";
-        }
-        status.ShowStatus(ConfigurationStatusPanel, text);
+        return String();
     }
+    // The reader's own words say where and what: a line, a tag, an encoding it cannot read.
+    String text(InvalidConfigurationStatus);
+    if (!reason.IsEmpty())
+    {
+        text += String(L" (") + reason + L")";
+    }
+    return text;
 }
 
 } // namespace Config

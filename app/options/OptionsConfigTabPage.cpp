@@ -1,7 +1,6 @@
 #include "app/options/OptionsConfigTabPage.h"
 
 #include "app/TextInput.h"
-#include "app/options/OptionsOwner.h"
 #include "config/AppOptions.h"
 #include "config/Catalogue.h"
 #include "config/ClassTreeNodes.h"
@@ -42,8 +41,11 @@ constexpr const wchar_t* ValidateCaption = L"Validate Filter";
 
 } // namespace
 
-OptionsConfigTabPage::OptionsConfigTabPage(OptionsOwner& owner)
-    : TabPage(String(L"Configuration Settings")), m_owner(owner), m_editor(m_tree.GetNodes(), owner.GetOptions()),
+OptionsConfigTabPage::OptionsConfigTabPage(
+    AppOptions& options, ImageList* treeImages,
+    const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections)
+    : TabPage(String(L"Configuration Settings")), m_options(options), m_connections(connections),
+      m_editor(m_tree.GetNodes(), options),
       m_browseHandler(this, &OptionsConfigTabPage::OnBrowseClick),
       m_fileLostFocusHandler(this, &OptionsConfigTabPage::OnFileBoxLostFocus),
       m_filterLostFocusHandler(this, &OptionsConfigTabPage::OnFilterBoxLostFocus),
@@ -74,7 +76,7 @@ OptionsConfigTabPage::OptionsConfigTabPage(OptionsOwner& owner)
     m_fileLabel.SetMargin(Padding{0, 0, 0, 3});
     m_layout.Add(&m_fileLabel, 0, 0, 1, 3);
     m_fileBox.SetMargin(Padding{0, 2, 6, 3});
-    m_fileBox.SetText(owner.GetOptions().GetConfigFile());
+    m_fileBox.SetText(options.GetConfigFile());
     m_layout.Add(&m_fileBox, 1, 0, 1, 2);
     m_browseButton.SetText(String(L"..."));
     m_browseButton.SetMargin(Padding{0, 1, 0, 2});
@@ -84,7 +86,7 @@ OptionsConfigTabPage::OptionsConfigTabPage(OptionsOwner& owner)
     m_treeFrame.SetMargin(Padding{0, 6, 0, 0});
     m_layout.Add(&m_treeFrame, 2, 0, 1, 3);
     m_tree.SetCheckBoxes(true);
-    m_tree.SetImageList(owner.GetTreeImages());
+    m_tree.SetImageList(treeImages);
     m_tree.GetAccessibilityObject().SetName(String(L"Categories, classes and properties"));
     m_tree.SetDock(DockStyle::Fill);
     m_treeFrame.GetControls().Add(&m_tree);
@@ -129,7 +131,7 @@ void OptionsConfigTabPage::OnCreate(Core::Object* sender, Core::EventArgs& args)
 
 void OptionsConfigTabPage::LoadFromOptions()
 {
-    const String& configFile = m_owner.GetOptions().GetConfigFile();
+    const String& configFile = m_options.GetConfigFile();
     m_fileBox.SetText(configFile);
     m_appliedFileName = configFile;
     LoadCheckTree(configFile);
@@ -229,7 +231,7 @@ bool OptionsConfigTabPage::CommitPendingEdits()
 
 bool OptionsConfigTabPage::SaveConfiguration()
 {
-    AppOptions& options = m_owner.GetOptions();
+    AppOptions& options = m_options;
     String previousFile = options.GetConfigFile();
     int previousFlags = m_editor.GetChangeFlags();
     if (m_editor.SaveConfiguration(m_fileBox.GetText()))
@@ -360,7 +362,7 @@ void OptionsConfigTabPage::OnBeforeExpand(Core::Object*, TreeViewCancelEventArgs
 
 void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
 {
-    Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_owner.GetConnections();
+    const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_connections;
     for (TreeNode* reading : m_reading)
     {
         if (reading == classNode)
@@ -481,7 +483,7 @@ void OptionsConfigTabPage::ValidateFilter()
     {
         return;
     }
-    Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_owner.GetConnections();
+    const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_connections;
     if (connections.GetCount() == 0)
     {
         ShowError(String(L"There is no connection to run the query on"));

@@ -25,12 +25,15 @@ class ClassDefinition;
 namespace Config
 {
 
-class OptionsOwner;
+class AppOptions;
 
 class OptionsConfigTabPage : public Core::Controls::TabPage
 {
 public:
-    explicit OptionsConfigTabPage(OptionsOwner& owner);
+    // The options it edits, the class tree's images (null: none) and the main window's connections, whose first
+    // one (the local machine's) reads class properties.
+    OptionsConfigTabPage(AppOptions& options, Core::Controls::ImageList* treeImages,
+                         const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections);
     ~OptionsConfigTabPage() override;
 
     int GetChangeFlags() const { return m_editor.GetChangeFlags(); }
@@ -97,7 +100,8 @@ private:
     Core::Controls::Control* GetCancelButton() const;
     bool IsClosing() const;
 
-    OptionsOwner& m_owner;
+    AppOptions& m_options;
+    const Core::Collections::PointerArrayList<WMI::ManagementConnection>& m_connections; // the main window's
     Core::Controls::TableLayout m_layout;
     Core::Controls::Label m_fileLabel;
     Core::Controls::TextBox m_fileBox;

@@ -40,7 +40,8 @@ using WMI::ManagementConnection;
 namespace
 {
 
-class TestOwner : public Config::OptionsOwner
+// What the main window hands the dialog: its options, the tree's images and its connections.
+class TestOwner
 {
 public:
     explicit TestOwner(const String& keyPath) : options(keyPath)
@@ -57,9 +58,6 @@ public:
             }
         }
     }
-    Config::AppOptions& GetOptions() override { return options; }
-    ImageList* GetTreeImages() override { return &images; }
-    Core::Collections::PointerArrayList<ManagementConnection>& GetConnections() override { return connections; }
 
     Config::AppOptions options;
     ImageList images;
@@ -132,7 +130,7 @@ protected:
         Testing::DropEndMessages();
         form.SetBounds(100, 100, 900, 700);
         form.Show();
-        dialog = std::make_unique<OptionsForm>(*owner);
+        dialog = std::make_unique<OptionsForm>(owner->options, &owner->images, owner->connections);
         dialog->SetOwner(&form);
         dialog->SetStartPosition(StartPosition::CenterOwner);
     }
