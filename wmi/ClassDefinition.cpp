@@ -1,5 +1,9 @@
 #include "wmi/ClassDefinition.h"
 
+#include "core/Exception.h"
+
+#include <windows.h>
+
 using Core::String;
 
 namespace WMI
@@ -46,9 +50,50 @@ String GetCimTypeName(int cimType)
     }
 }
 
-ClassDefinition::ClassDefinition(const String& className, int kind)
-    : m_className(className), m_kind(kind), m_properties(16)
+bool IsSameNamespace(const String& first, const String& second)
 {
+    // Ordinal, without case: the same rule for every machine, whatever its user's language.
+    return CompareStringOrdinal(first.GetBuffer(), first.GetLength(), second.GetBuffer(), second.GetLength(), TRUE) ==
+           CSTR_EQUAL;
+}
+
+bool IsNamespacePath(const String& text)
+{
+    int length = text.GetLength();
+    if (length == 0 || text[0] == L' ' || text[length - 1] == L' ')
+    {
+        return false;
+    }
+    wchar_t previous = L'\\'; // a leading backslash would start an empty name, or a machine's name
+    for (int i = 0; i < length; i++)
+    {
+        wchar_t c = text[i];
+        if (c < 0x20 || c == 0x7F || c == L'/' || c == L':' || (c == L'\\' && previous == L'\\'))
+        {
+            return false;
+        }
+        previous = c;
+    }
+    return previous != L'\\';
+}
+
+ClassDefinition::ClassDefinition(const String& className, int kind)
+    : m_className(className), m_namespace(DefaultNamespace), m_kind(kind), m_properties(16)
+{
+}
+
+void ClassDefinition::SetNamespace(const String& nameSpace)
+{
+    if (nameSpace.IsEmpty())
+    {
+        m_namespace = String(DefaultNamespace);
+        return;
+    }
+    if (!IsNamespacePath(nameSpace))
+    {
+        throw Core::InvalidArgumentException(String(L"ClassDefinition.SetNamespace method - not a namespace path"));
+    }
+    m_namespace = nameSpace;
 }
 
 String ClassDefinition::GetQueryText() const

@@ -1,5 +1,5 @@
-// A WMI class as the class view describes it: the class name, the properties to fetch, a filter,
-// and the WQL query built from them.
+// A WMI class as the class view describes it: the class name and its namespace, the properties to fetch,
+// a filter, and the WQL query built from them.
 #pragma once
 
 #include "core/String.h"
@@ -49,12 +49,29 @@ private:
     int m_cimType;
 };
 
+// The namespace of a class that names none: the one the class view has always shown.
+constexpr const wchar_t* DefaultNamespace = L"root\\cimv2";
+
+// Whether two namespace paths name the same namespace: WMI compares them without regard to case.
+bool IsSameNamespace(const Core::String& first, const Core::String& second);
+// Whether text is a namespace path below a machine, as root\wmi is: names parted by single backslashes,
+// none empty, without a machine part, forward slashes, colons, control characters, or white space at
+// either end. Whether such a namespace exists is the machine's to say.
+bool IsNamespacePath(const Core::String& text);
+
 class ClassDefinition : public Core::Object
 {
 public:
+    // In the default namespace.
     ClassDefinition(const Core::String& className, int kind);
 
     Core::String GetName() const { return m_className; }
+    // The namespace as it was given, DefaultNamespace unless set.
+    const Core::String& GetNamespace() const { return m_namespace; }
+    // The empty text sets the default namespace. Throws InvalidArgumentException, changing nothing, for a text
+    // that is not a namespace path (IsNamespacePath): a namespace must not lead to another machine.
+    void SetNamespace(const Core::String& nameSpace);
+    bool IsInDefaultNamespace() const { return IsSameNamespace(m_namespace, Core::String(DefaultNamespace)); }
     int GetKind() const { return m_kind; }
     // The list itself: callers add, clear and read entries in place. Order is display and query order.
     Core::Collections::ArrayList<PropertyInfo>& GetProperties() { return m_properties; }
@@ -67,6 +84,7 @@ public:
 
 private:
     Core::String m_className;
+    Core::String m_namespace;
     int m_kind;
     Core::Collections::ArrayList<PropertyInfo> m_properties;
     Core::String m_filter;

@@ -1,5 +1,7 @@
 #include "wmi/ClassDefinition.h"
 
+#include "core/Exception.h"
+
 #include <gtest/gtest.h>
 
 using Core::String;
@@ -85,4 +87,64 @@ TEST(CimTypeNames, ArraysAndUnknownCodes)
     EXPECT_STREQ(L"unknown", WMI::GetCimTypeName(0).GetBuffer());
     EXPECT_STREQ(L"unknown", WMI::GetCimTypeName(-1).GetBuffer());
     EXPECT_STREQ(L"unknown", WMI::GetCimTypeName(7).GetBuffer());
+}
+
+TEST(ClassNamespace, IsTheDefaultOneUntilSet)
+{
+    ClassDefinition definition(String(L"Win32_Process"), 0);
+    EXPECT_STREQ(L"root\\cimv2", definition.GetNamespace().GetBuffer());
+    EXPECT_TRUE(definition.IsInDefaultNamespace());
+    definition.SetNamespace(String(L"root\\Microsoft\\Windows\\Storage"));
+    EXPECT_STREQ(L"root\\Microsoft\\Windows\\Storage", definition.GetNamespace().GetBuffer());
+    EXPECT_FALSE(definition.IsInDefaultNamespace());
+    // The empty text names no namespace: the default one.
+    definition.SetNamespace(String());
+    EXPECT_STREQ(L"root\\cimv2", definition.GetNamespace().GetBuffer());
+    // The query does not name it: the connection does.
+    definition.SetNamespace(String(L"root\\wmi"));
+    EXPECT_EQ(L"Select  from Win32_Process", Query(definition));
+}
+
+TEST(ClassNamespace, IsKeptAsWrittenAndComparedWithoutCase)
+{
+    ClassDefinition definition(String(L"Win32_Process"), 0);
+    definition.SetNamespace(String(L"ROOT\\CimV2"));
+    EXPECT_STREQ(L"ROOT\\CimV2", definition.GetNamespace().GetBuffer());
+    EXPECT_TRUE(definition.IsInDefaultNamespace());
+    EXPECT_TRUE(WMI::IsSameNamespace(String(L"root\\WMI"), String(L"Root\\wmi")));
+    EXPECT_FALSE(WMI::IsSameNamespace(String(L"root\\wmi"), String(L"root\\wmi2")));
+    EXPECT_FALSE(WMI::IsSameNamespace(String(L"root\\wmi"), String(L"root")));
+    // Beyond ASCII too, as WMI compares them.
+    EXPECT_TRUE(WMI::IsSameNamespace(String(L"root\\\u00C9t\u00E9"), String(L"ROOT\\\u00E9T\u00C9")));
+}
+
+TEST(ClassNamespace, WhatIsNoNamespacePathIsRefusedAndChangesNothing)
+{
+    // A machine's name, an empty name, another separator, a moniker, control characters, white space at the ends.
+    const wchar_t* const refused[] = {L"\\\\server\\root\\cimv2",
+                                      L"\\root\\wmi",
+                                      L"root\\\\wmi",
+                                      L"root\\wmi\\",
+                                      L"root/wmi",
+                                      L"winmgmts:root",
+                                      L"root\twmi",
+                                      L" root\\wmi",
+                                      L"root\\wmi ",
+                                      L" ",
+                                      L"\\",
+                                      L"root\\wmi\x7F"};
+    for (const wchar_t* text : refused)
+    {
+        EXPECT_FALSE(WMI::IsNamespacePath(String(text))) << std::wstring(text);
+        ClassDefinition definition(String(L"Win32_Process"), 0);
+        definition.SetNamespace(String(L"root\\wmi"));
+        EXPECT_THROW(definition.SetNamespace(String(text)), Core::InvalidArgumentException) << std::wstring(text);
+        EXPECT_STREQ(L"root\\wmi", definition.GetNamespace().GetBuffer());
+    }
+    EXPECT_FALSE(WMI::IsNamespacePath(String()));
+    for (const wchar_t* text : {L"root", L"root\\wmi", L"root\\Microsoft\\Windows\\Storage\\Providers_v2",
+                                L"root\\cimv2\\Security\\MicrosoftVolumeEncryption", L"root\\Intel ME", L"ROOT\\CIMV2"})
+    {
+        EXPECT_TRUE(WMI::IsNamespacePath(String(text))) << std::wstring(text);
+    }
 }
