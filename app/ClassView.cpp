@@ -8,10 +8,13 @@
 #include "core/controls/Cursor.h"
 #include "core/controls/Font.h"
 #include "core/platform/windows/Desktop.h"
+#include "core/threading/CriticalSection.h"
+#include "reports/ReportExport.h"
 #include "wmi/InvalidWMIClassException.h"
 
 #include <new>
 #include <optional>
+#include <vector>
 #include <windows.h>
 
 namespace Quarrow
@@ -33,12 +36,51 @@ String LoadingErrorText(const ManagementObject& failed)
     return reason.IsEmpty() ? String(L"Loading error occured.") : String(L"Loading error occured. ") + reason;
 }
 
+// Where a report's rows came from: the selected class's place in the tree and its machine; for the rows of several
+// machines, whose first column names each row's machine, the machines of the tree that gave rows, in its order.
+Reports::ReportOrigin OriginOf(const TreeNode* node, ManagementObject* merged, TreeNodeCollection& machines)
+{
+    Config::NodePlace place = Config::PlaceOf(node);
+    Reports::ReportOrigin origin{place.machine, place.category, place.subcategory};
+    if (merged == nullptr)
+    {
+        return origin;
+    }
+    std::vector<bool> gaveRows(static_cast<size_t>(machines.GetCount()), false);
+    {
+        Core::Threading::CriticalSectionLock lock(merged->GetLock());
+        Core::Collections::PointerArrayList<WMI::Row>& rows = merged->GetRows();
+        for (int r = 0; r < rows.GetCount(); r++)
+        {
+            const WMI::Row& row = *rows[r];
+            for (int m = 0; m < machines.GetCount() && row.GetCount() > 0; m++)
+            {
+                if (!gaveRows[m] && row[0] == machines[m]->GetText())
+                {
+                    gaveRows[m] = true;
+                    break;
+                }
+            }
+        }
+    }
+    origin.host = String();
+    for (int m = 0; m < machines.GetCount(); m++)
+    {
+        if (gaveRows[m])
+        {
+            origin.host += origin.host.IsEmpty() ? L"" : L", ";
+            origin.host += machines[m]->GetText();
+        }
+    }
+    return origin;
+}
+
 } // namespace
 
-ClassView::ClassView(ClassViewHost& host)
-    : m_host(host), m_resultsPage(String(L"Results")), m_metadataPage(String(L"Metadata")),
-      m_resultsFind(m_resultsGrid), m_progressHandler(this, &ClassView::OnLoadProgress),
-      m_completedHandler(this, &ClassView::OnLoadCompleted)
+ClassView::ClassView(Config::AppOptions& options, StatusLine& status, TreeView& tree)
+    : m_options(options), m_status(status), m_tree(tree), m_resultsPage(String(L"Results")),
+      m_metadataPage(String(L"Metadata")), m_resultsFind(m_resultsGrid),
+      m_progressHandler(this, &ClassView::OnLoadProgress), m_completedHandler(this, &ClassView::OnLoadCompleted)
 {
     BuildPages();
 }
@@ -90,7 +132,6 @@ bool ClassView::ConfirmLeaving()
 
 void ClassView::SelectClass(TreeNode* node)
 {
-    m_host.ConnectLocalMachine();
     ManagementObject* chosen = node->GetDataAs<ManagementObject>();
     // What the selection before waited for is no longer wanted.
     m_selection.Reset();
@@ -107,7 +148,7 @@ void ClassView::SelectClass(TreeNode* node)
     m_metadataGrid.GetRows().Clear();
     if (!chosen->IsLoaded() && !ConfirmCostlyClass(chosen->GetName()))
     {
-        m_host.ShowStatus(Panel::Loading, String(L"Loading cancelled. "));
+        m_status.ShowLoading(String(L"Loading cancelled. "));
         OfferStop(false);
         return;
     }
@@ -117,7 +158,7 @@ void ClassView::SelectClass(TreeNode* node)
         RunSelectionStep(node, [&] { ShowClass(*kept); });
         return;
     }
-    m_host.ShowStatus(Panel::Loading, String(L"Reading class definition ..."));
+    m_status.ShowLoading(String(L"Reading class definition ..."));
     RunSelectionStep(node,
                      [&]
                      {
@@ -181,7 +222,7 @@ void ClassView::RunSelectionStep(TreeNode* node, const std::function<void()>& st
             m_selection.Reset();
             parent->GetNodes().Remove(node);
             // The selection went with the node, without an event: the class commands go with it.
-            m_host.UpdateCommandState();
+            RaiseStateChanged();
         }
     }
     catch (const Core::Exception& exception)
@@ -244,16 +285,16 @@ void ClassView::Reselect(TreeNode* node)
 
 void ClassView::ShowSelectionFailure(const String& text)
 {
-    m_host.ShowError(text);
+    ShowError(text);
     m_resultsGrid.SetLiveRefresh(true);
-    m_host.ShowStatus(Panel::Loading, String());
+    m_status.ShowLoading(String());
 }
 void ClassView::ShowStopping()
 {
     OfferStop(false);
-    m_host.ShowStatus(Panel::Loading, String(L"Stopping ..."));
+    m_status.ShowLoading(String(L"Stopping ..."));
     // Said at once: the worker may be inside a provider that takes seconds to notice.
-    m_host.RepaintStatus();
+    m_status.Repaint();
 }
 
 void ClassView::ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties)
@@ -274,10 +315,10 @@ void ClassView::ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInf
 void ClassView::LoadData()
 {
     ManagementObject* loading = m_currentClass;
-    m_host.ShowStatus(Panel::Loading, String(L"Loading in progress"));
+    m_status.ShowLoading(String(L"Loading in progress"));
     ClearResults();
     bool loaded = loading->IsLoaded();
-    bool onScreen = m_host.GetOptions().GetReportTarget() == Config::ReportOnScreen;
+    bool onScreen = m_options.GetReportTarget() == Config::ReportOnScreen;
     if (onScreen)
     {
         const Core::Collections::ArrayList<WMI::PropertyInfo>& properties = loading->GetProperties();
@@ -328,22 +369,22 @@ void ClassView::LoadData()
     }
     // A synchronous load that failed says so, as an asynchronous one does.
     bool failed = !loaded && loading->GetState() == WMI::LoadFailed;
-    m_host.ShowStatus(Panel::Loading, failed ? LoadingErrorText(*loading) : String(L"Loading completed"));
+    m_status.ShowLoading(failed ? LoadingErrorText(*loading) : String(L"Loading completed"));
     m_resultsGrid.SetLiveRefresh(true);
 }
 
 void ClassView::CreateTargetReport()
 {
-    switch (m_host.GetOptions().GetReportTarget())
+    switch (m_options.GetReportTarget())
     {
     case Config::ReportInExcel:
-        m_host.CreateReport(ReportType::Excel);
+        CreateReport(ReportType::Excel);
         break;
     case Config::ReportAsTabText:
-        m_host.CreateReport(ReportType::TabDelimited);
+        CreateReport(ReportType::TabDelimited);
         break;
     case Config::ReportAsCommaText:
-        m_host.CreateReport(ReportType::CommaDelimited);
+        CreateReport(ReportType::CommaDelimited);
         break;
     default:
         break;
@@ -380,14 +421,14 @@ void ClassView::ShowNewRows()
     String status(m_currentClass->IsLoading() ? L"Loading ..." : L"Loading is completed. ");
     status += total;
     status += L" records ready";
-    m_host.ShowStatus(Panel::Loading, status);
+    m_status.ShowLoading(status);
 }
 
 void ClassView::OnLoadProgress(Core::Object*, LoadEventArgs& args)
 {
     // A load cancelled by the selection of another class reports last, after the new one: it is ignored.
     if (args.GetSender() != m_currentClass || m_machinesLoad != nullptr ||
-        m_host.GetOptions().GetReportTarget() != Config::ReportOnScreen)
+        m_options.GetReportTarget() != Config::ReportOnScreen)
     {
         return;
     }
@@ -422,11 +463,11 @@ void ClassView::OnLoadCompleted(Core::Object*, LoadEventArgs& args)
     default:
         break;
     }
-    m_host.ShowStatus(Panel::Loading, status);
+    m_status.ShowLoading(status);
     OfferStop(false);
     if (args.GetValue() == WMI::LoadCompleted)
     {
-        m_host.RunGuarded(
+        RunGuarded(
             [&]
             {
                 WaitCursor wait;
@@ -454,7 +495,7 @@ void ClassView::StopLoading()
         // The definition read is let go; a click on the class reads it again.
         m_selection.Reset();
         m_definitionFor = nullptr;
-        m_host.ShowStatus(Panel::Loading, String(L"Loading cancelled. "));
+        m_status.ShowLoading(String(L"Loading cancelled. "));
         OfferStop(false);
         return;
     }
@@ -480,7 +521,7 @@ void ClassView::DropCurrentClass()
     }
     m_currentClass = nullptr;
     OfferStop(false);
-    m_host.ShowStatus(Panel::Loading, String());
+    m_status.ShowLoading(String());
 }
 
 void ClassView::ClearResults()
@@ -493,7 +534,7 @@ void ClassView::Clear()
 {
     EndMachinesLoad();
     DropCurrentClass();
-    m_host.ShowStatus(Panel::Loading, String());
+    m_status.ShowLoading(String());
     ClearResults();
     m_metadataGrid.GetRows().Clear();
     m_classLabel.SetText(String());
@@ -502,7 +543,57 @@ void ClassView::Clear()
 void ClassView::OfferStop(bool offered)
 {
     m_stopOffered = offered;
-    m_host.UpdateCommandState();
+    RaiseStateChanged();
+}
+
+void ClassView::RaiseStateChanged()
+{
+    Core::EventArgs args;
+    StateChanged.Raise(nullptr, args);
+}
+
+void ClassView::ShowError(const String& text)
+{
+    Core::Platform::Windows::Desktop::Current().ShowMessage(m_tabView.GetTopLevelControl()->GetHandle(), text,
+                                                            String(L"Error"), MB_OK | MB_ICONERROR);
+}
+
+void ClassView::RunGuarded(const std::function<void()>& work)
+{
+    try
+    {
+        work();
+    }
+    catch (const Core::Exception& exception)
+    {
+        Cursor::SetCurrent(Cursor(Cursor::Arrow));
+        ShowError(exception.GetMessageText());
+    }
+    catch (const std::bad_alloc&)
+    {
+        Cursor::SetCurrent(Cursor(Cursor::Arrow));
+        ShowError(String(L"There is not enough memory to complete the operation."));
+    }
+}
+
+void ClassView::CreateReport(ReportType type)
+{
+    TreeNode* node = m_tree.GetSelectedNode();
+    ManagementObject* chosen = Config::ClassOf(node);
+    if (chosen == nullptr)
+    {
+        Core::Platform::Windows::Desktop::Current().ShowMessage(
+            m_tabView.GetTopLevelControl()->GetHandle(), String(L"Please select a class."), String(L"Error"), MB_OK);
+        return;
+    }
+    WaitCursor wait;
+    ManagementObject* source = GetReportSource(chosen);
+    // Only the workbook shows it; the merged rows are not read for text reports.
+    Reports::ReportOrigin origin = type == ReportType::Excel
+                                       ? OriginOf(node, source != chosen ? source : nullptr, m_tree.GetNodes())
+                                       : Reports::ReportOrigin();
+    Reports::ExportReport(m_tabView.GetTopLevelControl()->GetHandle(), source, m_options.GetReportDirectory(), type,
+                          origin);
 }
 
 } // namespace Quarrow

@@ -5,12 +5,14 @@
 
 #include "app/MachinesLoad.h"
 #include "app/QuickFind.h"
+#include "app/StatusLine.h"
 #include "core/controls/Grid.h"
 #include "core/controls/Label.h"
 #include "core/controls/TabPage.h"
 #include "core/controls/TabView.h"
 #include "core/controls/TableLayout.h"
 #include "core/controls/TreeNode.h"
+#include "core/controls/TreeView.h"
 #include "reports/ReportType.h"
 #include "wmi/ManagementObject.h"
 
@@ -27,38 +29,11 @@ class AppOptions;
 namespace Quarrow
 {
 
-// Status bar panels.
-namespace Panel
-{
-constexpr int Loading = 0;
-constexpr int Configuration = 1;
-constexpr int LoadingMode = 2;
-} // namespace Panel
-
-// What the class view needs of the window around it.
-class ClassViewHost
-{
-public:
-    virtual ~ClassViewHost() = default;
-    virtual Config::AppOptions& GetOptions() = 0;
-    virtual void ShowStatus(int panel, const Core::String& text) = 0;
-    // Paints the status bar now: said before a wait that may take seconds.
-    virtual void RepaintStatus() = 0;
-    // Runs work; a failure leaving it is shown and the program goes on.
-    virtual void RunGuarded(const std::function<void()>& work) = 0;
-    virtual void ShowError(const Core::String& text) = 0;
-    // The report of the selected class, written and opened in its viewer.
-    virtual void CreateReport(Reports::ReportType type) = 0;
-    // The view's state changed what the commands may do (Stop).
-    virtual void UpdateCommandState() = 0;
-    // Connects the local machine when that is still to be done.
-    virtual void ConnectLocalMachine() = 0;
-};
-
 class ClassView
 {
 public:
-    explicit ClassView(ClassViewHost& host);
+    // Shows the classes of tree's nodes; its state goes to status, its reports where options say.
+    ClassView(Config::AppOptions& options, StatusLine& status, Core::Controls::TreeView& tree);
     ClassView(const ClassView&) = delete;
     ClassView& operator=(const ClassView&) = delete;
 
@@ -94,6 +69,12 @@ public:
     // otherwise the class itself.
     WMI::ManagementObject* GetReportSource(WMI::ManagementObject* selected);
     void StopLoading();
+    // The report of the tree's selected class (the rows of every machine after a load from all of them), written
+    // and opened in its viewer.
+    void CreateReport(Reports::ReportType type);
+
+    // Raised when what the commands may do changed: Stop offered or withdrawn, a class node gone.
+    Core::Event<Core::EventArgs> StateChanged;
     // Ends the current class's load and forgets the class, before its node goes.
     void DropCurrentClass();
     // Right before tree nodes are removed: a definition on its way for one of them is no longer wanted.
@@ -134,13 +115,19 @@ private:
     // asked again while the program runs.
     bool ConfirmCostlyClass(const Core::String& className);
     void OfferStop(bool offered);
+    void RaiseStateChanged();
+    void ShowError(const Core::String& text);
+    // Runs work; a failure leaving it is shown and the program goes on.
+    void RunGuarded(const std::function<void()>& work);
     // Stops and forgets a load from several machines; the grid keeps what it shows.
     void EndMachinesLoad();
     void FinishMachinesLoad();
     void OnLoadProgress(Core::Object* sender, WMI::LoadEventArgs& args);
     void OnLoadCompleted(Core::Object* sender, WMI::LoadEventArgs& args);
 
-    ClassViewHost& m_host;
+    Config::AppOptions& m_options;
+    StatusLine& m_status;
+    Core::Controls::TreeView& m_tree; // the machines and their classes
     Core::Controls::TabView m_tabView;
     Core::Controls::TabPage m_resultsPage;
     Core::Controls::TabPage m_metadataPage;

@@ -43,7 +43,7 @@ void ClassView::LoadFromMachines(TreeNode* node, const std::vector<MachineSource
         m_resultsGrid.GetColumns().Add(columns[i].GetName(), i == 0 ? MachineColumnWidth : ResultsColumnWidth);
     }
     m_resultsGrid.SetLiveRefresh(false);
-    m_host.ShowStatus(Panel::Loading, String(L"Loading in progress"));
+    m_status.ShowLoading(String(L"Loading in progress"));
     m_machinesLoad->Start([this] { OnMachinesChanged(); });
     OfferStop(true);
     // Machines that could not start tell nothing: their end is seen now.
@@ -62,7 +62,7 @@ void ClassView::OnMachinesChanged()
     {
         if (!m_machinesLoad->IsStopRequested())
         {
-            m_host.ShowStatus(Panel::Loading, m_machinesLoad->GetProgressText());
+            m_status.ShowLoading(m_machinesLoad->GetProgressText());
         }
         return;
     }
@@ -73,18 +73,18 @@ void ClassView::FinishMachinesLoad()
 {
     m_machinesLoad->StopTelling();
     OfferStop(false);
-    m_host.ShowStatus(Panel::Loading, m_machinesLoad->GetEndText());
+    m_status.ShowLoading(m_machinesLoad->GetEndText());
     m_resultsGrid.SetLiveRefresh(true);
     String failures = m_machinesLoad->GetFailuresText();
     bool stopped = m_machinesLoad->IsStopRequested();
     // The message waits for the user: the report comes after it, from what the machines gave.
     if (!failures.IsEmpty())
     {
-        m_host.ShowError(String(L"Some machines could not be read; the others are shown.\r\n\r\n") + failures);
+        ShowError(String(L"Some machines could not be read; the others are shown.\r\n\r\n") + failures);
     }
     if (!stopped && m_machinesLoad != nullptr)
     {
-        m_host.RunGuarded(
+        RunGuarded(
             [&]
             {
                 WaitCursor wait;

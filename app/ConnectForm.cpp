@@ -30,7 +30,9 @@ struct ConnectRequest
     ~ConnectRequest() { password.Wipe(); }
 };
 
-ConnectForm::ConnectForm(ConnectionOwner& owner) : m_owner(owner)
+ConnectForm::ConnectForm(const Core::Collections::PointerArrayList<ManagementConnection>& connections,
+                         const Config::AppOptions& options)
+    : m_connections(connections), m_options(options)
 {
     SetClassName(String(L"Quarrow.ConnectForm"));
     SetText(String(L"Connect to another machine"));
@@ -118,10 +120,9 @@ bool ConnectForm::OnClosing(int dialogResult)
         return false;
     }
     String upperServer = server.ToUpper();
-    Core::Collections::PointerArrayList<ManagementConnection>& connections = m_owner.GetConnections();
-    for (int i = 0; i < connections.GetCount(); i++)
+    for (int i = 0; i < m_connections.GetCount(); i++)
     {
-        if (connections[i]->GetServer().ToUpper() == upperServer)
+        if (m_connections[i]->GetServer().ToUpper() == upperServer)
         {
             ShowConnectionError(String(L"You already have connection to this machine"), MB_ICONEXCLAMATION);
             return false;
@@ -132,7 +133,7 @@ bool ConnectForm::OnClosing(int dialogResult)
     request->user = m_userBox.GetText();
     request->password = m_passwordBox.GetText();
     request->domain = m_domainBox.GetText();
-    request->asyncLoad = m_owner.GetOptions().GetAsyncLoad();
+    request->asyncLoad = m_options.GetAsyncLoad();
     try
     {
         StartAttempt(request);

@@ -31,20 +31,12 @@ struct ConnectRequest;
 constexpr const wchar_t* EmptyServerMessage =
     L"The server name is empty. Type the name of the machine to connect to; the local machine is always connected.";
 
-// What the connect dialog needs of the main window: the connections it has (a machine is connected once) and its
-// options.
-class ConnectionOwner
-{
-public:
-    virtual ~ConnectionOwner() = default;
-    virtual Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() = 0;
-    virtual Config::AppOptions& GetOptions() = 0;
-};
-
 class ConnectForm : public Core::Controls::Window
 {
 public:
-    explicit ConnectForm(ConnectionOwner& owner);
+    // The connections made so far (a machine is connected once) and the options (the loading mode of a new one).
+    ConnectForm(const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections,
+                const Config::AppOptions& options);
     ~ConnectForm() override;
 
     Core::String GetServerName() const { return m_serverBox.GetText(); }
@@ -66,7 +58,8 @@ private:
     void SetInputEnabled(bool enabled);
     void ShowConnectionError(const Core::String& text, unsigned int icon);
 
-    ConnectionOwner& m_owner;
+    const Core::Collections::PointerArrayList<WMI::ManagementConnection>& m_connections; // the main window's
+    const Config::AppOptions& m_options;
     Core::Controls::TableLayout m_layout;
     Core::Controls::ToolTip m_toolTip;
     Core::Controls::Label m_serverLabel;

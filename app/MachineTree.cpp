@@ -2,6 +2,7 @@
 
 #include "config/Catalogue.h"
 #include "config/ClassTreeNodes.h"
+#include "config/ClassViewReader.h"
 
 namespace Quarrow
 {
@@ -11,7 +12,7 @@ using Core::Controls::TreeNode;
 using Core::Controls::UpdatesPaused;
 using WMI::ManagementConnection;
 
-MachineTree::MachineTree(Core::Controls::TreeView& tree, Config::AppOptions& options, Config::StatusDisplay& status)
+MachineTree::MachineTree(Core::Controls::TreeView& tree, Config::AppOptions& options, StatusLine& status)
     : m_connections(2), m_tree(tree), m_options(options), m_status(status)
 {
 }
@@ -127,7 +128,11 @@ void ExpandToCategories(TreeNode* machine)
 
 void MachineTree::Fill(TreeNode* machine)
 {
-    Config::ReadClassTree(machine, m_options.GetConfigFile(), m_status);
+    String problem = Config::ReadClassTree(machine, m_options.GetConfigFile());
+    if (!problem.IsEmpty())
+    {
+        m_status.ShowConfiguration(problem);
+    }
     ExpandToCategories(machine);
 }
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/MachinesLoad.h"
+#include "app/StatusLine.h"
 #include "config/AppOptions.h"
-#include "config/ClassViewReader.h"
 #include "core/collections/PointerArrayList.h"
 #include "core/controls/TreeView.h"
 #include "wmi/ManagementConnection.h"
@@ -18,7 +18,8 @@ namespace Quarrow
 class MachineTree
 {
 public:
-    MachineTree(Core::Controls::TreeView& tree, Config::AppOptions& options, Config::StatusDisplay& status);
+    // A class-view file that cannot be read whole says so in status.
+    MachineTree(Core::Controls::TreeView& tree, Config::AppOptions& options, StatusLine& status);
 
     // The connections, in the order of their nodes.
     Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() { return m_connections; }
@@ -45,7 +46,7 @@ private:
     Core::Collections::PointerArrayList<WMI::ManagementConnection> m_connections; // owned
     Core::Controls::TreeView& m_tree;
     Config::AppOptions& m_options;
-    Config::StatusDisplay& m_status;
+    StatusLine& m_status;
 };
 
 } // namespace Quarrow

@@ -6,16 +6,14 @@
 #include "app/Commands.h"
 #include "app/ConnectForm.h"
 #include "app/MachineTree.h"
-#include "app/options/OptionsOwner.h"
+#include "app/StatusLine.h"
 #include "config/AppOptions.h"
-#include "config/ClassViewReader.h"
 #include "core/collections/PointerArrayList.h"
 #include "core/controls/Form.h"
 #include "core/controls/ImageList.h"
 #include "core/controls/MainMenu.h"
 #include "core/controls/MenuItem.h"
 #include "core/controls/Panel.h"
-#include "core/controls/StatusBar.h"
 #include "core/controls/TableLayout.h"
 #include "core/controls/ToolBar.h"
 #include "core/controls/ToolTip.h"
@@ -36,11 +34,7 @@ namespace Quarrow
 
 class AboutForm;
 
-class MainForm : public Core::Controls::Form,
-                 public ConnectionOwner,
-                 public Config::OptionsOwner,
-                 public Config::StatusDisplay,
-                 public ClassViewHost
+class MainForm : public Core::Controls::Form
 {
 public:
     // Reads the options (tests give a key of their own) and builds every control; connects nothing yet.
@@ -48,23 +42,16 @@ public:
     // Stops a running load first; the options are saved and every connection released.
     ~MainForm() override;
 
-    Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() override
+    Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections()
     {
         return m_machines.GetConnections();
     }
-    Config::AppOptions& GetOptions() override { return *m_options; }
-    Core::Controls::ImageList* GetTreeImages() override { return &m_treeImages; }
-    void ShowStatus(int panel, const Core::String& text) override;
-    void RepaintStatus() override { m_statusBar.Update(); }
-    void RunGuarded(const std::function<void()>& work) override;
-    void ShowError(const Core::String& text) override;
+    Config::AppOptions& GetOptions() { return *m_options; }
     // One rule for every command's enabled state: the selected node's kind, and whether Stop is offered.
-    void UpdateCommandState() override;
+    void UpdateCommandState();
     // Connects the local connection when that is still to be done.
-    void ConnectLocalMachine() override;
+    void ConnectLocalMachine();
 
-    // The export command: the selected class's report, written and opened in its viewer.
-    void CreateReport(Reports::ReportType type) override;
     // Runs a command as the menu and the toolbar do.
     void RunCommand(int commandId);
 
@@ -78,7 +65,7 @@ public:
     Core::Controls::TabView& GetTabView() { return m_classView.GetTabView(); }
     Core::Controls::ToolBar& GetToolBar() { return m_toolBar; }
     Core::Controls::MainMenu& GetMainMenu() { return m_mainMenu; }
-    Core::Controls::StatusBar& GetStatusBar() { return m_statusBar; }
+    Core::Controls::StatusBar& GetStatusBar() { return m_statusLine.GetBar(); }
     Core::Controls::ImageList& GetToolImages() { return m_toolImages; }
     WMI::ManagementObject* GetCurrentClass() const { return m_classView.GetCurrentClass(); }
     ClassView& GetClassView() { return m_classView; }
@@ -102,6 +89,10 @@ private:
     void OnBeforeSelect(Core::Object* sender, Core::Controls::TreeViewCancelEventArgs& args);
     void OnAfterSelect(Core::Object* sender, Core::Controls::TreeViewEventArgs& args);
     void OnSelectedNodeClick(Core::Object* sender, Core::Controls::TreeViewEventArgs& args);
+    void OnClassViewChanged(Core::Object* sender, Core::EventArgs& args);
+    void ShowError(const Core::String& text);
+    // Runs a handler's work: an exception leaving it is shown, and the program goes on.
+    void RunGuarded(const std::function<void()>& work);
 
     // Empties every machine node and fills it again from the configuration.
     void RebuildClassTrees();
@@ -126,7 +117,7 @@ private:
     Core::Controls::ImageList m_treeImages;
     Core::Controls::MainMenu m_mainMenu;
     Core::Controls::ToolBar m_toolBar;
-    Core::Controls::StatusBar m_statusBar;
+    StatusLine m_statusLine;
     Core::Controls::ToolTip m_toolTip;
     Core::Controls::Panel m_treePanel; // the tree under its find strip
     Core::Controls::TreeView m_classTree;
@@ -139,6 +130,7 @@ private:
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewCancelEventArgs> m_beforeSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_afterSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_selectedClickHandler;
+    Core::MemberEventHandler<MainForm, Core::EventArgs> m_classViewChangedHandler;
     bool m_localConnectPending = false;
 };
 

@@ -9,11 +9,8 @@
 #include "core/controls/Cursor.h"
 #include "core/io/Path.h"
 #include "core/platform/windows/Desktop.h"
-#include "core/threading/CriticalSection.h"
-#include "reports/ReportExport.h"
 #include "resources/ResourceIds.h"
 
-#include <vector>
 #include <windows.h>
 
 // The toolkit's operation, not the macro for MessageBoxW.
@@ -27,50 +24,6 @@ using Core::String;
 using Reports::ReportType;
 using WMI::ManagementConnection;
 using WMI::ManagementObject;
-
-namespace
-{
-
-// Where a report's rows came from: the selected class's place in the tree and its machine; for the rows of several
-// machines, whose first column names each row's machine, the machines of the tree that gave rows, in its order.
-Reports::ReportOrigin OriginOf(const TreeNode* node, ManagementObject* merged, TreeNodeCollection& machines)
-{
-    Config::NodePlace place = Config::PlaceOf(node);
-    Reports::ReportOrigin origin{place.machine, place.category, place.subcategory};
-    if (merged == nullptr)
-    {
-        return origin;
-    }
-    std::vector<bool> gaveRows(static_cast<size_t>(machines.GetCount()), false);
-    {
-        Core::Threading::CriticalSectionLock lock(merged->GetLock());
-        Core::Collections::PointerArrayList<WMI::Row>& rows = merged->GetRows();
-        for (int r = 0; r < rows.GetCount(); r++)
-        {
-            const WMI::Row& row = *rows[r];
-            for (int m = 0; m < machines.GetCount() && row.GetCount() > 0; m++)
-            {
-                if (!gaveRows[m] && row[0] == machines[m]->GetText())
-                {
-                    gaveRows[m] = true;
-                    break;
-                }
-            }
-        }
-    }
-    origin.host = String();
-    for (int m = 0; m < machines.GetCount(); m++)
-    {
-        if (gaveRows[m])
-        {
-            origin.host += origin.host.IsEmpty() ? L"" : L", ";
-            origin.host += machines[m]->GetText();
-        }
-    }
-    return origin;
-}
-
-} // namespace
 
 void MainForm::RunCommand(int commandId)
 {
@@ -90,16 +43,16 @@ void MainForm::RunCommand(int commandId)
                 DisconnectMachine();
                 break;
             case Command::TabReport:
-                CreateReport(ReportType::TabDelimited);
+                m_classView.CreateReport(ReportType::TabDelimited);
                 break;
             case Command::WorkbookReport:
-                CreateReport(ReportType::Excel);
+                m_classView.CreateReport(ReportType::Excel);
                 break;
             case Command::StopLoading:
                 m_classView.StopLoading();
                 break;
             case Command::CommaReport:
-                CreateReport(ReportType::CommaDelimited);
+                m_classView.CreateReport(ReportType::CommaDelimited);
                 break;
             case Command::Refresh:
                 m_classView.Refresh(m_classTree.GetSelectedNode());
@@ -129,7 +82,7 @@ void MainForm::ConnectMachine()
 {
     if (!m_connectForm)
     {
-        m_connectForm = std::make_unique<ConnectForm>(*this);
+        m_connectForm = std::make_unique<ConnectForm>(m_machines.GetConnections(), *m_options);
         m_connectForm->SetOwner(this);
         m_connectForm->SetStartPosition(StartPosition::CenterOwner);
         m_connectForm->SetIcon(&m_toolImages, Resources::ConnectImage);
@@ -186,7 +139,7 @@ void MainForm::DisconnectMachine()
     {
         m_classView.DropCurrentClass();
     }
-    // Right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
+    // Right before the nodes go: a definition on its way for one of them is no longer wanted.
     m_classView.EndSelections();
     m_machines.Remove(node);
     m_classView.ClearResults();
@@ -196,7 +149,7 @@ void MainForm::EditOptions()
 {
     if (!m_optionsForm)
     {
-        m_optionsForm = std::make_unique<Config::OptionsForm>(*this);
+        m_optionsForm = std::make_unique<Config::OptionsForm>(*m_options, &m_treeImages, m_machines.GetConnections());
         m_optionsForm->SetOwner(this);
         m_optionsForm->SetStartPosition(StartPosition::CenterOwner);
         m_optionsForm->SetIcon(&m_toolImages, Resources::ProgramIconImage);
@@ -211,15 +164,15 @@ void MainForm::EditOptions()
     {
         bool asynchronous = m_options->GetAsyncLoad();
         m_machines.SetAsyncLoad(asynchronous);
-        ShowStatus(Panel::LoadingMode, String(asynchronous ? L"Async" : L"Sync"));
+        m_statusLine.ShowLoadingMode(asynchronous);
     }
     const String& configFile = m_options->GetConfigFile();
     if (configFile.IsEmpty() || !Core::IO::File::Exists(configFile))
     {
-        ShowStatus(Panel::Configuration, String(L"Config file does not exist"));
+        m_statusLine.ShowConfiguration(String(L"Config file does not exist"));
         return;
     }
-    ShowStatus(Panel::Configuration, String());
+    m_statusLine.ShowConfiguration(String());
     if ((flags & (Config::ConfigFileChanged | Config::ClassViewChanged)) != 0)
     {
         int answer = MessageBox(String(L"Rebuild tree with new configuration?"), String(L"Configuration changes"),
@@ -236,7 +189,7 @@ void MainForm::RebuildClassTrees()
     // Every class object goes with its node: the one on screen is let go first.
     m_classView.Clear();
     WaitCursor wait;
-    // Right before the nodes go: the stop above pumps messages, and a selection may begin meanwhile.
+    // Right before the nodes go: a definition on its way for one of them is no longer wanted.
     m_classView.EndSelections();
     m_machines.Rebuild();
     UpdateCommandState();
@@ -257,24 +210,6 @@ void MainForm::ShowAbout()
         m_aboutForm->SetIcon(&m_toolImages, Resources::ProgramIconImage);
     }
     m_aboutForm->ShowDialog(this);
-}
-
-void MainForm::CreateReport(ReportType type)
-{
-    TreeNode* node = m_classTree.GetSelectedNode();
-    ManagementObject* chosen = Config::ClassOf(node);
-    if (chosen == nullptr)
-    {
-        MessageBox(String(L"Please select a class."), String(L"Error"), MB_OK);
-        return;
-    }
-    WaitCursor wait;
-    ManagementObject* source = m_classView.GetReportSource(chosen);
-    // Only the workbook shows it; the merged rows are not read for text reports.
-    Reports::ReportOrigin origin = type == ReportType::Excel
-                                       ? OriginOf(node, source != chosen ? source : nullptr, m_classTree.GetNodes())
-                                       : Reports::ReportOrigin();
-    Reports::ExportReport(GetHandle(), source, m_options->GetReportDirectory(), type, origin);
 }
 
 } // namespace Quarrow

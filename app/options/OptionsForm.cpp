@@ -32,8 +32,10 @@ constexpr TargetEntry TargetEntries[] = {
 
 } // namespace
 
-OptionsForm::OptionsForm(OptionsOwner& owner)
-    : m_owner(owner), m_configPage(owner), m_directoryBrowseHandler(this, &OptionsForm::OnDirectoryBrowseClick)
+OptionsForm::OptionsForm(AppOptions& options, ImageList* treeImages,
+                         const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections)
+    : m_options(options), m_configPage(options, treeImages, connections),
+      m_directoryBrowseHandler(this, &OptionsForm::OnDirectoryBrowseClick)
 {
     SetClassName(String(L"Quarrow.OptionsForm"));
     SetText(String(L"Options"));
@@ -136,7 +138,7 @@ intptr_t OptionsForm::WndProc(unsigned int message, uintptr_t wParam, intptr_t l
 
 void OptionsForm::LoadFromOptions()
 {
-    AppOptions& options = m_owner.GetOptions();
+    AppOptions& options = m_options;
     // First: loading the tree may mark it changed (a new file gets the catalogue).
     SetChangeFlags(0);
     m_directoryBox.SetText(options.GetReportDirectory());
@@ -189,7 +191,7 @@ bool OptionsForm::ApplyOptions()
         m_tabView.ShowPage(m_tabView.GetPages().IndexOf(&m_configPage));
         return false;
     }
-    AppOptions& options = m_owner.GetOptions();
+    AppOptions& options = m_options;
     int flags = GetChangeFlags();
     if (m_directoryBox.GetText() != options.GetReportDirectory())
     {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "app/options/OptionsConfigTabPage.h"
-#include "app/options/OptionsOwner.h"
 #include "core/controls/Button.h"
 #include "core/controls/CheckBox.h"
 #include "core/controls/ComboBox.h"
@@ -21,7 +20,10 @@ namespace Config
 class OptionsForm : public Core::Controls::Window
 {
 public:
-    explicit OptionsForm(OptionsOwner& owner);
+    // The options it edits, the class tree's images (null: none) and the main window's connections (the first one
+    // reads class properties).
+    OptionsForm(AppOptions& options, Core::Controls::ImageList* treeImages,
+                const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections);
     ~OptionsForm() override;
 
     // ChangeFlag bits; cleared whenever the dialog is shown, read by the owner after OK.
@@ -51,7 +53,7 @@ private:
     void OnDirectoryBrowseClick(Core::Object* sender, Core::EventArgs& args);
     void ShowError(const Core::String& text);
 
-    OptionsOwner& m_owner;
+    AppOptions& m_options;
     // Parents before their children, pages before the view: each is destroyed after what it holds.
     Core::Controls::TableLayout m_layout;
     Core::Controls::TabPage m_reportsPage;

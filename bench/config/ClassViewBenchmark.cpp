@@ -29,13 +29,6 @@ namespace
 
 const int Rounds = 5;
 
-class NoStatus : public Config::StatusDisplay
-{
-public:
-    void ShowStatus(int, const String&) override { failed = true; }
-    bool failed = false;
-};
-
 std::string DeepFile(int depth)
 {
     std::string text = "<?xml version=\"1.0\"?><Categories>";
@@ -117,9 +110,8 @@ int main()
                     TreeNodeCollection tree;
                     auto* machine = new TreeNode(String(L"Local Machine"), reinterpret_cast<uintptr_t>(&connection));
                     tree.Add(machine);
-                    NoStatus status;
-                    Config::ReadClassTree(machine, path, status);
-                    complete = complete && !status.failed && machine->GetNodes().GetCount() == 1;
+                    bool readWhole = Config::ReadClassTree(machine, path).IsEmpty();
+                    complete = complete && readWhole && machine->GetNodes().GetCount() == 1;
                     Config::DeleteNodes(tree);
                 });
             double checkTree = Best(

@@ -35,12 +35,11 @@ using WMI::ManagementConnection;
 namespace
 {
 
-class TestOwner : public Quarrow::ConnectionOwner
+// What the main window hands the dialog: its connections and its options.
+class TestOwner
 {
 public:
     explicit TestOwner(const String& keyPath) : options(keyPath) {}
-    Core::Collections::PointerArrayList<ManagementConnection>& GetConnections() override { return connections; }
-    Config::AppOptions& GetOptions() override { return options; }
 
     Core::Collections::PointerArrayList<ManagementConnection> connections;
     Config::AppOptions options;
@@ -61,7 +60,7 @@ protected:
         Testing::DropEndMessages();
         form.SetBounds(100, 100, 600, 400);
         form.Show();
-        dialog = std::make_unique<ConnectForm>(*owner);
+        dialog = std::make_unique<ConnectForm>(owner->connections, owner->options);
         dialog->SetOwner(&form);
         dialog->Create();
         boxes = FindControls<TextBox>(*dialog);

@@ -172,11 +172,11 @@ protected:
     // once, from the first look at a running load.
     std::vector<std::wstring> WatchLoad(TreeNode* node, std::function<void()> whileLoading = nullptr)
     {
-        std::wstring before = Status(Quarrow::Panel::Loading);
+        std::wstring before = Status(Quarrow::StatusLine::LoadingPanel);
         std::vector<std::wstring> seen;
         auto record = [&]
         {
-            std::wstring now = Status(Quarrow::Panel::Loading);
+            std::wstring now = Status(Quarrow::StatusLine::LoadingPanel);
             if (!now.empty() && (seen.empty() || seen.back() != now))
             {
                 seen.push_back(now);
@@ -560,9 +560,9 @@ TEST_F(MainWindowTextsTest, TheToolbarButtonsCarryTheirTipsInOrder)
 TEST_F(MainWindowTextsTest, TheStatusBarTellsHowALoadGoes)
 {
     Start();
-    EXPECT_EQ(L"Config file does not exist", Status(Quarrow::Panel::Configuration));
-    EXPECT_EQ(0xFFFF0000u, form->GetStatusBar().GetPanels()[Quarrow::Panel::Configuration]->GetForeColor());
-    EXPECT_EQ(L"Async", Status(Quarrow::Panel::LoadingMode));
+    EXPECT_EQ(L"Config file does not exist", Status(Quarrow::StatusLine::ConfigurationPanel));
+    EXPECT_EQ(0xFFFF0000u, form->GetStatusBar().GetPanels()[Quarrow::StatusLine::ConfigurationPanel]->GetForeColor());
+    EXPECT_EQ(L"Async", Status(Quarrow::StatusLine::LoadingModePanel));
 
     provider->largestBatch = 50;
     provider->FindClass(L"Win32_Process")->getObjectDelayMilliseconds = 300;
@@ -588,15 +588,16 @@ TEST_F(MainWindowTextsTest, TheStatusBarTellsHowALoadGoes)
     provider->failNextOnCall = provider->nextCallCount + 1;
     provider->failNextResult = static_cast<HRESULT>(WBEM_E_INVALID_QUERY);
     Select(Class(L"Win32_ProcessStartup"));
-    EXPECT_EQ(L"Loading error occured. The query was not syntactically valid", Status(Quarrow::Panel::Loading));
+    EXPECT_EQ(L"Loading error occured. The query was not syntactically valid",
+              Status(Quarrow::StatusLine::LoadingPanel));
     provider->failNextOnCall = 0;
 
     // A synchronous load says only that it completed.
     form.reset();
     Start(false);
-    EXPECT_EQ(L"Sync", Status(Quarrow::Panel::LoadingMode));
+    EXPECT_EQ(L"Sync", Status(Quarrow::StatusLine::LoadingModePanel));
     Select(Class(L"Win32_Process"));
-    EXPECT_EQ(L"Loading completed", Status(Quarrow::Panel::Loading));
+    EXPECT_EQ(L"Loading completed", Status(Quarrow::StatusLine::LoadingPanel));
 }
 
 // ---------------------------------------------------------------------------------------------------------------

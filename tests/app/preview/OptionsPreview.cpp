@@ -26,7 +26,8 @@ namespace
 
 const wchar_t* const KeyPath = L"Software\\QuarrowTests\\OptionsPreview";
 
-class PreviewOwner : public Config::OptionsOwner
+// What the main window hands the dialog.
+class PreviewOwner
 {
 public:
     PreviewOwner() : options(String(KeyPath))
@@ -43,9 +44,6 @@ public:
             }
         }
     }
-    Config::AppOptions& GetOptions() override { return options; }
-    ImageList* GetTreeImages() override { return &images; }
-    Core::Collections::PointerArrayList<WMI::ManagementConnection>& GetConnections() override { return connections; }
 
     Config::AppOptions options;
     ImageList images;
@@ -90,7 +88,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
         // A dialog needs an owner window; this one stays hidden.
         Form mainWindow;
         mainWindow.Create();
-        Config::OptionsForm options(owner);
+        Config::OptionsForm options(owner.options, &owner.images, owner.connections);
         options.SetOwner(&mainWindow);
         options.SetStartPosition(StartPosition::CenterScreen);
         options.Show();
