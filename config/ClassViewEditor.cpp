@@ -5,6 +5,7 @@
 #include "config/CategoryPath.h"
 #include "config/ClassTreeNodes.h"
 #include "config/ClassViewFile.h"
+#include "core/Exception.h"
 #include "core/controls/TreeNode.h"
 #include "core/io/FileStream.h"
 #include "core/io/IOException.h"
@@ -163,10 +164,11 @@ public:
         return true;
     }
 
-    bool OnClass(const String& name, bool selected, int depth) override
+    bool OnClass(const String& name, const String& nameSpace, bool selected, int depth) override
     {
         std::unique_ptr<TreeNode> node = NewClassNode(name, selected ? TreeNode::Checked : TreeNode::Unchecked);
         auto definition = std::make_unique<WMI::ClassDefinition>(name, 0);
+        definition->SetNamespace(nameSpace);
         node->SetOwnedData(definition.get());
         WMI::ClassDefinition* owned = definition.release();
         TreeNode* classNode = node.release();
@@ -204,6 +206,117 @@ private:
     WMI::ClassDefinition* m_lastDefinition = nullptr; // not owned: belongs to its node
 };
 
+void WriteClassContent(XmlTextWriter& writer, const TreeNode* classNode)
+{
+    // The ticked properties are the list when they are a choice: fewer than all, or chosen in the file. An
+    // unchecked class keeps the properties chosen in the file for when it is selected again.
+    bool chosen = HasChosenProperties(classNode);
+    bool keepAll = chosen && classNode->GetCheckState() == TreeNode::Unchecked;
+    if (chosen || classNode->GetCheckState() == TreeNode::PartlyChecked)
+    {
+        for (int p = 0; p < classNode->GetNodes().GetCount(); p++)
+        {
+            const TreeNode* property = classNode->GetNodes()[p];
+            if (keepAll || property->GetCheckState() == TreeNode::Checked)
+            {
+                writer.WriteElementString(String(L"Property"), property->GetText());
+            }
+        }
+    }
+    auto* definition = DefinitionOf(classNode);
+    if (definition != nullptr && !definition->GetFilter().IsEmpty())
+    {
+        writer.WriteElementString(String(L"Filter"), definition->GetFilter());
+    }
+}
+
+// Writes the whole tree as Category and Class elements.
+void WriteTree(XmlTextWriter& writer, const TreeNodeCollection& nodes)
+{
+    // Categories nest as deep as the tree does: the open levels are kept here, not on the call stack.
+    struct Level
+    {
+        const TreeNodeCollection* nodes;
+        int next;
+    };
+    std::vector<Level> open{{&nodes, 0}};
+    while (!open.empty())
+    {
+        Level& level = open.back();
+        if (level.next == level.nodes->GetCount())
+        {
+            open.pop_back();
+            if (!open.empty())
+            {
+                writer.WriteEndElement(); // the category whose children these were
+            }
+            continue;
+        }
+        const TreeNode* child = (*level.nodes)[level.next++];
+        // Each node is written as its own kind, so a level mixing categories and classes loses neither.
+        bool isClass = KindOf(child) == NodeKind::Class;
+        if (!isClass && KindOf(child) != NodeKind::Category)
+        {
+            continue;
+        }
+        writer.WriteStartElement(String(isClass ? L"Class" : L"Category"));
+        writer.WriteAttributeString(String(L"Name"), child->GetText());
+        writer.WriteAttributeString(String(L"selected"), String(child->IsChecked() ? L"Y" : L"N"));
+        if (isClass)
+        {
+            // The default namespace goes unwritten: files of classes in root\cimv2 stay as they always were.
+            auto* definition = DefinitionOf(child);
+            if (definition != nullptr && !definition->IsInDefaultNamespace())
+            {
+                writer.WriteAttributeString(String(NamespaceAttribute), definition->GetNamespace());
+            }
+            WriteClassContent(writer, child);
+            writer.WriteEndElement();
+        }
+        else
+        {
+            open.push_back({&child->GetNodes(), 0});
+        }
+    }
+}
+
+void WriteClassViewFile(const String& path, const TreeNodeCollection& nodes)
+{
+    // Written beside the file and moved over it only when complete: a failure never leaves half a file.
+    String temporary = path + L".tmp";
+    try
+    {
+        Core::IO::FileStream stream(temporary, Core::IO::FileMode::Create, Core::IO::FileAccess::Write,
+                                    Core::IO::FileShare::None, 4096);
+        XmlTextWriter writer(&stream, nullptr);
+        // Indentation grows with the depth on every line: a tree nested deeper than anyone would read
+        // is written on one line, so the file grows with the tree and not with its square.
+        writer.SetFormatting(TreeDepth(nodes) <= ClassViewEditor::MaxIndentedDepth ? Core::Xml::Formatting::Indented
+                                                                                   : Core::Xml::Formatting::None);
+        writer.WriteStartDocument();
+        writer.WriteStartElement(String(L"Categories"));
+        WriteTree(writer, nodes);
+        writer.WriteEndDocument();
+        writer.Flush();
+        writer.Close();
+        stream.FlushToDisk();
+        stream.Close();
+        Core::IO::File::Replace(temporary, path);
+    }
+    catch (...)
+    {
+        try
+        {
+            Core::IO::File::Delete(temporary);
+        }
+        catch (...)
+        {
+            // A stray temporary file harms nothing; the failure itself is what matters.
+        }
+        throw;
+    }
+}
+
 // A message that could not be shown for want of memory is shown once more: it is how the user learns what became
 // of the file, and the failure that took the memory is over.
 template <typename Show> void ShowAgainOnFailure(Show show) noexcept
@@ -222,6 +335,165 @@ template <typename Show> void ShowAgainOnFailure(Show show) noexcept
 }
 
 } // namespace
+
+namespace
+{
+
+// Class and property names, like namespaces, are the same in any case to WMI.
+bool SameName(const String& first, const String& second)
+{
+    return WMI::IsSameNamespace(first, second);
+}
+
+// Whether the class node describes definition: the same class, namespace, chosen properties and filter.
+bool Describes(const TreeNode* node, const WMI::ClassDefinition& definition)
+{
+    const WMI::ClassDefinition* held = DefinitionOf(node);
+    if (held == nullptr || !SameName(node->GetText(), definition.GetName()) ||
+        !WMI::IsSameNamespace(held->GetNamespace(), definition.GetNamespace()) ||
+        held->GetFilter() != definition.GetFilter() ||
+        held->GetProperties().GetCount() != definition.GetProperties().GetCount())
+    {
+        return false;
+    }
+    for (int i = 0; i < held->GetProperties().GetCount(); i++)
+    {
+        if (!SameName(held->GetProperties()[i].GetName(), definition.GetProperties()[i].GetName()))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The class node for definition, ticked with its properties, as the file's reader would have made it.
+std::unique_ptr<TreeNode> NewAddedClassNode(const WMI::ClassDefinition& definition)
+{
+    std::unique_ptr<TreeNode> node = NewClassNode(definition.GetName(), TreeNode::Checked);
+    auto copy = std::make_unique<WMI::ClassDefinition>(definition.GetName(), 0);
+    copy->SetNamespace(definition.GetNamespace());
+    copy->SetFilter(definition.GetFilter());
+    node->SetOwnedData(copy.get());
+    WMI::ClassDefinition* owned = copy.release();
+    for (int i = 0; i < definition.GetProperties().GetCount(); i++)
+    {
+        const String& name = definition.GetProperties()[i].GetName();
+        owned->GetProperties().Add(WMI::PropertyInfo(name, WMI::CimString));
+        std::unique_ptr<TreeNode> property =
+            NewCheckNode(name, NodeTag::Property, NodeImage::Property, TreeNode::Checked);
+        node->GetNodes().Add(property.get());
+        property.release();
+    }
+    return node;
+}
+
+// Puts definition, ticked, into the added classes' category of the tree; false when it was there already, ticked.
+bool AddToTree(TreeNodeCollection& nodes, const WMI::ClassDefinition& definition)
+{
+    TreeNode* category = nullptr;
+    for (int i = 0; i < nodes.GetCount() && category == nullptr; i++)
+    {
+        if (KindOf(nodes[i]) == NodeKind::Category && nodes[i]->GetText() == String(AddedClassesCategory))
+        {
+            category = nodes[i];
+        }
+    }
+    if (category == nullptr)
+    {
+        std::unique_ptr<TreeNode> created =
+            NewCheckNode(String(AddedClassesCategory), NodeTag::Category,
+                         CategoryImageIndex(String(AddedClassesCategory)), TreeNode::Checked);
+        nodes.Add(created.get());
+        category = created.release();
+    }
+    bool changed = category->GetCheckState() == TreeNode::Unchecked;
+    // Only its own box: the other classes in it keep theirs.
+    category->SetCheckState(TreeNode::Checked);
+    for (int i = 0; i < category->GetNodes().GetCount(); i++)
+    {
+        TreeNode* node = category->GetNodes()[i];
+        if (KindOf(node) == NodeKind::Class && Describes(node, definition))
+        {
+            if (node->GetCheckState() == TreeNode::Unchecked)
+            {
+                SetSubtreeState(node, TreeNode::Checked);
+                changed = true;
+            }
+            return changed;
+        }
+    }
+    std::unique_ptr<TreeNode> added = NewAddedClassNode(definition);
+    category->GetNodes().Add(added.get());
+    added.release();
+    return true;
+}
+
+} // namespace
+
+bool AddClassToClassView(const String& path, const WMI::ClassDefinition& definition, void* owner)
+{
+    // The reason, when there is one, follows the message; a message that cannot be made whole is shown without it.
+    auto tell = [owner](const wchar_t* text, const Core::Exception* reason)
+    {
+        ShowAgainOnFailure(
+            [&]
+            {
+                String shown(text);
+                if (reason != nullptr && !reason->GetMessageText().IsEmpty())
+                {
+                    shown += String(L"\r\n\r\n") + reason->GetMessageText();
+                }
+                Desktop::Current().ShowMessage(owner, shown, String(L"Configuration file error"),
+                                               MB_OK | MB_ICONWARNING);
+            });
+    };
+    try
+    {
+        if (definition.GetName().IsEmpty())
+        {
+            throw Core::ArgumentException(String(L"AddClassToClassView function - the class has no name"));
+        }
+        if (path.IsEmpty() || !Core::IO::File::Exists(path))
+        {
+            tell(NoFileToAddToMessage, nullptr);
+            return false;
+        }
+        // The whole file, as the options dialog shows it: what is not added is written back as it was read.
+        TreeNodeCollection nodes;
+        {
+            CheckTreeBuilder builder(nodes);
+            try
+            {
+                ReadClassViewFile(path, builder);
+            }
+            catch (const Core::Exception& exception)
+            {
+                // Saving what was read would lose the rest of the file.
+                tell(PartlyReadNotAddedMessage, &exception);
+                return false;
+            }
+            builder.Close();
+        }
+        if (AddToTree(nodes, definition))
+        {
+            WriteClassViewFile(path, nodes);
+        }
+        return true;
+    }
+    catch (const Core::ArgumentException&)
+    {
+        throw;
+    }
+    catch (const Core::Exception& exception)
+    {
+        tell(AddClassFailedMessage, &exception);
+    }
+    catch (...)
+    {
+        tell(AddClassFailedMessage, nullptr);
+    }
+    return false;
+}
 
 // Keeps the check handler from reacting to the changes its own work makes.
 class ClassViewEditor::CheckHandlerPause
@@ -336,73 +608,6 @@ void ClassViewEditor::AddCheckClassNodes(TreeNode* categoryNode, const wchar_t* 
     }
 }
 
-void ClassViewEditor::WriteTree(XmlTextWriter& writer)
-{
-    // Categories nest as deep as the tree does: the open levels are kept here, not on the call stack.
-    struct Level
-    {
-        const TreeNodeCollection* nodes;
-        int next;
-    };
-    std::vector<Level> open{{&m_nodes, 0}};
-    while (!open.empty())
-    {
-        Level& level = open.back();
-        if (level.next == level.nodes->GetCount())
-        {
-            open.pop_back();
-            if (!open.empty())
-            {
-                writer.WriteEndElement(); // the category whose children these were
-            }
-            continue;
-        }
-        TreeNode* child = (*level.nodes)[level.next++];
-        // Each node is written as its own kind, so a level mixing categories and classes loses neither.
-        bool isClass = KindOf(child) == NodeKind::Class;
-        if (!isClass && KindOf(child) != NodeKind::Category)
-        {
-            continue;
-        }
-        writer.WriteStartElement(String(isClass ? L"Class" : L"Category"));
-        writer.WriteAttributeString(String(L"Name"), child->GetText());
-        writer.WriteAttributeString(String(L"selected"), String(child->IsChecked() ? L"Y" : L"N"));
-        if (isClass)
-        {
-            WriteClassContent(writer, child);
-            writer.WriteEndElement();
-        }
-        else
-        {
-            open.push_back({&child->GetNodes(), 0});
-        }
-    }
-}
-
-void ClassViewEditor::WriteClassContent(XmlTextWriter& writer, TreeNode* classNode)
-{
-    // The ticked properties are the list when they are a choice: fewer than all, or chosen in the file. An
-    // unchecked class keeps the properties chosen in the file for when it is selected again.
-    bool chosen = HasChosenProperties(classNode);
-    bool keepAll = chosen && classNode->GetCheckState() == TreeNode::Unchecked;
-    if (chosen || classNode->GetCheckState() == TreeNode::PartlyChecked)
-    {
-        for (int p = 0; p < classNode->GetNodes().GetCount(); p++)
-        {
-            TreeNode* property = classNode->GetNodes()[p];
-            if (keepAll || property->GetCheckState() == TreeNode::Checked)
-            {
-                writer.WriteElementString(String(L"Property"), property->GetText());
-            }
-        }
-    }
-    auto* definition = DefinitionOf(classNode);
-    if (definition != nullptr && !definition->GetFilter().IsEmpty())
-    {
-        writer.WriteElementString(String(L"Filter"), definition->GetFilter());
-    }
-}
-
 // Every failure, out of memory included, ends in a message: the dialog goes on either way.
 bool ClassViewEditor::SaveConfiguration(const String& configFile)
 {
@@ -463,7 +668,7 @@ bool ClassViewEditor::SaveConfiguration(const String& configFile)
     }
     try
     {
-        WriteFile(configFile);
+        WriteClassViewFile(configFile, m_nodes);
     }
     catch (...)
     {
@@ -532,43 +737,6 @@ void ClassViewEditor::RemoveCreatedFile(const String& path)
     catch (...)
     {
         // The empty file stays; the message that follows says what happened.
-    }
-}
-
-void ClassViewEditor::WriteFile(const String& path)
-{
-    // Written beside the file and moved over it only when complete: a failure never leaves half a file.
-    String temporary = path + L".tmp";
-    try
-    {
-        Core::IO::FileStream stream(temporary, Core::IO::FileMode::Create, Core::IO::FileAccess::Write,
-                                    Core::IO::FileShare::None, 4096);
-        XmlTextWriter writer(&stream, nullptr);
-        // Indentation grows with the depth on every line: a tree nested deeper than anyone would read
-        // is written on one line, so the file grows with the tree and not with its square.
-        writer.SetFormatting(TreeDepth(m_nodes) <= MaxIndentedDepth ? Core::Xml::Formatting::Indented
-                                                                    : Core::Xml::Formatting::None);
-        writer.WriteStartDocument();
-        writer.WriteStartElement(String(L"Categories"));
-        WriteTree(writer);
-        writer.WriteEndDocument();
-        writer.Flush();
-        writer.Close();
-        stream.FlushToDisk();
-        stream.Close();
-        Core::IO::File::Replace(temporary, path);
-    }
-    catch (...)
-    {
-        try
-        {
-            Core::IO::File::Delete(temporary);
-        }
-        catch (...)
-        {
-            // A stray temporary file harms nothing; the failure itself is what matters.
-        }
-        throw;
     }
 }
 

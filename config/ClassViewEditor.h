@@ -11,9 +11,9 @@ class TreeNode;
 class TreeNodeCollection;
 } // namespace Core::Controls
 
-namespace Core::Xml
+namespace WMI
 {
-class XmlTextWriter;
+class ClassDefinition;
 }
 
 namespace Config
@@ -42,6 +42,27 @@ constexpr const wchar_t* PartlyReadKeptMessage =
 constexpr const wchar_t* PartlyReadNotCopiedMessage =
     L"The configuration file could not be read completely and no copy of it could be kept, so it was not "
     L"overwritten. Save the configuration to another file, or cancel.";
+
+// The top-level category that classes added to the class view from the main window go into.
+constexpr const wchar_t* AddedClassesCategory = L"Added classes";
+constexpr const wchar_t* NoFileToAddToMessage =
+    L"The class view has no configuration file yet, so the class was not added. Save the class view to a file in "
+    L"Tools > Options (Configuration Settings), then add the class again.";
+constexpr const wchar_t* PartlyReadNotAddedMessage =
+    L"The configuration file could not be read completely, so the class was not added and the file was left as it "
+    L"is. Correct the file, or save the class view again in Tools > Options, then add the class again.";
+constexpr const wchar_t* AddClassFailedMessage =
+    L"The class could not be added to the configuration file; the file was left as it is.";
+
+// Adds definition (its name, namespace, properties and filter) to the class-view file at path as a selected Class
+// element at the end of the top-level category AddedClassesCategory, which is made at the end of the file when
+// there is none, and ticked when it was not. An equal class there (name, namespace, properties and filter) is
+// ticked instead of added twice. The rest of the file keeps its meaning, and a file written by Quarrow keeps its
+// bytes around what is added; the file is replaced only by a complete new one, and is not touched when nothing
+// changes. A missing file, or one that cannot be read to its end, is left as it is and the user told why; so is
+// any failure (owner: the window that owns the message box). Returns whether the file holds the class, ticked.
+// Throws ArgumentException, before anything, for a definition without a class name.
+bool AddClassToClassView(const Core::String& path, const WMI::ClassDefinition& definition, void* owner);
 
 class ClassViewEditor
 {
@@ -75,18 +96,14 @@ public:
     void OnAfterCheck(Core::Controls::TreeNode* node);
 
 private:
-    // Writes the whole tree as Category and Class elements.
-    void WriteTree(Core::Xml::XmlTextWriter& writer);
     class CheckHandlerPause;
 
-    void WriteFile(const Core::String& path);
     // Whether path may be the file last loaded only in part: the same file, or one that cannot be told apart.
     bool IsPartlyRead(const Core::String& path) const;
     // The first free name beside the file for a copy of it: "name.bak", then "name.2.bak", ...
     static Core::String FreeCopyName(const Core::String& path);
     // Removes a file this save created; it did not exist before.
     static void RemoveCreatedFile(const Core::String& path);
-    void WriteClassContent(Core::Xml::XmlTextWriter& writer, Core::Controls::TreeNode* classNode);
     void ShowMessage(const wchar_t* text, const wchar_t* caption, unsigned int style) noexcept;
     void ShowMessage(const Core::String& text, const Core::String& caption, unsigned int style) noexcept;
 

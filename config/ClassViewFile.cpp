@@ -1,6 +1,7 @@
 #include "config/ClassViewFile.h"
 
 #include "core/xml/XmlTextReader.h"
+#include "wmi/ClassDefinition.h"
 
 using Core::String;
 using Core::Xml::XmlNodeType;
@@ -8,6 +9,33 @@ using Core::Xml::XmlTextReader;
 
 namespace Config
 {
+
+namespace
+{
+
+// The Namespace of the Class element the reader is on: the default one when it is missing or empty. Any other
+// text that is no namespace path stops the reading, as other unexpected content does: guessing another
+// namespace would show another class, and a machine's name in it would lead elsewhere.
+String ClassNamespace(const XmlTextReader& reader, const String& className)
+{
+    String nameSpace = reader.GetAttribute(String(NamespaceAttribute));
+    if (nameSpace.IsEmpty())
+    {
+        return String(WMI::DefaultNamespace);
+    }
+    if (!WMI::IsNamespacePath(nameSpace))
+    {
+        String text =
+            String(L"Class ") + className + L" has a Namespace that is not a namespace path ('" + nameSpace + L"') at ";
+        text += reader.LineNumber();
+        text += L", ";
+        text += reader.LinePosition();
+        throw Core::Xml::XmlException(text);
+    }
+    return nameSpace;
+}
+
+} // namespace
 
 void ReadClassViewFile(const String& path, ClassViewVisitor& visitor)
 {
@@ -31,8 +59,9 @@ void ReadClassViewFile(const String& path, ClassViewVisitor& visitor)
         {
             String name = reader.GetAttribute(String(L"Name"));
             bool selected = reader.GetAttribute(String(L"selected")) == String(L"Y");
-            bool wanted = element == category ? visitor.OnCategory(name, selected, reader.Depth())
-                                              : visitor.OnClass(name, selected, reader.Depth());
+            bool wanted = element == category
+                              ? visitor.OnCategory(name, selected, reader.Depth())
+                              : visitor.OnClass(name, ClassNamespace(reader, name), selected, reader.Depth());
             if (!wanted)
             {
                 reader.Skip();

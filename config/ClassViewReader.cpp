@@ -44,14 +44,16 @@ public:
         return true;
     }
 
-    bool OnClass(const String& name, bool selected, int depth) override
+    bool OnClass(const String& name, const String& nameSpace, bool selected, int depth) override
     {
         if (!selected)
         {
             return false;
         }
         auto node = std::make_unique<TreeNode>(name);
+        // Bound to the machine's connection; the namespace tells the window where the class lives.
         auto object = std::make_unique<WMI::ManagementObject>(m_connection, name, 0);
+        object->SetNamespace(nameSpace);
         node->SetOwnedData(object.get());
         WMI::ManagementObject* owned = object.release();
         node->SetTag(String(NodeTag::Class));

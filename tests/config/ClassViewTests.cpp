@@ -72,6 +72,10 @@ void Dump(const TreeNodeCollection& nodes, int level, std::string& out)
             {
                 out += " where " + Narrow(definition->GetFilter());
             }
+            if (!definition->IsInDefaultNamespace())
+            {
+                out += " in " + Narrow(definition->GetNamespace());
+            }
         }
         out += "\n";
         Dump(node->GetNodes(), level + 1, out);
@@ -1073,4 +1077,377 @@ TEST_F(ClassViewTest, DeletingATreeTellsItsObserverOfTheTopNodesOnlyAndKeepsIt)
               observer.texts);
     EXPECT_EQ(&observer, checkTree.GetObserver());
     checkTree.SetObserver(nullptr);
+}
+
+// --- namespaces ---
+
+namespace
+{
+
+// A file as the options dialog writes it: declaration without encoding, tabs, CRLF between lines and none at the
+// end, escaped attribute and text characters, UTF-8 beyond the BMP, empty elements, an unselected category holding
+// a selected class, an unselected class keeping its chosen property, and a level mixing categories and classes.
+const std::string WriterFormatted =
+    "<?xml version=\"1.0\"?>\r\n"
+    "<Categories>\r\n"
+    "\t<Category Name=\"Caf\xC3\xA9 &amp; &quot;tools&quot; &lt;1&gt;\" selected=\"Y\">\r\n"
+    "\t\t<Category Name=\"Processes\" selected=\"N\">\r\n"
+    "\t\t\t<Class Name=\"Win32_Process\" selected=\"Y\">\r\n"
+    "\t\t\t\t<Property>Name</Property>\r\n"
+    "\t\t\t\t<Property>ProcessId</Property>\r\n"
+    "\t\t\t\t<Filter>Name &lt;&gt; 'caf\xC3\xA9.exe' AND Caption = \"a\tb\"</Filter>\r\n"
+    "\t\t\t</Class>\r\n"
+    "\t\t\t<Class Name=\"Win32_Thread\" selected=\"N\">\r\n"
+    "\t\t\t\t<Property>Handle</Property>\r\n"
+    "\t\t\t</Class>\r\n"
+    "\t\t</Category>\r\n"
+    "\t\t<Class Name=\"Win32_Service\" selected=\"Y\">\r\n"
+    "\t\t\t<Filter>StartMode = 'Auto'</Filter>\r\n"
+    "\t\t</Class>\r\n"
+    "\t</Category>\r\n"
+    "\t<Category Name=\"Empty\" selected=\"N\" />\r\n"
+    "\t<Category Name=\"Screens \xF0\x9F\x92\xBB\" selected=\"Y\">\r\n"
+    "\t\t<Class Name=\"Win32_DesktopMonitor\" selected=\"Y\" />\r\n"
+    "\t</Category>\r\n"
+    "</Categories>";
+
+// Classes of three namespaces, one of them spelled in capitals, and one class that names none.
+const char* const Namespaced =
+    "<?xml version=\"1.0\"?>\r\n"
+    "<Categories>\r\n"
+    "  <Category Name=\"Network\" selected=\"Y\">\r\n"
+    "    <Class Name=\"MSNdis_80211_BSSIList\" selected=\"Y\" Namespace=\"root\\WMI\">\r\n"
+    "      <Property>InstanceName</Property>\r\n"
+    "      <Property>Active</Property>\r\n"
+    "    </Class>\r\n"
+    "    <Class Name=\"MSFT_NetAdapter\" selected=\"Y\" Namespace=\"root\\StandardCimv2\">\r\n"
+    "      <Filter>Virtual = FALSE</Filter>\r\n"
+    "    </Class>\r\n"
+    "    <Class Name=\"Win32_NetworkAdapter\" selected=\"Y\" />\r\n"
+    "    <Class Name=\"Win32_NetworkAdapterConfiguration\" selected=\"Y\" Namespace=\"ROOT\\CIMV2\" />\r\n"
+    "    <Class Name=\"Win32_IP4RouteTable\" selected=\"Y\" Namespace=\"\" />\r\n"
+    "  </Category>\r\n"
+    "</Categories>\r\n";
+
+} // namespace
+
+// Files without namespaces are what every file was: the same trees, and saving gives back every byte.
+TEST_F(ClassViewTest, AFileWithoutNamespacesIsReadAndSavedByteForByte)
+{
+    String path = WriteConfig("view.xml", WriterFormatted);
+    ReadClassTree(machine, path, status);
+    EXPECT_TRUE(status.texts.empty());
+    // Dump shows a unit a byte: the two halves of the pair as their low bytes.
+    const std::string screens = Narrow(String(L"Screens \U0001F4BB"));
+    EXPECT_EQ("M Local Machine [0]\n"
+              "  CT Caf\xE9 & \"tools\" <1> [0]\n"
+              "    CL Win32_Service [0] where StartMode = 'Auto'\n"
+              "  CT " +
+                  screens +
+                  " [0]\n"
+                  "    CL Win32_DesktopMonitor [0]\n",
+              Dump(mainTree));
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    EXPECT_EQ("CT Caf\xE9 & \"tools\" <1> [1]\n"
+              "  CT Processes [0]\n"
+              "    CL Win32_Process [1] +Name +ProcessId where Name <> 'caf\xE9.exe' AND Caption = \"a\tb\"\n"
+              "      PR Name [1]\n"
+              "      PR ProcessId [1]\n"
+              "    CL Win32_Thread [0] +Handle\n"
+              "      PR Handle [0]\n"
+              "  CL Win32_Service [1] where StartMode = 'Auto'\n"
+              "CT Empty [0]\n"
+              "CT " +
+                  screens +
+                  " [1]\n"
+                  "  CL Win32_DesktopMonitor [1]\n",
+              Dump(checkTree));
+    editor.SetChangeFlags(Config::ClassViewChanged);
+    ASSERT_TRUE(editor.SaveConfiguration(path));
+    EXPECT_EQ(WriterFormatted, Testing::ReadFileBytes(path));
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(ClassViewTest, TheNamespaceOfAClassReachesTheObjectOfItsNodeInTheMainTree)
+{
+    ReadClassTree(machine, WriteConfig("namespaced.xml", Namespaced), status);
+    EXPECT_TRUE(status.texts.empty());
+    EXPECT_EQ("M Local Machine [0]\n"
+              "  CT Network [0]\n"
+              "    CL MSNdis_80211_BSSIList [0] +InstanceName +Active in root\\WMI\n"
+              "    CL MSFT_NetAdapter [0] where Virtual = FALSE in root\\StandardCimv2\n"
+              "    CL Win32_NetworkAdapter [0]\n"
+              "    CL Win32_NetworkAdapterConfiguration [0]\n"
+              "    CL Win32_IP4RouteTable [0]\n",
+              Dump(mainTree));
+    TreeNodeCollection& classes = machine->GetNodes()[0]->GetNodes();
+    // Bound to the machine's connection as every class is; where the class lives is the object's to say.
+    for (int i = 0; i < classes.GetCount(); i++)
+    {
+        EXPECT_EQ(&connection, ClassObject(classes[i])->GetConnection()) << i;
+    }
+    EXPECT_STREQ(L"root\\WMI", ClassObject(classes[0])->GetNamespace().GetBuffer());
+    EXPECT_STREQ(L"root\\cimv2", ClassObject(classes[2])->GetNamespace().GetBuffer());
+    // As written, and the default all the same.
+    EXPECT_STREQ(L"ROOT\\CIMV2", ClassObject(classes[3])->GetNamespace().GetBuffer());
+    EXPECT_TRUE(ClassObject(classes[3])->IsInDefaultNamespace());
+    // An empty attribute names no namespace.
+    EXPECT_STREQ(L"root\\cimv2", ClassObject(classes[4])->GetNamespace().GetBuffer());
+    EXPECT_EQ(L"Select InstanceName, Active from MSNdis_80211_BSSIList",
+              std::wstring(ClassObject(classes[0])->GetQueryText().GetBuffer()));
+}
+
+TEST_F(ClassViewTest, TheCheckTreeKeepsTheNamespaceThroughEditsAndSavesItOnlyWhereItIsNotTheDefault)
+{
+    String path = WriteConfig("namespaced.xml", Namespaced);
+    ClassViewEditor editor(checkTree, *options);
+    editor.LoadCheckTree(path);
+    EXPECT_EQ("CT Network [1]\n"
+              "  CL MSNdis_80211_BSSIList [1] +InstanceName +Active in root\\WMI\n"
+              "    PR InstanceName [1]\n"
+              "    PR Active [1]\n"
+              "  CL MSFT_NetAdapter [1] where Virtual = FALSE in root\\StandardCimv2\n"
+              "  CL Win32_NetworkAdapter [1]\n"
+              "  CL Win32_NetworkAdapterConfiguration [1]\n"
+              "  CL Win32_IP4RouteTable [1]\n",
+              Dump(checkTree));
+    // Edits as the dialog makes them: a property unticked, a filter typed, a class unticked.
+    TreeNode* bssi = checkTree[0]->GetNodes()[0];
+    bssi->GetNodes()[1]->SetCheckState(TreeNode::Unchecked);
+    editor.OnAfterCheck(bssi->GetNodes()[1]);
+    bssi->GetDataAs<WMI::ClassDefinition>()->SetFilter(String(L"Active = TRUE"));
+    TreeNode* adapter = checkTree[0]->GetNodes()[1];
+    adapter->SetCheckState(TreeNode::Unchecked);
+    editor.OnAfterCheck(adapter);
+    String saved = directory.File(L"saved.xml");
+    ASSERT_TRUE(editor.SaveConfiguration(saved));
+    EXPECT_EQ("<?xml version=\"1.0\"?>\r\n"
+              "<Categories>\r\n"
+              "\t<Category Name=\"Network\" selected=\"Y\">\r\n"
+              "\t\t<Class Name=\"MSNdis_80211_BSSIList\" selected=\"Y\" Namespace=\"root\\WMI\">\r\n"
+              "\t\t\t<Property>InstanceName</Property>\r\n"
+              "\t\t\t<Filter>Active = TRUE</Filter>\r\n"
+              "\t\t</Class>\r\n"
+              "\t\t<Class Name=\"MSFT_NetAdapter\" selected=\"N\" Namespace=\"root\\StandardCimv2\">\r\n"
+              "\t\t\t<Filter>Virtual = FALSE</Filter>\r\n"
+              "\t\t</Class>\r\n"
+              "\t\t<Class Name=\"Win32_NetworkAdapter\" selected=\"Y\" />\r\n"
+              "\t\t<Class Name=\"Win32_NetworkAdapterConfiguration\" selected=\"Y\" />\r\n"
+              "\t\t<Class Name=\"Win32_IP4RouteTable\" selected=\"Y\" />\r\n"
+              "\t</Category>\r\n"
+              "</Categories>",
+              Testing::ReadFileBytes(saved));
+    // And back: the saved file is the edited tree.
+    TreeNodeCollection reloaded;
+    ClassViewEditor again(reloaded, *options);
+    again.LoadCheckTree(saved);
+    EXPECT_EQ("CT Network [1]\n"
+              "  CL MSNdis_80211_BSSIList [1] +InstanceName where Active = TRUE in root\\WMI\n"
+              "    PR InstanceName [1]\n"
+              "  CL MSFT_NetAdapter [0] where Virtual = FALSE in root\\StandardCimv2\n"
+              "  CL Win32_NetworkAdapter [1]\n"
+              "  CL Win32_NetworkAdapterConfiguration [1]\n"
+              "  CL Win32_IP4RouteTable [1]\n",
+              Dump(reloaded));
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+// A namespace that is no namespace path below the machine is not guessed at: another namespace would show another
+// class, and a machine's name would lead to another machine. The file stops there, as at other faulty content.
+TEST_F(ClassViewTest, ANamespaceThatIsNoNamespacePathStopsTheReadingWhereItStands)
+{
+    const char* const values[] = {
+        "\\\\server\\root\\cimv2", "\\root\\wmi", "root\\\\wmi", "root\\wmi\\",  "root/wmi", "//server/root",
+        "winmgmts:root\\cimv2",    " root\\wmi",  "root\\wmi ",  "root&#x9;wmi", " "};
+    for (const char* value : values)
+    {
+        std::string file =
+            "<Categories>\r\n<Category Name=\"A\" selected=\"Y\">\r\n"
+            "<Class Name=\"Before\" selected=\"Y\" />\r\n<Class Name=\"Odd\" selected=\"N\" Namespace=\"" +
+            std::string(value) + "\" />\r\n<Class Name=\"After\" selected=\"Y\" />\r\n</Category>\r\n</Categories>";
+        String path = WriteConfig("odd.xml", file);
+        machine->GetNodes().Clear();
+        status.texts.clear();
+        ReadClassTree(machine, path, status);
+        EXPECT_EQ("M Local Machine [0]\n"
+                  "  CT A [0]\n"
+                  "    CL Before [0]\n",
+                  Dump(mainTree))
+            << value;
+        ASSERT_EQ(1u, status.texts.size()) << value;
+        EXPECT_EQ(0u, status.texts[0].find(L"Configuration xml file is empty or has invalid structure (Class Odd has "
+                                           L"a Namespace that is not a namespace path ('"))
+            << value;
+        EXPECT_NE(std::wstring::npos, status.texts[0].find(L"') at 4, 2)")) << value;
+
+        desktop.messages.clear();
+        TreeNodeCollection tree;
+        ClassViewEditor editor(tree, *options);
+        editor.LoadCheckTree(path);
+        EXPECT_EQ("CT A [1]\n  CL Before [1]\n", Dump(tree)) << value;
+        ASSERT_EQ(1u, desktop.messages.size()) << value;
+        EXPECT_NE(std::wstring::npos, desktop.messages[0].text.find(L"Class Odd has a Namespace")) << value;
+    }
+}
+
+// --- adding a class to the file ---
+
+namespace
+{
+
+WMI::ClassDefinition Definition(const wchar_t* name, const wchar_t* nameSpace,
+                                std::initializer_list<const wchar_t*> properties = {}, const wchar_t* filter = L"")
+{
+    WMI::ClassDefinition definition{String(name), 0};
+    definition.SetNamespace(String(nameSpace));
+    for (const wchar_t* property : properties)
+    {
+        definition.GetProperties().Add(WMI::PropertyInfo(String(property)));
+    }
+    definition.SetFilter(String(filter));
+    return definition;
+}
+
+// WriterFormatted with the given lines inserted before the end of the document element.
+std::string WriterFormattedWith(const std::string& lines)
+{
+    std::string text = WriterFormatted;
+    return text.insert(text.rfind("</Categories>"), lines);
+}
+
+} // namespace
+
+TEST_F(ClassViewTest, AnAddedClassGoesIntoItsCategoryAtTheEndAndEveryOtherByteStays)
+{
+    String path = WriteConfig("view.xml", WriterFormatted);
+    void* owner = reinterpret_cast<void*>(0x4321);
+    ASSERT_TRUE(Config::AddClassToClassView(
+        path, Definition(L"MSNdis_80211_BSSIList", L"root\\wmi", {L"InstanceName", L"Active"}, L"Active = TRUE"),
+        owner));
+    const std::string first = "\t<Category Name=\"Added classes\" selected=\"Y\">\r\n"
+                              "\t\t<Class Name=\"MSNdis_80211_BSSIList\" selected=\"Y\" Namespace=\"root\\wmi\">\r\n"
+                              "\t\t\t<Property>InstanceName</Property>\r\n"
+                              "\t\t\t<Property>Active</Property>\r\n"
+                              "\t\t\t<Filter>Active = TRUE</Filter>\r\n"
+                              "\t\t</Class>\r\n";
+    EXPECT_EQ(WriterFormattedWith(first + "\t</Category>\r\n"), Testing::ReadFileBytes(path));
+    // The next one joins it; a class of the default namespace names none.
+    ASSERT_TRUE(Config::AddClassToClassView(path, Definition(L"Win32_Battery", L""), owner));
+    ASSERT_TRUE(
+        Config::AddClassToClassView(path, Definition(L"MSFT_Disk", L"root\\Microsoft\\Windows\\Storage"), owner));
+    const std::string all = WriterFormattedWith(first + "\t\t<Class Name=\"Win32_Battery\" selected=\"Y\" />\r\n"
+                                                        "\t\t<Class Name=\"MSFT_Disk\" selected=\"Y\" "
+                                                        "Namespace=\"root\\Microsoft\\Windows\\Storage\" />\r\n"
+                                                        "\t</Category>\r\n");
+    EXPECT_EQ(all, Testing::ReadFileBytes(path));
+    // The same class again, in other capitals, is there already: the file is not written.
+    WIN32_FILE_ATTRIBUTE_DATA before = {};
+    ASSERT_TRUE(GetFileAttributesExW(path.GetBuffer(), GetFileExInfoStandard, &before));
+    // Read-only, so that a write would fail and say so.
+    SetFileAttributesW(path.GetBuffer(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(
+        Config::AddClassToClassView(path, Definition(L"msft_disk", L"ROOT\\microsoft\\windows\\storage"), owner));
+    SetFileAttributesW(path.GetBuffer(), FILE_ATTRIBUTE_NORMAL);
+    WIN32_FILE_ATTRIBUTE_DATA after = {};
+    ASSERT_TRUE(GetFileAttributesExW(path.GetBuffer(), GetFileExInfoStandard, &after));
+    EXPECT_EQ(0, CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime));
+    EXPECT_EQ(all, Testing::ReadFileBytes(path));
+    EXPECT_TRUE(desktop.messages.empty());
+    // What the main tree makes of it.
+    ReadClassTree(machine, path, status);
+    ASSERT_EQ(3, machine->GetNodes().GetCount());
+    std::string added;
+    Dump(machine->GetNodes()[2]->GetNodes(), 0, added);
+    EXPECT_EQ("CL MSNdis_80211_BSSIList [0] +InstanceName +Active where Active = TRUE in root\\wmi\n"
+              "CL Win32_Battery [0]\n"
+              "CL MSFT_Disk [0] in root\\Microsoft\\Windows\\Storage\n",
+              added);
+}
+
+// The category and the class may be there already, unticked: adding shows them again, and nothing else changes.
+TEST_F(ClassViewTest, AddingAClassTicksItsCategoryAndAnEqualClassInsteadOfAddingItTwice)
+{
+    const std::string hidden = "<Categories>\r\n"
+                               "  <Category Name=\"Added classes\" selected=\"N\">\r\n"
+                               "    <Class Name=\"Win32_Battery\" selected=\"N\" />\r\n"
+                               "    <Class Name=\"MSNdis_X\" selected=\"N\" Namespace=\"root\\wmi\">\r\n"
+                               "      <Property>Active</Property>\r\n"
+                               "    </Class>\r\n"
+                               "  </Category>\r\n"
+                               "  <Category Name=\"Other\" selected=\"Y\" />\r\n"
+                               "</Categories>\r\n";
+    String path = WriteConfig("hidden.xml", hidden);
+    // Another property list is another view of the class: added beside it.
+    ASSERT_TRUE(Config::AddClassToClassView(path, Definition(L"MSNdis_X", L"root\\wmi"), nullptr));
+    ASSERT_TRUE(Config::AddClassToClassView(path, Definition(L"MSNdis_X", L"root\\wmi", {L"Active"}), nullptr));
+    EXPECT_EQ("<?xml version=\"1.0\"?>\r\n"
+              "<Categories>\r\n"
+              "\t<Category Name=\"Added classes\" selected=\"Y\">\r\n"
+              "\t\t<Class Name=\"Win32_Battery\" selected=\"N\" />\r\n"
+              "\t\t<Class Name=\"MSNdis_X\" selected=\"Y\" Namespace=\"root\\wmi\">\r\n"
+              "\t\t\t<Property>Active</Property>\r\n"
+              "\t\t</Class>\r\n"
+              "\t\t<Class Name=\"MSNdis_X\" selected=\"Y\" Namespace=\"root\\wmi\" />\r\n"
+              "\t</Category>\r\n"
+              "\t<Category Name=\"Other\" selected=\"Y\" />\r\n"
+              "</Categories>",
+              Testing::ReadFileBytes(path));
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(ClassViewTest, AddingAClassToAMissingFileIsRefusedAndMakesNone)
+{
+    String path = directory.File(L"missing.xml");
+    for (const String& target : {path, String()})
+    {
+        desktop.messages.clear();
+        EXPECT_FALSE(
+            Config::AddClassToClassView(target, Definition(L"MSNdis_X", L"root\\wmi"), reinterpret_cast<void*>(0x77)));
+        ASSERT_EQ(1u, desktop.messages.size());
+        EXPECT_EQ(Config::NoFileToAddToMessage, desktop.messages[0].text);
+        EXPECT_EQ(L"Configuration file error", desktop.messages[0].caption);
+        EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONWARNING), desktop.messages[0].style);
+        EXPECT_EQ(reinterpret_cast<void*>(0x77), desktop.messages[0].owner);
+    }
+    EXPECT_FALSE(Exists(path));
+    EXPECT_FALSE(Exists(path + L".tmp"));
+}
+
+// Writing back what could be read would lose the rest of the file.
+TEST_F(ClassViewTest, AddingAClassToAFileThatCannotBeReadToItsEndLeavesItAsItIs)
+{
+    const std::string broken = "<Categories><Category Name=\"A\" selected=\"Y\"></Oops>"
+                               "<Category Name=\"Lost\" selected=\"Y\"/></Categories>";
+    String path = WriteConfig("broken.xml", broken);
+    EXPECT_FALSE(Config::AddClassToClassView(path, Definition(L"MSNdis_X", L"root\\wmi"), nullptr));
+    EXPECT_EQ(broken, Testing::ReadFileBytes(path));
+    EXPECT_FALSE(Exists(path + L".bak"));
+    EXPECT_FALSE(Exists(path + L".tmp"));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(std::wstring(Config::PartlyReadNotAddedMessage) + L"\r\n\r\nTag mismatch at 1, 47",
+              desktop.messages[0].text);
+    EXPECT_EQ(L"Configuration file error", desktop.messages[0].caption);
+}
+
+TEST_F(ClassViewTest, AClassThatCannotBeWrittenLeavesTheFileAsItIs)
+{
+    String path = WriteConfig("view.xml", WriterFormatted);
+    // The file is written beside the old one first; make that impossible.
+    ASSERT_TRUE(CreateDirectoryW((path + L".tmp").GetBuffer(), nullptr));
+    EXPECT_FALSE(Config::AddClassToClassView(path, Definition(L"MSNdis_X", L"root\\wmi"), nullptr));
+    RemoveDirectoryW((path + L".tmp").GetBuffer());
+    EXPECT_EQ(WriterFormatted, Testing::ReadFileBytes(path));
+    ASSERT_EQ(1u, desktop.messages.size());
+    EXPECT_EQ(0u, desktop.messages[0].text.find(Config::AddClassFailedMessage));
+}
+
+TEST_F(ClassViewTest, AClassWithoutANameIsRefusedBeforeTheFileIsRead)
+{
+    String path = WriteConfig("view.xml", WriterFormatted);
+    EXPECT_THROW(Config::AddClassToClassView(path, Definition(L"", L"root\\wmi"), nullptr), Core::ArgumentException);
+    EXPECT_THROW(Config::AddClassToClassView(directory.File(L"missing.xml"), Definition(L"", L""), nullptr),
+                 Core::ArgumentException);
+    EXPECT_EQ(WriterFormatted, Testing::ReadFileBytes(path));
+    EXPECT_TRUE(desktop.messages.empty());
 }
