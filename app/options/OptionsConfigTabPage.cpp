@@ -45,8 +45,7 @@ OptionsConfigTabPage::OptionsConfigTabPage(
     AppOptions& options, ImageList* treeImages,
     const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections)
     : TabPage(String(L"Configuration Settings")), m_options(options), m_connections(connections),
-      m_editor(m_tree.GetNodes(), options),
-      m_browseHandler(this, &OptionsConfigTabPage::OnBrowseClick),
+      m_editor(m_tree.GetNodes(), options), m_browseHandler(this, &OptionsConfigTabPage::OnBrowseClick),
       m_fileLostFocusHandler(this, &OptionsConfigTabPage::OnFileBoxLostFocus),
       m_filterLostFocusHandler(this, &OptionsConfigTabPage::OnFilterBoxLostFocus),
       m_validateHandler(this, &OptionsConfigTabPage::OnValidateClick),
@@ -59,8 +58,10 @@ OptionsConfigTabPage::OptionsConfigTabPage(
     // The file on top, the tree filling the middle, the filter below it; labels above their fields.
     m_layout.SetDock(DockStyle::Fill);
     m_layout.SetMargin(Padding{12, 10, 12, 10});
-    // The browse button and the filter's button end where the tree ends.
-    m_layout.AddColumn(SizeType::Percent, 100);
+    // The browse button and the filter's button end where the tree ends; the filter label and the selected class's
+    // namespace share the row above the filter.
+    m_layout.AddColumn(SizeType::Percent, 50);
+    m_layout.AddColumn(SizeType::Percent, 50);
     m_layout.AddColumn(SizeType::Absolute, 80);
     m_layout.AddColumn(SizeType::Absolute, 32);
     m_layout.AddRow(SizeType::Absolute, 20); // file label
@@ -74,17 +75,17 @@ OptionsConfigTabPage::OptionsConfigTabPage(
     m_fileLabel.SetText(String(L"Configuration &File:"));
     m_fileLabel.SetTextAlignment(ContentAlignment::BottomLeft);
     m_fileLabel.SetMargin(Padding{0, 0, 0, 3});
-    m_layout.Add(&m_fileLabel, 0, 0, 1, 3);
+    m_layout.Add(&m_fileLabel, 0, 0, 1, 4);
     m_fileBox.SetMargin(Padding{0, 2, 6, 3});
     m_fileBox.SetText(options.GetConfigFile());
-    m_layout.Add(&m_fileBox, 1, 0, 1, 2);
+    m_layout.Add(&m_fileBox, 1, 0, 1, 3);
     m_browseButton.SetText(String(L"..."));
     m_browseButton.SetMargin(Padding{0, 1, 0, 2});
-    m_layout.Add(&m_browseButton, 1, 2);
+    m_layout.Add(&m_browseButton, 1, 3);
 
     m_treeFrame.SetBorder(true);
     m_treeFrame.SetMargin(Padding{0, 6, 0, 0});
-    m_layout.Add(&m_treeFrame, 2, 0, 1, 3);
+    m_layout.Add(&m_treeFrame, 2, 0, 1, 4);
     m_tree.SetCheckBoxes(true);
     m_tree.SetImageList(treeImages);
     m_tree.GetAccessibilityObject().SetName(String(L"Categories, classes and properties"));
@@ -94,14 +95,19 @@ OptionsConfigTabPage::OptionsConfigTabPage(
     m_filterLabel.SetText(String(L"Enter filter &text for selected class:"));
     m_filterLabel.SetTextAlignment(ContentAlignment::BottomLeft);
     m_filterLabel.SetMargin(Padding{0, 0, 0, 3});
-    m_layout.Add(&m_filterLabel, 3, 0, 1, 3);
+    m_layout.Add(&m_filterLabel, 3, 0);
+    // Names a namespace, not a field: no access key, and an ampersand is just that.
+    m_namespaceLabel.SetUseMnemonic(false);
+    m_namespaceLabel.SetTextAlignment(ContentAlignment::BottomRight);
+    m_namespaceLabel.SetMargin(Padding{0, 0, 0, 3});
+    m_layout.Add(&m_namespaceLabel, 3, 1, 1, 3);
     m_filterBox.SetMargin(Padding{0, 2, 6, 3});
     m_filterBox.SetEnabled(false);
-    m_layout.Add(&m_filterBox, 4, 0);
+    m_layout.Add(&m_filterBox, 4, 0, 1, 2);
     m_validateButton.SetText(String(L"Validate Filter"));
     m_validateButton.SetMargin(Padding{0, 1, 0, 2});
     m_validateButton.SetEnabled(false);
-    m_layout.Add(&m_validateButton, 4, 1, 1, 2);
+    m_layout.Add(&m_validateButton, 4, 2, 1, 2);
 
     m_browseButton.Click.Subscribe(&m_browseHandler);
     m_fileBox.LostFocus.Subscribe(&m_fileLostFocusHandler);
@@ -251,6 +257,9 @@ void OptionsConfigTabPage::ShowFilterOf(TreeNode* node)
     m_filterBox.SetText(isClass ? definition->GetFilter() : String());
     m_filterBox.SetEnabled(isClass);
     m_validateButton.SetEnabled(isClass && !m_checkingFilter);
+    // The node's text is the class name, as the file and the property reads take it; the namespace is told here.
+    bool elsewhere = isClass && !definition->IsInDefaultNamespace();
+    m_namespaceLabel.SetText(elsewhere ? String(L"Namespace: ") + definition->GetNamespace() : String());
 }
 
 void OptionsConfigTabPage::CommitFilter()
@@ -360,6 +369,19 @@ void OptionsConfigTabPage::OnBeforeExpand(Core::Object*, TreeViewCancelEventArgs
     }
 }
 
+String OptionsConfigTabPage::OtherNamespaceRefusal(const TreeNode* classNode, const wchar_t* what)
+{
+    // The dialog asks the first connection, which is to the default namespace: a class of the same name there is
+    // another class.
+    const WMI::ClassDefinition* definition = DefinitionOf(classNode);
+    if (definition == nullptr || definition->IsInDefaultNamespace())
+    {
+        return String();
+    }
+    return classNode->GetText() + L" is in the namespace " + definition->GetNamespace() + L". " + what +
+           L": the dialog reads " + WMI::DefaultNamespace + L" only.";
+}
+
 void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
 {
     const Core::Collections::PointerArrayList<WMI::ManagementConnection>& connections = m_connections;
@@ -375,6 +397,11 @@ void OptionsConfigTabPage::LoadProperties(TreeNode* classNode)
         if (connections.GetCount() == 0)
         {
             throw Core::InvalidOperationException(String(L"There is no connection to read the class's properties"));
+        }
+        String refusal = OtherNamespaceRefusal(classNode, L"Its properties cannot be listed here");
+        if (!refusal.IsEmpty())
+        {
+            throw Core::InvalidOperationException(refusal);
         }
         // A slow provider may take many seconds: the dialog goes on answering, shows the wait cursor meanwhile,
         // and the properties join the node when they come.
@@ -487,6 +514,12 @@ void OptionsConfigTabPage::ValidateFilter()
     if (connections.GetCount() == 0)
     {
         ShowError(String(L"There is no connection to run the query on"));
+        return;
+    }
+    String refusal = OtherNamespaceRefusal(node, L"Its filter cannot be tried here");
+    if (!refusal.IsEmpty())
+    {
+        ShowError(refusal);
         return;
     }
     // The query the class view will run: a partly checked class fetches its checked properties, any

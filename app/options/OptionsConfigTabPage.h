@@ -62,6 +62,8 @@ public:
     Core::Controls::Button& GetBrowseButton() { return m_browseButton; }
     Core::Controls::TreeView& GetTree() { return m_tree; }
     Core::Controls::TextBox& GetFilterBox() { return m_filterBox; }
+    // Beside the filter label: the namespace of the selected class when it is not the default one, else empty.
+    Core::Controls::Label& GetNamespaceLabel() { return m_namespaceLabel; }
     Core::Controls::Button& GetValidateButton() { return m_validateButton; }
     // The node selected last; null after the tree was rebuilt.
     Core::Controls::TreeNode* GetRememberedNode() const { return m_rememberedNode; }
@@ -84,10 +86,12 @@ private:
 
     // The tree is about to be replaced: nothing of it may be remembered.
     void ForgetTree();
-    // The filter box and its button follow the remembered node.
+    // The filter box, its button and the namespace label follow the remembered node.
     void ShowFilterOf(Core::Controls::TreeNode* node);
     // Stores the filter box's text as the remembered class's filter when it differs.
     void CommitFilter();
+    // Why what cannot be done for a class outside the default namespace; empty for any other node.
+    static Core::String OtherNamespaceRefusal(const Core::Controls::TreeNode* classNode, const wchar_t* what);
     void LoadProperties(Core::Controls::TreeNode* classNode);
     void OnPropertiesRead(Core::Controls::TreeNode* classNode, Core::Threading::Outcome<WMI::PropertyList>& read);
     void OnFilterChecked(Core::Threading::Outcome<WMI::FilterCheckResult>& checked);
@@ -109,6 +113,7 @@ private:
     Core::Controls::Panel m_treeFrame;
     Core::Controls::TreeView m_tree;
     Core::Controls::Label m_filterLabel;
+    Core::Controls::Label m_namespaceLabel;
     Core::Controls::TextBox m_filterBox;
     Core::Controls::Button m_validateButton;
     ClassViewEditor m_editor;                             // works on m_tree's nodes

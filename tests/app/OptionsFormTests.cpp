@@ -23,6 +23,7 @@
 #include "tests/support/ScriptedWmi.h"
 #include "tests/support/TempDirectory.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -898,6 +899,8 @@ TEST_F(OptionsFormTest, EachLabelsAccessKeyIsItsOwnAndPutsTheKeyboardInItsField)
         [&]
         {
             std::vector<Label*> labels = AppTesting::FindControls<Label>(*dialog);
+            // The namespace beside the filter label names no field.
+            labels.erase(std::remove(labels.begin(), labels.end(), &Page().GetNamespaceLabel()), labels.end());
             ASSERT_EQ(4u, labels.size());
             std::set<wchar_t> keys;
             int keyed = 0;
@@ -928,4 +931,117 @@ TEST_F(OptionsFormTest, EachLabelsAccessKeyIsItsOwnAndPutsTheKeyboardInItsField)
             EXPECT_TRUE(fields[3]->IsFocused());
             Press(VK_ESCAPE);
         });
+}
+
+// --- classes of other namespaces ---
+
+namespace
+{
+
+const char* const NamespacedFile =
+    "<?xml version=\"1.0\"?>\r\n"
+    "<Categories>\r\n"
+    "  <Category Name=\"Network\" selected=\"Y\">\r\n"
+    "    <Class Name=\"MSNdis_80211_BSSIList\" selected=\"Y\" Namespace=\"root\\wmi\" />\r\n"
+    "    <Class Name=\"Win32_NetworkAdapter\" selected=\"Y\" />\r\n"
+    "  </Category>\r\n"
+    "</Categories>\r\n";
+
+} // namespace
+
+// The node says the class's name, as every class node does; the label beside the filter's says where it lives.
+// Edited and saved, the class keeps its namespace; the class of the default namespace still names none.
+TEST_F(OptionsFormTest, AClassOfAnotherNamespaceShowsItBesideTheFilterAndKeepsItThroughOk)
+{
+    Testing::WriteFileBytes(configPath, NamespacedFile);
+    int result = Run(
+        [&]
+        {
+            ShowConfigTab();
+            EXPECT_EQ(String(), Page().GetNamespaceLabel().GetText());
+            TreeNode* bssi = Node({L"Network", L"MSNdis_80211_BSSIList"});
+            TreeNode* adapter = Node({L"Network", L"Win32_NetworkAdapter"});
+            ClickPart(bssi, TreeViewHitArea::Text);
+            Label& shown = Page().GetNamespaceLabel();
+            EXPECT_EQ(String(L"Namespace: root\\wmi"), shown.GetText());
+            // Whole, on the filter label's row after its text, and ending where the tree ends.
+            EXPECT_TRUE(shown.GetVisible());
+            Label* filterLabel = nullptr;
+            for (Label* label : AppTesting::FindControls<Label>(Page()))
+            {
+                filterLabel =
+                    label->GetText() == String(L"Enter filter &text for selected class:") ? label : filterLabel;
+            }
+            ASSERT_NE(nullptr, filterLabel);
+            Core::Controls::Rectangle at = shown.GetDeviceBounds();
+            Core::Controls::Rectangle filterAt = filterLabel->GetDeviceBounds();
+            EXPECT_EQ(filterAt.top, at.top);
+            EXPECT_GE(at.left, filterAt.left + filterLabel->GetPreferredSize().width);
+            EXPECT_GE(at.width, shown.GetPreferredSize().width);
+            Core::Controls::Rectangle button = Page().GetValidateButton().GetDeviceBounds();
+            EXPECT_EQ(button.left + button.width, at.left + at.width);
+            TypeInto(Page().GetFilterBox(), L"Active = TRUE");
+            ClickPart(adapter, TreeViewHitArea::Text);
+            EXPECT_EQ(String(), Page().GetNamespaceLabel().GetText());
+            ClickPart(Node({L"Network"}), TreeViewHitArea::Text);
+            EXPECT_EQ(String(), Page().GetNamespaceLabel().GetText());
+            ClickPart(bssi, TreeViewHitArea::Text);
+            EXPECT_EQ(String(L"Namespace: root\\wmi"), Page().GetNamespaceLabel().GetText());
+            Press(VK_RETURN);
+        });
+    EXPECT_EQ(DialogResult::OK, result);
+    EXPECT_EQ(Config::ClassViewChanged, dialog->GetChangeFlags());
+    std::string written = Compact(Testing::ReadFileBytes(configPath));
+    EXPECT_NE(std::string::npos, written.find("<Class Name=\"MSNdis_80211_BSSIList\" selected=\"Y\" "
+                                              "Namespace=\"root\\wmi\"><Filter>Active = TRUE</Filter></Class>"
+                                              "<Class Name=\"Win32_NetworkAdapter\" selected=\"Y\" />"))
+        << written;
+    EXPECT_EQ(1, Count(written, "Namespace="));
+    // Shown again, the dialog reads the file it wrote.
+    Run(
+        [&]
+        {
+            ShowConfigTab();
+            TreeNode* bssi = Node({L"Network", L"MSNdis_80211_BSSIList"});
+            ASSERT_NE(nullptr, bssi);
+            EXPECT_STREQ(L"root\\wmi", Definition(bssi)->GetNamespace().GetBuffer());
+            Press(VK_ESCAPE);
+        });
+}
+
+// The dialog reads properties and tries filters on its first connection, to the default namespace: a class of the
+// same name there is another class, so nothing is asked of it for a class of another namespace.
+TEST_F(OptionsFormTest, AClassOfAnotherNamespaceAsksTheDefaultNamespaceNeitherPropertiesNorFilter)
+{
+    ScriptedWmi::Provider provider;
+    provider.AddClass(L"MSNdis_80211_BSSIList", {{L"Name", CIM_STRING}});
+    ConnectScripted(provider);
+    Testing::WriteFileBytes(configPath, NamespacedFile);
+    Run(
+        [&]
+        {
+            ShowConfigTab();
+            TreeNode* bssi = Node({L"Network", L"MSNdis_80211_BSSIList"});
+            ClickPart(bssi, TreeViewHitArea::Glyph);
+            EXPECT_EQ(0, bssi->GetNodes().GetCount());
+            ClickPart(bssi, TreeViewHitArea::Text);
+            TypeInto(Page().GetFilterBox(), L"Active = TRUE");
+            Testing::Click(Page().GetValidateButton(), 5, 5);
+            WaitForWork();
+            Press(VK_ESCAPE);
+        });
+    EXPECT_TRUE(provider.getObjectPaths.empty());
+    EXPECT_TRUE(provider.queries.empty());
+    ASSERT_EQ(2u, desktop.messages.size());
+    EXPECT_EQ(L"MSNdis_80211_BSSIList is in the namespace root\\wmi. Its properties cannot be listed here: the dialog "
+              L"reads root\\cimv2 only.",
+              desktop.messages[0].text);
+    EXPECT_EQ(L"MSNdis_80211_BSSIList is in the namespace root\\wmi. Its filter cannot be tried here: the dialog "
+              L"reads root\\cimv2 only.",
+              desktop.messages[1].text);
+    for (const auto& message : desktop.messages)
+    {
+        EXPECT_EQ(L"Error", message.caption);
+        EXPECT_EQ(static_cast<unsigned int>(MB_OK | MB_ICONERROR), message.style);
+    }
 }
