@@ -62,12 +62,13 @@ TextPosition EndOf(const TextPosition& start, const String& text)
     return end;
 }
 
-// Lines measured in the area's font on the screen, a piece at a time: GDI never sees a long string, and a piece
-// never ends inside a surrogate pair, so each character is measured whole.
+// Lines measured in the area's font, a piece at a time: GDI never sees a long string, and a piece never ends inside
+// a surrogate pair, so each character is measured whole.
 class LineRuler
 {
 public:
-    explicit LineRuler(FontHandle font) : m_font(m_screen.Get(), font) {}
+    // On a device context of the screen's kind (the paint's own, when painting).
+    LineRuler(HDC context, FontHandle font) : m_context(context), m_font(context, font) {}
 
     // The advance of each character; the sum is the line's width.
     void Advances(const wchar_t* text, int length, std::vector<int>& advances)
@@ -78,7 +79,7 @@ public:
             int count = PieceAfter(text, start, length);
             int* piece = advances.data() + start;
             SIZE size = {};
-            if (GetTextExtentExPointW(m_screen.Get(), text + start, count, 0, nullptr, piece, &size))
+            if (GetTextExtentExPointW(m_context, text + start, count, 0, nullptr, piece, &size))
             {
                 // GDI gives the extent of each prefix.
                 for (int i = count - 1; i > 0; i--)
@@ -97,7 +98,7 @@ public:
         {
             int count = PieceAfter(text, start, length);
             SIZE size = {};
-            if (GetTextExtentPoint32W(m_screen.Get(), text + start, count, &size))
+            if (GetTextExtentPoint32W(m_context, text + start, count, &size))
             {
                 width += size.cx;
             }
@@ -119,8 +120,15 @@ private:
         return count;
     }
 
-    ScreenContext m_screen;
+    HDC m_context; // not owned
     Selection m_font;
+};
+
+// A ruler on the screen, for measuring outside a paint.
+class ScreenRuler : private ScreenContext, public LineRuler
+{
+public:
+    explicit ScreenRuler(FontHandle font) : ScreenContext(), LineRuler(ScreenContext::Get(), font) {}
 };
 
 // A text area is a text to screen readers, named by the label before it as edit boxes are; its value is the whole
@@ -595,7 +603,7 @@ void TextArea::EnsureMeasures()
     int count = m_lines.GetLineCount();
     measures.widths.assign(static_cast<size_t>(count), 0);
     measures.widest = 0;
-    LineRuler ruler(font);
+    ScreenRuler ruler(font);
     for (int line = 0; line < count; line++)
     {
         int width = ruler.Width(m_lines.GetLineCharacters(line), m_lines.GetLineLength(line));
@@ -625,7 +633,7 @@ int TextArea::GetVisibleLineCount()
 int TextArea::ColumnX(const TextPosition& position)
 {
     EnsureMeasures();
-    LineRuler ruler(m_measures->font);
+    ScreenRuler ruler(m_measures->font);
     return ruler.Width(m_lines.GetLineCharacters(position.line), position.column);
 }
 
@@ -635,7 +643,7 @@ int TextArea::ColumnAt(int line, int x)
     const wchar_t* characters = m_lines.GetLineCharacters(line);
     int length = m_lines.GetLineLength(line);
     std::vector<int>& advances = m_measures->advances;
-    LineRuler ruler(m_measures->font);
+    ScreenRuler ruler(m_measures->font);
     ruler.Advances(characters, length, advances);
     int travelled = 0;
     for (int i = 0; i < length; i++)
@@ -707,10 +715,18 @@ void TextArea::ScrollToCaret()
     int top = m_caret.line == 0 ? 0 : inset + m_caret.line * height;
     int bottom = m_caret.line == m_lines.GetLineCount() - 1 ? content.height : inset + (m_caret.line + 1) * height;
     ScrollIntoView(Rectangle{left, top, right - left, bottom - top});
-    UpdateCaret();
+    PlaceCaret(x);
 }
 
 void TextArea::UpdateCaret()
+{
+    if (m_hasCaret && GetHandle() != nullptr)
+    {
+        PlaceCaret(ColumnX(m_caret));
+    }
+}
+
+void TextArea::PlaceCaret(int caretX)
 {
     if (!m_hasCaret || GetHandle() == nullptr)
     {
@@ -719,7 +735,7 @@ void TextArea::UpdateCaret()
     Point position = GetScrollPosition();
     int inset = GetInset();
     int height = GetLineHeight();
-    int x = inset + ColumnX(m_caret) - position.x;
+    int x = inset + caretX - position.x;
     int y = inset + m_caret.line * height - position.y;
     Rectangle viewport = GetViewportRectangle();
     // Out of view it goes out of the window, not over the scroll bars.
@@ -763,7 +779,7 @@ void TextArea::OnLinesReplaced(int first, int removed, int inserted)
         }
         widths.erase(widths.begin() + first, widths.begin() + first + removed);
         widths.insert(widths.begin() + first, static_cast<size_t>(inserted), 0);
-        LineRuler ruler(measures.font);
+        ScreenRuler ruler(measures.font);
         int widestNew = 0;
         for (int line = first; line < first + inserted; line++)
         {
@@ -785,13 +801,39 @@ void TextArea::OnLinesReplaced(int first, int removed, int inserted)
     {
         measures.font = nullptr;
     }
+    if (GetHandle() != nullptr && removed != inserted)
+    {
+        ShiftLines(first + std::min(removed, inserted), inserted - removed);
+    }
     UpdateScrollSize();
     if (GetHandle() != nullptr)
     {
-        // The lines below move when the number of lines changes.
-        int last = removed == inserted ? first + inserted - 1 : GetFirstVisibleLine() + GetVisibleLineCount() + 1;
-        Invalidate(LineBounds(first, last));
+        Invalidate(LineBounds(first, first + inserted - 1));
     }
+}
+
+void TextArea::ShiftLines(int firstLine, int delta)
+{
+    // The lines below an edit that added or removed lines move on the screen as they are, and only the strip they
+    // leave is painted again: Enter repaints two lines, not the whole view.
+    Rectangle viewport = GetViewportRectangle();
+    int inset = GetInset();
+    Rectangle band{0, inset, viewport.width, viewport.height - 2 * inset};
+    long long height = GetLineHeight();
+    long long top = inset + firstLine * height - GetScrollPosition().y;
+    if (band.IsEmpty() || top >= band.GetBottom())
+    {
+        return;
+    }
+    long long distance = delta * height;
+    if (top < band.top || distance >= band.height || -distance >= band.height)
+    {
+        // The edit is above the view, or moves everything out of it.
+        Invalidate(band);
+        return;
+    }
+    RECT area = {0, static_cast<LONG>(top), band.width, band.GetBottom()};
+    ScrollWindowEx(GetHandle(), 0, static_cast<int>(distance), &area, &area, nullptr, nullptr, SW_INVALIDATE);
 }
 
 // --- Moving the caret ---
@@ -1231,26 +1273,28 @@ void TextArea::OnPaint(Graphics& graphics, const Rectangle& clip)
     int state = graphics.Save();
     // The inset is a margin that stays: lines scrolled into it are cut off there.
     graphics.IntersectClip(viewport.Deflate(inset, inset));
-    // Only the lines in the clip, found by arithmetic.
-    int first = std::max(0, (clip.top + position.y - inset) / height);
-    int last = std::min(m_lines.GetLineCount() - 1, (clip.GetBottom() - 1 + position.y - inset) / height);
-    for (int line = first; line <= last; line++)
     {
-        PaintLine(graphics, line, inset + line * height - position.y);
+        // Measured on the paint's own device context: no other is needed.
+        LineRuler ruler(graphics.GetHandle(), m_measures->font);
+        // Only the lines in the clip, found by arithmetic.
+        int first = std::max(0, (clip.top + position.y - inset) / height);
+        int last = std::min(m_lines.GetLineCount() - 1, (clip.GetBottom() - 1 + position.y - inset) / height);
+        for (int line = first; line <= last; line++)
+        {
+            ruler.Advances(m_lines.GetLineCharacters(line), m_lines.GetLineLength(line), m_measures->advances);
+            PaintLine(graphics, line, inset + line * height - position.y, viewport.width);
+        }
     }
     graphics.Restore(state);
 }
 
-void TextArea::PaintLine(Graphics& graphics, int line, int y)
+void TextArea::PaintLine(Graphics& graphics, int line, int y, int width)
 {
     const wchar_t* characters = m_lines.GetLineCharacters(line);
     int length = m_lines.GetLineLength(line);
     FontHandle font = m_measures->font;
     int height = m_measures->lineHeight;
-    std::vector<int>& advances = m_measures->advances;
-    LineRuler ruler(font);
-    ruler.Advances(characters, length, advances);
-    int width = GetViewportRectangle().width;
+    const std::vector<int>& advances = m_measures->advances;
     // Client x of each character boundary; only the characters in view are drawn, from where the measurement
     // put them, so a long line gives GDI no far coordinates.
     int origin = GetInset() - GetScrollPosition().x;

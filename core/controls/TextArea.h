@@ -108,9 +108,14 @@ private:
     Rectangle LineBounds(int firstLine, int lastLine);
     void UpdateScrollSize();
     void UpdateCaret();
+    // Puts the system caret at the caret's line and x (from the start of the line's text).
+    void PlaceCaret(int caretX);
+    // Moves the painted lines from firstLine on by delta lines.
+    void ShiftLines(int firstLine, int delta);
     void InvalidateSelectionChange(const TextPosition& oldAnchor, const TextPosition& oldCaret);
     void PaintFrame();
-    void PaintLine(Graphics& graphics, int line, int y);
+    // The line's advances are measured already (Measures::advances).
+    void PaintLine(Graphics& graphics, int line, int y, int width);
 
     void MoveCaret(const TextPosition& position, bool extend, bool keepGoal = false);
     void MoveCaretByKey(int key, bool shift, bool control);

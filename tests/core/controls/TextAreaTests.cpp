@@ -12,14 +12,17 @@
 #include "tests/core/controls/ControlTestSupport.h"
 #include "tests/support/AccessibleClient.h"
 
+#include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include <windows.h>
 
 using namespace Core::Controls;
 using Core::String;
 using Testing::Accessible;
+using Rect = Core::Controls::Rectangle;
 
 namespace
 {
@@ -144,6 +147,59 @@ POINT CaretPosition()
     POINT caret{-1, -1};
     GetCaretPos(&caret);
     return caret;
+}
+
+// The client area's pixels as the window shows them on the screen (without the caret): what painting and moved
+// pixels left there.
+Testing::Picture OnScreen(Control& control)
+{
+    Testing::Picture picture;
+    RECT client;
+    GetClientRect(control.GetHandle(), &client);
+    picture.width = client.right;
+    picture.height = client.bottom;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = picture.width;
+    info.bmiHeader.biHeight = -picture.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    // The caret blinks on the screen; a paint never draws it.
+    HideCaret(control.GetHandle());
+    HDC window = GetDC(control.GetHandle());
+    HBITMAP bitmap = CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(window);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, picture.width, picture.height, window, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* source = static_cast<const uint32_t*>(bits);
+    picture.pixels.assign(source, source + static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height));
+    for (uint32_t& pixel : picture.pixels)
+    {
+        pixel &= 0xFFFFFF;
+    }
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    ReleaseDC(control.GetHandle(), window);
+    ShowCaret(control.GetHandle());
+    return picture;
+}
+
+// The pixels of a rectangle of a picture.
+std::vector<uint32_t> Part(const Testing::Picture& picture, const Rect& part)
+{
+    std::vector<uint32_t> pixels;
+    for (int y = part.top; y < part.GetBottom(); y++)
+    {
+        for (int x = part.left; x < part.GetRight(); x++)
+        {
+            pixels.push_back(picture.pixels[static_cast<size_t>(y * picture.width + x)]);
+        }
+    }
+    return pixels;
 }
 
 VARIANT Self()
@@ -527,6 +583,38 @@ TEST_F(TextAreaTest, TheCaretStaysInViewSideways)
     Press(Keys::Home);
     EXPECT_EQ(0, area.GetScrollPosition().x);
     EXPECT_LT(CaretPosition().x, 10);
+}
+
+// Lines that come and go move the lines below them on the screen rather than painting them again: after every such
+// edit the window shows exactly what a whole paint of the area draws.
+TEST_F(TextAreaTest, TheScreenShowsTheLinesBelowAnEditWhereThePaintPutsThem)
+{
+    area.SetText(ToString(NumberedLines(1, 1000)));
+    area.SetCaretPosition(TextPosition{500, 4});
+    area.SetCaretPosition(TextPosition{495, 4});
+    UpdateWindow(area.GetHandle());
+    Rect view = area.GetViewportRectangle();
+    auto matches = [&](const char* step)
+    {
+        UpdateWindow(area.GetHandle());
+        EXPECT_TRUE(Part(OnScreen(area), view) == Part(Testing::Render(area, false), view)) << "after " << step;
+    };
+    Press(Keys::Return);
+    matches("Enter");
+    Type(L"x");
+    Press(Keys::Return);
+    Press(Keys::Return);
+    matches("two Enters");
+    Press(Keys::Back);
+    Press(Keys::Back);
+    matches("Backspace joining lines");
+    Press(Keys::End);
+    Press(Keys::Delete);
+    matches("Delete joining lines");
+    area.SetSelection(TextPosition{area.GetFirstVisibleLine() + 1, 2}, TextPosition{area.GetFirstVisibleLine() + 5, 1});
+    Type(L"y");
+    matches("typing over four line breaks");
+    EXPECT_EQ(996, area.GetLineCount());
 }
 
 // The line height follows the font: the system's by default, and one set with SetFont.
