@@ -715,8 +715,9 @@ TEST_F(MainWindowTextsTest, TheOptionsDialogLabelsItsPagesAndChoices)
     EXPECT_EQ(form->GetOptionsForm()->Scale(800), size.cx);
     EXPECT_EQ(form->GetOptionsForm()->Scale(600), size.cy);
     EXPECT_EQ((std::vector<std::wstring>{L"Reports", L"Configuration Settings"}), tabs);
+    // The last one names the selected class's namespace when it is not root\cimv2: none is selected.
     EXPECT_EQ((std::vector<std::wstring>{L"Report &default directory:", L"Report &results:", L"Configuration &File:",
-                                         L"Enter filter &text for selected class:"}),
+                                         L"Enter filter &text for selected class:", L""}),
               labels);
     EXPECT_EQ(
         (std::vector<std::wstring>{L"1 Displayed on the screen", L"2 Opened in Excel spreadsheet",
