@@ -4,6 +4,7 @@
 #include "core/io/FileStream.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace Core::IO
@@ -86,8 +87,10 @@ void StreamReader::Initialise(int bufferSize)
     // Every decoder gives at most one unit per byte, plus what it held back from the chunk before (at most nine
     // bytes: a UTF-7 run cut inside).
     m_charCapacity = m_byteCapacity + 16;
-    m_bytes = new uint8_t[static_cast<size_t>(m_byteCapacity)];
+    // The destructor does not run for a constructor that throws: the first buffer must not leak with the second.
+    std::unique_ptr<uint8_t[]> bytes(new uint8_t[static_cast<size_t>(m_byteCapacity)]);
     m_chars = new wchar_t[static_cast<size_t>(m_charCapacity)];
+    m_bytes = bytes.release();
 }
 
 StreamReader::~StreamReader()

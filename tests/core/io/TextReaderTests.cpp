@@ -81,6 +81,30 @@ TEST(StreamReader, LongTextsInSmallAndLargeReads)
     EXPECT_EQ(expected, pieces);
 }
 
+// Each allocation of the constructor failing in turn: the reader's buffers made before it are freed, none leaks.
+TEST(StreamReader, AReaderThatRunsOutOfMemoryWhileMadeLeavesNothing)
+{
+    MemoryStream stream;
+    bool injected = true;
+    for (int64_t failing = 0; injected; failing++)
+    {
+        EXPECT_EQ(0, Testing::LeakedBy(
+                         [&]
+                         {
+                             try
+                             {
+                                 injected =
+                                     Testing::RunWithFailingAllocation(failing, [&] { StreamReader reader(&stream); });
+                             }
+                             catch (const std::bad_alloc&)
+                             {
+                                 injected = true;
+                             }
+                         }))
+            << "allocation " << failing;
+    }
+}
+
 TEST(StreamReader, ArgumentsAndClosing)
 {
     EXPECT_THROW(StreamReader(static_cast<Stream*>(nullptr)), ArgumentNullException);
