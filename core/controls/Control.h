@@ -379,6 +379,7 @@ private:
     bool DispatchKeyDown(unsigned int message, uintptr_t wParam, intptr_t lParam);
     // What WndProc does for each message; a message a handler leaves goes to DefWndProc.
     intptr_t HandlePaint(unsigned int message, uintptr_t wParam, intptr_t lParam);
+    intptr_t HandleNonClientPaint(unsigned int message, uintptr_t wParam, intptr_t lParam);
     intptr_t HandlePrintClient(unsigned int message, uintptr_t wParam, intptr_t lParam);
     intptr_t HandleSize(unsigned int message, uintptr_t wParam, intptr_t lParam);
     intptr_t HandleMove(unsigned int message, uintptr_t wParam, intptr_t lParam);

@@ -316,6 +316,20 @@ intptr_t Control::HandlePaint(unsigned int, uintptr_t, intptr_t)
     return 0;
 }
 
+intptr_t Control::HandleNonClientPaint(unsigned int message, uintptr_t wParam, intptr_t lParam)
+{
+    // A child without a frame or system scroll bars has nothing outside its client area: the system's handling
+    // would still take a context of the whole window for it, a fifth of a millisecond for each child shown.
+    constexpr LONG_PTR Frames = WS_BORDER | WS_DLGFRAME | WS_THICKFRAME | WS_HSCROLL | WS_VSCROLL;
+    constexpr LONG_PTR Edges = WS_EX_CLIENTEDGE | WS_EX_STATICEDGE | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME;
+    if (m_windowType.IsChild() && (GetWindowLongPtrW(m_handle, GWL_STYLE) & Frames) == 0 &&
+        (GetWindowLongPtrW(m_handle, GWL_EXSTYLE) & Edges) == 0)
+    {
+        return 0;
+    }
+    return DefWndProc(message, wParam, lParam);
+}
+
 intptr_t Control::HandlePrintClient(unsigned int, uintptr_t wParam, intptr_t lParam)
 {
     PaintWhole(reinterpret_cast<HDC>(wParam), (lParam & PRF_CHILDREN) != 0);
@@ -589,6 +603,8 @@ intptr_t Control::WndProc(unsigned int message, uintptr_t wParam, intptr_t lPara
         return 1; // the paint fills its background in the back buffer: no flicker
     case WM_PAINT:
         return HandlePaint(message, wParam, lParam);
+    case WM_NCPAINT:
+        return HandleNonClientPaint(message, wParam, lParam);
     case WM_PRINTCLIENT:
         return HandlePrintClient(message, wParam, lParam);
     case WM_SIZE:

@@ -47,6 +47,20 @@ private:
     Color m_color;
 };
 
+// A swatch with the system's one-pixel border around it.
+class FramedSwatch : public Swatch
+{
+public:
+    using Swatch::Swatch;
+
+protected:
+    void GetCreateStyles(uint32_t& style, uint32_t& exStyle) const override
+    {
+        Swatch::GetCreateStyles(style, exStyle);
+        style |= WS_BORDER;
+    }
+};
+
 // A control whose native creation the system refuses.
 class Refused : public Control
 {
@@ -318,6 +332,27 @@ TEST_F(ControlTest, PaintingThroughPrintClientShowsTheChildren)
     EXPECT_EQ(red, picture.At(Theme::Scale(15, dpi), Theme::Scale(15, dpi)));
     EXPECT_EQ(blue, picture.At(Theme::Scale(5, dpi), Theme::Scale(5, dpi)));
     EXPECT_EQ(0, Testing::Render(form, false).Count(red));
+}
+
+// Children without a frame skip the system's frame painting; one with a border still gets it drawn.
+TEST_F(ControlTest, AChildWithABorderHasItsFrameDrawn)
+{
+    Form form;
+    form.SetBackColor(blue);
+    FramedSwatch child(red);
+    form.GetControls().Add(&child);
+    child.SetBounds(10, 10, 40, 30);
+    form.SetBounds(0, 0, 200, 150);
+    form.Show();
+    UpdateWindow(form.GetHandle());
+    RECT bounds;
+    GetWindowRect(child.GetHandle(), &bounds);
+    HDC window = GetWindowDC(child.GetHandle());
+    COLORREF corner = GetPixel(window, 0, 0);
+    COLORREF middle = GetPixel(window, (bounds.right - bounds.left) / 2, (bounds.bottom - bounds.top) / 2);
+    ReleaseDC(child.GetHandle(), window);
+    EXPECT_EQ(GetSysColor(COLOR_WINDOWFRAME), corner);
+    EXPECT_EQ(Colors::ToColorRef(red), middle);
 }
 
 TEST_F(ControlTest, UpdatesSwitchedOnAgainRepaintOnlyWhenEveryParentDraws)
