@@ -13,7 +13,7 @@ using Core::Controls::UpdatesPaused;
 using WMI::ManagementConnection;
 
 MachineTree::MachineTree(Core::Controls::TreeView& tree, Config::AppOptions& options, StatusLine& status)
-    : m_connections(2), m_tree(tree), m_options(options), m_status(status)
+    : m_connections(2), m_namespaces(tree, options), m_tree(tree), m_options(options), m_status(status)
 {
 }
 
@@ -38,6 +38,8 @@ void MachineTree::Remove(TreeNode* machine)
 {
     auto* connection = machine->GetDataAs<ManagementConnection>();
     m_tree.GetNodes().Remove(machine);
+    // Its nodes are gone: nothing uses its namespace connections any more.
+    m_namespaces.Forget(connection);
     for (int i = 0; i < m_connections.GetCount(); i++)
     {
         if (m_connections[i] == connection)
@@ -51,6 +53,8 @@ void MachineTree::Remove(TreeNode* machine)
 void MachineTree::Rebuild()
 {
     UpdatesPaused paused(m_tree);
+    // The nodes the reads on their way were for go now; the namespace connections stay for the new ones.
+    m_namespaces.DropReads();
     Core::Controls::TreeNodeCollection& machines = m_tree.GetNodes();
     for (int i = 0; i < machines.GetCount(); i++)
     {
@@ -81,6 +85,13 @@ void MachineTree::SetAsyncLoad(bool asynchronous)
     {
         m_connections[i]->SetAsyncLoad(asynchronous);
     }
+    m_namespaces.SetAsyncLoad(asynchronous);
+}
+
+bool MachineTree::IsConnectionOf(TreeNode* machine, const ManagementConnection* connection) const
+{
+    const ManagementConnection* own = Config::MachineOf(machine);
+    return own != nullptr && (own == connection || m_namespaces.IsKeptBy(own, connection));
 }
 
 void MachineTree::AddNode(ManagementConnection* connection, const String& text)
@@ -134,6 +145,8 @@ void MachineTree::Fill(TreeNode* machine)
         m_status.ShowConfiguration(problem);
     }
     ExpandToCategories(machine);
+    // After the class view's categories, folded until it is read.
+    m_namespaces.AddTo(machine);
 }
 
 } // namespace Quarrow

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/MachinesLoad.h"
+#include "app/NamespaceTree.h"
 #include "app/StatusLine.h"
 #include "config/AppOptions.h"
 #include "core/collections/PointerArrayList.h"
@@ -37,6 +38,9 @@ public:
     std::vector<MachineSource> GetConnectedMachines() const;
     // Every connection loads in the given mode from now on.
     void SetAsyncLoad(bool asynchronous);
+    // Whether connection serves the machine node's machine: its own, or one of its namespaces'.
+    bool IsConnectionOf(Core::Controls::TreeNode* machine, const WMI::ManagementConnection* connection) const;
+    NamespaceTree& GetNamespaces() { return m_namespaces; }
 
 private:
     void AddNode(WMI::ManagementConnection* connection, const Core::String& text);
@@ -44,6 +48,7 @@ private:
 
     // Declared first, so destroyed last: the class objects of the tree's nodes use them.
     Core::Collections::PointerArrayList<WMI::ManagementConnection> m_connections; // owned
+    NamespaceTree m_namespaces; // each machine's namespace connections, used by the class nodes below it
     Core::Controls::TreeView& m_tree;
     Config::AppOptions& m_options;
     StatusLine& m_status;

@@ -135,7 +135,7 @@ void MainForm::DisconnectMachine()
     }
     // The machine's class objects go with its node; a load on its connection ends first.
     ManagementObject* shown = m_classView.GetCurrentClass();
-    if (shown != nullptr && shown->GetConnection() == connection)
+    if (shown != nullptr && m_machines.IsConnectionOf(node, shown->GetConnection()))
     {
         m_classView.DropCurrentClass();
     }

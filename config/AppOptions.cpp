@@ -21,6 +21,7 @@ const wchar_t* const ConfigFileValue = L"ConfigFile";
 const wchar_t* const ReportDirectoryValue = L"ReportDirectory";
 const wchar_t* const AsyncLoadValue = L"AsyncLoad";
 const wchar_t* const ReportTargetValue = L"ReportTarget";
+const wchar_t* const ShowSystemClassesValue = L"ShowSystemClasses";
 
 // The current directory, cut to 260 characters as the options have always stored it.
 String CurrentDirectory()
@@ -145,6 +146,7 @@ void AppOptions::Load()
     m_configFile = ReadText(key, ConfigFileValue, String(), m_storedConfigFile);
     m_reportDirectory = ReadText(key, ReportDirectoryValue, CurrentDirectory(), m_storedReportDirectory);
     m_reportTarget = ReadInt32(key, ReportTargetValue, ReportOnScreen);
+    m_showSystemClasses = ReadInt32(key, ShowSystemClassesValue, 0) != 0;
 }
 
 void AppOptions::Save()
@@ -155,6 +157,7 @@ void AppOptions::Save()
     WriteText(key, ConfigFileValue, m_configFile, m_storedConfigFile);
     WriteText(key, ReportDirectoryValue, m_reportDirectory, m_storedReportDirectory);
     key.SetInt32(String(ReportTargetValue), m_reportTarget);
+    key.SetInt32(String(ShowSystemClassesValue), m_showSystemClasses ? 1 : 0);
 }
 
 } // namespace Config

@@ -53,6 +53,9 @@ public:
     void SetReportTarget(int32_t reportTarget) { m_reportTarget = reportTarget; }
     bool GetAsyncLoad() const { return m_asyncLoad; }
     void SetAsyncLoad(bool asyncLoad) { m_asyncLoad = asyncLoad; }
+    // Whether the namespaces' class lists show the system classes (__NAMESPACE, __SystemClass, ...).
+    bool GetShowSystemClasses() const { return m_showSystemClasses; }
+    void SetShowSystemClasses(bool show) { m_showSystemClasses = show; }
 
 private:
     // A text option as it was stored, so an unchanged one is written back in its own form.
@@ -76,6 +79,7 @@ private:
     Core::String m_reportDirectory;
     int32_t m_reportTarget = ReportOnScreen;
     bool m_asyncLoad = true;
+    bool m_showSystemClasses = false;
 };
 
 } // namespace Config

@@ -148,9 +148,14 @@ TEST_F(MainFormTest, StartsWithTheLocalMachineItsTwoGroupsAndOnlyConnectEnabled)
     ASSERT_EQ(1, Tree().GetNodes().GetCount());
     EXPECT_EQ(L"Local Machine", W(Local()->GetText()));
     EXPECT_EQ(L"M", W(Local()->GetTag()));
-    ASSERT_EQ(2, Local()->GetNodes().GetCount());
+    ASSERT_EQ(3, Local()->GetNodes().GetCount());
     EXPECT_EQ(L"Computer Hardware", W(Local()->GetNodes()[0]->GetText()));
     EXPECT_EQ(L"Operating System", W(Local()->GetNodes()[1]->GetText()));
+    TreeNode* namespaces = Local()->GetNodes()[2];
+    EXPECT_EQ(L"Namespaces", W(namespaces->GetText()));
+    EXPECT_FALSE(namespaces->IsExpanded());
+    EXPECT_TRUE(namespaces->CanExpand()) << "read when first opened";
+    EXPECT_EQ(0, namespaces->GetNodes().GetCount());
     EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false}), Buttons());
     EXPECT_FALSE(DisconnectItemEnabled()) << "a disabled item takes no shortcut";
     ASSERT_EQ(1, form->GetConnections().GetCount());
@@ -171,7 +176,7 @@ TEST_F(MainFormTest, TheLocalMachineConnectsOnceTheWindowHasPainted)
         form->Show();
         ManagementConnection* local = form->GetConnections()[0];
         EXPECT_FALSE(local->IsConnected());
-        EXPECT_EQ(2, Local()->GetNodes().GetCount());
+        EXPECT_EQ(3, Local()->GetNodes().GetCount());
         if (byCommand)
         {
             form->RunCommand(Quarrow::Command::StopLoading);
@@ -247,7 +252,7 @@ TEST_F(MainFormTest, ConnectAddsAMachineNodeAndDisconnectRemovesIt)
     TreeNode* machine = Tree().GetNodes()[1];
     EXPECT_EQ(L"localhost", W(machine->GetText()));
     EXPECT_EQ(L"M", W(machine->GetTag()));
-    EXPECT_EQ(2, machine->GetNodes().GetCount());
+    EXPECT_EQ(3, machine->GetNodes().GetCount()) << "two groups and its namespaces";
     ASSERT_EQ(2, form->GetConnections().GetCount());
     EXPECT_EQ(machine->GetData(), reinterpret_cast<uintptr_t>(form->GetConnections()[1]));
     EXPECT_EQ(0, form->GetResultsGrid().GetColumns().GetCount());
@@ -504,7 +509,11 @@ protected:
         std::vector<std::wstring> texts;
         for (int i = 0; i < Local()->GetNodes().GetCount(); i++)
         {
-            texts.push_back(W(Local()->GetNodes()[i]->GetText()));
+            TreeNode* node = Local()->GetNodes()[i];
+            if (node->GetTag() == String(L"CT"))
+            {
+                texts.push_back(W(node->GetText()));
+            }
         }
         return texts;
     }
@@ -590,6 +599,7 @@ TEST_F(OptionsCommandTest, ANewConfigurationAsksAndYesRebuildsTheTree)
             EXPECT_TRUE(Local()->IsExpanded());
             EXPECT_NE(nullptr, Node({L"Local Machine", L"Computer Hardware", L"Cooling Devices", L"Win32_Fan"}));
         }
+        EXPECT_EQ(L"Namespaces", W(Local()->GetLastNode()->GetText())) << "the rebuilt tree keeps its namespaces";
         EXPECT_EQ(L"", Status(1));
         form.reset();
     }
@@ -1616,4 +1626,180 @@ TEST_F(LoadingTest, TheClassTheTreesFindSelectedIsShownSelectedWhileTheStripHasT
     Testing::Picture picture = Testing::Render(Tree());
     EXPECT_GT(picture.CountIn(Theme::Highlight(), text.left, text.top, text.width, text.height),
               text.width * text.height / 2);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The namespaces of a machine, read on workers as their nodes are opened
+
+namespace
+{
+
+class NamespacesTest : public LoadingTest
+{
+protected:
+    void SetUp() override
+    {
+        LoadingTest::SetUp();
+        provider->AddNamespace(L"root\\Microsoft\\Windows\\Storage");
+        ScriptedWmi::ClassScript& tables =
+            provider->AddClass(L"root\\wmi", L"MSSMBios_RawSMBiosTables", L"", {{L"Size", CIM_UINT32}});
+        ScriptedWmi::AddInstances(tables, 3, [](int index, int) { return ScriptedWmi::Value::Int(index + 10); });
+        provider->AddClass(L"root\\wmi", L"WmiEvent", L"", {})
+            .qualifiers.push_back({L"abstract", ScriptedWmi::Value::Bool(true)});
+        provider->AddClass(L"root\\wmi", L"MSNdis_StatusEvent", L"WmiEvent", {});
+        provider->AddClass(L"root\\wmi", L"MSNdis_LinkChange", L"MSNdis_StatusEvent", {});
+        provider->AddClass(L"root\\wmi", L"MSNdis_Binding", L"", {})
+            .qualifiers.push_back({L"Association", ScriptedWmi::Value::Bool(true)});
+        provider->AddClass(L"root\\wmi", L"__SystemClass", L"", {});
+    }
+    TreeNode* Namespaces() { return Local()->GetLastNode(); }
+    // Opens the node as a person does and waits until what it lists has come.
+    void Open(TreeNode* node)
+    {
+        ASSERT_NE(nullptr, node);
+        Show(node);
+        Tree().ExpandNode(node);
+        ASSERT_TRUE(Testing::PumpUntil(
+            [&] { return node->GetNodes().GetCount() == 0 || W(node->GetNodes()[0]->GetText()) != L"Reading ..."; }));
+    }
+    std::vector<std::wstring> Texts(TreeNode* node)
+    {
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < node->GetNodes().GetCount(); i++)
+        {
+            texts.push_back(W(node->GetNodes()[i]->GetText()));
+        }
+        return texts;
+    }
+    TreeNode* Wmi()
+    {
+        Open(Namespaces());
+        TreeNode* wmi = Find(Namespaces()->GetNodes(), {L"wmi"});
+        Open(wmi);
+        return wmi;
+    }
+};
+
+} // namespace
+
+// Opening "Namespaces" shows "Reading ..." while a worker lists the namespaces inside root; each namespace opens into
+// the ones inside it, level by level.
+TEST_F(NamespacesTest, TheNamespacesOpenLevelByLevel)
+{
+    Start();
+    Show(Namespaces());
+    Tree().ExpandNode(Namespaces());
+    EXPECT_EQ((std::vector<std::wstring>{L"Reading ..."}), Texts(Namespaces())) << "nothing is read on this thread";
+    Open(Namespaces());
+    EXPECT_EQ((std::vector<std::wstring>{L"cimv2", L"Microsoft", L"wmi"}), Texts(Namespaces()));
+    TreeNode* microsoft = Find(Namespaces()->GetNodes(), {L"Microsoft"});
+    Open(microsoft);
+    EXPECT_EQ((std::vector<std::wstring>{L"Windows"}), Texts(microsoft));
+    TreeNode* windows = microsoft->GetNodes()[0];
+    Open(windows);
+    EXPECT_EQ((std::vector<std::wstring>{L"Storage"}), Texts(windows));
+    Open(windows->GetNodes()[0]);
+    EXPECT_EQ((std::vector<std::wstring>{L"This namespace lists no classes"}), Texts(windows->GetNodes()[0]));
+    bool connectedStorage = false;
+    for (const ScriptedWmi::ConnectCall& call : provider->connects)
+    {
+        connectedStorage = connectedStorage || call.path == L"root\\Microsoft\\Windows\\Storage";
+    }
+    EXPECT_TRUE(connectedStorage);
+}
+
+// A namespace shows its top classes, each class its subclasses; abstract classes and associations say so, and a
+// class without subclasses loses its glyph once opened.
+TEST_F(NamespacesTest, ANamespaceShowsItsClassHierarchy)
+{
+    Start();
+    TreeNode* wmi = Wmi();
+    EXPECT_EQ((std::vector<std::wstring>{L"MSNdis_Binding (association)", L"MSSMBios_RawSMBiosTables",
+                                         L"WmiEvent (abstract)"}),
+              Texts(wmi));
+    TreeNode* event = wmi->GetNodes()[2];
+    EXPECT_EQ(L"CL", W(event->GetTag()));
+    Open(event);
+    EXPECT_EQ((std::vector<std::wstring>{L"MSNdis_StatusEvent"}), Texts(event));
+    Open(event->GetNodes()[0]);
+    EXPECT_EQ((std::vector<std::wstring>{L"MSNdis_LinkChange"}), Texts(event->GetNodes()[0]));
+    TreeNode* leaf = event->GetNodes()[0]->GetNodes()[0];
+    Open(leaf);
+    EXPECT_EQ(0, leaf->GetNodes().GetCount());
+    EXPECT_FALSE(leaf->CanExpand());
+}
+
+// System classes stay out of the lists unless the options say to show them.
+TEST_F(NamespacesTest, SystemClassesShowOnlyWhenTheOptionsSaySo)
+{
+    Start();
+    EXPECT_FALSE(form->GetOptions().GetShowSystemClasses());
+    EXPECT_EQ(3u, Texts(Wmi()).size());
+    form.reset();
+    {
+        Config::AppOptions options{String(KeyPath)};
+        options.SetShowSystemClasses(true);
+    }
+    Start();
+    EXPECT_EQ(L"__SystemClass", Texts(Wmi()).back());
+}
+
+// A class of root\wmi is shown and loaded as a class of the class view is, through a connection to root\wmi.
+TEST_F(NamespacesTest, AClassOfAnotherNamespaceLoadsThroughThatNamespace)
+{
+    Start();
+    TreeNode* tables = Find(Wmi()->GetNodes(), {L"MSSMBios_RawSMBiosTables"});
+    Select(tables);
+    Settle();
+    EXPECT_EQ(L"MSSMBios_RawSMBiosTables", W(form->GetClassLabel().GetText()));
+    ASSERT_EQ(3, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_EQ(L"12", W(form->GetResultsGrid().GetCellText(2, 0)));
+    EXPECT_EQ(L"Loading completed. 3 records", Status(0));
+    ASSERT_FALSE(provider->queries.empty());
+    EXPECT_EQ(L"root\\wmi", provider->queries.back().nameSpace);
+    EXPECT_EQ(L"root\\wmi", W(form->GetCurrentClass()->GetNamespace()));
+    EXPECT_TRUE(form->GetToolBar().GetButtons()[2]->IsEnabled()) << "its reports are offered";
+}
+
+// A namespace the user may not open, and one the machine lists but cannot open, say why in the tree, once.
+TEST_F(NamespacesTest, ADeniedOrMissingNamespaceSaysWhy)
+{
+    provider->AddNamespace(L"root\\secure").connectResult = WBEM_E_ACCESS_DENIED;
+    provider->AddNamespace(L"root\\gone").connectResult = WBEM_E_INVALID_NAMESPACE;
+    Start();
+    Open(Namespaces());
+    for (const wchar_t* name : {L"secure", L"gone"})
+    {
+        TreeNode* node = Find(Namespaces()->GetNodes(), {name});
+        Open(node);
+        std::vector<std::wstring> texts = Texts(node);
+        ASSERT_EQ(1u, texts.size()) << name;
+        EXPECT_EQ(0u, texts[0].find(std::wstring(L"Could not open namespace root\\") + name + L": ")) << texts[0];
+        size_t connects = provider->connects.size();
+        Tree().CollapseNode(node);
+        Tree().ExpandNode(node);
+        Testing::PumpMessages();
+        EXPECT_EQ(connects, provider->connects.size()) << "not tried again";
+    }
+}
+
+// A machine whose WMI lists neither namespaces nor classes (as Wine's) says so instead of an empty node.
+TEST_F(NamespacesTest, AMachineThatListsNothingSaysSo)
+{
+    provider->FindNamespace(L"root")->namespaceQueryResult = WBEM_E_FAILED;
+    provider->FindNamespace(L"root\\cimv2")->classEnumResult = WBEM_E_FAILED;
+    Start();
+    Open(Namespaces());
+    std::vector<std::wstring> texts = Texts(Namespaces());
+    ASSERT_EQ(1u, texts.size());
+    EXPECT_EQ(0u, texts[0].find(L"Could not list the namespaces in root")) << texts[0];
+    provider->FindNamespace(L"root")->namespaceQueryResult = S_OK;
+    form.reset();
+    Start();
+    Open(Namespaces());
+    TreeNode* cimv2 = Find(Namespaces()->GetNodes(), {L"cimv2"});
+    Open(cimv2);
+    texts = Texts(cimv2);
+    ASSERT_EQ(1u, texts.size());
+    EXPECT_EQ(0u, texts[0].find(L"Could not list the classes in root\\cimv2")) << texts[0];
 }

@@ -1,0 +1,418 @@
+#include "app/NamespaceTree.h"
+
+#include "config/Catalogue.h"
+#include "config/ClassTreeNodes.h"
+#include "core/Exception.h"
+#include "wmi/ManagementObject.h"
+#include "wmi/Schema.h"
+
+#include <new>
+#include <optional>
+#include <utility>
+
+namespace Quarrow
+{
+
+using Core::String;
+using Core::Controls::TreeNode;
+using Core::Controls::UpdatesPaused;
+using WMI::ManagementConnection;
+
+// One machine's namespace connections, made on workers as its nodes are first read, and the reads on their way.
+struct NamespaceTree::Machine
+{
+    const ManagementConnection* machine = nullptr; // not owned: the machine node's connection
+    std::vector<std::unique_ptr<ManagementConnection>> connections;
+    Core::Threading::CompletionOwner reads;
+
+    ManagementConnection* Find(const String& nameSpace) const
+    {
+        for (const auto& connection : connections)
+        {
+            if (WMI::IsSameNamespace(connection->GetNamespace(), nameSpace))
+            {
+                return connection.get();
+            }
+        }
+        return nullptr;
+    }
+};
+
+// What one read brought: the connection it had to make, and the node's children.
+struct NamespaceTree::Listing
+{
+    String nameSpace;
+    std::unique_ptr<ManagementConnection> connection; // made by the read; null when the namespace had one
+    Core::Collections::ArrayList<String> namespaces;
+    Core::Collections::ArrayList<WMI::ClassEntry> classes;
+    String namespacesFailure;
+    String classesFailure;
+};
+
+namespace
+{
+
+String MessageOf(const std::exception_ptr& failure)
+{
+    try
+    {
+        std::rethrow_exception(failure);
+    }
+    catch (const Core::Exception& exception)
+    {
+        return exception.GetMessageText();
+    }
+    catch (const std::bad_alloc&)
+    {
+        return String(L"There is not enough memory to complete the operation.");
+    }
+    catch (...)
+    {
+        return String(L"The namespace could not be read.");
+    }
+}
+
+TreeNode* NewMessage(const String& text)
+{
+    auto* node = new TreeNode(text);
+    node->SetTag(String(NamespaceTag::Message));
+    return node;
+}
+
+bool HasTag(const TreeNode* node, const wchar_t* tag)
+{
+    return node != nullptr && node->GetTag() == String(tag);
+}
+
+// What a class's node says of it beside its name.
+String ClassText(const WMI::ClassEntry& entry)
+{
+    String text = entry.name;
+    if (entry.isAbstract && entry.isAssociation)
+    {
+        text += L" (abstract association)";
+    }
+    else if (entry.isAbstract)
+    {
+        text += L" (abstract)";
+    }
+    else if (entry.isAssociation)
+    {
+        text += L" (association)";
+    }
+    return text;
+}
+
+} // namespace
+
+NamespaceTree::NamespaceTree(Core::Controls::TreeView& tree, Config::AppOptions& options)
+    : m_tree(tree), m_options(options), m_expandHandler(this, &NamespaceTree::OnBeforeExpand)
+{
+}
+
+NamespaceTree::~NamespaceTree() = default;
+
+void NamespaceTree::AddTo(TreeNode* machine)
+{
+    if (!m_watching)
+    {
+        // Not in the constructor: the tree is made after the machines' owner.
+        m_tree.BeforeExpand.Subscribe(&m_expandHandler);
+        m_watching = true;
+    }
+    auto* namespaces = new TreeNode(String(NamespacesNodeText));
+    namespaces->SetTag(String(NamespaceTag::Namespaces));
+    namespaces->SetImageIndex(Config::NodeImage::Group);
+    namespaces->SetExpandable(true);
+    machine->GetNodes().Add(namespaces);
+}
+
+void NamespaceTree::Forget(const ManagementConnection* machine)
+{
+    for (size_t i = 0; i < m_machines.size(); i++)
+    {
+        if (m_machines[i]->machine == machine)
+        {
+            m_machines.erase(m_machines.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+void NamespaceTree::DropReads()
+{
+    for (const auto& machine : m_machines)
+    {
+        machine->reads.Reset();
+    }
+}
+
+void NamespaceTree::SetAsyncLoad(bool asynchronous)
+{
+    for (const auto& machine : m_machines)
+    {
+        for (const auto& connection : machine->connections)
+        {
+            connection->SetAsyncLoad(asynchronous);
+        }
+    }
+}
+
+bool NamespaceTree::IsKeptBy(const ManagementConnection* machine, const ManagementConnection* connection) const
+{
+    Machine* kept = FindMachine(machine);
+    if (kept == nullptr)
+    {
+        return false;
+    }
+    for (const auto& own : kept->connections)
+    {
+        if (own.get() == connection)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+String NamespaceTree::NamespaceOf(const TreeNode* node)
+{
+    if (WMI::ManagementObject* object = Config::ClassOf(node); object != nullptr && IsUnderNamespaces(node))
+    {
+        return object->GetNamespace();
+    }
+    String path;
+    for (const TreeNode* above = node; above != nullptr; above = above->GetParent())
+    {
+        if (HasTag(above, NamespaceTag::Namespaces))
+        {
+            return path.IsEmpty() ? String(L"root") : String(L"root\\") + path;
+        }
+        if (!HasTag(above, NamespaceTag::Namespace))
+        {
+            return String();
+        }
+        path = path.IsEmpty() ? above->GetText() : above->GetText() + L"\\" + path;
+    }
+    return String();
+}
+
+bool NamespaceTree::IsUnderNamespaces(const TreeNode* node)
+{
+    for (const TreeNode* above = node != nullptr ? node->GetParent() : nullptr; above != nullptr;
+         above = above->GetParent())
+    {
+        if (HasTag(above, NamespaceTag::Namespaces))
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+void NamespaceTree::OnBeforeExpand(Core::Object*, Core::Controls::TreeViewCancelEventArgs& args)
+{
+    TreeNode* node = args.GetNode();
+    bool namespaceClass = Config::KindOf(node) == Config::NodeKind::Class && IsUnderNamespaces(node);
+    bool ours = HasTag(node, NamespaceTag::Namespaces) || HasTag(node, NamespaceTag::Namespace) || namespaceClass;
+    // Read once: a node that has children (a listing, "Reading ..." or why it failed) is not read again.
+    if (!ours || node->GetNodes().GetCount() > 0)
+    {
+        return;
+    }
+    StartReading(node);
+}
+
+void NamespaceTree::StartReading(TreeNode* node)
+{
+    const ManagementConnection* machine = Config::MachineOf(node);
+    if (machine == nullptr)
+    {
+        return;
+    }
+    Machine& owner = MachineFor(machine);
+    String nameSpace = NamespaceOf(node);
+    bool classes = !HasTag(node, NamespaceTag::Namespaces);
+    bool namespaces = !Config::ClassOf(node);
+    String superclass = Config::ClassOf(node) != nullptr ? Config::ClassOf(node)->GetName() : String();
+
+    // The worker keeps what it calls through: the namespace's session when it is open, otherwise the machine's
+    // credentials to open it with.
+    std::shared_ptr<const WMI::ConnectionSession> session;
+    std::shared_ptr<const ManagementConnection> credentials;
+    if (ManagementConnection* open = owner.Find(nameSpace); open != nullptr && open->IsConnected())
+    {
+        session = open->GetSession();
+    }
+    else
+    {
+        credentials = machine->CopyCredentials();
+    }
+    node->GetNodes().Add(NewMessage(String(ReadingNodeText)));
+    Core::Threading::RunInBackground<Listing>(
+        owner.reads,
+        [session, credentials, nameSpace, namespaces, classes, superclass]() mutable
+        {
+            Listing listing;
+            listing.nameSpace = nameSpace;
+            if (session == nullptr)
+            {
+                listing.connection = credentials->ConnectNamespace(nameSpace);
+                session = listing.connection->GetSession();
+            }
+            if (namespaces)
+            {
+                try
+                {
+                    listing.namespaces = WMI::ReadChildNamespaces(*session);
+                }
+                catch (const Core::Exception& exception)
+                {
+                    listing.namespacesFailure = exception.GetMessageText();
+                }
+            }
+            if (classes)
+            {
+                try
+                {
+                    listing.classes = WMI::ReadSubclasses(*session, superclass);
+                }
+                catch (const Core::Exception& exception)
+                {
+                    listing.classesFailure = exception.GetMessageText();
+                }
+            }
+            return listing;
+        },
+        [this, node, machine](Core::Threading::Outcome<Listing>& read) { OnRead(node, machine, read); });
+}
+
+void NamespaceTree::OnRead(TreeNode* node, const ManagementConnection* machine, Core::Threading::Outcome<Listing>& read)
+{
+    Machine* owner = FindMachine(machine);
+    if (owner == nullptr || !IsInTree(node))
+    {
+        return;
+    }
+    UpdatesPaused paused(m_tree);
+    node->GetNodes().Clear();
+    if (read.Failed())
+    {
+        // Said once in the tree; expanding again reads nothing until the tree is built again.
+        node->GetNodes().Add(NewMessage(MessageOf(read.GetFailure())));
+        return;
+    }
+    ShowListing(node, *owner, read.Get());
+}
+
+void NamespaceTree::ShowListing(TreeNode* node, Machine& owner, Listing& listing)
+{
+    ManagementConnection* connection = owner.Find(listing.nameSpace);
+    if (connection == nullptr && listing.connection != nullptr)
+    {
+        connection = listing.connection.get();
+        owner.connections.push_back(std::move(listing.connection));
+    }
+    bool rootList = HasTag(node, NamespaceTag::Namespaces);
+    for (int i = 0; i < listing.namespaces.GetCount(); i++)
+    {
+        auto* child = new TreeNode(listing.namespaces[i]);
+        child->SetTag(String(NamespaceTag::Namespace));
+        child->SetImageIndex(Config::NodeImage::Group);
+        child->SetExpandable(true);
+        node->GetNodes().Add(child);
+    }
+    bool showSystem = m_options.GetShowSystemClasses();
+    for (int i = 0; i < listing.classes.GetCount() && connection != nullptr; i++)
+    {
+        const WMI::ClassEntry& entry = listing.classes[i];
+        if (entry.isSystem && !showSystem)
+        {
+            continue;
+        }
+        auto* child = new TreeNode(ClassText(entry));
+        auto object = std::make_unique<WMI::ManagementObject>(connection, entry.name, 0);
+        object->SetNamespace(listing.nameSpace);
+        child->SetOwnedData(object.release());
+        child->SetTag(String(Config::NodeTag::Class));
+        child->SetImageIndex(Config::NodeImage::Class);
+        child->SetExpandable(true);
+        node->GetNodes().Add(child);
+    }
+    for (const String& failure : {listing.namespacesFailure, listing.classesFailure})
+    {
+        if (!failure.IsEmpty())
+        {
+            node->GetNodes().Add(NewMessage(failure));
+        }
+    }
+    if (node->GetNodes().GetCount() > 0)
+    {
+        return;
+    }
+    if (rootList)
+    {
+        node->GetNodes().Add(NewMessage(String(L"This machine lists no namespaces")));
+    }
+    else if (Config::ClassOf(node) == nullptr)
+    {
+        node->GetNodes().Add(NewMessage(String(L"This namespace lists no classes")));
+    }
+    else
+    {
+        // A class without subclasses: its glyph goes.
+        node->Collapse();
+        node->SetExpandable(false);
+    }
+}
+
+NamespaceTree::Machine* NamespaceTree::FindMachine(const ManagementConnection* machine) const
+{
+    for (const auto& kept : m_machines)
+    {
+        if (kept->machine == machine)
+        {
+            return kept.get();
+        }
+    }
+    return nullptr;
+}
+
+NamespaceTree::Machine& NamespaceTree::MachineFor(const ManagementConnection* machine)
+{
+    if (Machine* kept = FindMachine(machine))
+    {
+        return *kept;
+    }
+    m_machines.push_back(std::make_unique<Machine>());
+    m_machines.back()->machine = machine;
+    return *m_machines.back();
+}
+
+bool NamespaceTree::IsInTree(const TreeNode* node) const
+{
+    // A class node the machine reported missing leaves the tree without a rebuild: its read finds it gone.
+    std::vector<TreeNode*> open;
+    Core::Controls::TreeNodeCollection& roots = m_tree.GetNodes();
+    for (int i = 0; i < roots.GetCount(); i++)
+    {
+        open.push_back(roots[i]);
+    }
+    while (!open.empty())
+    {
+        TreeNode* next = open.back();
+        open.pop_back();
+        if (next == node)
+        {
+            return true;
+        }
+        Core::Controls::TreeNodeCollection& children = next->GetNodes();
+        for (int i = 0; i < children.GetCount(); i++)
+        {
+            open.push_back(children[i]);
+        }
+    }
+    return false;
+}
+
+} // namespace Quarrow

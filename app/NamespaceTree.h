@@ -1,0 +1,71 @@
+// The "Namespaces" node of each machine: its namespaces, their classes and the classes below those, each read on a
+// worker when its node is first expanded, through one connection per namespace that the machine keeps.
+#pragma once
+
+#include "config/AppOptions.h"
+#include "core/Event.h"
+#include "core/controls/TreeNode.h"
+#include "core/controls/TreeView.h"
+#include "core/threading/Completion.h"
+#include "wmi/ManagementConnection.h"
+
+#include <memory>
+#include <vector>
+
+namespace Quarrow
+{
+
+namespace NamespaceTag
+{
+constexpr const wchar_t* Namespaces = L"NSS"; // below the machine: every namespace inside root
+constexpr const wchar_t* Namespace = L"NS";   // one namespace; its path is the names down from root
+constexpr const wchar_t* Message = L"NSM";    // "Reading ..." or why nothing could be read
+} // namespace NamespaceTag
+
+constexpr const wchar_t* NamespacesNodeText = L"Namespaces";
+constexpr const wchar_t* ReadingNodeText = L"Reading ...";
+
+class NamespaceTree
+{
+public:
+    NamespaceTree(Core::Controls::TreeView& tree, Config::AppOptions& options);
+    ~NamespaceTree();
+    NamespaceTree(const NamespaceTree&) = delete;
+    NamespaceTree& operator=(const NamespaceTree&) = delete;
+
+    // Appends the machine's "Namespaces" node, folded and not read yet. The first call starts watching the tree.
+    void AddTo(Core::Controls::TreeNode* machine);
+    // After the machine's node went: its namespace connections are released and its reads on their way dropped.
+    void Forget(const WMI::ManagementConnection* machine);
+    // Right before every machine's nodes are built again: the reads on their way are no longer wanted.
+    void DropReads();
+    // Every namespace connection loads in the given mode from now on.
+    void SetAsyncLoad(bool asynchronous);
+    // Whether connection is one of the namespace connections machine keeps.
+    bool IsKeptBy(const WMI::ManagementConnection* machine, const WMI::ManagementConnection* connection) const;
+    // The namespace path of a node below a "Namespaces" node (root for that node itself), or empty.
+    static Core::String NamespaceOf(const Core::Controls::TreeNode* node);
+    // Whether the node lies below a machine's "Namespaces" node.
+    static bool IsUnderNamespaces(const Core::Controls::TreeNode* node);
+
+private:
+    struct Machine;
+    struct Listing;
+
+    void OnBeforeExpand(Core::Object* sender, Core::Controls::TreeViewCancelEventArgs& args);
+    void StartReading(Core::Controls::TreeNode* node);
+    void OnRead(Core::Controls::TreeNode* node, const WMI::ManagementConnection* machine,
+                Core::Threading::Outcome<Listing>& read);
+    void ShowListing(Core::Controls::TreeNode* node, Machine& owner, Listing& listing);
+    Machine* FindMachine(const WMI::ManagementConnection* machine) const;
+    Machine& MachineFor(const WMI::ManagementConnection* machine);
+    bool IsInTree(const Core::Controls::TreeNode* node) const;
+
+    Core::Controls::TreeView& m_tree;
+    Config::AppOptions& m_options;
+    Core::MemberEventHandler<NamespaceTree, Core::Controls::TreeViewCancelEventArgs> m_expandHandler;
+    bool m_watching = false;
+    std::vector<std::unique_ptr<Machine>> m_machines; // owned: their connections outlive the tree's class nodes
+};
+
+} // namespace Quarrow
