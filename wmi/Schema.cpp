@@ -24,8 +24,8 @@ namespace WMI
 namespace
 {
 
-// Objects asked of WMI in one Next call; each call waits at most NextTimeout, so a stop is seen promptly even while
-// a provider is slow.
+// Objects asked of WMI in one Next call; each call waits at most NextTimeoutMilliseconds, so a stop is seen promptly
+// even while a provider is slow.
 constexpr ULONG BatchSize = 100;
 constexpr long NextTimeoutMilliseconds = 250;
 
@@ -132,29 +132,23 @@ bool ReadEntry(IWbemClassObject* object, ClassEntry& entry)
     return true;
 }
 
-// Owns an array of names WMI handed out and reads it in place, without copying the names out.
+// Owns an array of names WMI handed out and reads it in place, without copying the names out. The descriptor's
+// fields are read directly (WMI's name arrays are one-dimensional arrays of BSTRs): a read of a machine's classes
+// would otherwise make five calls more for each class.
 class NameArray
 {
 public:
     explicit NameArray(SAFEARRAY* array) : m_array(array)
     {
-        VARTYPE type = VT_EMPTY;
-        LONG lower = 0;
-        LONG upper = -1;
-        if (m_array != nullptr && SafeArrayGetDim(m_array) == 1 && SUCCEEDED(SafeArrayGetVartype(m_array, &type)) &&
-            type == VT_BSTR && SUCCEEDED(SafeArrayGetLBound(m_array, 1, &lower)) &&
-            SUCCEEDED(SafeArrayGetUBound(m_array, 1, &upper)) &&
-            SUCCEEDED(SafeArrayAccessData(m_array, reinterpret_cast<void**>(&m_elements))))
+        if (m_array != nullptr && m_array->cDims == 1 && (m_array->fFeatures & FADF_BSTR) != 0 &&
+            m_array->pvData != nullptr)
         {
-            m_count = upper - lower + 1;
+            m_elements = static_cast<BSTR*>(m_array->pvData);
+            m_count = static_cast<LONG>(m_array->rgsabound[0].cElements);
         }
     }
     ~NameArray()
     {
-        if (m_elements != nullptr)
-        {
-            SafeArrayUnaccessData(m_array);
-        }
         if (m_array != nullptr)
         {
             SafeArrayDestroy(m_array);
@@ -169,7 +163,7 @@ public:
 
 private:
     SAFEARRAY* m_array;         // owned
-    BSTR* m_elements = nullptr; // inside m_array while it is accessed
+    BSTR* m_elements = nullptr; // inside m_array
     LONG m_count = 0;
 };
 
@@ -406,13 +400,8 @@ ClassSchema ReadClass(ManagementConnection* connection, const String& className)
 namespace
 {
 
-// The upper-case form of a unit, the same in every culture: ASCII at once, the rest by the invariant mapping.
-wchar_t Fold(wchar_t unit)
+wchar_t FoldBeyondAscii(wchar_t unit)
 {
-    if (unit < 0x80)
-    {
-        return unit >= L'a' && unit <= L'z' ? static_cast<wchar_t>(unit - (L'a' - L'A')) : unit;
-    }
     wchar_t upper = unit;
     if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &unit, 1, &upper, 1, nullptr, nullptr, 0) != 1)
     {
@@ -420,6 +409,80 @@ wchar_t Fold(wchar_t unit)
     }
     return upper;
 }
+
+// The upper-case form of an ASCII unit; any other unit stays as it is.
+inline wchar_t FoldAscii(uint16_t unit)
+{
+    return static_cast<wchar_t>(unit - (static_cast<uint16_t>(unit - L'a') < 26 ? L'a' - L'A' : 0));
+}
+
+// The upper-case form of a unit, the same in every culture: ASCII at once (WMI's names nearly always are), the
+// rest by the invariant mapping.
+inline wchar_t Fold(wchar_t unit)
+{
+    return unit < 0x80 ? FoldAscii(static_cast<uint16_t>(unit)) : FoldBeyondAscii(unit);
+}
+
+// Every name of the catalogue twice, as given and folded, one after another in two runs of the same length. New room
+// is not filled before the names are written into it: the read of a machine appends some 100,000 names.
+class NameText
+{
+public:
+    // Appends name and its folded form, each followed by a NUL; returns where they start.
+    uint32_t Append(const wchar_t* name, uint32_t length)
+    {
+        size_t start = m_size;
+        if (m_size + length + 1 > m_capacity)
+        {
+            Grow(m_size + length + 1);
+        }
+        wchar_t* original = m_text.get() + start;
+        wchar_t* folded = m_folded.get() + start;
+        // ASCII names, nearly all of WMI's, fold in a loop the compiler turns into vector code; others unit by unit.
+        uint16_t beyondAscii = 0;
+        for (uint32_t i = 0; i < length; i++)
+        {
+            uint16_t unit = static_cast<uint16_t>(name[i]);
+            original[i] = name[i];
+            folded[i] = FoldAscii(unit);
+            beyondAscii |= unit;
+        }
+        if (beyondAscii >= 0x80)
+        {
+            for (uint32_t i = 0; i < length; i++)
+            {
+                folded[i] = Fold(name[i]);
+            }
+        }
+        original[length] = L'\0';
+        folded[length] = L'\0';
+        m_size += length + 1;
+        return static_cast<uint32_t>(start);
+    }
+    void Clear() { m_size = 0; }
+
+    const wchar_t* GetText() const { return m_text.get(); }
+    const wchar_t* GetFolded() const { return m_folded.get(); }
+    size_t GetSize() const { return m_size; }
+
+private:
+    void Grow(size_t needed)
+    {
+        size_t capacity = std::max<size_t>({needed, m_capacity * 2, 4096});
+        std::unique_ptr<wchar_t[]> text(new wchar_t[capacity]);
+        std::unique_ptr<wchar_t[]> folded(new wchar_t[capacity]);
+        std::copy(m_text.get(), m_text.get() + m_size, text.get());
+        std::copy(m_folded.get(), m_folded.get() + m_size, folded.get());
+        m_text = std::move(text);
+        m_folded = std::move(folded);
+        m_capacity = capacity;
+    }
+
+    std::unique_ptr<wchar_t[]> m_text;   // owned
+    std::unique_ptr<wchar_t[]> m_folded; // owned
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
 
 std::wstring Folded(const String& text)
 {
@@ -449,13 +512,11 @@ struct SchemaCatalogue::Data
     {
         uint32_t nameSpace; // index in namespaces
         uint32_t name;      // index in names of its own name; its properties follow
-        uint32_t rank;      // its place by name within its namespace
     };
 
     void Clear()
     {
-        text.clear();
-        folded.clear();
+        text.Clear();
         names.clear();
         classes.clear();
         namespaces.clear();
@@ -465,17 +526,7 @@ struct SchemaCatalogue::Data
 
     void AddName(const wchar_t* name, uint32_t length, uint32_t owner, int32_t property)
     {
-        uint32_t start = static_cast<uint32_t>(text.size());
-        text.insert(text.end(), name, name + length);
-        text.push_back(L'\0');
-        folded.resize(text.size());
-        wchar_t* target = folded.data() + start;
-        for (uint32_t i = 0; i < length; i++)
-        {
-            target[i] = Fold(name[i]);
-        }
-        target[length] = L'\0';
-        names.push_back(Name{start, length, owner, property});
+        names.push_back(Name{text.Append(name, length), length, owner, property});
     }
 
     // Reads every class of one open namespace into the buffers.
@@ -493,7 +544,7 @@ struct SchemaCatalogue::Data
                                  return;
                              }
                              uint32_t owner = static_cast<uint32_t>(classes.size());
-                             classes.push_back(Class{nameSpace, static_cast<uint32_t>(names.size()), 0});
+                             classes.push_back(Class{nameSpace, static_cast<uint32_t>(names.size())});
                              AddName(value.bstrVal, SysStringLen(value.bstrVal), owner, -1);
                              VariantClear(&value);
                              int32_t property = 0;
@@ -502,26 +553,27 @@ struct SchemaCatalogue::Data
                          });
     }
 
-    // Ranks the classes from first on (one namespace's) by name.
-    void RankClasses(size_t first)
+    // By the folded names, so without regard to case and with no call per comparison; the names as given decide
+    // between names that differ in case only.
+    bool NameBefore(const Name& left, const Name& right) const
     {
-        std::vector<uint32_t> order(classes.size() - first);
-        for (size_t i = 0; i < order.size(); i++)
+        int order = CompareUnits(text.GetFolded(), left, right);
+        return order != 0 ? order < 0 : CompareUnits(text.GetText(), left, right) < 0;
+    }
+
+    static int CompareUnits(const wchar_t* buffer, const Name& left, const Name& right)
+    {
+        const wchar_t* a = buffer + left.start;
+        const wchar_t* b = buffer + right.start;
+        uint32_t common = std::min(left.length, right.length);
+        for (uint32_t i = 0; i < common; i++)
         {
-            order[i] = static_cast<uint32_t>(first + i);
+            if (a[i] != b[i])
+            {
+                return a[i] < b[i] ? -1 : 1;
+            }
         }
-        std::sort(order.begin(), order.end(),
-                  [&](uint32_t a, uint32_t b)
-                  {
-                      const Name& left = names[classes[a].name];
-                      const Name& right = names[classes[b].name];
-                      return CompareNames(text.data() + left.start, static_cast<int>(left.length),
-                                          text.data() + right.start, static_cast<int>(right.length)) < 0;
-                  });
-        for (size_t i = 0; i < order.size(); i++)
-        {
-            classes[order[i]].rank = static_cast<uint32_t>(i);
-        }
+        return left.length == right.length ? 0 : (left.length < right.length ? -1 : 1);
     }
 
     // Calls hit with the index of each name from firstName to endName that holds needle (folded, not empty).
@@ -531,7 +583,7 @@ struct SchemaCatalogue::Data
         {
             return;
         }
-        std::wstring_view all(folded.data(), folded.size());
+        std::wstring_view all(text.GetFolded(), text.GetSize());
         size_t end = names[endName - 1].start + names[endName - 1].length;
         size_t at = names[firstName].start;
         size_t name = firstName;
@@ -560,16 +612,15 @@ struct SchemaCatalogue::Data
         const Name& className = names[owner.name];
         SchemaMatch match;
         match.nameSpace = namespaces[owner.nameSpace];
-        match.className = String(text.data() + className.start, static_cast<int>(className.length));
+        match.className = String(text.GetText() + className.start, static_cast<int>(className.length));
         if (entry.property >= 0)
         {
-            match.property = String(text.data() + entry.start, static_cast<int>(entry.length));
+            match.property = String(text.GetText() + entry.start, static_cast<int>(entry.length));
         }
         return match;
     }
 
-    std::vector<wchar_t> text;
-    std::vector<wchar_t> folded;
+    NameText text;
     std::vector<Name> names;
     std::vector<Class> classes;
     std::vector<String> namespaces;
@@ -598,7 +649,6 @@ void SchemaCatalogue::Read(const ManagementConnection& machine, const String& te
         }
         String path = std::move(pending.back());
         pending.pop_back();
-        size_t firstClass = data.classes.size();
         size_t firstName = data.names.size();
         try
         {
@@ -632,7 +682,6 @@ void SchemaCatalogue::Read(const ManagementConnection& machine, const String& te
         {
             data.failures.push_back(NamespaceFailure{path, exception.GetMessageText()});
         }
-        data.RankClasses(firstClass);
         if (Stopped(stop))
         {
             return; // the namespace was cut short: not done
@@ -671,22 +720,46 @@ ArrayList<SchemaMatch> SchemaCatalogue::Find(const String& text) const
     {
         data.Scan(needle, 0, data.names.size(), [&](size_t name) { hits.push_back(name); });
     }
-    // The buffers hold classes in the order WMI gave them: order them by name within their namespace.
-    std::stable_sort(hits.begin(), hits.end(),
-                     [&](size_t a, size_t b)
-                     {
-                         const Data::Class& left = data.classes[data.names[a].owner];
-                         const Data::Class& right = data.classes[data.names[b].owner];
-                         if (left.nameSpace != right.nameSpace)
-                         {
-                             return left.nameSpace < right.nameSpace;
-                         }
-                         return left.rank < right.rank;
-                     });
-    ArrayList<SchemaMatch> matches(static_cast<int>(std::max<size_t>(hits.size(), 1)));
-    for (size_t hit : hits)
+    // The hits come in the order read: by namespace, then by class as WMI gave them, the names of a class together.
+    // Only the classes with hits are put in name order, within their namespace: a read orders nothing.
+    struct Group
     {
-        matches.Add(data.MatchOf(hit));
+        uint32_t owner;
+        size_t first; // in hits
+        size_t count;
+    };
+    std::vector<Group> groups;
+    for (size_t i = 0; i < hits.size(); i++)
+    {
+        uint32_t owner = data.names[hits[i]].owner;
+        if (groups.empty() || groups.back().owner != owner)
+        {
+            groups.push_back(Group{owner, i, 0});
+        }
+        groups.back().count++;
+    }
+    for (size_t run = 0; run < groups.size();)
+    {
+        size_t end = run + 1;
+        uint32_t nameSpace = data.classes[groups[run].owner].nameSpace;
+        while (end < groups.size() && data.classes[groups[end].owner].nameSpace == nameSpace)
+        {
+            end++;
+        }
+        std::sort(groups.begin() + static_cast<std::ptrdiff_t>(run), groups.begin() + static_cast<std::ptrdiff_t>(end),
+                  [&](const Group& a, const Group& b) {
+                      return data.NameBefore(data.names[data.classes[a.owner].name],
+                                             data.names[data.classes[b.owner].name]);
+                  });
+        run = end;
+    }
+    ArrayList<SchemaMatch> matches(static_cast<int>(std::max<size_t>(hits.size(), 1)));
+    for (const Group& group : groups)
+    {
+        for (size_t i = 0; i < group.count; i++)
+        {
+            matches.Add(data.MatchOf(hits[group.first + i]));
+        }
     }
     return matches;
 }

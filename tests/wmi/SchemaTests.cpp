@@ -404,6 +404,17 @@ TEST_F(SchemaTest, PropertyNamesMatchOnePerNameAndTheEmptyTextFindsNothing)
     EXPECT_EQ(std::vector<std::wstring>{L"root:__SystemClass"}, Matches(catalogue.Find(String(L"__sys"))));
 }
 
+TEST_F(SchemaTest, NamesBeyondAsciiMatchWithoutCase)
+{
+    provider.AddClass(L"root\\cimv2", L"Contoso_\u00DCberwachung", L"", {{L"\u0394elta", CIM_STRING}});
+    SchemaCatalogue catalogue;
+    catalogue.Read(*Connect());
+    EXPECT_EQ(std::vector<std::wstring>{L"root\\cimv2:Contoso_\u00DCberwachung"},
+              Matches(catalogue.Find(String(L"\u00FCberWACHUNG"))));
+    EXPECT_EQ(std::vector<std::wstring>{L"root\\cimv2:Contoso_\u00DCberwachung.\u0394elta"},
+              Matches(catalogue.Find(String(L"\u03B4ELTA"))));
+}
+
 TEST_F(SchemaTest, TheCataloguesSecondSearchAsksWmiNothing)
 {
     AddMachine();
