@@ -484,6 +484,16 @@ public:
           m_tableUse(provider, script)
     {
     }
+    // Objects of several classes, as an association query gives them: an instance, or (instance null) a class
+    // definition.
+    Enumerator(Provider* provider, std::vector<std::pair<const ClassScript*, const Instance*>> objects,
+               const MachineScript* machine)
+        : m_provider(provider), m_script(nullptr), m_machine(machine), m_mixedMode(true), m_objects(std::move(objects)),
+          m_security(provider, static_cast<IEnumWbemClassObject*>(this), L"enumerator",
+                     &provider->enumeratorBlanketResult),
+          m_tableUse(provider, nullptr)
+    {
+    }
     Enumerator(Provider* provider, std::vector<const ClassScript*> classes, const NamespaceScript* nameSpace,
                const MachineScript* machine)
         : m_provider(provider), m_script(nullptr), m_machine(machine), m_classMode(true), m_classes(std::move(classes)),
@@ -553,7 +563,9 @@ public:
             Sleep(20);
             return WBEM_S_TIMEDOUT;
         }
-        size_t total = m_classMode ? m_classes.size() : (m_script != nullptr ? m_script->instances.size() : 0);
+        size_t total = m_mixedMode   ? m_objects.size()
+                       : m_classMode ? m_classes.size()
+                                     : (m_script != nullptr ? m_script->instances.size() : 0);
         if (m_position < total && m_timeoutsLeft > 0)
         {
             m_timeoutsLeft--;
@@ -564,6 +576,12 @@ public:
         ULONG n = static_cast<ULONG>(std::min<size_t>({count, m_provider->largestBatch, available}));
         for (ULONG i = 0; i < n; i++, m_position++)
         {
+            if (m_mixedMode)
+            {
+                objects[i] =
+                    new ClassObject(m_provider, m_objects[m_position].first, m_objects[m_position].second, false);
+                continue;
+            }
             objects[i] = m_classMode ? new ClassObject(m_provider, m_classes[m_position], nullptr, false)
                                      : new ClassObject(m_provider, m_script, &m_script->instances[m_position]);
         }
@@ -581,8 +599,10 @@ private:
     const ClassScript* m_script;    // not owned; null for a class the machine lacks, and for class definitions
     const MachineScript* m_machine; // not owned; null for a machine without a script
     bool m_classMode = false;       // hands out m_classes rather than instances
-    std::vector<const ClassScript*> m_classes;    // not owned
-    const NamespaceScript* m_namespace = nullptr; // not owned; set for class definitions
+    bool m_mixedMode = false;       // hands out m_objects
+    std::vector<std::pair<const ClassScript*, const Instance*>> m_objects; // not owned
+    std::vector<const ClassScript*> m_classes;                             // not owned
+    const NamespaceScript* m_namespace = nullptr;                          // not owned; set for class definitions
     size_t m_position = 0;
     int m_timeoutsLeft = 0;
     ClientSecurity m_security;
@@ -606,6 +626,92 @@ std::wstring QueriedClass(const std::wstring& query)
     size_t end = query.find(L' ', start);
     return query.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
 }
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& unit : text)
+    {
+        unit = unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit + (L'a' - L'A')) : unit;
+    }
+    return text;
+}
+
+bool IsNameUnit(wchar_t unit)
+{
+    return unit == L'_' || (unit >= L'0' && unit <= L'9') || (unit >= L'A' && unit <= L'Z') ||
+           (unit >= L'a' && unit <= L'z');
+}
+
+// A tokenizer for the WHERE clauses of ASSOCIATORS OF, REFERENCES OF and meta_class queries: names, quoted
+// texts (quotes removed) and single marks.
+class Tokens
+{
+public:
+    Tokens(const std::wstring& text, size_t start) : m_text(text), m_at(start) {}
+
+    bool AtEnd()
+    {
+        SkipBlanks();
+        return m_at >= m_text.size();
+    }
+    // The next token, or empty at the end (or at an unclosed quote, with failed set).
+    std::wstring Next()
+    {
+        SkipBlanks();
+        if (m_at >= m_text.size())
+        {
+            return std::wstring();
+        }
+        size_t start = m_at;
+        wchar_t unit = m_text[m_at];
+        if (unit == L'\'' || unit == L'"')
+        {
+            size_t end = m_text.find(unit, start + 1);
+            if (end == std::wstring::npos)
+            {
+                failed = true;
+                m_at = m_text.size();
+                return std::wstring();
+            }
+            m_at = end + 1;
+            return m_text.substr(start + 1, end - start - 1);
+        }
+        if (!IsNameUnit(unit))
+        {
+            m_at++;
+            return std::wstring(1, unit);
+        }
+        while (m_at < m_text.size() && IsNameUnit(m_text[m_at]))
+        {
+            m_at++;
+        }
+        return m_text.substr(start, m_at - start);
+    }
+    // "= value" after a keyword; false when not there.
+    bool Value(std::wstring& value)
+    {
+        if (Next() != L"=")
+        {
+            return false;
+        }
+        value = Next();
+        return !value.empty() && !failed;
+    }
+
+    bool failed = false;
+
+private:
+    void SkipBlanks()
+    {
+        while (m_at < m_text.size() && iswspace(m_text[m_at]))
+        {
+            m_at++;
+        }
+    }
+
+    const std::wstring& m_text;
+    size_t m_at;
+};
 
 // The server of a namespace path such as \\server\root\cimv2; empty for a path without one.
 std::wstring ServerOf(const std::wstring& path)
@@ -714,7 +820,26 @@ public:
         {
             return scripted;
         }
-        std::wstring queried = QueriedClass(Text(query));
+        std::wstring text = Text(query);
+        std::wstring lower = Lower(text);
+        size_t start = lower.find_first_not_of(L" \t\r\n");
+        if (start == std::wstring::npos)
+        {
+            return WBEM_E_INVALID_QUERY;
+        }
+        if (lower.compare(start, 12, L"associators ") == 0 || lower.compare(start, 11, L"references ") == 0)
+        {
+            return AssociationQuery(text, start, machine, enumerator);
+        }
+        std::wstring queried = QueriedClass(text);
+        if (lower.compare(start, 7, L"select ") != 0 || queried.empty())
+        {
+            return WBEM_E_INVALID_QUERY;
+        }
+        if (SameName(queried, L"meta_class"))
+        {
+            return MetaClassQuery(text, machine, enumerator);
+        }
         // The namespaces inside this one are the instances of its __NAMESPACE class.
         if (SameName(queried, L"__NAMESPACE"))
         {
@@ -840,6 +965,8 @@ public:
     HRESULT STDMETHODCALLTYPE ExecMethod(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
                                          IWbemClassObject**, IWbemCallResult**) override
     {
+        m_provider->calls++;
+        m_provider->methodCalls++;
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
@@ -849,6 +976,145 @@ public:
     }
 
 private:
+    // Whether script is the class named, or derives from it.
+    static bool IsA(const ClassScript* script, const std::wstring& name)
+    {
+        for (const ClassScript* current = script; current != nullptr; current = current->superclass)
+        {
+            if (SameName(current->name, name.c_str()))
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // ASSOCIATORS OF {path} [WHERE AssocClass = A | ResultClass = R | ClassDefsOnly ...] and REFERENCES OF {path}
+    // [WHERE ResultClass = A | ClassDefsOnly], from the scripted associations. Keywords it does not model (Role,
+    // RequiredQualifier, ...) and any other text fail with WBEM_E_INVALID_QUERY, as does ClassDefsOnly together
+    // with ResultClass; a path whose class the namespace lacks gives WBEM_E_NOT_FOUND.
+    HRESULT AssociationQuery(const std::wstring& text, size_t start, const MachineScript* machine,
+                             IEnumWbemClassObject** enumerator)
+    {
+        bool references = text[start] == L'r' || text[start] == L'R';
+        Tokens head(text, start);
+        head.Next();
+        if (Lower(head.Next()) != L"of")
+        {
+            return WBEM_E_INVALID_QUERY;
+        }
+        size_t open = text.find_first_not_of(L" \t\r\n", Lower(text).find(L"of", start + 10) + 2);
+        if (open == std::wstring::npos || text[open] != L'{')
+        {
+            return WBEM_E_INVALID_QUERY;
+        }
+        size_t close = open + 1;
+        for (wchar_t quote = 0; close < text.size() && (quote != 0 || text[close] != L'}'); close++)
+        {
+            if (quote != 0 && text[close] == L'\\')
+            {
+                close++;
+            }
+            else if (text[close] == L'"')
+            {
+                quote = quote == 0 ? L'"' : 0;
+            }
+        }
+        if (close >= text.size())
+        {
+            return WBEM_E_INVALID_QUERY;
+        }
+        std::wstring path = text.substr(open + 1, close - open - 1);
+        std::wstring resultClass;
+        std::wstring assocClass;
+        bool classDefsOnly = false;
+        Tokens where(text, close + 1);
+        if (!where.AtEnd())
+        {
+            if (Lower(where.Next()) != L"where" || where.AtEnd())
+            {
+                return WBEM_E_INVALID_QUERY;
+            }
+            while (!where.AtEnd())
+            {
+                std::wstring keyword = Lower(where.Next());
+                bool valid = keyword == L"classdefsonly"               ? (classDefsOnly = true)
+                             : keyword == L"resultclass"               ? where.Value(resultClass)
+                             : keyword == L"assocclass" && !references ? where.Value(assocClass)
+                                                                       : false;
+                if (!valid)
+                {
+                    return WBEM_E_INVALID_QUERY;
+                }
+            }
+        }
+        if (classDefsOnly && !resultClass.empty())
+        {
+            return WBEM_E_INVALID_QUERY;
+        }
+        size_t classEnd = path.find_first_of(L".=");
+        if (m_provider->FindClass(m_namespace->path, path.substr(0, classEnd)) == nullptr)
+        {
+            return WBEM_E_NOT_FOUND;
+        }
+        std::vector<std::pair<const ClassScript*, const Instance*>> objects;
+        for (const AssociationScript& association : m_provider->associations)
+        {
+            const ClassScript* link = m_provider->FindClass(m_namespace->path, association.associationClass);
+            const ClassScript* target = m_provider->FindClass(m_namespace->path, association.targetClass);
+            if (!SameName(association.sourcePath, path.c_str()) || link == nullptr || target == nullptr ||
+                (!assocClass.empty() && !IsA(link, assocClass)))
+            {
+                continue;
+            }
+            std::pair<const ClassScript*, const Instance*> found =
+                references ? std::make_pair(link, &association.link)
+                           : std::make_pair(target, &target->instances[association.targetIndex]);
+            if (!resultClass.empty() && !IsA(found.first, resultClass))
+            {
+                continue;
+            }
+            if (classDefsOnly)
+            {
+                // Each class once, as its definition.
+                found.second = nullptr;
+                if (std::find(objects.begin(), objects.end(), found) != objects.end())
+                {
+                    continue;
+                }
+            }
+            objects.push_back(found);
+        }
+        *enumerator = new Enumerator(m_provider, std::move(objects), machine);
+        return S_OK;
+    }
+
+    // SELECT * FROM meta_class [WHERE __CLASS = 'X']: the definitions of every class of the namespace, or of the
+    // one named (none when the namespace lacks it).
+    HRESULT MetaClassQuery(const std::wstring& text, const MachineScript* machine, IEnumWbemClassObject** enumerator)
+    {
+        size_t where = Lower(text).find(L" where ");
+        std::wstring wanted;
+        if (where != std::wstring::npos)
+        {
+            Tokens condition(text, where + 7);
+            if (Lower(condition.Next()) != L"__class" || !condition.Value(wanted) || !condition.AtEnd())
+            {
+                return WBEM_E_INVALID_QUERY;
+            }
+        }
+        std::vector<std::pair<const ClassScript*, const Instance*>> objects;
+        for (const auto& script : m_namespace->classes)
+        {
+            if (wanted.empty() || SameName(script->name, wanted.c_str()))
+            {
+                objects.emplace_back(script.get(), nullptr);
+            }
+        }
+        *enumerator = new Enumerator(m_provider, std::move(objects), machine);
+        return S_OK;
+    }
+
     Provider* m_provider; // not owned
     std::wstring m_server;
     NamespaceScript* m_namespace; // not owned: the provider's
@@ -1179,6 +1445,24 @@ ClassScript* Provider::FindClass(const std::wstring& nameSpace, const std::wstri
         }
     }
     return nullptr;
+}
+
+AssociationScript& Provider::Associate(const std::wstring& associationClass, const std::wstring& sourcePath,
+                                       const std::wstring& targetClass, size_t targetIndex, Instance link)
+{
+    const ClassScript* target = FindClass(targetClass);
+    if (FindClass(associationClass) == nullptr || target == nullptr || targetIndex >= target->instances.size())
+    {
+        throw std::invalid_argument("the association's classes or its target instance are not scripted");
+    }
+    AssociationScript association;
+    association.associationClass = associationClass;
+    association.sourcePath = sourcePath;
+    association.targetClass = targetClass;
+    association.targetIndex = targetIndex;
+    association.link = std::move(link);
+    associations.push_back(std::move(association));
+    return associations.back();
 }
 
 void AddInstances(ClassScript& script, int count, const std::function<Value(int, int)>& make)

@@ -86,6 +86,19 @@ struct NamespaceScript
     ClassScript childNamespaces;
 };
 
+// One association instance of the scripted machine: it links the object at sourcePath (as a query writes it
+// between braces, compared without regard to case) with instance targetIndex of targetClass. ASSOCIATORS OF
+// {sourcePath} returns that target; REFERENCES OF {sourcePath} returns the association itself, an instance of
+// associationClass with the values of link. Both classes are classes of root\cimv2.
+struct AssociationScript
+{
+    std::wstring associationClass;
+    std::wstring sourcePath;
+    std::wstring targetClass;
+    size_t targetIndex = 0;
+    Instance link;
+};
+
 struct ConnectCall
 {
     std::wstring path;
@@ -158,6 +171,12 @@ public:
     // empty superclass makes a top class. Throws std::invalid_argument for a superclass not added yet.
     ClassScript& AddClass(const std::wstring& nameSpace, const std::wstring& name, const std::wstring& superclass,
                           const std::vector<std::pair<std::wstring, CIMTYPE>>& properties);
+    // Links sourcePath with instance targetIndex of targetClass by an instance of associationClass (see
+    // AssociationScript). Throws std::invalid_argument for a class not added or an instance it lacks.
+    AssociationScript& Associate(const std::wstring& associationClass, const std::wstring& sourcePath,
+                                 const std::wstring& targetClass, size_t targetIndex, Instance link = {});
+    std::vector<AssociationScript> associations;
+
     // In root\cimv2, and in a given namespace; without regard to case; null when not there.
     ClassScript* FindClass(const std::wstring& name);
     ClassScript* FindClass(const std::wstring& nameSpace, const std::wstring& name);
@@ -205,6 +224,8 @@ public:
     // Every call the program made on the locator, the services and the enumerators (ConnectServer, GetObject,
     // ExecQuery, CreateClassEnum, Next), counted even with logging off: what proves that something asked nothing.
     std::atomic<int> calls{0};
+    // ExecMethod calls, which change a machine: counted to prove that none was made.
+    std::atomic<int> methodCalls{0};
     // Uses of a class's table that began while another one was still under way.
     std::atomic<int> overlappingTableUses{0};
     std::mutex logLock;
