@@ -5,10 +5,15 @@
 #include "core/threading/BackgroundWork.h"
 #include "core/threading/SynchronizationEvent.h"
 #include "wmi/InvalidWMIClassException.h"
+#include "wmi/QueryText.h"
 #include "wmi/ResultMessage.h"
 
+#include <algorithm>
+#include <cwctype>
 #include <memory>
 #include <new>
+#include <string>
+#include <unordered_map>
 #include <vector>
 #include <windows.h>
 
@@ -94,11 +99,11 @@ String VariantText(VARIANT& value)
     }
 }
 
-String CellText(IWbemClassObject* object, const PropertyInfo& property)
+String CellText(IWbemClassObject* object, const wchar_t* name)
 {
     VARIANT value;
     VariantInit(&value);
-    if (FAILED(object->Get(property.GetName().GetBuffer(), 0, &value, nullptr, nullptr)))
+    if (FAILED(object->Get(name, 0, &value, nullptr, nullptr)))
     {
         return String();
     }
@@ -235,6 +240,12 @@ struct ManagementObject::Shared
     void LoadRows();
     void ReadInstances();
     void AppendRows(IWbemClassObject** objects, unsigned long count);
+    void AppendQueryRows(IWbemClassObject** objects, unsigned long count);
+    // The class an object of a query belongs to, learnt from the first of its objects that came.
+    struct SeenClass;
+    SeenClass& ClassOf(IWbemClassObject* object);
+    // The message of a failed ExecQuery or Next; call it right after the failing call.
+    String FailureMessage(long result) const;
     void ClearRows();
     void RequestStop();
     // Stops the load and frees its object from it (see abandoned).
@@ -270,8 +281,30 @@ struct ManagementObject::Shared
     // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
     bool asyncRun = false;
     Core::Collections::PointerArrayList<Row> rows{16}; // owned rows
+    // A typed query run in place of the class's own text; empty for a class load.
+    String queryText;
+    // The cells' names, under the lock (see GetColumns).
+    Core::Collections::ArrayList<String> columns{16};
+    std::atomic<unsigned int> columnLayout{0};
+    // What a query learnt of its objects' classes; the worker's alone. The columns without "__CLASS" are the
+    // property columns, numbered from 0.
+    std::vector<std::unique_ptr<SeenClass>> seenClasses;
+    std::unordered_map<std::wstring, int> propertyColumns; // lower-case name -> property column
+    int propertyColumnCount = 0;
+    bool classColumn = false; // "__CLASS" is column 0
+    SeenClass* lastClass = nullptr;
     Core::Threading::CriticalSection lock;
     std::unique_ptr<SynchronizationEvent> rowsReady;
+};
+
+struct ManagementObject::Shared::SeenClass
+{
+    String name;
+    std::wstring exactName; // as the objects spell it, for the quick comparison with the next object's
+    // Its properties in the order GetNames gives them, each with its property column.
+    std::vector<std::pair<String, int>> properties;
+    int width = 0;        // property columns up to its last one
+    bool inOrder = false; // its properties are the property columns 0, 1, ... in that order
 };
 
 ManagementObject::ManagementObject(ManagementConnection* connection, const String& className, int kind)
@@ -320,6 +353,26 @@ Core::Threading::CriticalSection& ManagementObject::GetLock()
     return m_shared->lock;
 }
 
+const Core::Collections::ArrayList<String>& ManagementObject::GetColumns() const
+{
+    return m_shared->columns;
+}
+
+unsigned int ManagementObject::GetColumnLayout() const
+{
+    return m_shared->columnLayout;
+}
+
+void ManagementObject::SetQueryText(const String& text)
+{
+    if (m_shared->loading)
+    {
+        throw Core::InvalidOperationException(String(L"The class is still loading"));
+    }
+    m_queryText = text;
+    StartAfresh(LoadIdle);
+}
+
 void ManagementObject::FillProperties()
 {
     GetClassProperties(GetProperties(), m_connection, GetName(), false);
@@ -358,7 +411,7 @@ void ManagementObject::TakeFilledProperties()
 
 bool ManagementObject::PrepareLoad(bool asynchronous)
 {
-    if (!m_shared->supported)
+    if (!m_shared->supported && !IsQuery())
     {
         throw InvalidWMIClassException(GetName());
     }
@@ -375,6 +428,7 @@ bool ManagementObject::PrepareLoad(bool asynchronous)
     Shared& shared = *m_shared;
     shared.definition.GetProperties() = GetProperties();
     shared.definition.SetFilter(GetFilter());
+    shared.queryText = m_queryText;
     shared.session =
         m_connection != nullptr && m_connection->GetServices() != nullptr ? m_connection->GetSession() : nullptr;
     shared.asyncRun = asynchronous;
@@ -392,7 +446,17 @@ void ManagementObject::StartAfresh(int state)
 // The class's turn on its connection: a load waits for every call on the class let go or still under way.
 std::shared_ptr<ClassTurn> ManagementObject::Shared::TakeTurn()
 {
-    return session != nullptr ? session->GetClassTurns().Take(definition.GetName()) : nullptr;
+    if (session == nullptr)
+    {
+        return nullptr;
+    }
+    if (queryText.IsEmpty())
+    {
+        return session->GetClassTurns().Take(definition.GetName());
+    }
+    // A query waits for the calls on the class it reads; one that names no class waits for nothing.
+    String queried = GetQueriedClass(queryText);
+    return queried.IsEmpty() ? nullptr : session->GetClassTurns().Take(queried);
 }
 
 void ManagementObject::StartWorker()
@@ -560,11 +624,16 @@ void ManagementObject::Shared::ClearRows()
 {
     CriticalSectionLock guard(lock);
     rows.Clear();
+    if (columns.GetCount() > 0)
+    {
+        columns.Clear();
+        columnLayout++;
+    }
 }
 
 void ManagementObject::Shared::LoadRows()
 {
-    if (!supported)
+    if (!supported && queryText.IsEmpty())
     {
         throw InvalidWMIClassException(definition.GetName());
     }
@@ -619,13 +688,31 @@ void ManagementObject::Shared::ReadInstances()
     {
         return; // stopped while it waited for its turn on the class
     }
-    if (definition.GetProperties().GetCount() == 0)
+    bool query = !queryText.IsEmpty();
+    if (!query && definition.GetProperties().GetCount() == 0)
     {
         GetClassProperties(definition.GetProperties(), *session, definition.GetName(), false);
     }
     ClearRows();
+    seenClasses.clear();
+    propertyColumns.clear();
+    propertyColumnCount = 0;
+    classColumn = false;
+    lastClass = nullptr;
+    if (!query)
+    {
+        CriticalSectionLock guard(lock);
+        for (int p = 0; p < definition.GetProperties().GetCount(); p++)
+        {
+            columns.Add(definition.GetProperties()[p].GetName());
+        }
+    }
     ComScope<IEnumWbemClassObject> enumerator;
-    HRESULT result = session->ExecQuery(definition.GetQueryText(), enumerator.Receive());
+    HRESULT result = session->ExecQuery(query ? queryText : definition.GetQueryText(), enumerator.Receive());
+    if (query && FAILED(result))
+    {
+        throw Exception(FailureMessage(result));
+    }
     if (result == static_cast<HRESULT>(WBEM_E_NOT_FOUND))
     {
         supported = false;
@@ -644,7 +731,8 @@ void ManagementObject::Shared::ReadInstances()
         BatchScope release(batch, returned);
         if (result != WBEM_S_NO_ERROR && result != WBEM_S_FALSE && result != WBEM_S_TIMEDOUT)
         {
-            throw Exception(GetResultMessage(result));
+            // A query that returns at once may be refused only by its first Next.
+            throw Exception(query ? FailureMessage(result) : GetResultMessage(result));
         }
         if (returned == 0)
         {
@@ -659,7 +747,14 @@ void ManagementObject::Shared::ReadInstances()
         {
             break;
         }
-        AppendRows(batch, returned);
+        if (query)
+        {
+            AppendQueryRows(batch, returned);
+        }
+        else
+        {
+            AppendRows(batch, returned);
+        }
         if (asyncRun)
         {
             rowsReady->Set();
@@ -682,10 +777,167 @@ void ManagementObject::Shared::AppendRows(IWbemClassObject** objects, unsigned l
         built[i] = std::make_unique<Row>(16);
         for (int p = 0; p < properties.GetCount(); p++)
         {
-            built[i]->Add(CellText(objects[i], properties[p]));
+            built[i]->Add(CellText(objects[i], properties[p].GetName().GetBuffer()));
         }
     }
     CriticalSectionLock guard(lock);
+    for (unsigned long i = 0; i < count; i++)
+    {
+        rows.Add(built[i].get());
+        built[i].release();
+    }
+}
+
+String ManagementObject::Shared::FailureMessage(long result) const
+{
+    String message = GetResultMessage(static_cast<int32_t>(result));
+    if (result == static_cast<long>(WBEM_E_INVALID_QUERY))
+    {
+        return message + L": " + queryText;
+    }
+    if (result == static_cast<long>(WBEM_E_INVALID_CLASS) || result == static_cast<long>(WBEM_E_NOT_FOUND))
+    {
+        String queried = GetQueriedClass(queryText);
+        if (!queried.IsEmpty())
+        {
+            return InvalidWMIClassException(queried).GetMessageText();
+        }
+    }
+    return message;
+}
+
+ManagementObject::Shared::SeenClass& ManagementObject::Shared::ClassOf(IWbemClassObject* object)
+{
+    VARIANT value;
+    VariantInit(&value);
+    std::wstring name;
+    if (SUCCEEDED(object->Get(L"__CLASS", 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR)
+    {
+        name.assign(value.bstrVal, SysStringLen(value.bstrVal));
+    }
+    VariantClear(&value);
+    // Objects of one class mostly come together.
+    if (lastClass != nullptr && lastClass->exactName == name)
+    {
+        return *lastClass;
+    }
+    for (const auto& seen : seenClasses)
+    {
+        if (_wcsicmp(seen->exactName.c_str(), name.c_str()) == 0)
+        {
+            lastClass = seen.get();
+            return *lastClass;
+        }
+    }
+    auto seen = std::make_unique<SeenClass>();
+    seen->exactName = name;
+    seen->name = String(name.c_str(), static_cast<int>(name.size()));
+    SAFEARRAY* names = nullptr;
+    if (SUCCEEDED(object->GetNames(nullptr, WBEM_FLAG_NONSYSTEM_ONLY, nullptr, &names)) && names != nullptr)
+    {
+        LONG lower = 0;
+        LONG upper = -1;
+        SafeArrayGetLBound(names, 1, &lower);
+        SafeArrayGetUBound(names, 1, &upper);
+        seen->inOrder = true;
+        for (LONG index = lower; index <= upper; index++)
+        {
+            BSTR property = nullptr;
+            if (FAILED(SafeArrayGetElement(names, &index, &property)) || property == nullptr)
+            {
+                continue;
+            }
+            std::wstring key(property, SysStringLen(property));
+            for (wchar_t& unit : key)
+            {
+                unit = static_cast<wchar_t>(std::towlower(unit));
+            }
+            auto found = propertyColumns.emplace(key, propertyColumnCount);
+            if (found.second)
+            {
+                propertyColumnCount++;
+            }
+            int column = found.first->second;
+            seen->inOrder = seen->inOrder && column == static_cast<int>(seen->properties.size());
+            seen->width = std::max(seen->width, column + 1);
+            seen->properties.emplace_back(String(property, static_cast<int>(SysStringLen(property))), column);
+            SysFreeString(property);
+        }
+        SafeArrayDestroy(names);
+    }
+    seenClasses.push_back(std::move(seen));
+    lastClass = seenClasses.back().get();
+    return *lastClass;
+}
+
+void ManagementObject::Shared::AppendQueryRows(IWbemClassObject** objects, unsigned long count)
+{
+    int columnsBefore = propertyColumnCount;
+    bool classColumnBefore = classColumn;
+    SeenClass* classes[BatchSize];
+    for (unsigned long i = 0; i < count; i++)
+    {
+        classes[i] = &ClassOf(objects[i]);
+    }
+    classColumn = seenClasses.size() > 1;
+    int offset = classColumn ? 1 : 0;
+    std::unique_ptr<Row> built[BatchSize];
+    for (unsigned long i = 0; i < count; i++)
+    {
+        const SeenClass& seen = *classes[i];
+        built[i] = std::make_unique<Row>(std::max(16, offset + seen.width));
+        Row& row = *built[i];
+        if (offset > 0)
+        {
+            row.Add(seen.name);
+        }
+        if (seen.inOrder)
+        {
+            for (const auto& [name, column] : seen.properties)
+            {
+                row.Add(CellText(objects[i], name.GetBuffer()));
+            }
+            continue;
+        }
+        for (int c = 0; c < seen.width; c++)
+        {
+            row.Add(String());
+        }
+        for (const auto& [name, column] : seen.properties)
+        {
+            row[offset + column] = CellText(objects[i], name.GetBuffer());
+        }
+    }
+    CriticalSectionLock guard(lock);
+    if (classColumn && !classColumnBefore)
+    {
+        // Every row so far is of the one class seen before this batch.
+        const String& first = seenClasses.front()->name;
+        for (int r = 0; r < rows.GetCount(); r++)
+        {
+            rows[r]->Insert(0, first);
+        }
+        columns.Insert(0, String(L"__CLASS"));
+        columnLayout++;
+    }
+    if (propertyColumnCount > columnsBefore)
+    {
+        std::vector<const String*> added(static_cast<size_t>(propertyColumnCount - columnsBefore));
+        for (const auto& seen : seenClasses)
+        {
+            for (const auto& [name, column] : seen->properties)
+            {
+                if (column >= columnsBefore && added[static_cast<size_t>(column - columnsBefore)] == nullptr)
+                {
+                    added[static_cast<size_t>(column - columnsBefore)] = &name;
+                }
+            }
+        }
+        for (const String* name : added)
+        {
+            columns.Add(*name);
+        }
+    }
     for (unsigned long i = 0; i < count; i++)
     {
         rows.Add(built[i].get());

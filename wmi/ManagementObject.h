@@ -93,6 +93,17 @@ public:
     // Replaces the property list by all non-system properties of the class (types not read).
     void FillProperties();
 
+    // A typed query: from now on Load runs this WQL text (SELECT, ASSOCIATORS OF, REFERENCES OF, SELECT ... FROM
+    // meta_class) as it is, in place of the text built from the class, and the columns come from the objects it
+    // returns (GetColumns). The empty text goes back to loading the class. Forgets the rows of a finished load so
+    // that the next Load runs the new text; throws InvalidOperationException while a load is running. Only
+    // ExecQuery reaches the machine: a text that is not a query (a method call) is refused by WMI and the load
+    // fails with its message. A failing query fails the load with a message naming its cause (GetFailureMessage):
+    // an invalid query names the text, a class the machine lacks names the class (GetQueriedClass).
+    void SetQueryText(const Core::String& text);
+    bool IsQuery() const { return !m_queryText.IsEmpty(); }
+    const Core::String& GetTypedQueryText() const { return m_queryText; }
+
     // Watches this object's life: expired once it is destroyed. A Load that pumped messages may outlive the object
     // it was called on (its node removed meanwhile); the caller checks the watch before touching the object again.
     std::weak_ptr<const void> Watch() const { return m_lifetime; }
@@ -107,6 +118,17 @@ public:
     // One row per instance, one cell per property; take the lock while a worker may be appending.
     Core::Collections::PointerArrayList<Row>& GetRows();
     Core::Threading::CriticalSection& GetLock();
+    // The names of the rows' cells, under the same lock as the rows, which it always matches: cell i of a row
+    // belongs to column i. A class load sets them once, from the property list, before its first row. A query
+    // adds them as objects come: the union of the returned objects' non-system properties in the order first
+    // seen (names compared without regard to case), with "__CLASS" first once objects of a second class came
+    // back. A row has one cell per column up to the last column of its own class, so a row of a class seen
+    // early may be shorter than the column list: its missing cells are empty. While GetColumnLayout stays the
+    // same, columns and rows only grow at their ends (read the new ones since the last look); it changes when
+    // columns already shown moved, which happens once, when "__CLASS" is put first and every earlier row got
+    // its class name as first cell: read the columns and rows again from the start.
+    const Core::Collections::ArrayList<Core::String>& GetColumns() const;
+    unsigned int GetColumnLayout() const;
 
     Core::Event<LoadEventArgs> Progress;
     Core::Event<LoadEventArgs> Completed;
@@ -130,6 +152,7 @@ private:
     unsigned int m_loadsStarted = 0;                                          // numbers the rows-ready events
     std::unique_ptr<Core::Collections::ArrayList<PropertyInfo>> m_definition; // owned; see GetDefinition
     std::shared_ptr<const int> m_lifetime = std::make_shared<const int>(0);   // what Watch observes
+    Core::String m_queryText;                                                 // empty: a class load
 };
 
 using PropertyList = Core::Collections::ArrayList<PropertyInfo>;

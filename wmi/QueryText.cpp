@@ -1,0 +1,198 @@
+#include "wmi/QueryText.h"
+
+#include <cwctype>
+#include <string>
+
+using Core::String;
+
+namespace WMI
+{
+
+namespace
+{
+
+bool IsNameUnit(wchar_t unit)
+{
+    return unit == L'_' || (unit >= L'0' && unit <= L'9') || (unit >= L'A' && unit <= L'Z') ||
+           (unit >= L'a' && unit <= L'z') || unit >= 0x80;
+}
+
+bool SameWord(const std::wstring& text, size_t at, const wchar_t* word)
+{
+    size_t i = 0;
+    for (; word[i] != 0; i++)
+    {
+        if (at + i >= text.size() || std::towlower(text[at + i]) != word[i])
+        {
+            return false;
+        }
+    }
+    return (at == 0 || !IsNameUnit(text[at - 1])) && (at + i >= text.size() || !IsNameUnit(text[at + i]));
+}
+
+// Where word (lower case) stands as a whole word from start on, outside quoted texts; npos when nowhere.
+size_t FindWord(const std::wstring& text, const wchar_t* word, size_t start)
+{
+    wchar_t quote = 0;
+    for (size_t i = start; i < text.size(); i++)
+    {
+        wchar_t unit = text[i];
+        if (quote != 0)
+        {
+            quote = unit == quote ? 0 : quote;
+        }
+        else if (unit == L'"' || unit == L'\'')
+        {
+            quote = unit;
+        }
+        else if (SameWord(text, i, word))
+        {
+            return i;
+        }
+    }
+    return std::wstring::npos;
+}
+
+size_t SkipBlanks(const std::wstring& text, size_t at)
+{
+    while (at < text.size() && std::iswspace(text[at]))
+    {
+        at++;
+    }
+    return at;
+}
+
+std::wstring NameAt(const std::wstring& text, size_t at)
+{
+    size_t end = at;
+    while (end < text.size() && IsNameUnit(text[end]))
+    {
+        end++;
+    }
+    return text.substr(at, end - at);
+}
+
+// The value of "keyword = value" after start, the value bare or quoted; empty when the keyword is not there.
+std::wstring KeywordValue(const std::wstring& text, const wchar_t* keyword, size_t start)
+{
+    size_t at = FindWord(text, keyword, start);
+    if (at == std::wstring::npos)
+    {
+        return std::wstring();
+    }
+    at = SkipBlanks(text, at + std::char_traits<wchar_t>::length(keyword));
+    if (at >= text.size() || text[at] != L'=')
+    {
+        return std::wstring();
+    }
+    at = SkipBlanks(text, at + 1);
+    if (at < text.size() && (text[at] == L'\'' || text[at] == L'"'))
+    {
+        size_t end = text.find(text[at], at + 1);
+        return end == std::wstring::npos ? std::wstring() : text.substr(at + 1, end - at - 1);
+    }
+    return NameAt(text, at);
+}
+
+// The class of an object path: \\server\namespace:Class.Key="value", Class.Key="value" or Class=@.
+std::wstring PathClass(const std::wstring& path)
+{
+    size_t start = SkipBlanks(path, 0);
+    // The namespace part ends at the first colon outside the key values (which may hold colons, as "C:").
+    size_t colon = path.find(L':', start);
+    size_t firstQuote = path.find_first_of(L"\"'", start);
+    if (colon != std::wstring::npos && (firstQuote == std::wstring::npos || colon < firstQuote))
+    {
+        start = colon + 1;
+    }
+    return NameAt(path, start);
+}
+
+// The object path between the braces that follow start, quoted braces included; npos in end when unclosed.
+std::wstring BracedPath(const std::wstring& text, size_t start, size_t& end)
+{
+    size_t open = SkipBlanks(text, start);
+    end = std::wstring::npos;
+    if (open >= text.size() || text[open] != L'{')
+    {
+        return std::wstring();
+    }
+    wchar_t quote = 0;
+    for (size_t i = open + 1; i < text.size(); i++)
+    {
+        wchar_t unit = text[i];
+        if (quote != 0)
+        {
+            // A backslash in a quoted key value escapes the next unit, as in "C:\\".
+            if (unit == L'\\')
+            {
+                i++;
+            }
+            else if (unit == quote)
+            {
+                quote = 0;
+            }
+        }
+        else if (unit == L'"' || unit == L'\'')
+        {
+            quote = unit;
+        }
+        else if (unit == L'}')
+        {
+            end = i + 1;
+            return text.substr(open + 1, i - open - 1);
+        }
+    }
+    return std::wstring();
+}
+
+} // namespace
+
+String GetQueriedClass(const String& query)
+{
+    std::wstring text(query.GetBuffer(), static_cast<size_t>(query.GetLength()));
+    size_t start = SkipBlanks(text, 0);
+    std::wstring found;
+    if (SameWord(text, start, L"associators") || SameWord(text, start, L"references"))
+    {
+        size_t of = SkipBlanks(text, start + NameAt(text, start).size());
+        if (!SameWord(text, of, L"of"))
+        {
+            return String();
+        }
+        size_t end = 0;
+        std::wstring path = BracedPath(text, of + 2, end);
+        if (end == std::wstring::npos)
+        {
+            return String();
+        }
+        found = KeywordValue(text, L"resultclass", end);
+        if (found.empty())
+        {
+            found = PathClass(path);
+        }
+    }
+    else if (SameWord(text, start, L"select"))
+    {
+        size_t from = FindWord(text, L"from", start + 6);
+        if (from == std::wstring::npos)
+        {
+            return String();
+        }
+        size_t at = SkipBlanks(text, from + 4);
+        found = NameAt(text, at);
+        if (SameWord(found, 0, L"meta_class"))
+        {
+            found = KeywordValue(text, L"__class", at + found.size());
+        }
+    }
+    return String(found.c_str(), static_cast<int>(found.size()));
+}
+
+String GetQueryReportName(const String& query)
+{
+    String name = GetQueriedClass(query);
+    return name.IsEmpty() ? String(L"Query") : name;
+}
+
+} // namespace WMI
