@@ -9,6 +9,7 @@
 #include "wmi/ResultMessage.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 #include <memory>
 #include <new>
@@ -810,17 +811,23 @@ ManagementObject::Shared::SeenClass& ManagementObject::Shared::ClassOf(IWbemClas
 {
     VARIANT value;
     VariantInit(&value);
-    std::wstring name;
-    if (SUCCEEDED(object->Get(L"__CLASS", 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR)
+    const wchar_t* text = L"";
+    size_t length = 0;
+    if (SUCCEEDED(object->Get(L"__CLASS", 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR &&
+        value.bstrVal != nullptr)
     {
-        name.assign(value.bstrVal, SysStringLen(value.bstrVal));
+        text = value.bstrVal;
+        length = SysStringLen(value.bstrVal);
     }
-    VariantClear(&value);
-    // Objects of one class mostly come together.
-    if (lastClass != nullptr && lastClass->exactName == name)
+    // Objects of one class mostly come together: compared in place, without a copy of the name.
+    if (lastClass != nullptr && lastClass->exactName.size() == length &&
+        wmemcmp(lastClass->exactName.data(), text, length) == 0)
     {
+        VariantClear(&value);
         return *lastClass;
     }
+    std::wstring name(text, length);
+    VariantClear(&value);
     for (const auto& seen : seenClasses)
     {
         if (_wcsicmp(seen->exactName.c_str(), name.c_str()) == 0)
