@@ -416,6 +416,64 @@ TEST_F(QueryLoadTest, StopLetsAQueryGoAtOnce)
     provider.onNext = nullptr;
 }
 
+// Checks, at every Progress (the lock held), that the columns cover every row so far.
+class CoverageRecorder : public Core::EventHandler<LoadEventArgs>
+{
+public:
+    explicit CoverageRecorder(ManagementObject& query) : m_query(query) {}
+    void Invoke(Core::Object*, LoadEventArgs&) override
+    {
+        events++;
+        for (int r = 0; r < m_query.GetRows().GetCount(); r++)
+        {
+            uncovered += m_query.GetRows()[r]->GetCount() > m_query.GetColumns().GetCount() ? 1 : 0;
+        }
+    }
+    int events = 0;
+    int uncovered = 0;
+
+private:
+    ManagementObject& m_query;
+};
+
+TEST_F(QueryLoadTest, EveryProgressSeesAColumnForEveryCell)
+{
+    provider.largestBatch = 1;
+    ManagementObject& query = Query(std::wstring(L"ASSOCIATORS OF {") + DiskPath + L"}", true);
+    CoverageRecorder coverage(query);
+    query.Progress.Subscribe(&coverage);
+    // Slow enough that the load's wait wakes between batches.
+    provider.nextDelayMilliseconds = 5;
+    CompletedRecorder completed;
+    query.Completed.Subscribe(&completed);
+    query.Load();
+    ASSERT_EQ(1u, completed.values.size());
+    EXPECT_EQ(WMI::LoadCompleted, completed.values[0]);
+    EXPECT_GE(coverage.events, 1);
+    EXPECT_EQ(0, coverage.uncovered);
+    EXPECT_EQ(3, query.GetRows().GetCount());
+}
+
+TEST_F(QueryLoadTest, TheTextCannotChangeWhileTheQueryLoads)
+{
+    Gate inNext;
+    Gate release;
+    provider.onNext = [&](int)
+    {
+        inNext.Open();
+        release.Wait(30000);
+    };
+    ManagementObject& query = Query(L"SELECT * FROM Win32_Disk");
+    EXPECT_TRUE(query.BeginLoad());
+    inNext.Wait();
+    EXPECT_THROW(query.SetQueryText(String(L"SELECT * FROM Win32_Volume")), Core::InvalidOperationException);
+    EXPECT_EQ(L"SELECT * FROM Win32_Disk", std::wstring(query.GetTypedQueryText().GetBuffer()));
+    release.Open();
+    ASSERT_TRUE(Core::Threading::BackgroundWork::WaitForAll(60000));
+    EXPECT_EQ(WMI::LoadCompleted, query.GetState());
+    provider.onNext = nullptr;
+}
+
 // --- the class a report of a query is named after ---
 
 TEST(QueryReportName, TheClassAQueryReads)
