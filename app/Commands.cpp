@@ -30,6 +30,9 @@ const CommandInfo Commands[] = {
     {Command::Find, L"&Find...", Shortcut::CtrlF, Resources::FindImage, nullptr},
     {Command::LoadAllMachines, L"Load from &all machines", Shortcut::CtrlShiftA, Resources::AllMachinesImage,
      L"Load the class from all machines"},
+    {Command::ShowSystemClasses, L"Show &System Classes", Shortcut::None, -1, nullptr},
+    {Command::OpenClass, L"Open &Class...", Shortcut::None, -1, nullptr},
+    {Command::OpenNamespace, L"Open &Namespace...", Shortcut::None, -1, nullptr},
     {Command::Options, L"&Options...", Shortcut::CtrlShiftO, -1, nullptr},
     {Command::OnlineHelp, L"Online Help", Shortcut::CtrlF1, -1, nullptr},
     {Command::About, L"&About Quarrow...", Shortcut::None, -1, nullptr},
@@ -75,7 +78,8 @@ const CommandInfo* FindCommand(int id)
 void BuildMainMenu(Core::Controls::MainMenu& menu)
 {
     MenuItem* application = NewMenu(L"&Application", {Command::Connect, Command::Disconnect, Separator, Command::Exit});
-    MenuItem* view = NewMenu(L"&View", {Command::Refresh, Command::Find, Separator, Command::LoadAllMachines});
+    MenuItem* view = NewMenu(L"&View", {Command::Refresh, Command::Find, Separator, Command::LoadAllMachines, Separator,
+                                        Command::OpenClass, Command::OpenNamespace, Command::ShowSystemClasses});
     auto* reports = new MenuItem(String(L"&Reports"));
     reports->GetMenuItems().Add(
         NewMenu(L"E&xport data to...", {Command::WorkbookReport, Command::CommaReport, Command::TabReport}));

@@ -165,7 +165,9 @@ void MainForm::UpdateCommandState()
     Config::NodeKind selected = Config::KindOf(m_classTree.GetSelectedNode());
     bool machine = selected == Config::NodeKind::Machine;
     bool classNode = selected == Config::NodeKind::Class;
-    bool severalMachines = m_classTree.GetNodes().GetCount() > 1;
+    // A class of the namespaces is one machine's: the other machines' connections are to root\cimv2.
+    bool severalMachines =
+        m_classTree.GetNodes().GetCount() > 1 && !NamespaceTree::IsUnderNamespaces(m_classTree.GetSelectedNode());
     for (auto [command, enabled] : {std::pair{Command::Disconnect, machine}, std::pair{Command::Refresh, classNode},
                                     std::pair{Command::LoadAllMachines, classNode && severalMachines}})
     {
@@ -176,6 +178,7 @@ void MainForm::UpdateCommandState()
     SetCommandEnabled(m_toolBar.GetButtons(), Command::TabReport, classNode);
     SetCommandEnabled(m_toolBar.GetButtons(), Command::WorkbookReport, classNode);
     SetCommandEnabled(m_toolBar.GetButtons(), Command::StopLoading, m_classView.IsStopOffered());
+    ShowSystemClassesState();
 }
 
 void MainForm::BuildStatusBar()

@@ -6,6 +6,7 @@
 #include "app/Commands.h"
 #include "app/ConnectForm.h"
 #include "app/MachineTree.h"
+#include "app/PathForm.h"
 #include "app/StatusLine.h"
 #include "config/AppOptions.h"
 #include "core/collections/PointerArrayList.h"
@@ -54,6 +55,9 @@ public:
 
     // Runs a command as the menu and the toolbar do.
     void RunCommand(int commandId);
+    // Opens, below the selected machine's "Namespaces" node, the class of a path such as root\wmi:WmiEvent (or the
+    // namespace of a path such as root\wmi) once a worker found it there, and selects it; a failure is shown.
+    void OpenByPath(const Core::String& path, bool classPath);
 
     // What is on screen, for tests and for the dialogs.
     Core::Controls::TreeView& GetClassTree() { return m_classTree; }
@@ -105,6 +109,10 @@ private:
     void EditOptions();
     void OpenOnlineHelp();
     void ShowAbout();
+    void AskForPath(bool classPath);
+    void ToggleSystemClasses();
+    // The menu item tells what choosing it does: show the system classes, or hide them.
+    void ShowSystemClassesState();
 
     // Runs a handler's work: an exception leaving it is shown, and the program goes on.
     template <typename Work> void Guarded(Work work);
@@ -126,6 +134,8 @@ private:
     std::unique_ptr<ConnectForm> m_connectForm;         // made on first use
     std::unique_ptr<AboutForm> m_aboutForm;             // made on first use
     std::unique_ptr<Config::OptionsForm> m_optionsForm; // made on first use
+    std::unique_ptr<PathForm> m_classPathForm;          // made on first use
+    std::unique_ptr<PathForm> m_namespacePathForm;      // made on first use
     Core::MemberEventHandler<MainForm, Core::Controls::CommandEventArgs> m_commandHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewCancelEventArgs> m_beforeSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_afterSelectHandler;

@@ -1,6 +1,7 @@
 // The main window's commands: connecting and disconnecting machines, the options, help and about, and reports.
 #include "app/AboutForm.h"
 #include "app/MainForm.h"
+#include "app/PathForm.h"
 #include "app/UserGuide.h"
 #include "app/options/OptionsForm.h"
 #include "config/ClassTreeNodes.h"
@@ -62,6 +63,15 @@ void MainForm::RunCommand(int commandId)
                 break;
             case Command::Find:
                 OpenFind();
+                break;
+            case Command::ShowSystemClasses:
+                ToggleSystemClasses();
+                break;
+            case Command::OpenClass:
+                AskForPath(true);
+                break;
+            case Command::OpenNamespace:
+                AskForPath(false);
                 break;
             case Command::Options:
                 EditOptions();
@@ -193,6 +203,118 @@ void MainForm::RebuildClassTrees()
     m_classView.EndSelections();
     m_machines.Rebuild();
     UpdateCommandState();
+}
+
+namespace
+{
+
+MenuItem* FindMenuItem(MenuItemCollection& items, int commandId)
+{
+    for (int i = 0; i < items.GetCount(); i++)
+    {
+        if (items[i]->GetCommandId() == commandId)
+        {
+            return items[i];
+        }
+        if (MenuItem* found = FindMenuItem(items[i]->GetMenuItems(), commandId))
+        {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+constexpr const wchar_t* ClassPathExample = L"root\\wmi:MSSMBios_RawSMBiosTables";
+
+} // namespace
+
+void MainForm::ShowSystemClassesState()
+{
+    if (MenuItem* item = FindMenuItem(m_mainMenu.GetMenuItems(), Command::ShowSystemClasses))
+    {
+        item->SetText(String(m_options->GetShowSystemClasses() ? L"Hide &System Classes" : L"Show &System Classes"));
+    }
+}
+
+void MainForm::ToggleSystemClasses()
+{
+    // The namespace lists are built again: a class shown from one of them goes first.
+    ManagementObject* shown = m_classView.GetCurrentClass();
+    bool fromNamespaces = shown != nullptr;
+    for (int i = 0; i < m_machines.GetConnections().GetCount() && fromNamespaces; i++)
+    {
+        fromNamespaces = m_machines.GetConnections()[i] != shown->GetConnection();
+    }
+    if (fromNamespaces)
+    {
+        m_classView.Clear();
+    }
+    m_classView.EndSelections();
+    m_options->SetShowSystemClasses(!m_options->GetShowSystemClasses());
+    m_machines.GetNamespaces().Reset();
+    UpdateCommandState();
+}
+
+void MainForm::AskForPath(bool classPath)
+{
+    std::unique_ptr<PathForm>& form = classPath ? m_classPathForm : m_namespacePathForm;
+    if (!form)
+    {
+        form = classPath ? std::make_unique<PathForm>(String(L"Open Class"),
+                                                      String(L"&Class path, for example ") + ClassPathExample + L":")
+                         : std::make_unique<PathForm>(String(L"Open Namespace"),
+                                                      String(L"&Namespace path, for example root\\wmi:"));
+        form->SetOwner(this);
+        form->SetStartPosition(StartPosition::CenterOwner);
+        form->SetIcon(&m_toolImages, Resources::ProgramIconImage);
+    }
+    if (form->ShowDialog(this) != DialogResult::OK)
+    {
+        return;
+    }
+    OpenByPath(form->GetPath(), classPath);
+}
+
+void MainForm::OpenByPath(const String& path, bool classPath)
+{
+    String nameSpace = path;
+    String className;
+    int colon = path.IndexOf(L':', 0);
+    if (classPath && colon > 0)
+    {
+        nameSpace = path.Substring(0, colon);
+        className = path.Substring(colon + 1);
+    }
+    bool inRoot = nameSpace.ToLower() == String(L"root") || nameSpace.ToLower().IndexOf(L"root\\") == 0;
+    if (!WMI::IsNamespacePath(nameSpace) || !inRoot || (classPath && className.IsEmpty()) || (!classPath && colon >= 0))
+    {
+        ShowError(classPath ? String(L"Type a class path such as ") + ClassPathExample + L"."
+                            : String(L"Type a namespace path such as root\\wmi."));
+        return;
+    }
+    TreeNode* machine = m_classTree.GetSelectedNode();
+    while (machine != nullptr && machine->GetParent() != nullptr)
+    {
+        machine = machine->GetParent();
+    }
+    if (machine == nullptr)
+    {
+        machine = m_classTree.GetNodes()[0];
+    }
+    m_machines.GetNamespaces().Open(machine, nameSpace, className,
+                                    [this, classPath](TreeNode* node, const String& failure)
+                                    {
+                                        if (node == nullptr)
+                                        {
+                                            ShowError(failure);
+                                            return;
+                                        }
+                                        m_classTree.SetSelectedNode(node);
+                                        if (!classPath)
+                                        {
+                                            m_classTree.ExpandNode(node);
+                                        }
+                                    });
 }
 
 void MainForm::OpenOnlineHelp()

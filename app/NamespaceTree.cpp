@@ -79,9 +79,38 @@ TreeNode* NewMessage(const String& text)
     return node;
 }
 
+// The data word of a namespace node that Open gave children before it was listed: listed when opened all the same.
+constexpr uint64_t Unlisted = 1;
+
 bool HasTag(const TreeNode* node, const wchar_t* tag)
 {
     return node != nullptr && node->GetTag() == String(tag);
+}
+
+TreeNode* NewNamespace(const String& name)
+{
+    auto* node = new TreeNode(name);
+    node->SetTag(String(NamespaceTag::Namespace));
+    node->SetImageIndex(Config::NodeImage::Group);
+    node->SetExpandable(true);
+    return node;
+}
+
+// A namespace child by its name, or a class child by its class's name; without regard to case, as WMI names both.
+TreeNode* FindChild(TreeNode* parent, const String& name, bool isClass)
+{
+    Core::Controls::TreeNodeCollection& children = parent->GetNodes();
+    for (int i = 0; i < children.GetCount(); i++)
+    {
+        TreeNode* child = children[i];
+        WMI::ManagementObject* object = Config::ClassOf(child);
+        if (isClass ? object != nullptr && object->GetName().ToLower() == name.ToLower()
+                    : HasTag(child, NamespaceTag::Namespace) && child->GetText().ToLower() == name.ToLower())
+        {
+            return child;
+        }
+    }
+    return nullptr;
 }
 
 // What a class's node says of it beside its name.
@@ -216,7 +245,8 @@ void NamespaceTree::OnBeforeExpand(Core::Object*, Core::Controls::TreeViewCancel
     bool namespaceClass = Config::KindOf(node) == Config::NodeKind::Class && IsUnderNamespaces(node);
     bool ours = HasTag(node, NamespaceTag::Namespaces) || HasTag(node, NamespaceTag::Namespace) || namespaceClass;
     // Read once: a node that has children (a listing, "Reading ..." or why it failed) is not read again.
-    if (!ours || node->GetNodes().GetCount() > 0)
+    bool unlisted = !namespaceClass && node->GetData() == Unlisted;
+    if (!ours || (node->GetNodes().GetCount() > 0 && !unlisted))
     {
         return;
     }
@@ -295,7 +325,19 @@ void NamespaceTree::OnRead(TreeNode* node, const ManagementConnection* machine, 
         return;
     }
     UpdatesPaused paused(m_tree);
-    node->GetNodes().Clear();
+    // "Reading ..." goes; what Open added meanwhile stays.
+    Core::Controls::TreeNodeCollection& children = node->GetNodes();
+    for (int i = children.GetCount() - 1; i >= 0; i--)
+    {
+        if (HasTag(children[i], NamespaceTag::Message))
+        {
+            children.RemoveAt(i);
+        }
+    }
+    if (!Config::ClassOf(node))
+    {
+        node->SetData(0);
+    }
     if (read.Failed())
     {
         // Said once in the tree; expanding again reads nothing until the tree is built again.
@@ -316,11 +358,10 @@ void NamespaceTree::ShowListing(TreeNode* node, Machine& owner, Listing& listing
     bool rootList = HasTag(node, NamespaceTag::Namespaces);
     for (int i = 0; i < listing.namespaces.GetCount(); i++)
     {
-        auto* child = new TreeNode(listing.namespaces[i]);
-        child->SetTag(String(NamespaceTag::Namespace));
-        child->SetImageIndex(Config::NodeImage::Group);
-        child->SetExpandable(true);
-        node->GetNodes().Add(child);
+        if (FindChild(node, listing.namespaces[i], false) == nullptr)
+        {
+            node->GetNodes().Add(NewNamespace(listing.namespaces[i]));
+        }
     }
     bool showSystem = m_options.GetShowSystemClasses();
     for (int i = 0; i < listing.classes.GetCount() && connection != nullptr; i++)
@@ -330,14 +371,7 @@ void NamespaceTree::ShowListing(TreeNode* node, Machine& owner, Listing& listing
         {
             continue;
         }
-        auto* child = new TreeNode(ClassText(entry));
-        auto object = std::make_unique<WMI::ManagementObject>(connection, entry.name, 0);
-        object->SetNamespace(listing.nameSpace);
-        child->SetOwnedData(object.release());
-        child->SetTag(String(Config::NodeTag::Class));
-        child->SetImageIndex(Config::NodeImage::Class);
-        child->SetExpandable(true);
-        node->GetNodes().Add(child);
+        ClassNode(node, connection, listing.nameSpace, entry);
     }
     for (const String& failure : {listing.namespacesFailure, listing.classesFailure})
     {
@@ -363,6 +397,140 @@ void NamespaceTree::ShowListing(TreeNode* node, Machine& owner, Listing& listing
         // A class without subclasses: its glyph goes.
         node->Collapse();
         node->SetExpandable(false);
+    }
+}
+
+TreeNode* NamespaceTree::ClassNode(TreeNode* parent, ManagementConnection* connection, const String& nameSpace,
+                                   const WMI::ClassEntry& entry)
+{
+    if (TreeNode* kept = FindChild(parent, entry.name, true))
+    {
+        return kept;
+    }
+    auto* child = new TreeNode(ClassText(entry));
+    auto object = std::make_unique<WMI::ManagementObject>(connection, entry.name, 0);
+    object->SetNamespace(nameSpace);
+    child->SetOwnedData(object.release());
+    child->SetTag(String(Config::NodeTag::Class));
+    child->SetImageIndex(Config::NodeImage::Class);
+    child->SetExpandable(true);
+    parent->GetNodes().Add(child);
+    return child;
+}
+
+TreeNode* NamespaceTree::NamespacesOf(TreeNode* machine)
+{
+    Core::Controls::TreeNodeCollection& children = machine->GetNodes();
+    for (int i = children.GetCount() - 1; i >= 0; i--)
+    {
+        if (HasTag(children[i], NamespaceTag::Namespaces))
+        {
+            return children[i];
+        }
+    }
+    return nullptr;
+}
+
+TreeNode* NamespaceTree::NamespaceNode(TreeNode* machine, const String& nameSpace)
+{
+    TreeNode* node = NamespacesOf(machine);
+    Core::Collections::Array<String> names = nameSpace.Split(String(L"\\"));
+    // The first name is root, which the "Namespaces" node stands for.
+    for (int i = 1; i < names.GetLength() && node != nullptr; i++)
+    {
+        TreeNode* child = FindChild(node, names[i], false);
+        if (child == nullptr)
+        {
+            if (node->GetNodes().GetCount() == 0)
+            {
+                node->SetData(Unlisted);
+            }
+            child = NewNamespace(names[i]);
+            node->GetNodes().Add(child);
+        }
+        node = child;
+    }
+    return node;
+}
+
+void NamespaceTree::Open(TreeNode* machine, const String& nameSpace, const String& className, OpenedHandler opened)
+{
+    const ManagementConnection* machineConnection = Config::MachineOf(machine);
+    Machine& owner = MachineFor(machineConnection);
+    std::shared_ptr<const WMI::ConnectionSession> session;
+    std::shared_ptr<const ManagementConnection> credentials;
+    if (ManagementConnection* open = owner.Find(nameSpace); open != nullptr && open->IsConnected())
+    {
+        session = open->GetSession();
+    }
+    else
+    {
+        credentials = machineConnection->CopyCredentials();
+    }
+    Core::Threading::RunInBackground<Listing>(
+        owner.reads,
+        [session, credentials, nameSpace, className]() mutable
+        {
+            Listing listing;
+            listing.nameSpace = nameSpace;
+            if (session == nullptr)
+            {
+                listing.connection = credentials->ConnectNamespace(nameSpace);
+                session = listing.connection->GetSession();
+            }
+            if (!className.IsEmpty())
+            {
+                listing.classes.Add(WMI::ReadClass(*session, className));
+            }
+            return listing;
+        },
+        [this, machine, machineConnection, opened](Core::Threading::Outcome<Listing>& read)
+        {
+            Machine* kept = FindMachine(machineConnection);
+            if (kept == nullptr || !IsInTree(machine))
+            {
+                return;
+            }
+            if (read.Failed())
+            {
+                opened(nullptr, MessageOf(read.GetFailure()));
+                return;
+            }
+            Listing& listing = read.Get();
+            ManagementConnection* connection = kept->Find(listing.nameSpace);
+            if (connection == nullptr)
+            {
+                connection = listing.connection.get();
+                kept->connections.push_back(std::move(listing.connection));
+            }
+            UpdatesPaused paused(m_tree);
+            TreeNode* node = NamespaceNode(machine, listing.nameSpace);
+            if (node != nullptr && listing.classes.GetCount() > 0)
+            {
+                if (node->GetNodes().GetCount() == 0)
+                {
+                    node->SetData(Unlisted);
+                }
+                node = ClassNode(node, connection, listing.nameSpace, listing.classes[0]);
+            }
+            opened(node, node != nullptr ? String() : String(L"The machine has no Namespaces node."));
+        });
+}
+
+void NamespaceTree::Reset()
+{
+    DropReads();
+    UpdatesPaused paused(m_tree);
+    Core::Controls::TreeNodeCollection& machines = m_tree.GetNodes();
+    for (int i = 0; i < machines.GetCount(); i++)
+    {
+        if (TreeNode* namespaces = NamespacesOf(machines[i]))
+        {
+            namespaces->Collapse();
+            namespaces->GetNodes().Clear();
+            namespaces->SetData(0);
+            namespaces->SetExpandable(true);
+        }
     }
 }
 

@@ -8,7 +8,9 @@
 #include "core/controls/TreeView.h"
 #include "core/threading/Completion.h"
 #include "wmi/ManagementConnection.h"
+#include "wmi/Schema.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -48,6 +50,16 @@ public:
     // Whether the node lies below a machine's "Namespaces" node.
     static bool IsUnderNamespaces(const Core::Controls::TreeNode* node);
 
+    // What Open hands back on the window thread: the node opened, or null and why not.
+    using OpenedHandler = std::function<void(Core::Controls::TreeNode* node, const Core::String& failure)>;
+    // Checks on a worker that the machine has the namespace (and the class, when className is given), then adds
+    // its node under the machine's "Namespaces" node (and the namespaces leading to it) unless it is there, and
+    // hands it to opened. For machines whose WMI lists nothing: a class named is opened all the same.
+    void Open(Core::Controls::TreeNode* machine, const Core::String& nameSpace, const Core::String& className,
+              OpenedHandler opened);
+    // Every "Namespaces" node folded and emptied, to be read again when opened (the system classes shown or not).
+    void Reset();
+
 private:
     struct Machine;
     struct Listing;
@@ -60,6 +72,12 @@ private:
     Machine* FindMachine(const WMI::ManagementConnection* machine) const;
     Machine& MachineFor(const WMI::ManagementConnection* machine);
     bool IsInTree(const Core::Controls::TreeNode* node) const;
+    // The machine's node of the namespace, made with the ones leading to it when missing.
+    Core::Controls::TreeNode* NamespaceNode(Core::Controls::TreeNode* machine, const Core::String& nameSpace);
+    // The class's node in the namespace's node, made when missing.
+    Core::Controls::TreeNode* ClassNode(Core::Controls::TreeNode* parent, WMI::ManagementConnection* connection,
+                                        const Core::String& nameSpace, const WMI::ClassEntry& entry);
+    static Core::Controls::TreeNode* NamespacesOf(Core::Controls::TreeNode* machine);
 
     Core::Controls::TreeView& m_tree;
     Config::AppOptions& m_options;

@@ -1659,8 +1659,7 @@ protected:
         ASSERT_NE(nullptr, node);
         Show(node);
         Tree().ExpandNode(node);
-        ASSERT_TRUE(Testing::PumpUntil(
-            [&] { return node->GetNodes().GetCount() == 0 || W(node->GetNodes()[0]->GetText()) != L"Reading ..."; }));
+        ASSERT_TRUE(Testing::PumpUntil([&] { return Find(node->GetNodes(), {L"Reading ..."}) == nullptr; }));
     }
     std::vector<std::wstring> Texts(TreeNode* node)
     {
@@ -1802,4 +1801,81 @@ TEST_F(NamespacesTest, AMachineThatListsNothingSaysSo)
     texts = Texts(cimv2);
     ASSERT_EQ(1u, texts.size());
     EXPECT_EQ(0u, texts[0].find(L"Could not list the classes in root\\cimv2")) << texts[0];
+}
+
+// The View menu's item shows or hides the system classes at once, and the options keep the choice.
+TEST_F(NamespacesTest, TheViewMenuShowsAndHidesTheSystemClasses)
+{
+    Start();
+    MenuItem* view = static_cast<MenuItem*>(form->GetMainMenu().GetMenuItems()[1]);
+    MenuItem* item = view->GetMenuItems()[view->GetMenuItemCount() - 1];
+    EXPECT_EQ(L"Show &System Classes", W(item->GetText()));
+    EXPECT_EQ(3u, Texts(Wmi()).size());
+    Select(Find(Wmi()->GetNodes(), {L"MSSMBios_RawSMBiosTables"}));
+    Settle();
+    form->RunCommand(Quarrow::Command::ShowSystemClasses);
+    EXPECT_EQ(nullptr, form->GetCurrentClass()) << "the class shown went with its list";
+    EXPECT_TRUE(form->GetOptions().GetShowSystemClasses());
+    EXPECT_EQ(L"Hide &System Classes", W(item->GetText()));
+    EXPECT_EQ(L"__SystemClass", Texts(Wmi()).back());
+    form->RunCommand(Quarrow::Command::ShowSystemClasses);
+    EXPECT_EQ(3u, Texts(Wmi()).size());
+    EXPECT_EQ(L"Show &System Classes", W(item->GetText()));
+}
+
+// Where the machine lists nothing (Wine's WMI lists no classes), a class is opened by its path: it is checked on a
+// worker, put under its namespace and selected, and loads as any class does.
+TEST_F(NamespacesTest, OpenClassOpensAClassOfAMachineThatListsNothing)
+{
+    provider->FindNamespace(L"root")->namespaceQueryResult = WBEM_E_FAILED;
+    provider->FindNamespace(L"root\\wmi")->classEnumResult = WBEM_E_FAILED;
+    Start();
+    form->OpenByPath(String(L"root\\WMI:MSSMBios_RawSMBiosTables"), true);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return form->GetCurrentClass() != nullptr; }));
+    Settle();
+    TreeNode* selected = Tree().GetSelectedNode();
+    ASSERT_NE(nullptr, selected);
+    EXPECT_EQ(L"MSSMBios_RawSMBiosTables", W(selected->GetText()));
+    EXPECT_EQ(L"WMI", W(selected->GetParent()->GetText()));
+    EXPECT_EQ(Namespaces(), selected->GetParent()->GetParent());
+    EXPECT_EQ(3, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_TRUE(desktop.messages.empty());
+    // Opened again: the same node, no second one.
+    form->OpenByPath(String(L"root\\wmi:mssmbios_rawsmbiostables"), true);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return provider->getObjectPaths.size() >= 3; }));
+    Testing::PumpMessages();
+    EXPECT_EQ(1, selected->GetParent()->GetNodes().GetCount() -
+                     (Find(selected->GetParent()->GetNodes(), {L"Reading ..."}) != nullptr ? 1 : 0));
+}
+
+// A class the namespace lacks, a namespace the machine lacks and a path that is none say so and add nothing.
+TEST_F(NamespacesTest, OpenClassOfAMissingClassOrNamespaceSaysWhy)
+{
+    provider->AddNamespace(L"root\\gone").connectResult = WBEM_E_INVALID_NAMESPACE;
+    Start();
+    for (const wchar_t* path : {L"root\\wmi:NoSuchClass", L"root\\gone:Anything", L"wmi"})
+    {
+        desktop.messages.clear();
+        form->OpenByPath(String(path), true);
+        ASSERT_TRUE(Testing::PumpUntil([&] { return !desktop.messages.empty(); })) << path;
+        EXPECT_EQ(L"Error", desktop.messages[0].caption) << path;
+    }
+    EXPECT_NE(std::wstring::npos, desktop.messages[0].text.find(L"root\\wmi:MSSMBios_RawSMBiosTables"));
+    EXPECT_EQ(nullptr, form->GetCurrentClass());
+}
+
+// Open Namespace puts the namespace under "Namespaces", selects it and lists it.
+TEST_F(NamespacesTest, OpenNamespaceSelectsAndListsIt)
+{
+    Start();
+    form->OpenByPath(String(L"root\\Microsoft\\Windows"), false);
+    ASSERT_TRUE(Testing::PumpUntil(
+        [&] { return Tree().GetSelectedNode() != nullptr && W(Tree().GetSelectedNode()->GetText()) == L"Windows"; }));
+    TreeNode* windows = Tree().GetSelectedNode();
+    ASSERT_TRUE(Testing::PumpUntil([&] { return Texts(windows) == std::vector<std::wstring>{L"Storage"}; }));
+    // The namespaces above it were not listed: opened again by hand, they are, and the one opened stays.
+    Tree().CollapseNode(Namespaces());
+    Open(Namespaces());
+    EXPECT_EQ((std::vector<std::wstring>{L"Microsoft", L"cimv2", L"wmi"}), Texts(Namespaces()));
+    EXPECT_EQ(windows, Find(Namespaces()->GetNodes(), {L"Microsoft", L"Windows"}));
 }
