@@ -415,7 +415,13 @@ public:
         }
         for (const auto* property : AllProperties(m_script))
         {
-            all.push_back(property->first);
+            // An instance of a query that selected properties has those alone, as WMI gives it.
+            if (m_selected == nullptr || m_selected->empty() ||
+                std::any_of(m_selected->begin(), m_selected->end(),
+                            [&](const std::wstring& name) { return SameName(name, property->first.c_str()); }))
+            {
+                all.push_back(property->first);
+            }
         }
         // A lower bound of 1 checks that the caller walks from the lower to the upper bound.
         SAFEARRAYBOUND bound{static_cast<ULONG>(all.size()), 1};
@@ -429,6 +435,9 @@ public:
         }
         return S_OK;
     }
+
+    // The properties the query selected; none: all.
+    void Select(std::shared_ptr<const std::vector<std::wstring>> selected) { m_selected = std::move(selected); }
 
     HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet** set) override
     {
@@ -471,14 +480,17 @@ private:
     const ClassScript* m_script; // not owned
     const Instance* m_instance;  // not owned; null for the class definition
     TableUse m_tableUse;         // the definition's; none for an instance
+    std::shared_ptr<const std::vector<std::wstring>> m_selected;
 };
 
 // Hands out the instances of a class (a query) or class definitions (a class enumeration).
 class Enumerator final : public IEnumWbemClassObject, public Counted
 {
 public:
-    Enumerator(Provider* provider, const ClassScript* script, const MachineScript* machine)
+    Enumerator(Provider* provider, const ClassScript* script, const MachineScript* machine,
+               std::vector<std::wstring> selected = {})
         : m_provider(provider), m_script(script), m_machine(machine),
+          m_selected(std::make_shared<const std::vector<std::wstring>>(std::move(selected))),
           m_security(provider, static_cast<IEnumWbemClassObject*>(this), L"enumerator",
                      &provider->enumeratorBlanketResult),
           m_tableUse(provider, script)
@@ -582,8 +594,14 @@ public:
                     new ClassObject(m_provider, m_objects[m_position].first, m_objects[m_position].second, false);
                 continue;
             }
-            objects[i] = m_classMode ? new ClassObject(m_provider, m_classes[m_position], nullptr, false)
-                                     : new ClassObject(m_provider, m_script, &m_script->instances[m_position]);
+            if (m_classMode)
+            {
+                objects[i] = new ClassObject(m_provider, m_classes[m_position], nullptr, false);
+                continue;
+            }
+            auto* instance = new ClassObject(m_provider, m_script, &m_script->instances[m_position]);
+            instance->Select(m_selected);
+            objects[i] = instance;
         }
         *returned = n;
         return n == count ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
@@ -598,8 +616,9 @@ private:
     Provider* m_provider;           // not owned
     const ClassScript* m_script;    // not owned; null for a class the machine lacks, and for class definitions
     const MachineScript* m_machine; // not owned; null for a machine without a script
-    bool m_classMode = false;       // hands out m_classes rather than instances
-    bool m_mixedMode = false;       // hands out m_objects
+    std::shared_ptr<const std::vector<std::wstring>> m_selected;           // of the query; empty: all
+    bool m_classMode = false;                                              // hands out m_classes rather than instances
+    bool m_mixedMode = false;                                              // hands out m_objects
     std::vector<std::pair<const ClassScript*, const Instance*>> m_objects; // not owned
     std::vector<const ClassScript*> m_classes;                             // not owned
     const NamespaceScript* m_namespace = nullptr;                          // not owned; set for class definitions
@@ -625,6 +644,40 @@ std::wstring QueriedClass(const std::wstring& query)
     size_t start = from + 6;
     size_t end = query.find(L' ', start);
     return query.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+}
+
+std::wstring Lower(std::wstring text);
+
+// The property names of "Select a, b from ..."; none for "Select * from ...".
+std::vector<std::wstring> SelectedProperties(const std::wstring& query)
+{
+    std::wstring lower = Lower(query);
+    size_t start = lower.find(L"select ");
+    size_t from = lower.find(L" from ");
+    std::vector<std::wstring> names;
+    if (start == std::wstring::npos || from == std::wstring::npos || from < start)
+    {
+        return names;
+    }
+    std::wstring list = query.substr(start + 7, from - start - 7);
+    size_t at = 0;
+    while (at <= list.size())
+    {
+        size_t comma = list.find(L',', at);
+        std::wstring name = list.substr(at, comma == std::wstring::npos ? std::wstring::npos : comma - at);
+        size_t first = name.find_first_not_of(L" \t");
+        size_t last = name.find_last_not_of(L" \t");
+        if (first != std::wstring::npos && name.substr(first, last - first + 1) != L"*")
+        {
+            names.push_back(name.substr(first, last - first + 1));
+        }
+        if (comma == std::wstring::npos)
+        {
+            break;
+        }
+        at = comma + 1;
+    }
+    return names;
 }
 
 std::wstring Lower(std::wstring text)
@@ -855,7 +908,7 @@ public:
         {
             return WBEM_E_NOT_FOUND;
         }
-        *enumerator = new Enumerator(m_provider, script, machine);
+        *enumerator = new Enumerator(m_provider, script, machine, SelectedProperties(text));
         return S_OK;
     }
 

@@ -179,6 +179,15 @@ TEST_F(QueryLoadTest, ASelectRunsAsTypedAndTakesItsColumnsFromTheObjects)
     EXPECT_EQ(0, query.GetProperties().GetCount());
 }
 
+TEST_F(QueryLoadTest, ASelectOfSomePropertiesHasThoseColumnsAlone)
+{
+    ManagementObject& query = Query(L"SELECT Size FROM Win32_Disk");
+    query.Load();
+    EXPECT_EQ((Texts{L"Size"}), Columns(query));
+    ASSERT_EQ(2, query.GetRows().GetCount());
+    EXPECT_EQ((Texts{L"250"}), Cells(query, 1));
+}
+
 TEST_F(QueryLoadTest, ObjectsOfSeveralClassesGetAClassColumnFirstAndTheUnionOfTheirProperties)
 {
     ManagementObject& query = Query(std::wstring(L"ASSOCIATORS OF {") + DiskPath + L"}");
