@@ -126,7 +126,8 @@ public:
     // early may be shorter than the column list: its missing cells are empty. While GetColumnLayout stays the
     // same, columns and rows only grow at their ends (read the new ones since the last look); it changes when
     // columns already shown moved, which happens once, when "__CLASS" is put first and every earlier row got
-    // its class name as first cell: read the columns and rows again from the start.
+    // its class name as first cell: read the columns and rows again from the start. Every load starts with no
+    // columns and no rows, as a cancelled one ends.
     const Core::Collections::ArrayList<Core::String>& GetColumns() const;
     unsigned int GetColumnLayout() const;
 
