@@ -295,7 +295,7 @@ void MainForm::OnAfterSelect(Core::Object*, TreeViewEventArgs& args)
     if (Config::ClassOf(node) != nullptr)
     {
         ConnectLocalMachine();
-        Guarded([&] { m_classView.SelectClass(node); });
+        SelectClassNode(node);
     }
 }
 

@@ -110,6 +110,9 @@ private:
     void OpenOnlineHelp();
     void ShowAbout();
     void AskForPath(bool classPath);
+    // Shows the class of node; a class-view class of another namespace than its machine's connection is bound to
+    // the machine's connection to that namespace first, made on a worker when needed.
+    void SelectClassNode(Core::Controls::TreeNode* node);
     void ToggleSystemClasses();
     // The menu item tells what choosing it does: show the system classes, or hide them.
     void ShowSystemClassesState();

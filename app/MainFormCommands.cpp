@@ -317,6 +317,52 @@ void MainForm::OpenByPath(const String& path, bool classPath)
                                     });
 }
 
+void MainForm::SelectClassNode(TreeNode* node)
+{
+    ManagementObject* chosen = Config::ClassOf(node);
+    if (WMI::IsSameNamespace(chosen->GetNamespace(), chosen->GetConnection()->GetNamespace()))
+    {
+        RunGuarded([&] { m_classView.SelectClass(node); });
+        return;
+    }
+    TreeNode* machine = node;
+    while (machine->GetParent() != nullptr)
+    {
+        machine = machine->GetParent();
+    }
+    m_statusLine.ShowLoading(String(L"Opening namespace ") + chosen->GetNamespace() + L" ...");
+    m_machines.GetNamespaces().ConnectTo(machine, chosen->GetNamespace(),
+                                         [this, node](ManagementConnection* connection, const String& failure)
+                                         {
+                                             // The tree may have moved on meanwhile: only the node still selected is
+                                             // shown.
+                                             if (m_classTree.GetSelectedNode() != node)
+                                             {
+                                                 return;
+                                             }
+                                             if (connection == nullptr)
+                                             {
+                                                 m_statusLine.ShowLoading(String());
+                                                 ShowError(failure);
+                                                 return;
+                                             }
+                                             ManagementObject* unbound = Config::ClassOf(node);
+                                             if (unbound == nullptr || unbound == m_classView.GetCurrentClass())
+                                             {
+                                                 return;
+                                             }
+                                             // The same class, filter and properties, read through its own namespace
+                                             // from now on.
+                                             auto bound = std::make_unique<ManagementObject>(
+                                                 connection, unbound->GetName(), unbound->GetKind());
+                                             bound->SetNamespace(unbound->GetNamespace());
+                                             bound->SetFilter(unbound->GetFilter());
+                                             bound->GetProperties() = unbound->GetProperties();
+                                             node->SetOwnedData(bound.release());
+                                             RunGuarded([&] { m_classView.SelectClass(node); });
+                                         });
+}
+
 void MainForm::OpenOnlineHelp()
 {
     OpenUserGuide(GetHandle());

@@ -517,6 +517,41 @@ void NamespaceTree::Open(TreeNode* machine, const String& nameSpace, const Strin
         });
 }
 
+void NamespaceTree::ConnectTo(TreeNode* machine, const String& nameSpace, ConnectedHandler connected)
+{
+    const ManagementConnection* machineConnection = Config::MachineOf(machine);
+    Machine& owner = MachineFor(machineConnection);
+    if (ManagementConnection* open = owner.Find(nameSpace); open != nullptr && open->IsConnected())
+    {
+        connected(open, String());
+        return;
+    }
+    std::shared_ptr<const ManagementConnection> credentials = machineConnection->CopyCredentials();
+    using Made = std::unique_ptr<ManagementConnection>;
+    Core::Threading::RunInBackground<Made>(
+        owner.reads, [credentials, nameSpace] { return credentials->ConnectNamespace(nameSpace); },
+        [this, machineConnection, nameSpace, connected](Core::Threading::Outcome<Made>& read)
+        {
+            Machine* kept = FindMachine(machineConnection);
+            if (kept == nullptr)
+            {
+                return;
+            }
+            if (read.Failed())
+            {
+                connected(nullptr, MessageOf(read.GetFailure()));
+                return;
+            }
+            ManagementConnection* connection = kept->Find(nameSpace);
+            if (connection == nullptr)
+            {
+                connection = read.Get().get();
+                kept->connections.push_back(std::move(read.Get()));
+            }
+            connected(connection, String());
+        });
+}
+
 void NamespaceTree::Reset()
 {
     DropReads();

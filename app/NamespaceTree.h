@@ -57,6 +57,11 @@ public:
     // hands it to opened. For machines whose WMI lists nothing: a class named is opened all the same.
     void Open(Core::Controls::TreeNode* machine, const Core::String& nameSpace, const Core::String& className,
               OpenedHandler opened);
+    // What ConnectTo hands back on the window thread: the namespace's connection, or null and why not.
+    using ConnectedHandler = std::function<void(WMI::ManagementConnection* connection, const Core::String& failure)>;
+    // The machine's connection to the namespace, kept for the machine: at once when it is open, otherwise made on a
+    // worker first. connected is dropped when the machine goes or its tree is built again meanwhile.
+    void ConnectTo(Core::Controls::TreeNode* machine, const Core::String& nameSpace, ConnectedHandler connected);
     // Every "Namespaces" node folded and emptied, to be read again when opened (the system classes shown or not).
     void Reset();
 

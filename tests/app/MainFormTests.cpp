@@ -1879,3 +1879,31 @@ TEST_F(NamespacesTest, OpenNamespaceSelectsAndListsIt)
     EXPECT_EQ((std::vector<std::wstring>{L"Microsoft", L"cimv2", L"wmi"}), Texts(Namespaces()));
     EXPECT_EQ(windows, Find(Namespaces()->GetNodes(), {L"Microsoft", L"Windows"}));
 }
+
+// A class of the class-view file in another namespace than root\cimv2 loads through the machine's connection to
+// that namespace, made when the class is first selected, and keeps the properties the file chose.
+TEST_F(NamespacesTest, AClassViewClassOfAnotherNamespaceLoadsThroughIt)
+{
+    Testing::TempDirectory files;
+    String path = files.File(L"Wmi.xml");
+    Testing::WriteFileBytes(path,
+                            "<?xml version=\"1.0\"?>\r\n"
+                            "<Categories>\r\n"
+                            "  <Category Name=\"Firmware\" selected=\"Y\">\r\n"
+                            "    <Class Name=\"MSSMBios_RawSMBiosTables\" Namespace=\"root\\wmi\" selected=\"Y\">\r\n"
+                            "      <Property>Size</Property>\r\n"
+                            "    </Class>\r\n"
+                            "  </Category>\r\n"
+                            "</Categories>\r\n");
+    Start(Config::ReportOnScreen, true, path);
+    Select(Node({L"Local Machine", L"Firmware", L"MSSMBios_RawSMBiosTables"}));
+    ASSERT_TRUE(Testing::PumpUntil([&] { return form->GetCurrentClass() != nullptr; }));
+    Settle();
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_EQ(L"Loading completed. 3 records", Status(0));
+    ASSERT_EQ(1, form->GetResultsGrid().GetColumns().GetCount()) << "the file's property only";
+    EXPECT_EQ(L"12", W(form->GetResultsGrid().GetCellText(2, 0)));
+    ASSERT_FALSE(provider->queries.empty());
+    EXPECT_EQ(L"root\\wmi", provider->queries.back().nameSpace);
+    EXPECT_EQ(L"root\\wmi", W(form->GetCurrentClass()->GetConnection()->GetNamespace()));
+}
