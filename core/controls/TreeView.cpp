@@ -102,7 +102,7 @@ void TreeView::NotifyNodeChange(TreeNode* node, unsigned int event)
     {
         return;
     }
-    int row = GetVisibleRow(node);
+    int row = RowOf(node);
     if (row >= 0)
     {
         NotifyAccessibleEvent(*this, event, row);
@@ -228,6 +228,58 @@ void TreeView::EnsureRows()
         RebuildRows();
         UpdateScrollSize();
     }
+}
+
+namespace
+{
+
+// The rows a node and its open descendants take.
+int CountRows(TreeNode* top)
+{
+    int rows = 0;
+    std::vector<TreeNode*> open{top};
+    while (!open.empty())
+    {
+        TreeNode* node = open.back();
+        open.pop_back();
+        rows++;
+        if (node->IsExpanded())
+        {
+            TreeNodeCollection& children = node->GetNodes();
+            for (int i = 0; i < children.GetCount(); i++)
+            {
+                open.push_back(children[i]);
+            }
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+int TreeView::RowOf(TreeNode* node)
+{
+    if (!m_rowsDirty && m_rowsDpi == m_dpi)
+    {
+        return GetVisibleRow(node);
+    }
+    // The rows before the node: at each level up, the rows of the siblings before it and the parent's own.
+    int row = 0;
+    for (TreeNode* at = node; at != nullptr; at = at->GetParent())
+    {
+        TreeNode* parent = at->GetParent();
+        if (parent != nullptr && !parent->IsExpanded())
+        {
+            return -1;
+        }
+        TreeNodeCollection& siblings = parent != nullptr ? parent->GetNodes() : m_nodes;
+        for (int i = 0; i < siblings.GetCount() && siblings[i] != at; i++)
+        {
+            row += CountRows(siblings[i]);
+        }
+        row += parent != nullptr ? 1 : 0;
+    }
+    return row;
 }
 
 void TreeView::RebuildRows()

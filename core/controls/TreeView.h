@@ -160,6 +160,9 @@ private:
     void MarkDirty();
     void EnsureRows();
     void RebuildRows();
+    // The row of a node in the tree, -1 when a closed node hides it; counted from the nodes themselves while the
+    // list is stale, so that a burst of changes (the catalogue opening its categories) measures no text.
+    int RowOf(TreeNode* node);
     void UpdateScrollSize();
     Metrics GetMetrics() const;
     // The left edge of each part of a row at a level, in content coordinates.

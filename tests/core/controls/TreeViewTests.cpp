@@ -473,6 +473,61 @@ TEST_F(TreeViewTest, TypeAheadRespectsAVetoAndSkipsCollapsedBranches)
 
 // --- Scale and depth ---
 
+namespace
+{
+
+std::vector<long>* announcedRows = nullptr; // the running test's
+
+void CALLBACK RecordStateChange(HWINEVENTHOOK, DWORD, HWND, LONG object, LONG child, DWORD, DWORD)
+{
+    if (object == OBJID_CLIENT && announcedRows != nullptr)
+    {
+        announcedRows->push_back(child);
+    }
+}
+
+} // namespace
+
+// Each node opened is announced at the row it shows in, also amid other changes not yet shown: one hidden by a
+// closed parent is not announced at all.
+TEST_F(TreeViewTest, AnOpenedNodeIsAnnouncedAtItsRow)
+{
+    auto add = [](TreeNodeCollection& nodes, const wchar_t* text)
+    {
+        auto* node = new TreeNode(String(text));
+        nodes.Add(node);
+        return node;
+    };
+    TreeNode* a = add(tree.GetNodes(), L"A");
+    TreeNode* a1 = add(a->GetNodes(), L"A1");
+    add(a1->GetNodes(), L"A11");
+    add(a->GetNodes(), L"A2");
+    TreeNode* b = add(tree.GetNodes(), L"B");
+    add(b->GetNodes(), L"B1");
+    TreeNode* c = add(tree.GetNodes(), L"C");
+    add(c->GetNodes(), L"C1");
+    ShowAndFocus();
+    std::vector<long> announced;
+    announcedRows = &announced;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, RecordStateChange,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+
+    a1->Expand();   // under the closed A
+    a->Expand();    // A, A1, A11, A2
+    a1->Collapse(); // A, A1, A2
+    b->Expand();    // A, A1, A2, B, B1
+    tree.GetNodes().Insert(0, new TreeNode(String(L"First")));
+    c->Expand(); // First, A, A1, A2, B, B1, C, C1
+    Testing::PumpMessages();
+    UnhookWinEvent(hook);
+    announcedRows = nullptr;
+
+    // Child ids count from 1.
+    EXPECT_EQ((std::vector<long>{1, 2, 4, 7}), announced);
+    EXPECT_EQ(c, tree.GetVisibleNode(6));
+}
+
 TEST_F(TreeViewTest, AWholeSubtreeInsertedAtOnceAppearsAndScrollsToItsEnd)
 {
     ShowAndFocus();
