@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string_view>
 #include <vector>
 #include <windows.h>
 
@@ -83,28 +82,39 @@ void ReadEnumerator(IEnumWbemClassObject* enumerator, const StopRequest& stop, c
     }
 }
 
+// A value WMI hands out, cleared when it goes.
+class VariantValue
+{
+public:
+    VariantValue() { VariantInit(&m_value); }
+    ~VariantValue() { VariantClear(&m_value); }
+    VariantValue(const VariantValue&) = delete;
+    VariantValue& operator=(const VariantValue&) = delete;
+
+    VARIANT* Receive() { return &m_value; }
+    // The text, or null when the value is not one.
+    BSTR GetText() const { return m_value.vt == VT_BSTR ? m_value.bstrVal : nullptr; }
+    bool IsTrue() const { return m_value.vt == VT_BOOL && m_value.boolVal != VARIANT_FALSE; }
+
+private:
+    VARIANT m_value;
+};
+
 // The text value of a property; empty when it is missing, null or not a text (a top class's __SUPERCLASS).
 String TextOf(IWbemClassObject* object, const wchar_t* name)
 {
-    VARIANT value;
-    VariantInit(&value);
-    String text;
-    if (SUCCEEDED(object->Get(name, 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR && value.bstrVal != nullptr)
+    VariantValue value;
+    if (FAILED(object->Get(name, 0, value.Receive(), nullptr, nullptr)) || value.GetText() == nullptr)
     {
-        text = String(value.bstrVal, static_cast<int>(SysStringLen(value.bstrVal)));
+        return String();
     }
-    VariantClear(&value);
-    return text;
+    return String(value.GetText(), static_cast<int>(SysStringLen(value.GetText())));
 }
 
 bool QualifierIsTrue(IWbemQualifierSet* qualifiers, const wchar_t* name)
 {
-    VARIANT value;
-    VariantInit(&value);
-    bool isTrue =
-        SUCCEEDED(qualifiers->Get(name, 0, &value, nullptr)) && value.vt == VT_BOOL && value.boolVal != VARIANT_FALSE;
-    VariantClear(&value);
-    return isTrue;
+    VariantValue value;
+    return SUCCEEDED(qualifiers->Get(name, 0, value.Receive(), nullptr)) && value.IsTrue();
 }
 
 bool IsSystemName(const wchar_t* name, int length)
@@ -395,414 +405,21 @@ ClassSchema ReadClass(ManagementConnection* connection, const String& className)
     return ReadClass(*SessionOf(connection), className);
 }
 
-// --- the catalogue ---
-
-namespace
+void VisitAllClasses(const ConnectionSession& session, ClassNameVisitor& visitor, const StopRequest& stop)
 {
-
-wchar_t FoldBeyondAscii(wchar_t unit)
-{
-    wchar_t upper = unit;
-    if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, &unit, 1, &upper, 1, nullptr, nullptr, 0) != 1)
-    {
-        upper = unit;
-    }
-    return upper;
-}
-
-// The upper-case form of an ASCII unit; any other unit stays as it is.
-inline wchar_t FoldAscii(uint16_t unit)
-{
-    return static_cast<wchar_t>(unit - (static_cast<uint16_t>(unit - L'a') < 26 ? L'a' - L'A' : 0));
-}
-
-// The upper-case form of a unit, the same in every culture: ASCII at once (WMI's names nearly always are), the
-// rest by the invariant mapping.
-inline wchar_t Fold(wchar_t unit)
-{
-    return unit < 0x80 ? FoldAscii(static_cast<uint16_t>(unit)) : FoldBeyondAscii(unit);
-}
-
-// Every name of the catalogue twice, as given and folded, one after another in two runs of the same length. New room
-// is not filled before the names are written into it: the read of a machine appends some 100,000 names.
-class NameText
-{
-public:
-    // Appends name and its folded form, each followed by a NUL; returns where they start.
-    uint32_t Append(const wchar_t* name, uint32_t length)
-    {
-        size_t start = m_size;
-        if (m_size + length + 1 > m_capacity)
-        {
-            Grow(m_size + length + 1);
-        }
-        wchar_t* original = m_text.get() + start;
-        wchar_t* folded = m_folded.get() + start;
-        // ASCII names, nearly all of WMI's, fold in a loop the compiler turns into vector code; others unit by unit.
-        uint16_t beyondAscii = 0;
-        for (uint32_t i = 0; i < length; i++)
-        {
-            uint16_t unit = static_cast<uint16_t>(name[i]);
-            original[i] = name[i];
-            folded[i] = FoldAscii(unit);
-            beyondAscii |= unit;
-        }
-        if (beyondAscii >= 0x80)
-        {
-            for (uint32_t i = 0; i < length; i++)
-            {
-                folded[i] = Fold(name[i]);
-            }
-        }
-        original[length] = L'\0';
-        folded[length] = L'\0';
-        m_size += length + 1;
-        return static_cast<uint32_t>(start);
-    }
-    void Clear() { m_size = 0; }
-
-    const wchar_t* GetText() const { return m_text.get(); }
-    const wchar_t* GetFolded() const { return m_folded.get(); }
-    size_t GetSize() const { return m_size; }
-
-private:
-    void Grow(size_t needed)
-    {
-        size_t capacity = std::max<size_t>({needed, m_capacity * 2, 4096});
-        std::unique_ptr<wchar_t[]> text(new wchar_t[capacity]);
-        std::unique_ptr<wchar_t[]> folded(new wchar_t[capacity]);
-        std::copy(m_text.get(), m_text.get() + m_size, text.get());
-        std::copy(m_folded.get(), m_folded.get() + m_size, folded.get());
-        m_text = std::move(text);
-        m_folded = std::move(folded);
-        m_capacity = capacity;
-    }
-
-    std::unique_ptr<wchar_t[]> m_text;   // owned
-    std::unique_ptr<wchar_t[]> m_folded; // owned
-    size_t m_size = 0;
-    size_t m_capacity = 0;
-};
-
-std::wstring Folded(const String& text)
-{
-    std::wstring folded(static_cast<size_t>(text.GetLength()), L'\0');
-    for (int i = 0; i < text.GetLength(); i++)
-    {
-        folded[static_cast<size_t>(i)] = Fold(text[i]);
-    }
-    return folded;
-}
-
-} // namespace
-
-// Every name in two buffers, as WMI gave it and upper-cased, each name followed by a NUL, so one scan of the folded
-// buffer finds a text in all of them and no match runs from one name into the next; a table maps each name's
-// place back to its class.
-struct SchemaCatalogue::Data
-{
-    struct Name
-    {
-        uint32_t start;   // in the buffers
-        uint32_t length;  // in units, without the NUL
-        uint32_t owner;   // the class
-        int32_t property; // the property's position in its class; -1 for the class's own name
-    };
-    struct Class
-    {
-        uint32_t nameSpace; // index in namespaces
-        uint32_t name;      // index in names of its own name; its properties follow
-    };
-
-    void Clear()
-    {
-        text.Clear();
-        names.clear();
-        classes.clear();
-        namespaces.clear();
-        failures.clear();
-        complete = false;
-    }
-
-    void AddName(const wchar_t* name, uint32_t length, uint32_t owner, int32_t property)
-    {
-        names.push_back(Name{text.Append(name, length), length, owner, property});
-    }
-
-    // Reads every class of one open namespace into the buffers.
-    void ReadClasses(const ConnectionSession& session, uint32_t nameSpace, const StopRequest& stop)
-    {
-        EnumerateClasses(session, String(), WBEM_FLAG_DEEP, stop,
-                         [&](IWbemClassObject* object)
+    EnumerateClasses(session, String(), WBEM_FLAG_DEEP, stop,
+                     [&](IWbemClassObject* object)
+                     {
+                         VariantValue name;
+                         if (FAILED(object->Get(L"__CLASS", 0, name.Receive(), nullptr, nullptr)) ||
+                             name.GetText() == nullptr)
                          {
-                             VARIANT value;
-                             VariantInit(&value);
-                             if (FAILED(object->Get(L"__CLASS", 0, &value, nullptr, nullptr)) || value.vt != VT_BSTR ||
-                                 value.bstrVal == nullptr)
-                             {
-                                 VariantClear(&value);
-                                 return;
-                             }
-                             uint32_t owner = static_cast<uint32_t>(classes.size());
-                             classes.push_back(Class{nameSpace, static_cast<uint32_t>(names.size())});
-                             AddName(value.bstrVal, SysStringLen(value.bstrVal), owner, -1);
-                             VariantClear(&value);
-                             int32_t property = 0;
-                             ForEachPropertyName(object, [&](const wchar_t* name, UINT length)
-                                                 { AddName(name, length, owner, property++); });
-                         });
-    }
-
-    // By the folded names, so without regard to case and with no call per comparison; the names as given decide
-    // between names that differ in case only.
-    bool NameBefore(const Name& left, const Name& right) const
-    {
-        int order = CompareUnits(text.GetFolded(), left, right);
-        return order != 0 ? order < 0 : CompareUnits(text.GetText(), left, right) < 0;
-    }
-
-    static int CompareUnits(const wchar_t* buffer, const Name& left, const Name& right)
-    {
-        const wchar_t* a = buffer + left.start;
-        const wchar_t* b = buffer + right.start;
-        uint32_t common = std::min(left.length, right.length);
-        for (uint32_t i = 0; i < common; i++)
-        {
-            if (a[i] != b[i])
-            {
-                return a[i] < b[i] ? -1 : 1;
-            }
-        }
-        return left.length == right.length ? 0 : (left.length < right.length ? -1 : 1);
-    }
-
-    // Calls hit with the index of each name from firstName to endName that holds needle (folded, not empty).
-    template <typename Hit> void Scan(const std::wstring& needle, size_t firstName, size_t endName, Hit&& hit) const
-    {
-        if (firstName >= endName)
-        {
-            return;
-        }
-        std::wstring_view all(text.GetFolded(), text.GetSize());
-        size_t end = names[endName - 1].start + names[endName - 1].length;
-        size_t at = names[firstName].start;
-        size_t name = firstName;
-        while (at < end)
-        {
-            size_t found = all.substr(0, end).find(needle, at);
-            if (found == std::wstring_view::npos)
-            {
-                return;
-            }
-            // The name the match lies in: the last one that starts at or before it.
-            auto next = std::upper_bound(names.begin() + static_cast<std::ptrdiff_t>(name),
-                                         names.begin() + static_cast<std::ptrdiff_t>(endName), found,
-                                         [](size_t place, const Name& entry) { return place < entry.start; });
-            name = static_cast<size_t>(next - names.begin()) - 1;
-            hit(name);
-            at = names[name].start + names[name].length + 1;
-            name++;
-        }
-    }
-
-    SchemaMatch MatchOf(size_t name) const
-    {
-        const Name& entry = names[name];
-        const Class& owner = classes[entry.owner];
-        const Name& className = names[owner.name];
-        SchemaMatch match;
-        match.nameSpace = namespaces[owner.nameSpace];
-        match.className = String(text.GetText() + className.start, static_cast<int>(className.length));
-        if (entry.property >= 0)
-        {
-            match.property = String(text.GetText() + entry.start, static_cast<int>(entry.length));
-        }
-        return match;
-    }
-
-    NameText text;
-    std::vector<Name> names;
-    std::vector<Class> classes;
-    std::vector<String> namespaces;
-    std::vector<NamespaceFailure> failures;
-    bool complete = false;
-};
-
-SchemaCatalogue::SchemaCatalogue() : m_data(std::make_unique<Data>()) {}
-
-SchemaCatalogue::~SchemaCatalogue() = default;
-
-void SchemaCatalogue::Read(const ManagementConnection& machine, const String& text, const ProgressHandler& progress,
-                           const StopRequest& stop)
-{
-    Data& data = *m_data;
-    data.Clear();
-    const std::wstring needle = Folded(text);
-    SchemaProgress state;
-    // Depth first, each namespace before the ones inside it, those in name order: the last pushed is read next.
-    std::vector<String> pending{String(L"root")};
-    while (!pending.empty())
-    {
-        if (Stopped(stop))
-        {
-            return;
-        }
-        String path = std::move(pending.back());
-        pending.pop_back();
-        size_t firstName = data.names.size();
-        try
-        {
-            std::unique_ptr<ManagementConnection> connection = machine.ConnectNamespace(path);
-            std::shared_ptr<const ConnectionSession> session = connection->GetSession();
-            data.namespaces.push_back(path);
-            uint32_t index = static_cast<uint32_t>(data.namespaces.size() - 1);
-            // A namespace whose children cannot be listed may still have classes, and the other way round.
-            try
-            {
-                ArrayList<String> children = ReadChildNamespaces(*session, stop);
-                for (int i = children.GetCount() - 1; i >= 0; i--)
-                {
-                    pending.push_back(ChildNamespacePath(path, children[i]));
-                }
-            }
-            catch (const Exception& exception)
-            {
-                data.failures.push_back(NamespaceFailure{path, exception.GetMessageText()});
-            }
-            try
-            {
-                data.ReadClasses(*session, index, stop);
-            }
-            catch (const Exception& exception)
-            {
-                data.failures.push_back(NamespaceFailure{path, exception.GetMessageText()});
-            }
-        }
-        catch (const Exception& exception)
-        {
-            data.failures.push_back(NamespaceFailure{path, exception.GetMessageText()});
-        }
-        if (Stopped(stop))
-        {
-            return; // the namespace was cut short: not done
-        }
-        state.namespacesDone++;
-        state.classesRead = static_cast<int>(data.classes.size());
-        if (!needle.empty())
-        {
-            data.Scan(needle, firstName, data.names.size(), [&](size_t) { state.matches++; });
-        }
-        state.nameSpace = path;
-        if (progress)
-        {
-            progress(state);
-        }
-    }
-    data.complete = true;
-}
-
-ArrayList<SchemaMatch> SchemaCatalogue::Search(const ManagementConnection& machine, const String& text,
-                                               const ProgressHandler& progress, const StopRequest& stop)
-{
-    if (!m_data->complete)
-    {
-        Read(machine, text, progress, stop);
-    }
-    return Find(text);
-}
-
-ArrayList<SchemaMatch> SchemaCatalogue::Find(const String& text) const
-{
-    const Data& data = *m_data;
-    std::wstring needle = Folded(text);
-    std::vector<size_t> hits;
-    if (!needle.empty())
-    {
-        data.Scan(needle, 0, data.names.size(), [&](size_t name) { hits.push_back(name); });
-    }
-    // The hits come in the order read: by namespace, then by class as WMI gave them, the names of a class together.
-    // Only the classes with hits are put in name order, within their namespace: a read orders nothing.
-    struct Group
-    {
-        uint32_t owner;
-        size_t first; // in hits
-        size_t count;
-    };
-    std::vector<Group> groups;
-    for (size_t i = 0; i < hits.size(); i++)
-    {
-        uint32_t owner = data.names[hits[i]].owner;
-        if (groups.empty() || groups.back().owner != owner)
-        {
-            groups.push_back(Group{owner, i, 0});
-        }
-        groups.back().count++;
-    }
-    for (size_t run = 0; run < groups.size();)
-    {
-        size_t end = run + 1;
-        uint32_t nameSpace = data.classes[groups[run].owner].nameSpace;
-        while (end < groups.size() && data.classes[groups[end].owner].nameSpace == nameSpace)
-        {
-            end++;
-        }
-        std::sort(groups.begin() + static_cast<std::ptrdiff_t>(run), groups.begin() + static_cast<std::ptrdiff_t>(end),
-                  [&](const Group& a, const Group& b) {
-                      return data.NameBefore(data.names[data.classes[a.owner].name],
-                                             data.names[data.classes[b.owner].name]);
-                  });
-        run = end;
-    }
-    ArrayList<SchemaMatch> matches(static_cast<int>(std::max<size_t>(hits.size(), 1)));
-    for (const Group& group : groups)
-    {
-        for (size_t i = 0; i < group.count; i++)
-        {
-            matches.Add(data.MatchOf(hits[group.first + i]));
-        }
-    }
-    return matches;
-}
-
-int SchemaCatalogue::Count(const String& text) const
-{
-    std::wstring needle = Folded(text);
-    int count = 0;
-    if (!needle.empty())
-    {
-        m_data->Scan(needle, 0, m_data->names.size(), [&](size_t) { count++; });
-    }
-    return count;
-}
-
-bool SchemaCatalogue::IsComplete() const
-{
-    return m_data->complete;
-}
-
-ArrayList<String> SchemaCatalogue::GetNamespaces() const
-{
-    ArrayList<String> list;
-    for (const String& path : m_data->namespaces)
-    {
-        list.Add(path);
-    }
-    return list;
-}
-
-int SchemaCatalogue::GetClassCount() const
-{
-    return static_cast<int>(m_data->classes.size());
-}
-
-ArrayList<NamespaceFailure> SchemaCatalogue::GetFailures() const
-{
-    ArrayList<NamespaceFailure> list;
-    for (const NamespaceFailure& failure : m_data->failures)
-    {
-        list.Add(failure);
-    }
-    return list;
+                             return;
+                         }
+                         visitor.VisitClass(name.GetText(), SysStringLen(name.GetText()));
+                         ForEachPropertyName(object, [&](const wchar_t* property, UINT length)
+                                             { visitor.VisitProperty(property, length); });
+                     });
 }
 
 } // namespace WMI

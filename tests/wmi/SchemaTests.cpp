@@ -1,5 +1,6 @@
 // Namespaces, class hierarchies and the class search over a scripted machine.
 #include "wmi/Schema.h"
+#include "wmi/SchemaCatalogue.h"
 
 #include "core/threading/BackgroundWork.h"
 #include "tests/support/AllocationCounter.h"
@@ -404,15 +405,27 @@ TEST_F(SchemaTest, PropertyNamesMatchOnePerNameAndTheEmptyTextFindsNothing)
     EXPECT_EQ(std::vector<std::wstring>{L"root:__SystemClass"}, Matches(catalogue.Find(String(L"__sys"))));
 }
 
-TEST_F(SchemaTest, NamesBeyondAsciiMatchWithoutCase)
+TEST_F(SchemaTest, NamesBeyondAsciiMatchWithoutCaseAndKeepTheirPlaces)
 {
     provider.AddClass(L"root\\cimv2", L"Contoso_\u00DCberwachung", L"", {{L"\u0394elta", CIM_STRING}});
+    // Names in and beyond ASCII mixed in one class, and classes of either kind in one namespace.
+    provider.AddClass(L"root\\cimv2", L"\u00C9mile", L"", {{L"Depth", CIM_STRING}});
+    provider.AddClass(L"root\\cimv2", L"Zeta_Class", L"", {{L"D\u00E9lai", CIM_STRING}, {L"Level", CIM_STRING}});
     SchemaCatalogue catalogue;
     catalogue.Read(*Connect());
     EXPECT_EQ(std::vector<std::wstring>{L"root\\cimv2:Contoso_\u00DCberwachung"},
               Matches(catalogue.Find(String(L"\u00FCberWACHUNG"))));
     EXPECT_EQ(std::vector<std::wstring>{L"root\\cimv2:Contoso_\u00DCberwachung.\u0394elta"},
               Matches(catalogue.Find(String(L"\u03B4ELTA"))));
+    // By class name (Z before \u00C9), a class's own name before its properties, these in their order whatever
+    // their kind.
+    EXPECT_EQ((std::vector<std::wstring>{L"root\\cimv2:Contoso_\u00DCberwachung.\u0394elta", L"root\\cimv2:Zeta_Class",
+                                         L"root\\cimv2:Zeta_Class.D\u00E9lai", L"root\\cimv2:Zeta_Class.Level",
+                                         L"root\\cimv2:\u00C9mile"}),
+              Matches(catalogue.Find(String(L"l"))));
+    EXPECT_EQ(5, catalogue.Count(String(L"L")));
+    // \u00C9 is not E.
+    EXPECT_EQ(0, catalogue.Count(String(L"Delai")));
 }
 
 TEST_F(SchemaTest, TheCataloguesSecondSearchAsksWmiNothing)

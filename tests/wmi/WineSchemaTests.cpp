@@ -4,6 +4,7 @@
 #include "tests/support/ThrownMessage.h"
 #include "wmi/InvalidWMIClassException.h"
 #include "wmi/Schema.h"
+#include "wmi/SchemaCatalogue.h"
 
 #include <gtest/gtest.h>
 
