@@ -33,6 +33,7 @@ const CommandInfo Commands[] = {
     {Command::ShowSystemClasses, L"Show &System Classes", Shortcut::None, -1, nullptr},
     {Command::OpenClass, L"Open &Class...", Shortcut::None, -1, nullptr},
     {Command::OpenNamespace, L"Open &Namespace...", Shortcut::None, -1, nullptr},
+    {Command::AddToClassView, L"Add to Class &View", Shortcut::None, -1, nullptr},
     {Command::Options, L"&Options...", Shortcut::CtrlShiftO, -1, nullptr},
     {Command::OnlineHelp, L"Online Help", Shortcut::CtrlF1, -1, nullptr},
     {Command::About, L"&About Quarrow...", Shortcut::None, -1, nullptr},
@@ -79,7 +80,8 @@ void BuildMainMenu(Core::Controls::MainMenu& menu)
 {
     MenuItem* application = NewMenu(L"&Application", {Command::Connect, Command::Disconnect, Separator, Command::Exit});
     MenuItem* view = NewMenu(L"&View", {Command::Refresh, Command::Find, Separator, Command::LoadAllMachines, Separator,
-                                        Command::OpenClass, Command::OpenNamespace, Command::ShowSystemClasses});
+                                        Command::OpenClass, Command::OpenNamespace, Command::ShowSystemClasses,
+                                        Command::AddToClassView});
     auto* reports = new MenuItem(String(L"&Reports"));
     reports->GetMenuItems().Add(
         NewMenu(L"E&xport data to...", {Command::WorkbookReport, Command::CommaReport, Command::TabReport}));

@@ -178,6 +178,8 @@ void MainForm::UpdateCommandState()
     SetCommandEnabled(m_toolBar.GetButtons(), Command::TabReport, classNode);
     SetCommandEnabled(m_toolBar.GetButtons(), Command::WorkbookReport, classNode);
     SetCommandEnabled(m_toolBar.GetButtons(), Command::StopLoading, m_classView.IsStopOffered());
+    SetCommandEnabled(m_mainMenu.GetMenuItems(), Command::AddToClassView,
+                      classNode && NamespaceTree::IsUnderNamespaces(m_classTree.GetSelectedNode()));
     ShowSystemClassesState();
 }
 

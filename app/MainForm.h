@@ -114,6 +114,8 @@ private:
     // the machine's connection to that namespace first, made on a worker when needed.
     void SelectClassNode(Core::Controls::TreeNode* node);
     void ToggleSystemClasses();
+    // Appends the selected class of the namespaces to the class-view file, in its "Added classes" category.
+    void AddToClassView();
     // The menu item tells what choosing it does: show the system classes, or hide them.
     void ShowSystemClassesState();
 

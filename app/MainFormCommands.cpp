@@ -5,6 +5,7 @@
 #include "app/UserGuide.h"
 #include "app/options/OptionsForm.h"
 #include "config/ClassTreeNodes.h"
+#include "config/ClassViewEditor.h"
 #include "core/Exception.h"
 #include "core/controls/Application.h"
 #include "core/controls/Cursor.h"
@@ -72,6 +73,9 @@ void MainForm::RunCommand(int commandId)
                 break;
             case Command::OpenNamespace:
                 AskForPath(false);
+                break;
+            case Command::AddToClassView:
+                AddToClassView();
                 break;
             case Command::Options:
                 EditOptions();
@@ -361,6 +365,25 @@ void MainForm::SelectClassNode(TreeNode* node)
                                              node->SetOwnedData(bound.release());
                                              RunGuarded([&] { m_classView.SelectClass(node); });
                                          });
+}
+
+void MainForm::AddToClassView()
+{
+    TreeNode* node = m_classTree.GetSelectedNode();
+    ManagementObject* chosen = Config::ClassOf(node);
+    if (chosen == nullptr || !NamespaceTree::IsUnderNamespaces(node))
+    {
+        MessageBox(String(L"Please select a class under Namespaces."), String(L"Error"), MB_OK);
+        return;
+    }
+    // The class view's own classes come from the file already; this one goes in as the file would hold it.
+    WMI::ClassDefinition definition(chosen->GetName(), 0);
+    definition.SetNamespace(chosen->GetNamespace());
+    if (Config::AddClassToClassView(m_options->GetConfigFile(), definition, GetHandle()))
+    {
+        m_statusLine.ShowLoading(chosen->GetName() + L" added to the class view (" + Config::AddedClassesCategory +
+                                 L"); it shows there once the tree is rebuilt");
+    }
 }
 
 void MainForm::OpenOnlineHelp()

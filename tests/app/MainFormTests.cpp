@@ -1808,7 +1808,15 @@ TEST_F(NamespacesTest, TheViewMenuShowsAndHidesTheSystemClasses)
 {
     Start();
     MenuItem* view = static_cast<MenuItem*>(form->GetMainMenu().GetMenuItems()[1]);
-    MenuItem* item = view->GetMenuItems()[view->GetMenuItemCount() - 1];
+    MenuItem* item = nullptr;
+    for (int i = 0; i < view->GetMenuItemCount(); i++)
+    {
+        if (view->GetMenuItems()[i]->GetCommandId() == Quarrow::Command::ShowSystemClasses)
+        {
+            item = view->GetMenuItems()[i];
+        }
+    }
+    ASSERT_NE(nullptr, item);
     EXPECT_EQ(L"Show &System Classes", W(item->GetText()));
     EXPECT_EQ(3u, Texts(Wmi()).size());
     Select(Find(Wmi()->GetNodes(), {L"MSSMBios_RawSMBiosTables"}));
@@ -1906,4 +1914,30 @@ TEST_F(NamespacesTest, AClassViewClassOfAnotherNamespaceLoadsThroughIt)
     ASSERT_FALSE(provider->queries.empty());
     EXPECT_EQ(L"root\\wmi", provider->queries.back().nameSpace);
     EXPECT_EQ(L"root\\wmi", W(form->GetCurrentClass()->GetConnection()->GetNamespace()));
+}
+
+// A class of the namespaces goes into the class-view file with its namespace; the item is offered for such a class
+// only.
+TEST_F(NamespacesTest, AddToClassViewWritesTheClassWithItsNamespace)
+{
+    Testing::TempDirectory files;
+    String path = files.File(L"QuarrowConfig.xml");
+    Testing::WriteFileBytes(path, ProcessesOnly);
+    Start(Config::ReportOnScreen, true, path);
+    MenuItem* view = static_cast<MenuItem*>(form->GetMainMenu().GetMenuItems()[1]);
+    MenuItem* add = view->GetMenuItems()[view->GetMenuItemCount() - 1];
+    ASSERT_EQ(Quarrow::Command::AddToClassView, add->GetCommandId());
+    Select(Process());
+    Settle();
+    EXPECT_FALSE(add->IsEnabled()) << "a class of the class view is in the file already";
+    Select(Find(Wmi()->GetNodes(), {L"MSSMBios_RawSMBiosTables"}));
+    Settle();
+    EXPECT_TRUE(add->IsEnabled());
+    form->RunCommand(Quarrow::Command::AddToClassView);
+    EXPECT_TRUE(desktop.messages.empty());
+    std::string written = Testing::ReadFileBytes(path);
+    EXPECT_NE(std::string::npos, written.find("Added classes"));
+    EXPECT_NE(std::string::npos, written.find("MSSMBios_RawSMBiosTables"));
+    EXPECT_NE(std::string::npos, written.find("Namespace=\"root\\wmi\""));
+    EXPECT_NE(std::string::npos, written.find("Win32_Thread")) << "the rest of the file stays";
 }
