@@ -3,6 +3,7 @@
 #include "config/Catalogue.h"
 #include "config/ClassTreeNodes.h"
 #include "core/Exception.h"
+#include "resources/ResourceIds.h"
 #include "wmi/ManagementObject.h"
 #include "wmi/Schema.h"
 
@@ -91,7 +92,7 @@ TreeNode* NewNamespace(const String& name)
 {
     auto* node = new TreeNode(name);
     node->SetTag(String(NamespaceTag::Namespace));
-    node->SetImageIndex(Config::NodeImage::Group);
+    node->SetImageIndex(Resources::NamespaceImage);
     node->SetExpandable(true);
     return node;
 }
@@ -151,7 +152,7 @@ void NamespaceTree::AddTo(TreeNode* machine)
     }
     auto* namespaces = new TreeNode(String(NamespacesNodeText));
     namespaces->SetTag(String(NamespaceTag::Namespaces));
-    namespaces->SetImageIndex(Config::NodeImage::Group);
+    namespaces->SetImageIndex(Resources::NamespaceImage);
     namespaces->SetExpandable(true);
     machine->GetNodes().Add(namespaces);
 }

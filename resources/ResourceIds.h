@@ -46,6 +46,8 @@
 #define IDI_PRINTING 153
 #define IDI_TELEPHONY 171
 #define IDI_VIDEO 157
+// The namespaces of a machine and each namespace.
+#define IDI_NAMESPACE 176
 
 // The product's picture in the about dialog, 200 by 200 pixels.
 #define IDB_PRODUCT 172
@@ -73,15 +75,17 @@ constexpr int AllMachinesImage = 9;
 
 // The class tree's image list, index by index. The category folder at CategoryImage is no resource:
 // it is the icon in CategoryIcon.h, added with ImageList::AddFromMemory.
-constexpr int TreeImageCount = 31;
+constexpr int TreeImageCount = 32;
 constexpr int CategoryImage = 1;
+constexpr int NamespaceImage = 31;
 // clang-format off
 constexpr int TreeImageIds[TreeImageCount] = {
     IDI_COMPUTER, 0, IDI_CLASS, IDI_PROPERTY,
     IDI_APPLICATIONS, IDI_COM, IDI_DESKTOP, IDI_DRIVERS, IDI_FILE_SYSTEM, IDI_MEMORY, IDI_MULTIMEDIA,
     IDI_NETWORKING, IDI_OS_SETTINGS, IDI_PROCESSES, IDI_REGISTRY, IDI_SCHEDULER, IDI_SECURITY, IDI_SERVICES,
     IDI_SHARES, IDI_START_MENU, IDI_STORAGE, IDI_USERS, IDI_EVENT_LOG, IDI_PRODUCT_ACTIVATION,
-    IDI_COOLING, IDI_INPUT_DEVICES, IDI_MOTHERBOARD, IDI_POWER, IDI_PRINTING, IDI_TELEPHONY, IDI_VIDEO};
+    IDI_COOLING, IDI_INPUT_DEVICES, IDI_MOTHERBOARD, IDI_POWER, IDI_PRINTING, IDI_TELEPHONY, IDI_VIDEO,
+    IDI_NAMESPACE};
 // clang-format on
 
 } // namespace Quarrow::Resources
