@@ -452,7 +452,7 @@ ArrayList<SchemaMatch> SchemaCatalogue::Search(const ManagementConnection& machi
     return Find(text);
 }
 
-ArrayList<SchemaMatch> SchemaCatalogue::Find(const String& text) const
+ArrayList<SchemaMatch> SchemaCatalogue::Find(const String& text, int limit) const
 {
     const Data& data = *m_data;
     std::wstring needle = Folded(text);
@@ -508,10 +508,11 @@ ArrayList<SchemaMatch> SchemaCatalogue::Find(const String& text) const
                   { return data.ClassBefore(data.classes[a.owner], data.classes[b.owner]); });
         run = end;
     }
-    ArrayList<SchemaMatch> matches(static_cast<int>(std::max<size_t>(hits.size(), 1)));
+    size_t wanted = limit > 0 ? std::min(hits.size(), static_cast<size_t>(limit)) : hits.size();
+    ArrayList<SchemaMatch> matches(static_cast<int>(std::max<size_t>(wanted, 1)));
     for (const Group& group : groups)
     {
-        for (size_t i = 0; i < group.count; i++)
+        for (size_t i = 0; i < group.count && static_cast<size_t>(matches.GetCount()) < wanted; i++)
         {
             matches.Add(data.MatchOf(hits[group.first + i]));
         }

@@ -63,10 +63,11 @@ public:
                                                      const ProgressHandler& progress = nullptr,
                                                      const StopRequest& stop = nullptr);
     // Every class name and property name kept that holds text, without regard to case: by namespace in the order
-    // read, by class name within a namespace, a class's name before its properties. The empty text finds nothing.
-    // Asks WMI nothing.
-    Core::Collections::ArrayList<SchemaMatch> Find(const Core::String& text) const;
-    // How many names Find would give, without making them.
+    // read, by class name within a namespace, a class's name before its properties. At most limit of them, the first
+    // in that order, when limit is above 0 (a list of a few thousand names is all a person reads; Count tells how
+    // many there are). The empty text finds nothing. Asks WMI nothing.
+    Core::Collections::ArrayList<SchemaMatch> Find(const Core::String& text, int limit = 0) const;
+    // How many names Find would give without a limit, without making them.
     int Count(const Core::String& text) const;
 
     // Whether the last read went through every namespace (failed ones included) without being stopped.

@@ -405,6 +405,17 @@ TEST_F(SchemaTest, PropertyNamesMatchOnePerNameAndTheEmptyTextFindsNothing)
     EXPECT_EQ(std::vector<std::wstring>{L"root:__SystemClass"}, Matches(catalogue.Find(String(L"__sys"))));
 }
 
+TEST_F(SchemaTest, ALimitedFindGivesTheFirstMatchesInOrder)
+{
+    AddMachine();
+    SchemaCatalogue catalogue;
+    catalogue.Read(*Connect());
+    EXPECT_EQ((std::vector<std::wstring>{L"root\\cimv2:CIM_Disk", L"root\\cimv2:Win32_LogicalDisk"}),
+              Matches(catalogue.Find(String(L"disk"), 2)));
+    EXPECT_EQ(5, catalogue.Find(String(L"disk"), 50).GetCount());
+    EXPECT_EQ(5, catalogue.Find(String(L"disk"), 0).GetCount());
+}
+
 TEST_F(SchemaTest, NamesBeyondAsciiMatchWithoutCaseAndKeepTheirPlaces)
 {
     provider.AddClass(L"root\\cimv2", L"Contoso_\u00DCberwachung", L"", {{L"\u0394elta", CIM_STRING}});
