@@ -1947,3 +1947,31 @@ TEST_F(NamespacesTest, AddToClassViewWritesTheClassWithItsNamespace)
     EXPECT_NE(std::string::npos, written.find("Namespace=\"root\\wmi\""));
     EXPECT_NE(std::string::npos, written.find("Win32_Thread")) << "the rest of the file stays";
 }
+
+// Disconnecting a machine whose namespace class is shown lets that class go with the machine's connections.
+TEST_F(NamespacesTest, DisconnectingAMachineDropsItsNamespaceClass)
+{
+    Start();
+    WhenVisible(L"Quarrow.ConnectForm",
+                [&](HWND dialog)
+                {
+                    FindControls<TextBox>(*form->GetConnectForm())[0]->SetText(String(L"localhost"));
+                    PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);
+                });
+    form->RunCommand(Quarrow::Command::Connect);
+    ASSERT_EQ(2, Tree().GetNodes().GetCount());
+    TreeNode* machine = Tree().GetNodes()[1];
+    TreeNode* namespaces = machine->GetLastNode();
+    Open(namespaces);
+    TreeNode* wmi = Find(namespaces->GetNodes(), {L"wmi"});
+    Open(wmi);
+    Select(Find(wmi->GetNodes(), {L"MSSMBios_RawSMBiosTables"}));
+    Settle();
+    ASSERT_NE(nullptr, form->GetCurrentClass());
+    EXPECT_FALSE(Buttons().back()) << "a namespace class is not loaded from every machine";
+    Select(machine);
+    form->RunCommand(Quarrow::Command::Disconnect);
+    EXPECT_EQ(1, Tree().GetNodes().GetCount());
+    EXPECT_EQ(nullptr, form->GetCurrentClass()) << "the shown class went with its machine";
+    EXPECT_EQ(0, form->GetResultsGrid().GetRows().GetCount());
+}
