@@ -253,6 +253,19 @@ TEST_F(RegistryTest, ChangesReachTheRegistryWhenTheOptionsGo)
     EXPECT_FALSE(reloaded.GetAsyncLoad());
 }
 
+// The system classes of the namespaces are hidden until the user shows them; the choice is kept as 1 or 0.
+TEST_F(RegistryTest, ShowSystemClassesIsOffAtFirstAndKeptAsChosen)
+{
+    {
+        AppOptions options(keyPath);
+        EXPECT_FALSE(options.GetShowSystemClasses());
+        options.SetShowSystemClasses(true);
+    }
+    EXPECT_EQ(1, OpenKey().GetInt32(String(L"ShowSystemClasses")));
+    AppOptions reloaded(keyPath);
+    EXPECT_TRUE(reloaded.GetShowSystemClasses());
+}
+
 TEST_F(RegistryTest, AFailedSaveAtTheEndIsReportedAndGoesNoFurther)
 {
     Testing::RecordingDesktop desktop;
