@@ -14,6 +14,7 @@
 #include "core/controls/TextBox.h"
 #include "core/controls/ToolTip.h"
 #include "core/controls/Window.h"
+#include "core/platform/windows/SystemFunction.h"
 #include "core/threading/Completion.h"
 
 #include <cwctype>
@@ -32,6 +33,24 @@ namespace
 // multithreaded apartment), but the controls and their models are the window thread's alone: such a call is
 // carried to that thread and answered there. A thread that does not answer in time leaves the object cut off.
 constexpr uint32_t HopTimeoutMilliseconds = 10000;
+
+// oleacc.dll is mapped when a client first asks for an object, not by the loader at every start.
+using LresultFromObjectFunction = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
+using CreateStdAccessibleObjectFunction = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
+
+LresultFromObjectFunction LresultFromObjectOfSystem()
+{
+    static const auto function =
+        Platform::Windows::SystemFunction<LresultFromObjectFunction>(L"oleacc.dll", "LresultFromObject");
+    return function;
+}
+
+CreateStdAccessibleObjectFunction CreateStdAccessibleObjectOfSystem()
+{
+    static const auto function = Platform::Windows::SystemFunction<CreateStdAccessibleObjectFunction>(
+        L"oleacc.dll", "CreateStdAccessibleObject");
+    return function;
+}
 
 } // namespace
 
@@ -805,9 +824,9 @@ void* AccessibleObject::GetParentInterface()
     }
     // A top-level window: the system's object for its frame holds this client area.
     void* frame = nullptr;
-    if (m_control.GetHandle() == nullptr ||
-        FAILED(CreateStdAccessibleObject(static_cast<HWND>(m_control.GetHandle()), OBJID_WINDOW, __uuidof(IAccessible),
-                                         &frame)))
+    CreateStdAccessibleObjectFunction create = CreateStdAccessibleObjectOfSystem();
+    if (m_control.GetHandle() == nullptr || create == nullptr ||
+        FAILED(create(static_cast<HWND>(m_control.GetHandle()), OBJID_WINDOW, __uuidof(IAccessible), &frame)))
     {
         return nullptr;
     }
@@ -914,12 +933,13 @@ Rectangle AccessibleObject::ClientToScreen(Control& control, const Rectangle& bo
 
 bool AnswerGetObject(Control& control, uintptr_t wParam, intptr_t lParam, intptr_t& result)
 {
-    if (static_cast<LONG>(lParam) != OBJID_CLIENT)
+    LresultFromObjectFunction lresultFromObject = LresultFromObjectOfSystem();
+    if (static_cast<LONG>(lParam) != OBJID_CLIENT || lresultFromObject == nullptr)
     {
         return false;
     }
     auto* accessible = static_cast<IAccessible*>(control.GetAccessibilityObject().GetInterface());
-    result = LresultFromObject(__uuidof(IAccessible), static_cast<WPARAM>(wParam), accessible);
+    result = lresultFromObject(__uuidof(IAccessible), static_cast<WPARAM>(wParam), accessible);
     accessible->Release();
     return true;
 }
