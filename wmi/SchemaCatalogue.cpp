@@ -1,5 +1,7 @@
 #include "wmi/SchemaCatalogue.h"
 
+#include "core/Simd.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -32,10 +34,18 @@ wchar_t FoldBeyondAscii(wchar_t unit)
     return upper;
 }
 
-// The upper-case form of an ASCII unit; any other unit stays as it is.
+// The upper-case form of an ASCII unit: a to z lose the case bit; any other unit stays as it is. FoldAsciiBlock is
+// the same rule for eight units at a time.
 inline uint16_t FoldAscii(uint16_t unit)
 {
     return static_cast<uint16_t>(unit - (static_cast<uint16_t>(unit - L'a') < 26 ? L'a' - L'A' : 0));
+}
+
+inline Core::Simd::Block FoldAsciiBlock(Core::Simd::Block units)
+{
+    using namespace Core::Simd;
+    const RangeTest lower(L'a', 26);
+    return AndNot(lower(units) & Splat(static_cast<wchar_t>(L'a' - L'A')), units);
 }
 
 // The upper-case form of a unit, the same in every culture: ASCII at once, the rest by the invariant mapping.
@@ -100,7 +110,8 @@ public:
         uint16_t position; // 0 for the class's own name, then its properties in order
     };
 
-    void Add(const wchar_t* name, uint32_t length, uint32_t owner, uint16_t position)
+    // Keeps name, in one pass: false, with nothing kept, for a name with units beyond ASCII in a table of bytes.
+    bool Add(const wchar_t* name, uint32_t length, uint32_t owner, uint16_t position)
     {
         length = std::min(length, LongestName);
         if (m_runs.empty() || m_used + length + 1 > RunUnits)
@@ -109,15 +120,40 @@ public:
         }
         Unit* original = m_runs[m_current].text.get() + m_used;
         Unit* folded = m_runs[m_current].folded.get() + m_used;
-        for (uint32_t i = 0; i < length; i++)
+        if constexpr (sizeof(Unit) == 1)
         {
-            original[i] = static_cast<Unit>(name[i]);
-            if constexpr (sizeof(Unit) == 1)
+            // Eight units at a time while whole blocks of the name remain (no unit past its end is read), then one
+            // by one.
+            using namespace Core::Simd;
+            uint32_t i = 0;
+            for (; i + UnitsPerBlock <= length; i += UnitsPerBlock)
             {
-                folded[i] = static_cast<Unit>(FoldAscii(static_cast<uint16_t>(name[i])));
+                Block units = LoadUnits(name + i);
+                if (!AllAscii(units))
+                {
+                    return false;
+                }
+                StoreNarrow(reinterpret_cast<uint8_t*>(original + i), units);
+                StoreNarrow(reinterpret_cast<uint8_t*>(folded + i), FoldAsciiBlock(units));
             }
-            else
+            uint16_t all = 0;
+            for (; i < length; i++)
             {
+                uint16_t unit = static_cast<uint16_t>(name[i]);
+                all |= unit;
+                original[i] = static_cast<Unit>(unit);
+                folded[i] = static_cast<Unit>(FoldAscii(unit));
+            }
+            if (all >= 0x80)
+            {
+                return false;
+            }
+        }
+        else
+        {
+            for (uint32_t i = 0; i < length; i++)
+            {
+                original[i] = name[i];
                 folded[i] = Fold(name[i]);
             }
         }
@@ -126,6 +162,7 @@ public:
         m_entries.push_back(Entry{static_cast<uint32_t>(m_current) * RunUnits + m_used, owner,
                                   static_cast<uint16_t>(length), position});
         m_used += length + 1;
+        return true;
     }
 
     // Forgets every name and keeps the runs for the next read.
@@ -252,10 +289,10 @@ struct SchemaCatalogue::Data : ClassNameVisitor
 
     void VisitClass(const wchar_t* name, uint32_t length) override
     {
-        bool inWide = !IsAscii(name, length);
-        classes.push_back(
-            Class{currentNamespace, static_cast<uint32_t>(inWide ? wide.GetCount() : narrow.GetCount()), inWide});
-        AddName(name, length, inWide, 0);
+        classes.push_back(Class{currentNamespace, 0, false});
+        Class& added = classes.back();
+        added.wide = !AddName(name, length, 0);
+        added.name = static_cast<uint32_t>((added.wide ? wide.GetCount() : narrow.GetCount()) - 1);
         nextPosition = 1;
     }
 
@@ -265,21 +302,20 @@ struct SchemaCatalogue::Data : ClassNameVisitor
         {
             return;
         }
-        AddName(name, length, !IsAscii(name, length), nextPosition);
+        AddName(name, length, nextPosition);
         nextPosition = static_cast<uint16_t>(std::min(nextPosition + 1, 0xFFFF));
     }
 
-    void AddName(const wchar_t* name, uint32_t length, bool inWide, uint16_t position)
+    // Keeps a name of the last class: as bytes when it is all ASCII (true), as UTF-16 otherwise.
+    bool AddName(const wchar_t* name, uint32_t length, uint16_t position)
     {
         uint32_t owner = static_cast<uint32_t>(classes.size() - 1);
-        if (inWide)
+        if (narrow.Add(name, length, owner, position))
         {
-            wide.Add(name, length, owner, position);
+            return true;
         }
-        else
-        {
-            narrow.Add(name, length, owner, position);
-        }
+        wide.Add(name, length, owner, position);
+        return false;
     }
 
     Mark GetMark() const { return Mark{narrow.GetCount(), wide.GetCount()}; }

@@ -422,12 +422,15 @@ TEST_F(SchemaTest, NamesBeyondAsciiMatchWithoutCaseAndKeepTheirPlaces)
     // Names in and beyond ASCII mixed in one class, and classes of either kind in one namespace.
     provider.AddClass(L"root\\cimv2", L"\u00C9mile", L"", {{L"Depth", CIM_STRING}});
     provider.AddClass(L"root\\cimv2", L"Zeta_Class", L"", {{L"D\u00E9lai", CIM_STRING}, {L"Level", CIM_STRING}});
+    provider.AddClass(L"root\\cimv2", L"Abcdefgh_\u00E9", L"", {});
     SchemaCatalogue catalogue;
     catalogue.Read(*Connect());
     EXPECT_EQ(std::vector<std::wstring>{L"root\\cimv2:Contoso_\u00DCberwachung"},
               Matches(catalogue.Find(String(L"\u00FCberWACHUNG"))));
     EXPECT_EQ(std::vector<std::wstring>{L"root\\cimv2:Contoso_\u00DCberwachung.\u0394elta"},
               Matches(catalogue.Find(String(L"\u03B4ELTA"))));
+    // A unit beyond ASCII after the first eight units of a name, and in its last few.
+    EXPECT_EQ(std::vector<std::wstring>{L"root\\cimv2:Abcdefgh_\u00E9"}, Matches(catalogue.Find(String(L"H_\u00C9"))));
     // By class name (Z before \u00C9), a class's own name before its properties, these in their order whatever
     // their kind.
     EXPECT_EQ((std::vector<std::wstring>{L"root\\cimv2:Contoso_\u00DCberwachung.\u0394elta", L"root\\cimv2:Zeta_Class",
