@@ -74,33 +74,19 @@ bool IsAscii(const wchar_t* text, size_t length)
     return all < 0x80;
 }
 
-// Orders two runs of units of either width.
-template <typename A, typename B> int CompareUnits(const A* a, uint32_t aLength, const B* b, uint32_t bLength)
-{
-    uint32_t common = std::min(aLength, bLength);
-    for (uint32_t i = 0; i < common; i++)
-    {
-        uint16_t left = static_cast<uint16_t>(a[i]);
-        uint16_t right = static_cast<uint16_t>(b[i]);
-        if (left != right)
-        {
-            return left < right ? -1 : 1;
-        }
-    }
-    return aLength == bLength ? 0 : (aLength < bLength ? -1 : 1);
-}
-
-// Names as given and folded, each followed by a NUL, in runs of RunUnits that are never copied to grow and whose
-// room is not filled before names are written into it, with where each name lies; a name never spans two runs, so
-// one scan of a run's folded units finds a text in all its names and no match runs from one name into the next.
-// Unit is char for names all in ASCII (nearly all of WMI's: half the memory a read touches), wchar_t for the
-// others.
+// Names folded, each followed by a NUL, in runs of RunUnits that are never copied to grow and whose room is not
+// filled before names are written into it, with where each name lies; a name never spans two runs, so one scan of a
+// run's folded units finds a text in all its names and no match runs from one name into the next. Unit is char for
+// names all in ASCII (nearly all of WMI's), whose case is kept as one bit a unit beside their folded bytes, and
+// wchar_t for the others, kept as given beside their folded form: a read touches as little new memory as it can,
+// which under Wine is what a read of thousands of classes pays for most.
 template <typename Unit> class NameTable
 {
 public:
     static constexpr uint32_t RunUnits = 65536;
     // Longer names (WMI has none) are cut to fit a run.
     static constexpr uint32_t LongestName = RunUnits - 1;
+    static constexpr bool IsNarrow = sizeof(Unit) == 1;
 
     struct Entry
     {
@@ -118,46 +104,53 @@ public:
         {
             NextRun();
         }
-        Unit* original = m_runs[m_current].text.get() + m_used;
-        Unit* folded = m_runs[m_current].folded.get() + m_used;
-        if constexpr (sizeof(Unit) == 1)
+        Run& run = m_runs[m_current];
+        Unit* folded = run.folded.get() + m_used;
+        if constexpr (IsNarrow)
         {
             // Eight units at a time while whole blocks of the name remain (no unit past its end is read), then one
-            // by one.
+            // by one; the lower-case letters set their bits.
             using namespace Core::Simd;
+            const RangeTest lower(L'a', 26);
             uint32_t i = 0;
             for (; i + UnitsPerBlock <= length; i += UnitsPerBlock)
             {
                 Block units = LoadUnits(name + i);
                 if (!AllAscii(units))
                 {
+                    ClearCaseBits(run, m_used, i);
                     return false;
                 }
-                StoreNarrow(reinterpret_cast<uint8_t*>(original + i), units);
+                Block lowerCase = lower(units);
                 StoreNarrow(reinterpret_cast<uint8_t*>(folded + i), FoldAsciiBlock(units));
+                // One byte of 0 or 1 a unit, gathered into eight bits, the first unit's lowest.
+                uint64_t flags = Narrow(lowerCase & Splat(static_cast<wchar_t>(1)));
+                SetCaseBits(run, m_used + i, static_cast<uint32_t>((flags * 0x0102040810204080ULL) >> 56), 8);
             }
             uint16_t all = 0;
             for (; i < length; i++)
             {
                 uint16_t unit = static_cast<uint16_t>(name[i]);
                 all |= unit;
-                original[i] = static_cast<Unit>(unit);
                 folded[i] = static_cast<Unit>(FoldAscii(unit));
+                SetCaseBits(run, m_used + i, FoldAscii(unit) != unit ? 1 : 0, 1);
             }
             if (all >= 0x80)
             {
+                ClearCaseBits(run, m_used, length);
                 return false;
             }
         }
         else
         {
+            Unit* original = run.text.get() + m_used;
             for (uint32_t i = 0; i < length; i++)
             {
                 original[i] = name[i];
                 folded[i] = Fold(name[i]);
             }
+            original[length] = 0;
         }
-        original[length] = 0;
         folded[length] = 0;
         m_entries.push_back(Entry{static_cast<uint32_t>(m_current) * RunUnits + m_used, owner,
                                   static_cast<uint16_t>(length), position});
@@ -171,17 +164,56 @@ public:
         m_entries.clear();
         m_current = 0;
         m_used = 0;
+        if (!m_runs.empty())
+        {
+            StartRun(m_runs[0]);
+        }
     }
 
     size_t GetCount() const { return m_entries.size(); }
     const Entry& operator[](size_t index) const { return m_entries[index]; }
-    const Unit* TextOf(const Entry& entry) const
-    {
-        return m_runs[entry.place / RunUnits].text.get() + entry.place % RunUnits;
-    }
     const Unit* FoldedOf(const Entry& entry) const
     {
         return m_runs[entry.place / RunUnits].folded.get() + entry.place % RunUnits;
+    }
+    // A unit of the name as it was given.
+    uint16_t OriginalAt(const Entry& entry, uint32_t index) const
+    {
+        const Run& run = m_runs[entry.place / RunUnits];
+        uint32_t offset = entry.place % RunUnits + index;
+        if constexpr (IsNarrow)
+        {
+            uint16_t unit = static_cast<uint8_t>(run.folded[offset]);
+            return (run.lowerCase[offset / 64] >> (offset % 64)) & 1 ? static_cast<uint16_t>(unit + (L'a' - L'A'))
+                                                                     : unit;
+        }
+        else
+        {
+            return static_cast<uint16_t>(run.text[offset]);
+        }
+    }
+    String OriginalOf(const Entry& entry) const
+    {
+        if constexpr (IsNarrow)
+        {
+            wchar_t units[256];
+            std::wstring longer;
+            wchar_t* target = units;
+            if (entry.length > 256)
+            {
+                longer.resize(entry.length);
+                target = longer.data();
+            }
+            for (uint32_t i = 0; i < entry.length; i++)
+            {
+                target[i] = static_cast<wchar_t>(OriginalAt(entry, i));
+            }
+            return String(target, entry.length);
+        }
+        else
+        {
+            return String(m_runs[entry.place / RunUnits].text.get() + entry.place % RunUnits, entry.length);
+        }
     }
 
     // Calls hit with the index of each name from first to end that holds needle (folded, not empty).
@@ -223,11 +255,41 @@ public:
     }
 
 private:
+    static constexpr uint32_t CaseWords = RunUnits / 64;
+
     struct Run
     {
-        std::unique_ptr<Unit[]> text;   // owned
-        std::unique_ptr<Unit[]> folded; // owned
+        std::unique_ptr<Unit[]> folded;        // owned
+        std::unique_ptr<Unit[]> text;          // owned; wide names only
+        std::unique_ptr<uint64_t[]> lowerCase; // owned; narrow names only: one bit a unit, set for a to z
     };
+
+    // Sets count (at most 8) bits from offset on.
+    static void SetCaseBits(Run& run, uint32_t offset, uint32_t bits, uint32_t count)
+    {
+        uint32_t shift = offset % 64;
+        run.lowerCase[offset / 64] |= static_cast<uint64_t>(bits) << shift;
+        if (shift + count > 64)
+        {
+            run.lowerCase[offset / 64 + 1] |= static_cast<uint64_t>(bits) >> (64 - shift);
+        }
+    }
+
+    static void ClearCaseBits(Run& run, uint32_t offset, uint32_t count)
+    {
+        for (uint32_t i = offset; i < offset + count; i++)
+        {
+            run.lowerCase[i / 64] &= ~(static_cast<uint64_t>(1) << (i % 64));
+        }
+    }
+
+    static void StartRun(Run& run)
+    {
+        if constexpr (IsNarrow)
+        {
+            std::fill(run.lowerCase.get(), run.lowerCase.get() + CaseWords, 0);
+        }
+    }
 
     // Moves on to the next run: one kept from a read before, or a new one.
     void NextRun()
@@ -238,9 +300,19 @@ private:
         }
         if (m_current == m_runs.size())
         {
-            m_runs.push_back(
-                Run{std::unique_ptr<Unit[]>(new Unit[RunUnits]), std::unique_ptr<Unit[]>(new Unit[RunUnits])});
+            Run run;
+            run.folded.reset(new Unit[RunUnits]);
+            if constexpr (IsNarrow)
+            {
+                run.lowerCase.reset(new uint64_t[CaseWords]);
+            }
+            else
+            {
+                run.text.reset(new Unit[RunUnits]);
+            }
+            m_runs.push_back(std::move(run));
         }
+        StartRun(m_runs[m_current]);
         m_used = 0;
     }
 
@@ -326,7 +398,7 @@ struct SchemaCatalogue::Data : ClassNameVisitor
     void Scan(const std::wstring& needle, Mark from, NarrowHit&& narrowHit, WideHit&& wideHit) const
     {
         // An ASCII name folds to ASCII only, so a text beyond ASCII can be in the wide names only; any text can be
-        // in those (ı folds to I).
+        // in those (U+0131, the dotless i, folds to I).
         if (IsAscii(needle.data(), needle.size()))
         {
             std::string narrowNeedle(needle.begin(), needle.end());
@@ -353,32 +425,40 @@ struct SchemaCatalogue::Data : ClassNameVisitor
 
     int CompareClassNames(const Class& left, const Class& right, bool folded) const
     {
-        auto compareWith = [&](const auto* a, uint32_t aLength)
+        uint32_t leftLength = LengthOf(left);
+        uint32_t rightLength = LengthOf(right);
+        uint32_t common = std::min(leftLength, rightLength);
+        for (uint32_t i = 0; i < common; i++)
         {
-            if (right.wide)
+            uint16_t a = UnitOf(left, i, folded);
+            uint16_t b = UnitOf(right, i, folded);
+            if (a != b)
             {
-                const auto& entry = wide[right.name];
-                return CompareUnits(a, aLength, folded ? wide.FoldedOf(entry) : wide.TextOf(entry), entry.length);
+                return a < b ? -1 : 1;
             }
-            const auto& entry = narrow[right.name];
-            return CompareUnits(a, aLength, folded ? narrow.FoldedOf(entry) : narrow.TextOf(entry), entry.length);
-        };
-        if (left.wide)
-        {
-            const auto& entry = wide[left.name];
-            return compareWith(folded ? wide.FoldedOf(entry) : wide.TextOf(entry), entry.length);
         }
-        const auto& entry = narrow[left.name];
-        return compareWith(folded ? narrow.FoldedOf(entry) : narrow.TextOf(entry), entry.length);
+        return leftLength == rightLength ? 0 : (leftLength < rightLength ? -1 : 1);
+    }
+
+    uint32_t LengthOf(const Class& owner) const
+    {
+        return owner.wide ? wide[owner.name].length : narrow[owner.name].length;
+    }
+
+    uint16_t UnitOf(const Class& owner, uint32_t index, bool folded) const
+    {
+        if (owner.wide)
+        {
+            const auto& entry = wide[owner.name];
+            return folded ? static_cast<uint16_t>(wide.FoldedOf(entry)[index]) : wide.OriginalAt(entry, index);
+        }
+        const auto& entry = narrow[owner.name];
+        return folded ? static_cast<uint8_t>(narrow.FoldedOf(entry)[index]) : narrow.OriginalAt(entry, index);
     }
 
     String NameText(bool inWide, uint32_t name) const
     {
-        if (inWide)
-        {
-            return String(wide.TextOf(wide[name]), wide[name].length);
-        }
-        return String(narrow.TextOf(narrow[name]), narrow[name].length);
+        return inWide ? wide.OriginalOf(wide[name]) : narrow.OriginalOf(narrow[name]);
     }
 
     SchemaMatch MatchOf(const Hit& hit) const
