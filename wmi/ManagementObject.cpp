@@ -7,6 +7,7 @@
 #include "wmi/InvalidWMIClassException.h"
 #include "wmi/QueryText.h"
 #include "wmi/ResultMessage.h"
+#include "wmi/WbemBatch.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -112,26 +113,6 @@ String CellText(IWbemClassObject* object, const wchar_t* name)
     VariantClear(&value);
     return text;
 }
-
-// Releases the objects one Next call returned, however the batch is left.
-class BatchScope
-{
-public:
-    BatchScope(IWbemClassObject** objects, const ULONG& count) : m_objects(objects), m_count(count) {}
-    ~BatchScope()
-    {
-        for (ULONG i = 0; i < m_count; i++)
-        {
-            m_objects[i]->Release();
-        }
-    }
-    BatchScope(const BatchScope&) = delete;
-    BatchScope& operator=(const BatchScope&) = delete;
-
-private:
-    IWbemClassObject** m_objects;
-    const ULONG& m_count;
-};
 
 // The session of an open connection; a missing or closed one throws.
 std::shared_ptr<const ConnectionSession> SessionOf(ManagementConnection* connection)

@@ -3,6 +3,7 @@
 #include "core/platform/windows/Com.h"
 #include "wmi/InvalidWMIClassException.h"
 #include "wmi/ResultMessage.h"
+#include "wmi/WbemBatch.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -32,26 +33,6 @@ bool Stopped(const StopRequest& stop)
 {
     return stop && stop();
 }
-
-// Releases the objects one Next call returned, however the batch is left.
-class BatchScope
-{
-public:
-    BatchScope(IWbemClassObject** objects, const ULONG& count) : m_objects(objects), m_count(count) {}
-    ~BatchScope()
-    {
-        for (ULONG i = 0; i < m_count; i++)
-        {
-            m_objects[i]->Release();
-        }
-    }
-    BatchScope(const BatchScope&) = delete;
-    BatchScope& operator=(const BatchScope&) = delete;
-
-private:
-    IWbemClassObject** m_objects;
-    const ULONG& m_count;
-};
 
 // Hands every object of an enumerator to visit, batch by batch, until its end or a stop; a failing Next throws
 // failurePrefix + WMI's reason.
