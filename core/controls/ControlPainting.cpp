@@ -13,18 +13,36 @@ namespace Core::Controls
 namespace
 {
 
-// One off-screen bitmap serves every paint; a paint inside a paint gets one of its own.
+// One off-screen bitmap serves every paint, selected for good into a memory context of its own; a paint inside a
+// paint gets a context and a bitmap of its own. A section in memory, not a bitmap compatible with the window: making
+// one of those, and a context for each paint, asks the window system about the display each time (three calls to
+// the Wine server, for each of the fourteen windows of the main window's first paint).
 struct BackBuffer
 {
+    HDC context = nullptr;
     HBITMAP bitmap = nullptr;
+    HGDIOBJ original = nullptr; // the context's own bitmap, selected back before a bitmap is replaced
     int width = 0;
     int height = 0;
     bool inUse = false;
 };
 BackBuffer backBuffer;
 
-// The bitmap one paint draws into: the shared one, grown to the clip when needed, or its own while the shared
-// one is in use further up the stack.
+HBITMAP CreateBuffer(int width, int height)
+{
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof(header.bmiHeader);
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = -height;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    return CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+// The context one paint draws into, with a bitmap of at least the clip's size: the shared one, grown when
+// needed, or one of its own while the shared one is in use further up the stack. Null when the system has none.
 class BackBufferLease
 {
 public:
@@ -32,15 +50,43 @@ public:
     {
         if (!m_shared)
         {
-            m_own = std::make_unique<GdiObject<HBITMAP>>(CreateCompatibleBitmap(target, clip.width, clip.height));
+            m_ownContext = std::make_unique<MemoryContext>(target);
+            m_ownBitmap = std::make_unique<GdiObject<HBITMAP>>(CreateCompatibleBitmap(target, clip.width, clip.height));
+            m_ownSelection = std::make_unique<Selection>(m_ownContext->Get(), m_ownBitmap->Get());
+            m_context = m_ownBitmap->Get() != nullptr ? m_ownContext->Get() : nullptr;
             return;
         }
-        if (backBuffer.bitmap == nullptr || backBuffer.width < clip.width || backBuffer.height < clip.height)
+        if (backBuffer.context == nullptr)
         {
-            GdiObject<HBITMAP> old(backBuffer.bitmap);
-            backBuffer.width = clip.width > backBuffer.width ? clip.width : backBuffer.width;
-            backBuffer.height = clip.height > backBuffer.height ? clip.height : backBuffer.height;
-            backBuffer.bitmap = CreateCompatibleBitmap(target, backBuffer.width, backBuffer.height);
+            backBuffer.context = CreateCompatibleDC(nullptr);
+        }
+        if (backBuffer.context != nullptr &&
+            (backBuffer.bitmap == nullptr || backBuffer.width < clip.width || backBuffer.height < clip.height))
+        {
+            int width = clip.width > backBuffer.width ? clip.width : backBuffer.width;
+            int height = clip.height > backBuffer.height ? clip.height : backBuffer.height;
+            HBITMAP grown = CreateBuffer(width, height);
+            if (grown != nullptr)
+            {
+                HGDIOBJ previous = SelectObject(backBuffer.context, grown);
+                if (backBuffer.bitmap == nullptr)
+                {
+                    backBuffer.original = previous;
+                }
+                else
+                {
+                    DeleteObject(backBuffer.bitmap);
+                }
+                backBuffer.bitmap = grown;
+                backBuffer.width = width;
+                backBuffer.height = height;
+            }
+        }
+        m_context = backBuffer.bitmap != nullptr ? backBuffer.context : nullptr;
+        if (m_context != nullptr)
+        {
+            // Whatever the paint sets (clip, origin, objects) goes with it.
+            m_saved = SaveDC(m_context);
         }
         backBuffer.inUse = true;
     }
@@ -48,17 +94,26 @@ public:
     {
         if (m_shared)
         {
+            if (m_context != nullptr)
+            {
+                RestoreDC(m_context, m_saved);
+            }
             backBuffer.inUse = false;
         }
     }
     BackBufferLease(const BackBufferLease&) = delete;
     BackBufferLease& operator=(const BackBufferLease&) = delete;
 
-    HBITMAP Get() const { return m_shared ? backBuffer.bitmap : m_own->Get(); }
+    HDC Get() const { return m_context; }
 
 private:
     bool m_shared;
-    std::unique_ptr<GdiObject<HBITMAP>> m_own;
+    HDC m_context = nullptr;
+    int m_saved = 0;
+    // In order of release: the selection first, then the bitmap, then the context.
+    std::unique_ptr<MemoryContext> m_ownContext;
+    std::unique_ptr<GdiObject<HBITMAP>> m_ownBitmap;
+    std::unique_ptr<Selection> m_ownSelection;
 };
 
 } // namespace
@@ -67,10 +122,16 @@ private:
 
 void Control::PaintBuffered(DeviceContextHandle target, const Rectangle& clip)
 {
-    MemoryContext context(target);
-    HDC memory = context.Get();
     BackBufferLease buffer(target, clip);
-    Selection selected(memory, buffer.Get());
+    HDC memory = buffer.Get();
+    if (memory == nullptr)
+    {
+        // Without a buffer the paint goes straight to the window: it may flicker, but it shows.
+        Graphics graphics(target, m_dpi);
+        OnPaintBackground(graphics, clip);
+        OnPaint(graphics, clip);
+        return;
+    }
     SetViewportOrgEx(memory, -clip.left, -clip.top, nullptr);
     IntersectClipRect(memory, clip.left, clip.top, clip.GetRight(), clip.GetBottom());
     {

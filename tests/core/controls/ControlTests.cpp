@@ -61,6 +61,40 @@ protected:
     }
 };
 
+// A swatch whose paint leaves its drawing surface moved and clipped, as a careless paint might.
+class CarelessSwatch : public Swatch
+{
+public:
+    using Swatch::Swatch;
+
+protected:
+    void OnPaint(Graphics& graphics, const Rect& clip) override
+    {
+        Swatch::OnPaint(graphics, clip);
+        SetViewportOrgEx(graphics.GetHandle(), 7, 9, nullptr);
+        IntersectClipRect(graphics.GetHandle(), 0, 0, 2, 2);
+    }
+};
+
+// A swatch that, in the middle of its own paint, has another control paint at once.
+class NestingSwatch : public Swatch
+{
+public:
+    using Swatch::Swatch;
+    Control* other = nullptr;
+    int nestedPaints = 0;
+
+protected:
+    void OnPaint(Graphics& graphics, const Rect& clip) override
+    {
+        Swatch::OnPaint(graphics, clip);
+        InvalidateRect(static_cast<HWND>(other->GetHandle()), nullptr, FALSE);
+        int before = static_cast<Swatch*>(other)->paints;
+        UpdateWindow(static_cast<HWND>(other->GetHandle()));
+        nestedPaints += static_cast<Swatch*>(other)->paints - before;
+    }
+};
+
 // A control whose native creation the system refuses.
 class Refused : public Control
 {
@@ -353,6 +387,67 @@ TEST_F(ControlTest, AChildWithABorderHasItsFrameDrawn)
     ReleaseDC(child.GetHandle(), window);
     EXPECT_EQ(GetSysColor(COLOR_WINDOWFRAME), corner);
     EXPECT_EQ(Colors::ToColorRef(red), middle);
+}
+
+// Every paint draws on a surface as it was before any other: what one control's paint left set up (an origin, a
+// clip) does not reach the next one's.
+TEST_F(ControlTest, APaintStartsFromACleanSurface)
+{
+    Form form;
+    form.SetBackColor(blue);
+    CarelessSwatch first(blue);
+    Swatch second(red);
+    form.GetControls().Add(&first);
+    form.GetControls().Add(&second);
+    first.SetBounds(0, 0, 60, 40);
+    second.SetBounds(70, 0, 60, 40);
+    form.SetBounds(0, 0, 200, 150);
+    form.Show();
+    UpdateWindow(form.GetHandle());
+    RECT bounds;
+    GetClientRect(second.GetHandle(), &bounds);
+    HDC window = GetDC(second.GetHandle());
+    int wrong = 0;
+    for (int y = 0; y < bounds.bottom; y += 3)
+    {
+        for (int x = 0; x < bounds.right; x += 3)
+        {
+            wrong += GetPixel(window, x, y) != Colors::ToColorRef(red) ? 1 : 0;
+        }
+    }
+    ReleaseDC(second.GetHandle(), window);
+    EXPECT_GT(first.paints, 0);
+    EXPECT_GT(second.paints, 0);
+    EXPECT_EQ(0, wrong);
+}
+
+// A paint made while another is under way gets a surface of its own: both show their own colours.
+TEST_F(ControlTest, APaintInsideAPaintDrawsOnASurfaceOfItsOwn)
+{
+    Form form;
+    form.SetBackColor(blue);
+    NestingSwatch outer(red);
+    Swatch inner(Colors::FromRgb(0, 160, 0));
+    outer.other = &inner;
+    form.GetControls().Add(&outer);
+    form.GetControls().Add(&inner);
+    outer.SetBounds(0, 0, 60, 40);
+    inner.SetBounds(70, 0, 50, 30);
+    form.SetBounds(0, 0, 200, 150);
+    form.Show();
+    UpdateWindow(form.GetHandle());
+    auto colourAt = [](Control& control, int x, int y)
+    {
+        HDC window = GetDC(static_cast<HWND>(control.GetHandle()));
+        COLORREF colour = GetPixel(window, x, y);
+        ReleaseDC(static_cast<HWND>(control.GetHandle()), window);
+        return colour;
+    };
+    ASSERT_GT(outer.nestedPaints, 0);
+    EXPECT_EQ(Colors::ToColorRef(red), colourAt(outer, 30, 20));
+    EXPECT_EQ(Colors::ToColorRef(red), colourAt(outer, 59, 39));
+    EXPECT_EQ(Colors::ToColorRef(Colors::FromRgb(0, 160, 0)), colourAt(inner, 25, 15));
+    EXPECT_EQ(Colors::ToColorRef(Colors::FromRgb(0, 160, 0)), colourAt(inner, 49, 29));
 }
 
 TEST_F(ControlTest, UpdatesSwitchedOnAgainRepaintOnlyWhenEveryParentDraws)
