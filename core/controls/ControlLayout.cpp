@@ -233,8 +233,29 @@ void Control::OnResize()
     Resize.Raise(this, args);
 }
 
+namespace
+{
+
+// Texts are measured at every layout (menus, tabs, panels, labels): on a memory context kept for the thread that
+// first measures (the window thread), which measures as the screen does, rather than on the screen's own context,
+// asked for and given back each time with a call to the window system (under Wine, to its server) each way.
+// Another thread measures on the screen's.
+HDC MeasuringContext()
+{
+    static const DWORD owner = GetCurrentThreadId();
+    static MemoryContext context(nullptr);
+    return GetCurrentThreadId() == owner ? context.Get() : nullptr;
+}
+
+} // namespace
+
 Size Control::MeasureText(const String& text, FontHandle font, int format, int width)
 {
+    if (HDC measuring = MeasuringContext())
+    {
+        Graphics graphics(measuring, Theme::DefaultDpi);
+        return graphics.MeasureString(text, font, format, width);
+    }
     ScreenContext screen;
     Graphics graphics(screen.Get(), Theme::DefaultDpi);
     return graphics.MeasureString(text, font, format, width);
@@ -242,6 +263,11 @@ Size Control::MeasureText(const String& text, FontHandle font, int format, int w
 
 int Control::MeasureLineHeight(FontHandle font, int dpi)
 {
+    if (HDC measuring = MeasuringContext())
+    {
+        Graphics graphics(measuring, dpi);
+        return graphics.GetLineHeight(font);
+    }
     ScreenContext screen;
     Graphics graphics(screen.Get(), dpi);
     return graphics.GetLineHeight(font);
