@@ -88,7 +88,10 @@ void Window::SetIcon(ImageList* images, int index)
 {
     m_icons = images;
     m_iconIndex = index;
-    ApplyIcon();
+    if (!m_iconPending)
+    {
+        ApplyIcon();
+    }
 }
 
 void Window::ReleaseIcons()
@@ -127,7 +130,10 @@ void Window::ApplyIcon()
 void Window::OnDpiChanged(int oldDpi, int newDpi)
 {
     ContainerControl::OnDpiChanged(oldDpi, newDpi);
-    ApplyIcon();
+    if (!m_iconPending)
+    {
+        ApplyIcon();
+    }
 }
 
 void Window::SetAcceptButton(Button* button)
@@ -159,7 +165,17 @@ void Window::SetCancelButton(Button* button)
 
 void Window::OnCreate(Object* sender, EventArgs& args)
 {
-    ApplyIcon();
+    // Under Wine the window system takes an icon in dozens of calls to its server (5 ms for the main window):
+    // a window not yet shown gets its icons from a timer, which comes only once its first paint is done.
+    if (m_icons != nullptr && m_iconIndex >= 0 && !IsWindowVisible(m_handle) &&
+        SetTimer(m_handle, IconTimer, 0, nullptr) != 0)
+    {
+        m_iconPending = true;
+    }
+    else
+    {
+        ApplyIcon();
+    }
     ApplyStartPosition();
     ContainerControl::OnCreate(sender, args);
 }
@@ -395,6 +411,15 @@ intptr_t Window::WndProc(unsigned int message, uintptr_t wParam, intptr_t lParam
 {
     switch (message)
     {
+    case WM_TIMER:
+        if (wParam == IconTimer)
+        {
+            KillTimer(m_handle, IconTimer);
+            m_iconPending = false;
+            ApplyIcon();
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         if (m_modal || GetWindowType() == WindowType::DialogWindow)
         {

@@ -89,6 +89,8 @@ protected:
     void ApplyStartPosition();
 
 private:
+    static constexpr uintptr_t IconTimer = 0x5149; // beyond the ids the program's own timers take
+
     void ApplyIcon();
     void ReleaseIcons();
 
@@ -104,6 +106,7 @@ private:
     WindowHandle m_lastFocus = nullptr;
     int m_dialogResult = DialogResult::None;
     bool m_modal = false;
+    bool m_iconPending = false; // the icons come with the timer, after the first paint
 };
 
 } // namespace Core::Controls

@@ -1011,14 +1011,40 @@ TEST_F(SimpleControlTest, AnImageListDrawsEachImageAsItsIconDoes)
     }
 }
 
+HICON WindowIcon(const Form& form, WPARAM which)
+{
+    return reinterpret_cast<HICON>(SendMessageW(static_cast<HWND>(form.GetHandle()), WM_GETICON, which, 0));
+}
+
+// Paints a child of the form and notes whether the form had its icon by then.
+class IconWitness : public Control
+{
+public:
+    bool painted = false;
+    bool iconAtFirstPaint = false;
+
+protected:
+    void OnPaint(Graphics& graphics, const Rect& clip) override
+    {
+        if (!painted)
+        {
+            HWND top = GetAncestor(static_cast<HWND>(GetHandle()), GA_ROOT);
+            iconAtFirstPaint = SendMessageW(top, WM_GETICON, ICON_SMALL, 0) != 0;
+        }
+        painted = true;
+        Control::OnPaint(graphics, clip);
+    }
+};
+
 TEST_F(SimpleControlTest, AWindowGetsItsSmallAndBigIconFromAnImageList)
 {
     ImageList images;
     images.AddFromResource(201);
     form.SetIcon(&images, 0);
     form.Show();
-    auto* small = reinterpret_cast<HICON>(SendMessageW(form.GetHandle(), WM_GETICON, ICON_SMALL, 0));
-    auto* big = reinterpret_cast<HICON>(SendMessageW(form.GetHandle(), WM_GETICON, ICON_BIG, 0));
+    ASSERT_TRUE(Testing::PumpUntil([&] { return WindowIcon(form, ICON_BIG) != nullptr; }));
+    auto* small = WindowIcon(form, ICON_SMALL);
+    auto* big = WindowIcon(form, ICON_BIG);
     ASSERT_NE(nullptr, small);
     ASSERT_NE(nullptr, big);
     ICONINFO info = {};
@@ -1028,4 +1054,27 @@ TEST_F(SimpleControlTest, AWindowGetsItsSmallAndBigIconFromAnImageList)
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     EXPECT_EQ(GetSystemMetrics(SM_CXICON), bitmap.bmWidth);
+}
+
+TEST_F(SimpleControlTest, AWindowShownPaintsBeforeItTakesItsIconsAndAShownOneTakesThemAtOnce)
+{
+    // The window system takes icons slowly: a window's first paint does not wait for them.
+    ImageList images;
+    images.AddFromResource(201);
+    IconWitness witness;
+    witness.SetBounds(0, 0, 100, 100);
+    form.GetControls().Add(&witness);
+    form.SetIcon(&images, 0);
+    form.Show();
+    ASSERT_TRUE(Testing::PumpUntil([&] { return WindowIcon(form, ICON_SMALL) != nullptr; }));
+    EXPECT_TRUE(witness.painted);
+    EXPECT_FALSE(witness.iconAtFirstPaint);
+
+    // Once shown, a new icon replaces the old one at once.
+    HICON before = WindowIcon(form, ICON_SMALL);
+    ImageList others;
+    others.AddFromResource(201);
+    form.SetIcon(&others, 0);
+    EXPECT_NE(before, WindowIcon(form, ICON_SMALL));
+    form.GetControls().Remove(&witness);
 }
