@@ -34,6 +34,8 @@ const CommandInfo Commands[] = {
     {Command::OpenClass, L"Open &Class...", Shortcut::None, -1, nullptr},
     {Command::OpenNamespace, L"Open &Namespace...", Shortcut::None, -1, nullptr},
     {Command::AddToClassView, L"Add to Class &View", Shortcut::None, -1, nullptr},
+    {Command::FindClass, L"Find C&lass...", Shortcut(Core::Controls::Keys::Control | Core::Controls::Keys::Shift | 'F'),
+     Resources::FindImage, nullptr},
     {Command::Options, L"&Options...", Shortcut::CtrlShiftO, -1, nullptr},
     {Command::OnlineHelp, L"Online Help", Shortcut::CtrlF1, -1, nullptr},
     {Command::About, L"&About Quarrow...", Shortcut::None, -1, nullptr},
@@ -79,9 +81,9 @@ const CommandInfo* FindCommand(int id)
 void BuildMainMenu(Core::Controls::MainMenu& menu)
 {
     MenuItem* application = NewMenu(L"&Application", {Command::Connect, Command::Disconnect, Separator, Command::Exit});
-    MenuItem* view = NewMenu(L"&View", {Command::Refresh, Command::Find, Separator, Command::LoadAllMachines, Separator,
-                                        Command::OpenClass, Command::OpenNamespace, Command::ShowSystemClasses,
-                                        Command::AddToClassView});
+    MenuItem* view = NewMenu(L"&View", {Command::Refresh, Command::Find, Command::FindClass, Separator,
+                                        Command::LoadAllMachines, Separator, Command::OpenClass, Command::OpenNamespace,
+                                        Command::ShowSystemClasses, Command::AddToClassView});
     auto* reports = new MenuItem(String(L"&Reports"));
     reports->GetMenuItems().Add(
         NewMenu(L"E&xport data to...", {Command::WorkbookReport, Command::CommaReport, Command::TabReport}));

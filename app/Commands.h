@@ -29,6 +29,7 @@ constexpr int ShowSystemClasses = 10;
 constexpr int OpenClass = 11;
 constexpr int OpenNamespace = 12;
 constexpr int AddToClassView = 13;
+constexpr int FindClass = 50;
 constexpr int Options = 20;
 constexpr int OnlineHelp = 30;
 constexpr int About = 31;

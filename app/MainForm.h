@@ -5,6 +5,7 @@
 #include "app/ClassView.h"
 #include "app/Commands.h"
 #include "app/ConnectForm.h"
+#include "app/FindClassForm.h"
 #include "app/MachineTree.h"
 #include "app/PathForm.h"
 #include "app/StatusLine.h"
@@ -76,6 +77,7 @@ public:
     ConnectForm* GetConnectForm() const { return m_connectForm.get(); }
     AboutForm* GetAboutForm() const { return m_aboutForm.get(); }
     Config::OptionsForm* GetOptionsForm() const { return m_optionsForm.get(); }
+    FindClassForm* GetFindClassForm() const { return m_findClassForm.get(); }
 
 protected:
     // Makes the local connection and the "Local Machine" node with its class tree; the connection connects once
@@ -110,6 +112,15 @@ private:
     void OpenOnlineHelp();
     void ShowAbout();
     void AskForPath(bool classPath);
+    // The machine node of the selected node, or the first machine's.
+    Core::Controls::TreeNode* SelectedMachine();
+    // Opens the namespace (and the class, when className is given) under the machine's "Namespaces" node once a
+    // worker found it there, and selects it; a failure is shown.
+    void OpenInMachine(Core::Controls::TreeNode* machine, const Core::String& nameSpace, const Core::String& className);
+    // Shows the Find Class window for the selected machine, beside the main window.
+    void ShowFindClass();
+    // A result chosen in the Find Class window: its class opened in the tree of the machine searched.
+    void OpenFoundClass(const WMI::ManagementConnection* machine, const WMI::SchemaMatch& match);
     // Shows the class of node; a class-view class of another namespace than its machine's connection is bound to
     // the machine's connection to that namespace first, made on a worker when needed.
     void SelectClassNode(Core::Controls::TreeNode* node);
@@ -141,6 +152,7 @@ private:
     std::unique_ptr<Config::OptionsForm> m_optionsForm; // made on first use
     std::unique_ptr<PathForm> m_classPathForm;          // made on first use
     std::unique_ptr<PathForm> m_namespacePathForm;      // made on first use
+    std::unique_ptr<FindClassForm> m_findClassForm;     // made on first use
     Core::MemberEventHandler<MainForm, Core::Controls::CommandEventArgs> m_commandHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewCancelEventArgs> m_beforeSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_afterSelectHandler;

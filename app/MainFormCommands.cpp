@@ -77,6 +77,9 @@ void MainForm::RunCommand(int commandId)
             case Command::AddToClassView:
                 AddToClassView();
                 break;
+            case Command::FindClass:
+                ShowFindClass();
+                break;
             case Command::Options:
                 EditOptions();
                 break;
@@ -155,6 +158,10 @@ void MainForm::DisconnectMachine()
     }
     // Right before the nodes go: a definition on its way for one of them is no longer wanted.
     m_classView.EndSelections();
+    if (m_findClassForm)
+    {
+        m_findClassForm->Forget(connection);
+    }
     m_machines.Remove(node);
     m_classView.ClearResults();
 }
@@ -296,15 +303,22 @@ void MainForm::OpenByPath(const String& path, bool classPath)
                             : String(L"Type a namespace path such as root\\wmi."));
         return;
     }
+    OpenInMachine(SelectedMachine(), nameSpace, className);
+}
+
+TreeNode* MainForm::SelectedMachine()
+{
     TreeNode* machine = m_classTree.GetSelectedNode();
     while (machine != nullptr && machine->GetParent() != nullptr)
     {
         machine = machine->GetParent();
     }
-    if (machine == nullptr)
-    {
-        machine = m_classTree.GetNodes()[0];
-    }
+    return machine != nullptr ? machine : m_classTree.GetNodes()[0];
+}
+
+void MainForm::OpenInMachine(TreeNode* machine, const String& nameSpace, const String& className)
+{
+    bool classPath = !className.IsEmpty();
     m_machines.GetNamespaces().Open(machine, nameSpace, className,
                                     [this, classPath](TreeNode* node, const String& failure)
                                     {
@@ -319,6 +333,38 @@ void MainForm::OpenByPath(const String& path, bool classPath)
                                             m_classTree.ExpandNode(node);
                                         }
                                     });
+}
+
+void MainForm::ShowFindClass()
+{
+    if (!m_findClassForm)
+    {
+        m_findClassForm = std::make_unique<FindClassForm>();
+        m_findClassForm->SetOwner(this);
+        m_findClassForm->SetStartPosition(StartPosition::CenterOwner);
+        m_findClassForm->SetIcon(&m_toolImages, Resources::FindImage);
+        m_findClassForm->SetOpenHandler([this](const ManagementConnection* machine, const WMI::SchemaMatch& match)
+                                        { OpenFoundClass(machine, match); });
+    }
+    TreeNode* machine = SelectedMachine();
+    m_findClassForm->SetMachine(Config::MachineOf(machine), machine->GetText());
+    m_findClassForm->Show();
+    m_findClassForm->Activate();
+    m_findClassForm->GetTextBox().Focus();
+}
+
+void MainForm::OpenFoundClass(const ManagementConnection* machine, const WMI::SchemaMatch& match)
+{
+    for (int i = 0; i < m_classTree.GetNodes().GetCount(); i++)
+    {
+        TreeNode* node = m_classTree.GetNodes()[i];
+        if (Config::MachineOf(node) == machine)
+        {
+            OpenInMachine(node, match.nameSpace, match.className);
+            return;
+        }
+    }
+    ShowError(String(L"The machine searched is no longer connected."));
 }
 
 void MainForm::SelectClassNode(TreeNode* node)
