@@ -551,6 +551,7 @@ def first_run(machine, probe, screen, args, clock):
     screen.shot("metadata")
     clock.lap("Metadata page")
 
+
     # Reports > Export data to... > Comma delimited text file: written, then opened in the viewer.
     machine.clear_viewer_log()
     app.menu("r", "x", "c")
@@ -566,6 +567,37 @@ def first_run(machine, probe, screen, args, clock):
     quarrow_row = next(r for r in report_rows if r[columns["processid"]] == str(app.pid))
     check('"' in quarrow_row[columns["commandline"]], "the program's quoted command line did not survive the report")
     clock.lap("comma-delimited report written, read back and opened")
+
+    # View > Open Class: a class of root\wmi, which Wine's WMI does not list, opened by its path under the
+    # machine's Namespaces node and loaded as any class is.
+    app.menu("v", "c")
+    wait_for("the Open Class dialog", lambda: app.top_window("Quarrow.PathForm"))
+    screen.type("root\\wmi:MSSMBios_RawSMBiosTables")
+    screen.key("Return")
+    wait_for("the Open Class dialog closed", lambda: app.top_window("Quarrow.PathForm") is None)
+    opened = wait_for("MSSMBios_RawSMBiosTables selected under wmi", lambda: next(
+        (i for i in app.tree_items() if i["name"] == "MSSMBios_RawSMBiosTables" and i["state"] & STATE_SELECTED),
+        None))
+    names = [(i["name"], int(i["value"])) for i in app.tree_items()]
+    at = names.index(("MSSMBios_RawSMBiosTables", int(opened["value"])))
+    check(names[at - 1] == ("wmi", int(opened["value"]) - 1) and ("Namespaces", 1) in names[:at],
+          f"the opened class is not under Namespaces > wmi: {names[max(0, at - 3):at + 1]}")
+    # One row on every machine: the firmware's SMBIOS tables (empty where the system cannot read them).
+    wait_for("the class loaded", lambda: app.status()[0] == "Loading completed. 1 records")
+    meta = wait_for("its Metadata", lambda: [r[0]["name"] for r in app.grid("Metadata")[1]] or None)
+    check([n.lower() for n in meta] == ["smbiosdata"], f"MSSMBios_RawSMBiosTables's properties: {meta}")
+    screen.click_in(next(t for t in app.dump(ROLE_PAGE_TAB_LIST) if t["role"] == ROLE_PAGE_TAB and
+                         t["name"] == "Results"))
+    results_table = wait_for("the Results page", lambda: next(iter(app.dump(ROLE_TABLE, "Results", depth=0)), None))
+    smbios_header, smbios_rows = app.copied_grid(results_table)
+    check([h.lower() for h in smbios_header] == ["smbiosdata"] and len(smbios_rows) == 1,
+          f"MSSMBios_RawSMBiosTables shown as {smbios_header} with {len(smbios_rows)} rows")
+    screen.shot("open-class-wmi")
+    # The Metadata page to the front again, as the steps below read it.
+    screen.click_in(next(t for t in app.dump(ROLE_PAGE_TAB_LIST) if t["role"] == ROLE_PAGE_TAB and
+                         t["name"] == "Metadata"))
+    wait_for("the Metadata page", lambda: app.grid("Metadata")[1] or None)
+    clock.lap("a class of root\\wmi opened by Open Class and loaded")
 
     # Tools > Options: synchronous loading, reports opened in Excel.
     app.menu("t", "o")
