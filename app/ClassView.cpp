@@ -396,6 +396,21 @@ int ClassView::ShowRowsOf(ManagementObject& source)
     Core::Threading::CriticalSectionLock lock(source.GetLock());
     Core::Collections::PointerArrayList<WMI::Row>& rows = source.GetRows();
     int columns = source.GetProperties().GetCount();
+    if (source.IsQuery())
+    {
+        // A query's columns come with its objects; once the class column went first, all is read again.
+        const Core::Collections::ArrayList<String>& names = source.GetColumns();
+        if (source.GetColumnLayout() != m_shownLayout)
+        {
+            ClearResults();
+            m_shownLayout = source.GetColumnLayout();
+        }
+        for (int c = m_resultsGrid.GetColumns().GetCount(); c < names.GetCount(); c++)
+        {
+            m_resultsGrid.GetColumns().Add(names[c], ResultsColumnWidth);
+        }
+        columns = names.GetCount();
+    }
     int have = m_resultsGrid.GetRows().GetCount();
     int total = rows.GetCount();
     if (total > have)
@@ -507,6 +522,62 @@ void ClassView::StopLoading()
     }
 }
 
+void ClassView::LoadQuery(std::unique_ptr<ManagementObject> query, const String& host)
+{
+    m_selection.Reset();
+    m_definitionFor = nullptr;
+    EndMachinesLoad();
+    if (m_currentClass != nullptr && m_currentClass->IsLoading())
+    {
+        m_currentClass->Cancel(); // lets the worker go at once
+    }
+    // The query before goes with its object: a wait for it further down the stack sees it gone.
+    m_currentClass = nullptr;
+    m_query = std::move(query);
+    m_queryHost = host;
+    m_currentClass = m_query.get();
+    m_classLabel.SetText(m_query->GetName());
+    ClearResults();
+    m_metadataGrid.GetRows().Clear();
+    // The keyboard follows the rows when the query's page had it, rather than staying on a hidden page.
+    bool hadFocus = m_tabView.ContainsFocus();
+    m_tabView.ShowPage(0);
+    if (hadFocus)
+    {
+        m_resultsGrid.Focus();
+    }
+    m_resultsGrid.SetLiveRefresh(false);
+    try
+    {
+        WaitCursor wait;
+        LoadData();
+    }
+    catch (const Core::Exception& exception)
+    {
+        OfferStop(false);
+        ShowSelectionFailure(exception.GetMessageText());
+    }
+    catch (const std::bad_alloc&)
+    {
+        OfferStop(false);
+        ShowSelectionFailure(String(L"There is not enough memory to complete the operation."));
+    }
+}
+
+void ClassView::DropQuery()
+{
+    if (m_query == nullptr)
+    {
+        return;
+    }
+    if (IsQueryShown())
+    {
+        DropCurrentClass();
+        ClearResults();
+    }
+    m_query.reset();
+}
+
 void ClassView::DropCurrentClass()
 {
     m_selection.Reset();
@@ -578,6 +649,14 @@ void ClassView::RunGuarded(const std::function<void()>& work)
 
 void ClassView::CreateReport(ReportType type)
 {
+    if (IsQueryShown())
+    {
+        WaitCursor wait;
+        Reports::ReportOrigin origin{m_queryHost, String(), String()};
+        Reports::ExportReport(m_tabView.GetTopLevelControl()->GetHandle(), m_query.get(),
+                              m_options.GetReportDirectory(), type, origin);
+        return;
+    }
     TreeNode* node = m_tree.GetSelectedNode();
     ManagementObject* chosen = Config::ClassOf(node);
     if (chosen == nullptr)

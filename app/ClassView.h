@@ -69,8 +69,18 @@ public:
     // otherwise the class itself.
     WMI::ManagementObject* GetReportSource(WMI::ManagementObject* selected);
     void StopLoading();
-    // The report of the tree's selected class (the rows of every machine after a load from all of them), written
-    // and opened in its viewer.
+    // Runs a typed query (a class object with its query text) in place of a class, as a class's load runs: into the
+    // Results grid, which comes to the front, or the report of the options' target. host names the machine for the
+    // workbook. The query shown before is let go.
+    void LoadQuery(std::unique_ptr<WMI::ManagementObject> query, const Core::String& host);
+    // The query last run, kept until another replaces it or its machine goes; null when none ran.
+    WMI::ManagementObject* GetQuery() const { return m_query.get(); }
+    // Whether the Results grid shows the rows of the query.
+    bool IsQueryShown() const { return m_query != nullptr && m_currentClass == m_query.get(); }
+    // The query goes, before its connection does.
+    void DropQuery();
+    // The report of the query shown, or else of the tree's selected class (the rows of every machine after a load
+    // from all of them), written and opened in its viewer.
     void CreateReport(Reports::ReportType type);
 
     // Raised when what the commands may do changed: Stop offered or withdrawn, a class node gone.
@@ -146,6 +156,9 @@ private:
     Core::Threading::CompletionOwner m_selection;
     WMI::ManagementObject* m_definitionFor = nullptr; // not owned: the class whose definition is being read
     bool m_costlyClassAgreed = false;
+    std::unique_ptr<WMI::ManagementObject> m_query; // the typed query last run; uses a connection of the tree's
+    Core::String m_queryHost;                       // the machine the query ran on, as the tree names it
+    unsigned int m_shownLayout = 0;                 // the query's column layout the grid shows
 };
 
 } // namespace Quarrow

@@ -36,6 +36,10 @@ const CommandInfo Commands[] = {
     {Command::AddToClassView, L"Add to Class &View", Shortcut::None, -1, nullptr},
     {Command::FindClass, L"Find C&lass...", Shortcut(Core::Controls::Keys::Control | Core::Controls::Keys::Shift | 'F'),
      Resources::FindImage, nullptr},
+    {Command::NewQuery, L"&New Query", Shortcut::CtrlQ, Resources::FindImage, L"New WQL query (Ctrl+Q)"},
+    {Command::RunQuery, L"&Run Query", Shortcut::None, -1, nullptr},
+    {Command::CopyAsPowerShell, L"Copy as &PowerShell", Shortcut::None, -1, nullptr},
+    {Command::SaveQueryToClassView, L"&Save Query to Class View", Shortcut::None, -1, nullptr},
     {Command::Options, L"&Options...", Shortcut::CtrlShiftO, -1, nullptr},
     {Command::OnlineHelp, L"Online Help", Shortcut::CtrlF1, -1, nullptr},
     {Command::About, L"&About Quarrow...", Shortcut::None, -1, nullptr},
@@ -84,12 +88,14 @@ void BuildMainMenu(Core::Controls::MainMenu& menu)
     MenuItem* view = NewMenu(L"&View", {Command::Refresh, Command::Find, Command::FindClass, Separator,
                                         Command::LoadAllMachines, Separator, Command::OpenClass, Command::OpenNamespace,
                                         Command::ShowSystemClasses, Command::AddToClassView});
+    MenuItem* query = NewMenu(L"&Query", {Command::NewQuery, Command::RunQuery, Separator, Command::CopyAsPowerShell,
+                                          Command::SaveQueryToClassView});
     auto* reports = new MenuItem(String(L"&Reports"));
     reports->GetMenuItems().Add(
         NewMenu(L"E&xport data to...", {Command::WorkbookReport, Command::CommaReport, Command::TabReport}));
     MenuItem* tools = NewMenu(L"&Tools", {Command::Options});
     MenuItem* help = NewMenu(L"&Help", {Command::OnlineHelp, Command::About});
-    for (MenuItem* item : {application, view, reports, tools, help})
+    for (MenuItem* item : {application, view, query, reports, tools, help})
     {
         menu.GetMenuItems().Add(item);
     }
@@ -99,7 +105,8 @@ void BuildCommandToolBar(Core::Controls::ToolBar& toolBar)
 {
     bool separated = false;
     for (int id : {Command::Connect, Command::Disconnect, Separator, Command::TabReport, Command::WorkbookReport,
-                   Separator, Command::StopLoading, Command::Refresh, Separator, Command::LoadAllMachines})
+                   Separator, Command::StopLoading, Command::Refresh, Separator, Command::LoadAllMachines,
+                   Separator, Command::NewQuery})
     {
         if (id == Separator)
         {

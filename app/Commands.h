@@ -30,6 +30,10 @@ constexpr int OpenClass = 11;
 constexpr int OpenNamespace = 12;
 constexpr int AddToClassView = 13;
 constexpr int FindClass = 50;
+constexpr int NewQuery = 40;
+constexpr int RunQuery = 41;
+constexpr int CopyAsPowerShell = 42;
+constexpr int SaveQueryToClassView = 43;
 constexpr int Options = 20;
 constexpr int OnlineHelp = 30;
 constexpr int About = 31;
@@ -47,9 +51,9 @@ struct CommandInfo
 // The declaration of a command; null for an unknown id.
 const CommandInfo* FindCommand(int id);
 
-// The menu bar: Application, View, Reports (Export data to ...), Tools, Help.
+// The menu bar: Application, View, Query, Reports (Export data to ...), Tools, Help.
 void BuildMainMenu(Core::Controls::MainMenu& menu);
-// The toolbar: connect and disconnect, the two reports, stop and refresh, the load from all machines.
+// The toolbar: connect and disconnect, the two reports, stop and refresh, the load from all machines, a new query.
 void BuildCommandToolBar(Core::Controls::ToolBar& toolBar);
 
 } // namespace Quarrow

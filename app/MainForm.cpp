@@ -38,12 +38,21 @@ namespace
 
 constexpr int LocalConnectTimer = 1;
 
+// The program's history beside its options; a test's under its own options key.
+String QueryHistoryKey(const String& optionsKeyPath)
+{
+    return optionsKeyPath == String(Config::AppOptions::DefaultKeyPath) ? String(Config::QueryHistory::DefaultKeyPath)
+                                                                       : optionsKeyPath + L"\\Queries";
+}
+
 } // namespace
 
 MainForm::MainForm(const String& optionsKeyPath)
     : m_options(std::make_unique<Config::AppOptions>(optionsKeyPath)),
       m_machines(m_classTree, *m_options, m_statusLine), m_statusLine(m_options->GetAsyncLoad()),
       m_classFind(m_classTree), m_classView(*m_options, m_statusLine, m_classTree),
+      m_queryPage(m_machines, m_classView, m_statusLine, *m_options, m_classTree, QueryHistoryKey(optionsKeyPath),
+                  [this](int commandId) { RunCommand(commandId); }),
       m_commandHandler(this, &MainForm::OnCommand), m_beforeSelectHandler(this, &MainForm::OnBeforeSelect),
       m_afterSelectHandler(this, &MainForm::OnAfterSelect),
       m_selectedClickHandler(this, &MainForm::OnSelectedNodeClick),
@@ -175,8 +184,9 @@ void MainForm::UpdateCommandState()
         SetCommandEnabled(m_toolBar.GetButtons(), command, enabled);
     }
     // The menu always offers the reports and says when no class is selected; the toolbar only with a class.
-    SetCommandEnabled(m_toolBar.GetButtons(), Command::TabReport, classNode);
-    SetCommandEnabled(m_toolBar.GetButtons(), Command::WorkbookReport, classNode);
+    bool rows = classNode || m_classView.IsQueryShown();
+    SetCommandEnabled(m_toolBar.GetButtons(), Command::TabReport, rows);
+    SetCommandEnabled(m_toolBar.GetButtons(), Command::WorkbookReport, rows);
     SetCommandEnabled(m_toolBar.GetButtons(), Command::StopLoading, m_classView.IsStopOffered());
     SetCommandEnabled(m_mainMenu.GetMenuItems(), Command::AddToClassView,
                       classNode && NamespaceTree::IsUnderNamespaces(m_classTree.GetSelectedNode()));

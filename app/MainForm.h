@@ -8,6 +8,7 @@
 #include "app/FindClassForm.h"
 #include "app/MachineTree.h"
 #include "app/PathForm.h"
+#include "app/QueryPage.h"
 #include "app/StatusLine.h"
 #include "config/AppOptions.h"
 #include "core/collections/PointerArrayList.h"
@@ -74,6 +75,7 @@ public:
     Core::Controls::ImageList& GetToolImages() { return m_toolImages; }
     WMI::ManagementObject* GetCurrentClass() const { return m_classView.GetCurrentClass(); }
     ClassView& GetClassView() { return m_classView; }
+    QueryPage& GetQueryPage() { return m_queryPage; }
     ConnectForm* GetConnectForm() const { return m_connectForm.get(); }
     AboutForm* GetAboutForm() const { return m_aboutForm.get(); }
     Config::OptionsForm* GetOptionsForm() const { return m_optionsForm.get(); }
@@ -127,6 +129,9 @@ private:
     void ToggleSystemClasses();
     // Appends the selected class of the namespaces to the class-view file, in its "Added classes" category.
     void AddToClassView();
+    // The command of the query when the query page is in use and the tree has not the keyboard, else of the
+    // selected class, on the clipboard.
+    void CopyAsPowerShell();
     // The menu item tells what choosing it does: show the system classes, or hide them.
     void ShowSystemClassesState();
 
@@ -147,6 +152,7 @@ private:
     Core::Controls::TreeView m_classTree;
     ClassFind m_classFind;
     ClassView m_classView;
+    QueryPage m_queryPage; // after the class view, whose tab view shows it
     std::unique_ptr<ConnectForm> m_connectForm;         // made on first use
     std::unique_ptr<AboutForm> m_aboutForm;             // made on first use
     std::unique_ptr<Config::OptionsForm> m_optionsForm; // made on first use

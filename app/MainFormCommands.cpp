@@ -80,6 +80,22 @@ void MainForm::RunCommand(int commandId)
             case Command::FindClass:
                 ShowFindClass();
                 break;
+            case Command::NewQuery:
+                m_queryPage.Open();
+                break;
+            case Command::RunQuery:
+                if (!m_queryPage.IsOpen())
+                {
+                    m_queryPage.Open();
+                }
+                m_queryPage.Run();
+                break;
+            case Command::CopyAsPowerShell:
+                CopyAsPowerShell();
+                break;
+            case Command::SaveQueryToClassView:
+                m_queryPage.SaveToClassView();
+                break;
             case Command::Options:
                 EditOptions();
                 break;
@@ -155,6 +171,11 @@ void MainForm::DisconnectMachine()
     if (shown != nullptr && m_machines.IsConnectionOf(node, shown->GetConnection()))
     {
         m_classView.DropCurrentClass();
+    }
+    if (ManagementObject* query = m_classView.GetQuery();
+        query != nullptr && m_machines.IsConnectionOf(node, query->GetConnection()))
+    {
+        m_classView.DropQuery();
     }
     // Right before the nodes go: a definition on its way for one of them is no longer wanted.
     m_classView.EndSelections();
@@ -429,6 +450,19 @@ void MainForm::AddToClassView()
     {
         m_statusLine.ShowLoading(chosen->GetName() + L" added to the class view (" + Config::AddedClassesCategory +
                                  L"); it shows there once the tree is rebuilt");
+    }
+}
+
+void MainForm::CopyAsPowerShell()
+{
+    // A class just chosen in the tree is what the keyboard's user means, even with the query page shown.
+    if (m_queryPage.IsInUse() && !m_classTree.ContainsFocus())
+    {
+        m_queryPage.CopyQueryAsPowerShell();
+    }
+    else
+    {
+        m_queryPage.CopyClassAsPowerShell();
     }
 }
 

@@ -131,22 +131,36 @@ void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& wr
         separator.GetLength() == 1 && separator.GetBuffer()[0] > 0 && separator.GetBuffer()[0] < 0x80
             ? static_cast<uint8_t>(separator.GetBuffer()[0])
             : 0;
-    const Core::Collections::ArrayList<PropertyInfo>& columns = managementObject->GetProperties();
-    int columnCount = columns.GetCount();
+    const Core::Collections::ArrayList<PropertyInfo>& properties = managementObject->GetProperties();
+    const Core::Collections::ArrayList<String>& queryColumns = managementObject->GetColumns();
+    bool query = managementObject->IsQuery();
+    int columnCount = query ? queryColumns.GetCount() : properties.GetCount();
     for (int i = 0; i < columnCount; i++)
     {
         if (i > 0)
         {
             WriteSeparator(writer, separator);
         }
-        WriteField(writer, columns[i].GetName(), scanner);
+        WriteField(writer, query ? queryColumns[i] : properties[i].GetName(), scanner);
     }
     writer.Write(L"\r\n", 2);
     Core::Collections::PointerArrayList<WMI::Row>& rows = managementObject->GetRows();
     int rowCount = rows.GetCount();
+    WMI::Row padded;
     for (int r = 0; r < rowCount; r++)
     {
-        const WMI::Row& row = *rows[r];
+        const WMI::Row* shown = rows[r];
+        if (query && shown->GetCount() < columnCount)
+        {
+            // A query's row of a class seen early may end before the last columns: those fields are empty.
+            padded = *shown;
+            while (padded.GetCount() < columnCount)
+            {
+                padded.Add(String());
+            }
+            shown = &padded;
+        }
+        const WMI::Row& row = *shown;
         if (row.GetCount() < columnCount)
         {
             throw Core::ArgumentOutOfRangeException(row.GetCount(),

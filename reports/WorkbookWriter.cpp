@@ -79,7 +79,8 @@ void WorkbookWriter::Write(ManagementObject* managementObject, XmlTextWriter& wr
     writer.WriteElementString(String(L"ProtectWindows"), no);
     writer.WriteEndElement();
 
-    int columnCount = managementObject->GetProperties().GetCount();
+    int columnCount = managementObject->IsQuery() ? managementObject->GetColumns().GetCount()
+                                                  : managementObject->GetProperties().GetCount();
     WriteStyles(writer, columnCount);
 
     writer.WriteStartElement(String(L"Worksheet"));
@@ -129,8 +130,10 @@ void WorkbookWriter::WriteStyles(XmlTextWriter& writer, int columnCount) const
 void WorkbookWriter::WriteTable(XmlTextWriter& writer, ManagementObject& managementObject,
                                 const ReportOrigin& origin) const
 {
-    const Core::Collections::ArrayList<WMI::PropertyInfo>& columns = managementObject.GetProperties();
-    int columnCount = columns.GetCount();
+    const Core::Collections::ArrayList<WMI::PropertyInfo>& properties = managementObject.GetProperties();
+    const Core::Collections::ArrayList<String>& queryColumns = managementObject.GetColumns();
+    bool query = managementObject.IsQuery();
+    int columnCount = query ? queryColumns.GetCount() : properties.GetCount();
     const String row(L"Row");
     const String cell(L"Cell");
     const String data(L"Data");
@@ -164,15 +167,24 @@ void WorkbookWriter::WriteTable(XmlTextWriter& writer, ManagementObject& managem
     }
     writeHeaderRow(L"Host", origin.host);
     writeHeaderRow(L"Date", Now());
-    writeHeaderRow(L"Category", origin.category);
-    writeHeaderRow(L"Subcategory", origin.subcategory);
+    if (query)
+    {
+        // A query's rows belong to no category: what was asked, and where, says what they are.
+        writeHeaderRow(L"Namespace", managementObject.GetNamespace());
+        writeHeaderRow(L"Query", managementObject.GetTypedQueryText());
+    }
+    else
+    {
+        writeHeaderRow(L"Category", origin.category);
+        writeHeaderRow(L"Subcategory", origin.subcategory);
+    }
     writer.WriteStartElement(row);
     writer.WriteEndElement();
 
     writer.WriteStartElement(row);
     for (int i = 0; i < columnCount; i++)
     {
-        writeCell(columns[i].GetName());
+        writeCell(query ? queryColumns[i] : properties[i].GetName());
     }
     writer.WriteEndElement();
 
@@ -182,9 +194,10 @@ void WorkbookWriter::WriteTable(XmlTextWriter& writer, ManagementObject& managem
     {
         const WMI::Row& values = *rows[r];
         writer.WriteStartElement(row);
+        // A query's row of a class seen early may end before the last columns: those cells are empty.
         for (int i = 0; i < columnCount; i++)
         {
-            writeCell(values[i]);
+            writeCell(i < values.GetCount() ? values[i] : String());
         }
         writer.WriteEndElement();
     }

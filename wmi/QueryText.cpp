@@ -1,6 +1,7 @@
 #include "wmi/QueryText.h"
 
 #include <cwctype>
+#include <initializer_list>
 #include <string>
 
 using Core::String;
@@ -187,6 +188,124 @@ String GetQueriedClass(const String& query)
         }
     }
     return String(found.c_str(), static_cast<int>(found.size()));
+}
+
+bool ReadClassQuery(const String& query, ClassQuery& read, String& reason)
+{
+    std::wstring text(query.GetBuffer(), static_cast<size_t>(query.GetLength()));
+    size_t start = SkipBlanks(text, 0);
+    auto refuse = [&](const wchar_t* why)
+    {
+        reason = String(why);
+        return false;
+    };
+    if (SameWord(text, start, L"associators") || SameWord(text, start, L"references"))
+    {
+        return refuse(L"An ASSOCIATORS OF or REFERENCES OF query reads the objects linked to one object; a class "
+                      L"view entry reads the instances of one class.");
+    }
+    if (!SameWord(text, start, L"select"))
+    {
+        return refuse(L"Only a SELECT query of one class can be saved to the class view.");
+    }
+    size_t from = FindWord(text, L"from", start + 6);
+    if (from == std::wstring::npos)
+    {
+        return refuse(L"The query has no FROM clause naming its class.");
+    }
+    for (const wchar_t* word : {L"group", L"having", L"within", L"join"})
+    {
+        if (FindWord(text, word, start + 6) != std::wstring::npos)
+        {
+            return refuse(L"A query with GROUP, HAVING, WITHIN or a join cannot be saved to the class view: an entry "
+                          L"holds one class, its properties and a filter.");
+        }
+    }
+    // The list: * alone, or property names separated by commas.
+    Core::Collections::ArrayList<String> properties;
+    bool star = false;
+    size_t at = SkipBlanks(text, start + 6);
+    while (at < from)
+    {
+        std::wstring name = NameAt(text, at);
+        if (text[at] == L'*')
+        {
+            star = true;
+            at++;
+        }
+        else if (!name.empty())
+        {
+            properties.Add(String(name.c_str(), static_cast<int>(name.size())));
+            at += name.size();
+        }
+        else
+        {
+            return refuse(L"The list of a query saved to the class view holds property names only.");
+        }
+        at = SkipBlanks(text, at);
+        if (at < from && text[at] != L',')
+        {
+            return refuse(L"The list of a query saved to the class view holds property names only.");
+        }
+        if (at < from)
+        {
+            at = SkipBlanks(text, at + 1);
+            if (at >= from)
+            {
+                return refuse(L"The list of a query saved to the class view holds property names only.");
+            }
+        }
+    }
+    if (star && properties.GetCount() > 0)
+    {
+        return refuse(L"A list of * together with property names cannot be saved to the class view: use * alone or "
+                      L"the names alone.");
+    }
+    if (!star && properties.GetCount() == 0)
+    {
+        return refuse(L"The query names no properties.");
+    }
+    at = SkipBlanks(text, from + 4);
+    std::wstring className = NameAt(text, at);
+    if (className.empty())
+    {
+        return refuse(L"The query has no FROM clause naming its class.");
+    }
+    if (SameWord(className, 0, L"meta_class"))
+    {
+        return refuse(L"A meta_class query reads class definitions; a class view entry reads instances.");
+    }
+    at = SkipBlanks(text, at + className.size());
+    String filter;
+    if (at < text.size())
+    {
+        if (!SameWord(text, at, L"where"))
+        {
+            return refuse(L"A query of more than one class cannot be saved to the class view: an entry holds one "
+                          L"class.");
+        }
+        size_t condition = SkipBlanks(text, at + 5);
+        size_t end = text.size();
+        while (end > condition && std::iswspace(text[end - 1]))
+        {
+            end--;
+        }
+        if (end == condition)
+        {
+            return refuse(L"The WHERE clause of the query is empty.");
+        }
+        // The entry keeps its filter on one line, as the class view's editor shows it.
+        std::wstring conditionText = text.substr(condition, end - condition);
+        for (wchar_t& unit : conditionText)
+        {
+            unit = unit == L'\r' || unit == L'\n' || unit == L'\t' ? L' ' : unit;
+        }
+        filter = String(conditionText.c_str(), static_cast<int>(conditionText.size()));
+    }
+    read.className = String(className.c_str(), static_cast<int>(className.size()));
+    read.properties = properties;
+    read.filter = filter;
+    return true;
 }
 
 String GetQueryReportName(const String& query)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/String.h"
+#include "core/collections/ArrayList.h"
 
 namespace WMI
 {
@@ -15,5 +16,18 @@ Core::String GetQueriedClass(const Core::String& query);
 
 // The class name a report of the query's rows is named after: GetQueriedClass, or "Query" when that is empty.
 Core::String GetQueryReportName(const Core::String& query);
+
+// A query as a class-view entry holds it: SELECT * or SELECT a, b FROM one class, with an optional WHERE filter.
+struct ClassQuery
+{
+    Core::String className;
+    Core::Collections::ArrayList<Core::String> properties; // empty for *
+    Core::String filter;                                   // the condition after WHERE, as typed
+};
+
+// Reads a query as a class-view entry; false, with why in reason, for a query no entry can hold: ASSOCIATORS OF,
+// REFERENCES OF, meta_class, more than one class, GROUP, HAVING, WITHIN, * together with names, or anything but
+// property names in the list.
+bool ReadClassQuery(const Core::String& query, ClassQuery& read, Core::String& reason);
 
 } // namespace WMI

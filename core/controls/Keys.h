@@ -87,6 +87,7 @@ public:
         F5 = Keys::F5,
         CtrlF = Keys::Control | 'F',
         CtrlF1 = Keys::Control | Keys::F1,
+        CtrlQ = Keys::Control | 'Q',
         CtrlShiftA = Keys::Control | Keys::Shift | 'A',
         CtrlShiftB = Keys::Control | Keys::Shift | 'B',
         CtrlShiftC = Keys::Control | Keys::Shift | 'C',

@@ -157,7 +157,7 @@ TEST_F(MainFormTest, StartsWithTheLocalMachineItsTwoGroupsAndOnlyConnectEnabled)
     EXPECT_FALSE(namespaces->IsExpanded());
     EXPECT_TRUE(namespaces->CanExpand()) << "read when first opened";
     EXPECT_EQ(0, namespaces->GetNodes().GetCount());
-    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false}), Buttons());
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false, true}), Buttons());
     EXPECT_FALSE(DisconnectItemEnabled()) << "a disabled item takes no shortcut";
     ASSERT_EQ(1, form->GetConnections().GetCount());
     EXPECT_TRUE(form->GetConnections()[0]->IsConnected());
@@ -204,15 +204,15 @@ TEST_F(MainFormTest, TheSelectedNodesKindDecidesWhatIsEnabled)
     Start(Config::ReportOnScreen, false);
     EXPECT_EQ(L"Sync", Status(2));
     Select(Local());
-    EXPECT_EQ((std::vector<bool>{true, true, false, false, false, false, false}), Buttons());
+    EXPECT_EQ((std::vector<bool>{true, true, false, false, false, false, false, true}), Buttons());
     EXPECT_TRUE(DisconnectItemEnabled());
     Select(Node({L"Local Machine", L"Operating System"}));
-    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false}), Buttons());
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false, true}), Buttons());
     EXPECT_FALSE(DisconnectItemEnabled());
     Select(Process());
     // The reports and Refresh (and Stop, as a synchronous load leaves it); the load from all machines needs a
     // second machine.
-    EXPECT_EQ((std::vector<bool>{true, false, true, true, true, true, false}), Buttons());
+    EXPECT_EQ((std::vector<bool>{true, false, true, true, true, true, false, true}), Buttons());
     EXPECT_FALSE(DisconnectItemEnabled());
 }
 
@@ -1021,7 +1021,7 @@ TEST_F(LoadingTest, AMissingClassShowsTheMessageAndItsNodeDisappears)
     EXPECT_EQ(Core::Controls::Cursor::Arrow, Core::Controls::Cursor::GetCurrentId());
     // Nothing is selected any more: the reports and Refresh are not offered.
     EXPECT_EQ(nullptr, Tree().GetSelectedNode());
-    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false}), Buttons());
+    EXPECT_EQ((std::vector<bool>{true, false, false, false, false, false, false, true}), Buttons());
 }
 
 // An unexpected failure while a class is selected shows that failure's own message.
@@ -1968,7 +1968,7 @@ TEST_F(NamespacesTest, DisconnectingAMachineDropsItsNamespaceClass)
     Select(Find(wmi->GetNodes(), {L"MSSMBios_RawSMBiosTables"}));
     Settle();
     ASSERT_NE(nullptr, form->GetCurrentClass());
-    EXPECT_FALSE(Buttons().back()) << "a namespace class is not loaded from every machine";
+    EXPECT_FALSE(Buttons()[6]) << "a namespace class is not loaded from every machine";
     Select(machine);
     form->RunCommand(Quarrow::Command::Disconnect);
     EXPECT_EQ(1, Tree().GetNodes().GetCount());
