@@ -42,7 +42,7 @@ constexpr int LocalConnectTimer = 1;
 String QueryHistoryKey(const String& optionsKeyPath)
 {
     return optionsKeyPath == String(Config::AppOptions::DefaultKeyPath) ? String(Config::QueryHistory::DefaultKeyPath)
-                                                                       : optionsKeyPath + L"\\Queries";
+                                                                        : optionsKeyPath + L"\\Queries";
 }
 
 } // namespace
@@ -92,6 +92,7 @@ MainForm::MainForm(const String& optionsKeyPath)
     m_layout.Add(&m_treePanel, 2, 0, 1, 2);
     m_layout.Add(&m_classView.GetTabView(), 2, 2, 1, 5);
     BuildStatusBar();
+    m_machines.GetNamespaces().SetReadingChanged([this] { UpdateCommandState(); });
     UpdateCommandState();
 }
 
@@ -187,7 +188,9 @@ void MainForm::UpdateCommandState()
     bool rows = classNode || m_classView.IsQueryShown();
     SetCommandEnabled(m_toolBar.GetButtons(), Command::TabReport, rows);
     SetCommandEnabled(m_toolBar.GetButtons(), Command::WorkbookReport, rows);
-    SetCommandEnabled(m_toolBar.GetButtons(), Command::StopLoading, m_classView.IsStopOffered());
+    // Stop stops a class's load and the listings being read under the Namespaces nodes.
+    SetCommandEnabled(m_toolBar.GetButtons(), Command::StopLoading,
+                      m_classView.IsStopOffered() || m_machines.GetNamespaces().IsReading());
     SetCommandEnabled(m_mainMenu.GetMenuItems(), Command::AddToClassView,
                       classNode && NamespaceTree::IsUnderNamespaces(m_classTree.GetSelectedNode()));
     ShowSystemClassesState();

@@ -52,6 +52,7 @@ void MainForm::RunCommand(int commandId)
                 break;
             case Command::StopLoading:
                 m_classView.StopLoading();
+                m_machines.GetNamespaces().StopReads();
                 break;
             case Command::CommaReport:
                 m_classView.CreateReport(ReportType::CommaDelimited);

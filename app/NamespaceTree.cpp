@@ -7,6 +7,7 @@
 #include "wmi/ManagementObject.h"
 #include "wmi/Schema.h"
 
+#include <atomic>
 #include <new>
 #include <optional>
 #include <utility>
@@ -25,6 +26,23 @@ struct NamespaceTree::Machine
     const ManagementConnection* machine = nullptr; // not owned: the machine node's connection
     std::vector<std::unique_ptr<ManagementConnection>> connections;
     Core::Threading::CompletionOwner reads;
+    // The listings being read, apart from the other reads so that Stop drops only them; each node's stop request
+    // is shared with its worker.
+    Core::Threading::CompletionOwner listings;
+    std::vector<std::pair<TreeNode*, std::shared_ptr<std::atomic<bool>>>> listed;
+
+    bool Unlist(const TreeNode* node)
+    {
+        for (size_t i = 0; i < listed.size(); i++)
+        {
+            if (listed[i].first == node)
+            {
+                listed.erase(listed.begin() + static_cast<std::ptrdiff_t>(i));
+                return true;
+            }
+        }
+        return false;
+    }
 
     ManagementConnection* Find(const String& nameSpace) const
     {
@@ -163,7 +181,12 @@ void NamespaceTree::Forget(const ManagementConnection* machine)
     {
         if (m_machines[i]->machine == machine)
         {
+            bool reading = !m_machines[i]->listed.empty();
             m_machines.erase(m_machines.begin() + static_cast<std::ptrdiff_t>(i));
+            if (reading)
+            {
+                RaiseReadingChanged();
+            }
             return;
         }
     }
@@ -171,9 +194,16 @@ void NamespaceTree::Forget(const ManagementConnection* machine)
 
 void NamespaceTree::DropReads()
 {
+    bool reading = IsReading();
     for (const auto& machine : m_machines)
     {
         machine->reads.Reset();
+        machine->listings.Reset();
+        machine->listed.clear();
+    }
+    if (reading)
+    {
+        RaiseReadingChanged();
     }
 }
 
@@ -247,7 +277,18 @@ void NamespaceTree::OnBeforeExpand(Core::Object*, Core::Controls::TreeViewCancel
     bool ours = HasTag(node, NamespaceTag::Namespaces) || HasTag(node, NamespaceTag::Namespace) || namespaceClass;
     // Read once: a node that has children (a listing, "Reading ..." or why it failed) is not read again.
     bool unlisted = !namespaceClass && node->GetData() == Unlisted;
-    if (!ours || (node->GetNodes().GetCount() > 0 && !unlisted))
+    // A listing stopped is read again.
+    Core::Controls::TreeNodeCollection& children = node->GetNodes();
+    bool stopped = false;
+    for (int i = children.GetCount() - 1; i >= 0; i--)
+    {
+        if (HasTag(children[i], NamespaceTag::Message) && children[i]->GetText() == String(StoppedNodeText))
+        {
+            children.RemoveAt(i);
+            stopped = true;
+        }
+    }
+    if (!ours || (children.GetCount() > 0 && !unlisted && !stopped))
     {
         return;
     }
@@ -280,10 +321,12 @@ void NamespaceTree::StartReading(TreeNode* node)
         credentials = machine->CopyCredentials();
     }
     node->GetNodes().Add(NewMessage(String(ReadingNodeText)));
+    auto stop = std::make_shared<std::atomic<bool>>(false);
     Core::Threading::RunInBackground<Listing>(
-        owner.reads,
-        [session, credentials, nameSpace, namespaces, classes, superclass]() mutable
+        owner.listings,
+        [session, credentials, nameSpace, namespaces, classes, superclass, stop]() mutable
         {
+            WMI::StopRequest stopRequest = [stop] { return stop->load(); };
             Listing listing;
             listing.nameSpace = nameSpace;
             if (session == nullptr)
@@ -295,7 +338,7 @@ void NamespaceTree::StartReading(TreeNode* node)
             {
                 try
                 {
-                    listing.namespaces = WMI::ReadChildNamespaces(*session);
+                    listing.namespaces = WMI::ReadChildNamespaces(*session, stopRequest);
                 }
                 catch (const Core::Exception& exception)
                 {
@@ -306,7 +349,7 @@ void NamespaceTree::StartReading(TreeNode* node)
             {
                 try
                 {
-                    listing.classes = WMI::ReadSubclasses(*session, superclass);
+                    listing.classes = WMI::ReadSubclasses(*session, superclass, stopRequest);
                 }
                 catch (const Core::Exception& exception)
                 {
@@ -316,11 +359,17 @@ void NamespaceTree::StartReading(TreeNode* node)
             return listing;
         },
         [this, node, machine](Core::Threading::Outcome<Listing>& read) { OnRead(node, machine, read); });
+    owner.listed.emplace_back(node, stop);
+    RaiseReadingChanged();
 }
 
 void NamespaceTree::OnRead(TreeNode* node, const ManagementConnection* machine, Core::Threading::Outcome<Listing>& read)
 {
     Machine* owner = FindMachine(machine);
+    if (owner != nullptr && owner->Unlist(node))
+    {
+        RaiseReadingChanged();
+    }
     if (owner == nullptr || !IsInTree(node))
     {
         return;
@@ -567,6 +616,58 @@ void NamespaceTree::Reset()
             namespaces->SetData(0);
             namespaces->SetExpandable(true);
         }
+    }
+}
+
+bool NamespaceTree::IsReading() const
+{
+    for (const auto& machine : m_machines)
+    {
+        if (!machine->listed.empty())
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+void NamespaceTree::StopReads()
+{
+    if (!IsReading())
+    {
+        return;
+    }
+    UpdatesPaused paused(m_tree);
+    for (const auto& machine : m_machines)
+    {
+        for (const auto& [node, stop] : machine->listed)
+        {
+            stop->store(true);
+            if (!IsInTree(node))
+            {
+                continue;
+            }
+            Core::Controls::TreeNodeCollection& children = node->GetNodes();
+            for (int i = children.GetCount() - 1; i >= 0; i--)
+            {
+                if (HasTag(children[i], NamespaceTag::Message))
+                {
+                    children.RemoveAt(i);
+                }
+            }
+            children.Add(NewMessage(String(StoppedNodeText)));
+        }
+        machine->listed.clear();
+        machine->listings.Reset();
+    }
+    RaiseReadingChanged();
+}
+
+void NamespaceTree::RaiseReadingChanged()
+{
+    if (m_readingChanged)
+    {
+        m_readingChanged();
     }
 }
 

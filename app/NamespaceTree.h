@@ -26,6 +26,7 @@ constexpr const wchar_t* Message = L"NSM";    // "Reading ..." or why nothing co
 
 constexpr const wchar_t* NamespacesNodeText = L"Namespaces";
 constexpr const wchar_t* ReadingNodeText = L"Reading ...";
+constexpr const wchar_t* StoppedNodeText = L"Stopped"; // a listing stopped: expanding the node again reads it anew
 
 class NamespaceTree
 {
@@ -64,6 +65,12 @@ public:
     void ConnectTo(Core::Controls::TreeNode* machine, const Core::String& nameSpace, ConnectedHandler connected);
     // Every "Namespaces" node folded and emptied, to be read again when opened (the system classes shown or not).
     void Reset();
+    // Whether a node's listing is being read.
+    bool IsReading() const;
+    // Stops every listing being read: its worker is let go and its node says "Stopped" instead of "Reading ...".
+    void StopReads();
+    // Runs when a listing starts or ends, or the listings stop (what Stop offers changed).
+    void SetReadingChanged(std::function<void()> changed) { m_readingChanged = std::move(changed); }
 
 private:
     struct Machine;
@@ -83,11 +90,13 @@ private:
     Core::Controls::TreeNode* ClassNode(Core::Controls::TreeNode* parent, WMI::ManagementConnection* connection,
                                         const Core::String& nameSpace, const WMI::ClassEntry& entry);
     static Core::Controls::TreeNode* NamespacesOf(Core::Controls::TreeNode* machine);
+    void RaiseReadingChanged();
 
     Core::Controls::TreeView& m_tree;
     Config::AppOptions& m_options;
     Core::MemberEventHandler<NamespaceTree, Core::Controls::TreeViewCancelEventArgs> m_expandHandler;
     bool m_watching = false;
+    std::function<void()> m_readingChanged;
     std::vector<std::unique_ptr<Machine>> m_machines; // owned: their connections outlive the tree's class nodes
 };
 

@@ -202,3 +202,48 @@ TEST_F(WineFindClassTest, AMachineThatListsNothingSaysSoAndSuggestsOpenClass)
     EXPECT_NE(std::wstring::npos, W(Window().GetFailuresText()).find(L"Could not list the classes in root"));
     EXPECT_FALSE(Window().GetOpenButton().IsEnabled());
 }
+
+// ---------------------------------------------------------------------------------------------------------------
+// Stop for the listings under the Namespaces node
+
+namespace
+{
+
+class NamespaceListingTest : public ScriptedMainFormTest
+{
+protected:
+    bool StopOffered() { return form->GetToolBar().GetButtons()[4]->IsEnabled(); }
+    bool Lists(TreeNode* node, const wchar_t* text) { return Find(node->GetNodes(), {text}) != nullptr; }
+};
+
+} // namespace
+
+// The toolbar's Stop is offered while a namespace's listing is read and stops it at once: the node says "Stopped",
+// nothing of the let-go worker arrives later, and opening the node again reads it anew.
+TEST_F(NamespaceListingTest, StopEndsAListingAndOpeningAgainReadsIt)
+{
+    Start();
+    Tree().ExpandNode(Namespaces());
+    ASSERT_TRUE(Testing::PumpUntil([&] { return !Lists(Namespaces(), Quarrow::ReadingNodeText); }));
+    TreeNode* wmi = Find(Namespaces()->GetNodes(), {L"wmi"});
+    ASSERT_NE(nullptr, wmi);
+    EXPECT_FALSE(StopOffered());
+    BlockConnectsTo(L"\\wmi");
+    Tree().ExpandNode(wmi);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return blocked.load(); }));
+    EXPECT_TRUE(Lists(wmi, Quarrow::ReadingNodeText));
+    EXPECT_TRUE(StopOffered());
+    form->RunCommand(Quarrow::Command::StopLoading);
+    EXPECT_FALSE(StopOffered());
+    ASSERT_EQ(1, wmi->GetNodes().GetCount());
+    EXPECT_EQ(L"Stopped", W(wmi->GetNodes()[0]->GetText()));
+    Release();
+    Testing::PumpMessages();
+    ASSERT_EQ(1, wmi->GetNodes().GetCount()) << "the let-go listing is dropped";
+    EXPECT_EQ(L"Stopped", W(wmi->GetNodes()[0]->GetText()));
+    Tree().CollapseNode(wmi);
+    Tree().ExpandNode(wmi);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return Lists(wmi, L"MSSMBios_RawSMBiosTables"); }));
+    EXPECT_FALSE(Lists(wmi, L"Stopped"));
+    EXPECT_FALSE(StopOffered());
+}
