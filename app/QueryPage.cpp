@@ -4,8 +4,8 @@
 #include "app/TextInput.h"
 #include "config/ClassTreeNodes.h"
 #include "config/ClassViewEditor.h"
-#include "core/controls/Accessibility.h"
 #include "core/Exception.h"
+#include "core/controls/Accessibility.h"
 #include "core/platform/windows/Desktop.h"
 #include "wmi/PowerShellCommand.h"
 #include "wmi/QueryText.h"
@@ -140,7 +140,7 @@ QueryPage::QueryPage(MachineTree& machines, ClassView& classView, StatusLine& st
 
 bool QueryPage::IsOpen() const
 {
-    return const_cast<ClassView&>(m_classView).GetTabView().GetPages().IndexOf(this) >= 0;
+    return m_classView.GetTabView().GetPages().IndexOf(this) >= 0;
 }
 
 bool QueryPage::IsInUse() const

@@ -466,3 +466,33 @@ TEST_F(QueryPageTest, AQuerysReportsAreNamedAfterItsClassAndTheWorkbookHoldsTheQ
               Testing::ReadFileBytes(reports.File(L"WmiReport_Win32_Disk.csv")));
     EXPECT_TRUE(desktop.messages.empty());
 }
+
+// With a namespace selected under Namespaces, the query runs there, through a connection made on a worker; a
+// namespace the machine lacks is said in a message, and nothing runs.
+TEST_F(QueryPageTest, TheQueryRunsInTheNamespaceOfTheSelectedNode)
+{
+    Start();
+    TreeNode* namespaces = form->GetClassTree().GetNodes()[0]->GetLastNode();
+    form->GetClassTree().ExpandNode(namespaces);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return Find(namespaces->GetNodes(), {L"Reading ..."}) == nullptr; }));
+    TreeNode* wmi = Find(namespaces->GetNodes(), {L"wmi"});
+    ASSERT_NE(nullptr, wmi);
+    form->GetClassTree().SetSelectedNode(wmi);
+    Testing::PumpMessages();
+    OpenAndType(L"SELECT Size FROM MSSMBios_RawSMBiosTables");
+    EXPECT_EQ(L"root\\wmi", W(Page().GetNamespaceBox().GetText()));
+    Testing::PressKey(Text(), Keys::F5);
+    Settle();
+    EXPECT_EQ(L"Loading completed. 3 records", Status(0));
+    EXPECT_EQ(L"root\\wmi", provider->queries.back().nameSpace);
+    EXPECT_EQ((Texts{L"Size"}), Columns());
+
+    size_t queries = provider->queries.size();
+    OpenAndType(L"SELECT * FROM Win32_Disk");
+    Page().GetNamespaceBox().SetText(String(L"root\\nothing"));
+    Testing::PressKey(Text(), Keys::F5);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return !desktop.messages.empty(); }));
+    EXPECT_EQ(L"Error", desktop.messages[0].caption);
+    EXPECT_EQ(queries, provider->queries.size()) << "nothing ran";
+    EXPECT_EQ(L"", Status(0));
+}
