@@ -98,15 +98,15 @@ QueryPage::QueryPage(MachineTree& machines, ClassView& classView, StatusLine& st
         control.SetTextAlignment(ContentAlignment::MiddleLeft);
         m_layout.Add(&control, 0, column);
     };
-    label(m_machineLabel, L"M&achine:", 0);
+    label(m_machineLabel, L"&Machine:", 0);
     m_machineBox.SetMargin(Padding{0, 2, 8, 2});
     m_machineBox.GetAccessibilityObject().SetName(String(L"Machine"));
     m_layout.Add(&m_machineBox, 0, 1);
-    label(m_namespaceLabel, L"&Namespace:", 2);
+    label(m_namespaceLabel, L"Name&space:", 2);
     m_namespaceBox.SetMargin(Padding{0, 2, 8, 2});
     m_namespaceBox.SetText(String(WMI::DefaultNamespace));
     m_layout.Add(&m_namespaceBox, 0, 3);
-    label(m_historyLabel, L"&History:", 4);
+    label(m_historyLabel, L"Histor&y:", 4);
     m_historyBox.SetMargin(Padding{0, 2, 0, 2});
     m_historyBox.SetMaxDropDownItems(12);
     m_historyBox.GetAccessibilityObject().SetName(String(L"History"));
@@ -125,9 +125,10 @@ QueryPage::QueryPage(MachineTree& machines, ClassView& classView, StatusLine& st
     m_buttonRow.AddColumn(SizeType::Percent, 100);
     m_buttonRow.AddRow(SizeType::Percent, 100);
     int column = 0;
+    // The access keys leave those of the menu bar (A, V, Q, R, T, H) to it.
     for (auto [button, text] :
-         {std::pair{&m_runButton, L"&Run"}, std::pair{&m_stopButton, L"S&top"},
-          std::pair{&m_copyButton, L"Copy as &PowerShell"}, std::pair{&m_saveButton, L"Sa&ve to Class View"}})
+         {std::pair{&m_runButton, L"R&un"}, std::pair{&m_stopButton, L"St&op"},
+          std::pair{&m_copyButton, L"Copy as &PowerShell"}, std::pair{&m_saveButton, L"Save to C&lass View"}})
     {
         button->SetText(String(text));
         button->SetMargin(Padding{0, 2, 6, 2});

@@ -257,7 +257,7 @@ TEST_F(QueryPageTest, StopEndsARunningQuery)
         }
     };
     OpenAndType(L"SELECT * FROM Win32_Disk");
-    Button* stop = PageButton(L"S&top");
+    Button* stop = PageButton(L"St&op");
     ASSERT_NE(nullptr, stop);
     bool stopped = false;
     // Run from a timer, so inside the query's wait, once the worker is inside its blocking Next.
@@ -343,7 +343,7 @@ TEST_F(QueryPageTest, SaveQueryToClassViewTakesOneClassOrSaysWhyNot)
     {
         Text().SelectAll();
         Testing::TypeText(Text().GetHandle(), refused);
-        Testing::Click(*PageButton(L"Sa&ve to Class View"), 5, 5);
+        Testing::Click(*PageButton(L"Save to C&lass View"), 5, 5);
         ASSERT_EQ(1u, desktop.messages.size()) << W(String(refused));
         EXPECT_EQ(0u, desktop.messages[0].text.find(L"The query cannot be saved to the class view."));
         desktop.messages.clear();
