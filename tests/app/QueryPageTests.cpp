@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 #include "core/controls/Application.h"
 #include "core/controls/Button.h"
+#include "core/controls/FindBox.h"
 #include "core/controls/StatusBar.h"
 #include "core/controls/TextBox.h"
 #include "core/platform/windows/RegistryKey.h"
@@ -226,6 +227,21 @@ TEST_F(QueryPageTest, AnAssociatorsQueryShowsTheLinkedObjects)
     EXPECT_EQ((Texts{L"Win32_Partition", L"P0", L"0", L""}), Row(0));
     EXPECT_EQ((Texts{L"Win32_Volume", L"V0", L"", L"Data"}), Row(1));
     EXPECT_EQ(L"Loading completed. 2 records", Status(0));
+
+    // The keyboard went to the rows with the page: copy and quick find work on them as on a class's.
+    Grid& grid = form->GetResultsGrid();
+    ASSERT_TRUE(grid.IsFocused());
+    Testing::PressKey(grid, 'A', Keys::Control);
+    Testing::PressKey(grid, 'C', Keys::Control);
+    EXPECT_EQ(0u, Testing::ClipboardText().find(L"__CLASS\tDeviceID\tIndex\tLabel\r\nWin32_Partition\tP0\t0\t"))
+        << Testing::ClipboardText();
+    Testing::PressKey(grid, 'F', Keys::Control);
+    ASSERT_TRUE(form->GetResultsFind().GetBox().GetVisible());
+    Testing::TypeText(Testing::FocusedWindow(), L"volume");
+    grid.FinishFilter();
+    Testing::PumpMessages();
+    ASSERT_EQ(1, grid.GetVisibleRowCount());
+    EXPECT_EQ(L"V0", W(grid.GetCellText(grid.GetRowAtViewIndex(0), 1)));
 }
 
 // A query WMI refuses names the query; one of a class the machine lacks names the class; the text stays as typed.
