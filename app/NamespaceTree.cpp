@@ -10,6 +10,8 @@
 #include <atomic>
 #include <new>
 #include <optional>
+#include <string>
+#include <unordered_set>
 #include <utility>
 
 namespace Quarrow
@@ -149,6 +151,26 @@ String ClassText(const WMI::ClassEntry& entry)
         text += L" (association)";
     }
     return text;
+}
+
+// A class's node, its class object not bound to a namespace's connection until it is chosen.
+TreeNode* NewClass(ManagementConnection* connection, const String& nameSpace, const WMI::ClassEntry& entry)
+{
+    auto* child = new TreeNode(ClassText(entry));
+    auto object = std::make_unique<WMI::ManagementObject>(connection, entry.name, 0);
+    object->SetNamespace(nameSpace);
+    child->SetOwnedData(object.release());
+    child->SetTag(String(Config::NodeTag::Class));
+    child->SetImageIndex(Config::NodeImage::Class);
+    child->SetExpandable(true);
+    return child;
+}
+
+// A name as WMI compares it, without regard to case.
+std::wstring Folded(const String& name)
+{
+    String lower = name.ToLower();
+    return std::wstring(lower.GetBuffer(), static_cast<size_t>(lower.GetLength()));
 }
 
 } // namespace
@@ -406,22 +428,38 @@ void NamespaceTree::ShowListing(TreeNode* node, Machine& owner, Listing& listing
         owner.connections.push_back(std::move(listing.connection));
     }
     bool rootList = HasTag(node, NamespaceTag::Namespaces);
+    // The names already under the node (what Open added), looked up once each: a namespace lists thousands of
+    // classes, and a search of the children for each would make the listing quadratic.
+    std::unordered_set<std::wstring> namespacesThere;
+    std::unordered_set<std::wstring> classesThere;
+    Core::Controls::TreeNodeCollection& children = node->GetNodes();
+    for (int i = 0; i < children.GetCount(); i++)
+    {
+        if (WMI::ManagementObject* object = Config::ClassOf(children[i]))
+        {
+            classesThere.insert(Folded(object->GetName()));
+        }
+        else if (HasTag(children[i], NamespaceTag::Namespace))
+        {
+            namespacesThere.insert(Folded(children[i]->GetText()));
+        }
+    }
     for (int i = 0; i < listing.namespaces.GetCount(); i++)
     {
-        if (FindChild(node, listing.namespaces[i], false) == nullptr)
+        if (namespacesThere.insert(Folded(listing.namespaces[i])).second)
         {
-            node->GetNodes().Add(NewNamespace(listing.namespaces[i]));
+            children.Add(NewNamespace(listing.namespaces[i]));
         }
     }
     bool showSystem = m_options.GetShowSystemClasses();
     for (int i = 0; i < listing.classes.GetCount() && connection != nullptr; i++)
     {
         const WMI::ClassEntry& entry = listing.classes[i];
-        if (entry.isSystem && !showSystem)
+        if ((entry.isSystem && !showSystem) || !classesThere.insert(Folded(entry.name)).second)
         {
             continue;
         }
-        ClassNode(node, connection, listing.nameSpace, entry);
+        children.Add(NewClass(connection, listing.nameSpace, entry));
     }
     for (const String& failure : {listing.namespacesFailure, listing.classesFailure})
     {
@@ -457,13 +495,7 @@ TreeNode* NamespaceTree::ClassNode(TreeNode* parent, ManagementConnection* conne
     {
         return kept;
     }
-    auto* child = new TreeNode(ClassText(entry));
-    auto object = std::make_unique<WMI::ManagementObject>(connection, entry.name, 0);
-    object->SetNamespace(nameSpace);
-    child->SetOwnedData(object.release());
-    child->SetTag(String(Config::NodeTag::Class));
-    child->SetImageIndex(Config::NodeImage::Class);
-    child->SetExpandable(true);
+    TreeNode* child = NewClass(connection, nameSpace, entry);
     parent->GetNodes().Add(child);
     return child;
 }
