@@ -448,6 +448,7 @@ TEST_F(MainWindowTextsTest, TheMenusShowEachCommandWithItsMnemonicShortcutAndIma
          true},
         {{L"&View"}, L"&Refresh", L'R', Command::Refresh, 7, L"F5", false, false},
         {{L"&View"}, L"&Find...", L'F', Command::Find, 8, L"Ctrl+F", false, true},
+        {{L"&View"}, L"Find C&lass...", L'L', Command::FindClass, 8, L"Ctrl+Shift+F", false, true},
         {{L"&View"}, L"Load from &all machines", L'A', Command::LoadAllMachines, 9, L"Ctrl+Shift+A", true, false},
         {{L"&Tools"}, L"&Options...", L'O', Command::Options, -1, L"Ctrl+Shift+O", false, true},
         {{L"&Help"}, L"Online Help", 0, Command::OnlineHelp, -1, L"Ctrl+F1", false, true},
