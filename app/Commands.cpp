@@ -36,7 +36,7 @@ const CommandInfo Commands[] = {
     {Command::AddToClassView, L"Add to Class &View", Shortcut::None, -1, nullptr},
     {Command::FindClass, L"Find C&lass...", Shortcut(Core::Controls::Keys::Control | Core::Controls::Keys::Shift | 'F'),
      Resources::FindImage, nullptr},
-    {Command::NewQuery, L"&New Query", Shortcut::CtrlQ, Resources::FindImage, L"New WQL query (Ctrl+Q)"},
+    {Command::NewQuery, L"&New Query", Shortcut::CtrlQ, Resources::QueryImage, L"New WQL query (Ctrl+Q)"},
     {Command::RunQuery, L"&Run Query", Shortcut::None, -1, nullptr},
     {Command::CopyAsPowerShell, L"Copy as &PowerShell", Shortcut::None, -1, nullptr},
     {Command::SaveQueryToClassView, L"&Save Query to Class View", Shortcut::None, -1, nullptr},

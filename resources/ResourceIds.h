@@ -15,6 +15,7 @@
 #define IDI_REFRESH 173
 #define IDI_FIND 174
 #define IDI_ALL_MACHINES 175
+#define IDI_QUERY 177
 
 // Class tree images: the class, a property, then one per category.
 #define IDI_CLASS 154
@@ -63,15 +64,16 @@ namespace Quarrow::Resources
 constexpr int StringLimit = 256;
 
 // The main window's toolbar image list, index by index (menus and dialog icons use it too).
-constexpr int ToolImageCount = 10;
+constexpr int ToolImageCount = 11;
 constexpr int ToolImageIds[ToolImageCount] = {
-    IDI_CONNECT, IDI_DISCONNECT, IDI_COMPUTER, IDI_TEXT_REPORT, IDI_WORKBOOK_REPORT,
-    IDI_STOP,    IDI_QUARROW,    IDI_REFRESH,  IDI_FIND,        IDI_ALL_MACHINES};
+    IDI_CONNECT, IDI_DISCONNECT, IDI_COMPUTER, IDI_TEXT_REPORT, IDI_WORKBOOK_REPORT, IDI_STOP,
+    IDI_QUARROW, IDI_REFRESH,    IDI_FIND,     IDI_ALL_MACHINES, IDI_QUERY};
 constexpr int ProgramIconImage = 6;
 constexpr int ConnectImage = 0;
 constexpr int RefreshImage = 7;
 constexpr int FindImage = 8;
 constexpr int AllMachinesImage = 9;
+constexpr int QueryImage = 10;
 
 // The class tree's image list, index by index. The category folder at CategoryImage is no resource:
 // it is the icon in CategoryIcon.h, added with ImageList::AddFromMemory.

@@ -135,9 +135,14 @@ protected:
         return nullptr;
     }
 
-    // Ctrl+Q, as a person opens the page, and the text typed over what was there.
+    // Ctrl+Q, as a person opens the page, and the text typed over what was there. The keyboard is put in the
+    // window first: another test's window may have had it.
     void OpenAndType(const wchar_t* query)
     {
+        if (!form->ContainsFocus())
+        {
+            form->GetClassTree().Focus();
+        }
         Testing::PressKey(*form, 'Q', Keys::Control);
         Testing::PumpMessages();
         ASSERT_TRUE(Text().ContainsFocus());
