@@ -42,7 +42,7 @@ constexpr int LocalConnectTimer = 1;
 String QueryHistoryKey(const String& optionsKeyPath)
 {
     return optionsKeyPath == String(Config::AppOptions::DefaultKeyPath) ? String(Config::QueryHistory::DefaultKeyPath)
-                                                                        : optionsKeyPath + L"\\Queries";
+                                                                       : optionsKeyPath + L"\\Queries";
 }
 
 } // namespace
