@@ -41,8 +41,11 @@ constexpr int LocalConnectTimer = 1;
 // The program's history beside its options; a test's under its own options key.
 String QueryHistoryKey(const String& optionsKeyPath)
 {
-    return optionsKeyPath == String(Config::AppOptions::DefaultKeyPath) ? String(Config::QueryHistory::DefaultKeyPath)
-                                                                       : optionsKeyPath + L"\\Queries";
+    if (optionsKeyPath == String(Config::AppOptions::DefaultKeyPath))
+    {
+        return String(Config::QueryHistory::DefaultKeyPath);
+    }
+    return optionsKeyPath + L"\\Queries";
 }
 
 } // namespace
