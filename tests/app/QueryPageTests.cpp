@@ -105,12 +105,12 @@ protected:
         provider.reset();
     }
 
-    void Start(const String& configFile = String())
+    void Start(const String& configFile = String(), bool asyncLoad = true)
     {
         {
             Config::AppOptions options{String(KeyPath)};
             options.SetReportTarget(Config::ReportOnScreen);
-            options.SetAsyncLoad(true);
+            options.SetAsyncLoad(asyncLoad);
             options.SetReportDirectory(reports.GetPath());
             options.SetConfigFile(configFile);
         }
@@ -247,6 +247,17 @@ TEST_F(QueryPageTest, AnAssociatorsQueryShowsTheLinkedObjects)
     Testing::PumpMessages();
     ASSERT_EQ(1, grid.GetVisibleRowCount());
     EXPECT_EQ(L"V0", W(grid.GetCellText(grid.GetRowAtViewIndex(0), 1)));
+}
+
+// With loading set to synchronous, a query loads on the window's thread and shows its rows all the same.
+TEST_F(QueryPageTest, ASynchronousQueryShowsItsRowsOnceLoaded)
+{
+    Start(String(), false);
+    RunTyped(L"ASSOCIATORS OF {Win32_Disk.DeviceID=\"D0\"} WHERE ResultClass = Win32_Volume");
+    EXPECT_EQ((Texts{L"Label", L"DeviceID"}), Columns());
+    ASSERT_EQ(1, form->GetResultsGrid().GetRows().GetCount());
+    EXPECT_EQ((Texts{L"Data", L"V0"}), Row(0));
+    EXPECT_EQ(L"Loading completed", Status(0));
 }
 
 // A query WMI refuses names the query; one of a class the machine lacks names the class; the text stays as typed.
