@@ -59,7 +59,8 @@ MainForm::MainForm(const String& optionsKeyPath)
       m_commandHandler(this, &MainForm::OnCommand), m_beforeSelectHandler(this, &MainForm::OnBeforeSelect),
       m_afterSelectHandler(this, &MainForm::OnAfterSelect),
       m_selectedClickHandler(this, &MainForm::OnSelectedNodeClick),
-      m_classViewChangedHandler(this, &MainForm::OnClassViewChanged)
+      m_classViewChangedHandler(this, &MainForm::OnClassViewChanged),
+      m_findClassRequestedHandler(this, &MainForm::OnFindClassRequested)
 {
     SetClassName(String(L"Quarrow.MainForm"));
     BuildImages();
@@ -90,6 +91,7 @@ MainForm::MainForm(const String& optionsKeyPath)
     m_classTree.AfterSelect.Subscribe(&m_afterSelectHandler);
     m_classTree.SelectedNodeClick.Subscribe(&m_selectedClickHandler);
     m_classTree.SetDock(DockStyle::Fill);
+    m_classFind.FindClassRequested.Subscribe(&m_findClassRequestedHandler);
     m_treePanel.GetControls().Add(&m_classFind.GetBox());
     m_treePanel.GetControls().Add(&m_classTree);
     m_layout.Add(&m_treePanel, 2, 0, 1, 2);

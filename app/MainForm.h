@@ -119,8 +119,10 @@ private:
     // Opens the namespace (and the class, when className is given) under the machine's "Namespaces" node once a
     // worker found it there, and selects it; a failure is shown.
     void OpenInMachine(Core::Controls::TreeNode* machine, const Core::String& nameSpace, const Core::String& className);
-    // Shows the Find Class window for the selected machine, beside the main window.
-    void ShowFindClass();
+    // Shows the Find Class window for the selected machine, beside the main window; a text given is searched.
+    void ShowFindClass(const Core::String& text = Core::String());
+    // The tree's find strip asks for its text to be searched in all of WMI.
+    void OnFindClassRequested(Core::Object* sender, Core::EventArgs& args);
     // A result chosen in the Find Class window: its class opened in the tree of the machine searched.
     void OpenFoundClass(const WMI::ManagementConnection* machine, const WMI::SchemaMatch& match);
     // Shows the class of node; a class-view class of another namespace than its machine's connection is bound to
@@ -152,7 +154,7 @@ private:
     Core::Controls::TreeView m_classTree;
     ClassFind m_classFind;
     ClassView m_classView;
-    QueryPage m_queryPage; // after the class view, whose tab view shows it
+    QueryPage m_queryPage;                              // after the class view, whose tab view shows it
     std::unique_ptr<ConnectForm> m_connectForm;         // made on first use
     std::unique_ptr<AboutForm> m_aboutForm;             // made on first use
     std::unique_ptr<Config::OptionsForm> m_optionsForm; // made on first use
@@ -164,6 +166,7 @@ private:
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_afterSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_selectedClickHandler;
     Core::MemberEventHandler<MainForm, Core::EventArgs> m_classViewChangedHandler;
+    Core::MemberEventHandler<MainForm, Core::EventArgs> m_findClassRequestedHandler;
     bool m_localConnectPending = false;
 };
 

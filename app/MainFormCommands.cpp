@@ -357,7 +357,12 @@ void MainForm::OpenInMachine(TreeNode* machine, const String& nameSpace, const S
                                     });
 }
 
-void MainForm::ShowFindClass()
+void MainForm::OnFindClassRequested(Core::Object*, Core::EventArgs&)
+{
+    ShowFindClass(m_classFind.GetBox().GetTextBox().GetText());
+}
+
+void MainForm::ShowFindClass(const String& text)
 {
     if (!m_findClassForm)
     {
@@ -373,6 +378,11 @@ void MainForm::ShowFindClass()
     m_findClassForm->Show();
     m_findClassForm->Activate();
     m_findClassForm->GetTextBox().Focus();
+    if (!text.IsEmpty())
+    {
+        m_findClassForm->GetTextBox().SetText(text);
+        m_findClassForm->StartSearch();
+    }
 }
 
 void MainForm::OpenFoundClass(const ManagementConnection* machine, const WMI::SchemaMatch& match)

@@ -72,9 +72,15 @@ void ResultsFind::OnClosed(Core::Object*, Core::EventArgs&)
 
 ClassFind::ClassFind(TreeView& tree)
     : m_tree(tree), m_textHandler(this, &ClassFind::OnTextChanged), m_nextHandler(this, &ClassFind::OnFindNext),
-      m_previousHandler(this, &ClassFind::OnFindPrevious), m_closedHandler(this, &ClassFind::OnClosed)
+      m_previousHandler(this, &ClassFind::OnFindPrevious), m_closedHandler(this, &ClassFind::OnClosed),
+      m_linkHandler(this, &ClassFind::OnFindClassLink)
 {
     PrepareBox(m_box);
+    // The tree holds the class view's classes and the namespaces opened so far; the link searches all of WMI.
+    m_findClassLink.SetText(String(L"All WMI"));
+    m_findClassLink.GetAccessibilityObject().SetName(String(L"Find Class in all of WMI"));
+    m_findClassLink.LinkClicked.Subscribe(&m_linkHandler);
+    m_box.SetExtraControl(&m_findClassLink);
     m_box.GetAccessibilityObject().SetName(String(L"Find class"));
     m_box.TextChanged.Subscribe(&m_textHandler);
     m_box.FindNext.Subscribe(&m_nextHandler);
@@ -87,6 +93,15 @@ ClassFind::ClassFind(TreeView& tree)
 ClassFind::~ClassFind()
 {
     m_tree.SetFocusCompanion(nullptr);
+    m_box.SetExtraControl(nullptr);
+}
+
+void ClassFind::OnFindClassLink(Core::Object*, Core::CancelEventArgs& args)
+{
+    // Not a web address: the owner opens the Find Class window instead.
+    args.SetCancel(true);
+    Core::EventArgs requested;
+    FindClassRequested.Raise(&m_box, requested);
 }
 
 int ClassFind::CountMatches() const

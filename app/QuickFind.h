@@ -6,6 +6,7 @@
 
 #include "core/controls/FindBox.h"
 #include "core/controls/Grid.h"
+#include "core/controls/LinkLabel.h"
 #include "core/controls/TreeView.h"
 
 namespace Quarrow
@@ -49,19 +50,26 @@ public:
     int CountMatches() const;
     // Selects the next (or previous) class holding the text after (before) the selected node; false when none.
     bool SelectNext(bool forward);
+    // The strip's link to Find Class, which searches every namespace of the machine for the strip's text.
+    Core::Controls::LinkLabel& GetFindClassLink() { return m_findClassLink; }
+    // Raised when the link is followed: the strip's text is to be searched in all of WMI.
+    Core::Event<Core::EventArgs> FindClassRequested;
 
 private:
     void OnTextChanged(Core::Object* sender, Core::EventArgs& args);
     void OnFindNext(Core::Object* sender, Core::EventArgs& args);
     void OnFindPrevious(Core::Object* sender, Core::EventArgs& args);
     void OnClosed(Core::Object* sender, Core::EventArgs& args);
+    void OnFindClassLink(Core::Object* sender, Core::CancelEventArgs& args);
 
     Core::Controls::TreeView& m_tree;
     Core::Controls::FindBox m_box;
+    Core::Controls::LinkLabel m_findClassLink;
     Core::MemberEventHandler<ClassFind, Core::EventArgs> m_textHandler;
     Core::MemberEventHandler<ClassFind, Core::EventArgs> m_nextHandler;
     Core::MemberEventHandler<ClassFind, Core::EventArgs> m_previousHandler;
     Core::MemberEventHandler<ClassFind, Core::EventArgs> m_closedHandler;
+    Core::MemberEventHandler<ClassFind, Core::CancelEventArgs> m_linkHandler;
 };
 
 } // namespace Quarrow

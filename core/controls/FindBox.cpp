@@ -147,6 +147,20 @@ Rectangle FindBox::GetCloseButtonBounds()
     return Rectangle{client.width - Scale(Gap) - size, (client.height - size) / 2, size, size};
 }
 
+void FindBox::SetExtraControl(Control* control)
+{
+    if (m_extra != nullptr)
+    {
+        GetControls().Remove(m_extra);
+    }
+    m_extra = control;
+    if (m_extra != nullptr)
+    {
+        GetControls().Add(m_extra);
+    }
+    PerformLayout();
+}
+
 void FindBox::OnLayout()
 {
     Rectangle client = GetClientRectangle();
@@ -159,6 +173,12 @@ void FindBox::OnLayout()
     left += labelWidth + gap / 2;
     // In a narrow strip (over the tree) the text box gives way, so that the count and the close button stay.
     int statusRight = GetCloseButtonBounds().left - gap;
+    if (m_extra != nullptr)
+    {
+        int extraWidth = Scale(m_extra->GetPreferredSize().width);
+        m_extra->SetDeviceBounds(Rectangle{statusRight - extraWidth, top, extraWidth, boxHeight});
+        statusRight -= extraWidth + gap;
+    }
     int statusWidth = m_status.GetText().IsEmpty() ? 0 : Scale(m_status.GetPreferredSize().width) + gap;
     int boxWidth =
         std::max(Scale(MinimumTextBoxWidth), std::min(Scale(TextBoxWidth), statusRight - left - statusWidth));

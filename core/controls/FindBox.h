@@ -25,6 +25,9 @@ public:
     // Empties the text, hides the strip and raises Closed; the owner gives the focus back where it belongs.
     void Close();
     TextBox& GetTextBox() { return m_textBox; }
+    // A control of the owner's (such as a link to a wider search) shown before the close button, at its preferred
+    // width; the text box gives way to it as to the status text. Not owned; null removes it.
+    void SetExtraControl(Control* control);
     // The close button, in client pixels.
     Rectangle GetCloseButtonBounds();
     // The height that fits the text box in the control's font, at 96 DPI.
@@ -57,6 +60,7 @@ private:
     Label m_label;
     TextBox m_textBox;
     Label m_status;
+    Control* m_extra = nullptr; // not owned: the owner's
     MemberEventHandler<FindBox, EventArgs> m_textBoxChanged;
     bool m_closeHot = false;
     bool m_closePressed = false;

@@ -178,6 +178,26 @@ TEST_F(FindClassTest, NamespacesThatCannotBeReadAreCountedAndNamed)
         << W(Window().GetStatusText());
 }
 
+// The tree's find strip holds only what the tree has; its link searches the strip's text in all of WMI.
+TEST_F(FindClassTest, TheTreesFindStripSearchesAllOfWmiFromItsLink)
+{
+    Start();
+    Tree().Focus();
+    form->RunCommand(Quarrow::Command::Find);
+    Quarrow::ClassFind& strip = form->GetClassFind();
+    ASSERT_TRUE(strip.GetBox().IsVisible());
+    strip.GetBox().GetTextBox().SetText(String(L"smbios"));
+    Testing::PumpMessages();
+    EXPECT_TRUE(strip.GetFindClassLink().IsVisible());
+    Press(strip.GetFindClassLink());
+    ASSERT_NE(nullptr, form->GetFindClassForm());
+    EXPECT_TRUE(Window().IsVisible());
+    EXPECT_EQ(L"smbios", W(Window().GetTextBox().GetText()));
+    ASSERT_TRUE(Testing::PumpUntil([&] { return !Window().IsSearching(); }));
+    EXPECT_EQ(std::vector<std::wstring>{L"root\\wmi:MSSMBios_RawSMBiosTables"}, Results());
+    EXPECT_TRUE(desktop.launches.empty()) << "the link opens no web page";
+}
+
 namespace
 {
 

@@ -3,6 +3,7 @@
 #include "core/controls/FindBox.h"
 #include "core/controls/Form.h"
 #include "core/controls/Grid.h"
+#include "core/controls/Label.h"
 #include "core/controls/TextFinder.h"
 #include "core/controls/Theme.h"
 #include "core/controls/TreeView.h"
@@ -559,6 +560,36 @@ TEST_F(FindBoxTest, ANarrowStripKeepsTheCountAndTheCloseButton)
     form.SetClientSize(500, 300);
     Testing::PumpMessages();
     EXPECT_EQ(findBox.Scale(220), findBox.GetTextBox().GetDeviceBounds().width);
+}
+
+// An owner's control (a link to a wider search) stands before the close button at its width, after the count,
+// and the text box gives way to both in a narrow strip; without it the box has the room again.
+TEST_F(FindBoxTest, AnOwnersControlStandsBeforeTheCloseButton)
+{
+    Label link(String(L"All WMI"));
+    findBox.SetExtraControl(&link);
+    form.SetClientSize(260, 300);
+    findBox.SetStatusText(String(L"3 classes"));
+    Testing::PumpMessages();
+    Rect box = findBox.GetTextBox().GetDeviceBounds();
+    Rect extra = link.GetDeviceBounds();
+    Rect button = findBox.GetCloseButtonBounds();
+    EXPECT_TRUE(link.IsVisible());
+    EXPECT_EQ(findBox.Scale(link.GetPreferredSize().width), extra.width);
+    EXPECT_LE(extra.left + extra.width, button.left);
+    EXPECT_GE(box.width, findBox.Scale(60));
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ oldFont = SelectObject(screen, findBox.GetFontHandle());
+    SIZE text = {};
+    GetTextExtentPoint32W(screen, L"3 classes", 9, &text);
+    SelectObject(screen, oldFont);
+    ReleaseDC(nullptr, screen);
+    EXPECT_GE(extra.left - (box.left + box.width), text.cx) << "the count fits between the box and the control";
+    int narrowed = box.width;
+    findBox.SetExtraControl(nullptr);
+    Testing::PumpMessages();
+    EXPECT_EQ(nullptr, link.GetParent());
+    EXPECT_GT(findBox.GetTextBox().GetDeviceBounds().width, narrowed);
 }
 
 // It looks like the toolkit's other strips: the face colour, a separator towards the view above, the status text
