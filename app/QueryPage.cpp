@@ -136,7 +136,15 @@ QueryPage::QueryPage(MachineTree& machines, ClassView& classView, StatusLine& st
         m_buttonRow.Add(button, 0, column++);
     }
     m_layout.Add(&m_buttonRow, 2, 0, 1, 6);
-    m_history.Load();
+    try
+    {
+        m_history.Load();
+    }
+    catch (const Core::Exception& exception)
+    {
+        // The program starts with no history rather than not at all; the page says why when it opens.
+        m_historyFailure = String(L"Query history not read: ") + OnOneLine(exception.GetMessageText());
+    }
 }
 
 bool QueryPage::IsOpen() const
@@ -172,6 +180,11 @@ void QueryPage::Open()
     }
     m_namespaceBox.SetText(nameSpace);
     FillHistory();
+    if (!m_historyFailure.IsEmpty())
+    {
+        m_status.ShowConfiguration(m_historyFailure);
+        m_historyFailure = String();
+    }
     view.ShowPage(view.GetPages().IndexOf(this));
     m_text.Focus();
     m_text.SelectAll();

@@ -76,8 +76,9 @@ private:
     Core::Controls::TreeView& m_tree;
     std::function<void(int)> m_runCommand;
     Config::QueryHistory m_history;
-    int m_historyShown = -1; // the entry Alt+Up and Alt+Down step from; -1: the text typed
-    bool m_filling = false;  // the history box is being filled: its selection is no choice
+    Core::String m_historyFailure; // why the history could not be read, until the page has said it
+    int m_historyShown = -1;       // the entry Alt+Up and Alt+Down step from; -1: the text typed
+    bool m_filling = false;        // the history box is being filled: its selection is no choice
     Core::Controls::TableLayout m_layout;
     Core::Controls::Label m_machineLabel;
     Core::Controls::ComboBox m_machineBox;
