@@ -117,7 +117,6 @@ QueryPage::QueryPage(MachineTree& machines, ClassView& classView, StatusLine& st
     m_text.GetAccessibilityObject().SetName(String(L"WQL query"));
     m_layout.Add(&m_text, 1, 0, 1, 6);
 
-    m_buttonRow.SetDock(DockStyle::Fill);
     for (int width : {80, 80, 150, 150})
     {
         m_buttonRow.AddColumn(SizeType::Absolute, width);

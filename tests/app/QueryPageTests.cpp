@@ -222,6 +222,19 @@ TEST_F(QueryPageTest, AQueryOfSeveralClassesShowsTheUnionOfTheirColumns)
     EXPECT_EQ(L"Query", W(form->GetTabView().GetSelectedPage()->GetTitle()));
     EXPECT_EQ(L"Local Machine", W(Page().GetMachineBox().GetSelectedItem()->GetText()));
     EXPECT_EQ(L"root\\cimv2", W(Page().GetNamespaceBox().GetText()));
+    // Top to bottom on the screen: where it runs, the text taking most of the page's height, the buttons.
+    auto screen = [](Control& control)
+    {
+        RECT bounds;
+        GetWindowRect(static_cast<HWND>(control.GetHandle()), &bounds);
+        return bounds;
+    };
+    RECT machine = screen(Page().GetMachineBox());
+    RECT text = screen(Text());
+    RECT run = screen(*PageButton(L"R&un"));
+    EXPECT_GE(text.top, machine.bottom);
+    EXPECT_GE(run.top, text.bottom);
+    EXPECT_GT(text.bottom - text.top, (screen(Page()).bottom - screen(Page()).top) / 2);
     Testing::PressKey(Text(), Keys::Return, Keys::Control);
     Settle();
     EXPECT_EQ(0, form->GetTabView().GetSelectedIndex()) << "the Results page comes to the front";
