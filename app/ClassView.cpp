@@ -275,9 +275,10 @@ void ClassView::Refresh(TreeNode* node)
 
 void ClassView::Reselect(TreeNode* node)
 {
-    // A definition still being read goes on; a loaded class stays as shown.
+    // A definition still being read goes on; a loaded class stays as shown, unless a query took the view from it.
     ManagementObject* chosen = Config::ClassOf(node);
-    if (chosen != nullptr && chosen != m_definitionFor && !chosen->IsLoading() && !chosen->IsLoaded())
+    if (chosen != nullptr && chosen != m_definitionFor &&
+        (chosen != m_currentClass || (!chosen->IsLoading() && !chosen->IsLoaded())))
     {
         SelectClass(node);
     }

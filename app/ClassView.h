@@ -58,7 +58,8 @@ public:
     // Reads the class of node again: its definition and its instances. A running load is stopped first, once the
     // user agreed.
     void Refresh(Core::Controls::TreeNode* node);
-    // The node already selected was clicked: a class whose load was cancelled or failed is loaded again.
+    // The node already selected was clicked: a class whose load was cancelled or failed is loaded again, and a
+    // class whose view a query took is shown again.
     void Reselect(Core::Controls::TreeNode* node);
     // Loads the class of node from every machine given, at once, into the Results grid with a first column
     // "Machine". The window stays free; Stop stops every machine.

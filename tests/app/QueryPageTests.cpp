@@ -1,6 +1,7 @@
 // The Query page as a person uses it, with real windows and keys against the scripted provider: typed queries, their
 // rows in the Results grid, failures, Stop, the history across runs of the program, and what a query can become.
 #include "app/MainForm.h"
+#include "config/ClassTreeNodes.h"
 #include "core/controls/Application.h"
 #include "core/controls/Button.h"
 #include "core/controls/FindBox.h"
@@ -16,6 +17,7 @@
 #include "tests/support/ScriptedWmi.h"
 #include "tests/support/TempDirectory.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -574,4 +576,33 @@ TEST_F(QueryPageTest, AHistoryThatCannotBeSavedIsSaidInTheStatus)
     EXPECT_EQ(L"Loading completed. 2 records", Status(0));
     EXPECT_EQ(0u, Status(1).find(L"Query history not saved: ")) << Status(1);
     EXPECT_EQ(1, Page().GetHistoryBox().GetItems().GetCount());
+}
+
+// After a query, a click on the class still selected in the tree shows that class again, rows and Metadata, without
+// asking the machine for its instances again.
+TEST_F(QueryPageTest, AClickOnTheSelectedClassTakesTheViewBackFromTheQuery)
+{
+    Start();
+    TreeView& tree = form->GetClassTree();
+    TreeNode* process = Find(tree.GetNodes(), {L"Local Machine", L"Operating System", L"Processes", L"Win32_Process"});
+    ASSERT_NE(nullptr, process);
+    tree.SetSelectedNode(process);
+    ASSERT_TRUE(
+        Testing::PumpUntil([&] { return form->GetCurrentClass() != nullptr && form->GetCurrentClass()->IsLoaded(); }));
+    ASSERT_GT(form->GetClassView().GetMetadataGrid().GetRowCount(), 0);
+    RunTyped(L"SELECT DeviceID FROM Win32_Disk");
+    ASSERT_EQ((Texts{L"DeviceID"}), Columns());
+    EXPECT_EQ(0, form->GetClassView().GetMetadataGrid().GetRowCount());
+    size_t queries = provider->queries.size();
+
+    tree.EnsureVisible(process);
+    Core::Controls::Rectangle row = tree.GetPartBounds(process, TreeViewHitArea::Text);
+    Testing::Click(tree, row.left + row.width / 2, row.top + row.height / 2);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return form->GetCurrentClass() == Config::ClassOf(process); }));
+    Testing::PumpMessages();
+    Texts columns = Columns();
+    EXPECT_NE(columns.end(), std::find(columns.begin(), columns.end(), L"ProcessId")) << columns.size();
+    EXPECT_EQ(1, form->GetClassView().GetResultsGrid().GetRowCount());
+    EXPECT_GT(form->GetClassView().GetMetadataGrid().GetRowCount(), 0);
+    EXPECT_EQ(queries, provider->queries.size()) << "the class's rows were kept";
 }
