@@ -599,6 +599,43 @@ def first_run(machine, probe, screen, args, clock):
     wait_for("the Metadata page", lambda: app.grid("Metadata")[1] or None)
     clock.lap("a class of root\\wmi opened by Open Class and loaded")
 
+    # Query > New Query (Ctrl+Q) with a class of root\\cimv2 selected: a typed query there, run with F5 into the
+    # Results grid.
+    app.click_tree_item("Win32_Process")
+    wait_for("Win32_Process shown again", lambda: "ProcessId".lower() in
+             [r[0]["name"].lower() for r in app.grid("Metadata")[1]])
+    screen.key("ctrl+q")
+    wait_for("the Query page", lambda: next((t for t in app.dump(ROLE_PAGE_TAB_LIST) if t["role"] == ROLE_PAGE_TAB
+                                             and t["name"] == "Query" and t["state"] & STATE_SELECTED), None))
+    screen.type("SELECT Name, ProcessId FROM Win32_Process")
+    query_before, _ = processes(probe)
+    screen.key("F5")
+    # The class shown before also said "Loading completed": the query's own columns tell its rows have come.
+    wait_for("the query's columns", lambda: [c["name"].lower() for c in app.grid(header_only=True)[0]] ==
+             ["name", "processid"] and app.status()[0].startswith("Loading completed. "))
+    results_table = wait_for("the Results page", lambda: next(iter(app.dump(ROLE_TABLE, "Results", depth=0)), None))
+    query_header, query_rows = app.copied_grid(results_table)
+    query_after, _ = processes(probe)
+    check([h.lower() for h in query_header] == ["name", "processid"], f"the query's columns: {query_header}")
+    # The rows against the system's own list: every row a process of the machine, every process alive
+    # throughout the query a row.
+    queried = {int(r[1]): r[0] for r in query_rows}
+    check(len(queried) == len(query_rows), "a process shown twice by the query")
+    for pid, name in queried.items():
+        check(query_before.get(pid) == name or query_after.get(pid) == name,
+              f"the query's process {pid} {name} is not on the machine")
+    for pid, name in query_before.items():
+        if query_after.get(pid) == name:
+            check(queried.get(pid) == name, f"process {pid} {name} is missing from the query's rows")
+    check(queried.get(app.pid) == "Quarrow.exe", "the program is not among the query's rows")
+    screen.shot("query")
+    # A query's Metadata is empty; Win32_Process selected again gives the page its properties back.
+    screen.click_in(next(t for t in app.dump(ROLE_PAGE_TAB_LIST) if t["role"] == ROLE_PAGE_TAB and
+                         t["name"] == "Metadata"))
+    app.click_tree_item("Win32_Process")
+    wait_for("the Metadata page", lambda: app.grid("Metadata")[1] or None)
+    clock.lap("a typed query run into the Results grid")
+
     # Tools > Options: synchronous loading, reports opened in Excel.
     app.menu("t", "o")
     dialog = wait_for("the Options dialog", lambda: app.top_window("Quarrow.OptionsForm"))
