@@ -1,7 +1,9 @@
 #include "tests/support/ScriptedWmi.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <stdexcept>
+#include <string>
 
 namespace ScriptedWmi
 {
@@ -73,73 +75,351 @@ std::vector<const std::pair<std::wstring, CIMTYPE>*> AllProperties(const ClassSc
     return all;
 }
 
-// The value of a system property of a class or of one of its instances; false for a name that is not one.
-bool SystemValue(const ClassScript* script, bool isClass, const wchar_t* name, VARIANT* value, CIMTYPE* type)
+// Where the objects of one connection come from: what their __SERVER says, and the amended qualifiers they carry.
+struct Origin
 {
-    std::vector<const ClassScript*> lineage = Lineage(script);
-    VARIANT found;
-    VariantInit(&found);
-    CIMTYPE foundType = CIM_STRING;
-    if (SameName(L"__CLASS", name))
+    std::wstring server;
+    std::wstring locale;
+    bool amended = false; // got with WBEM_FLAG_USE_AMENDED_QUALIFIERS
+};
+
+bool IsTrue(const Value& value)
+{
+    const VARIANT& variant = value.GetVariant();
+    return variant.vt == VT_BOOL && variant.boolVal != VARIANT_FALSE;
+}
+
+// Whether objects of origin carry a qualifier: the class's own always, an amended one when asked for in its locale.
+bool Carries(const Origin* origin, const QualifierScript& qualifier)
+{
+    return qualifier.locale.empty() ||
+           (origin != nullptr && origin->amended && SameName(qualifier.locale, origin->locale.c_str()));
+}
+
+// The qualifier of property (empty: of the class itself) that objects of origin see, from the nearest class up: an
+// amended one before the class's own; null when there is none. inherited tells whether a superclass gave it.
+const QualifierScript* FindQualifier(const ClassScript* script, const std::wstring& property, const wchar_t* name,
+                                     const Origin* origin, bool* inherited = nullptr)
+{
+    for (const ClassScript* current = script; current != nullptr; current = current->superclass)
     {
-        SetText(&found, script->name);
-    }
-    else if (SameName(L"__SUPERCLASS", name))
-    {
-        if (script->superclass != nullptr)
+        const QualifierScript* found = nullptr;
+        for (const QualifierScript& qualifier : current->propertyQualifiers)
         {
-            SetText(&found, script->superclass->name);
+            if (SameName(qualifier.property, property.c_str()) && SameName(qualifier.name, name) &&
+                Carries(origin, qualifier) && (found == nullptr || !qualifier.locale.empty()))
+            {
+                found = &qualifier;
+            }
         }
-        else
+        if (found != nullptr)
         {
-            found.vt = VT_NULL;
+            if (inherited != nullptr)
+            {
+                *inherited = current != script;
+            }
+            return found;
         }
-    }
-    else if (SameName(L"__DYNASTY", name))
-    {
-        SetText(&found, lineage.back()->name);
-    }
-    else if (SameName(L"__DERIVATION", name))
-    {
-        std::vector<std::wstring> names;
-        for (size_t i = 1; i < lineage.size(); i++)
+        if (!property.empty() && std::any_of(current->properties.begin(), current->properties.end(),
+                                             [&](const auto& own) { return SameName(own.first, property.c_str()); }))
         {
-            names.push_back(lineage[i]->name);
+            break; // qualifiers of a property come from the classes from the one that declares it down
         }
-        SetTexts(&found, names);
-        foundType = CIM_STRING | CIM_FLAG_ARRAY;
     }
-    else if (SameName(L"__NAMESPACE", name))
+    return nullptr;
+}
+
+bool IsKey(const ClassScript* script, const std::wstring& property)
+{
+    const QualifierScript* key = FindQualifier(script, property, L"key", nullptr);
+    return key != nullptr && IsTrue(key->value);
+}
+
+// The key properties of a class in the order of their names, as object paths write them.
+std::vector<const std::pair<std::wstring, CIMTYPE>*> Keys(const ClassScript* script)
+{
+    std::vector<const std::pair<std::wstring, CIMTYPE>*> keys;
+    for (const auto* property : AllProperties(script))
     {
-        SetText(&found, script->nameSpace);
+        if (IsKey(script, property->first))
+        {
+            keys.push_back(property);
+        }
     }
-    else if (SameName(L"__GENUS", name))
+    std::sort(keys.begin(), keys.end(),
+              [](const auto* a, const auto* b) { return _wcsicmp(a->first.c_str(), b->first.c_str()) < 0; });
+    return keys;
+}
+
+bool IsSingleton(const ClassScript* script)
+{
+    for (const ClassScript* current = script; current != nullptr; current = current->superclass)
     {
-        SetInt(&found, isClass ? WBEM_GENUS_CLASS : WBEM_GENUS_INSTANCE);
-        foundType = CIM_SINT32;
+        for (const auto& [name, value] : current->qualifiers)
+        {
+            if (SameName(name, L"singleton"))
+            {
+                return IsTrue(value);
+            }
+        }
     }
-    else if (SameName(L"__PROPERTY_COUNT", name))
+    return false;
+}
+
+// The value an instance holds for a property (names without regard to case); null when it holds none.
+const Value* ValueOf(const Instance& instance, const wchar_t* name)
+{
+    for (const auto& entry : instance.values)
     {
-        SetInt(&found, static_cast<long>(AllProperties(script).size()));
-        foundType = CIM_SINT32;
+        if (entry.first == name)
+        {
+            return &entry.second;
+        }
     }
-    else
+    for (const auto& entry : instance.values)
     {
+        if (SameName(entry.first, name))
+        {
+            return &entry.second;
+        }
+    }
+    return nullptr;
+}
+
+// The property as the class or a superclass declares it; null for none.
+const std::pair<std::wstring, CIMTYPE>* Declared(const ClassScript* script, const wchar_t* name, bool* inherited)
+{
+    for (const ClassScript* current = script; current != nullptr; current = current->superclass)
+    {
+        for (const auto& property : current->properties)
+        {
+            if (SameName(property.first, name))
+            {
+                if (inherited != nullptr)
+                {
+                    *inherited = current != script;
+                }
+                return &property;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// A key value as its text: texts as they are, integers in decimal (a uint32 unsigned), booleans TRUE or FALSE;
+// quoted tells whether a path writes it in quotes. False for a value that cannot be a key (null, array, object).
+bool KeyText(const VARIANT& value, CIMTYPE type, std::wstring& text, bool& quoted)
+{
+    quoted = false;
+    switch (value.vt)
+    {
+    case VT_BSTR:
+        text = Text(value.bstrVal);
+        quoted = type != CIM_SINT64 && type != CIM_UINT64;
+        return true;
+    case VT_I4:
+        text =
+            type == CIM_UINT32 ? std::to_wstring(static_cast<unsigned long>(value.lVal)) : std::to_wstring(value.lVal);
+        return true;
+    case VT_I2:
+        quoted = type == CIM_CHAR16;
+        text = quoted ? std::wstring(1, static_cast<wchar_t>(value.iVal)) : std::to_wstring(value.iVal);
+        return true;
+    case VT_UI1:
+        text = std::to_wstring(value.bVal);
+        return true;
+    case VT_BOOL:
+        text = value.boolVal != VARIANT_FALSE ? L"TRUE" : L"FALSE";
+        return true;
+    default:
         return false;
     }
-    if (type != nullptr)
+}
+
+// A text in double quotes with a backslash before each quote and backslash, as paths and MOF write texts.
+std::wstring Quoted(const std::wstring& text)
+{
+    std::wstring quoted = L"\"";
+    for (wchar_t unit : text)
     {
-        *type = foundType;
+        if (unit == L'"' || unit == L'\\')
+        {
+            quoted += L'\\';
+        }
+        quoted += unit;
     }
-    if (value != nullptr)
+    return quoted + L"\"";
+}
+
+// An instance's __RELPATH: Class.Key="value",Other=5 with the keys in the order of their names, or Class=@ for a
+// singleton; empty when the class has no keys or the instance lacks a key's value.
+std::wstring RelativePath(const ClassScript* script, const Instance& instance)
+{
+    std::vector<const std::pair<std::wstring, CIMTYPE>*> keys = Keys(script);
+    if (keys.empty())
     {
-        *value = found;
+        return IsSingleton(script) ? script->name + L"=@" : std::wstring();
     }
-    else
+    std::wstring path = script->name;
+    wchar_t separator = L'.';
+    for (const auto* key : keys)
     {
-        VariantClear(&found);
+        const Value* value = ValueOf(instance, key->first.c_str());
+        std::wstring text;
+        bool quoted = false;
+        if (value == nullptr || !KeyText(value->GetVariant(), key->second, text, quoted))
+        {
+            return std::wstring();
+        }
+        path += separator + key->first + L"=" + (quoted ? Quoted(text) : text);
+        separator = L',';
     }
-    return true;
+    return path;
+}
+
+// The name of the CIMTYPE qualifier WMI gives a property of the type (arrays: their elements').
+const wchar_t* CimTypeName(CIMTYPE type)
+{
+    switch (type & ~CIM_FLAG_ARRAY)
+    {
+    case CIM_SINT8:
+        return L"sint8";
+    case CIM_UINT8:
+        return L"uint8";
+    case CIM_SINT16:
+        return L"sint16";
+    case CIM_UINT16:
+        return L"uint16";
+    case CIM_SINT32:
+        return L"sint32";
+    case CIM_UINT32:
+        return L"uint32";
+    case CIM_SINT64:
+        return L"sint64";
+    case CIM_UINT64:
+        return L"uint64";
+    case CIM_REAL32:
+        return L"real32";
+    case CIM_REAL64:
+        return L"real64";
+    case CIM_BOOLEAN:
+        return L"boolean";
+    case CIM_DATETIME:
+        return L"datetime";
+    case CIM_REFERENCE:
+        return L"ref";
+    case CIM_CHAR16:
+        return L"char16";
+    case CIM_OBJECT:
+        return L"object";
+    default:
+        return L"string";
+    }
+}
+
+// One element of a value as MOF writes it: texts quoted, 64-bit integers bare, booleans TRUE and FALSE.
+std::wstring MofScalar(const VARIANT& value, CIMTYPE type)
+{
+    wchar_t number[64];
+    switch (value.vt)
+    {
+    case VT_R4:
+        swprintf(number, 64, L"%.9g", static_cast<double>(value.fltVal));
+        return number;
+    case VT_R8:
+        swprintf(number, 64, L"%.17g", value.dblVal);
+        return number;
+    case VT_UNKNOWN:
+    {
+        IWbemClassObject* object = nullptr;
+        BSTR text = nullptr;
+        std::wstring mof;
+        if (value.punkVal != nullptr &&
+            SUCCEEDED(value.punkVal->QueryInterface(IID_IWbemClassObject, reinterpret_cast<void**>(&object))))
+        {
+            if (SUCCEEDED(object->GetObjectText(0, &text)))
+            {
+                mof = Text(text);
+                SysFreeString(text);
+            }
+            object->Release();
+        }
+        // The nested instance without its own leading line break and closing semicolon.
+        size_t first = mof.find_first_not_of(L"\n");
+        size_t last = mof.find_last_of(L'}');
+        return first == std::wstring::npos || last == std::wstring::npos ? L"NULL"
+                                                                         : mof.substr(first, last - first + 1);
+    }
+    default:
+    {
+        std::wstring text;
+        bool quoted = false;
+        if (!KeyText(value, type & ~CIM_FLAG_ARRAY, text, quoted))
+        {
+            return L"NULL";
+        }
+        if (quoted && (type & ~CIM_FLAG_ARRAY) == CIM_CHAR16)
+        {
+            return L"'" + text + L"'";
+        }
+        return quoted ? Quoted(text) : text;
+    }
+    }
+}
+
+// A value as MOF writes it, arrays in braces.
+std::wstring MofValue(const VARIANT& value, CIMTYPE type)
+{
+    if ((value.vt & VT_ARRAY) == 0)
+    {
+        return MofScalar(value, type);
+    }
+    VARTYPE elementType = static_cast<VARTYPE>(value.vt & VT_TYPEMASK);
+    LONG lower = 0;
+    LONG upper = -1;
+    SafeArrayGetLBound(value.parray, 1, &lower);
+    SafeArrayGetUBound(value.parray, 1, &upper);
+    std::wstring text = L"{";
+    for (LONG i = lower; i <= upper; i++)
+    {
+        VARIANT element;
+        VariantInit(&element);
+        if (SUCCEEDED(SafeArrayGetElement(value.parray, &i, &element.llVal)))
+        {
+            element.vt = elementType;
+            text += (i > lower ? L", " : L"") + MofScalar(element, type);
+            VariantClear(&element);
+        }
+    }
+    return text + L"}";
+}
+
+// A qualifier as MOF writes it: a true flag by its name alone.
+std::wstring MofQualifier(const std::wstring& name, const Value& value, bool amended, LONG flags)
+{
+    const VARIANT& variant = value.GetVariant();
+    std::wstring text = name;
+    if (!IsTrue(value))
+    {
+        std::wstring written = MofValue(variant, CIM_STRING);
+        text += (variant.vt & VT_ARRAY) != 0 ? written : L"(" + written + L")";
+    }
+    if (amended && (flags & WBEM_FLAG_NO_FLAVORS) == 0)
+    {
+        text += L" : Amended";
+    }
+    return text;
+}
+
+// The qualifier list of a MOF declaration in brackets and a blank, or nothing for none.
+std::wstring MofQualifiers(const std::vector<std::wstring>& qualifiers)
+{
+    std::wstring text;
+    for (const std::wstring& qualifier : qualifiers)
+    {
+        text += (text.empty() ? L"[" : L", ") + qualifier;
+    }
+    return text.empty() ? text : text + L"] ";
 }
 
 // Leaves a COM error object on the calling thread, as a failing WMI call may.
@@ -273,11 +553,19 @@ private:
     HRESULT* m_result; // not owned: the provider's setting
 };
 
-// The qualifiers of a scripted class.
+// One qualifier of a qualifier set.
+struct QualifierEntry
+{
+    std::wstring name;
+    Value value;
+    LONG flavor;
+};
+
+// The qualifiers of a class or of one of its properties, as the object that handed them out saw them.
 class QualifierSet final : public IWbemQualifierSet, public Counted
 {
 public:
-    explicit QualifierSet(const ClassScript* script) : m_script(script) {}
+    explicit QualifierSet(std::vector<QualifierEntry> entries) : m_entries(std::move(entries)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override
     {
@@ -294,19 +582,11 @@ public:
 
     HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG, VARIANT* value, LONG* flavor) override
     {
-        for (const auto& [qualifier, scripted] : m_script->qualifiers)
+        for (const QualifierEntry& entry : m_entries)
         {
-            if (SameName(qualifier, name))
+            if (SameName(entry.name, name))
             {
-                if (value != nullptr)
-                {
-                    VariantInit(value);
-                    VariantCopy(value, const_cast<VARIANT*>(&scripted.GetVariant()));
-                }
-                if (flavor != nullptr)
-                {
-                    *flavor = WBEM_FLAVOR_ORIGIN_LOCAL;
-                }
+                Hand(entry, value, flavor);
                 return WBEM_S_NO_ERROR;
             }
         }
@@ -314,16 +594,162 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Put(LPCWSTR, VARIANT*, LONG) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetNames(LONG, SAFEARRAY**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Next(LONG, BSTR*, VARIANT*, LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EndEnumeration() override { return E_NOTIMPL; }
+    // Flags: 0 for all, WBEM_FLAG_LOCAL_ONLY or WBEM_FLAG_PROPAGATED_ONLY.
+    HRESULT STDMETHODCALLTYPE GetNames(LONG flags, SAFEARRAY** names) override
+    {
+        std::vector<const QualifierEntry*> chosen = Chosen(flags);
+        SAFEARRAYBOUND bound{static_cast<ULONG>(chosen.size()), 0};
+        *names = SafeArrayCreate(VT_BSTR, 1, &bound);
+        for (LONG i = 0; i < static_cast<LONG>(chosen.size()); i++)
+        {
+            BSTR name = SysAllocString(chosen[static_cast<size_t>(i)]->name.c_str());
+            SafeArrayPutElement(*names, &i, name);
+            SysFreeString(name);
+        }
+        return WBEM_S_NO_ERROR;
+    }
+    HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG flags) override
+    {
+        m_enumerated = Chosen(flags);
+        m_next = 0;
+        m_enumerating = true;
+        return WBEM_S_NO_ERROR;
+    }
+    HRESULT STDMETHODCALLTYPE Next(LONG, BSTR* name, VARIANT* value, LONG* flavor) override
+    {
+        if (!m_enumerating)
+        {
+            return WBEM_E_UNEXPECTED;
+        }
+        if (m_next >= m_enumerated.size())
+        {
+            return WBEM_S_NO_MORE_DATA;
+        }
+        const QualifierEntry& entry = *m_enumerated[m_next++];
+        if (name != nullptr)
+        {
+            *name = SysAllocString(entry.name.c_str());
+        }
+        Hand(entry, value, flavor);
+        return WBEM_S_NO_ERROR;
+    }
+    HRESULT STDMETHODCALLTYPE EndEnumeration() override
+    {
+        m_enumerating = false;
+        m_enumerated.clear();
+        return WBEM_S_NO_ERROR;
+    }
 
 private:
-    const ClassScript* m_script; // not owned
+    static void Hand(const QualifierEntry& entry, VARIANT* value, LONG* flavor)
+    {
+        if (value != nullptr)
+        {
+            VariantInit(value);
+            VariantCopy(value, const_cast<VARIANT*>(&entry.value.GetVariant()));
+        }
+        if (flavor != nullptr)
+        {
+            *flavor = entry.flavor;
+        }
+    }
+    std::vector<const QualifierEntry*> Chosen(LONG flags) const
+    {
+        std::vector<const QualifierEntry*> chosen;
+        for (const QualifierEntry& entry : m_entries)
+        {
+            bool propagated = (entry.flavor & WBEM_FLAVOR_MASK_ORIGIN) == WBEM_FLAVOR_ORIGIN_PROPAGATED;
+            if (((flags & WBEM_FLAG_LOCAL_ONLY) == 0 || !propagated) &&
+                ((flags & WBEM_FLAG_PROPAGATED_ONLY) == 0 || propagated))
+            {
+                chosen.push_back(&entry);
+            }
+        }
+        return chosen;
+    }
+
+    std::vector<QualifierEntry> m_entries;
+    std::vector<const QualifierEntry*> m_enumerated;
+    size_t m_next = 0;
+    bool m_enumerating = false;
 };
 
-// A class definition (instance null) or one instance of a scripted class.
+// The flavour of a scripted qualifier as objects see it.
+LONG FlavorOf(const QualifierScript& qualifier, bool inherited)
+{
+    return (inherited ? WBEM_FLAVOR_ORIGIN_PROPAGATED : WBEM_FLAVOR_ORIGIN_LOCAL) |
+           (qualifier.locale.empty() ? WBEM_FLAVOR_NOT_AMENDED : WBEM_FLAVOR_AMENDED);
+}
+
+// The qualifiers of a property as objects of origin see them: CIMTYPE first, then the scripted ones of the class and
+// of the superclasses down from the one declaring it, a subclass's before its superclass's of the same name.
+std::vector<QualifierEntry> PropertyQualifiers(const ClassScript* script, const std::wstring& property, CIMTYPE type,
+                                               const Origin* origin)
+{
+    std::vector<QualifierEntry> entries;
+    for (const ClassScript* current = script; current != nullptr; current = current->superclass)
+    {
+        for (const QualifierScript& qualifier : current->propertyQualifiers)
+        {
+            if (!SameName(qualifier.property, property.c_str()) || !Carries(origin, qualifier) ||
+                std::any_of(entries.begin(), entries.end(),
+                            [&](const QualifierEntry& entry) { return SameName(entry.name, qualifier.name.c_str()); }))
+            {
+                continue;
+            }
+            // Of one name, the amended qualifier stands for the class's own.
+            const QualifierScript* chosen = FindQualifier(current, property, qualifier.name.c_str(), origin);
+            entries.push_back({chosen->name, chosen->value, FlavorOf(*chosen, current != script)});
+        }
+        if (std::any_of(current->properties.begin(), current->properties.end(),
+                        [&](const auto& own) { return SameName(own.first, property.c_str()); }))
+        {
+            break;
+        }
+    }
+    if (std::none_of(entries.begin(), entries.end(),
+                     [](const QualifierEntry& entry) { return SameName(entry.name, L"CIMTYPE"); }))
+    {
+        entries.insert(entries.begin(), {L"CIMTYPE", Value::Text(CimTypeName(type)), WBEM_FLAVOR_ORIGIN_LOCAL});
+    }
+    return entries;
+}
+
+// The qualifiers of a class itself as objects of origin see them.
+std::vector<QualifierEntry> ClassQualifiers(const ClassScript* script, const Origin* origin)
+{
+    std::vector<QualifierEntry> entries;
+    for (const auto& [name, value] : script->qualifiers)
+    {
+        entries.push_back({name, value, WBEM_FLAVOR_ORIGIN_LOCAL});
+    }
+    for (const QualifierScript& qualifier : script->propertyQualifiers)
+    {
+        if (qualifier.property.empty() && Carries(origin, qualifier))
+        {
+            auto same =
+                std::find_if(entries.begin(), entries.end(),
+                             [&](const QualifierEntry& entry) { return SameName(entry.name, qualifier.name.c_str()); });
+            if (same == entries.end())
+            {
+                entries.push_back({qualifier.name, qualifier.value, FlavorOf(qualifier, false)});
+            }
+            else if (!qualifier.locale.empty())
+            {
+                *same = {qualifier.name, qualifier.value, FlavorOf(qualifier, false)};
+            }
+        }
+    }
+    return entries;
+}
+
+// The names of the system properties in the order WMI lists them.
+const wchar_t* const SystemNames[] = {
+    L"__GENUS",          L"__CLASS",      L"__SUPERCLASS", L"__DYNASTY",   L"__RELPATH",
+    L"__PROPERTY_COUNT", L"__DERIVATION", L"__SERVER",     L"__NAMESPACE", L"__PATH"};
+
+// A class definition (instance null) or one instance of a scripted class (or an embedded object: an instance of a
+// class of its own, with an empty namespace).
 class ClassObject final : public IWbemClassObject, public Counted
 {
 public:
@@ -354,27 +780,37 @@ public:
         {
             *flavor = 0;
         }
-        if (name != nullptr && name[0] == L'_' && name[1] == L'_' &&
-            SystemValue(m_script, m_instance == nullptr, name, value, type))
+        if (name == nullptr)
         {
+            return WBEM_E_INVALID_PARAMETER;
+        }
+        if (name[0] == L'_' && name[1] == L'_' && SystemValue(name, value, type))
+        {
+            if (flavor != nullptr)
+            {
+                *flavor = WBEM_FLAVOR_ORIGIN_SYSTEM;
+            }
             return S_OK;
         }
         if (m_instance == nullptr)
         {
-            std::vector<const std::pair<std::wstring, CIMTYPE>*> all = AllProperties(m_script);
-            auto property =
-                std::find_if(all.begin(), all.end(), [&](const auto* entry) { return entry->first == name; });
-            if (property == all.end())
+            bool inherited = false;
+            const auto* property = Declared(m_script, name, &inherited);
+            if (property == nullptr)
             {
                 return WBEM_E_NOT_FOUND;
             }
-            if (m_provider->getTypeResult != S_OK)
+            if (m_provider != nullptr && m_provider->getTypeResult != S_OK)
             {
                 return m_provider->getTypeResult;
             }
             if (type != nullptr)
             {
-                *type = (*property)->second;
+                *type = property->second;
+            }
+            if (flavor != nullptr)
+            {
+                *flavor = inherited ? WBEM_FLAVOR_ORIGIN_PROPAGATED : WBEM_FLAVOR_ORIGIN_LOCAL;
             }
             if (value != nullptr)
             {
@@ -382,45 +818,91 @@ public:
             }
             return S_OK;
         }
-        for (const auto& entry : m_instance->values)
+        const Value* found =
+            m_selected == nullptr || m_selected->empty() || IsSelected(name) ? ValueOf(*m_instance, name) : nullptr;
+        const std::pair<std::wstring, CIMTYPE>* property = nullptr;
+        bool inherited = false;
+        // The declaration is looked up only when asked for or needed: a load reads values alone, many times.
+        if (found == nullptr || type != nullptr || flavor != nullptr)
         {
-            if (entry.first == name)
+            property = Declared(m_script, name, &inherited);
+            if (found == nullptr &&
+                (property == nullptr || !(m_selected == nullptr || m_selected->empty() || IsSelected(name))))
             {
-                if (entry.second.IsMissing())
-                {
-                    return WBEM_E_NOT_FOUND;
-                }
-                if (value != nullptr)
-                {
-                    VariantInit(value);
-                    VariantCopy(value, const_cast<VARIANT*>(&entry.second.GetVariant()));
-                }
-                return S_OK;
+                return WBEM_E_NOT_FOUND;
             }
         }
-        return WBEM_E_NOT_FOUND;
+        if (found != nullptr && found->IsMissing())
+        {
+            return WBEM_E_NOT_FOUND;
+        }
+        if (type != nullptr)
+        {
+            *type = property != nullptr ? property->second : static_cast<CIMTYPE>(CIM_STRING);
+        }
+        if (flavor != nullptr)
+        {
+            *flavor = inherited ? WBEM_FLAVOR_ORIGIN_PROPAGATED : WBEM_FLAVOR_ORIGIN_LOCAL;
+        }
+        if (value != nullptr)
+        {
+            VariantInit(value);
+            if (found != nullptr)
+            {
+                VariantCopy(value, const_cast<VARIANT*>(&found->GetVariant()));
+            }
+            else
+            {
+                // A property the instance was given no value for is NULL, as in WMI.
+                value->vt = VT_NULL;
+            }
+        }
+        return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR, LONG flags, VARIANT*, SAFEARRAY** names) override
+    // The names in WMI's order, the system properties first. Flags: an origin (WBEM_FLAG_SYSTEM_ONLY,
+    // WBEM_FLAG_NONSYSTEM_ONLY, WBEM_FLAG_LOCAL_ONLY, WBEM_FLAG_PROPAGATED_ONLY), WBEM_FLAG_KEYS_ONLY,
+    // WBEM_FLAG_REFS_ONLY, and with a qualifier name WBEM_FLAG_ONLY_IF_TRUE (properties with that qualifier, not
+    // false) or WBEM_FLAG_ONLY_IF_FALSE (those without it).
+    HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR qualifierName, LONG flags, VARIANT*, SAFEARRAY** names) override
     {
-        m_provider->Log(m_provider->getNamesFlags, flags);
-        if (m_provider->getNamesResult != S_OK)
+        if (m_provider != nullptr)
         {
-            return m_provider->getNamesResult;
-        }
-        std::vector<std::wstring> all;
-        if ((flags & WBEM_FLAG_NONSYSTEM_ONLY) == 0)
-        {
-            all = {L"__CLASS", L"__PATH", L"__RELPATH"};
-        }
-        for (const auto* property : AllProperties(m_script))
-        {
-            // An instance of a query that selected properties has those alone, as WMI gives it.
-            if (m_selected == nullptr || m_selected->empty() ||
-                std::any_of(m_selected->begin(), m_selected->end(),
-                            [&](const std::wstring& name) { return SameName(name, property->first.c_str()); }))
+            m_provider->Log(m_provider->getNamesFlags, flags);
+            if (m_provider->getNamesResult != S_OK)
             {
-                all.push_back(property->first);
+                return m_provider->getNamesResult;
+            }
+        }
+        LONG origin = flags & WBEM_MASK_CONDITION_ORIGIN;
+        LONG condition = qualifierName != nullptr ? flags & WBEM_MASK_PRIMARY_CONDITION : 0;
+        std::vector<std::wstring> all;
+        if ((origin == 0 || origin == WBEM_FLAG_SYSTEM_ONLY) &&
+            (flags & (WBEM_FLAG_KEYS_ONLY | WBEM_FLAG_REFS_ONLY)) == 0 && condition == 0)
+        {
+            all.assign(std::begin(SystemNames), std::end(SystemNames));
+        }
+        if (origin != WBEM_FLAG_SYSTEM_ONLY)
+        {
+            for (const auto* property : AllProperties(m_script))
+            {
+                bool inherited = false;
+                Declared(m_script, property->first.c_str(), &inherited);
+                const QualifierScript* qualifier =
+                    condition != 0 ? FindQualifier(m_script, property->first, qualifierName, m_origin.get()) : nullptr;
+                bool qualified =
+                    qualifier != nullptr && !(qualifier->value.GetVariant().vt == VT_BOOL && !IsTrue(qualifier->value));
+                // An instance of a query that selected properties has those alone, as WMI gives it.
+                if ((m_selected == nullptr || m_selected->empty() || IsSelected(property->first.c_str())) &&
+                    (origin != WBEM_FLAG_LOCAL_ONLY || !inherited) &&
+                    (origin != WBEM_FLAG_PROPAGATED_ONLY || inherited) &&
+                    ((flags & WBEM_FLAG_KEYS_ONLY) == 0 || IsKey(m_script, property->first)) &&
+                    ((flags & WBEM_FLAG_REFS_ONLY) == 0 || property->second == CIM_REFERENCE) &&
+                    (condition != WBEM_FLAG_ONLY_IF_TRUE || qualified) &&
+                    (condition != WBEM_FLAG_ONLY_IF_FALSE || !qualified))
+                {
+                    all.push_back(property->first);
+                }
             }
         }
         // A lower bound of 1 checks that the caller walks from the lower to the upper bound.
@@ -438,10 +920,33 @@ public:
 
     // The properties the query selected; none: all.
     void Select(std::shared_ptr<const std::vector<std::wstring>> selected) { m_selected = std::move(selected); }
+    // Where the object came from; none for an embedded object.
+    void SetOrigin(std::shared_ptr<const Origin> origin) { m_origin = std::move(origin); }
+    // What an embedded object's class and values live in.
+    void Keep(std::shared_ptr<const void> kept) { m_kept = std::move(kept); }
 
     HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet** set) override
     {
-        *set = new QualifierSet(m_script);
+        *set = new QualifierSet(ClassQualifiers(m_script, m_origin.get()));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR name, IWbemQualifierSet** set) override
+    {
+        *set = nullptr;
+        if (name == nullptr)
+        {
+            return WBEM_E_INVALID_PARAMETER;
+        }
+        if (name[0] == L'_' && name[1] == L'_')
+        {
+            return WBEM_E_SYSTEM_PROPERTY;
+        }
+        const auto* property = Declared(m_script, name, nullptr);
+        if (property == nullptr)
+        {
+            return WBEM_E_NOT_FOUND;
+        }
+        *set = new QualifierSet(PropertyQualifiers(m_script, property->first, property->second, m_origin.get()));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Put(LPCWSTR, LONG, VARIANT*, CIMTYPE) override { return E_NOTIMPL; }
@@ -449,9 +954,15 @@ public:
     HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Next(LONG, BSTR*, VARIANT*, CIMTYPE*, LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EndEnumeration() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Clone(IWbemClassObject**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetObjectText(LONG, BSTR*) override { return E_NOTIMPL; }
+    // The object in MOF: a class with its qualifiers and its own properties, or an instance with its values (NULL ones
+    // left out). WBEM_FLAG_NO_FLAVORS leaves out the flavours (": Amended").
+    HRESULT STDMETHODCALLTYPE GetObjectText(LONG flags, BSTR* text) override
+    {
+        std::wstring mof = m_instance == nullptr ? ClassText(flags) : InstanceText();
+        *text = SysAllocStringLen(mof.data(), static_cast<UINT>(mof.size()));
+        return *text != nullptr ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
+    }
     HRESULT STDMETHODCALLTYPE SpawnDerivedClass(LONG, IWbemClassObject**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SpawnInstance(LONG, IWbemClassObject**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE CompareTo(LONG, IWbemClassObject*) override { return E_NOTIMPL; }
@@ -476,11 +987,195 @@ public:
     HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return E_NOTIMPL; }
 
 private:
-    Provider* m_provider;        // not owned
+    bool IsSelected(const wchar_t* name) const
+    {
+        return std::any_of(m_selected->begin(), m_selected->end(),
+                           [&](const std::wstring& selected) { return SameName(selected, name); });
+    }
+
+    // Whether the object has a path: an embedded object has none, and an instance of a query that selected
+    // properties only when they include every key or __PATH.
+    bool HasPlace() const
+    {
+        if (m_script->nameSpace.empty())
+        {
+            return false;
+        }
+        if (m_instance == nullptr || m_selected == nullptr || m_selected->empty() || IsSelected(L"__PATH"))
+        {
+            return true;
+        }
+        for (const auto* key : Keys(m_script))
+        {
+            if (!IsSelected(key->first.c_str()))
+            {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    std::wstring Server() const
+    {
+        if (m_origin != nullptr)
+        {
+            return m_origin->server;
+        }
+        return m_provider != nullptr ? m_provider->computerName : std::wstring();
+    }
+
+    // The value of a system property of the class or instance; false for a name that is not one.
+    bool SystemValue(const wchar_t* name, VARIANT* value, CIMTYPE* type) const
+    {
+        VARIANT found;
+        VariantInit(&found);
+        found.vt = VT_NULL;
+        CIMTYPE foundType = CIM_STRING;
+        if (SameName(L"__CLASS", name))
+        {
+            SetText(&found, m_script->name);
+        }
+        else if (SameName(L"__SUPERCLASS", name))
+        {
+            if (m_script->superclass != nullptr)
+            {
+                SetText(&found, m_script->superclass->name);
+            }
+        }
+        else if (SameName(L"__DYNASTY", name))
+        {
+            SetText(&found, Lineage(m_script).back()->name);
+        }
+        else if (SameName(L"__DERIVATION", name))
+        {
+            std::vector<const ClassScript*> lineage = Lineage(m_script);
+            std::vector<std::wstring> names;
+            for (size_t i = 1; i < lineage.size(); i++)
+            {
+                names.push_back(lineage[i]->name);
+            }
+            SetTexts(&found, names);
+            foundType = CIM_STRING | CIM_FLAG_ARRAY;
+        }
+        else if (SameName(L"__NAMESPACE", name) || SameName(L"__SERVER", name) || SameName(L"__RELPATH", name) ||
+                 SameName(L"__PATH", name))
+        {
+            std::wstring relative = m_instance == nullptr ? m_script->name : RelativePath(m_script, *m_instance);
+            if (HasPlace() && (!relative.empty() || SameName(L"__NAMESPACE", name) || SameName(L"__SERVER", name)))
+            {
+                SetText(&found, SameName(L"__NAMESPACE", name) ? m_script->nameSpace
+                                : SameName(L"__SERVER", name)  ? Server()
+                                : SameName(L"__RELPATH", name)
+                                    ? relative
+                                    : L"\\\\" + Server() + L"\\" + m_script->nameSpace + L":" + relative);
+            }
+        }
+        else if (SameName(L"__GENUS", name))
+        {
+            SetInt(&found, m_instance == nullptr ? WBEM_GENUS_CLASS : WBEM_GENUS_INSTANCE);
+            foundType = CIM_SINT32;
+        }
+        else if (SameName(L"__PROPERTY_COUNT", name))
+        {
+            long count = 0;
+            for (const auto* property : AllProperties(m_script))
+            {
+                count += m_selected == nullptr || m_selected->empty() || IsSelected(property->first.c_str()) ? 1 : 0;
+            }
+            SetInt(&found, count);
+            foundType = CIM_SINT32;
+        }
+        else
+        {
+            return false;
+        }
+        if (type != nullptr)
+        {
+            *type = foundType;
+        }
+        if (value != nullptr)
+        {
+            *value = found;
+        }
+        else
+        {
+            VariantClear(&found);
+        }
+        return true;
+    }
+
+    // class Name : Superclass { its own properties }, with the qualifiers of each.
+    std::wstring ClassText(LONG flags) const
+    {
+        std::vector<std::wstring> classQualifiers;
+        for (const QualifierEntry& entry : ClassQualifiers(m_script, m_origin.get()))
+        {
+            classQualifiers.push_back(
+                MofQualifier(entry.name, entry.value, (entry.flavor & WBEM_FLAVOR_AMENDED) != 0, flags));
+        }
+        std::wstring text = L"\n" + MofQualifiers(classQualifiers);
+        if (!classQualifiers.empty())
+        {
+            text.back() = L'\n';
+        }
+        text += L"class " + m_script->name;
+        if (m_script->superclass != nullptr)
+        {
+            text += L" : " + m_script->superclass->name;
+        }
+        text += L"\n{\n";
+        for (const auto& [name, type] : m_script->properties)
+        {
+            std::vector<std::wstring> qualifiers;
+            std::wstring typeName = CimTypeName(type);
+            for (const QualifierEntry& entry : PropertyQualifiers(m_script, name, type, m_origin.get()))
+            {
+                if (SameName(entry.name, L"CIMTYPE"))
+                {
+                    // The type's own name: "object:Win32_Foo" declares Win32_Foo, "ref:Win32_Foo" Win32_Foo ref.
+                    const VARIANT& cimType = entry.value.GetVariant();
+                    std::wstring declared = cimType.vt == VT_BSTR ? Text(cimType.bstrVal) : typeName;
+                    size_t colon = declared.find(L':');
+                    typeName = colon == std::wstring::npos ? declared : declared.substr(colon + 1);
+                    if ((type & ~CIM_FLAG_ARRAY) == CIM_REFERENCE)
+                    {
+                        typeName = (colon == std::wstring::npos ? L"object" : typeName) + L" ref";
+                    }
+                    continue;
+                }
+                qualifiers.push_back(
+                    MofQualifier(entry.name, entry.value, (entry.flavor & WBEM_FLAVOR_AMENDED) != 0, flags));
+            }
+            text += L"\t" + MofQualifiers(qualifiers) + typeName + L" " + name +
+                    ((type & CIM_FLAG_ARRAY) != 0 ? L"[]" : L"") + L";\n";
+        }
+        return text + L"};\n";
+    }
+
+    // instance of Name { Property = value; ... }, in the order of the class's properties.
+    std::wstring InstanceText() const
+    {
+        std::wstring text = L"\ninstance of " + m_script->name + L"\n{\n";
+        for (const auto* property : AllProperties(m_script))
+        {
+            const Value* value = ValueOf(*m_instance, property->first.c_str());
+            if (value == nullptr || value->IsMissing() || value->GetVariant().vt == VT_NULL ||
+                value->GetVariant().vt == VT_EMPTY)
+            {
+                continue;
+            }
+            text += L"\t" + property->first + L" = " + MofValue(value->GetVariant(), property->second) + L";\n";
+        }
+        return text + L"};\n";
+    }
+
+    Provider* m_provider;        // not owned; null for an embedded object
     const ClassScript* m_script; // not owned
     const Instance* m_instance;  // not owned; null for the class definition
     TableUse m_tableUse;         // the definition's; none for an instance
     std::shared_ptr<const std::vector<std::wstring>> m_selected;
+    std::shared_ptr<const Origin> m_origin; // null: the local machine's, without amended qualifiers
+    std::shared_ptr<const void> m_kept;     // an embedded object's class and values
 };
 
 // Hands out the instances of a class (a query) or class definitions (a class enumeration).
@@ -588,24 +1283,29 @@ public:
         ULONG n = static_cast<ULONG>(std::min<size_t>({count, m_provider->largestBatch, available}));
         for (ULONG i = 0; i < n; i++, m_position++)
         {
+            ClassObject* made = nullptr;
             if (m_mixedMode)
             {
-                objects[i] =
-                    new ClassObject(m_provider, m_objects[m_position].first, m_objects[m_position].second, false);
-                continue;
+                made = new ClassObject(m_provider, m_objects[m_position].first, m_objects[m_position].second, false);
             }
-            if (m_classMode)
+            else if (m_classMode)
             {
-                objects[i] = new ClassObject(m_provider, m_classes[m_position], nullptr, false);
-                continue;
+                made = new ClassObject(m_provider, m_classes[m_position], nullptr, false);
             }
-            auto* instance = new ClassObject(m_provider, m_script, &m_script->instances[m_position]);
-            instance->Select(m_selected);
-            objects[i] = instance;
+            else
+            {
+                made = new ClassObject(m_provider, m_script, &m_script->instances[m_position]);
+                made->Select(m_selected);
+            }
+            made->SetOrigin(m_origin);
+            objects[i] = made;
         }
         *returned = n;
         return n == count ? WBEM_S_NO_ERROR : WBEM_S_FALSE;
     }
+
+    // Where the objects it hands out come from.
+    void SetOrigin(std::shared_ptr<const Origin> origin) { m_origin = std::move(origin); }
 
     HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE NextAsync(ULONG, IWbemObjectSink*) override { return E_NOTIMPL; }
@@ -626,6 +1326,7 @@ private:
     int m_timeoutsLeft = 0;
     ClientSecurity m_security;
     TableUse m_tableUse;
+    std::shared_ptr<const Origin> m_origin;
 };
 
 // The class name of a query of the form "Select ... from <class> [where ...]", keywords in any case.
@@ -790,6 +1491,191 @@ std::wstring NamespaceOf(const std::wstring& path)
     return end == std::wstring::npos ? std::wstring() : normal.substr(end + 1);
 }
 
+// One key of an object path: its name (empty in Class=value) and its value's text, quotes and escapes removed.
+struct PathKey
+{
+    std::wstring name;
+    std::wstring text;
+};
+
+// An object path read: [\\server\namespace: | namespace:] Class [.Key=value{,Key=value} | =value | =@].
+struct ObjectPath
+{
+    std::wstring nameSpace; // empty when the path names none
+    std::wstring className;
+    bool instance = false;
+    bool singleton = false;
+    std::vector<PathKey> keys;
+};
+
+// A key value at at: a text in double or single quotes (a backslash takes the next unit as it is) or a bare number
+// or boolean up to the next comma.
+bool ReadKeyValue(const std::wstring& path, size_t& at, std::wstring& text)
+{
+    if (at >= path.size())
+    {
+        return false;
+    }
+    wchar_t quote = path[at];
+    if (quote == L'"' || quote == L'\'')
+    {
+        for (at++; at < path.size() && path[at] != quote; at++)
+        {
+            if (path[at] == L'\\' && at + 1 < path.size())
+            {
+                at++;
+            }
+            text += path[at];
+        }
+        if (at >= path.size())
+        {
+            return false;
+        }
+        at++;
+        return true;
+    }
+    size_t start = at;
+    while (at < path.size() && path[at] != L',')
+    {
+        at++;
+    }
+    text = path.substr(start, at - start);
+    return !text.empty();
+}
+
+bool ReadObjectPath(const std::wstring& path, ObjectPath& read)
+{
+    size_t at = 0;
+    // The namespace part ends at the first colon outside the key values (which may hold colons, as "C:").
+    size_t colon = path.find(L':');
+    size_t firstQuote = path.find_first_of(L"\"'");
+    if (colon != std::wstring::npos && (firstQuote == std::wstring::npos || colon < firstQuote))
+    {
+        read.nameSpace = NamespaceOf(path.substr(0, colon));
+        if (read.nameSpace.empty())
+        {
+            return false;
+        }
+        at = colon + 1;
+    }
+    size_t start = at;
+    while (at < path.size() && IsNameUnit(path[at]))
+    {
+        at++;
+    }
+    read.className = path.substr(start, at - start);
+    if (read.className.empty())
+    {
+        return false;
+    }
+    if (at == path.size())
+    {
+        return true;
+    }
+    read.instance = true;
+    if (path[at] == L'=')
+    {
+        at++;
+        if (path.compare(at, std::wstring::npos, L"@") == 0)
+        {
+            read.singleton = true;
+            return true;
+        }
+        PathKey key;
+        if (!ReadKeyValue(path, at, key.text) || at != path.size())
+        {
+            return false;
+        }
+        read.keys.push_back(key);
+        return true;
+    }
+    if (path[at] != L'.')
+    {
+        return false;
+    }
+    do
+    {
+        at++;
+        PathKey key;
+        size_t name = at;
+        while (at < path.size() && IsNameUnit(path[at]))
+        {
+            at++;
+        }
+        key.name = path.substr(name, at - name);
+        if (key.name.empty() || at >= path.size() || path[at] != L'=')
+        {
+            return false;
+        }
+        at++;
+        if (!ReadKeyValue(path, at, key.text))
+        {
+            return false;
+        }
+        read.keys.push_back(key);
+    } while (at < path.size() && path[at] == L',');
+    return at == path.size();
+}
+
+// The instance of script that path names by its keys: WBEM_E_NOT_FOUND when no instance has those values,
+// WBEM_E_INVALID_OBJECT_PATH when the path does not name the class's keys. Texts compare without regard to case.
+HRESULT FindInstance(const ClassScript* script, const ObjectPath& path, size_t& index)
+{
+    if (path.singleton)
+    {
+        if (!IsSingleton(script))
+        {
+            return WBEM_E_INVALID_OBJECT_PATH;
+        }
+        index = 0;
+        return script->instances.empty() ? static_cast<HRESULT>(WBEM_E_NOT_FOUND) : S_OK;
+    }
+    std::vector<const std::pair<std::wstring, CIMTYPE>*> keys = Keys(script);
+    if (keys.empty() || keys.size() != path.keys.size())
+    {
+        return WBEM_E_INVALID_OBJECT_PATH;
+    }
+    std::vector<const PathKey*> wanted(keys.size(), nullptr);
+    for (const PathKey& given : path.keys)
+    {
+        size_t k = 0;
+        while (k < keys.size() &&
+               !(given.name.empty() ? keys.size() == 1 : SameName(keys[k]->first, given.name.c_str())))
+        {
+            k++;
+        }
+        if (k == keys.size() || wanted[k] != nullptr)
+        {
+            return WBEM_E_INVALID_OBJECT_PATH;
+        }
+        wanted[k] = &given;
+    }
+    for (size_t i = 0; i < script->instances.size(); i++)
+    {
+        bool matches = true;
+        for (size_t k = 0; k < keys.size() && matches; k++)
+        {
+            const Value* value = ValueOf(script->instances[i], keys[k]->first.c_str());
+            std::wstring text;
+            bool quoted = false;
+            matches = value != nullptr && KeyText(value->GetVariant(), keys[k]->second, text, quoted) &&
+                      SameName(text, wanted[k]->text.c_str());
+        }
+        if (matches)
+        {
+            index = i;
+            return S_OK;
+        }
+    }
+    return WBEM_E_NOT_FOUND;
+}
+
+// Whether a server named in a connection is the local machine.
+bool IsLocalServer(const std::wstring& server)
+{
+    return server.empty() || server == L"." || SameName(server, L"localhost") || server == L"127.0.0.1";
+}
+
 // Whether script lies below base in its hierarchy.
 bool DerivesFrom(const ClassScript* script, const ClassScript* base)
 {
@@ -807,10 +1693,17 @@ bool DerivesFrom(const ClassScript* script, const ClassScript* base)
 class Services final : public IWbemServices, public Counted
 {
 public:
-    Services(Provider* provider, std::wstring server, NamespaceScript* nameSpace)
+    Services(Provider* provider, std::wstring server, NamespaceScript* nameSpace, const std::wstring& locale)
         : m_provider(provider), m_server(std::move(server)), m_namespace(nameSpace),
           m_security(provider, static_cast<IWbemServices*>(this), L"services", &provider->servicesBlanketResult)
     {
+        auto plain = std::make_shared<Origin>();
+        plain->server = IsLocalServer(m_server) ? provider->computerName : m_server;
+        plain->locale = locale.empty() ? provider->defaultLocale : locale;
+        auto amended = std::make_shared<Origin>(*plain);
+        amended->amended = true;
+        m_plain = std::move(plain);
+        m_amended = std::move(amended);
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override
@@ -833,11 +1726,12 @@ public:
     }
     SCRIPTED_UNKNOWN
 
-    HRESULT STDMETHODCALLTYPE GetObject(const BSTR path, LONG, IWbemContext*, IWbemClassObject** object,
+    HRESULT STDMETHODCALLTYPE GetObject(const BSTR path, LONG flags, IWbemContext*, IWbemClassObject** object,
                                         IWbemCallResult**) override
     {
         m_provider->calls++;
         m_provider->Log(m_provider->getObjectPaths, Text(path));
+        m_provider->Log(m_provider->getObjectFlags, flags);
         *object = nullptr;
         if (m_provider->onGetObject)
         {
@@ -847,21 +1741,73 @@ public:
         {
             return m_provider->getObjectResult;
         }
-        const ClassScript* script = m_provider->FindClass(m_namespace->path, Text(path));
+        ObjectPath read;
+        bool readable = ReadObjectPath(Text(path), read);
+        if (!readable && Text(path).find_first_of(L".=") != std::wstring::npos)
+        {
+            return WBEM_E_INVALID_OBJECT_PATH;
+        }
+        if (readable && !read.nameSpace.empty() && !SameName(read.nameSpace, m_namespace->path.c_str()))
+        {
+            return WBEM_E_INVALID_NAMESPACE;
+        }
+        const ClassScript* script = m_provider->FindClass(m_namespace->path, readable ? read.className : Text(path));
+        if (!readable || !read.instance)
+        {
+            if (script == nullptr)
+            {
+                return WBEM_E_NOT_FOUND;
+            }
+            {
+                TableUse reading(m_provider, script);
+                Sleep(script->getObjectDelayMilliseconds);
+            }
+            auto* definition = new ClassObject(m_provider, script, nullptr);
+            definition->SetOrigin(OriginFor(flags));
+            *object = definition;
+            return S_OK;
+        }
+        if (m_provider->getInstanceResult != S_OK)
+        {
+            return m_provider->getInstanceResult;
+        }
         if (script == nullptr)
         {
-            return WBEM_E_NOT_FOUND;
+            return WBEM_E_INVALID_CLASS;
+        }
+        size_t index = 0;
+        HRESULT found = FindInstance(script, read, index);
+        if (FAILED(found))
+        {
+            return found;
+        }
+        auto scripted = script->getInstanceResults.find(index);
+        if (scripted != script->getInstanceResults.end() && scripted->second != S_OK)
+        {
+            return scripted->second;
         }
         {
             TableUse reading(m_provider, script);
             Sleep(script->getObjectDelayMilliseconds);
         }
-        *object = new ClassObject(m_provider, script, nullptr);
+        auto* instance = new ClassObject(m_provider, script, &script->instances[index]);
+        instance->SetOrigin(OriginFor(flags));
+        *object = instance;
         return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR language, const BSTR query, LONG flags, IWbemContext*,
                                         IEnumWbemClassObject** enumerator) override
+    {
+        HRESULT result = RunQuery(language, query, flags, enumerator);
+        if (*enumerator != nullptr)
+        {
+            static_cast<Enumerator*>(*enumerator)->SetOrigin(OriginFor(flags));
+        }
+        return result;
+    }
+
+    HRESULT RunQuery(const BSTR language, const BSTR query, LONG flags, IEnumWbemClassObject** enumerator)
     {
         m_provider->calls++;
         m_provider->Log(m_provider->queries, QueryCall{Text(language), Text(query), flags, m_namespace->path});
@@ -970,7 +1916,9 @@ public:
                 chosen.push_back(script.get());
             }
         }
-        *enumerator = new Enumerator(m_provider, std::move(chosen), m_namespace, m_provider->FindMachine(m_server));
+        auto* classes = new Enumerator(m_provider, std::move(chosen), m_namespace, m_provider->FindMachine(m_server));
+        classes->SetOrigin(OriginFor(flags));
+        *enumerator = classes;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE CreateClassEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override
@@ -1029,6 +1977,12 @@ public:
     }
 
 private:
+    // The origin of the objects of a call with these flags.
+    std::shared_ptr<const Origin> OriginFor(LONG flags) const
+    {
+        return (flags & WBEM_FLAG_USE_AMENDED_QUALIFIERS) != 0 ? m_amended : m_plain;
+    }
+
     // Whether script is the class named, or derives from it.
     static bool IsA(const ClassScript* script, const std::wstring& name)
     {
@@ -1172,6 +2126,8 @@ private:
     std::wstring m_server;
     NamespaceScript* m_namespace; // not owned: the provider's
     ClientSecurity m_security;
+    std::shared_ptr<const Origin> m_plain;   // of its objects
+    std::shared_ptr<const Origin> m_amended; // of its objects got with WBEM_FLAG_USE_AMENDED_QUALIFIERS
 };
 
 class Locator final : public IWbemLocator, public Counted
@@ -1192,12 +2148,12 @@ public:
     }
     SCRIPTED_UNKNOWN
 
-    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR path, const BSTR user, const BSTR password, const BSTR,
+    HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR path, const BSTR user, const BSTR password, const BSTR locale,
                                             LONG flags, const BSTR, IWbemContext*, IWbemServices** services) override
     {
         m_provider->calls++;
         m_provider->Log(m_provider->connects, ConnectCall{Text(path), Text(user), Text(password), user == nullptr,
-                                                          password == nullptr, flags});
+                                                          password == nullptr, flags, Text(locale), locale == nullptr});
         if (m_provider->onConnect)
         {
             m_provider->onConnect();
@@ -1220,7 +2176,7 @@ public:
         {
             return nameSpace->connectResult;
         }
-        *services = new Services(m_provider, ServerOf(Text(path)), nameSpace);
+        *services = new Services(m_provider, ServerOf(Text(path)), nameSpace, Text(locale));
         return m_provider->connectResult;
     }
 
@@ -1387,6 +2343,181 @@ Value Value::Missing()
     Value value;
     value.m_missing = true;
     return value;
+}
+
+Value Value::SInt8(int number)
+{
+    Value value;
+    value.m_variant.vt = VT_I2;
+    value.m_variant.iVal = static_cast<SHORT>(number);
+    return value;
+}
+
+Value Value::UInt8(unsigned int number)
+{
+    Value value;
+    value.m_variant.vt = VT_UI1;
+    value.m_variant.bVal = static_cast<BYTE>(number);
+    return value;
+}
+
+Value Value::SInt16(int number)
+{
+    return SInt8(number);
+}
+
+Value Value::UInt16(unsigned int number)
+{
+    return Int(static_cast<long>(number & 0xFFFF));
+}
+
+Value Value::SInt32(long number)
+{
+    return Int(number);
+}
+
+Value Value::UInt32(unsigned long number)
+{
+    return Int(static_cast<long>(number));
+}
+
+Value Value::SInt64(long long number)
+{
+    return Text(std::to_wstring(number));
+}
+
+Value Value::UInt64(unsigned long long number)
+{
+    return Text(std::to_wstring(number));
+}
+
+Value Value::Real32(float number)
+{
+    Value value;
+    value.m_variant.vt = VT_R4;
+    value.m_variant.fltVal = number;
+    return value;
+}
+
+Value Value::Real64(double number)
+{
+    return Real(number);
+}
+
+Value Value::Char16(wchar_t unit)
+{
+    return SInt8(static_cast<SHORT>(unit));
+}
+
+Value Value::DateTime(const std::wstring& text)
+{
+    return Text(text);
+}
+
+Value Value::Reference(const std::wstring& path)
+{
+    return Text(path);
+}
+
+VARTYPE Value::VariantTypeOf(CIMTYPE type)
+{
+    switch (type & ~CIM_FLAG_ARRAY)
+    {
+    case CIM_SINT8:
+    case CIM_SINT16:
+    case CIM_CHAR16:
+        return VT_I2;
+    case CIM_UINT8:
+        return VT_UI1;
+    case CIM_UINT16:
+    case CIM_SINT32:
+    case CIM_UINT32:
+        return VT_I4;
+    case CIM_REAL32:
+        return VT_R4;
+    case CIM_REAL64:
+        return VT_R8;
+    case CIM_BOOLEAN:
+        return VT_BOOL;
+    case CIM_OBJECT:
+        return VT_UNKNOWN;
+    default:
+        return VT_BSTR;
+    }
+}
+
+Value Value::Array(CIMTYPE elementType, const std::vector<Value>& elements)
+{
+    VARTYPE type = VariantTypeOf(elementType);
+    for (const Value& element : elements)
+    {
+        if (element.m_variant.vt != type)
+        {
+            throw std::invalid_argument("an array element is not of the array's automation type");
+        }
+    }
+    Value value;
+    SAFEARRAYBOUND bound{static_cast<ULONG>(elements.size()), 0};
+    value.m_variant.vt = static_cast<VARTYPE>(VT_ARRAY | type);
+    value.m_variant.parray = SafeArrayCreate(type, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(elements.size()); i++)
+    {
+        const VARIANT& element = elements[static_cast<size_t>(i)].m_variant;
+        // A text or an object is put by its pointer (copied or add-ref'ed); any other value from its storage.
+        void* source = type == VT_BSTR      ? static_cast<void*>(element.bstrVal)
+                       : type == VT_UNKNOWN ? static_cast<void*>(element.punkVal)
+                                            : const_cast<LONGLONG*>(&element.llVal);
+        SafeArrayPutElement(value.m_variant.parray, &i, source);
+    }
+    return value;
+}
+
+namespace
+{
+
+// What an embedded object keeps alive: its class of its own and its values.
+struct EmbeddedScript
+{
+    ClassScript script;
+    Instance instance;
+};
+
+} // namespace
+
+Value Value::Object(const std::wstring& className, const std::vector<std::pair<std::wstring, CIMTYPE>>& properties,
+                    const Instance& values)
+{
+    auto embedded = std::make_shared<EmbeddedScript>();
+    embedded->script.name = className;
+    embedded->script.properties = properties;
+    embedded->instance = values;
+    auto* object = new ClassObject(nullptr, &embedded->script, &embedded->instance);
+    object->Keep(embedded);
+    Value value;
+    value.m_variant.vt = VT_UNKNOWN;
+    value.m_variant.punkVal = object;
+    return value;
+}
+
+// --- classes ---
+
+void ClassScript::SetKeys(const std::vector<std::wstring>& names)
+{
+    for (const std::wstring& key : names)
+    {
+        Qualify(key, L"key", Value::Bool(true));
+    }
+}
+
+void ClassScript::Qualify(const std::wstring& property, const std::wstring& qualifier, const Value& value)
+{
+    propertyQualifiers.push_back({property, qualifier, value, std::wstring()});
+}
+
+void ClassScript::Amend(const std::wstring& locale, const std::wstring& property, const std::wstring& qualifier,
+                        const Value& value)
+{
+    propertyQualifiers.push_back({property, qualifier, value, locale});
 }
 
 // --- provider ---

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,7 +18,9 @@
 namespace ScriptedWmi
 {
 
-// A property value of a scripted instance.
+struct Instance;
+
+// A property value of a scripted instance, held as the VARIANT WMI hands out for it.
 class Value
 {
 public:
@@ -28,9 +31,39 @@ public:
     static Value Null();
     static Value Strings(const std::vector<std::wstring>& texts);
     static Value Ints(const std::vector<long>& values);
+    // An embedded object of a class without a name or properties.
     static Value EmbeddedObject();
     // Get on this property fails.
     static Value Missing();
+
+    // A value of each CIM type in the automation type Microsoft documents for it ("Numbers (WMI)"): sint8, sint16
+    // and char16 as VT_I2; uint8 as VT_UI1; uint16, sint32 and uint32 as VT_I4 (a uint32 above 2^31 - 1 arrives
+    // negative); sint64 and uint64 as decimal text (VT_BSTR); real32 as VT_R4, real64 as VT_R8; datetimes and
+    // references (an object path) as text.
+    static Value SInt8(int value);
+    static Value UInt8(unsigned int value);
+    static Value SInt16(int value);
+    static Value UInt16(unsigned int value);
+    static Value SInt32(long value);
+    static Value UInt32(unsigned long value);
+    static Value SInt64(long long value);
+    static Value UInt64(unsigned long long value);
+    static Value Real32(float value);
+    static Value Real64(double value);
+    static Value Char16(wchar_t value);
+    static Value DateTime(const std::wstring& text);
+    static Value Reference(const std::wstring& path);
+    // An array of elementType (without CIM_FLAG_ARRAY): VT_ARRAY of the automation type of its elements, made with
+    // the functions above; of CIM_OBJECT, VT_ARRAY | VT_UNKNOWN of embedded objects. Throws std::invalid_argument
+    // for an element of another automation type.
+    static Value Array(CIMTYPE elementType, const std::vector<Value>& elements);
+    // An embedded object (VT_UNKNOWN holding an IWbemClassObject): an instance of a class of its own, not one of a
+    // namespace, with these properties and values and no path. The object is a scripted COM object (counted in
+    // liveObjects) for as long as this value or a copy of it lives.
+    static Value Object(const std::wstring& className, const std::vector<std::pair<std::wstring, CIMTYPE>>& properties,
+                        const Instance& values);
+    // The automation type of a scalar of the CIM type.
+    static VARTYPE VariantTypeOf(CIMTYPE type);
 
     Value(const Value& other);
     Value& operator=(const Value& other);
@@ -49,6 +82,18 @@ private:
 struct Instance
 {
     std::vector<std::pair<std::wstring, Value>> values;
+};
+
+// A qualifier of a property of a class, or (property empty) of the class itself, as the qualifier set of
+// GetPropertyQualifierSet (GetQualifierSet) answers it, on the class and on its instances; a subclass inherits it.
+// An amended one (locale set, for example "MS_409") is merged, as WMI merges the localized namespace's, only into
+// objects got with WBEM_FLAG_USE_AMENDED_QUALIFIERS over a connection in that locale.
+struct QualifierScript
+{
+    std::wstring property;
+    std::wstring name;
+    Value value;
+    std::wstring locale; // empty: the class's own, not amended
 };
 
 struct ClassScript
@@ -70,6 +115,20 @@ struct ClassScript
     // The class's qualifiers, as its IWbemQualifierSet answers Get (names without regard to case), for example
     // {L"abstract", Value::Bool(true)} or {L"Association", Value::Bool(true)}.
     std::vector<std::pair<std::wstring, Value>> qualifiers;
+    // The qualifiers of its properties and its amended ones. Every property also has the CIMTYPE qualifier WMI
+    // gives it ("string", "uint32", "object", "ref", ...), unless one is scripted here.
+    std::vector<QualifierScript> propertyQualifiers;
+    // GetObject on the path of instance i (by its index) fails with getInstanceResults[i], when there is one (a
+    // process of another user: WBEM_E_ACCESS_DENIED).
+    std::map<size_t, HRESULT> getInstanceResults;
+
+    // The key properties: each gets the "key" qualifier, and an instance's __PATH and __RELPATH are made of their
+    // values (in the order of their names, as WMI writes them); GetObject finds the instance by them. A class with
+    // the "singleton" qualifier has the path Class=@ instead; any other class without keys gives NULL paths.
+    void SetKeys(const std::vector<std::wstring>& names);
+    void Qualify(const std::wstring& property, const std::wstring& qualifier, const Value& value);
+    void Amend(const std::wstring& locale, const std::wstring& property, const std::wstring& qualifier,
+               const Value& value);
 };
 
 // One namespace of the scripted machines (every machine has the same ones, as it has the same classes).
@@ -107,6 +166,8 @@ struct ConnectCall
     bool userNull;
     bool passwordNull;
     LONG flags;
+    std::wstring locale;
+    bool localeNull;
 };
 
 struct BlanketCall
@@ -187,6 +248,15 @@ public:
     HRESULT servicesBlanketResult = S_OK;
     HRESULT enumeratorBlanketResult = S_OK;
     HRESULT getObjectResult = S_OK; // S_OK: found for a scripted class, WBEM_E_NOT_FOUND otherwise
+    // GetObject on an instance path (Class.Key="value", Class=@, \\server\root\cimv2:Class.Key=1): anything but
+    // S_OK fails every one with it; otherwise it finds the scripted instance by its keys, with WBEM_E_NOT_FOUND for
+    // none, WBEM_E_INVALID_CLASS for a class the namespace lacks and WBEM_E_INVALID_OBJECT_PATH for a path that
+    // cannot be read or does not name the class's keys.
+    HRESULT getInstanceResult = S_OK;
+    // What __SERVER says on the local machine (a connection without a server, ".", "localhost" or "127.0.0.1").
+    std::wstring computerName = L"SCRIPTED-PC";
+    // The locale of a connection whose ConnectServer names none: the user's, as WMI takes it.
+    std::wstring defaultLocale = L"MS_409";
     HRESULT getNamesResult = S_OK;  // anything but S_OK: GetNames fails with it
     HRESULT getTypeResult = S_OK;   // result of Get asking the class object for a property's type
     HRESULT execQueryResult = S_OK; // S_OK: runs for a scripted class, WBEM_E_NOT_FOUND otherwise
@@ -218,6 +288,7 @@ public:
     std::vector<QueryCall> queries;
     std::vector<ClassEnumCall> classEnums;
     std::vector<std::wstring> getObjectPaths;
+    std::vector<LONG> getObjectFlags;
     std::vector<LONG> getNamesFlags;
     std::vector<std::pair<LONG, ULONG>> nextCalls; // time-out and count of each Next
     std::atomic<int> nextCallCount{0};
