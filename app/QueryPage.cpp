@@ -79,43 +79,45 @@ QueryPage::QueryPage(MachineTree& machines, ClassView& classView, StatusLine& st
       m_tree(tree), m_runCommand(std::move(runCommand)), m_history(historyKeyPath),
       m_clickHandler(this, &QueryPage::OnButtonClick), m_historyHandler(this, &QueryPage::OnHistoryChosen)
 {
-    // Rows: where it runs and the history, the text, the buttons.
+    // Rows: where it runs, the history (a row of its own, so that its entries stay readable in a narrow window),
+    // the text, the buttons.
     m_layout.SetDock(DockStyle::Fill);
     m_layout.SetMargin(Padding{6, 6, 6, 4});
-    for (int width : {62, 160, 78, 150, 56})
+    for (int width : {62, 160, 78})
     {
         m_layout.AddColumn(SizeType::Absolute, width);
     }
     m_layout.AddColumn(SizeType::Percent, 100);
     m_layout.AddRow(SizeType::Absolute, 26);
+    m_layout.AddRow(SizeType::Absolute, 26);
     m_layout.AddRow(SizeType::Percent, 100);
     m_layout.AddRow(SizeType::Absolute, 30);
     GetControls().Add(&m_layout);
 
-    auto label = [&](Label& control, const wchar_t* text, int column)
+    auto label = [&](Label& control, const wchar_t* text, int row, int column)
     {
         control.SetText(String(text));
         control.SetTextAlignment(ContentAlignment::MiddleLeft);
-        m_layout.Add(&control, 0, column);
+        m_layout.Add(&control, row, column);
     };
-    label(m_machineLabel, L"&Machine:", 0);
+    label(m_machineLabel, L"&Machine:", 0, 0);
     m_machineBox.SetMargin(Padding{0, 2, 8, 2});
     m_machineBox.GetAccessibilityObject().SetName(String(L"Machine"));
     m_layout.Add(&m_machineBox, 0, 1);
-    label(m_namespaceLabel, L"Name&space:", 2);
-    m_namespaceBox.SetMargin(Padding{0, 2, 8, 2});
+    label(m_namespaceLabel, L"Name&space:", 0, 2);
+    m_namespaceBox.SetMargin(Padding{0, 2, 0, 2});
     m_namespaceBox.SetText(String(WMI::DefaultNamespace));
     m_layout.Add(&m_namespaceBox, 0, 3);
-    label(m_historyLabel, L"Histor&y:", 4);
+    label(m_historyLabel, L"Histor&y:", 1, 0);
     m_historyBox.SetMargin(Padding{0, 2, 0, 2});
     m_historyBox.SetMaxDropDownItems(12);
     m_historyBox.GetAccessibilityObject().SetName(String(L"History"));
     m_historyBox.SelectedIndexChanged.Subscribe(&m_historyHandler);
-    m_layout.Add(&m_historyBox, 0, 5);
+    m_layout.Add(&m_historyBox, 1, 1, 1, 3);
 
     m_text.SetMargin(Padding{0, 4, 0, 4});
     m_text.GetAccessibilityObject().SetName(String(L"WQL query"));
-    m_layout.Add(&m_text, 1, 0, 1, 6);
+    m_layout.Add(&m_text, 2, 0, 1, 4);
 
     for (int width : {80, 80, 150, 150})
     {
@@ -134,7 +136,7 @@ QueryPage::QueryPage(MachineTree& machines, ClassView& classView, StatusLine& st
         button->Click.Subscribe(&m_clickHandler);
         m_buttonRow.Add(button, 0, column++);
     }
-    m_layout.Add(&m_buttonRow, 2, 0, 1, 6);
+    m_layout.Add(&m_buttonRow, 3, 0, 1, 4);
     try
     {
         m_history.Load();

@@ -91,6 +91,24 @@ def main():
         screen.key("Return")
         screen.key("Escape")
         a.wait_for("the dialog closed", lambda: app.top_window("Quarrow.ConnectForm") is None)
+        # A typed query on the Query page, run into the Results grid.
+        screen.key("ctrl+q")
+        a.wait_for("the Query page", lambda: next((t for t in app.dump(a.ROLE_PAGE_TAB_LIST) if t["name"] == "Query"
+                                                   and t["state"] & a.STATE_SELECTED), None))
+        screen.type("SELECT Name, ProcessId, ThreadCount, WorkingSetSize")
+        screen.key("Return")
+        screen.type("FROM Win32_Process")
+        screen.key("Return")
+        screen.type("WHERE ThreadCount > 2")
+        screen.key("F5")
+        a.wait_for("the query's rows", lambda: [c["name"].lower() for c in app.grid(header_only=True)[0]] ==
+                   ["name", "processid", "threadcount", "workingsetsize"] and
+                   app.status()[0].startswith("Loading completed. "))
+        save(machine, out, "guide-query-results.png")
+        # Ctrl+Q again brings the page back with the keyboard in the text.
+        screen.key("ctrl+q", "ctrl+End")
+        time.sleep(0.5)
+        save(machine, out, "guide-query.png")
         app.menu("a", "x")
         app.wait_exit()
 
@@ -104,7 +122,7 @@ def main():
         app = a.Quarrow(machine, probe, screen, exe, run)
         app.click_tree_item("Local Machine")
         screen.key("KP_Multiply")
-        a.wait_for("the tree expanded", lambda: len(app.tree_items()) == len(a.CLASS_VIEW_TREE))
+        a.wait_for("the tree expanded", lambda: len(a.class_view_items(app)) == len(a.CLASS_VIEW_TREE))
         app.click_tree_item("Win32_Service")
         app.wait_status("Loading completed.")
         save(machine, out, "guide-class-view.png")
