@@ -1,11 +1,12 @@
 // The views for screenshots (gallery/views-screenshot.sh): a class tree with images beside a tab view
 // whose grid holds 100,000 rows, sorted by a column and scrolled to the middle; with --check-tree the
 // tree has the options dialog's three-state check boxes. --rect-file=PATH writes the window's screen
-// rectangle to PATH once it is shown.
+// rectangle to PATH once it is shown; with --properties a third page shows one process's property sheet.
 #include "core/controls/Application.h"
 #include "core/controls/Form.h"
 #include "core/controls/Grid.h"
 #include "core/controls/ImageList.h"
+#include "core/controls/PropertyList.h"
 #include "core/controls/TabView.h"
 #include "core/controls/TreeView.h"
 
@@ -28,7 +29,8 @@ const wchar_t* const Processes[] = {L"svchost.exe", L"explorer.exe", L"winlogon.
 class ViewsForm : public Form
 {
 public:
-    explicit ViewsForm(bool checkTree) : m_results(String(L"Results")), m_metadata(String(L"Metadata"))
+    explicit ViewsForm(bool checkTree)
+        : m_results(String(L"Results")), m_metadata(String(L"Metadata")), m_properties(String(L"Properties"))
     {
         SetText(String(L"Quarrow"));
         SetClientSize(830, 600);
@@ -49,14 +51,20 @@ public:
         GetControls().Add(&m_tabs);
         m_tabs.GetPages().Add(&m_results);
         m_tabs.GetPages().Add(&m_metadata);
+        m_tabs.GetPages().Add(&m_properties);
         m_grid.SetDock(DockStyle::Fill);
         m_results.GetControls().Add(&m_grid);
+        m_sheet.SetDock(DockStyle::Fill);
+        m_properties.GetControls().Add(&m_sheet);
         BuildTree(checkTree);
         FillGrid();
+        FillSheet();
     }
 
     TreeView& GetTree() { return m_tree; }
     Grid& GetGrid() { return m_grid; }
+    TabView& GetTabs() { return m_tabs; }
+    PropertyList& GetSheet() { return m_sheet; }
     // Writes the window's screen rectangle once it has settled (a DPI change may still resize it).
     void WriteRectangleLater(const std::string& path)
     {
@@ -178,12 +186,56 @@ private:
         m_grid.Sort(3, true);
     }
 
+    // One process whole: keys, an array, a cut text, a NULL, links, the system properties and what it relates to.
+    void FillSheet()
+    {
+        PropertyListModel& model = m_sheet.GetModel();
+        auto add = [&model](int parent, const wchar_t* name, const wchar_t* type, const wchar_t* value, int flags = 0)
+        { return model.AddRow(parent, String(name), String(type), String(value), flags); };
+        constexpr int NoRow = PropertyListModel::NoRow;
+        add(NoRow, L"Caption", L"string", L"svchost.exe");
+        add(NoRow, L"CommandLine", L"string",
+            L"C:\\Windows\\system32\\svchost.exe -k netsvcs -p -s Schedule -s Winmgmt -s BITS -s wuauserv");
+        add(NoRow, L"CreationDate", L"datetime", L"14/05/2024 08:31:07 (20240514083107.125000+120)");
+        add(NoRow, L"Description", L"string", L"NULL", PropertyRowFlags::Dimmed);
+        int environment = add(NoRow, L"EnvironmentVariables", L"string[]", L"3 elements");
+        add(environment, L"[0]", L"string", L"SystemRoot=C:\\Windows");
+        add(environment, L"[1]", L"string", L"TEMP=C:\\Windows\\TEMP");
+        add(environment, L"[2]", L"string", L"windir=C:\\Windows");
+        model.Expand(environment);
+        add(NoRow, L"ExecutablePath", L"string", L"C:\\Windows\\system32\\svchost.exe");
+        add(NoRow, L"Handle", L"string", L"1284", PropertyRowFlags::Key);
+        add(NoRow, L"KernelModeTime", L"uint64", L"18446744073709551615");
+        add(NoRow, L"Name", L"string", L"svchost.exe");
+        add(NoRow, L"ParentProcessId", L"uint32", L"812");
+        add(NoRow, L"ThreadCount", L"uint32", L"42");
+        add(NoRow, L"WorkingSetSize", L"uint64", L"23691264");
+        int system = model.AddGroup(String(L"System properties"));
+        add(system, L"__CLASS", L"string", L"Win32_Process");
+        int derivation = add(system, L"__DERIVATION", L"string[]", L"3 elements");
+        add(derivation, L"[0]", L"string", L"CIM_Process");
+        add(derivation, L"[1]", L"string", L"CIM_LogicalElement");
+        add(derivation, L"[2]", L"string", L"CIM_ManagedSystemElement");
+        add(system, L"__NAMESPACE", L"string", L"root\\cimv2");
+        add(system, L"__PATH", L"string", L"\\\\WORKSTATION\\root\\cimv2:Win32_Process.Handle=\"1284\"");
+        add(system, L"__RELPATH", L"string", L"Win32_Process.Handle=\"1284\"");
+        add(system, L"__SERVER", L"string", L"WORKSTATION");
+        int related = model.AddGroup(String(L"Related"));
+        int computer = add(related, L"Win32_ComputerSystem", L"Win32_SystemProcesses", L"1 object");
+        add(computer, L"WORKSTATION", L"", L"Win32_ComputerSystem.Name=\"WORKSTATION\"", PropertyRowFlags::Link);
+        model.Expand(computer);
+        int session = add(related, L"Win32_LogonSession", L"Win32_SessionProcess", L"1 object");
+        add(session, L"999", L"", L"Win32_LogonSession.LogonId=\"999\"", PropertyRowFlags::Link);
+    }
+
     ImageList m_images;
     TreeView m_tree;
     TabView m_tabs;
     TabPage m_results;
     TabPage m_metadata;
+    TabPage m_properties;
     Grid m_grid;
+    PropertyList m_sheet;
 };
 
 } // namespace
@@ -208,6 +260,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     if (checkTree)
     {
         form.GetTree().Focus();
+    }
+    else if (arguments.find("--properties") != std::string::npos)
+    {
+        form.GetTabs().ShowPage(2);
+        PropertyList& sheet = form.GetSheet();
+        sheet.Focus();
+        sheet.SelectRow(sheet.GetModel().GetVisibleRow(10));
     }
     else
     {
