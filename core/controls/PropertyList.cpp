@@ -183,6 +183,7 @@ void PropertyList::OnSelectionChanged()
     }
     m_shownSelection = m_model.GetSelectedRow();
     m_shownAll = m_model.IsAllSelected();
+    NotifyAccessibleSelection();
     EventArgs args;
     SelectionChanged.Raise(this, args);
 }
@@ -309,9 +310,15 @@ void PropertyList::MoveTo(int position)
     SelectRow(m_model.GetVisibleRow(position));
 }
 
-void PropertyList::ToggleRow(int row)
+bool PropertyList::ToggleRow(int row)
 {
+    if (row < 0 || row >= m_model.GetRowCount() || m_model.GetChildCount(row) == 0)
+    {
+        return false;
+    }
     m_model.SetExpanded(row, !m_model.IsExpanded(row));
+    NotifyAccessibleExpansion(row);
+    return true;
 }
 
 void PropertyList::CollapseOrMoveToParent()
@@ -912,6 +919,7 @@ bool PropertyList::OnKeyPress(wchar_t character)
     if (character == L'*')
     {
         m_model.ExpandAll(row);
+        NotifyAccessibleExpansion(row);
     }
     else if ((character == L'+') != m_model.IsExpanded(row))
     {

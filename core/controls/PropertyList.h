@@ -73,6 +73,9 @@ public:
     void CopySelection();
     // Raises LinkActivated for a row whose value is a link, as a click on it does.
     bool ActivateLink(int row);
+    // Opens a closed row or closes an open one as the user does, telling screen readers; false for a row without
+    // children.
+    bool ToggleRow(int row);
 
     // --- Geometry, in client pixels ---
     int GetRowHeight();
@@ -117,6 +120,7 @@ protected:
     void OnFontChanged() override;
     void OnDpiChanged(int oldDpi, int newDpi) override;
     Color GetDefaultBackColor() const override;
+    AccessibleObject* CreateAccessibilityObject() override;
 
 private:
     class FontSet;
@@ -148,10 +152,12 @@ private:
     int RowsPerPage();
     // Selection by the user, by position among the rows shown.
     void MoveTo(int position);
-    void ToggleRow(int row);
     void CollapseOrMoveToParent();
     void ExpandOrMoveToChild();
     void DropCharacter();
+    // Tell screen readers of the selected row, and of a row opened or closed (PropertyListAccessibility.cpp).
+    void NotifyAccessibleSelection();
+    void NotifyAccessibleExpansion(int row);
     // The width of a value's text in its font.
     int MeasureValue(int row, const String& value);
     // Shows the whole text of a cut cell under the mouse, or hides the tip.

@@ -6,9 +6,11 @@
 #include "core/controls/ToolTip.h"
 
 #include "tests/core/controls/ControlTestSupport.h"
+#include "tests/support/AccessibleClient.h"
 #include "tests/support/ThrownMessage.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -449,4 +451,127 @@ TEST_F(PropertyListTest, TheContextMenuIsForTheSelectedRowFromMouseAndKeyboard)
     ClientToScreen(static_cast<HWND>(list.GetHandle()), &below);
     EXPECT_EQ(below.y, menuRect.top);
     Testing::PressKey(list, Keys::Escape);
+}
+
+// --- Accessibility ---
+
+namespace
+{
+
+VARIANT ChildId(long id)
+{
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    return child;
+}
+
+} // namespace
+
+// The rows shown are outline items named by their names, their values as values, described by their types and key
+// marks, with their open, selected, focused and link states.
+TEST_F(PropertyListTest, ScreenReadersFindTheRowsShownAsOutlineItems)
+{
+    Fill();
+    ShowAndFocus();
+    Testing::Accessible outline = Testing::Accessible::OfWindow(list.GetHandle());
+    ASSERT_TRUE(outline);
+    EXPECT_EQ(ROLE_SYSTEM_OUTLINE, outline.Role());
+    // Handle, Names, Owner, Parent, System properties, __CLASS; the bars follow as child windows.
+    EXPECT_LE(6, outline.ChildCount());
+    EXPECT_EQ(ROLE_SYSTEM_OUTLINEITEM, outline.Role(1));
+    EXPECT_EQ(L"Handle", outline.Name(1));
+    EXPECT_EQ(L"4242", outline.Value(1));
+    EXPECT_EQ(L"Key, string", outline.Description(1));
+    EXPECT_EQ(L"string[]", outline.Description(2));
+    EXPECT_NE(0, outline.State(2) & STATE_SYSTEM_COLLAPSED);
+    EXPECT_EQ(L"Expand", outline.DefaultAction(2));
+    EXPECT_EQ(0, outline.State(1) & (STATE_SYSTEM_COLLAPSED | STATE_SYSTEM_EXPANDED)) << "no children";
+    EXPECT_NE(0, outline.State(4) & STATE_SYSTEM_LINKED);
+    EXPECT_EQ(L"Jump", outline.DefaultAction(4));
+    EXPECT_EQ(L"System properties", outline.Name(5));
+    EXPECT_NE(0, outline.State(5) & STATE_SYSTEM_EXPANDED);
+
+    // The default action opens a row, and the items that follow are its children.
+    EXPECT_EQ(S_OK, outline->accDoDefaultAction(ChildId(2)));
+    EXPECT_TRUE(list.GetModel().IsExpanded(names));
+    EXPECT_EQ(L"[0]", outline.Name(3));
+    EXPECT_EQ(L"alpha", outline.Value(3));
+    EXPECT_NE(0, outline.State(2) & STATE_SYSTEM_EXPANDED);
+    // A link's follows it.
+    EXPECT_EQ(S_OK, outline->accDoDefaultAction(ChildId(6)));
+    EXPECT_EQ(std::vector<int>{parent}, recorder.links);
+
+    // Selecting through the object selects the row; the focused list gives it the focus too.
+    EXPECT_EQ(S_OK, outline->accSelect(SELFLAG_TAKESELECTION, ChildId(5)));
+    EXPECT_EQ(owner, list.GetSelectedRow());
+    EXPECT_NE(0, outline.State(5) & STATE_SYSTEM_SELECTED);
+    EXPECT_NE(0, outline.State(5) & STATE_SYSTEM_FOCUSED);
+    EXPECT_EQ(0, outline.State(1) & STATE_SYSTEM_SELECTED);
+    VARIANT focus;
+    VariantInit(&focus);
+    EXPECT_EQ(S_OK, outline->get_accFocus(&focus));
+    EXPECT_EQ(VT_I4, focus.vt);
+    EXPECT_EQ(5, focus.lVal);
+    // Where a row is, and which row is at a point.
+    long left = 0;
+    long top = 0;
+    long width = 0;
+    long height = 0;
+    EXPECT_EQ(S_OK, outline->accLocation(&left, &top, &width, &height, ChildId(5)));
+    POINT origin = {0, list.GetRowBounds(owner).top};
+    ClientToScreen(static_cast<HWND>(list.GetHandle()), &origin);
+    EXPECT_EQ(origin.y, top);
+    EXPECT_EQ(list.GetRowHeight(), height);
+    VARIANT hit;
+    VariantInit(&hit);
+    EXPECT_EQ(S_OK, outline->accHitTest(left + 5, top + height / 2, &hit));
+    EXPECT_EQ(VT_I4, hit.vt);
+    EXPECT_EQ(5, hit.lVal);
+}
+
+TEST_F(PropertyListTest, RowsBelowTheViewAreOffscreen)
+{
+    Fill();
+    for (int i = 0; i < 40; i++)
+    {
+        list.GetModel().AddRow(system, String(L"__P") + i, String(L"string"), String(L"x"));
+    }
+    ShowAndFocus();
+    Testing::Accessible outline = Testing::Accessible::OfWindow(list.GetHandle());
+    EXPECT_EQ(0, outline.State(1) & STATE_SYSTEM_OFFSCREEN);
+    EXPECT_NE(0, outline.State(46) & STATE_SYSTEM_OFFSCREEN);
+    Testing::PressKey(list, Keys::End);
+    EXPECT_NE(0, outline.State(1) & STATE_SYSTEM_OFFSCREEN);
+    EXPECT_EQ(0, outline.State(46) & STATE_SYSTEM_OFFSCREEN);
+}
+
+// A screen reader follows the focus from row to row, and hears a row opened.
+TEST_F(PropertyListTest, FocusMovesAndOpeningARowAreAnnounced)
+{
+    Fill();
+    ShowAndFocus();
+    list.SelectRow(handle);
+    Testing::TakeEvents();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_STATECHANGE, nullptr, Testing::RecordEvent,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    Testing::PressKey(list, Keys::Down); // to Names, the second row
+    Testing::PressKey(list, Keys::Right);
+    Testing::PumpMessages();
+    UnhookWinEvent(hook);
+    bool focused = false;
+    bool opened = false;
+    for (const Testing::RecordedEvent& event : Testing::TakeEvents())
+    {
+        if (event.window != list.GetHandle() || event.object != OBJID_CLIENT)
+        {
+            continue;
+        }
+        focused = focused || (event.event == EVENT_OBJECT_FOCUS && event.child == 2);
+        opened = opened || (event.event == EVENT_OBJECT_STATECHANGE && event.child == 2);
+    }
+    EXPECT_TRUE(focused);
+    EXPECT_TRUE(opened);
 }
