@@ -153,6 +153,20 @@ String ClassText(const WMI::ClassEntry& entry)
     return text;
 }
 
+// The picture tells at a glance what the text says after the name; WMI's own classes have one of their own.
+int ClassImage(const WMI::ClassEntry& entry)
+{
+    if (entry.isSystem)
+    {
+        return Resources::SystemClassImage;
+    }
+    if (entry.isAssociation)
+    {
+        return Resources::AssociationClassImage;
+    }
+    return entry.isAbstract ? Resources::AbstractClassImage : Config::NodeImage::Class;
+}
+
 // A class's node, its class object not bound to a namespace's connection until it is chosen.
 TreeNode* NewClass(ManagementConnection* connection, const String& nameSpace, const WMI::ClassEntry& entry)
 {
@@ -161,7 +175,7 @@ TreeNode* NewClass(ManagementConnection* connection, const String& nameSpace, co
     object->SetNamespace(nameSpace);
     child->SetOwnedData(object.release());
     child->SetTag(String(Config::NodeTag::Class));
-    child->SetImageIndex(Config::NodeImage::Class);
+    child->SetImageIndex(ClassImage(entry));
     child->SetExpandable(true);
     return child;
 }

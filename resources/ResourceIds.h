@@ -49,6 +49,10 @@
 #define IDI_VIDEO 157
 // The namespaces of a machine and each namespace.
 #define IDI_NAMESPACE 176
+// The classes of a namespace that are bases without instances, associations, and WMI's own.
+#define IDI_ABSTRACT_CLASS 178
+#define IDI_ASSOCIATION_CLASS 179
+#define IDI_SYSTEM_CLASS 180
 
 // The product's picture in the about dialog, 200 by 200 pixels.
 #define IDB_PRODUCT 172
@@ -77,9 +81,12 @@ constexpr int QueryImage = 10;
 
 // The class tree's image list, index by index. The category folder at CategoryImage is no resource:
 // it is the icon in CategoryIcon.h, added with ImageList::AddFromMemory.
-constexpr int TreeImageCount = 32;
+constexpr int TreeImageCount = 35;
 constexpr int CategoryImage = 1;
 constexpr int NamespaceImage = 31;
+constexpr int AbstractClassImage = 32;
+constexpr int AssociationClassImage = 33;
+constexpr int SystemClassImage = 34;
 // clang-format off
 constexpr int TreeImageIds[TreeImageCount] = {
     IDI_COMPUTER, 0, IDI_CLASS, IDI_PROPERTY,
@@ -87,7 +94,7 @@ constexpr int TreeImageIds[TreeImageCount] = {
     IDI_NETWORKING, IDI_OS_SETTINGS, IDI_PROCESSES, IDI_REGISTRY, IDI_SCHEDULER, IDI_SECURITY, IDI_SERVICES,
     IDI_SHARES, IDI_START_MENU, IDI_STORAGE, IDI_USERS, IDI_EVENT_LOG, IDI_PRODUCT_ACTIVATION,
     IDI_COOLING, IDI_INPUT_DEVICES, IDI_MOTHERBOARD, IDI_POWER, IDI_PRINTING, IDI_TELEPHONY, IDI_VIDEO,
-    IDI_NAMESPACE};
+    IDI_NAMESPACE, IDI_ABSTRACT_CLASS, IDI_ASSOCIATION_CLASS, IDI_SYSTEM_CLASS};
 // clang-format on
 
 } // namespace Quarrow::Resources

@@ -3,6 +3,7 @@
 #include "app/AboutForm.h"
 #include "app/MainForm.h"
 #include "app/options/OptionsForm.h"
+#include "config/Catalogue.h"
 #include "config/ClassTreeNodes.h"
 #include "config/ClassViewEditor.h"
 #include "core/controls/Application.h"
@@ -15,6 +16,7 @@
 #include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
 #include "core/xml/XmlTextReader.h"
+#include "resources/ResourceIds.h"
 #include "wmi/ResultMessage.h"
 
 #include "tests/app/AppTesting.h"
@@ -1717,6 +1719,10 @@ TEST_F(NamespacesTest, ANamespaceShowsItsClassHierarchy)
     EXPECT_EQ((std::vector<std::wstring>{L"MSNdis_Binding (association)", L"MSSMBios_RawSMBiosTables",
                                          L"WmiEvent (abstract)"}),
               Texts(wmi));
+    // Each kind has its own picture as well as its words.
+    EXPECT_EQ(Quarrow::Resources::AssociationClassImage, wmi->GetNodes()[0]->GetImageIndex());
+    EXPECT_EQ(Config::NodeImage::Class, wmi->GetNodes()[1]->GetImageIndex());
+    EXPECT_EQ(Quarrow::Resources::AbstractClassImage, wmi->GetNodes()[2]->GetImageIndex());
     TreeNode* event = wmi->GetNodes()[2];
     EXPECT_EQ(L"CL", W(event->GetTag()));
     Open(event);
@@ -1741,7 +1747,9 @@ TEST_F(NamespacesTest, SystemClassesShowOnlyWhenTheOptionsSaySo)
         options.SetShowSystemClasses(true);
     }
     Start();
-    EXPECT_EQ(L"__SystemClass", Texts(Wmi()).back());
+    TreeNode* wmi = Wmi();
+    EXPECT_EQ(L"__SystemClass", Texts(wmi).back());
+    EXPECT_EQ(Quarrow::Resources::SystemClassImage, wmi->GetLastNode()->GetImageIndex());
 }
 
 // A class of root\wmi is shown and loaded as a class of the class view is, through a connection to root\wmi.

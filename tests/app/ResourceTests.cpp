@@ -24,8 +24,9 @@ namespace
 // The images of the main window's lists, index by index, as the menus, toolbar and catalogue use them.
 const std::vector<int> ToolbarIcons = {169, 149, 137, 134, 152, 163, 107, 173, 174, 175, 177};
 // 0 stands for the category folder, which is no resource.
-const std::vector<int> TreeIcons = {137, 0,   154, 164, 144, 145, 139, 141, 142, 146, 147, 148, 159, 155, 167, 156,
-                                    158, 165, 161, 162, 135, 168, 160, 166, 136, 138, 140, 151, 153, 171, 157, 176};
+const std::vector<int> TreeIcons = {137, 0,   154, 164, 144, 145, 139, 141, 142, 146, 147, 148,
+                                    159, 155, 167, 156, 158, 165, 161, 162, 135, 168, 160, 166,
+                                    136, 138, 140, 151, 153, 171, 157, 176, 178, 179, 180};
 
 std::vector<int> AllIcons()
 {
@@ -154,7 +155,7 @@ TEST(ResourceTest, TheTreeImagesLoadIntoA16PixelImageListWithTheCategoryFolderFr
             images.AddFromResource(TreeIcons[i]);
         }
     }
-    ASSERT_EQ(32, images.GetCount());
+    ASSERT_EQ(35, images.GetCount());
     for (int i = 0; i < images.GetCount(); i++)
     {
         EXPECT_NE(nullptr, images.GetIcon(i, 16)) << "image " << i;
@@ -190,7 +191,7 @@ TEST(ResourceTest, EveryIconHoldsSharp16To48PixelImagesWithAlpha)
 TEST(ResourceTest, NoTwoIconsLookTheSame)
 {
     std::vector<int> ids = AllIcons();
-    ASSERT_EQ(41u, ids.size());
+    ASSERT_EQ(44u, ids.size());
     std::vector<Testing::IconPixels> pictures;
     for (int id : ids)
     {
