@@ -24,6 +24,8 @@ constexpr int Indent = 16;
 constexpr int GlyphWidth = 16;
 constexpr int MarkWidth = 17;
 constexpr int CellPadding = 6;
+constexpr int AutoSizeAllRowsLimit = 20000;
+constexpr int AutoSizeAroundView = 1000;
 constexpr int TextFlags = TextFormat::SingleLine | TextFormat::VerticalCenter | TextFormat::NoPrefix;
 constexpr int CutTextFlags = TextFlags | TextFormat::EndEllipsis;
 
@@ -122,6 +124,41 @@ int PropertyList::GetColumnWidth(int column) const
 {
     CheckColumn(column, L"PropertyList.GetColumnWidth method");
     return m_widths[column];
+}
+
+void PropertyList::AutoSizeColumn(int column)
+{
+    CheckColumn(column, L"PropertyList.AutoSizeColumn method");
+    Settle();
+    m_fonts->Update(GetFontHandle());
+    int padding = Scale(CellPadding);
+    int widest = MeasureText(m_headers[column], GetFontHandle(), TextFlags).width + 2 * padding;
+    int count = m_model.GetVisibleRowCount();
+    int first = 0;
+    int last = count - 1;
+    if (count > AutoSizeAllRowsLimit)
+    {
+        int top = GetScrollPosition().y / GetRowHeight();
+        first = top - AutoSizeAroundView < 0 ? 0 : top - AutoSizeAroundView;
+        last = top + AutoSizeAroundView >= count ? count - 1 : top + AutoSizeAroundView;
+    }
+    for (int position = first; position <= last; position++)
+    {
+        int row = m_model.GetVisibleRow(position);
+        if (m_model.IsGroup(row))
+        {
+            // A heading spans the columns: it needs none of them.
+            continue;
+        }
+        int width =
+            column == PropertyListColumn::Name
+                ? GetLayout(row).name + MeasureText(m_model.GetName(row), GetFontHandle(), TextFlags).width + padding
+            : column == PropertyListColumn::Type
+                ? MeasureText(m_model.GetType(row), GetFontHandle(), TextFlags).width + 2 * padding
+                : MeasureValue(row, m_model.GetValue(row)) + 2 * padding;
+        widest = width > widest ? width : widest;
+    }
+    SetColumnWidth(column, Unscale(widest) + 1);
 }
 
 // --- What the model tells ---
@@ -690,6 +727,11 @@ void PropertyList::OnMouseDoubleClick(const Point& point, int button, int keys)
 {
     int row = NoRow;
     PropertyListHitArea area = HitTest(point, &row);
+    if (area == PropertyListHitArea::HeaderEdge && button == MouseButtons::Left)
+    {
+        AutoSizeColumn(HitColumnEdge(point.x));
+        return;
+    }
     if (area == PropertyListHitArea::Link)
     {
         // The first click followed the link; the second must not follow whatever shows there now.

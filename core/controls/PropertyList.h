@@ -62,6 +62,10 @@ public:
     // Pixels at 96 DPI. The value column takes the room the others leave, at least its own width.
     void SetColumnWidth(int column, int width);
     int GetColumnWidth(int column) const;
+    // Fits a column to its header and the texts of the rows shown (all of them up to 20,000 rows; of more, those
+    // around the view); for the value column, the width it keeps at least. A double click on a header edge fits the
+    // column on its left.
+    void AutoSizeColumn(int column);
 
     // --- Selection: one row, or every row shown for copying ---
     int GetSelectedRow() const { return m_model.GetSelectedRow(); }

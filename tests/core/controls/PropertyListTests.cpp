@@ -264,6 +264,35 @@ TEST_F(PropertyListTest, DraggingAHeaderEdgeResizesAColumnAndTheValueFillsTheRes
               ThrownMessage([&] { list.SetColumnWidth(3, 10); }));
 }
 
+TEST_F(PropertyListTest, ADoubleClickOnAHeaderEdgeFitsTheColumnToItsTexts)
+{
+    Fill();
+    list.GetModel().Expand(owner);
+    ShowAndFocus();
+    int edge = list.GetColumnRight(PropertyListColumn::Name);
+    int y = list.GetHeaderHeight() / 2;
+    SendMessageW(list.GetHandle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(edge, y));
+    SendMessageW(list.GetHandle(), WM_LBUTTONUP, 0, MAKELPARAM(edge, y));
+    // The widest name with its indent, as the system measures it; the heading spans the columns and counts not.
+    HDC screen = GetDC(static_cast<HWND>(list.GetHandle()));
+    HGDIOBJ previous = SelectObject(screen, list.GetFontHandle());
+    int widest = 0;
+    for (int row : {handle, names, owner, account, domain, parent})
+    {
+        String name = list.GetModel().GetName(row);
+        SIZE size;
+        GetTextExtentPoint32W(screen, name.GetBuffer(), name.GetLength(), &size);
+        int right = list.GetPartBounds(row, PropertyListHitArea::Name).left + static_cast<int>(size.cx);
+        widest = right > widest ? right : widest;
+    }
+    SelectObject(screen, previous);
+    ReleaseDC(static_cast<HWND>(list.GetHandle()), screen);
+    int width = list.Scale(list.GetColumnWidth(PropertyListColumn::Name));
+    EXPECT_GE(width, widest + list.Scale(6));
+    EXPECT_LE(width, widest + list.Scale(10));
+    EXPECT_LT(width, list.Scale(180)) << "narrower than before";
+}
+
 // --- Copying ---
 
 TEST_F(PropertyListTest, CtrlCCopiesTheSelectedRowAndCtrlAThenCtrlCEveryRowShown)
