@@ -42,9 +42,15 @@ private:
     VARIANT m_value;
 };
 
+// A text without the NULs a provider may count after it (Wine's paths are longer than their texts).
 String TextOf(BSTR text)
 {
-    return text != nullptr ? String(text, static_cast<int>(SysStringLen(text))) : String();
+    int length = text != nullptr ? static_cast<int>(SysStringLen(text)) : 0;
+    while (length > 0 && text[length - 1] == 0)
+    {
+        length--;
+    }
+    return String(text != nullptr ? text : L"", length);
 }
 
 String Decimal(uint64_t magnitude, bool negative)
@@ -402,6 +408,36 @@ bool HasKeyQualifier(IWbemClassObject* object, const String& name)
            key.Get().boolVal != VARIANT_FALSE;
 }
 
+// The key names an object's __RELPATH writes (Class.Key="value",Other=1); none for Class=@ or an object without one.
+ArrayList<String> KeyNamesOfPath(const String& path)
+{
+    ArrayList<String> names;
+    int at = path.IndexOf(L'.', 0);
+    wchar_t quote = 0;
+    for (int start = at + 1; at >= 0 && at < path.GetLength(); at++)
+    {
+        wchar_t unit = path[at];
+        if (quote != 0)
+        {
+            at += unit == L'\\' ? 1 : 0;
+            quote = unit == quote ? 0 : quote;
+        }
+        else if (unit == L'"' || unit == L'\'')
+        {
+            quote = unit;
+        }
+        else if (unit == L'=')
+        {
+            names.Add(path.Substring(start, at - start));
+        }
+        else if (unit == L',')
+        {
+            start = at + 1;
+        }
+    }
+    return names;
+}
+
 ObjectProperty ReadProperty(IWbemClassObject* object, const String& name, bool key)
 {
     OwnedVariant value;
@@ -534,16 +570,6 @@ ObjectValue ReadObject(IWbemClassObject* object)
         throw Core::ArgumentNullException(String(L"object"));
     }
     bool listed = false;
-    ArrayList<String> names = NamesOf(object, nullptr, WBEM_FLAG_NONSYSTEM_ONLY, listed);
-    // One call names every key; a provider that cannot filter by qualifier is asked property by property.
-    bool keysListed = false;
-    ArrayList<String> keys = NamesOf(object, L"key", WBEM_FLAG_ONLY_IF_TRUE | WBEM_FLAG_NONSYSTEM_ONLY, keysListed);
-    ArrayList<ObjectProperty> properties(names.GetCount());
-    for (int i = 0; i < names.GetCount(); i++)
-    {
-        bool key = keysListed ? Contains(keys, names[i]) : HasKeyQualifier(object, names[i]);
-        properties.Add(ReadProperty(object, names[i], key));
-    }
     ArrayList<String> systemNames = NamesOf(object, nullptr, WBEM_FLAG_SYSTEM_ONLY, listed);
     if (!listed)
     {
@@ -555,6 +581,7 @@ ObjectValue ReadObject(IWbemClassObject* object)
     ArrayList<ObjectProperty> systemProperties(systemNames.GetCount());
     String className;
     String path;
+    String relativePath;
     for (int i = 0; i < systemNames.GetCount(); i++)
     {
         ObjectProperty property = ReadProperty(object, systemNames[i], false);
@@ -562,15 +589,41 @@ ObjectValue ReadObject(IWbemClassObject* object)
         {
             continue; // not one this provider has
         }
-        if (SameName(property.GetName(), String(L"__CLASS")))
+        const String& name = property.GetName();
+        String* kept = SameName(name, String(L"__CLASS"))     ? &className
+                       : SameName(name, String(L"__PATH"))    ? &path
+                       : SameName(name, String(L"__RELPATH")) ? &relativePath
+                                                              : nullptr;
+        if (kept != nullptr)
         {
-            className = property.GetValue().GetText();
-        }
-        else if (SameName(property.GetName(), String(L"__PATH")))
-        {
-            path = property.GetValue().GetText();
+            *kept = property.GetValue().GetText();
         }
         systemProperties.Add(property);
+    }
+
+    ArrayList<String> names = NamesOf(object, nullptr, WBEM_FLAG_NONSYSTEM_ONLY, listed);
+    // One call names every key; a provider that cannot filter by qualifier is asked property by property, and one
+    // whose qualifier sets hold no key marks (Wine's) has them read from the names its path gives its keys.
+    bool keysListed = false;
+    ArrayList<String> keys = NamesOf(object, L"key", WBEM_FLAG_ONLY_IF_TRUE | WBEM_FLAG_NONSYSTEM_ONLY, keysListed);
+    if (!keysListed)
+    {
+        for (int i = 0; i < names.GetCount(); i++)
+        {
+            if (HasKeyQualifier(object, names[i]))
+            {
+                keys.Add(names[i]);
+            }
+        }
+        if (keys.GetCount() == 0)
+        {
+            keys = KeyNamesOfPath(relativePath);
+        }
+    }
+    ArrayList<ObjectProperty> properties(names.GetCount());
+    for (int i = 0; i < names.GetCount(); i++)
+    {
+        properties.Add(ReadProperty(object, names[i], Contains(keys, names[i])));
     }
     return ObjectValue(className, path, properties, systemProperties);
 }

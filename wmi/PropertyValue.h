@@ -5,6 +5,7 @@
 
 #include "core/String.h"
 #include "core/collections/ArrayList.h"
+#include "wmi/ClassDefinition.h"
 #include "wmi/DateTimeValue.h"
 
 #include <memory>

@@ -149,6 +149,12 @@ std::wstring BracedPath(const std::wstring& text, size_t start, size_t& end)
 
 } // namespace
 
+String GetObjectPathClass(const String& path)
+{
+    std::wstring found = PathClass(std::wstring(path.GetBuffer(), static_cast<size_t>(path.GetLength())));
+    return String(found.c_str(), static_cast<int>(found.size()));
+}
+
 String GetQueriedClass(const String& query)
 {
     std::wstring text(query.GetBuffer(), static_cast<size_t>(query.GetLength()));

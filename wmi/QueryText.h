@@ -14,6 +14,10 @@ namespace WMI
 // for a text that names none.
 Core::String GetQueriedClass(const Core::String& query);
 
+// The class of an object path: Win32_Process of \\server\root\cimv2:Win32_Process.Handle="4",
+// Win32_Process.Handle="4", Win32_Process=4 or Win32_Process (a class path). Empty for a text that names none.
+Core::String GetObjectPathClass(const Core::String& path);
+
 // The class name a report of the query's rows is named after: GetQueriedClass, or "Query" when that is empty.
 Core::String GetQueryReportName(const Core::String& query);
 

@@ -92,4 +92,27 @@ Core::String GetResultReason(int32_t result)
     return message;
 }
 
+Core::String GetObjectFailureMessage(int32_t result, const Core::String& path)
+{
+    bool own = result == static_cast<int32_t>(0x80041002) || result == static_cast<int32_t>(0x80041003) ||
+               result == static_cast<int32_t>(0x80070005) || result == static_cast<int32_t>(0x8004103A);
+    if (own)
+    {
+        // These say more than a provider's own description would; it is not left behind for a later failure.
+        SetErrorInfo(0, nullptr);
+    }
+    switch (static_cast<uint32_t>(result))
+    {
+    case 0x80041002: // WBEM_E_NOT_FOUND
+        return Core::String(L"The instance ") + path + L" does not exist on the machine";
+    case 0x80041003: // WBEM_E_ACCESS_DENIED
+    case 0x80070005: // E_ACCESSDENIED
+        return Core::String(L"Access to the instance ") + path + L" is denied";
+    case 0x8004103A: // WBEM_E_INVALID_OBJECT_PATH
+        return Core::String(L"Not a valid object path: ") + path;
+    default:
+        return Core::String(L"Could not read ") + path + L": " + GetResultReason(result);
+    }
+}
+
 } // namespace WMI

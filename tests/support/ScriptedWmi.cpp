@@ -874,6 +874,11 @@ public:
                 return m_provider->getNamesResult;
             }
         }
+        if (m_provider != nullptr && !m_provider->keyQualifiers &&
+            (qualifierName != nullptr || (flags & WBEM_FLAG_KEYS_ONLY) != 0))
+        {
+            return E_NOTIMPL;
+        }
         LONG origin = flags & WBEM_MASK_CONDITION_ORIGIN;
         LONG condition = qualifierName != nullptr ? flags & WBEM_MASK_PRIMARY_CONDITION : 0;
         std::vector<std::wstring> all;
@@ -946,7 +951,12 @@ public:
         {
             return WBEM_E_NOT_FOUND;
         }
-        *set = new QualifierSet(PropertyQualifiers(m_script, property->first, property->second, m_origin.get()));
+        std::vector<QualifierEntry> entries;
+        if (m_provider == nullptr || m_provider->keyQualifiers)
+        {
+            entries = PropertyQualifiers(m_script, property->first, property->second, m_origin.get());
+        }
+        *set = new QualifierSet(std::move(entries));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Put(LPCWSTR, LONG, VARIANT*, CIMTYPE) override { return E_NOTIMPL; }

@@ -257,7 +257,10 @@ public:
     std::wstring computerName = L"SCRIPTED-PC";
     // The locale of a connection whose ConnectServer names none: the user's, as WMI takes it.
     std::wstring defaultLocale = L"MS_409";
-    HRESULT getNamesResult = S_OK;  // anything but S_OK: GetNames fails with it
+    HRESULT getNamesResult = S_OK; // anything but S_OK: GetNames fails with it
+    // Off: as Wine's, GetNames cannot filter by a qualifier or by keys (E_NOTIMPL), and property qualifier sets
+    // hold neither key nor CIMTYPE.
+    bool keyQualifiers = true;
     HRESULT getTypeResult = S_OK;   // result of Get asking the class object for a property's type
     HRESULT execQueryResult = S_OK; // S_OK: runs for a scripted class, WBEM_E_NOT_FOUND otherwise
     int failNextOnCall = 0;         // the 1-based Next call that fails with failNextResult; 0: none

@@ -111,6 +111,18 @@ TEST_F(PropertyValueTest, RealsBooleansCharactersAndTexts)
     EXPECT_EQ(WMI::CimReference, Read(Value::Reference(L"x"), CIM_REFERENCE).GetCimType());
 }
 
+TEST_F(PropertyValueTest, NulsCountedAfterATextAreNotPartOfIt)
+{
+    // Wine hands out paths whose length counts NULs after the text.
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocStringLen(L"A.K=1\0\0\0", 8);
+    EXPECT_STREQ(L"A.K=1", PropertyValue::FromVariant(value, WMI::CimString).GetText().GetBuffer());
+    EXPECT_EQ(5, PropertyValue::FromVariant(value, WMI::CimString).GetText().GetLength());
+    VariantClear(&value);
+}
+
 TEST_F(PropertyValueTest, ADatetimeKeepsWmisTextAndShowsReadably)
 {
     PropertyValue value = Read(Value::DateTime(L"20260309140500.000000+000"), CIM_DATETIME);

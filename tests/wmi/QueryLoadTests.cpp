@@ -511,3 +511,17 @@ TEST(QueryReportName, QueryWhenTheTextNamesNoClass)
     EXPECT_EQ(L"Query", name(L"SELECT Name"));
     EXPECT_EQ(L"Query", name(L"ASSOCIATORS OF Win32_LogicalDisk"));
 }
+
+TEST(ObjectPathClass, TheClassOfEveryFormOfPath)
+{
+    auto name = [](const wchar_t* path) { return std::wstring(WMI::GetObjectPathClass(String(path)).GetBuffer()); };
+    EXPECT_EQ(L"Win32_Process", name(L"Win32_Process.Handle=\"4\""));
+    EXPECT_EQ(L"Win32_Process", name(L"\\\\SERVER\\root\\cimv2:Win32_Process.Handle=\"4\""));
+    EXPECT_EQ(L"Win32_Process", name(L"Win32_Process=4"));
+    EXPECT_EQ(L"Win32_Settings", name(L"Win32_Settings=@"));
+    EXPECT_EQ(L"Win32_Process", name(L"Win32_Process"));
+    // A colon inside a key value is not the namespace's end.
+    EXPECT_EQ(L"Win32_LogicalDisk", name(L"Win32_LogicalDisk.DeviceID=\"C:\""));
+    EXPECT_EQ(L"", name(L""));
+    EXPECT_EQ(L"", name(L"=@"));
+}

@@ -1,6 +1,7 @@
 // Against the machine's own WMI service (Wine's, in the test environment).
 #include "core/threading/BackgroundWork.h"
 #include "tests/support/ThrownMessage.h"
+#include "wmi/InstanceReading.h"
 #include "wmi/InvalidWMIClassException.h"
 #include "wmi/ManagementObject.h"
 
@@ -111,6 +112,45 @@ TEST_F(LocalWmiTest, AMalformedFilterEndsTheLoadInStateFailed)
     processes.Load();
     EXPECT_EQ(WMI::LoadFailed, processes.GetState());
     EXPECT_EQ(String(L"The query was not syntactically valid"), processes.GetFailureMessage());
+}
+
+TEST_F(LocalWmiTest, ReadsItsOwnProcessWholeByItsPath)
+{
+    String id;
+    id += static_cast<unsigned int>(GetCurrentProcessId());
+    WMI::ObjectValue process = WMI::GetInstance(&connection, String(L"Win32_Process.Handle=\"") + id + L"\"");
+    EXPECT_EQ(String(L"win32_process"), process.GetObjectClass().ToLower());
+    // Wine writes the namespace in capitals, and counts NULs after the text in the path's length.
+    String relative = String(L"Win32_Process.Handle=\"") + id + L"\"";
+    ASSERT_GT(process.GetPath().GetLength(), relative.GetLength());
+    EXPECT_STREQ(relative.GetBuffer(),
+                 process.GetPath().Substring(process.GetPath().GetLength() - relative.GetLength()).GetBuffer());
+    const WMI::ObjectProperty* processId = process.FindProperty(String(L"ProcessId"));
+    ASSERT_NE(nullptr, processId);
+    EXPECT_EQ(id, processId->GetValue().GetText());
+    EXPECT_EQ(WMI::CimUInt32, processId->GetCimType());
+    EXPECT_FALSE(processId->IsKey());
+    // Wine's qualifier sets mark no keys: the key comes from the names the path gives.
+    const WMI::ObjectProperty* handle = process.FindProperty(String(L"Handle"));
+    ASSERT_NE(nullptr, handle);
+    EXPECT_TRUE(handle->IsKey());
+    EXPECT_EQ(id, handle->GetValue().GetText());
+    for (int i = 0; i < process.GetProperties().GetCount(); i++)
+    {
+        EXPECT_NE(L'_', process.GetProperties()[i].GetName()[0]) << "a system property among the others";
+    }
+    ASSERT_GT(process.GetSystemProperties().GetCount(), 0);
+    for (int i = 0; i < process.GetSystemProperties().GetCount(); i++)
+    {
+        EXPECT_EQ(L'_', process.GetSystemProperties()[i].GetName()[0]);
+    }
+    EXPECT_NE(nullptr, process.FindProperty(String(L"__RELPATH")));
+}
+
+TEST_F(LocalWmiTest, AProcessThatDoesNotExistIsSaidByItsPath)
+{
+    EXPECT_EQ(L"The instance Win32_Process.Handle=\"4294967295\" does not exist on the machine",
+              ThrownMessage([&] { WMI::GetInstance(&connection, String(L"Win32_Process.Handle=\"4294967295\"")); }));
 }
 
 TEST(RemoteWmi, ANamedServerThatCannotBeReachedReportsTheTransportFailure)
