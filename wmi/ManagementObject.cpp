@@ -114,6 +114,26 @@ String CellText(IWbemClassObject* object, const wchar_t* name)
     return text;
 }
 
+// The object path WMI gives with an object; empty when it gives none. Wine counts NULs after the text in its length.
+String PathOf(IWbemClassObject* object)
+{
+    VARIANT value;
+    VariantInit(&value);
+    String path;
+    if (SUCCEEDED(object->Get(L"__PATH", 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR &&
+        value.bstrVal != nullptr)
+    {
+        int length = static_cast<int>(SysStringLen(value.bstrVal));
+        while (length > 0 && value.bstrVal[length - 1] == 0)
+        {
+            length--;
+        }
+        path = String(value.bstrVal, length);
+    }
+    VariantClear(&value);
+    return path;
+}
+
 // The session of an open connection; a missing or closed one throws.
 std::shared_ptr<const ConnectionSession> SessionOf(ManagementConnection* connection)
 {
@@ -223,6 +243,8 @@ struct ManagementObject::Shared
     void ReadInstances();
     void AppendRows(IWbemClassObject** objects, unsigned long count);
     void AppendQueryRows(IWbemClassObject** objects, unsigned long count);
+    // Appends built rows and their paths, the lock held; a failing append leaves as many paths as rows.
+    void AddRows(std::unique_ptr<Row>* built, String* paths, unsigned long count);
     // The class an object of a query belongs to, learnt from the first of its objects that came.
     struct SeenClass;
     SeenClass& ClassOf(IWbemClassObject* object);
@@ -263,6 +285,7 @@ struct ManagementObject::Shared
     // The mode of the running load, fixed when it starts even if the connection's flag changes meanwhile.
     bool asyncRun = false;
     Core::Collections::PointerArrayList<Row> rows{16}; // owned rows
+    Core::Collections::ArrayList<String> rowPaths{16}; // each row's __PATH, under the lock with the rows
     // A typed query run in place of the class's own text; empty for a class load.
     String queryText;
     // The cells' names, under the lock (see GetColumns).
@@ -328,6 +351,11 @@ String ManagementObject::GetFailureMessage() const
 Core::Collections::PointerArrayList<Row>& ManagementObject::GetRows()
 {
     return m_shared->rows;
+}
+
+String ManagementObject::GetRowPath(int row) const
+{
+    return m_shared->rowPaths.GetItem(row);
 }
 
 Core::Threading::CriticalSection& ManagementObject::GetLock()
@@ -606,6 +634,7 @@ void ManagementObject::Shared::ClearRows()
 {
     CriticalSectionLock guard(lock);
     rows.Clear();
+    rowPaths.Clear();
     if (columns.GetCount() > 0)
     {
         columns.Clear();
@@ -754,6 +783,7 @@ void ManagementObject::Shared::AppendRows(IWbemClassObject** objects, unsigned l
     // Rows are built outside the lock; the main thread waits only for the appends.
     const Core::Collections::ArrayList<PropertyInfo>& properties = definition.GetProperties();
     std::unique_ptr<Row> built[BatchSize];
+    String paths[BatchSize];
     for (unsigned long i = 0; i < count; i++)
     {
         built[i] = std::make_unique<Row>(16);
@@ -761,12 +791,25 @@ void ManagementObject::Shared::AppendRows(IWbemClassObject** objects, unsigned l
         {
             built[i]->Add(CellText(objects[i], properties[p].GetName().GetBuffer()));
         }
+        paths[i] = PathOf(objects[i]);
     }
     CriticalSectionLock guard(lock);
+    AddRows(built, paths, count);
+}
+
+void ManagementObject::Shared::AddRows(std::unique_ptr<Row>* built, String* paths, unsigned long count)
+{
+    // The paths' room is made first, so that adding a path (a move) cannot fail after its row went in.
+    int needed = rowPaths.GetCount() + static_cast<int>(count);
+    if (rowPaths.GetCapacity() < needed)
+    {
+        rowPaths.SetCapacity(std::max(needed, rowPaths.GetCapacity() * 2));
+    }
     for (unsigned long i = 0; i < count; i++)
     {
         rows.Add(built[i].get());
         built[i].release();
+        rowPaths.Add(std::move(paths[i]));
     }
 }
 
@@ -870,8 +913,10 @@ void ManagementObject::Shared::AppendQueryRows(IWbemClassObject** objects, unsig
     classColumn = seenClasses.size() > 1;
     int offset = classColumn ? 1 : 0;
     std::unique_ptr<Row> built[BatchSize];
+    String paths[BatchSize];
     for (unsigned long i = 0; i < count; i++)
     {
+        paths[i] = PathOf(objects[i]);
         const SeenClass& seen = *classes[i];
         built[i] = std::make_unique<Row>(std::max(16, offset + seen.width));
         Row& row = *built[i];
@@ -926,11 +971,7 @@ void ManagementObject::Shared::AppendQueryRows(IWbemClassObject** objects, unsig
             columns.Add(*name);
         }
     }
-    for (unsigned long i = 0; i < count; i++)
-    {
-        rows.Add(built[i].get());
-        built[i].release();
-    }
+    AddRows(built, paths, count);
 }
 
 } // namespace WMI

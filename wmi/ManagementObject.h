@@ -117,6 +117,12 @@ public:
     ManagementConnection* GetConnection() const { return m_connection; }
     // One row per instance, one cell per property; take the lock while a worker may be appending.
     Core::Collections::PointerArrayList<Row>& GetRows();
+    // The object path (__PATH) of row i as WMI gave it with the row, to open the row's instance (GetInstance in
+    // wmi/InstanceReading.h); read with the row, no call of its own. Empty when WMI gave none: a query (or a class
+    // view's property list) that selected properties without the class's keys, a row of a class without keys (and,
+    // on Wine, any select of some properties rather than *). Kept beside the rows under the same lock, one path per
+    // row; throws ArgumentOutOfRangeException for a row that is not there.
+    Core::String GetRowPath(int row) const;
     Core::Threading::CriticalSection& GetLock();
     // The names of the rows' cells, under the same lock as the rows, which it always matches: cell i of a row
     // belongs to column i. A class load sets them once, from the property list, before its first row. A query

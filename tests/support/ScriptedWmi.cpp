@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -151,6 +152,22 @@ std::vector<const std::pair<std::wstring, CIMTYPE>*> Keys(const ClassScript* scr
     return keys;
 }
 
+// Whether any property of the class has a key qualifier: a quick look that spares keyless classes the work of a path.
+bool HasKeyQualifiers(const ClassScript* script)
+{
+    for (const ClassScript* current = script; current != nullptr; current = current->superclass)
+    {
+        for (const QualifierScript& qualifier : current->propertyQualifiers)
+        {
+            if (!qualifier.property.empty() && SameName(qualifier.name, L"key"))
+            {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool IsSingleton(const ClassScript* script)
 {
     for (const ClassScript* current = script; current != nullptr; current = current->superclass)
@@ -251,27 +268,80 @@ std::wstring Quoted(const std::wstring& text)
     return quoted + L"\"";
 }
 
+// What the paths of a class's objects are made of, worked out once for all the objects of an enumeration.
+struct KeyList
+{
+    std::vector<const std::pair<std::wstring, CIMTYPE>*> keys; // in the order of their names
+    bool singleton = false;
+    // The objects have a path: an instance of a query that selected properties has one only when they include every
+    // key or __PATH.
+    bool placed = true;
+};
+
+std::shared_ptr<const KeyList> MakeKeyList(const ClassScript* script, const std::vector<std::wstring>* selected)
+{
+    auto list = std::make_shared<KeyList>();
+    if (HasKeyQualifiers(script))
+    {
+        list->keys = Keys(script);
+    }
+    list->singleton = list->keys.empty() && IsSingleton(script);
+    auto isSelected = [&](const std::wstring& name)
+    {
+        return std::any_of(selected->begin(), selected->end(),
+                           [&](const std::wstring& chosen) { return SameName(chosen, name.c_str()); });
+    };
+    if (selected != nullptr && !selected->empty() && !isSelected(L"__PATH"))
+    {
+        list->placed =
+            std::all_of(list->keys.begin(), list->keys.end(), [&](const auto* key) { return isSelected(key->first); });
+    }
+    return list;
+}
+
 // An instance's __RELPATH: Class.Key="value",Other=5 with the keys in the order of their names, or Class=@ for a
 // singleton; empty when the class has no keys or the instance lacks a key's value.
-std::wstring RelativePath(const ClassScript* script, const Instance& instance)
+std::wstring RelativePath(const ClassScript* script, const KeyList& keys, const Instance& instance,
+                          const std::wstring& prefix = std::wstring())
 {
-    std::vector<const std::pair<std::wstring, CIMTYPE>*> keys = Keys(script);
-    if (keys.empty())
+    if (keys.keys.empty())
     {
-        return IsSingleton(script) ? script->name + L"=@" : std::wstring();
+        return keys.singleton ? prefix + script->name + L"=@" : std::wstring();
     }
-    std::wstring path = script->name;
+    std::wstring path;
+    path.reserve(prefix.size() + script->name.size() + 32);
+    path += prefix;
+    path += script->name;
     wchar_t separator = L'.';
-    for (const auto* key : keys)
+    std::wstring text;
+    for (const auto* key : keys.keys)
     {
         const Value* value = ValueOf(instance, key->first.c_str());
-        std::wstring text;
         bool quoted = false;
         if (value == nullptr || !KeyText(value->GetVariant(), key->second, text, quoted))
         {
             return std::wstring();
         }
-        path += separator + key->first + L"=" + (quoted ? Quoted(text) : text);
+        path += separator;
+        path += key->first;
+        path += L'=';
+        if (!quoted)
+        {
+            path += text;
+        }
+        else
+        {
+            path += L'"';
+            for (wchar_t unit : text)
+            {
+                if (unit == L'"' || unit == L'\\')
+                {
+                    path += L'\\';
+                }
+                path += unit;
+            }
+            path += L'"';
+        }
         separator = L',';
     }
     return path;
@@ -818,14 +888,14 @@ public:
             }
             return S_OK;
         }
-        const Value* found =
-            m_selected == nullptr || m_selected->empty() || IsSelected(name) ? ValueOf(*m_instance, name) : nullptr;
+        // A load reads values alone, many times: the declaration is looked up only when asked for or needed.
+        const Value* found = ValueOf(*m_instance, name);
         const std::pair<std::wstring, CIMTYPE>* property = nullptr;
         bool inherited = false;
-        // The declaration is looked up only when asked for or needed: a load reads values alone, many times.
         if (found == nullptr || type != nullptr || flavor != nullptr)
         {
             property = Declared(m_script, name, &inherited);
+            // An instance of a query that selected properties has those alone.
             if (found == nullptr &&
                 (property == nullptr || !(m_selected == nullptr || m_selected->empty() || IsSelected(name))))
             {
@@ -927,6 +997,8 @@ public:
     void Select(std::shared_ptr<const std::vector<std::wstring>> selected) { m_selected = std::move(selected); }
     // Where the object came from; none for an embedded object.
     void SetOrigin(std::shared_ptr<const Origin> origin) { m_origin = std::move(origin); }
+    // What its path is made of, as its enumeration worked it out; otherwise worked out when first needed.
+    void SetKeys(std::shared_ptr<const KeyList> keys) { m_keys = std::move(keys); }
     // What an embedded object's class and values live in.
     void Keep(std::shared_ptr<const void> kept) { m_kept = std::move(kept); }
 
@@ -1003,26 +1075,17 @@ private:
                            [&](const std::wstring& selected) { return SameName(selected, name); });
     }
 
-    // Whether the object has a path: an embedded object has none, and an instance of a query that selected
-    // properties only when they include every key or __PATH.
-    bool HasPlace() const
+    // Whether the object has a path: an embedded object has none, nor has an instance of a query that selected
+    // properties without its keys.
+    bool HasPlace() const { return !m_script->nameSpace.empty() && (m_instance == nullptr || KeysOfObject().placed); }
+
+    const KeyList& KeysOfObject() const
     {
-        if (m_script->nameSpace.empty())
+        if (m_keys == nullptr)
         {
-            return false;
+            m_keys = MakeKeyList(m_script, m_selected.get());
         }
-        if (m_instance == nullptr || m_selected == nullptr || m_selected->empty() || IsSelected(L"__PATH"))
-        {
-            return true;
-        }
-        for (const auto* key : Keys(m_script))
-        {
-            if (!IsSelected(key->first.c_str()))
-            {
-                return false;
-            }
-        }
-        return true;
+        return *m_keys;
     }
 
     std::wstring Server() const
@@ -1037,26 +1100,75 @@ private:
     // The value of a system property of the class or instance; false for a name that is not one.
     bool SystemValue(const wchar_t* name, VARIANT* value, CIMTYPE* type) const
     {
+        // Which one, by its place in SystemNames: the spelling WMI uses is looked for before any other (a load asks
+        // for __CLASS and __PATH of every row).
+        size_t which = std::size(SystemNames);
+        for (size_t i = 0; i < std::size(SystemNames) && which == std::size(SystemNames); i++)
+        {
+            which = wcscmp(SystemNames[i], name) == 0 ? i : which;
+        }
+        for (size_t i = 0; i < std::size(SystemNames) && which == std::size(SystemNames); i++)
+        {
+            which = SameName(SystemNames[i], name) ? i : which;
+        }
+        enum
+        {
+            Genus,
+            Class,
+            Superclass,
+            Dynasty,
+            RelativePathName,
+            PropertyCount,
+            Derivation,
+            ServerName,
+            NamespaceName,
+            PathName,
+            None
+        };
         VARIANT found;
         VariantInit(&found);
         found.vt = VT_NULL;
         CIMTYPE foundType = CIM_STRING;
-        if (SameName(L"__CLASS", name))
+        switch (which)
         {
-            SetText(&found, m_script->name);
+        case PathName:
+        case RelativePathName:
+        {
+            // A keyless class's instance has neither path, whatever it was selected with.
+            if (!HasPlace() || (m_instance != nullptr && KeysOfObject().keys.empty() && !KeysOfObject().singleton))
+            {
+                break;
+            }
+            std::wstring prefix =
+                which == RelativePathName ? std::wstring() : L"\\\\" + Server() + L"\\" + m_script->nameSpace + L":";
+            std::wstring path = m_instance == nullptr ? prefix + m_script->name
+                                                      : RelativePath(m_script, KeysOfObject(), *m_instance, prefix);
+            if (!path.empty())
+            {
+                SetText(&found, path);
+            }
+            break;
         }
-        else if (SameName(L"__SUPERCLASS", name))
-        {
+        case ServerName:
+        case NamespaceName:
+            if (HasPlace())
+            {
+                SetText(&found, which == ServerName ? Server() : m_script->nameSpace);
+            }
+            break;
+        case Class:
+            SetText(&found, m_script->name);
+            break;
+        case Superclass:
             if (m_script->superclass != nullptr)
             {
                 SetText(&found, m_script->superclass->name);
             }
-        }
-        else if (SameName(L"__DYNASTY", name))
-        {
+            break;
+        case Dynasty:
             SetText(&found, Lineage(m_script).back()->name);
-        }
-        else if (SameName(L"__DERIVATION", name))
+            break;
+        case Derivation:
         {
             std::vector<const ClassScript*> lineage = Lineage(m_script);
             std::vector<std::wstring> names;
@@ -1066,26 +1178,13 @@ private:
             }
             SetTexts(&found, names);
             foundType = CIM_STRING | CIM_FLAG_ARRAY;
+            break;
         }
-        else if (SameName(L"__NAMESPACE", name) || SameName(L"__SERVER", name) || SameName(L"__RELPATH", name) ||
-                 SameName(L"__PATH", name))
-        {
-            std::wstring relative = m_instance == nullptr ? m_script->name : RelativePath(m_script, *m_instance);
-            if (HasPlace() && (!relative.empty() || SameName(L"__NAMESPACE", name) || SameName(L"__SERVER", name)))
-            {
-                SetText(&found, SameName(L"__NAMESPACE", name) ? m_script->nameSpace
-                                : SameName(L"__SERVER", name)  ? Server()
-                                : SameName(L"__RELPATH", name)
-                                    ? relative
-                                    : L"\\\\" + Server() + L"\\" + m_script->nameSpace + L":" + relative);
-            }
-        }
-        else if (SameName(L"__GENUS", name))
-        {
+        case Genus:
             SetInt(&found, m_instance == nullptr ? WBEM_GENUS_CLASS : WBEM_GENUS_INSTANCE);
             foundType = CIM_SINT32;
-        }
-        else if (SameName(L"__PROPERTY_COUNT", name))
+            break;
+        case PropertyCount:
         {
             long count = 0;
             for (const auto* property : AllProperties(m_script))
@@ -1094,9 +1193,9 @@ private:
             }
             SetInt(&found, count);
             foundType = CIM_SINT32;
+            break;
         }
-        else
-        {
+        default:
             return false;
         }
         if (type != nullptr)
@@ -1186,6 +1285,7 @@ private:
     std::shared_ptr<const std::vector<std::wstring>> m_selected;
     std::shared_ptr<const Origin> m_origin; // null: the local machine's, without amended qualifiers
     std::shared_ptr<const void> m_kept;     // an embedded object's class and values
+    mutable std::shared_ptr<const KeyList> m_keys;
 };
 
 // Hands out the instances of a class (a query) or class definitions (a class enumeration).
@@ -1198,7 +1298,7 @@ public:
           m_selected(std::make_shared<const std::vector<std::wstring>>(std::move(selected))),
           m_security(provider, static_cast<IEnumWbemClassObject*>(this), L"enumerator",
                      &provider->enumeratorBlanketResult),
-          m_tableUse(provider, script)
+          m_tableUse(provider, script), m_keys(script != nullptr ? MakeKeyList(script, m_selected.get()) : nullptr)
     {
     }
     // Objects of several classes, as an association query gives them: an instance, or (instance null) a class
@@ -1306,6 +1406,7 @@ public:
             {
                 made = new ClassObject(m_provider, m_script, &m_script->instances[m_position]);
                 made->Select(m_selected);
+                made->SetKeys(m_keys);
             }
             made->SetOrigin(m_origin);
             objects[i] = made;
@@ -1337,6 +1438,7 @@ private:
     ClientSecurity m_security;
     TableUse m_tableUse;
     std::shared_ptr<const Origin> m_origin;
+    std::shared_ptr<const KeyList> m_keys; // of its instances
 };
 
 // The class name of a query of the form "Select ... from <class> [where ...]", keywords in any case.

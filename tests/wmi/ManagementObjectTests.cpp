@@ -204,6 +204,60 @@ TEST_F(SyncLoadTest, ValuesBecomeCellTexts)
     EXPECT_STREQ(L"-42", row[10].GetBuffer());
 }
 
+// --- row paths ---
+
+TEST_F(SyncLoadTest, EachRowCarriesItsInstancesPathReadWithTheRow)
+{
+    thing->SetKeys({L"Name"});
+    AddThings(120);
+    auto object = Object({L"Name", L"Id"});
+    int callsBefore = provider.calls;
+    object->Load();
+    ASSERT_EQ(120, object->GetRows().GetCount());
+    EXPECT_STREQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Thing.Name=\"thing 0\"", object->GetRowPath(0).GetBuffer());
+    EXPECT_STREQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Thing.Name=\"thing 119\"", object->GetRowPath(119).GetBuffer());
+    // No call of its own: the query and its four Next calls, and no GetObject.
+    EXPECT_EQ(5, provider.calls - callsBefore);
+    EXPECT_TRUE(provider.getObjectPaths.empty());
+    EXPECT_THROW(object->GetRowPath(120), Core::ArgumentOutOfRangeException);
+    EXPECT_THROW(object->GetRowPath(-1), Core::ArgumentOutOfRangeException);
+}
+
+TEST_F(SyncLoadTest, ARowThatWmiGivesNoPathHasAnEmptyOne)
+{
+    AddThings(3);
+    auto keyless = Object({L"Name", L"Id"});
+    keyless->Load();
+    ASSERT_EQ(3, keyless->GetRows().GetCount());
+    EXPECT_TRUE(keyless->GetRowPath(2).IsEmpty());
+    // A property list without the class's key: WMI gives such partial instances no path.
+    thing->SetKeys({L"Name"});
+    auto partial = Object({L"Id"});
+    partial->Load();
+    ASSERT_EQ(3, partial->GetRows().GetCount());
+    EXPECT_TRUE(partial->GetRowPath(0).IsEmpty());
+}
+
+TEST_F(SyncLoadTest, ThePathsGoWithTheRows)
+{
+    thing->SetKeys({L"Name"});
+    AddThings(200);
+    provider.failNextOnCall = 3;
+    auto object = Object({L"Name"});
+    object->Load();
+    ASSERT_EQ(100, object->GetRows().GetCount());
+    EXPECT_STREQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Thing.Name=\"thing 99\"", object->GetRowPath(99).GetBuffer());
+    EXPECT_THROW(object->GetRowPath(100), Core::ArgumentOutOfRangeException);
+    // A new load starts with no paths, as with no rows.
+    provider.failNextOnCall = 0;
+    object->Load();
+    EXPECT_EQ(200, object->GetRows().GetCount());
+    EXPECT_STREQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Thing.Name=\"thing 199\"", object->GetRowPath(199).GetBuffer());
+    EXPECT_THROW(object->GetRowPath(200), Core::ArgumentOutOfRangeException);
+    object->Discard();
+    EXPECT_THROW(object->GetRowPath(0), Core::ArgumentOutOfRangeException);
+}
+
 // --- failures ---
 
 TEST_F(SyncLoadTest, AFailureInTheMiddleKeepsTheRowsReadAndEndsInStateFailed)

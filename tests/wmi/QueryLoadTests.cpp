@@ -188,6 +188,29 @@ TEST_F(QueryLoadTest, ASelectOfSomePropertiesHasThoseColumnsAlone)
     EXPECT_EQ((Texts{L"250"}), Cells(query, 1));
 }
 
+TEST_F(QueryLoadTest, EveryRowOfAQueryCarriesThePathWmiGaveIt)
+{
+    disk->SetKeys({L"DeviceID"});
+    partition->SetKeys({L"DeviceID"});
+    // Objects of two classes, the second without keys: the paths stay with their rows when the class column comes.
+    ManagementObject& associators = Query(std::wstring(L"ASSOCIATORS OF {") + DiskPath + L"}");
+    associators.Load();
+    ASSERT_EQ(3, associators.GetRows().GetCount());
+    EXPECT_STREQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Partition.DeviceID=\"P0\"",
+                 associators.GetRowPath(0).GetBuffer());
+    EXPECT_STREQ(L"", associators.GetRowPath(1).GetBuffer());
+    EXPECT_STREQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Partition.DeviceID=\"P1\"",
+                 associators.GetRowPath(2).GetBuffer());
+    // A SELECT of some properties has paths only when they include the keys.
+    ManagementObject& some = Query(L"SELECT Size FROM Win32_Disk");
+    some.Load();
+    ASSERT_EQ(2, some.GetRows().GetCount());
+    EXPECT_TRUE(some.GetRowPath(1).IsEmpty());
+    ManagementObject& keyed = Query(L"SELECT Size, DeviceID FROM Win32_Disk");
+    keyed.Load();
+    EXPECT_STREQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Disk.DeviceID=\"D1\"", keyed.GetRowPath(1).GetBuffer());
+}
+
 TEST_F(QueryLoadTest, ObjectsOfSeveralClassesGetAClassColumnFirstAndTheUnionOfTheirProperties)
 {
     ManagementObject& query = Query(std::wstring(L"ASSOCIATORS OF {") + DiskPath + L"}");

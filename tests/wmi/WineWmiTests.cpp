@@ -147,6 +147,43 @@ TEST_F(LocalWmiTest, ReadsItsOwnProcessWholeByItsPath)
     EXPECT_NE(nullptr, process.FindProperty(String(L"__RELPATH")));
 }
 
+TEST_F(LocalWmiTest, TheRowOfItsOwnProcessCarriesThePathThatOpensIt)
+{
+    connection.SetAsyncLoad(false);
+    ManagementObject processes(&connection, String(L"Query"), 0);
+    processes.SetQueryText(String(L"SELECT * FROM Win32_Process"));
+    processes.Load();
+    ASSERT_EQ(WMI::LoadCompleted, processes.GetState());
+    String id;
+    id += static_cast<unsigned int>(GetCurrentProcessId());
+    String relative = String(L"Win32_Process.Handle=\"") + id + L"\"";
+    int own = -1;
+    for (int i = 0; i < processes.GetRows().GetCount(); i++)
+    {
+        String path = processes.GetRowPath(i);
+        if (path.GetLength() > relative.GetLength() &&
+            path.Substring(path.GetLength() - relative.GetLength()) == relative)
+        {
+            own = i;
+        }
+    }
+    ASSERT_GE(own, 0) << "no row's path ends with " << relative.GetBuffer();
+    WMI::ObjectValue process = WMI::GetInstance(&connection, processes.GetRowPath(own));
+    EXPECT_EQ(id, process.FindProperty(String(L"Handle"))->GetValue().GetText());
+}
+
+// Windows gives a partial instance a path when its properties include the keys; Wine gives one none at all.
+TEST_F(LocalWmiTest, WineGivesTheRowsOfASelectOfSomePropertiesNoPath)
+{
+    connection.SetAsyncLoad(false);
+    ManagementObject processes(&connection, String(L"Win32_Process"), 0);
+    processes.GetProperties().Add(PropertyInfo(String(L"Handle")));
+    processes.GetProperties().Add(PropertyInfo(String(L"Name")));
+    processes.Load();
+    ExpectRowsOfFullWidth(processes);
+    EXPECT_TRUE(processes.GetRowPath(0).IsEmpty());
+}
+
 TEST_F(LocalWmiTest, AProcessThatDoesNotExistIsSaidByItsPath)
 {
     EXPECT_EQ(L"The instance Win32_Process.Handle=\"4294967295\" does not exist on the machine",
