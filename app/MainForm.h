@@ -6,6 +6,7 @@
 #include "app/Commands.h"
 #include "app/ConnectForm.h"
 #include "app/FindClassForm.h"
+#include "app/InstanceForm.h"
 #include "app/MachineTree.h"
 #include "app/PathForm.h"
 #include "app/QueryPage.h"
@@ -60,6 +61,8 @@ public:
     // Opens, below the selected machine's "Namespaces" node, the class of a path such as root\wmi:WmiEvent (or the
     // namespace of a path such as root\wmi) once a worker found it there, and selects it; a failure is shown.
     void OpenByPath(const Core::String& path, bool classPath);
+    // Shows the property sheet of the instance at path, read through connection (its namespace's) on a worker.
+    void OpenInstance(WMI::ManagementConnection* connection, const Core::String& path);
 
     // What is on screen, for tests and for the dialogs.
     Core::Controls::TreeView& GetClassTree() { return m_classTree; }
@@ -80,6 +83,7 @@ public:
     AboutForm* GetAboutForm() const { return m_aboutForm.get(); }
     Config::OptionsForm* GetOptionsForm() const { return m_optionsForm.get(); }
     FindClassForm* GetFindClassForm() const { return m_findClassForm.get(); }
+    InstanceForm* GetInstanceForm() const { return m_instanceForm.get(); }
 
 protected:
     // Makes the local connection and the "Local Machine" node with its class tree; the connection connects once
@@ -121,6 +125,8 @@ private:
     void OpenInMachine(Core::Controls::TreeNode* machine, const Core::String& nameSpace, const Core::String& className);
     // Shows the Find Class window for the selected machine, beside the main window; a text given is searched.
     void ShowFindClass(const Core::String& text = Core::String());
+    // The property sheet window, made on first use.
+    InstanceForm& GetInstanceSheet();
     // The tree's find strip asks for its text to be searched in all of WMI.
     void OnFindClassRequested(Core::Object* sender, Core::EventArgs& args);
     // A result chosen in the Find Class window: its class opened in the tree of the machine searched.
@@ -161,6 +167,7 @@ private:
     std::unique_ptr<PathForm> m_classPathForm;          // made on first use
     std::unique_ptr<PathForm> m_namespacePathForm;      // made on first use
     std::unique_ptr<FindClassForm> m_findClassForm;     // made on first use
+    std::unique_ptr<InstanceForm> m_instanceForm;       // made on first use
     Core::MemberEventHandler<MainForm, Core::Controls::CommandEventArgs> m_commandHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewCancelEventArgs> m_beforeSelectHandler;
     Core::MemberEventHandler<MainForm, Core::Controls::TreeViewEventArgs> m_afterSelectHandler;

@@ -385,6 +385,33 @@ void MainForm::ShowFindClass(const String& text)
     }
 }
 
+InstanceForm& MainForm::GetInstanceSheet()
+{
+    if (!m_instanceForm)
+    {
+        m_instanceForm = std::make_unique<InstanceForm>();
+        m_instanceForm->SetOwner(this);
+        m_instanceForm->SetStartPosition(StartPosition::CenterOwner);
+        m_instanceForm->SetIcon(&m_toolImages, Resources::ProgramIconImage);
+    }
+    return *m_instanceForm;
+}
+
+void MainForm::OpenInstance(ManagementConnection* connection, const String& path)
+{
+    ConnectLocalMachine();
+    RunGuarded(
+        [&]
+        {
+            if (connection == nullptr)
+            {
+                throw Core::ArgumentNullException(String(L"connection"));
+            }
+            // The sheet keeps the session: it reads on after the connection's node went.
+            GetInstanceSheet().Open(connection->GetSession(), path);
+        });
+}
+
 void MainForm::OpenFoundClass(const ManagementConnection* machine, const WMI::SchemaMatch& match)
 {
     for (int i = 0; i < m_classTree.GetNodes().GetCount(); i++)

@@ -1,0 +1,470 @@
+// The property sheet of one instance as a person uses it, over the scripted provider: every CIM type shown as it is,
+// keys and system properties, arrays and embedded objects opened, references and related objects followed with Back
+// and Forward, failures said in the sheet, and a window closed while it reads.
+#include "app/InstanceForm.h"
+#include "app/MainForm.h"
+#include "core/controls/Button.h"
+#include "core/controls/Keys.h"
+
+#include "tests/app/ScriptedMainForm.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+#include <wbemidl.h>
+
+using namespace Core::Controls;
+using Core::String;
+using ScriptedWmi::Value;
+
+namespace
+{
+
+using namespace AppTesting;
+
+constexpr int NoRow = PropertyListModel::NoRow;
+const wchar_t* const SamplePath = L"Quarrow_Sample.Name=\"s1\"";
+const wchar_t* const DiskPath = L"Win32_Disk.DeviceID=\"D0\"";
+
+ScriptedWmi::Instance Values(std::vector<std::pair<std::wstring, Value>> values)
+{
+    ScriptedWmi::Instance instance;
+    instance.values = std::move(values);
+    return instance;
+}
+
+class InstanceFormTest : public ScriptedMainFormTest
+{
+protected:
+    void SetUp() override
+    {
+        ScriptedMainFormTest::SetUp();
+        // One instance of every CIM type, as WMI hands each out.
+        ScriptedWmi::ClassScript& sample =
+            provider->AddClass(L"Quarrow_Sample", {{L"Name", CIM_STRING},
+                                                   {L"Small", CIM_SINT8},
+                                                   {L"Byte", CIM_UINT8},
+                                                   {L"Short", CIM_SINT16},
+                                                   {L"Word", CIM_UINT16},
+                                                   {L"Int", CIM_SINT32},
+                                                   {L"Count", CIM_UINT32},
+                                                   {L"Big", CIM_SINT64},
+                                                   {L"Huge", CIM_UINT64},
+                                                   {L"Single", CIM_REAL32},
+                                                   {L"Double", CIM_REAL64},
+                                                   {L"Flag", CIM_BOOLEAN},
+                                                   {L"Letter", CIM_CHAR16},
+                                                   {L"Started", CIM_DATETIME},
+                                                   {L"Uptime", CIM_DATETIME},
+                                                   {L"Disk", CIM_REFERENCE},
+                                                   {L"Names", CIM_STRING | CIM_FLAG_ARRAY},
+                                                   {L"Settings", CIM_OBJECT},
+                                                   {L"Empty", CIM_STRING},
+                                                   {L"Nothing", CIM_STRING}});
+        sample.SetKeys({L"Name"});
+        ScriptedWmi::Instance inner = Values({{L"Depth", Value::UInt32(2)}});
+        ScriptedWmi::Instance settings =
+            Values({{L"Level", Value::UInt32(3)},
+                    {L"Inner", Value::Object(L"Quarrow_Inner", {{L"Depth", CIM_UINT32}}, inner)}});
+        sample.instances.push_back(Values({
+            {L"Name", Value::Text(L"s1")},
+            {L"Small", Value::SInt8(-8)},
+            {L"Byte", Value::UInt8(200)},
+            {L"Short", Value::SInt16(-1600)},
+            {L"Word", Value::UInt16(60000)},
+            {L"Int", Value::SInt32(-70000)},
+            {L"Count", Value::UInt32(4000000000UL)},
+            {L"Big", Value::SInt64(-9223372036854775807LL - 1)},
+            {L"Huge", Value::UInt64(18446744073709551615ULL)},
+            {L"Single", Value::Real32(1.5f)},
+            {L"Double", Value::Real64(0.1)},
+            {L"Flag", Value::Bool(true)},
+            {L"Letter", Value::Char16(L'Q')},
+            {L"Started", Value::DateTime(L"20260309140500.000000+060")},
+            {L"Uptime", Value::DateTime(L"00000001132312.000000:000")},
+            {L"Disk", Value::Reference(DiskPath)},
+            {L"Names", Value::Array(CIM_STRING, {Value::Text(L"alpha"), Value::Text(L"beta")})},
+            {L"Settings",
+             Value::Object(L"Quarrow_Settings", {{L"Level", CIM_UINT32}, {L"Inner", CIM_OBJECT}}, settings)},
+            {L"Empty", Value::Text(L"")},
+            {L"Nothing", Value::Null()},
+        }));
+
+        ScriptedWmi::ClassScript& disk =
+            provider->AddClass(L"Win32_Disk", {{L"DeviceID", CIM_STRING}, {L"Size", CIM_UINT64}});
+        disk.SetKeys({L"DeviceID"});
+        disk.instances.push_back(Values({{L"DeviceID", Value::Text(L"D0")}, {L"Size", Value::UInt64(500)}}));
+        disk.instances.push_back(Values({{L"DeviceID", Value::Text(L"D1")}, {L"Size", Value::UInt64(250)}}));
+        ScriptedWmi::ClassScript& partition =
+            provider->AddClass(L"Win32_Partition", {{L"DeviceID", CIM_STRING}, {L"Index", CIM_UINT32}});
+        partition.SetKeys({L"DeviceID"});
+        partition.instances.push_back(Values({{L"DeviceID", Value::Text(L"P0")}, {L"Index", Value::UInt32(0)}}));
+        partition.instances.push_back(Values({{L"DeviceID", Value::Text(L"P1")}, {L"Index", Value::UInt32(1)}}));
+        ScriptedWmi::ClassScript& link = provider->AddClass(
+            L"Win32_DiskToPartition", {{L"Antecedent", CIM_REFERENCE}, {L"Dependent", CIM_REFERENCE}});
+        link.SetKeys({L"Antecedent", L"Dependent"});
+        provider->Associate(L"Win32_DiskToPartition", DiskPath, L"Win32_Partition", 0,
+                            Values({{L"Antecedent", Value::Reference(DiskPath)},
+                                    {L"Dependent", Value::Reference(L"Win32_Partition.DeviceID=\"P0\"")}}));
+        provider->Associate(L"Win32_DiskToPartition", DiskPath, L"Win32_Partition", 1,
+                            Values({{L"Antecedent", Value::Reference(DiskPath)},
+                                    {L"Dependent", Value::Reference(L"Win32_Partition.DeviceID=\"P1\"")}}));
+        provider->AddClass(L"Win32_SystemDisk",
+                           {{L"GroupComponent", CIM_REFERENCE}, {L"PartComponent", CIM_REFERENCE}});
+        ScriptedWmi::ClassScript& computer = provider->AddClass(L"Win32_ComputerSystem", {{L"Name", CIM_STRING}});
+        computer.SetKeys({L"Name"});
+        computer.instances.push_back(Values({{L"Name", Value::Text(L"SCRIPTED-PC")}}));
+        provider->Associate(L"Win32_SystemDisk", DiskPath, L"Win32_ComputerSystem", 0);
+    }
+
+    // Opens the instance as the program does, through the local connection, and pumps until it and what it is
+    // related to have been read.
+    void Open(const wchar_t* path)
+    {
+        form->OpenInstance(form->GetConnections()[0], String(path));
+        ASSERT_NE(nullptr, form->GetInstanceForm());
+        Sheet().SetUtcOffset([](const WMI::CivilTime&) { return 0; });
+        Wait();
+    }
+    void Wait()
+    {
+        ASSERT_TRUE(Testing::PumpUntil([&] { return !Sheet().IsReading() && !Sheet().IsReadingRelated(); }));
+    }
+    Quarrow::InstanceForm& Sheet() { return *form->GetInstanceForm(); }
+    PropertyListModel& Model() { return Sheet().GetSheet().GetModel(); }
+    std::wstring Title() { return W(Sheet().GetText()); }
+    // The row of that name under parent (NoRow: at the top), or NoRow.
+    int Row(const wchar_t* name, int parent = NoRow)
+    {
+        for (int row = 0; row < Model().GetRowCount(); row++)
+        {
+            if (Model().GetParent(row) == parent && Model().GetName(row) == String(name))
+            {
+                return row;
+            }
+        }
+        return NoRow;
+    }
+    std::wstring ValueOf(int row) { return row == NoRow ? L"(no row)" : W(Model().GetValue(row)); }
+    std::wstring TypeOf(int row) { return row == NoRow ? L"(no row)" : W(Model().GetType(row)); }
+    // The top-level rows' names, in order.
+    std::vector<std::wstring> TopNames()
+    {
+        std::vector<std::wstring> names;
+        for (int row = 0; row < Model().GetRowCount(); row++)
+        {
+            if (Model().GetParent(row) == NoRow)
+            {
+                names.push_back(W(Model().GetName(row)));
+            }
+        }
+        return names;
+    }
+};
+
+using Texts = std::vector<std::wstring>;
+
+} // namespace
+
+// Each CIM type with its name and its value as it is: 64-bit integers exact at both ends of their range, reals in
+// their shortest exact form, the char16 as its character, a datetime readably beside WMI's text and an interval in
+// days to seconds, NULL dimmed and apart from an empty string; the key marked; the title names the instance.
+TEST_F(InstanceFormTest, EveryCimTypeIsShownAsItIs)
+{
+    Start();
+    Open(SamplePath);
+    EXPECT_EQ(L"Quarrow_Sample.Name=\"s1\" - Properties", Title());
+    EXPECT_TRUE(IsWindowVisible(static_cast<HWND>(Sheet().GetHandle())));
+    struct Expected
+    {
+        const wchar_t* name;
+        const wchar_t* type;
+        const wchar_t* value;
+    };
+    for (const Expected& expected : {
+             Expected{L"Name", L"string", L"s1"},
+             Expected{L"Small", L"int8", L"-8"},
+             Expected{L"Byte", L"unsigned int8", L"200"},
+             Expected{L"Short", L"int16", L"-1600"},
+             Expected{L"Word", L"unsigned int16", L"60000"},
+             Expected{L"Int", L"int32", L"-70000"},
+             Expected{L"Count", L"unsigned int32", L"4000000000"},
+             Expected{L"Big", L"int64", L"-9223372036854775808"},
+             Expected{L"Huge", L"unsigned int64", L"18446744073709551615"},
+             Expected{L"Single", L"real32", L"1.5"},
+             Expected{L"Double", L"real64", L"0.1"},
+             Expected{L"Flag", L"bool", L"True"},
+             Expected{L"Letter", L"char16", L"Q"},
+             // 14:05 an hour east of UTC is 13:05 UTC, the zone the test shows.
+             Expected{L"Started", L"datetime", L"2026-03-09 13:05:00 (20260309140500.000000+060)"},
+             Expected{L"Uptime", L"datetime", L"1 day, 13 hours, 23 minutes, 12 seconds (00000001132312.000000:000)"},
+             Expected{L"Empty", L"string", L""},
+             Expected{L"Nothing", L"string", L"NULL"},
+         })
+    {
+        int row = Row(expected.name);
+        ASSERT_NE(NoRow, row) << expected.name;
+        EXPECT_EQ(expected.type, TypeOf(row)) << expected.name;
+        EXPECT_EQ(expected.value, ValueOf(row)) << expected.name;
+    }
+    EXPECT_NE(0, Model().GetFlags(Row(L"Name")) & PropertyRowFlags::Key);
+    EXPECT_EQ(0, Model().GetFlags(Row(L"Small")) & PropertyRowFlags::Key);
+    EXPECT_NE(0, Model().GetFlags(Row(L"Nothing")) & PropertyRowFlags::Dimmed) << "NULL is dimmed";
+    EXPECT_EQ(0, Model().GetFlags(Row(L"Empty")) & PropertyRowFlags::Dimmed) << "an empty text is a text";
+    EXPECT_EQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Quarrow_Sample.Name=\"s1\"", W(Sheet().GetStatusText()));
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+// The properties in WMI's order, then the system properties apart in their group, then Related and References.
+TEST_F(InstanceFormTest, SystemPropertiesComeApartAtTheEnd)
+{
+    Start();
+    Open(DiskPath);
+    EXPECT_EQ((Texts{L"DeviceID", L"Size", L"System properties", L"Related", L"References"}), TopNames());
+    int system = Row(L"System properties");
+    EXPECT_TRUE(Model().IsGroup(system));
+    EXPECT_EQ(L"Win32_Disk", ValueOf(Row(L"__CLASS", system)));
+    EXPECT_EQ(L"Win32_Disk.DeviceID=\"D0\"", ValueOf(Row(L"__RELPATH", system)));
+    EXPECT_EQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Disk.DeviceID=\"D0\"", ValueOf(Row(L"__PATH", system)));
+    EXPECT_EQ(L"SCRIPTED-PC", ValueOf(Row(L"__SERVER", system)));
+    EXPECT_EQ(L"root\\cimv2", ValueOf(Row(L"__NAMESPACE", system)));
+    EXPECT_NE(NoRow, Row(L"__DERIVATION", system));
+    EXPECT_EQ(NoRow, Row(L"__CLASS")) << "no system property among the others";
+    EXPECT_NE(0, Model().GetFlags(Row(L"DeviceID")) & PropertyRowFlags::Key);
+    EXPECT_EQ(0, Model().GetFlags(Row(L"Size")) & PropertyRowFlags::Key);
+    EXPECT_EQ(L"500", ValueOf(Row(L"Size")));
+}
+
+// An array is a row of its count holding one row per element; an embedded object opens into its properties, and an
+// object embedded in it into its own.
+TEST_F(InstanceFormTest, ArraysAndEmbeddedObjectsOpenIntoTheirParts)
+{
+    Start();
+    Open(SamplePath);
+    int names = Row(L"Names");
+    EXPECT_EQ(L"string[]", TypeOf(names));
+    EXPECT_EQ(L"2 elements", ValueOf(names));
+    ASSERT_EQ(2, Model().GetChildCount(names));
+    EXPECT_EQ(L"alpha", ValueOf(Row(L"[0]", names)));
+    EXPECT_EQ(L"string", TypeOf(Row(L"[0]", names)));
+    EXPECT_EQ(L"beta", ValueOf(Row(L"[1]", names)));
+
+    int settings = Row(L"Settings");
+    EXPECT_EQ(L"object", TypeOf(settings));
+    EXPECT_EQ(L"instance of Quarrow_Settings", ValueOf(settings));
+    EXPECT_EQ(L"3", ValueOf(Row(L"Level", settings)));
+    int inner = Row(L"Inner", settings);
+    EXPECT_EQ(L"instance of Quarrow_Inner", ValueOf(inner));
+    EXPECT_EQ(L"2", ValueOf(Row(L"Depth", inner)));
+    // Opened as the user opens it: the rows under it show.
+    int shownBefore = Model().GetVisibleRowCount();
+    EXPECT_TRUE(Sheet().GetSheet().ToggleRow(settings));
+    EXPECT_EQ(shownBefore + 2, Model().GetVisibleRowCount());
+}
+
+// A reference is a link: following it opens the referenced instance in the same window; Alt+Left, the Back button,
+// the mouse's side buttons and Alt+Right walk the instances visited.
+TEST_F(InstanceFormTest, AReferenceIsFollowedAndBackAndForwardWalkTheVisits)
+{
+    Start();
+    Open(SamplePath);
+    int disk = Row(L"Disk");
+    EXPECT_EQ(L"ref", TypeOf(disk));
+    EXPECT_EQ(L"Win32_Disk.DeviceID=\"D0\"", ValueOf(disk));
+    ASSERT_NE(0, Model().GetFlags(disk) & PropertyRowFlags::Link);
+    EXPECT_FALSE(Sheet().GetBackButton().IsEnabled());
+    Sheet().GetSheet().SelectRow(disk);
+    Testing::PressKey(Sheet().GetSheet(), Keys::Return);
+    Wait();
+    EXPECT_EQ(L"Win32_Disk.DeviceID=\"D0\" - Properties", Title());
+    EXPECT_EQ(L"500", ValueOf(Row(L"Size")));
+    EXPECT_TRUE(Sheet().GetBackButton().IsEnabled());
+    EXPECT_FALSE(Sheet().GetForwardButton().IsEnabled());
+
+    Testing::PressKey(Sheet().GetSheet(), Keys::Left, Keys::Alt);
+    Wait();
+    EXPECT_EQ(L"Quarrow_Sample.Name=\"s1\" - Properties", Title());
+    EXPECT_TRUE(Sheet().GetForwardButton().IsEnabled());
+    Testing::PressKey(Sheet().GetSheet(), Keys::Right, Keys::Alt);
+    Wait();
+    EXPECT_EQ(L"Win32_Disk.DeviceID=\"D0\" - Properties", Title());
+
+    // The mouse's back button over the sheet, then its forward button.
+    SendMessageW(static_cast<HWND>(Sheet().GetSheet().GetHandle()), WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON1),
+                 MAKELPARAM(20, 40));
+    Wait();
+    EXPECT_EQ(L"Quarrow_Sample.Name=\"s1\" - Properties", Title());
+    SendMessageW(static_cast<HWND>(Sheet().GetSheet().GetHandle()), WM_XBUTTONUP, MAKEWPARAM(0, XBUTTON2),
+                 MAKELPARAM(20, 40));
+    Wait();
+    EXPECT_EQ(L"Win32_Disk.DeviceID=\"D0\" - Properties", Title());
+
+    Sheet().GetBackButton().PerformClick();
+    Wait();
+    EXPECT_EQ(L"Quarrow_Sample.Name=\"s1\" - Properties", Title());
+    // Following another link drops the steps ahead.
+    EXPECT_TRUE(Sheet().GetSheet().ActivateLink(Row(L"Disk")));
+    Wait();
+    EXPECT_FALSE(Sheet().CanGoForward());
+    EXPECT_TRUE(Sheet().GoBack());
+    EXPECT_FALSE(Sheet().CanGoBack());
+}
+
+// Related lists what ASSOCIATORS OF returns: a row per class and association with a link to each object, named by
+// its key; References lists the association instances. Choosing one opens it.
+TEST_F(InstanceFormTest, RelatedListsTheAssociatorsByClassAndAssociationAndOpensThem)
+{
+    Start();
+    Open(DiskPath);
+    int related = Row(L"Related");
+    ASSERT_TRUE(Model().IsGroup(related));
+    ASSERT_EQ(2, Model().GetChildCount(related));
+    int partitions = Row(L"Win32_Partition", related);
+    EXPECT_EQ(L"Win32_DiskToPartition", TypeOf(partitions));
+    EXPECT_EQ(L"2 objects", ValueOf(partitions));
+    int first = Row(L"P0", partitions);
+    EXPECT_EQ(L"Win32_Partition.DeviceID=\"P0\"", ValueOf(first));
+    EXPECT_NE(0, Model().GetFlags(first) & PropertyRowFlags::Link);
+    EXPECT_NE(NoRow, Row(L"P1", partitions));
+    int computers = Row(L"Win32_ComputerSystem", related);
+    EXPECT_EQ(L"Win32_SystemDisk", TypeOf(computers));
+    EXPECT_EQ(L"1 object", ValueOf(computers));
+    EXPECT_NE(NoRow, Row(L"SCRIPTED-PC", computers));
+
+    int references = Row(L"References");
+    ASSERT_TRUE(Model().IsGroup(references));
+    int links = Row(L"Win32_DiskToPartition", references);
+    EXPECT_EQ(L"2 objects", ValueOf(links));
+
+    // What a person sees of the Related group, copied.
+    Sheet().GetSheet().SelectRow(related);
+    Testing::PressKey(Sheet().GetSheet(), 'C', Keys::Control);
+    EXPECT_EQ(L"Related\r\n"
+              L"  Win32_Partition = 2 objects\r\n"
+              L"    P0 = Win32_Partition.DeviceID=\"P0\"\r\n"
+              L"    P1 = Win32_Partition.DeviceID=\"P1\"\r\n"
+              L"  Win32_ComputerSystem = 1 object\r\n"
+              L"    SCRIPTED-PC = Win32_ComputerSystem.Name=\"SCRIPTED-PC\"\r\n",
+              Testing::ClipboardText());
+
+    EXPECT_TRUE(Sheet().GetSheet().ActivateLink(Row(L"P1", partitions)));
+    Wait();
+    EXPECT_EQ(L"Win32_Partition.DeviceID=\"P1\" - Properties", Title());
+    EXPECT_EQ(L"1", ValueOf(Row(L"Index")));
+    EXPECT_TRUE(Sheet().GoBack());
+    Wait();
+    EXPECT_EQ(L"Win32_Disk.DeviceID=\"D0\" - Properties", Title());
+}
+
+// An instance that has nothing related says so; a machine that answers no association query says that instead.
+TEST_F(InstanceFormTest, RelatedSaysWhenThereIsNothingOrTheMachineDoesNotAnswer)
+{
+    Start();
+    Open(L"Win32_Disk.DeviceID=\"D1\"");
+    int related = Row(L"Related");
+    EXPECT_EQ(L"No related objects", ValueOf(Row(L"None", related)));
+    EXPECT_NE(NoRow, Row(L"None", Row(L"References")));
+
+    provider->execQueryResult = WBEM_E_INVALID_QUERY;
+    Open(DiskPath);
+    EXPECT_EQ(L"500", ValueOf(Row(L"Size"))) << "the properties come whatever the queries do";
+    int unavailable = Row(L"Not available", Row(L"Related"));
+    ASSERT_NE(NoRow, unavailable);
+    EXPECT_NE(0, Model().GetFlags(unavailable) & PropertyRowFlags::Dimmed);
+    std::wstring references = ValueOf(Row(L"Not available", Row(L"References")));
+    EXPECT_EQ(0u, references.find(L"This machine does not answer REFERENCES OF: ")) << references;
+}
+
+// An instance that is gone, one the user may not read and a class the machine lacks: the sheet says which, and
+// shows no rows.
+TEST_F(InstanceFormTest, AMissingOrDeniedInstanceIsSaid)
+{
+    Start();
+    Open(L"Win32_Disk.DeviceID=\"D9\"");
+    EXPECT_EQ(L"The instance Win32_Disk.DeviceID=\"D9\" does not exist on the machine", W(Sheet().GetStatusText()));
+    EXPECT_EQ(0, Model().GetRowCount());
+    EXPECT_EQ(nullptr, Sheet().GetShown());
+
+    provider->FindClass(L"Win32_Disk")->getInstanceResults[1] = WBEM_E_ACCESS_DENIED;
+    Open(L"Win32_Disk.DeviceID=\"D1\"");
+    EXPECT_EQ(L"Access to the instance Win32_Disk.DeviceID=\"D1\" is denied", W(Sheet().GetStatusText()));
+    EXPECT_EQ(0, Model().GetRowCount());
+
+    Open(L"Win32_Nothing.Name=\"x\"");
+    EXPECT_EQ(L"WMI on target machine does not support classWin32_Nothing", W(Sheet().GetStatusText()));
+    // Back goes to a step that failed as well as to one that did not.
+    EXPECT_TRUE(Sheet().GoBack());
+    Wait();
+    EXPECT_EQ(L"Access to the instance Win32_Disk.DeviceID=\"D1\" is denied", W(Sheet().GetStatusText()));
+    EXPECT_TRUE(desktop.messages.empty()) << "said in the sheet, not in a message box";
+}
+
+// "Reading ..." shows while the machine is asked; Esc closes the window then, and what the read brings later is
+// dropped: the sheet stays empty and nothing fails.
+TEST_F(InstanceFormTest, AWindowClosedWhileReadingTakesNothingBack)
+{
+    Start();
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> asked{false};
+    provider->onGetObject = [&]
+    {
+        asked = true;
+        WaitForSingleObject(go, INFINITE);
+    };
+    form->OpenInstance(form->GetConnections()[0], String(DiskPath));
+    ASSERT_TRUE(Testing::PumpUntil([&] { return asked.load(); }));
+    EXPECT_EQ(L"Reading Win32_Disk.DeviceID=\"D0\" ...", W(Sheet().GetStatusText()));
+    EXPECT_EQ(L"Win32_Disk.DeviceID=\"D0\" - Properties", Title());
+    EXPECT_TRUE(Sheet().IsReading());
+    Testing::PressKey(Sheet().GetSheet(), Keys::Escape);
+    EXPECT_FALSE(IsWindowVisible(static_cast<HWND>(Sheet().GetHandle())));
+    SetEvent(go);
+    ASSERT_TRUE(Core::Threading::BackgroundWork::WaitForAll(15000));
+    provider->onGetObject = nullptr;
+    CloseHandle(go);
+    Testing::PumpMessages();
+    Core::Threading::WindowThread::RunPosted();
+    EXPECT_EQ(0, Model().GetRowCount());
+    EXPECT_EQ(nullptr, Sheet().GetShown());
+    EXPECT_FALSE(Sheet().IsReading());
+}
+
+// The main window goes while its sheet reads: the read ends by itself and nothing comes back to the window gone.
+TEST_F(InstanceFormTest, TheProgramEndsWhileASheetReads)
+{
+    Start();
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> asked{false};
+    provider->onGetObject = [&]
+    {
+        asked = true;
+        WaitForSingleObject(go, INFINITE);
+    };
+    form->OpenInstance(form->GetConnections()[0], String(DiskPath));
+    ASSERT_TRUE(Testing::PumpUntil([&] { return asked.load(); }));
+    form.reset();
+    SetEvent(go);
+    ASSERT_TRUE(Core::Threading::BackgroundWork::WaitForAll(15000));
+    provider->onGetObject = nullptr;
+    CloseHandle(go);
+    Testing::PumpMessages();
+    Core::Threading::WindowThread::RunPosted();
+}
+
+// Ctrl+C copies the selected row as "Name = Value"; Ctrl+A then Ctrl+C every row shown, with the headings.
+TEST_F(InstanceFormTest, CopyGivesNameEqualsValueLines)
+{
+    Start();
+    Open(DiskPath);
+    Sheet().GetSheet().SelectRow(Row(L"Size"));
+    Testing::PressKey(Sheet().GetSheet(), 'C', Keys::Control);
+    EXPECT_EQ(L"Size = 500\r\n", Testing::ClipboardText());
+    Testing::PressKey(Sheet().GetSheet(), 'A', Keys::Control);
+    Testing::PressKey(Sheet().GetSheet(), 'C', Keys::Control);
+    std::wstring all = Testing::ClipboardText();
+    EXPECT_EQ(0u, all.find(L"DeviceID = D0\r\nSize = 500\r\nSystem properties\r\n")) << all;
+    EXPECT_NE(std::wstring::npos, all.find(L"\r\n  __RELPATH = Win32_Disk.DeviceID=\"D0\"\r\n")) << all;
+    EXPECT_NE(std::wstring::npos, all.find(L"\r\nRelated\r\n  Win32_Partition = 2 objects\r\n")) << all;
+}
