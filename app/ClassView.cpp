@@ -7,6 +7,7 @@
 #include "core/controls/Accessibility.h"
 #include "core/controls/Cursor.h"
 #include "core/controls/Font.h"
+#include "core/controls/Keys.h"
 #include "core/platform/windows/Desktop.h"
 #include "core/threading/CriticalSection.h"
 #include "reports/ReportExport.h"
@@ -75,12 +76,50 @@ Reports::ReportOrigin OriginOf(const TreeNode* node, ManagementObject* merged, T
     return origin;
 }
 
+constexpr int PropertiesCommand = 1;
+
 } // namespace
+
+void ResultsGrid::OnMouseDoubleClick(const Point& point, int button, int keys)
+{
+    Grid::OnMouseDoubleClick(point, button, keys);
+    if (button == MouseButtons::Left && point.y >= GetHeaderHeight() && GetRowAt(point) >= 0)
+    {
+        RaiseRowActivated();
+    }
+}
+
+bool ResultsGrid::IsInputKey(int keyData) const
+{
+    // Enter opens the row's instance rather than going to the window.
+    return keyData == Keys::Return || Grid::IsInputKey(keyData);
+}
+
+bool ResultsGrid::OnKeyDown(int keyData)
+{
+    if (keyData == Keys::Return)
+    {
+        if (GetSelectedRow() >= 0)
+        {
+            RaiseRowActivated();
+        }
+        return true;
+    }
+    return Grid::OnKeyDown(keyData);
+}
+
+void ResultsGrid::RaiseRowActivated()
+{
+    Core::EventArgs args;
+    RowActivated.Raise(this, args);
+}
 
 ClassView::ClassView(Config::AppOptions& options, StatusLine& status, TreeView& tree)
     : m_options(options), m_status(status), m_tree(tree), m_resultsPage(String(L"Results")),
       m_metadataPage(String(L"Metadata")), m_resultsFind(m_resultsGrid),
-      m_progressHandler(this, &ClassView::OnLoadProgress), m_completedHandler(this, &ClassView::OnLoadCompleted)
+      m_progressHandler(this, &ClassView::OnLoadProgress), m_completedHandler(this, &ClassView::OnLoadCompleted),
+      m_rowActivatedHandler(this, &ClassView::OnRowActivated),
+      m_resultsMenuHandler(this, &ClassView::OnResultsMenuClick)
 {
     BuildPages();
 }
@@ -89,6 +128,10 @@ void ClassView::BuildPages()
 {
     m_resultsGrid.SetDock(DockStyle::Fill);
     m_resultsGrid.GetAccessibilityObject().SetName(String(L"Results"));
+    m_resultsGrid.RowActivated.Subscribe(&m_rowActivatedHandler);
+    m_resultsMenu.GetMenuItems().Add(new MenuItem(String(L"&Properties"), PropertiesCommand));
+    m_resultsMenu.Click.Subscribe(&m_resultsMenuHandler);
+    m_resultsGrid.SetContextMenu(&m_resultsMenu);
     m_metadataGrid.GetAccessibilityObject().SetName(String(L"Metadata"));
     // The strip first, so that the grid fills what it leaves.
     m_resultsPage.GetControls().Add(&m_resultsFind.GetBox());
@@ -491,6 +534,51 @@ void ClassView::OnLoadCompleted(Core::Object*, LoadEventArgs& args)
             });
     }
     m_resultsGrid.SetLiveRefresh(true);
+}
+
+void ClassView::OnRowActivated(Core::Object*, Core::EventArgs&)
+{
+    OpenRowInstance(m_resultsGrid.GetSelectedRow());
+}
+
+void ClassView::OnResultsMenuClick(Core::Object*, CommandEventArgs& args)
+{
+    if (args.GetCommandId() == PropertiesCommand)
+    {
+        OpenRowInstance(m_resultsGrid.GetSelectedRow());
+    }
+}
+
+void ClassView::OpenRowInstance(int row)
+{
+    if (!m_openInstance || m_currentClass == nullptr || row < 0 || row >= m_resultsGrid.GetRowCount())
+    {
+        return;
+    }
+    if (m_machinesLoad != nullptr)
+    {
+        m_openInstance(nullptr, String(),
+                       String(L"The rows read from all machines do not carry their instances' paths: select the "
+                              L"class on one machine to open its instances."));
+        return;
+    }
+    String path;
+    {
+        Core::Threading::CriticalSectionLock lock(m_currentClass->GetLock());
+        if (row < m_currentClass->GetRows().GetCount())
+        {
+            path = m_currentClass->GetRowPath(row);
+        }
+    }
+    if (path.IsEmpty())
+    {
+        // WMI gives a path only with every key: a query or a property list without them leaves the row without one.
+        m_openInstance(nullptr, String(),
+                       String(L"This row has no object path, so its instance cannot be opened: WMI gives a path "
+                              L"only when the query selects the class's key properties (SELECT * selects them)."));
+        return;
+    }
+    m_openInstance(m_currentClass->GetConnection(), path, String());
 }
 
 void ClassView::StopLoading()

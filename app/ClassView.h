@@ -6,6 +6,7 @@
 #include "app/MachinesLoad.h"
 #include "app/QuickFind.h"
 #include "app/StatusLine.h"
+#include "core/controls/ContextMenu.h"
 #include "core/controls/Grid.h"
 #include "core/controls/Label.h"
 #include "core/controls/TabPage.h"
@@ -29,6 +30,21 @@ class AppOptions;
 namespace Quarrow
 {
 
+// The Results grid: a double click on a row, or Enter, raises RowActivated for the selected row.
+class ResultsGrid : public Core::Controls::Grid
+{
+public:
+    Core::Event<Core::EventArgs> RowActivated;
+
+protected:
+    void OnMouseDoubleClick(const Core::Controls::Point& point, int button, int keys) override;
+    bool OnKeyDown(int keyData) override;
+    bool IsInputKey(int keyData) const override;
+
+private:
+    void RaiseRowActivated();
+};
+
 class ClassView
 {
 public:
@@ -38,7 +54,8 @@ public:
     ClassView& operator=(const ClassView&) = delete;
 
     Core::Controls::TabView& GetTabView() { return m_tabView; }
-    Core::Controls::Grid& GetResultsGrid() { return m_resultsGrid; }
+    ResultsGrid& GetResultsGrid() { return m_resultsGrid; }
+    Core::Controls::ContextMenu& GetResultsMenu() { return m_resultsMenu; }
     Core::Controls::Grid& GetMetadataGrid() { return m_metadataGrid; }
     Core::Controls::Label& GetClassLabel() { return m_classLabel; }
     ResultsFind& GetResultsFind() { return m_resultsFind; }
@@ -83,6 +100,14 @@ public:
     // The report of the query shown, or else of the tree's selected class (the rows of every machine after a load
     // from all of them), written and opened in its viewer.
     void CreateReport(Reports::ReportType type);
+
+    // What opening a row's instance asks of the window that shows it: the instance at path read through connection,
+    // or, when problem is given, only why it cannot be opened.
+    using InstanceOpener = std::function<void(WMI::ManagementConnection* connection, const Core::String& path,
+                                              const Core::String& problem)>;
+    void SetInstanceOpener(InstanceOpener opener) { m_openInstance = std::move(opener); }
+    // Opens the instance of a Results row (its index as added): Enter, a double click, "Properties".
+    void OpenRowInstance(int row);
 
     // Raised when what the commands may do changed: Stop offered or withdrawn, a class node gone.
     Core::Event<Core::EventArgs> StateChanged;
@@ -135,6 +160,8 @@ private:
     void FinishMachinesLoad();
     void OnLoadProgress(Core::Object* sender, WMI::LoadEventArgs& args);
     void OnLoadCompleted(Core::Object* sender, WMI::LoadEventArgs& args);
+    void OnRowActivated(Core::Object* sender, Core::EventArgs& args);
+    void OnResultsMenuClick(Core::Object* sender, Core::Controls::CommandEventArgs& args);
 
     Config::AppOptions& m_options;
     StatusLine& m_status;
@@ -143,12 +170,16 @@ private:
     Core::Controls::TabPage m_resultsPage;
     Core::Controls::TabPage m_metadataPage;
     Core::Controls::TableLayout m_metadataLayout;
-    Core::Controls::Grid m_resultsGrid;
+    Core::Controls::ContextMenu m_resultsMenu; // before the grid, which shows it
+    ResultsGrid m_resultsGrid;
     ResultsFind m_resultsFind;
     Core::Controls::Grid m_metadataGrid;
     Core::Controls::Label m_classLabel;
     Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_progressHandler;
     Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_completedHandler;
+    Core::MemberEventHandler<ClassView, Core::EventArgs> m_rowActivatedHandler;
+    Core::MemberEventHandler<ClassView, Core::Controls::CommandEventArgs> m_resultsMenuHandler;
+    InstanceOpener m_openInstance;
     WMI::ManagementObject* m_currentClass = nullptr; // not owned: belongs to its node
     std::unique_ptr<MachinesLoad> m_machinesLoad;    // the rows shown come from every machine while set
     bool m_stopOffered = false;

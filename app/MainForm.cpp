@@ -98,6 +98,16 @@ MainForm::MainForm(const String& optionsKeyPath)
     m_layout.Add(&m_classView.GetTabView(), 2, 2, 1, 5);
     BuildStatusBar();
     m_machines.GetNamespaces().SetReadingChanged([this] { UpdateCommandState(); });
+    m_classView.SetInstanceOpener(
+        [this](ManagementConnection* connection, const String& path, const String& problem)
+        {
+            if (!problem.IsEmpty())
+            {
+                GetInstanceSheet().OpenProblem(problem);
+                return;
+            }
+            OpenInstance(connection, path);
+        });
     UpdateCommandState();
 }
 

@@ -468,3 +468,107 @@ TEST_F(InstanceFormTest, CopyGivesNameEqualsValueLines)
     EXPECT_NE(std::wstring::npos, all.find(L"\r\n  __RELPATH = Win32_Disk.DeviceID=\"D0\"\r\n")) << all;
     EXPECT_NE(std::wstring::npos, all.find(L"\r\nRelated\r\n  Win32_Partition = 2 objects\r\n")) << all;
 }
+
+// ---------------------------------------------------------------------------------------------------------------
+// From the Results grid
+
+namespace
+{
+
+class ResultsRowTest : public InstanceFormTest
+{
+protected:
+    // Win32_Process of the Processes category, its instances keyed by ProcessId, loaded into the Results grid.
+    void ShowProcesses(bool keyed = true)
+    {
+        if (keyed)
+        {
+            provider->FindClass(L"Win32_Process")->SetKeys({L"ProcessId"});
+        }
+        Start();
+        TreeNode* node =
+            Find(Tree().GetNodes(), {L"Local Machine", L"Operating System", L"Processes", L"Win32_Process"});
+        ASSERT_NE(nullptr, node);
+        Tree().SetSelectedNode(node);
+        Settle();
+        ASSERT_EQ(4, Grid().GetRowCount());
+    }
+    Core::Controls::Grid& Grid() { return form->GetResultsGrid(); }
+    void WaitForSheet()
+    {
+        ASSERT_TRUE(Testing::PumpUntil([&] { return form->GetInstanceForm() != nullptr; }));
+        Wait();
+    }
+};
+
+} // namespace
+
+// Enter on the selected row reads that row's instance by the path the load gave with it.
+TEST_F(ResultsRowTest, EnterOnARowOpensItsInstance)
+{
+    ShowProcesses();
+    Grid().SelectRow(2);
+    Grid().Focus();
+    Testing::PressKey(Grid(), Keys::Return);
+    WaitForSheet();
+    EXPECT_EQ(L"Win32_Process.ProcessId=2 - Properties", Title());
+    EXPECT_EQ(L"p2", ValueOf(Row(L"Name")));
+    EXPECT_NE(0, Model().GetFlags(Row(L"ProcessId")) & PropertyRowFlags::Key);
+    EXPECT_EQ(L"\\\\SCRIPTED-PC\\root\\cimv2:Win32_Process.ProcessId=2", provider->getObjectPaths.back());
+}
+
+// A double click on a row opens it; a double click on the header opens nothing.
+TEST_F(ResultsRowTest, ADoubleClickOnARowOpensItsInstance)
+{
+    ShowProcesses();
+    HWND grid = static_cast<HWND>(Grid().GetHandle());
+    SendMessageW(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 3));
+    Testing::PumpMessages();
+    EXPECT_EQ(nullptr, form->GetInstanceForm()) << "the header is no row";
+    Core::Controls::Rectangle bounds = Grid().GetRowBounds(1);
+    SendMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, bounds.top + 3));
+    SendMessageW(grid, WM_LBUTTONUP, 0, MAKELPARAM(20, bounds.top + 3));
+    SendMessageW(grid, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, bounds.top + 3));
+    SendMessageW(grid, WM_LBUTTONUP, 0, MAKELPARAM(20, bounds.top + 3));
+    WaitForSheet();
+    EXPECT_EQ(L"Win32_Process.ProcessId=1 - Properties", Title());
+}
+
+// "Properties" in the grid's context menu opens the row the right click selected.
+TEST_F(ResultsRowTest, PropertiesInTheContextMenuOpensTheRow)
+{
+    ShowProcesses();
+    HWND grid = static_cast<HWND>(Grid().GetHandle());
+    Core::Controls::Rectangle bounds = Grid().GetRowBounds(3);
+    SendMessageW(grid, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, bounds.top + 3));
+    SendMessageW(grid, WM_RBUTTONUP, 0, MAKELPARAM(20, bounds.top + 3));
+    EXPECT_EQ(3, Grid().GetSelectedRow());
+    POINT point = {20, bounds.top + 3};
+    ClientToScreen(grid, &point);
+    SendMessageW(grid, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(grid), MAKELPARAM(point.x, point.y));
+    ContextMenu& menu = form->GetClassView().GetResultsMenu();
+    ASSERT_TRUE(menu.IsOpen());
+    ASSERT_EQ(1, menu.GetMenuItems().GetCount());
+    EXPECT_EQ(L"&Properties", W(menu.GetMenuItems()[0]->GetText()));
+    Testing::PressKeyTo(grid, Keys::Down);
+    Testing::PressKeyTo(grid, Keys::Return);
+    WaitForSheet();
+    EXPECT_EQ(L"Win32_Process.ProcessId=3 - Properties", Title());
+}
+
+// A class without keys gives its rows no path: the sheet says why nothing can be read, and asks the machine nothing.
+TEST_F(ResultsRowTest, ARowWithoutAPathSaysWhy)
+{
+    ShowProcesses(false);
+    size_t asked = provider->getObjectPaths.size();
+    Grid().SelectRow(0);
+    Grid().Focus();
+    Testing::PressKey(Grid(), Keys::Return);
+    ASSERT_NE(nullptr, form->GetInstanceForm());
+    EXPECT_EQ(0u, W(Sheet().GetStatusText()).find(L"This row has no object path")) << W(Sheet().GetStatusText());
+    EXPECT_EQ(L"Properties", Title());
+    EXPECT_EQ(0, Model().GetRowCount());
+    EXPECT_FALSE(Sheet().IsReading());
+    EXPECT_EQ(asked, provider->getObjectPaths.size());
+    EXPECT_TRUE(desktop.messages.empty());
+}
