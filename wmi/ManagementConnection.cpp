@@ -3,6 +3,7 @@
 #include "core/platform/windows/Com.h"
 #include "wmi/ResultMessage.h"
 
+#include <cwchar>
 #include <windows.h>
 
 #include <wbemidl.h>
@@ -93,6 +94,17 @@ bool ManagementConnection::IsRemote() const
     return !m_server.IsEmpty() && m_server.ToLower().IndexOf(L"localhost") < 0 && m_server.IndexOf(L"127.0.0.1") < 0;
 }
 
+String ManagementConnection::GetEffectiveLocale() const
+{
+    if (!m_locale.IsEmpty())
+    {
+        return m_locale;
+    }
+    wchar_t locale[16];
+    swprintf(locale, 16, L"MS_%x", static_cast<unsigned int>(GetUserDefaultUILanguage()));
+    return String(locale);
+}
+
 unsigned long ManagementConnection::GetAuthenticationLevel() const
 {
     return IsRemote() ? RemoteAuthenticationLevel : LocalAuthenticationLevel;
@@ -129,6 +141,7 @@ std::unique_ptr<ManagementConnection> ManagementConnection::CopyCredentials() co
     copy->m_domain = m_domain;
     copy->m_user = m_user;
     copy->m_password = m_password;
+    copy->m_locale = m_locale;
     copy->m_asyncLoad = m_asyncLoad;
     return copy;
 }
@@ -190,9 +203,10 @@ void ManagementConnection::Open(const String& server, const String& user, const 
     ComString path(m_namespacePath);
     ComString userText(userArgument);
     ComString passwordText(m_password.IsEmpty() ? nullptr : &m_password);
+    ComString localeText(m_locale.IsEmpty() ? nullptr : &m_locale);
 
     IWbemServices* services = nullptr;
-    HRESULT result = m_locator->ConnectServer(path.Get(), userText.Get(), passwordText.Get(), nullptr,
+    HRESULT result = m_locator->ConnectServer(path.Get(), userText.Get(), passwordText.Get(), localeText.Get(),
                                               WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr, &services);
     m_connected = result >= 0;
     if (FAILED(result))

@@ -84,13 +84,22 @@ public:
     void Connect(const Core::String& server, const Core::String& user, const Core::String& password,
                  const Core::String& domain, const Core::String& namespacePath);
     // A new connection to another namespace of this machine, with this connection's server, credentials (and so
-    // authentication level and impersonation) and loading flag; this one is left as it is, connected or not.
+    // authentication level and impersonation), locale and loading flag; this one is left as it is, connected or not.
     // Blocking (ConnectServer): call it on a worker. Throws as the Connect above, naming the namespace.
     std::unique_ptr<ManagementConnection> ConnectNamespace(const Core::String& namespacePath) const;
-    // A new connection object for this machine with this connection's credentials and loading flag, not connected:
-    // made at once, with no WMI call, so a window thread can hand it to a worker that opens namespaces with
-    // ConnectNamespace while this connection goes on (or is closed) meanwhile.
+    // A new connection object for this machine with this connection's credentials, locale and loading flag, not
+    // connected: made at once, with no WMI call, so a window thread can hand it to a worker that opens namespaces
+    // with ConnectNamespace while this connection goes on (or is closed) meanwhile.
     std::unique_ptr<ManagementConnection> CopyCredentials() const;
+
+    // The WMI locale a following Connect names to ConnectServer ("MS_409" for English, "MS_407" for German): the
+    // language of the amended qualifiers (descriptions, value names) read through the connection. Empty, as it
+    // starts: none is named and WMI takes the user's. CopyCredentials copies it.
+    void SetLocale(const Core::String& locale) { m_locale = locale; }
+    const Core::String& GetLocale() const { return m_locale; }
+    // The locale of the amended qualifiers this connection reads: the one it names, else the user's ("MS_" and the
+    // user interface language in hexadecimal, as MS_409).
+    Core::String GetEffectiveLocale() const;
 
     Core::String GetServer() const { return m_server; }
     Core::String GetUser() const { return m_user; }
@@ -136,6 +145,7 @@ private:
     Core::String m_domain;
     Core::String m_user;
     Core::String m_password;
+    Core::String m_locale; // empty: none named
     bool m_asyncLoad = true;
 };
 

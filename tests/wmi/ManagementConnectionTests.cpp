@@ -346,3 +346,34 @@ TEST_F(ConnectionTest, NamespaceConnectionsShareTheLocatorAndReleaseEverything)
                          connection.CopyCredentials()->ConnectNamespace(String(L"root"));
                      }));
 }
+
+// --- the locale of amended qualifiers ---
+
+TEST_F(ConnectionTest, NoLocaleIsNamedUnlessOneIsSet)
+{
+    auto connection = ConnectAs(L"", L"", L"", L"");
+    EXPECT_TRUE(LastConnect().localeNull);
+    EXPECT_TRUE(connection->GetLocale().IsEmpty());
+    // Then the user's: "MS_" and the user interface language in hexadecimal.
+    wchar_t users[16];
+    swprintf(users, 16, L"ms_%x", static_cast<unsigned int>(GetUserDefaultUILanguage()));
+    EXPECT_EQ(String(users), connection->GetEffectiveLocale().ToLower());
+}
+
+TEST_F(ConnectionTest, ASetLocaleIsNamedToWmiAndGoesWithTheCredentials)
+{
+    provider.AddNamespace(L"root\\wmi");
+    ManagementConnection connection;
+    connection.SetLocale(String(L"MS_407"));
+    connection.Connect(String(L"FILESERVER"), String(L"admin"), String(L"secret"), String());
+    EXPECT_FALSE(LastConnect().localeNull);
+    EXPECT_EQ(L"MS_407", LastConnect().locale);
+    EXPECT_STREQ(L"MS_407", connection.GetEffectiveLocale().GetBuffer());
+    std::unique_ptr<ManagementConnection> copy = connection.CopyCredentials();
+    EXPECT_STREQ(L"MS_407", copy->GetLocale().GetBuffer());
+    copy->SetLocale(String(L"MS_409"));
+    std::unique_ptr<ManagementConnection> english = copy->ConnectNamespace(String(L"root\\wmi"));
+    EXPECT_EQ(L"MS_409", LastConnect().locale);
+    EXPECT_EQ(L"\\\\FILESERVER\\root\\wmi", LastConnect().path);
+    EXPECT_STREQ(L"MS_407", connection.GetLocale().GetBuffer()) << "the original keeps its own";
+}

@@ -1,6 +1,7 @@
 // Against the machine's own WMI service (Wine's, in the test environment).
 #include "core/threading/BackgroundWork.h"
 #include "tests/support/ThrownMessage.h"
+#include "wmi/ClassDescription.h"
 #include "wmi/InstanceReading.h"
 #include "wmi/InvalidWMIClassException.h"
 #include "wmi/ManagementObject.h"
@@ -188,6 +189,20 @@ TEST_F(LocalWmiTest, AProcessThatDoesNotExistIsSaidByItsPath)
 {
     EXPECT_EQ(L"The instance Win32_Process.Handle=\"4294967295\" does not exist on the machine",
               ThrownMessage([&] { WMI::GetInstance(&connection, String(L"Win32_Process.Handle=\"4294967295\"")); }));
+}
+
+// Wine's qualifier sets hold no descriptions and its class object's MOF text is one of its instances.
+TEST_F(LocalWmiTest, WineDescribesAClassWithoutTextsOrMof)
+{
+    WMI::ClassDescription described = WMI::GetClassDescription(&connection, String(L"Win32_Process"));
+    EXPECT_TRUE(described.description.IsEmpty());
+    EXPECT_TRUE(described.mofText.IsEmpty()) << "an instance's text is not the class's MOF";
+    ASSERT_GT(described.properties.GetCount(), 3);
+    const WMI::PropertyDescription* processId = described.FindProperty(String(L"ProcessId"));
+    ASSERT_NE(nullptr, processId);
+    EXPECT_EQ(WMI::CimUInt32, processId->cimType);
+    EXPECT_TRUE(processId->description.IsEmpty());
+    EXPECT_STREQ(L"56", WMI::FormatCodedValue(*processId, String(L"56")).GetBuffer());
 }
 
 TEST(RemoteWmi, ANamedServerThatCannotBeReachedReportsTheTransportFailure)
