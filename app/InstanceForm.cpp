@@ -262,7 +262,18 @@ void InstanceForm::Fill(const ObjectValue& object)
 {
     PropertyListModel& model = m_sheet.GetModel();
     UpdatesPaused paused(m_sheet);
+    // A machine whose qualifier sets hold no key (Wine's) still names the keys in the path.
+    m_pathKeys.Clear();
+    if (const ObjectProperty* relative = object.FindProperty(String(L"__RELPATH")))
+    {
+        ArrayList<String> names = KeyNamesOf(relative->GetValue().GetText());
+        for (int i = 0; i < names.GetCount(); i++)
+        {
+            m_pathKeys.Add(names[i].ToLower());
+        }
+    }
     AddProperties(NoRow, object.GetProperties());
+    m_pathKeys.Clear();
     int system = model.AddGroup(String(L"System properties"));
     AddProperties(system, object.GetSystemProperties());
     m_relatedGroup = model.AddGroup(String(L"Related (reading ...)"));
@@ -278,8 +289,13 @@ void InstanceForm::AddProperties(int parent, const ArrayList<ObjectProperty>& pr
     for (int i = 0; i < properties.GetCount(); i++)
     {
         const ObjectProperty& property = properties[i];
+        bool key = property.IsKey();
+        for (int k = 0; k < m_pathKeys.GetCount() && !key; k++)
+        {
+            key = m_pathKeys[k] == property.GetName().ToLower();
+        }
         AddValue(parent, property.GetName(), property.GetCimType(), property.GetValue(),
-                 property.IsKey() ? PropertyRowFlags::Key : PropertyRowFlags::None);
+                 key ? PropertyRowFlags::Key : PropertyRowFlags::None);
     }
 }
 

@@ -6,6 +6,8 @@
 #include "wmi/ResultMessage.h"
 
 #include <new>
+#include <utility>
+#include <vector>
 #include <windows.h>
 
 #include <wbemidl.h>
@@ -106,74 +108,88 @@ RelatedObjects ReadRelatedObjects(const WMI::ConnectionSession& session, const S
     return related;
 }
 
-String KeyValuesOf(const String& relativePath)
+namespace
 {
-    int dot = -1;
-    int equals = -1;
-    for (int i = 0; i < relativePath.GetLength() && dot < 0 && equals < 0; i++)
+
+// The name=value pairs of a relative path after its class, a value quoted with backslash escapes or bare; Class=@
+// gives one pair without a name.
+std::vector<std::pair<String, String>> KeysOf(const String& relativePath)
+{
+    std::vector<std::pair<String, String>> keys;
+    int length = relativePath.GetLength();
+    int start = 0;
+    while (start < length && relativePath[start] != L'.' && relativePath[start] != L'=')
     {
-        if (relativePath[i] == L'.')
-        {
-            dot = i;
-        }
-        else if (relativePath[i] == L'=')
-        {
-            equals = i;
-        }
+        start++;
     }
-    if (equals >= 0)
+    if (start < length && relativePath[start] == L'=')
     {
-        return relativePath.Substring(equals + 1); // Class=@
+        keys.emplace_back(String(), relativePath.Substring(start + 1));
+        return keys;
     }
-    if (dot < 0)
+    for (int i = start + 1; i < length;)
     {
-        return relativePath;
-    }
-    // Name=value pairs after the class, a value quoted with backslash escapes or bare.
-    String values;
-    bool inValue = false;
-    bool quoted = false;
-    for (int i = dot + 1; i < relativePath.GetLength(); i++)
-    {
-        wchar_t c = relativePath[i];
-        if (!inValue)
+        int equals = relativePath.IndexOf(L'=', i);
+        if (equals < 0)
         {
-            if (c == L'=')
-            {
-                inValue = true;
-                values += values.IsEmpty() ? L"" : L", ";
-            }
-            continue;
+            break;
         }
-        if (quoted)
+        String value;
+        int j = equals + 1;
+        if (j < length && relativePath[j] == L'"')
         {
-            if (c == L'\\' && i + 1 < relativePath.GetLength())
+            for (j++; j < length && relativePath[j] != L'"'; j++)
             {
-                values += relativePath[++i];
+                if (relativePath[j] == L'\\' && j + 1 < length)
+                {
+                    j++;
+                }
+                value += relativePath[j];
             }
-            else if (c == L'"')
-            {
-                quoted = false;
-            }
-            else
-            {
-                values += c;
-            }
-        }
-        else if (c == L'"')
-        {
-            quoted = true;
-        }
-        else if (c == L',')
-        {
-            inValue = false;
+            j++; // the closing quote
         }
         else
         {
-            values += c;
+            int comma = relativePath.IndexOf(L',', j);
+            int end = comma < 0 ? length : comma;
+            value = relativePath.Substring(j, end - j);
+            j = end;
         }
+        keys.emplace_back(relativePath.Substring(i, equals - i), value);
+        i = j + 1; // past the comma
+    }
+    return keys;
+}
+
+} // namespace
+
+String KeyValuesOf(const String& relativePath)
+{
+    std::vector<std::pair<String, String>> keys = KeysOf(relativePath);
+    if (keys.empty())
+    {
+        return relativePath;
+    }
+    String values;
+    for (const auto& key : keys)
+    {
+        values += values.IsEmpty() ? L"" : L", ";
+        values += key.second;
     }
     return values;
+}
+
+ArrayList<String> KeyNamesOf(const String& relativePath)
+{
+    ArrayList<String> names;
+    for (const auto& key : KeysOf(relativePath))
+    {
+        if (!key.first.IsEmpty())
+        {
+            names.Add(key.first);
+        }
+    }
+    return names;
 }
 
 } // namespace Quarrow

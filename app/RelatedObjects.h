@@ -40,5 +40,7 @@ RelatedObjects ReadRelatedObjects(const WMI::ConnectionSession& session, const C
 // The key values of a relative path, as a short name for its object: Win32_Disk.DeviceID="D0" gives D0,
 // Link.A="x",B=2 gives "x, 2", Class=@ gives @; a path without keys gives its class.
 Core::String KeyValuesOf(const Core::String& relativePath);
+// The key properties a relative path names: Link.A="x",B=2 gives A and B; Class=@ and a path without keys none.
+Core::Collections::ArrayList<Core::String> KeyNamesOf(const Core::String& relativePath);
 
 } // namespace Quarrow

@@ -572,3 +572,97 @@ TEST_F(ResultsRowTest, ARowWithoutAPathSaysWhy)
     EXPECT_EQ(asked, provider->getObjectPaths.size());
     EXPECT_TRUE(desktop.messages.empty());
 }
+
+// ---------------------------------------------------------------------------------------------------------------
+// Over Wine's own WMI
+
+namespace
+{
+
+class WineInstanceFormTest : public ScriptedMainFormTest
+{
+protected:
+    WineInstanceFormTest() { scripted = false; }
+    Quarrow::InstanceForm& Sheet() { return *form->GetInstanceForm(); }
+    PropertyListModel& Model() { return Sheet().GetSheet().GetModel(); }
+};
+
+} // namespace
+
+// Wine reads a disk by its path and answers ASSOCIATORS OF for it, but refuses REFERENCES OF: the related objects
+// come by their class alone, and References says it is not available.
+TEST_F(WineInstanceFormTest, ADiskOfWineShowsItsRelatedObjectsByClassAlone)
+{
+    Start();
+    form->OpenInstance(form->GetConnections()[0], String(L"Win32_LogicalDisk.DeviceID=\"C:\""));
+    ASSERT_NE(nullptr, form->GetInstanceForm());
+    ASSERT_TRUE(Testing::PumpUntil([&] { return !Sheet().IsReading() && !Sheet().IsReadingRelated(); }));
+    // Wine spells the key DeviceId.
+    EXPECT_EQ(L"win32_logicaldisk.deviceid=\"c:\" - properties", W(Sheet().GetText().ToLower()));
+    // Wine's qualifier sets hold no key: the key is the one the path names.
+    ASSERT_GT(Model().GetRowCount(), 1);
+    EXPECT_EQ(L"DeviceId", W(Model().GetName(1)));
+    EXPECT_NE(0, Model().GetFlags(1) & PropertyRowFlags::Key);
+    EXPECT_EQ(0, Model().GetFlags(0) & PropertyRowFlags::Key) << W(Model().GetName(0));
+    auto child = [&](int parent, const wchar_t* name)
+    {
+        for (int row = Model().GetFirstChild(parent); row != NoRow; row = Model().GetNextSibling(row))
+        {
+            if (Model().GetName(row) == String(name))
+            {
+                return row;
+            }
+        }
+        return NoRow;
+    };
+    int related = NoRow;
+    int references = NoRow;
+    for (int row = 0; row < Model().GetRowCount(); row++)
+    {
+        related = Model().GetName(row) == String(L"Related") ? row : related;
+        references = Model().GetName(row) == String(L"References") ? row : references;
+    }
+    ASSERT_NE(NoRow, related);
+    int partitions = child(related, L"Win32_DiskPartition");
+    ASSERT_NE(NoRow, partitions);
+    EXPECT_EQ(L"", W(Model().GetType(partitions))) << "no association class without REFERENCES OF";
+    int partition = Model().GetFirstChild(partitions);
+    ASSERT_NE(NoRow, partition);
+    EXPECT_EQ(0u, W(Model().GetValue(partition)).find(L"Win32_DiskPartition.")) << W(Model().GetValue(partition));
+    int unavailable = child(references, L"Not available");
+    ASSERT_NE(NoRow, unavailable);
+    EXPECT_EQ(0u, W(Model().GetValue(unavailable)).find(L"This machine does not answer REFERENCES OF: "));
+
+    // The partition opens in the same window, and Back goes to the disk again.
+    ASSERT_TRUE(Sheet().GetSheet().ActivateLink(partition));
+    ASSERT_TRUE(Testing::PumpUntil([&] { return !Sheet().IsReading() && !Sheet().IsReadingRelated(); }));
+    ASSERT_NE(nullptr, Sheet().GetShown()) << W(Sheet().GetStatusText());
+    EXPECT_EQ(L"Win32_DiskPartition", W(Sheet().GetShown()->GetObjectClass()));
+    EXPECT_TRUE(Sheet().GoBack());
+    ASSERT_TRUE(Testing::PumpUntil([&] { return !Sheet().IsReading() && !Sheet().IsReadingRelated(); }));
+    ASSERT_NE(nullptr, Sheet().GetShown());
+    EXPECT_EQ(L"Win32_LogicalDisk", W(Sheet().GetShown()->GetObjectClass()));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Keys read from a relative path
+
+// The short names of related objects and the keys Wine's objects do not mark, from paths as WMI writes them.
+TEST(RelativePathKeysTest, KeyValuesAndNamesComeFromThePath)
+{
+    using Quarrow::KeyNamesOf;
+    using Quarrow::KeyValuesOf;
+    EXPECT_EQ(L"D0", W(KeyValuesOf(String(L"Win32_Disk.DeviceID=\"D0\""))));
+    EXPECT_EQ(L"x, 2", W(KeyValuesOf(String(L"Link.A=\"x\",B=2"))));
+    // Escaped quotes and backslashes inside a value, and a comma that belongs to it.
+    EXPECT_EQ(L"C:\\a \"b\", c, 7", W(KeyValuesOf(String(L"File.Name=\"C:\\\\a \\\"b\\\", c\",Size=7"))));
+    EXPECT_EQ(L"@", W(KeyValuesOf(String(L"Win32_WmiSetting=@"))));
+    EXPECT_EQ(L"Win32_Thing", W(KeyValuesOf(String(L"Win32_Thing"))));
+
+    Core::Collections::ArrayList<String> names = KeyNamesOf(String(L"File.Name=\"a,b=c\",Size=7"));
+    ASSERT_EQ(2, names.GetCount());
+    EXPECT_EQ(L"Name", W(names[0]));
+    EXPECT_EQ(L"Size", W(names[1]));
+    EXPECT_EQ(0, KeyNamesOf(String(L"Win32_WmiSetting=@")).GetCount());
+    EXPECT_EQ(0, KeyNamesOf(String(L"Win32_Thing")).GetCount());
+}
