@@ -555,14 +555,14 @@ void ClassView::OpenRowInstance(int row)
     {
         return;
     }
+    String path;
+    WMI::ManagementConnection* connection = m_currentClass->GetConnection();
     if (m_machinesLoad != nullptr)
     {
-        m_openInstance(nullptr, String(),
-                       String(L"The rows read from all machines do not carry their instances' paths: select the "
-                              L"class on one machine to open its instances."));
-        return;
+        // Each row of every machine's is read through its own machine.
+        connection = m_machinesLoad->GetRowSource(row, path);
     }
-    String path;
+    else
     {
         Core::Threading::CriticalSectionLock lock(m_currentClass->GetLock());
         if (row < m_currentClass->GetRows().GetCount())
@@ -578,7 +578,7 @@ void ClassView::OpenRowInstance(int row)
                               L"only when the query selects the class's key properties (SELECT * selects them)."));
         return;
     }
-    m_openInstance(m_currentClass->GetConnection(), path, String());
+    m_openInstance(connection, path, String());
 }
 
 void ClassView::StopLoading()

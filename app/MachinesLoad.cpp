@@ -102,8 +102,9 @@ int MachinesLoad::Collect()
     CriticalSectionLock mergedLock(m_merged.GetLock());
     Core::Collections::PointerArrayList<WMI::Row>& merged = m_merged.GetRows();
     int columns = m_merged.GetProperties().GetCount() - 1;
-    for (Machine& machine : m_machines)
+    for (size_t m = 0; m < m_machines.size(); m++)
     {
+        Machine& machine = m_machines[m];
         CriticalSectionLock lock(machine.load->GetLock());
         Core::Collections::PointerArrayList<WMI::Row>& rows = machine.load->GetRows();
         // A cancelled load clears its own rows: what was taken before stays in the merged list.
@@ -116,13 +117,35 @@ int MachinesLoad::Collect()
             {
                 row->Add(c < source.GetCount() ? source[c] : String());
             }
-            merged.Add(row.get());
+            // One source per merged row, whichever of the two appends fails.
+            m_rowSources.emplace_back(m, machine.load->GetRowPath(r));
+            try
+            {
+                merged.Add(row.get());
+            }
+            catch (...)
+            {
+                m_rowSources.pop_back();
+                throw;
+            }
             row.release();
             added++;
         }
         machine.taken = rows.GetCount() > machine.taken ? rows.GetCount() : machine.taken;
     }
     return added;
+}
+
+WMI::ManagementConnection* MachinesLoad::GetRowSource(int row, String& path) const
+{
+    if (row < 0 || static_cast<size_t>(row) >= m_rowSources.size())
+    {
+        path = String();
+        return nullptr;
+    }
+    const auto& source = m_rowSources[static_cast<size_t>(row)];
+    path = source.second;
+    return m_machines[source.first].load->GetConnection();
 }
 
 bool MachinesLoad::HasFailed(const Machine& machine)

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Quarrow
@@ -45,6 +46,9 @@ public:
 
     // The merged rows: "Machine" then the class's properties. Take its lock while collecting may run.
     WMI::ManagementObject& GetMerged() { return m_merged; }
+    // Where merged row i came from: the machine's connection, and the instance's path as its load gave it (empty:
+    // none). Null for a row not collected. Window thread, as Collect.
+    WMI::ManagementConnection* GetRowSource(int row, Core::String& path) const;
     const Core::String& GetClassName() const { return m_className; }
     int GetMachineCount() const { return static_cast<int>(m_machines.size()); }
 
@@ -73,6 +77,8 @@ private:
     Core::Threading::CompletionOwner m_telling;
     Core::String m_className;
     std::vector<Machine> m_machines;
+    // Per merged row: the index of its machine and its instance's path.
+    std::vector<std::pair<size_t, Core::String>> m_rowSources;
     WMI::ManagementObject m_merged;
     bool m_stopRequested = false;
 };

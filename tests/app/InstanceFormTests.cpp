@@ -5,6 +5,7 @@
 #include "app/MainForm.h"
 #include "core/controls/Button.h"
 #include "core/controls/Keys.h"
+#include "core/controls/TextBox.h"
 
 #include "tests/app/ScriptedMainForm.h"
 
@@ -665,4 +666,38 @@ TEST(RelativePathKeysTest, KeyValuesAndNamesComeFromThePath)
     EXPECT_EQ(L"Size", W(names[1]));
     EXPECT_EQ(0, KeyNamesOf(String(L"Win32_WmiSetting=@")).GetCount());
     EXPECT_EQ(0, KeyNamesOf(String(L"Win32_Thing")).GetCount());
+}
+
+// After a load from every machine, a row opens through the machine it came from.
+TEST_F(ResultsRowTest, ARowLoadedFromAllMachinesOpensOnItsOwnMachine)
+{
+    provider->machines = {{L"other", {}}};
+    ShowProcesses();
+    WhenVisible(L"Quarrow.ConnectForm",
+                [this](HWND dialog)
+                {
+                    FindControls<Core::Controls::TextBox>(*form->GetConnectForm())[0]->SetText(String(L"other"));
+                    PostMessageW(dialog, WM_KEYDOWN, VK_RETURN, 1);
+                });
+    form->RunCommand(Quarrow::Command::Connect);
+    ASSERT_EQ(2, Tree().GetNodes().GetCount());
+    Tree().SetSelectedNode(
+        Find(Tree().GetNodes(), {L"Local Machine", L"Operating System", L"Processes", L"Win32_Process"}));
+    Settle();
+    form->RunCommand(Quarrow::Command::LoadAllMachines);
+    ASSERT_TRUE(Testing::PumpUntil([&] { return Status(0).find(L"Loading completed") == 0; })) << Status(0);
+    ASSERT_EQ(8, Grid().GetRowCount());
+    int row = -1;
+    for (int r = 0; r < Grid().GetRowCount() && row < 0; r++)
+    {
+        row = W(Grid().GetCellText(r, 0)) == L"other" && W(Grid().GetCellText(r, 1)) == L"p3" ? r : -1;
+    }
+    ASSERT_GE(row, 0);
+    Grid().SelectRow(row);
+    Grid().Focus();
+    Testing::PressKey(Grid(), Keys::Return);
+    WaitForSheet();
+    EXPECT_EQ(L"Win32_Process.ProcessId=3 - Properties", Title());
+    int server = Row(L"__SERVER", Row(L"System properties"));
+    EXPECT_EQ(L"other", W(Model().GetValue(server).ToLower()));
 }
