@@ -117,8 +117,8 @@ void ResultsGrid::RaiseRowActivated()
 ClassView::ClassView(Config::AppOptions& options, StatusLine& status, TreeView& tree)
     : m_options(options), m_status(status), m_tree(tree), m_resultsPage(String(L"Results")),
       m_metadataPage(String(L"Metadata")), m_resultsFind(m_resultsGrid),
-      m_progressHandler(this, &ClassView::OnLoadProgress), m_completedHandler(this, &ClassView::OnLoadCompleted),
-      m_rowActivatedHandler(this, &ClassView::OnRowActivated),
+      m_metadata(m_metadataGrid, m_metadataLayout, DescriptionRow), m_progressHandler(this, &ClassView::OnLoadProgress),
+      m_completedHandler(this, &ClassView::OnLoadCompleted), m_rowActivatedHandler(this, &ClassView::OnRowActivated),
       m_resultsMenuHandler(this, &ClassView::OnResultsMenuClick)
 {
     BuildPages();
@@ -140,6 +140,7 @@ void ClassView::BuildPages()
     m_metadataLayout.SetDock(DockStyle::Fill);
     m_metadataLayout.AddColumn(SizeType::Percent, 100);
     m_metadataLayout.AddRow(SizeType::Absolute, 25);
+    m_metadataLayout.AddRow(SizeType::Absolute, 0); // the class's description, when it has one
     m_metadataLayout.AddRow(SizeType::Percent, 100);
     m_classLabel.SetFont(Font(String(L"Tahoma"), 15, 400));
     m_classLabel.SetForeColor(Colors::FromArgb(0xFF, 0x80, 0x00, 0x00));
@@ -147,11 +148,13 @@ void ClassView::BuildPages()
     m_metadataLayout.Add(&m_classLabel, 0, 0);
     m_metadataGrid.GetColumns().Add(String(L"Property Name"), 300);
     m_metadataGrid.GetColumns().Add(String(L"Property Type"), 150);
-    m_metadataLayout.Add(&m_metadataGrid, 1, 0);
+    m_metadataLayout.Add(&m_metadata.GetDescriptionLabel(), DescriptionRow, 0);
+    m_metadataLayout.Add(&m_metadataGrid, DescriptionRow + 1, 0);
     m_metadataPage.GetControls().Add(&m_metadataLayout);
 
     m_tabView.GetPages().Add(&m_resultsPage);
     m_tabView.GetPages().Add(&m_metadataPage);
+    m_tabView.GetPages().Add(&m_metadata.GetMofPage());
 }
 
 void ClassView::OpenFind()
@@ -188,6 +191,7 @@ void ClassView::SelectClass(TreeNode* node)
     // Nothing of the class shown before stays under the new one's name while its definition is read.
     m_classLabel.SetText(chosen->GetName());
     ClearResults();
+    m_metadata.Clear();
     m_metadataGrid.GetRows().Clear();
     if (!chosen->IsLoaded() && !ConfirmCostlyClass(chosen->GetName()))
     {
@@ -241,6 +245,8 @@ void ClassView::ShowClass(const WMI::PropertyList& properties)
         }
     }
     ShowMetadata(properties);
+    // Its texts come on a worker; the load waits for them in the class's turn.
+    m_metadata.Describe(shown);
     m_resultsGrid.SetLiveRefresh(false);
     WaitCursor wait;
     LoadData();
@@ -313,6 +319,7 @@ void ClassView::Refresh(TreeNode* node)
         return;
     }
     chosen->Discard();
+    m_metadata.Forget(chosen);
     SelectClass(node);
 }
 
@@ -627,6 +634,7 @@ void ClassView::LoadQuery(std::unique_ptr<ManagementObject> query, const String&
     m_currentClass = m_query.get();
     m_classLabel.SetText(m_query->GetName());
     ClearResults();
+    m_metadata.Clear();
     m_metadataGrid.GetRows().Clear();
     // The keyboard follows the rows when the query's page had it, rather than staying on a hidden page.
     bool hadFocus = m_tabView.ContainsFocus();
@@ -696,6 +704,7 @@ void ClassView::Clear()
     DropCurrentClass();
     m_status.ShowLoading(String());
     ClearResults();
+    m_metadata.Clear();
     m_metadataGrid.GetRows().Clear();
     m_classLabel.SetText(String());
 }

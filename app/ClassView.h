@@ -3,6 +3,7 @@
 // (or a report); the status panel tells how far the load is.
 #pragma once
 
+#include "app/ClassMetadata.h"
 #include "app/MachinesLoad.h"
 #include "app/QuickFind.h"
 #include "app/StatusLine.h"
@@ -58,6 +59,7 @@ public:
     Core::Controls::ContextMenu& GetResultsMenu() { return m_resultsMenu; }
     Core::Controls::Grid& GetMetadataGrid() { return m_metadataGrid; }
     Core::Controls::Label& GetClassLabel() { return m_classLabel; }
+    ClassMetadata& GetMetadata() { return m_metadata; }
     ResultsFind& GetResultsFind() { return m_resultsFind; }
     // Ctrl+F over the results: the Results page comes to the front with its find strip open.
     void OpenFind();
@@ -125,6 +127,7 @@ public:
 
 private:
     static constexpr int ResultsColumnWidth = 200;
+    static constexpr int DescriptionRow = 1; // of the Metadata page's layout
 
     void BuildPages();
     void ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties);
@@ -175,6 +178,7 @@ private:
     ResultsFind m_resultsFind;
     Core::Controls::Grid m_metadataGrid;
     Core::Controls::Label m_classLabel;
+    ClassMetadata m_metadata; // the qualifiers' texts on the Metadata and MOF pages
     Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_progressHandler;
     Core::MemberEventHandler<ClassView, WMI::LoadEventArgs> m_completedHandler;
     Core::MemberEventHandler<ClassView, Core::EventArgs> m_rowActivatedHandler;

@@ -37,6 +37,20 @@ void TableLayout::AddRow(SizeType type, int value)
     PerformLayout();
 }
 
+void TableLayout::SetRow(int index, SizeType type, int value)
+{
+    if (index < 0 || index >= m_rows.GetCount())
+    {
+        throw ArgumentOutOfRangeException(index, String(L"TableLayout.SetRow method - index out of range"));
+    }
+    if (value < 0)
+    {
+        throw ArgumentOutOfRangeException(value, String(L"TableLayout.SetRow method - size cannot be negative"));
+    }
+    m_rows[index] = Definition{type, value};
+    PerformLayout();
+}
+
 void TableLayout::SetCell(Control* control, int row, int column, int rowSpan, int columnSpan)
 {
     if (control == nullptr)

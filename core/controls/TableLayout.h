@@ -23,6 +23,8 @@ public:
 
     void AddColumn(SizeType type, int value);
     void AddRow(SizeType type, int value);
+    // Gives the row at index another size and lays out again: a row whose content comes and goes.
+    void SetRow(int index, SizeType type, int value);
     int GetColumnCount() const { return m_columns.GetCount(); }
     int GetRowCount() const { return m_rows.GetCount(); }
 

@@ -604,15 +604,16 @@ TEST_F(MainWindowTextsTest, TheStatusBarTellsHowALoadGoes)
 // ---------------------------------------------------------------------------------------------------------------
 // The class view
 
-// The two pages, the Metadata grid's fixed headers, a header per property on the Results page, and the class's
+// The three pages, the Metadata grid's fixed headers, a header per property on the Results page, and the class's
 // name above the Metadata grid in dark red Tahoma.
 TEST_F(MainWindowTextsTest, TheClassViewNamesItsPagesColumnsAndClass)
 {
     Start();
     TabPageCollection& pages = form->GetTabView().GetPages();
-    ASSERT_EQ(2, pages.GetCount());
+    ASSERT_EQ(3, pages.GetCount());
     EXPECT_EQ(L"Results", W(pages[0]->GetTitle()));
     EXPECT_EQ(L"Metadata", W(pages[1]->GetTitle()));
+    EXPECT_EQ(L"MOF", W(pages[2]->GetTitle()));
     Grid& metadata = form->GetMetadataGrid();
     ASSERT_EQ(2, metadata.GetColumns().GetCount());
     EXPECT_EQ(L"Property Name", W(metadata.GetHeaderText(0)));

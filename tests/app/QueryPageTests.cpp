@@ -213,14 +213,14 @@ using Texts = std::vector<std::wstring>;
 
 } // namespace
 
-// Ctrl+Q adds the Query page beside Results and Metadata, on the selected machine and root\cimv2; a query of the
+// Ctrl+Q adds the Query page beside Results, Metadata and MOF, on the selected machine and root\cimv2; a query of the
 // class definitions returns several classes: the class column comes first, then the union of their properties.
 TEST_F(QueryPageTest, AQueryOfSeveralClassesShowsTheUnionOfTheirColumns)
 {
     Start();
-    EXPECT_EQ(2, form->GetTabView().GetPages().GetCount()) << "no query page before one is asked for";
+    EXPECT_EQ(3, form->GetTabView().GetPages().GetCount()) << "no query page before one is asked for";
     OpenAndType(L"SELECT * FROM meta_class");
-    ASSERT_EQ(3, form->GetTabView().GetPages().GetCount());
+    ASSERT_EQ(4, form->GetTabView().GetPages().GetCount());
     EXPECT_EQ(L"Query", W(form->GetTabView().GetSelectedPage()->GetTitle()));
     EXPECT_EQ(L"Local Machine", W(Page().GetMachineBox().GetSelectedItem()->GetText()));
     EXPECT_EQ(L"root\\cimv2", W(Page().GetNamespaceBox().GetText()));
