@@ -166,6 +166,34 @@ String Grid::GetCellText(int row, int column) const
     return m_model.GetCellText(row, column);
 }
 
+void Grid::SetCellFormatter(CellFormatter formatter)
+{
+    m_formatter = std::move(formatter);
+    Invalidate();
+}
+
+String Grid::GetShownText(int row, int column) const
+{
+    String text = m_model.GetCellText(row, column);
+    String shown;
+    if (m_formatter && m_formatter(row, column, text.GetBuffer(), text.GetLength(), shown))
+    {
+        return shown;
+    }
+    return text;
+}
+
+const wchar_t* Grid::ShownText(int row, int column, const CellBuffer& cell, String& shown, int& length) const
+{
+    if (m_formatter && m_formatter(row, column, cell.characters.data(), cell.length, shown))
+    {
+        length = shown.GetLength();
+        return shown.GetBuffer();
+    }
+    length = cell.length;
+    return cell.characters.data();
+}
+
 void Grid::ColumnsChanged()
 {
     m_scrollDirty = true;
@@ -651,6 +679,7 @@ String Grid::GetSelectionText()
     }
     text.append(L"\r\n");
     CellBuffer cell;
+    String shown;
     int count = ViewCount();
     for (int view = 0; view < count && m_view.GetSelectedRowCount() > 0; view++)
     {
@@ -666,7 +695,9 @@ String Grid::GetSelectionText()
                 text.push_back(L'\t');
             }
             cell.Read(m_model, row, column);
-            AppendCellForCopy(text, cell.characters.data(), cell.length);
+            int length = 0;
+            const wchar_t* characters = ShownText(row, column, cell, shown, length);
+            AppendCellForCopy(text, characters, length);
         }
         text.append(L"\r\n");
     }
@@ -847,10 +878,14 @@ void Grid::AutoSizeColumn(int column)
         last = top + AutoSizeAroundView >= count ? count - 1 : top + AutoSizeAroundView;
     }
     CellBuffer cell;
+    String shown;
     for (int view = first; view <= last; view++)
     {
-        cell.Read(m_model, m_view.GetRowAt(view), column);
-        int width = measure(cell.characters.data(), cell.length);
+        int row = m_view.GetRowAt(view);
+        cell.Read(m_model, row, column);
+        int length = 0;
+        const wchar_t* characters = ShownText(row, column, cell, shown, length);
+        int width = measure(characters, length);
         widest = width > widest ? width : widest;
     }
     m_columns[column].SetWidth(Unscale(widest + 2 * Scale(6)) + 1);
@@ -1189,6 +1224,7 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
     HDC deviceContext = static_cast<HDC>(graphics.GetHandle());
     SelectObject(deviceContext, GetFontHandle());
     CellBuffer cell;
+    String shown;
     int columns = m_columns.GetCount();
     for (int view = first; view <= last; view++)
     {
@@ -1219,10 +1255,12 @@ void Grid::PaintRows(Graphics& graphics, const Rectangle& clip)
                 graphics.FillRectangle(Rectangle{left - Scale(1), y, Scale(1), rowHeight}, gridLine);
             }
             cell.Read(m_model, row, column);
-            if (cell.length > 0)
+            int length = 0;
+            const wchar_t* characters = ShownText(row, column, cell, shown, length);
+            if (length > 0)
             {
                 RECT bounds = {cellLeft + padding, y, left - padding, y + rowHeight};
-                DrawTextW(deviceContext, cell.characters.data(), cell.length, &bounds,
+                DrawTextW(deviceContext, characters, length, &bounds,
                           DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
             }
         }

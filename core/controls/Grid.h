@@ -10,10 +10,16 @@
 #include "core/controls/GridRowView.h"
 #include "core/controls/ScrollableControl.h"
 
+#include <functional>
+
 namespace Core::Controls
 {
 
 class Grid;
+namespace Internal
+{
+struct CellBuffer;
+}
 
 class GridColumn : public Object
 {
@@ -87,6 +93,16 @@ public:
 
     void SetCellText(int row, int column, const String& text);
     String GetCellText(int row, int column) const;
+
+    // What a cell shows in place of its own text (a coded value with its name): given the row (as added), the
+    // column and the cell's text, it puts the text to show into shown and returns true, or returns false for the
+    // cell's own text. It is asked only for the cells painted, copied, fitted or read by a screen reader, so it
+    // costs what the cells in view cost. Sorting and the filter go by the cells' own texts. Setting it repaints.
+    using CellFormatter = std::function<bool(int row, int column, const wchar_t* text, int length, String& shown)>;
+    void SetCellFormatter(CellFormatter formatter);
+    bool HasCellFormatter() const { return static_cast<bool>(m_formatter); }
+    // The text the cell shows: the formatter's, or its own.
+    String GetShownText(int row, int column) const;
 
     // On: changes show at the next turn of the message loop. Off (during a long load): at most a few
     // times a second. Switching it on shows what is pending at once.
@@ -235,7 +251,11 @@ private:
     void DropHiddenSelection();
     void ReportVisibleRowCount();
 
+    // The cell's text as shown, from cell (read already) into shown; the characters to draw.
+    const wchar_t* ShownText(int row, int column, const Internal::CellBuffer& cell, String& shown, int& length) const;
+
     GridModel m_model;
+    CellFormatter m_formatter;
     // The order, the filter and the selection: the model's observer, which tells the grid what to show again.
     GridRowView m_view;
     GridColumnCollection m_columns;

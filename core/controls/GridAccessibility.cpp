@@ -38,7 +38,7 @@ public:
         {
             return String(L"Column headers");
         }
-        return m_grid.GetColumns().GetCount() > 0 ? m_grid.GetCellText(m_row, 0) : String();
+        return m_grid.GetColumns().GetCount() > 0 ? m_grid.GetShownText(m_row, 0) : String();
     }
     int GetState() override
     {
@@ -83,7 +83,7 @@ public:
             return item;
         }
         item.role = AccessibleRoles::Cell;
-        item.name = m_grid.GetCellText(m_row, column);
+        item.name = m_grid.GetShownText(m_row, column);
         item.description = m_grid.GetHeaderText(column);
         item.state = GetState() & (AccessibleStates::Selected | AccessibleStates::Offscreen);
         return item;

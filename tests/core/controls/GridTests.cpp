@@ -329,6 +329,56 @@ TEST_F(GridTest, CtrlCCopiesTheHeaderAndTheSelectedRowsAsTabSeparatedLines)
     EXPECT_EQ(L"Name\tSize\r\nepsilon\t40\r\nbeta gamma\t20\r\nalpha\t10\r\n", Testing::ClipboardText());
 }
 
+// A formatter changes what cells show and copy; the order still goes by the cells' own texts, and painting asks
+// it only for the cells in view, however many rows there are.
+TEST_F(GridTest, AFormatterChangesWhatCellsShowAndCopyButNotTheirOrder)
+{
+    Fill({{L"alpha", L"10"}, {L"beta", L"9"}, {L"gamma", L""}});
+    int asked = 0;
+    grid.SetCellFormatter(
+        [&](int, int column, const wchar_t* text, int length, String& shown)
+        {
+            asked++;
+            if (column != 1 || length == 0)
+            {
+                return false;
+            }
+            shown = String(text, length) + L" (named)";
+            return true;
+        });
+    ShowAndFocus();
+    EXPECT_EQ(L"10 (named)", std::wstring(grid.GetShownText(0, 1).GetBuffer()));
+    EXPECT_EQ(L"alpha", std::wstring(grid.GetShownText(0, 0).GetBuffer()));
+    EXPECT_EQ(L"10", std::wstring(grid.GetCellText(0, 1).GetBuffer())) << "the cell keeps its own text";
+    grid.Sort(1, false);
+    EXPECT_EQ((std::vector<std::wstring>{L"gamma", L"beta", L"alpha"}), Shown()) << "9 before 10, by value";
+    grid.SelectAll();
+    Testing::PressKey(grid, 'C', Keys::Control);
+    EXPECT_EQ(L"Name\tSize\r\ngamma\t\r\nbeta\t9 (named)\r\nalpha\t10 (named)\r\n", Testing::ClipboardText());
+    grid.SetCellFormatter(nullptr);
+    EXPECT_EQ(L"10", std::wstring(grid.GetShownText(0, 1).GetBuffer()));
+
+    grid.GetRows().Clear();
+    grid.ClearSort();
+    for (int r = 0; r < 100000; r++)
+    {
+        int row = grid.GetRows().Add();
+        grid.SetCellText(row, 0, String(L"row"));
+        grid.SetCellText(row, 1, String() + r);
+    }
+    asked = 0;
+    grid.SetCellFormatter(
+        [&](int, int, const wchar_t*, int, String&)
+        {
+            asked++;
+            return false;
+        });
+    Testing::Render(grid);
+    int inView = (grid.GetClientRectangle().height - grid.GetHeaderHeight()) / grid.GetRowHeight() + 2;
+    EXPECT_GT(asked, 0);
+    EXPECT_LE(asked, 2 * inView) << "cells out of view were formatted";
+}
+
 // --- Sorting ---
 
 TEST_F(GridTest, AHeaderClickSortsNumbersByValueAndTextsByTheLocaleThenDescending)
