@@ -155,6 +155,8 @@ void ClassView::BuildPages()
     m_tabView.GetPages().Add(&m_resultsPage);
     m_tabView.GetPages().Add(&m_metadataPage);
     m_tabView.GetPages().Add(&m_metadata.GetMofPage());
+    // The names of the values come with the class's texts.
+    m_metadata.SetDescribedHandler([this] { ShowValueNames(); });
 }
 
 void ClassView::OpenFind()
@@ -377,6 +379,7 @@ void ClassView::LoadData()
         {
             m_resultsGrid.GetColumns().Add(properties[i].GetName(), ResultsColumnWidth);
         }
+        ShowValueNames();
     }
     if (!loaded)
     {
@@ -694,6 +697,10 @@ void ClassView::DropCurrentClass()
 
 void ClassView::ClearResults()
 {
+    if (m_resultsGrid.HasCellFormatter())
+    {
+        m_resultsGrid.SetCellFormatter(nullptr);
+    }
     m_resultsGrid.GetColumns().Clear();
     m_resultsGrid.GetRows().Clear();
 }
@@ -769,6 +776,10 @@ void ClassView::CreateReport(ReportType type)
     Reports::ReportOrigin origin = type == ReportType::Excel
                                        ? OriginOf(node, source != chosen ? source : nullptr, m_tree.GetNodes())
                                        : Reports::ReportOrigin();
+    if (std::shared_ptr<const ValueNames> names = ValueNamesFor(*source, *chosen))
+    {
+        origin.showValue = [names](int column, const String& value) { return names->Format(column, value); };
+    }
     Reports::ExportReport(m_tabView.GetTopLevelControl()->GetHandle(), source, m_options.GetReportDirectory(), type,
                           origin);
 }

@@ -7,6 +7,7 @@
 #include "app/MachinesLoad.h"
 #include "app/QuickFind.h"
 #include "app/StatusLine.h"
+#include "app/ValueNames.h"
 #include "core/controls/ContextMenu.h"
 #include "core/controls/Grid.h"
 #include "core/controls/Label.h"
@@ -102,6 +103,9 @@ public:
     // The report of the query shown, or else of the tree's selected class (the rows of every machine after a load
     // from all of them), written and opened in its viewer.
     void CreateReport(Reports::ReportType type);
+    // The Results grid shows the values of the class shown with their names and its datetimes readably when the
+    // options say so ("Show value names"), otherwise as WMI gave them; called when the choice changes.
+    void ShowValueNames();
 
     // What opening a row's instance asks of the window that shows it: the instance at path read through connection,
     // or, when problem is given, only why it cannot be opened.
@@ -130,6 +134,10 @@ private:
     static constexpr int DescriptionRow = 1; // of the Metadata page's layout
 
     void BuildPages();
+    // What "Show value names" makes of the values of source, columns as its property list names them, for the
+    // class of classObject; null when the choice is off or nothing changes (a query).
+    std::shared_ptr<const ValueNames> ValueNamesFor(WMI::ManagementObject& source,
+                                                    const WMI::ManagementObject& classObject) const;
     void ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties);
     void OnDefinitionRead(Core::Controls::TreeNode* node, WMI::ManagementObject* chosen,
                           Core::Threading::Outcome<WMI::PropertyList>& read);

@@ -42,6 +42,7 @@ void ClassView::LoadFromMachines(TreeNode* node, const std::vector<MachineSource
     {
         m_resultsGrid.GetColumns().Add(columns[i].GetName(), i == 0 ? MachineColumnWidth : ResultsColumnWidth);
     }
+    ShowValueNames();
     m_resultsGrid.SetLiveRefresh(false);
     m_status.ShowLoading(String(L"Loading in progress"));
     m_machinesLoad->Start([this] { OnMachinesChanged(); });

@@ -34,6 +34,7 @@ const CommandInfo Commands[] = {
     {Command::OpenClass, L"Open &Class...", Shortcut::None, -1, nullptr},
     {Command::OpenNamespace, L"Open &Namespace...", Shortcut::None, -1, nullptr},
     {Command::AddToClassView, L"Add to Class &View", Shortcut::None, -1, nullptr},
+    {Command::ShowValueNames, L"Show val&ue names", Shortcut::None, -1, nullptr},
     {Command::FindClass, L"Find C&lass...", Shortcut(Core::Controls::Keys::Control | Core::Controls::Keys::Shift | 'F'),
      Resources::FindImage, nullptr},
     {Command::NewQuery, L"&New Query", Shortcut::CtrlQ, Resources::QueryImage, L"New WQL query (Ctrl+Q)"},
@@ -85,9 +86,10 @@ const CommandInfo* FindCommand(int id)
 void BuildMainMenu(Core::Controls::MainMenu& menu)
 {
     MenuItem* application = NewMenu(L"&Application", {Command::Connect, Command::Disconnect, Separator, Command::Exit});
-    MenuItem* view = NewMenu(L"&View", {Command::Refresh, Command::Find, Command::FindClass, Separator,
-                                        Command::LoadAllMachines, Separator, Command::OpenClass, Command::OpenNamespace,
-                                        Command::ShowSystemClasses, Command::AddToClassView});
+    MenuItem* view =
+        NewMenu(L"&View", {Command::Refresh, Command::Find, Command::FindClass, Separator, Command::ShowValueNames,
+                           Separator, Command::LoadAllMachines, Separator, Command::OpenClass, Command::OpenNamespace,
+                           Command::ShowSystemClasses, Command::AddToClassView});
     MenuItem* query = NewMenu(L"&Query", {Command::NewQuery, Command::RunQuery, Separator, Command::CopyAsPowerShell,
                                           Command::SaveQueryToClassView});
     auto* reports = new MenuItem(String(L"&Reports"));
@@ -104,9 +106,9 @@ void BuildMainMenu(Core::Controls::MainMenu& menu)
 void BuildCommandToolBar(Core::Controls::ToolBar& toolBar)
 {
     bool separated = false;
-    for (int id : {Command::Connect, Command::Disconnect, Separator, Command::TabReport, Command::WorkbookReport,
-                   Separator, Command::StopLoading, Command::Refresh, Separator, Command::LoadAllMachines,
-                   Separator, Command::NewQuery})
+    for (int id :
+         {Command::Connect, Command::Disconnect, Separator, Command::TabReport, Command::WorkbookReport, Separator,
+          Command::StopLoading, Command::Refresh, Separator, Command::LoadAllMachines, Separator, Command::NewQuery})
     {
         if (id == Separator)
         {

@@ -29,6 +29,7 @@ constexpr int ShowSystemClasses = 10;
 constexpr int OpenClass = 11;
 constexpr int OpenNamespace = 12;
 constexpr int AddToClassView = 13;
+constexpr int ShowValueNames = 14;
 constexpr int FindClass = 50;
 constexpr int NewQuery = 40;
 constexpr int RunQuery = 41;

@@ -209,6 +209,7 @@ void MainForm::UpdateCommandState()
     SetCommandEnabled(m_mainMenu.GetMenuItems(), Command::AddToClassView,
                       classNode && NamespaceTree::IsUnderNamespaces(m_classTree.GetSelectedNode()));
     ShowSystemClassesState();
+    ShowValueNamesState();
 }
 
 void MainForm::BuildStatusBar()

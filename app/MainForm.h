@@ -142,6 +142,8 @@ private:
     void CopyAsPowerShell();
     // The menu item tells what choosing it does: show the system classes, or hide them.
     void ShowSystemClassesState();
+    // The menu item tells what choosing it does: show the values' names, or the values as they are.
+    void ShowValueNamesState();
 
     // Runs a handler's work: an exception leaving it is shown, and the program goes on.
     template <typename Work> void Guarded(Work work);

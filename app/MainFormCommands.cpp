@@ -69,6 +69,11 @@ void MainForm::RunCommand(int commandId)
             case Command::ShowSystemClasses:
                 ToggleSystemClasses();
                 break;
+            case Command::ShowValueNames:
+                m_options->SetShowValueNames(!m_options->GetShowValueNames());
+                m_classView.ShowValueNames();
+                ShowValueNamesState();
+                break;
             case Command::OpenClass:
                 AskForPath(true);
                 break;
@@ -266,6 +271,14 @@ void MainForm::ShowSystemClassesState()
     if (MenuItem* item = FindMenuItem(m_mainMenu.GetMenuItems(), Command::ShowSystemClasses))
     {
         item->SetText(String(m_options->GetShowSystemClasses() ? L"Hide &System Classes" : L"Show &System Classes"));
+    }
+}
+
+void MainForm::ShowValueNamesState()
+{
+    if (MenuItem* item = FindMenuItem(m_mainMenu.GetMenuItems(), Command::ShowValueNames))
+    {
+        item->SetText(String(m_options->GetShowValueNames() ? L"Hide val&ue names" : L"Show val&ue names"));
     }
 }
 

@@ -22,6 +22,7 @@ const wchar_t* const ReportDirectoryValue = L"ReportDirectory";
 const wchar_t* const AsyncLoadValue = L"AsyncLoad";
 const wchar_t* const ReportTargetValue = L"ReportTarget";
 const wchar_t* const ShowSystemClassesValue = L"ShowSystemClasses";
+const wchar_t* const ShowValueNamesValue = L"ShowValueNames";
 
 // The current directory, cut to 260 characters as the options have always stored it.
 String CurrentDirectory()
@@ -147,6 +148,7 @@ void AppOptions::Load()
     m_reportDirectory = ReadText(key, ReportDirectoryValue, CurrentDirectory(), m_storedReportDirectory);
     m_reportTarget = ReadInt32(key, ReportTargetValue, ReportOnScreen);
     m_showSystemClasses = ReadInt32(key, ShowSystemClassesValue, 0) != 0;
+    m_showValueNames = ReadInt32(key, ShowValueNamesValue, 0) != 0;
 }
 
 void AppOptions::Save()
@@ -158,6 +160,7 @@ void AppOptions::Save()
     WriteText(key, ReportDirectoryValue, m_reportDirectory, m_storedReportDirectory);
     key.SetInt32(String(ReportTargetValue), m_reportTarget);
     key.SetInt32(String(ShowSystemClassesValue), m_showSystemClasses ? 1 : 0);
+    key.SetInt32(String(ShowValueNamesValue), m_showValueNames ? 1 : 0);
 }
 
 } // namespace Config

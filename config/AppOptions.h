@@ -56,6 +56,9 @@ public:
     // Whether the namespaces' class lists show the system classes (__NAMESPACE, __SystemClass, ...).
     bool GetShowSystemClasses() const { return m_showSystemClasses; }
     void SetShowSystemClasses(bool show) { m_showSystemClasses = show; }
+    // Whether the Results grid and the reports show coded values with their names and datetimes readably.
+    bool GetShowValueNames() const { return m_showValueNames; }
+    void SetShowValueNames(bool show) { m_showValueNames = show; }
 
 private:
     // A text option as it was stored, so an unchanged one is written back in its own form.
@@ -80,6 +83,7 @@ private:
     int32_t m_reportTarget = ReportOnScreen;
     bool m_asyncLoad = true;
     bool m_showSystemClasses = false;
+    bool m_showValueNames = false;
 };
 
 } // namespace Config

@@ -118,7 +118,8 @@ int DelimitedWriter::WritePlainFields(StreamWriter& writer, const String* values
     return i;
 }
 
-void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& writer, const String& separator)
+void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& writer, const String& separator,
+                            const std::function<String(int column, const String& value)>& showValue)
 {
     if (managementObject == nullptr)
     {
@@ -147,6 +148,7 @@ void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& wr
     Core::Collections::PointerArrayList<WMI::Row>& rows = managementObject->GetRows();
     int rowCount = rows.GetCount();
     WMI::Row padded;
+    WMI::Row named;
     for (int r = 0; r < rowCount; r++)
     {
         const WMI::Row* shown = rows[r];
@@ -160,13 +162,22 @@ void DelimitedWriter::Write(ManagementObject* managementObject, StreamWriter& wr
             }
             shown = &padded;
         }
-        const WMI::Row& row = *shown;
-        if (row.GetCount() < columnCount)
+        if (shown->GetCount() < columnCount)
         {
-            throw Core::ArgumentOutOfRangeException(row.GetCount(),
+            throw Core::ArgumentOutOfRangeException(shown->GetCount(),
                                                     String(L"DelimitedWriter.Write method - a row has fewer values "
                                                            L"than the report has columns"));
         }
+        if (showValue)
+        {
+            named.Clear();
+            for (int i = 0; i < columnCount; i++)
+            {
+                named.Add(showValue(i, (*shown)[i]));
+            }
+            shown = &named;
+        }
+        const WMI::Row& row = *shown;
         // The values are read through one pointer: a million index checks add up.
         const String* values = columnCount > 0 ? &row[0] : nullptr;
         int i = 0;

@@ -59,7 +59,8 @@ void ReportWriter::Write(WMI::ManagementObject* managementObject, ReportType typ
     else
     {
         StreamWriter writer(&stream, Encoding::UTF8(), WriterBufferSize);
-        DelimitedWriter::Write(managementObject, writer, String(type == ReportType::CommaDelimited ? L"," : L"\t"));
+        DelimitedWriter::Write(managementObject, writer, String(type == ReportType::CommaDelimited ? L"," : L"\t"),
+                               origin.showValue);
         writer.Close();
     }
     stream.Close();

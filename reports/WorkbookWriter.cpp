@@ -178,6 +178,10 @@ void WorkbookWriter::WriteTable(XmlTextWriter& writer, ManagementObject& managem
         writeHeaderRow(L"Category", origin.category);
         writeHeaderRow(L"Subcategory", origin.subcategory);
     }
+    if (origin.showValue)
+    {
+        writeHeaderRow(L"Values", String(L"With names"));
+    }
     writer.WriteStartElement(row);
     writer.WriteEndElement();
 
@@ -197,7 +201,8 @@ void WorkbookWriter::WriteTable(XmlTextWriter& writer, ManagementObject& managem
         // A query's row of a class seen early may end before the last columns: those cells are empty.
         for (int i = 0; i < columnCount; i++)
         {
-            writeCell(i < values.GetCount() ? values[i] : String());
+            String value = i < values.GetCount() ? values[i] : String();
+            writeCell(origin.showValue ? origin.showValue(i, value) : value);
         }
         writer.WriteEndElement();
     }

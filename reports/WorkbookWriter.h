@@ -6,6 +6,8 @@
 #include "core/xml/XmlTextWriter.h"
 #include "wmi/ManagementObject.h"
 
+#include <functional>
+
 namespace Reports
 {
 
@@ -19,6 +21,9 @@ struct ReportOrigin
     Core::String host;
     Core::String category;    // the top category below the machine
     Core::String subcategory; // the class's own category when that is a deeper one, else empty
+    // With the user's "Show value names": what each value is written as, given its column and its text as loaded;
+    // the workbook then says "With names" in a "Values" row after the others. Empty: the values as loaded.
+    std::function<Core::String(int column, const Core::String& value)> showValue = nullptr;
 };
 
 class WorkbookWriter
@@ -27,8 +32,9 @@ public:
     explicit WorkbookWriter(Clock clock = &Core::DateTime::Now);
 
     // Writes the whole document, declaration to end of document, to writer (expected to be indented), with the
-    // origin in the Host, Category and Subcategory rows. The caller closes the writer. The clock is read twice:
-    // for Created and for the Date cell. The object's lock is held while its rows are read.
+    // origin in the Host, Category and Subcategory rows (and Values, when it shows the values otherwise). The caller
+    // closes the writer. The clock is read twice: for Created and for the Date cell. The object's lock is held while
+    // its rows are read.
     void Write(WMI::ManagementObject* managementObject, Core::Xml::XmlTextWriter& writer,
                const ReportOrigin& origin = ReportOrigin()) const;
 

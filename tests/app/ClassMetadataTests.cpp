@@ -1,7 +1,9 @@
 // The Metadata page with what a class's qualifiers say, over the scripted provider: descriptions in the user's
 // locale with English where it has none, key/read/write marks, value names, the class's own description, the MOF
-// page; and a machine without any of them (Wine's kind), which shows the page as it always was.
+// page; and a machine without any of them (Wine's kind), which shows the page as it always was. Then "Show value
+// names" in the Results grid and the reports, kept across runs.
 #include "app/MainForm.h"
+#include "app/ValueNames.h"
 
 #include "tests/app/ScriptedMainForm.h"
 
@@ -24,6 +26,9 @@ using namespace AppTesting;
 class ClassMetadataTest : public ScriptedMainFormTest
 {
 protected:
+    // Without a time zone: shown in its own, whatever the viewer's.
+    static constexpr const wchar_t* InstallDate = L"20260309140500.000000+***";
+
     void SetUp() override
     {
         ScriptedMainFormTest::SetUp();
@@ -52,6 +57,11 @@ protected:
                                                            {L"State", Value::UInt32(2)},
                                                            {L"Access", Value::UInt32(9)},
                                                            {L"Started", Value::Bool(true)},
+                                                           {L"InstallDate", Value::DateTime(InstallDate)}}});
+        service.instances.push_back(ScriptedWmi::Instance{{{L"Name", Value::Text(L"Audio")},
+                                                           {L"State", Value::UInt32(7)},
+                                                           {L"Access", Value::UInt32(0)},
+                                                           {L"Started", Value::Bool(false)},
                                                            {L"InstallDate", Value::Null()}}});
     }
 
@@ -237,4 +247,152 @@ TEST_F(WineClassMetadataTest, WinesClassesShowTheMetadataPageAsBefore)
     EXPECT_EQ(L"This machine gives no MOF text for the class.",
               W(form->GetClassView().GetMetadata().GetMofText().GetText()));
     EXPECT_TRUE(desktop.messages.empty());
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Show value names
+
+namespace
+{
+
+class ValueNamesTest : public ClassMetadataTest
+{
+protected:
+    Grid& Results() { return form->GetResultsGrid(); }
+    std::wstring Shown(int row, int column) { return W(Results().GetShownText(row, column)); }
+    MenuItem* Choice()
+    {
+        MenuItemCollection& menus = form->GetMainMenu().GetMenuItems();
+        for (int m = 0; m < menus.GetCount(); m++)
+        {
+            MenuItemCollection& items = menus[m]->GetMenuItems();
+            for (int i = 0; i < items.GetCount(); i++)
+            {
+                if (items[i]->GetCommandId() == Quarrow::Command::ShowValueNames)
+                {
+                    return items[i];
+                }
+            }
+        }
+        return nullptr;
+    }
+    std::string Report(const wchar_t* name) { return Testing::ReadFileBytes(reports.File(name)); }
+};
+
+} // namespace
+
+// Off at first: the cells as WMI gives them. Chosen in the View menu, coded values show their names, flags the
+// names of their bits and datetimes read as dates; values nothing names stay as they are. Copy takes what is shown,
+// the order stays the values' own, and choosing again shows the values as they are.
+TEST_F(ValueNamesTest, TheChoiceShowsCodedValuesWithTheirNamesAndDatesReadably)
+{
+    StartIn(L"MS_409");
+    Show(Service());
+    ASSERT_EQ(2, Results().GetRowCount());
+    ASSERT_EQ(5, Results().GetColumns().GetCount());
+    ASSERT_NE(nullptr, Choice());
+    EXPECT_EQ(L"Show val&ue names", W(Choice()->GetText()));
+    EXPECT_FALSE(form->GetOptions().GetShowValueNames());
+    EXPECT_EQ(L"2", Shown(0, 1));
+    EXPECT_EQ(InstallDate, Shown(0, 4));
+
+    form->RunCommand(Quarrow::Command::ShowValueNames);
+    EXPECT_TRUE(form->GetOptions().GetShowValueNames());
+    EXPECT_EQ(L"Hide val&ue names", W(Choice()->GetText()));
+    EXPECT_EQ(L"Spooler", Shown(0, 0));
+    EXPECT_EQ(L"2 (Running)", Shown(0, 1));
+    EXPECT_EQ(L"9 (Read, Execute)", Shown(0, 2));
+    EXPECT_EQ(L"2026-03-09 14:05:00", Shown(0, 4));
+    EXPECT_EQ(L"7", Shown(1, 1)) << "a value the map does not name";
+    EXPECT_EQ(L"0", Shown(1, 2));
+    EXPECT_EQ(L"", Shown(1, 4));
+    EXPECT_EQ(L"2", W(Results().GetCellText(0, 1))) << "the cell keeps the value as read";
+    Results().Sort(1, true);
+    EXPECT_EQ(1, Results().GetRowAtViewIndex(0)) << "7 before 2, by value";
+    Results().SelectAll();
+    std::wstring copied = W(Results().GetSelectionText());
+    EXPECT_NE(std::wstring::npos, copied.find(L"Spooler\t2 (Running)\t9 (Read, Execute)\t")) << copied;
+    EXPECT_NE(std::wstring::npos, copied.find(L"\t2026-03-09 14:05:00\r\n")) << copied;
+
+    form->RunCommand(Quarrow::Command::ShowValueNames);
+    EXPECT_FALSE(form->GetOptions().GetShowValueNames());
+    EXPECT_EQ(L"2", Shown(0, 1));
+    EXPECT_EQ(L"Show val&ue names", W(Choice()->GetText()));
+}
+
+// Reports write the values as WMI gives them unless the choice is on; then they write what the grid shows, and the
+// workbook says so in its header block.
+TEST_F(ValueNamesTest, ReportsWriteNamesOnlyWhenChosenAndTheWorkbookSaysSo)
+{
+    StartIn(L"MS_409");
+    Show(Service());
+    form->RunCommand(Quarrow::Command::CommaReport);
+    form->RunCommand(Quarrow::Command::WorkbookReport);
+    std::string raw = Report(L"WmiReport_Win32_Service.csv");
+    EXPECT_NE(std::string::npos, raw.find("Spooler,2,9,True,20260309140500.000000+***\r\n")) << raw;
+    std::string book = Report(L"WmiReport_Win32_Service.xml");
+    EXPECT_EQ(std::string::npos, book.find(">Values<")) << "a raw workbook has no Values row";
+    EXPECT_EQ(std::string::npos, book.find("Running"));
+
+    form->RunCommand(Quarrow::Command::ShowValueNames);
+    form->RunCommand(Quarrow::Command::CommaReport);
+    form->RunCommand(Quarrow::Command::WorkbookReport);
+    std::string named = Report(L"WmiReport_Win32_Service.csv");
+    EXPECT_NE(std::string::npos, named.find("Spooler,2 (Running),\"9 (Read, Execute)\",True,2026-03-09 14:05:00\r\n"))
+        << named;
+    EXPECT_NE(std::string::npos, named.find("Audio,7,0,False,\r\n")) << named;
+    book = Report(L"WmiReport_Win32_Service.xml");
+    size_t subcategory = book.find(">Subcategory<");
+    size_t values = book.find(">Values<");
+    ASSERT_NE(std::string::npos, values) << book;
+    EXPECT_LT(subcategory, values) << "Values follows the other header rows";
+    EXPECT_NE(std::string::npos, book.find(">With names<", values));
+    EXPECT_NE(std::string::npos, book.find(">2 (Running)<")) << book;
+}
+
+// The choice is kept with the options: the next run starts with it, its menu item and the names in the grid.
+TEST_F(ValueNamesTest, TheChoiceIsKeptForTheNextRun)
+{
+    StartIn(L"MS_409");
+    form->RunCommand(Quarrow::Command::ShowValueNames);
+    form.reset();
+    Testing::PumpMessages();
+    StartIn(L"MS_409");
+    EXPECT_TRUE(form->GetOptions().GetShowValueNames());
+    EXPECT_EQ(L"Hide val&ue names", W(Choice()->GetText()));
+    Show(Service());
+    EXPECT_EQ(L"2 (Running)", Shown(0, 1));
+}
+
+// An array's cell holds its elements joined by ", ": each is named on its own; a column of another class's
+// property, or one the class does not describe ("Machine"), stays as it is.
+TEST(ValueNames, ArraysAreNamedElementByElement)
+{
+    WMI::ClassDescription described;
+    described.className = String(L"Win32_Printer");
+    WMI::PropertyDescription capabilities;
+    capabilities.name = String(L"Capabilities");
+    capabilities.cimType = WMI::CimUInt16 | WMI::CimArrayFlag;
+    for (const wchar_t* name : {L"Unknown", L"Other", L"Color", L"Duplex"})
+    {
+        capabilities.values.Add(String(name));
+    }
+    described.properties.Add(capabilities);
+    WMI::PropertyList definition;
+    definition.Add(WMI::PropertyInfo(String(L"Capabilities"), WMI::CimUInt16 | WMI::CimArrayFlag));
+    definition.Add(WMI::PropertyInfo(String(L"Dates"), WMI::CimDateTime | WMI::CimArrayFlag));
+    Core::Collections::ArrayList<String> columns;
+    for (const wchar_t* name : {L"Machine", L"capabilities", L"Dates"})
+    {
+        columns.Add(String(name));
+    }
+    Quarrow::ValueNames names(columns, &described, &definition);
+    EXPECT_FALSE(names.IsEmpty());
+    EXPECT_EQ(L"2 (Color), 3 (Duplex), 9", W(names.Format(1, String(L"2, 3, 9"))));
+    EXPECT_EQ(L"2 (Color)", W(names.Format(1, String(L"2"))));
+    EXPECT_EQ(L"2026-03-09 14:05:00, 2026-03-10 00:00:00",
+              W(names.Format(2, String(L"20260309140500.000000+***, 20260310000000.000000+***"))));
+    EXPECT_EQ(L"2", W(names.Format(0, String(L"2"))));
+    EXPECT_EQ(L"", W(names.Format(1, String())));
+    EXPECT_TRUE(Quarrow::ValueNames(columns, nullptr, nullptr).IsEmpty());
 }

@@ -266,6 +266,27 @@ TEST_F(RegistryTest, ShowSystemClassesIsOffAtFirstAndKeptAsChosen)
     EXPECT_TRUE(reloaded.GetShowSystemClasses());
 }
 
+// Values are shown as WMI gives them until the user asks for their names; the choice is kept as 1 or 0, and a
+// value of another type is read as off.
+TEST_F(RegistryTest, ShowValueNamesIsOffAtFirstAndKeptAsChosen)
+{
+    {
+        AppOptions options(keyPath);
+        EXPECT_FALSE(options.GetShowValueNames());
+        options.SetShowValueNames(true);
+    }
+    EXPECT_EQ(1, OpenKey().GetInt32(String(L"ShowValueNames")));
+    {
+        AppOptions reloaded(keyPath);
+        EXPECT_TRUE(reloaded.GetShowValueNames());
+        EXPECT_FALSE(reloaded.GetShowSystemClasses()) << "the two choices are kept apart";
+        reloaded.SetShowValueNames(false);
+    }
+    EXPECT_EQ(0, OpenKey().GetInt32(String(L"ShowValueNames")));
+    OpenKey().SetString(String(L"ShowValueNames"), String(L"1"));
+    EXPECT_FALSE(AppOptions(keyPath).GetShowValueNames());
+}
+
 TEST_F(RegistryTest, AFailedSaveAtTheEndIsReportedAndGoesNoFurther)
 {
     Testing::RecordingDesktop desktop;

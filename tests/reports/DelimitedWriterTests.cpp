@@ -51,6 +51,25 @@ TEST(DelimitedWriter, RowsFollowInOrderEachEndedByCarriageReturnLineFeed)
               Delimited(object.get(), L"\t"));
 }
 
+// With the user's "Show value names" a value is written as shown, given its column: quoted when what is shown needs
+// it, the header and the values left as they are where nothing is made of them.
+TEST(DelimitedWriter, ShownValuesAreWrittenInPlaceOfTheLoadedOnes)
+{
+    auto object = MakeObject(L"Win32_Service", {L"Name", L"State"}, {{L"Spooler", L"2"}, {L"Audio", L"9"}});
+    MemoryStream stream;
+    StreamWriter writer(&stream);
+    std::vector<int> columns;
+    DelimitedWriter::Write(object.get(), writer, String(L","),
+                           [&](int column, const String& value)
+                           {
+                               columns.push_back(column);
+                               return column == 1 ? value + L" (Running, Paused)" : value;
+                           });
+    writer.Close();
+    EXPECT_EQ("Name,State\r\nSpooler,\"2 (Running, Paused)\"\r\nAudio,\"9 (Running, Paused)\"\r\n", stream.GetBytes());
+    EXPECT_EQ((std::vector<int>{0, 1, 0, 1}), columns);
+}
+
 TEST(DelimitedWriter, OneColumnHasNoSeparatorAtAll)
 {
     auto object = MakeObject(L"Win32_Thing", {L"Name"}, {{L"one"}, {L"two"}});

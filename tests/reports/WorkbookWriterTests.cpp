@@ -422,3 +422,25 @@ TEST(WorkbookWriter, FreesEverythingItAllocates)
     auto object = MakeObject(L"Win32_Process", {L"Name", L"Id"}, {{L"a&b", L"1"}, {L"c", L"2"}});
     EXPECT_EQ(0, Testing::LeakedBy([&] { Workbook(object.get()); }));
 }
+
+// With the user's "Show value names" the values are written as shown, and a "Values" row after the other header
+// rows says so; the column names stay as they are.
+TEST(WorkbookWriter, ShownValuesAreWrittenAndSaidInTheHeaderBlock)
+{
+    auto object = MakeObject(L"Win32_Service", {L"Name", L"State"}, {{L"Spooler", L"2"}});
+    Reports::ReportOrigin origin;
+    origin.showValue = [](int column, const String& value) { return column == 1 ? value + L" (Running)" : value; };
+    std::string book = Workbook(object.get(), &ReportsTesting::FixedClock, origin);
+    size_t subcategory = book.find(">Subcategory<");
+    size_t values = book.find("<Data ss:Type=\"String\">Values</Data>");
+    ASSERT_NE(std::string::npos, values) << book;
+    EXPECT_LT(subcategory, values);
+    EXPECT_NE(std::string::npos,
+              book.find(Lines({"\t\t\t\t\t<Data ss:Type=\"String\">Values</Data>", "\t\t\t\t</Cell>", "\t\t\t\t<Cell>",
+                               "\t\t\t\t\t<Data ss:Type=\"String\">With names</Data>"})))
+        << book;
+    EXPECT_NE(std::string::npos, book.find(">State<"));
+    EXPECT_NE(std::string::npos, book.find(">Spooler<"));
+    EXPECT_NE(std::string::npos, book.find(">2 (Running)<"));
+    EXPECT_EQ(std::string::npos, Workbook(object.get()).find(">Values<")) << "without it, no Values row";
+}

@@ -1,0 +1,108 @@
+#include "app/ValueNames.h"
+
+#include "wmi/DateTimeValue.h"
+
+namespace Quarrow
+{
+
+using Core::String;
+using WMI::PropertyDescription;
+
+namespace
+{
+
+bool SameName(const String& a, const String& b)
+{
+    return a.ToLower() == b.ToLower();
+}
+
+bool NamesValues(const PropertyDescription& property)
+{
+    return property.values.GetCount() > 0 || property.bitValues.GetCount() > 0;
+}
+
+} // namespace
+
+ValueNames::ValueNames(const Core::Collections::ArrayList<String>& columns, const WMI::ClassDescription* described,
+                       const WMI::PropertyList* definition)
+{
+    if (described != nullptr)
+    {
+        m_described = std::make_shared<const WMI::ClassDescription>(*described);
+    }
+    m_columns.resize(static_cast<size_t>(columns.GetCount()));
+    for (int c = 0; c < columns.GetCount(); c++)
+    {
+        Column& column = m_columns[static_cast<size_t>(c)];
+        const PropertyDescription* property = m_described != nullptr ? m_described->FindProperty(columns[c]) : nullptr;
+        int type = property != nullptr ? property->cimType : 0;
+        for (int p = 0; definition != nullptr && p < definition->GetCount(); p++)
+        {
+            if (SameName((*definition)[p].GetName(), columns[c]))
+            {
+                type = (*definition)[p].GetCimType();
+                break;
+            }
+        }
+        column.array = (type & WMI::CimArrayFlag) != 0;
+        if ((type & ~WMI::CimArrayFlag) == WMI::CimDateTime)
+        {
+            column.kind = Kind::DateTime;
+        }
+        else if (property != nullptr && NamesValues(*property))
+        {
+            column.kind = Kind::Coded;
+            column.property = property;
+        }
+        m_empty = m_empty && column.kind == Kind::Plain;
+    }
+}
+
+String ValueNames::FormatScalar(const Column& column, const String& text) const
+{
+    return column.kind == Kind::DateTime ? WMI::FormatCimDateTime(text) : WMI::FormatCodedValue(*column.property, text);
+}
+
+bool ValueNames::Format(int column, const wchar_t* text, int length, String& shown) const
+{
+    if (column < 0 || column >= static_cast<int>(m_columns.size()) || length == 0)
+    {
+        return false;
+    }
+    const Column& described = m_columns[static_cast<size_t>(column)];
+    if (described.kind == Kind::Plain)
+    {
+        return false;
+    }
+    String value(text, length);
+    if (!described.array)
+    {
+        shown = FormatScalar(described, value);
+        return true;
+    }
+    // The load joined the elements with ", ": each is shown on its own and joined again.
+    shown = String();
+    String separator(L", ");
+    int start = 0;
+    while (start <= value.GetLength())
+    {
+        int end = value.IndexOf(separator, start);
+        int stop = end < 0 ? value.GetLength() : end;
+        shown += FormatScalar(described, value.Substring(start, stop - start));
+        if (end < 0)
+        {
+            break;
+        }
+        shown += separator;
+        start = end + separator.GetLength();
+    }
+    return true;
+}
+
+String ValueNames::Format(int column, const String& text) const
+{
+    String shown;
+    return Format(column, text.GetBuffer(), text.GetLength(), shown) ? shown : text;
+}
+
+} // namespace Quarrow
