@@ -11,6 +11,9 @@ using WMI::PropertyDescription;
 namespace
 {
 
+// Enough for a column's distinct values in view and around; beyond it the texts are made afresh.
+constexpr size_t MostShownTexts = 4096;
+
 bool SameName(const String& a, const String& b)
 {
     return a.ToLower() == b.ToLower();
@@ -31,6 +34,7 @@ ValueNames::ValueNames(const Core::Collections::ArrayList<String>& columns, cons
         m_described = std::make_shared<const WMI::ClassDescription>(*described);
     }
     m_columns.resize(static_cast<size_t>(columns.GetCount()));
+    m_shown.resize(m_columns.size());
     for (int c = 0; c < columns.GetCount(); c++)
     {
         Column& column = m_columns[static_cast<size_t>(c)];
@@ -74,14 +78,29 @@ bool ValueNames::Format(int column, const wchar_t* text, int length, String& sho
     {
         return false;
     }
-    String value(text, length);
+    ShownTexts& texts = m_shown[static_cast<size_t>(column)];
+    std::wstring_view key(text, static_cast<size_t>(length));
+    auto found = texts.find(key);
+    if (found == texts.end())
+    {
+        if (texts.size() >= MostShownTexts)
+        {
+            texts.clear();
+        }
+        found = texts.emplace(std::wstring(key), FormatCell(described, String(text, length))).first;
+    }
+    shown = found->second;
+    return true;
+}
+
+String ValueNames::FormatCell(const Column& described, const String& value) const
+{
     if (!described.array)
     {
-        shown = FormatScalar(described, value);
-        return true;
+        return FormatScalar(described, value);
     }
     // The load joined the elements with ", ": each is shown on its own and joined again.
-    shown = String();
+    String shown;
     String separator(L", ");
     int start = 0;
     while (start <= value.GetLength())
@@ -96,7 +115,7 @@ bool ValueNames::Format(int column, const wchar_t* text, int length, String& sho
         shown += separator;
         start = end + separator.GetLength();
     }
-    return true;
+    return shown;
 }
 
 String ValueNames::Format(int column, const String& text) const

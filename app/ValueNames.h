@@ -7,7 +7,11 @@
 #include "wmi/ClassDescription.h"
 #include "wmi/ManagementObject.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace Quarrow
@@ -24,7 +28,8 @@ public:
 
     // Whether any column's values change.
     bool IsEmpty() const { return m_empty; }
-    // A cell's text as shown: false when the column's values stay as they are, or the value is empty.
+    // A cell's text as shown: false when the column's values stay as they are, or the value is empty. Window
+    // thread only: what was shown is kept for the next paint.
     bool Format(int column, const wchar_t* text, int length, Core::String& shown) const;
     Core::String Format(int column, const Core::String& text) const;
 
@@ -43,10 +48,24 @@ private:
     };
 
     Core::String FormatScalar(const Column& column, const Core::String& text) const;
+    Core::String FormatCell(const Column& column, const Core::String& text) const;
+    // This machine's offset from UTC at a moment, asked of the system once a minute of time.
+    int ZoneOffset(const WMI::CivilTime& utc) const;
+
+    struct TextHash
+    {
+        using is_transparent = void;
+        size_t operator()(std::wstring_view text) const { return std::hash<std::wstring_view>()(text); }
+    };
+    // A column's texts as shown, by the cells' own: a repaint, a scroll back and the many equal coded values of a
+    // column cost a look-up.
+    using ShownTexts = std::unordered_map<std::wstring, Core::String, TextHash, std::equal_to<>>;
 
     std::shared_ptr<const WMI::ClassDescription> m_described; // a copy: the formatter outlives what it was made of
     std::vector<Column> m_columns;
     bool m_empty = true;
+    mutable std::vector<ShownTexts> m_shown;            // by column
+    mutable std::unordered_map<int64_t, int> m_offsets; // by minute of UTC
 };
 
 } // namespace Quarrow
