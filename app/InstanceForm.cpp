@@ -164,6 +164,7 @@ void InstanceForm::ShowStep()
     m_reading = false;
     m_readingRelated = false;
     m_shown.reset();
+    m_shownRelativePath = String();
     m_sheet.GetModel().Clear();
     m_links.clear();
     m_relatedGroup = NoRow;
@@ -223,6 +224,7 @@ void InstanceForm::OnRead(Core::Threading::Outcome<ObjectValue>& read)
     {
         relative = relpath->GetValue().GetText();
     }
+    m_shownRelativePath = relative;
     if (!relative.IsEmpty())
     {
         SetText(relative + L" - Properties");
@@ -378,6 +380,11 @@ void InstanceForm::OnRelated(Core::Threading::Outcome<RelatedObjects>& read)
                      PropertyRowFlags::Dimmed);
     }
     AddRelated(m_relatedGroup, related.associators, true);
+    if (related.associators.GetCount() > 0)
+    {
+        // The association classes' names are long: the type column makes room for them.
+        m_sheet.AutoSizeColumn(PropertyListColumn::Type);
+    }
     if (!related.referencesFailure.IsEmpty())
     {
         model.AddRow(m_referencesGroup, String(L"Not available"), String(),
@@ -420,7 +427,9 @@ void InstanceForm::AddRelated(int group, const ArrayList<RelatedObject>& objects
             }
             placed[i] = true;
             // An association of a class without keys has no path to open.
-            String name = object.relativePath.IsEmpty() ? object.className : KeyValuesOf(object.relativePath);
+            String name = object.relativePath.IsEmpty() ? object.className
+                          : byAssociation               ? KeyValuesOf(object.relativePath)
+                                                        : OtherEndsOf(object.relativePath, m_shownRelativePath);
             int row = model.AddRow(heading, name, String(), object.relativePath);
             if (!object.path.IsEmpty() || !object.relativePath.IsEmpty())
             {

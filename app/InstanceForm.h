@@ -95,6 +95,7 @@ private:
     std::vector<Step> m_steps; // the instances visited, oldest first
     int m_current = -1;        // the step shown
     std::optional<WMI::ObjectValue> m_shown;
+    Core::String m_shownRelativePath;                      // its __RELPATH
     std::vector<Core::String> m_links;                     // what each link row leads to, by its row's data less one
     Core::Collections::ArrayList<Core::String> m_pathKeys; // while filling: the keys the path names, in lower case
     int m_relatedGroup = Core::Controls::PropertyListModel::NoRow;

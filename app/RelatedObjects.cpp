@@ -179,6 +179,34 @@ String KeyValuesOf(const String& relativePath)
     return values;
 }
 
+String OtherEndsOf(const String& associationPath, const String& relativePath)
+{
+    String own = relativePath.ToLower();
+    String ends;
+    for (const auto& key : KeysOf(associationPath))
+    {
+        // A reference key's value is a path, perhaps with its machine and namespace before a colon.
+        String end = key.second;
+        int colon = end.IndexOf(L':', 0);
+        int dot = end.IndexOf(L'.', 0);
+        if (colon >= 0 && (dot < 0 || colon < dot))
+        {
+            end = end.Substring(colon + 1);
+        }
+        if (end.IndexOf(L'.', 0) < 0 && end.IndexOf(L'=', 0) < 0)
+        {
+            continue; // not a path
+        }
+        if (end.ToLower() == own)
+        {
+            continue;
+        }
+        ends += ends.IsEmpty() ? L"" : L", ";
+        ends += KeyValuesOf(end);
+    }
+    return ends.IsEmpty() ? KeyValuesOf(associationPath) : ends;
+}
+
 ArrayList<String> KeyNamesOf(const String& relativePath)
 {
     ArrayList<String> names;

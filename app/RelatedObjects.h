@@ -40,6 +40,10 @@ RelatedObjects ReadRelatedObjects(const WMI::ConnectionSession& session, const C
 // The key values of a relative path, as a short name for its object: Win32_Disk.DeviceID="D0" gives D0,
 // Link.A="x",B=2 gives "x, 2", Class=@ gives @; a path without keys gives its class.
 Core::String KeyValuesOf(const Core::String& relativePath);
+// A short name for an association instance seen from the object at relativePath: the key values of the objects it
+// links that one with (Link.A="Disk.ID=\"D0\"",B="Part.ID=\"P0\"" seen from Disk.ID="D0" gives P0); its own key
+// values when it links nothing else.
+Core::String OtherEndsOf(const Core::String& associationPath, const Core::String& relativePath);
 // The key properties a relative path names: Link.A="x",B=2 gives A and B; Class=@ and a path without keys none.
 Core::Collections::ArrayList<Core::String> KeyNamesOf(const Core::String& relativePath);
 

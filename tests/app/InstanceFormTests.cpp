@@ -5,9 +5,11 @@
 #include "app/MainForm.h"
 #include "core/controls/Button.h"
 #include "core/controls/Keys.h"
+#include "core/controls/TextArea.h"
 #include "core/controls/TextBox.h"
 
 #include "tests/app/ScriptedMainForm.h"
+#include "tests/support/AccessibleClient.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -125,7 +127,8 @@ protected:
     void Open(const wchar_t* path)
     {
         form->OpenInstance(form->GetConnections()[0], String(path));
-        ASSERT_NE(nullptr, form->GetInstanceForm());
+        ASSERT_NE(nullptr, form->GetInstanceForm())
+            << (desktop.messages.empty() ? std::wstring() : desktop.messages[0].text);
         Sheet().SetUtcOffset([](const WMI::CivilTime&) { return 0; });
         Wait();
     }
@@ -338,6 +341,12 @@ TEST_F(InstanceFormTest, RelatedListsTheAssociatorsByClassAndAssociationAndOpens
     ASSERT_TRUE(Model().IsGroup(references));
     int links = Row(L"Win32_DiskToPartition", references);
     EXPECT_EQ(L"2 objects", ValueOf(links));
+    // Each association is named by what it links the disk with.
+    int toFirst = Row(L"P0", links);
+    EXPECT_EQ(L"Win32_DiskToPartition.Antecedent=\"Win32_Disk.DeviceID=\\\"D0\\\"\",Dependent=\"Win32_Partition."
+              L"DeviceID=\\\"P0\\\"\"",
+              ValueOf(toFirst));
+    EXPECT_NE(0, Model().GetFlags(toFirst) & PropertyRowFlags::Link);
 
     // What a person sees of the Related group, copied.
     Sheet().GetSheet().SelectRow(related);
@@ -666,6 +675,14 @@ TEST(RelativePathKeysTest, KeyValuesAndNamesComeFromThePath)
     EXPECT_EQ(L"Size", W(names[1]));
     EXPECT_EQ(0, KeyNamesOf(String(L"Win32_WmiSetting=@")).GetCount());
     EXPECT_EQ(0, KeyNamesOf(String(L"Win32_Thing")).GetCount());
+
+    // An association seen from one of its ends is named by the others, full paths or relative ones.
+    using Quarrow::OtherEndsOf;
+    const String link(L"Link.A=\"\\\\PC\\root\\cimv2:Disk.ID=\\\"D0\\\"\",B=\"Part.ID=\\\"P0\\\"\"");
+    EXPECT_EQ(L"P0", W(OtherEndsOf(link, String(L"Disk.ID=\"D0\""))));
+    EXPECT_EQ(L"D0", W(OtherEndsOf(link, String(L"part.id=\"P0\"")))) << "paths compare without regard to case";
+    EXPECT_EQ(L"D0, P0", W(OtherEndsOf(link, String(L"Other.ID=1"))));
+    EXPECT_EQ(L"7", W(OtherEndsOf(String(L"Link.Number=7"), String(L"Disk.ID=\"D0\""))));
 }
 
 // After a load from every machine, a row opens through the machine it came from.
@@ -700,4 +717,55 @@ TEST_F(ResultsRowTest, ARowLoadedFromAllMachinesOpensOnItsOwnMachine)
     EXPECT_EQ(L"Win32_Process.ProcessId=3 - Properties", Title());
     int server = Row(L"__SERVER", Row(L"System properties"));
     EXPECT_EQ(L"other", W(Model().GetValue(server).ToLower()));
+}
+
+// A typed query gives its rows a path when it selects the keys: SELECT * does, a list of other properties does not.
+TEST_F(ResultsRowTest, AQueryRowOpensWhenTheQuerySelectedTheKeys)
+{
+    provider->FindClass(L"Win32_Process")->SetKeys({L"ProcessId"});
+    Start();
+    auto run = [&](const wchar_t* text)
+    {
+        Testing::PressKey(*form, 'Q', Keys::Control);
+        Testing::PumpMessages();
+        Core::Controls::TextArea& area = form->GetQueryPage().GetTextArea();
+        area.SelectAll();
+        area.ReplaceSelection(String(text));
+        Testing::PressKey(area, Keys::F5);
+        ASSERT_TRUE(Testing::PumpUntil(
+            [&]
+            {
+                WMI::ManagementObject* query = form->GetClassView().GetQuery();
+                return query != nullptr && !query->IsLoading() && Status(0).find(L"Loading completed") == 0;
+            }));
+        ASSERT_EQ(4, Grid().GetRowCount());
+        Grid().SelectRow(1);
+        Grid().Focus();
+        Testing::PressKey(Grid(), Keys::Return);
+        WaitForSheet();
+    };
+    run(L"SELECT Name FROM Win32_Process");
+    EXPECT_EQ(0u, W(Sheet().GetStatusText()).find(L"This row has no object path")) << W(Sheet().GetStatusText());
+    run(L"SELECT * FROM Win32_Process");
+    EXPECT_EQ(L"Win32_Process.ProcessId=1 - Properties", Title());
+    EXPECT_EQ(L"p1", ValueOf(Row(L"Name")));
+    EXPECT_TRUE(Sheet().GoBack()) << "the query without keys was a step too";
+    EXPECT_EQ(0u, W(Sheet().GetStatusText()).find(L"This row has no object path"));
+}
+
+// Screen readers find the sheet as an outline named "Properties": each property an item with its value, its type
+// and key mark as the description.
+TEST_F(InstanceFormTest, ScreenReadersFindTheSheetAsAnOutline)
+{
+    Start();
+    Open(DiskPath);
+    Testing::Accessible outline = Testing::Accessible::OfWindow(Sheet().GetSheet().GetHandle());
+    ASSERT_TRUE(outline);
+    EXPECT_EQ(ROLE_SYSTEM_OUTLINE, outline.Role());
+    EXPECT_EQ(L"Properties", outline.Name());
+    EXPECT_EQ(L"DeviceID", outline.Name(1));
+    EXPECT_EQ(L"D0", outline.Value(1));
+    EXPECT_EQ(L"Key, string", outline.Description(1));
+    EXPECT_EQ(L"Size", outline.Name(2));
+    EXPECT_EQ(L"unsigned int64", outline.Description(2));
 }

@@ -1,8 +1,10 @@
 // Shows the main window over a scripted machine that lists its namespaces and classes, as Windows does and Wine
 // does not, for the screenshots of the user guide (schema-screenshot.sh): --view=namespaces the Namespaces node
 // opened into a namespace's class hierarchy with a class loaded, --view=findclass the Find Class window with the
-// results of a search. --rect-file=PATH writes the screen rectangle to keep there once it is shown.
+// results of a search, --view=sheet the property sheet of a disk drive opened from its row. --rect-file=PATH writes the
+// screen rectangle to keep there once it is shown.
 #include "app/FindClassForm.h"
+#include "app/InstanceForm.h"
 #include "app/MainForm.h"
 #include "app/NamespaceTree.h"
 #include "core/controls/Application.h"
@@ -30,6 +32,49 @@ namespace
 const wchar_t* const KeyPath = L"Software\\QuarrowTests\\SchemaPreview";
 
 using Properties = std::vector<std::pair<std::wstring, CIMTYPE>>;
+
+// What the picture of a disk drive's property sheet adds: the drive's key, values of more kinds, its partitions.
+void ScriptSheet(ScriptedWmi::Provider& provider)
+{
+    using ScriptedWmi::Value;
+    ScriptedWmi::ClassScript& disks = *provider.FindClass(L"Win32_DiskDrive");
+    disks.SetKeys({L"DeviceID"});
+    disks.properties.push_back({L"Capabilities", CIM_UINT16 | CIM_FLAG_ARRAY});
+    disks.properties.push_back({L"CapabilityDescriptions", CIM_STRING | CIM_FLAG_ARRAY});
+    disks.properties.push_back({L"InstallDate", CIM_DATETIME});
+    disks.properties.push_back({L"SerialNumber", CIM_STRING});
+    disks.properties.push_back({L"Status", CIM_STRING});
+    ScriptedWmi::Instance& first = disks.instances[0];
+    first.values.push_back({L"Capabilities", Value::Array(CIM_UINT16, {Value::UInt16(3), Value::UInt16(4)})});
+    first.values.push_back({L"CapabilityDescriptions", Value::Array(CIM_STRING, {Value::Text(L"Random Access"),
+                                                                                 Value::Text(L"Supports Writing")})});
+    first.values.push_back({L"InstallDate", Value::DateTime(L"20240514083107.125000+120")});
+    first.values.push_back({L"SerialNumber", Value::Null()});
+    first.values.push_back({L"Status", Value::Text(L"OK")});
+    provider.FindClass(L"Win32_DiskDriveToDiskPartition")->SetKeys({L"Antecedent", L"Dependent"});
+    ScriptedWmi::ClassScript& partitions =
+        provider.AddClass(L"root\\cimv2", L"Win32_DiskPartition", L"CIM_LogicalDevice",
+                          {{L"Bootable", CIM_BOOLEAN}, {L"Size", CIM_UINT64}});
+    partitions.SetKeys({L"DeviceID"});
+    const wchar_t* sizes[] = {L"104857600", L"999557152768"};
+    for (int index = 0; index < 2; index++)
+    {
+        ScriptedWmi::Instance partition;
+        std::wstring id = L"Disk #0, Partition #" + std::to_wstring(index);
+        partition.values = {{L"Caption", Value::Text(id)},
+                            {L"Name", Value::Text(id)},
+                            {L"DeviceID", Value::Text(id)},
+                            {L"Bootable", Value::Bool(index == 0)},
+                            {L"Size", Value::Text(sizes[index])}};
+        partitions.instances.push_back(std::move(partition));
+        const std::wstring drive = L"Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE0\"";
+        ScriptedWmi::Instance link;
+        link.values = {{L"Antecedent", Value::Reference(drive)},
+                       {L"Dependent", Value::Reference(L"Win32_DiskPartition.DeviceID=\"" + id + L"\"")}};
+        provider.Associate(L"Win32_DiskDriveToDiskPartition", drive, L"Win32_DiskPartition", static_cast<size_t>(index),
+                           link);
+    }
+}
 
 // A machine's schema in miniature: the namespaces an administrator meets, a class hierarchy with abstract
 // classes and associations, and instances for the class the picture loads.
@@ -165,6 +210,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     Application::Init(instance, previous, String(commandLine), showCommand);
     std::string arguments = commandLine != nullptr ? commandLine : "";
     bool findClass = arguments.find("--view=findclass") != std::string::npos;
+    bool sheet = arguments.find("--view=sheet") != std::string::npos;
     std::string rectPath;
     size_t rectOption = arguments.find("--rect-file=");
     if (rectOption != std::string::npos)
@@ -177,6 +223,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
         ScriptedWmi::Provider provider;
         provider.logging = false;
         Script(provider);
+        if (sheet)
+        {
+            ScriptSheet(provider);
+        }
         {
             Config::AppOptions options{String(KeyPath)};
             options.SetConfigFile(String());
@@ -218,6 +268,31 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
                 }
                 tree.Focus();
                 GetWindowRect(form.GetHandle(), &rect);
+                if (sheet)
+                {
+                    form.GetResultsGrid().SelectRow(0);
+                    form.GetClassView().OpenRowInstance(0);
+                    Quarrow::InstanceForm* window = form.GetInstanceForm();
+                    PumpUntil([&] { return !window->IsReading() && !window->IsReadingRelated(); });
+                    window->SetBounds(560, 150, 690, 600);
+                    Core::Controls::PropertyListModel& model = window->GetSheet().GetModel();
+                    for (int row = 0; row < model.GetRowCount(); row++)
+                    {
+                        if (model.GetName(row) == String(L"CapabilityDescriptions"))
+                        {
+                            model.Expand(row);
+                        }
+                        // Closed, so that what the drive is related to shows below it.
+                        if (model.GetName(row) == String(L"System properties"))
+                        {
+                            model.Collapse(row);
+                        }
+                    }
+                    RECT main = rect;
+                    RECT properties;
+                    GetWindowRect(window->GetHandle(), &properties);
+                    UnionRect(&rect, &main, &properties);
+                }
             }
             else
             {
