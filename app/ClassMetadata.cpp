@@ -78,7 +78,9 @@ String ValueNamesText(const PropertyDescription& property)
     for (int i = 0; i < property.values.GetCount() && (!mapped || i < property.valueMap.GetCount()); i++)
     {
         String value = mapped ? property.valueMap[i] : String() + i;
-        Append(text, value + L" = " + property.values[i]);
+        // A map of texts that names each by itself lists the names alone.
+        Append(text, value.ToLower() == property.values[i].ToLower() ? property.values[i]
+                                                                     : value + L" = " + property.values[i]);
     }
     bool bitMapped = property.bitMap.GetCount() > 0;
     for (int i = 0; i < property.bitValues.GetCount() && (!bitMapped || i < property.bitMap.GetCount()); i++)

@@ -20,8 +20,9 @@ namespace Quarrow
 
 // "Key, Read, Write", as far as the property has them; empty for none.
 Core::String MarksText(const WMI::PropertyDescription& property);
-// The names of a property's coded values: "0 = Unknown, 2 = Running" by ValueMap (or by position without one),
-// then the bits it names, "bit 0 = Read, bit 3 = Execute"; empty when it names none.
+// The names of a property's coded values: "0 = Unknown, 2 = Running" by ValueMap (or by position without one; a
+// name alone where the map's entry is the name itself, "Stopped, Running"), then the bits it names, "bit 0 = Read,
+// bit 3 = Execute"; empty when it names none.
 Core::String ValueNamesText(const WMI::PropertyDescription& property);
 
 class ClassMetadata

@@ -62,9 +62,39 @@ ValueNames::ValueNames(const Core::Collections::ArrayList<String>& columns, cons
     }
 }
 
+int ValueNames::ZoneOffset(const WMI::CivilTime& utc) const
+{
+    // Zones change their offsets on whole minutes.
+    int64_t minute =
+        (((static_cast<int64_t>(utc.year) * 13 + utc.month) * 32 + utc.day) * 24 + utc.hour) * 60 + utc.minute;
+    auto found = m_offsets.find(minute);
+    if (found != m_offsets.end())
+    {
+        return found->second;
+    }
+    if (m_offsets.size() >= MostShownTexts)
+    {
+        m_offsets.clear();
+    }
+    int offset = WMI::LocalUtcOffset(utc);
+    m_offsets.emplace(minute, offset);
+    return offset;
+}
+
 String ValueNames::FormatScalar(const Column& column, const String& text) const
 {
-    return column.kind == Kind::DateTime ? WMI::FormatCimDateTime(text) : WMI::FormatCodedValue(*column.property, text);
+    if (column.kind == Kind::DateTime)
+    {
+        return WMI::FormatCimDateTime(text, [this](const WMI::CivilTime& utc) { return ZoneOffset(utc); });
+    }
+    String named = WMI::FormatCodedValue(*column.property, text);
+    // A map of texts names each by itself (Win32_Service's State "Running" is named "Running"): no need to say it
+    // twice.
+    if (named.GetLength() == 2 * text.GetLength() + 3 && SameName(named, text + L" (" + text + L")"))
+    {
+        return text;
+    }
+    return named;
 }
 
 bool ValueNames::Format(int column, const wchar_t* text, int length, String& shown) const

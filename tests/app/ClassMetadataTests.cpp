@@ -2,6 +2,7 @@
 // locale with English where it has none, key/read/write marks, value names, the class's own description, the MOF
 // page; and a machine without any of them (Wine's kind), which shows the page as it always was. Then "Show value
 // names" in the Results grid and the reports, kept across runs.
+#include "app/ClassMetadata.h"
 #include "app/MainForm.h"
 #include "app/ValueNames.h"
 
@@ -395,4 +396,37 @@ TEST(ValueNames, ArraysAreNamedElementByElement)
     EXPECT_EQ(L"2", W(names.Format(0, String(L"2"))));
     EXPECT_EQ(L"", W(names.Format(1, String())));
     EXPECT_TRUE(Quarrow::ValueNames(columns, nullptr, nullptr).IsEmpty());
+}
+
+// Win32_Service's State maps texts to themselves ("Running" names "Running"): the value is shown once, and the
+// Metadata lists the names alone. A moment with its zone is moved into the viewer's as the WMI layer moves it, in
+// winter and in summer alike.
+TEST(ValueNames, TextsThatNameThemselvesAndMomentsInTheViewersZone)
+{
+    WMI::ClassDescription described;
+    described.className = String(L"Win32_Service");
+    WMI::PropertyDescription state;
+    state.name = String(L"State");
+    for (const wchar_t* name : {L"Stopped", L"Running", L"Unknown"})
+    {
+        state.valueMap.Add(String(name));
+        state.values.Add(String(name));
+    }
+    state.valueMap[2] = String(L"..");
+    described.properties.Add(state);
+    EXPECT_EQ(L"Stopped, Running, .. = Unknown", W(Quarrow::ValueNamesText(state)));
+    WMI::PropertyList definition;
+    definition.Add(WMI::PropertyInfo(String(L"State")));
+    definition.Add(WMI::PropertyInfo(String(L"InstallDate"), WMI::CimDateTime));
+    Core::Collections::ArrayList<String> columns;
+    columns.Add(String(L"State"));
+    columns.Add(String(L"InstallDate"));
+    Quarrow::ValueNames names(columns, &described, &definition);
+    EXPECT_EQ(L"Running", W(names.Format(0, String(L"Running"))));
+    EXPECT_EQ(L"Paused (Unknown)", W(names.Format(0, String(L"Paused"))));
+    for (const wchar_t* moment : {L"20260115093012.000000+060", L"20260715093012.000000-300",
+                                  L"20260115093012.000000+060", L"20261101063000.000000+000"})
+    {
+        EXPECT_EQ(W(WMI::FormatCimDateTime(String(moment))), W(names.Format(1, String(moment)))) << W(String(moment));
+    }
 }
