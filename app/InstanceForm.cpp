@@ -245,10 +245,14 @@ void InstanceForm::OnRead(Core::Threading::Outcome<ObjectValue>& read)
     m_readingRelated = true;
     try
     {
+        // In the class's turn too: the provider answers the association queries from the class's own table.
+        std::shared_ptr<WMI::ClassTurn> turn = session->GetClassTurns().Take(object.GetObjectClass());
         Core::Threading::RunInBackground<RelatedObjects>(
             m_read,
-            [session, relative, wanted]
-            { return ReadRelatedObjects(*session, relative, [wanted] { return !wanted.IsWanted(); }); },
+            [session, turn, relative, wanted] {
+                return turn->Run(
+                    [&] { return ReadRelatedObjects(*session, relative, [wanted] { return !wanted.IsWanted(); }); });
+            },
             [this](Core::Threading::Outcome<RelatedObjects>& related) { OnRelated(related); });
     }
     catch (const Core::Exception& exception)
