@@ -124,14 +124,18 @@ void ClassMetadata::Describe(ManagementObject* shown)
                                   [this, shown, alive](Core::Threading::Outcome<ClassDescription>& read)
                                   {
                                       m_reading = false;
-                                      // The texts only add to the page: without them it shows what it showed.
-                                      if (read.Failed() || alive.expired())
+                                      if (alive.expired())
                                       {
                                           return;
                                       }
-                                      auto described = std::make_shared<const ClassDescription>(std::move(read.Get()));
-                                      Keep(shown, described);
-                                      Show(described);
+                                      // The texts only add to the page: without them it shows what it showed.
+                                      if (!read.Failed())
+                                      {
+                                          auto described =
+                                              std::make_shared<const ClassDescription>(std::move(read.Get()));
+                                          Keep(shown, described);
+                                          Show(described);
+                                      }
                                       if (m_described)
                                       {
                                           m_described();

@@ -54,7 +54,7 @@ public:
     const WMI::ClassDescription* GetDescription() const { return m_shown.get(); }
     bool IsReading() const { return m_reading; }
 
-    // Called when the texts of the class shown came, on the window thread.
+    // Called when the read of the texts of the class shown ended, whether they came or not, on the window thread.
     void SetDescribedHandler(std::function<void()> handler) { m_described = std::move(handler); }
 
 private:

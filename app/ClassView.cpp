@@ -155,8 +155,21 @@ void ClassView::BuildPages()
     m_tabView.GetPages().Add(&m_resultsPage);
     m_tabView.GetPages().Add(&m_metadataPage);
     m_tabView.GetPages().Add(&m_metadata.GetMofPage());
-    // The names of the values come with the class's texts.
-    m_metadata.SetDescribedHandler([this] { ShowValueNames(); });
+    // The names of the values come with the class's texts, and a report that waited for them goes.
+    m_metadata.SetDescribedHandler(
+        [this]
+        {
+            ShowValueNames();
+            if (m_reportAwaitsTexts)
+            {
+                RunGuarded(
+                    [&]
+                    {
+                        WaitCursor wait;
+                        CreateTargetReport();
+                    });
+            }
+        });
 }
 
 void ClassView::OpenFind()
@@ -194,6 +207,7 @@ void ClassView::SelectClass(TreeNode* node)
     m_classLabel.SetText(chosen->GetName());
     ClearResults();
     m_metadata.Clear();
+    m_reportAwaitsTexts = false;
     m_metadataGrid.GetRows().Clear();
     if (!chosen->IsLoaded() && !ConfirmCostlyClass(chosen->GetName()))
     {
@@ -429,6 +443,18 @@ void ClassView::LoadData()
 
 void ClassView::CreateTargetReport()
 {
+    m_reportAwaitsTexts = false;
+    if (m_options.GetReportTarget() == Config::ReportOnScreen)
+    {
+        return;
+    }
+    // With value names on, the report waits for the class's texts: a synchronous load ends before their read's
+    // completion has had its turn on this thread.
+    if (m_options.GetShowValueNames() && m_metadata.IsReading() && !IsQueryShown())
+    {
+        m_reportAwaitsTexts = true;
+        return;
+    }
     switch (m_options.GetReportTarget())
     {
     case Config::ReportInExcel:
@@ -638,6 +664,7 @@ void ClassView::LoadQuery(std::unique_ptr<ManagementObject> query, const String&
     m_classLabel.SetText(m_query->GetName());
     ClearResults();
     m_metadata.Clear();
+    m_reportAwaitsTexts = false;
     m_metadataGrid.GetRows().Clear();
     // The keyboard follows the rows when the query's page had it, rather than staying on a hidden page.
     bool hadFocus = m_tabView.ContainsFocus();
@@ -712,6 +739,7 @@ void ClassView::Clear()
     m_status.ShowLoading(String());
     ClearResults();
     m_metadata.Clear();
+    m_reportAwaitsTexts = false;
     m_metadataGrid.GetRows().Clear();
     m_classLabel.SetText(String());
 }

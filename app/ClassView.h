@@ -200,6 +200,7 @@ private:
     Core::Threading::CompletionOwner m_selection;
     WMI::ManagementObject* m_definitionFor = nullptr; // not owned: the class whose definition is being read
     bool m_costlyClassAgreed = false;
+    bool m_reportAwaitsTexts = false;               // the target's report is written once the class's texts came
     std::unique_ptr<WMI::ManagementObject> m_query; // the typed query last run; uses a connection of the tree's
     Core::String m_queryHost;                       // the machine the query ran on, as the tree names it
     unsigned int m_shownLayout = 0;                 // the query's column layout the grid shows

@@ -351,6 +351,26 @@ TEST_F(ValueNamesTest, ReportsWriteNamesOnlyWhenChosenAndTheWorkbookSaysSo)
     EXPECT_NE(std::string::npos, book.find(">2 (Running)<")) << book;
 }
 
+// A synchronous load into a workbook ends before the class's texts are back on the window thread: the report waits
+// for them, and is written once, with the names.
+TEST_F(ValueNamesTest, ASynchronousLoadsReportWaitsForTheNames)
+{
+    StartIn(L"MS_409");
+    form->GetOptions().SetShowValueNames(true);
+    form->GetOptions().SetReportTarget(Config::ReportInExcel);
+    form->GetConnections()[0]->SetAsyncLoad(false);
+    Tree().SetSelectedNode(Service());
+    ASSERT_TRUE(Testing::PumpUntil([&] { return !desktop.launches.empty(); }));
+    Settle();
+    ASSERT_TRUE(Testing::PumpUntil([&] { return !form->GetClassView().GetMetadata().IsReading(); }));
+    Testing::PumpMessages();
+    EXPECT_EQ(1u, desktop.launches.size());
+    std::string book = Report(L"WmiReport_Win32_Service.xml");
+    EXPECT_NE(std::string::npos, book.find(">With names<")) << book;
+    EXPECT_NE(std::string::npos, book.find(">2 (Running)<")) << book;
+    EXPECT_EQ(0, Results().GetRowCount()) << "the rows went to the report";
+}
+
 // The choice is kept with the options: the next run starts with it, its menu item and the names in the grid.
 TEST_F(ValueNamesTest, TheChoiceIsKeptForTheNextRun)
 {
