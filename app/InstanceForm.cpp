@@ -237,6 +237,8 @@ void InstanceForm::OnRead(Core::Threading::Outcome<ObjectValue>& read)
         m_sheet.GetModel().AddRow(m_relatedGroup, String(L"Not available"), String(), String(L"The object has no path"),
                                   PropertyRowFlags::Dimmed);
         m_sheet.GetModel().SetName(m_referencesGroup, String(L"References"));
+        m_sheet.GetModel().AddRow(m_referencesGroup, String(L"Not available"), String(),
+                                  String(L"The object has no path"), PropertyRowFlags::Dimmed);
         return;
     }
     // What the instance is related to comes after its properties: a provider may take long over associations.
