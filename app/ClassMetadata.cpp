@@ -96,7 +96,6 @@ ClassMetadata::ClassMetadata(Grid& grid, TableLayout& layout, int descriptionRow
 {
     m_descriptionLabel.SetUseMnemonic(false);
     m_descriptionLabel.SetWordWrap(true);
-    m_descriptionLabel.GetAccessibilityObject().SetName(String(L"Class description"));
     m_mofText.SetReadOnly(true);
     m_mofText.SetDock(DockStyle::Fill);
     m_mofText.GetAccessibilityObject().SetName(String(L"MOF"));

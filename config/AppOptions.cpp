@@ -148,7 +148,18 @@ void AppOptions::Load()
     m_reportDirectory = ReadText(key, ReportDirectoryValue, CurrentDirectory(), m_storedReportDirectory);
     m_reportTarget = ReadInt32(key, ReportTargetValue, ReportOnScreen);
     m_showSystemClasses = ReadInt32(key, ShowSystemClassesValue, 0) != 0;
-    m_showValueNames = ReadInt32(key, ShowValueNamesValue, 0) != 0;
+    try
+    {
+        if (key)
+        {
+            m_showValueNames = key->GetInt32(String(ShowValueNamesValue)) != 0;
+            m_showValueNamesStored = true;
+        }
+    }
+    catch (...)
+    {
+        // Missing, or of another type: off, and not written back until chosen.
+    }
 }
 
 void AppOptions::Save()
@@ -160,7 +171,11 @@ void AppOptions::Save()
     WriteText(key, ReportDirectoryValue, m_reportDirectory, m_storedReportDirectory);
     key.SetInt32(String(ReportTargetValue), m_reportTarget);
     key.SetInt32(String(ShowSystemClassesValue), m_showSystemClasses ? 1 : 0);
-    key.SetInt32(String(ShowValueNamesValue), m_showValueNames ? 1 : 0);
+    // Written once chosen: a key that never had it means off, and stays as an administrator prepared it.
+    if (m_showValueNames || m_showValueNamesStored)
+    {
+        key.SetInt32(String(ShowValueNamesValue), m_showValueNames ? 1 : 0);
+    }
 }
 
 } // namespace Config

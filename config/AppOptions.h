@@ -84,6 +84,7 @@ private:
     bool m_asyncLoad = true;
     bool m_showSystemClasses = false;
     bool m_showValueNames = false;
+    bool m_showValueNamesStored = false; // the key holds ShowValueNames
 };
 
 } // namespace Config

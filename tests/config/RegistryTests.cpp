@@ -266,10 +266,15 @@ TEST_F(RegistryTest, ShowSystemClassesIsOffAtFirstAndKeptAsChosen)
     EXPECT_TRUE(reloaded.GetShowSystemClasses());
 }
 
-// Values are shown as WMI gives them until the user asks for their names; the choice is kept as 1 or 0, and a
-// value of another type is read as off.
+// Values are shown as WMI gives them until the user asks for their names; the choice is kept as 1 or 0 once made
+// (a key without it means off, and gains no value of it until then), and a value of another type is read as off.
 TEST_F(RegistryTest, ShowValueNamesIsOffAtFirstAndKeptAsChosen)
 {
+    {
+        AppOptions options(keyPath);
+        EXPECT_FALSE(options.GetShowValueNames());
+    }
+    EXPECT_THROW(OpenKey().GetInt32(String(L"ShowValueNames")), Core::Exception) << "written before it was chosen";
     {
         AppOptions options(keyPath);
         EXPECT_FALSE(options.GetShowValueNames());
