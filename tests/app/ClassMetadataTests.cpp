@@ -435,6 +435,12 @@ TEST(ValueNames, TextsThatNameThemselvesAndMomentsInTheViewersZone)
     state.valueMap[2] = String(L"..");
     described.properties.Add(state);
     EXPECT_EQ(L"Stopped, Running, .. = Unknown", W(Quarrow::ValueNamesText(state)));
+    // A map whose names no language gave names nothing.
+    WMI::PropertyDescription unnamed;
+    unnamed.name = String(L"Status");
+    unnamed.valueMap.Add(String(L"1"));
+    unnamed.valueMap.Add(String(L"2"));
+    EXPECT_EQ(L"", W(Quarrow::ValueNamesText(unnamed)));
     WMI::PropertyList definition;
     definition.Add(WMI::PropertyInfo(String(L"State")));
     definition.Add(WMI::PropertyInfo(String(L"InstallDate"), WMI::CimDateTime));
