@@ -724,12 +724,13 @@ void ClassView::DropCurrentClass()
 
 void ClassView::ClearResults()
 {
+    m_resultsGrid.GetColumns().Clear();
+    m_resultsGrid.GetRows().Clear();
+    // After the rows went: a filter set searches again, and has nothing left to search.
     if (m_resultsGrid.HasCellFormatter())
     {
         m_resultsGrid.SetCellFormatter(nullptr);
     }
-    m_resultsGrid.GetColumns().Clear();
-    m_resultsGrid.GetRows().Clear();
 }
 
 void ClassView::Clear()

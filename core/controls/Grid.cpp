@@ -3,6 +3,7 @@
 #include "core/controls/GdiHandles.h"
 #include "core/controls/Graphics.h"
 #include "core/controls/GridCellBuffer.h"
+#include "core/controls/TextFinder.h"
 #include "core/controls/Theme.h"
 
 #include <string>
@@ -169,7 +170,37 @@ String Grid::GetCellText(int row, int column) const
 void Grid::SetCellFormatter(CellFormatter formatter)
 {
     m_formatter = std::move(formatter);
+    if (m_formatter)
+    {
+        m_view.SetShownMatcher([this](int row, const TextFinder& finder) { return ShowsText(row, finder); });
+    }
+    else
+    {
+        m_view.SetShownMatcher(nullptr);
+    }
+    if (IsFiltered())
+    {
+        // Without a window there is no timer to go on with: the whole search is done now.
+        m_view.ContinueFilter(m_handle != nullptr ? FirstFilterSlice : GridRowView::Unlimited);
+        UpdateFilterTimer();
+        FilterTextApplied();
+    }
     Invalidate();
+}
+
+bool Grid::ShowsText(int row, const TextFinder& finder) const
+{
+    CellBuffer cell;
+    String shown;
+    for (int column = 0; column < m_model.GetColumnCount(); column++)
+    {
+        cell.Read(m_model, row, column);
+        if (m_formatter(row, column, cell.characters.data(), cell.length, shown) && finder.IsFoundIn(shown))
+        {
+            return true;
+        }
+    }
+    return false;
 }
 
 String Grid::GetShownText(int row, int column) const

@@ -96,8 +96,10 @@ public:
 
     // What a cell shows in place of its own text (a coded value with its name): given the row (as added), the
     // column and the cell's text, it puts the text to show into shown and returns true, or returns false for the
-    // cell's own text. It is asked only for the cells painted, copied, fitted or read by a screen reader, so it
-    // costs what the cells in view cost. Sorting and the filter go by the cells' own texts. Setting it repaints.
+    // cell's own text. Painting, copying, fitting a column and screen readers ask it for the cells they take only,
+    // so it costs what the cells in view cost. The filter finds a row by its cells' texts or by what they show
+    // (asking it for the rows the cells' own texts do not match); sorting goes by the cells' own texts. Setting it
+    // repaints, and a filter set searches again.
     using CellFormatter = std::function<bool(int row, int column, const wchar_t* text, int length, String& shown)>;
     void SetCellFormatter(CellFormatter formatter);
     bool HasCellFormatter() const { return static_cast<bool>(m_formatter); }
@@ -253,6 +255,8 @@ private:
 
     // The cell's text as shown, from cell (read already) into shown; the characters to draw.
     const wchar_t* ShownText(int row, int column, const Internal::CellBuffer& cell, String& shown, int& length) const;
+    // Whether a cell of the row shows the finder's text by the formatter.
+    bool ShowsText(int row, const TextFinder& finder) const;
 
     GridModel m_model;
     CellFormatter m_formatter;

@@ -413,7 +413,7 @@ void GridRowView::OnCellChanged(int row, int column)
     {
         // A row the filter has seen is looked at again; a row still to be searched is checked twice, which
         // changes nothing.
-        bool passes = m_model.RowContains(row, state.finder);
+        bool passes = RowPasses(row, state.finder);
         if (passes != state.matched.Get(row))
         {
             state.matched.Set(row, passes);
@@ -791,7 +791,7 @@ void GridRowView::Search(double seconds)
             int end = state.bitsEnd - state.bitsNext > FilterStretch ? state.bitsNext + FilterStretch : state.bitsEnd;
             for (int row = matched.NextSet(state.bitsNext, end); row < end; row = matched.NextSet(row + 1, end))
             {
-                if (!m_model.RowContains(row, finder))
+                if (!RowPasses(row, finder))
                 {
                     matched.Set(row, false);
                 }
@@ -802,10 +802,23 @@ void GridRowView::Search(double seconds)
         {
             int end =
                 state.filterRows - state.rangeNext > FilterStretch ? state.rangeNext + FilterStretch : state.filterRows;
-            for (int row = m_model.FindRow(state.rangeNext, end, finder); row < end;
-                 row = m_model.FindRow(row + 1, end, finder))
+            if (m_shownMatcher)
             {
-                matched.Set(row, true);
+                for (int row = state.rangeNext; row < end; row++)
+                {
+                    if (RowPasses(row, finder))
+                    {
+                        matched.Set(row, true);
+                    }
+                }
+            }
+            else
+            {
+                for (int row = m_model.FindRow(state.rangeNext, end, finder); row < end;
+                     row = m_model.FindRow(row + 1, end, finder))
+                {
+                    matched.Set(row, true);
+                }
             }
             state.rangeNext = end;
         }
@@ -820,6 +833,29 @@ void GridRowView::Search(double seconds)
     }
     if (state.matched.count != count)
     {
+        state.ViewChanged();
+        Notify(0, true);
+    }
+}
+
+bool GridRowView::RowPasses(int row, const TextFinder& finder) const
+{
+    return m_model.RowContains(row, finder) || (m_shownMatcher && m_shownMatcher(row, finder));
+}
+
+void GridRowView::SetShownMatcher(ShownMatcher matches)
+{
+    m_shownMatcher = std::move(matches);
+    State& state = *m_state;
+    // What was found by the texts shown before holds no longer.
+    std::vector<State::KeptSearch>().swap(state.kept);
+    if (IsFiltered())
+    {
+        state.matched.Clear();
+        state.filterRows = m_model.GetRowCount();
+        state.bitsNext = 0;
+        state.bitsEnd = 0;
+        state.rangeNext = 0;
         state.ViewChanged();
         Notify(0, true);
     }

@@ -4,6 +4,8 @@
 
 #include "core/controls/GridModel.h"
 
+#include <functional>
+
 namespace Core::Controls
 {
 
@@ -75,6 +77,11 @@ public:
     bool IsRowVisible(int row) const;
     // Unselects the rows the filter hides, and takes the focus from a hidden row; true if either changed.
     bool DropHiddenSelection();
+    // What rows show beyond their cells' own texts (a grid's cell formatter): a row also passes the filter when
+    // matches finds the text in what it shows. Setting it drops the kept searches and searches the rows again from
+    // the start (ContinueFilter goes on); null: the cells' own texts alone.
+    using ShownMatcher = std::function<bool(int row, const TextFinder& finder)>;
+    void SetShownMatcher(ShownMatcher matches);
 
     // --- Selection (rows as added) ---
     // The row with the keyboard focus, -1 when none.
@@ -114,6 +121,8 @@ private:
     void MergeNewRows();
     int CompareRows(int a, int b);
     void Search(double seconds);
+    // Whether the row holds the filter's text in a cell or in what it shows.
+    bool RowPasses(int row, const TextFinder& finder) const;
 
     GridModel& m_model;                        // not owned
     GridRowViewObserver* m_observer = nullptr; // not owned
@@ -121,6 +130,7 @@ private:
     int m_sortColumn = -1;
     bool m_sortDescending = false;
     String m_filterText;
+    ShownMatcher m_shownMatcher;
     int m_focusRow = -1;
     int m_anchorRow = -1;
 };

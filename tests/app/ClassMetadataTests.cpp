@@ -283,8 +283,8 @@ protected:
 } // namespace
 
 // Off at first: the cells as WMI gives them. Chosen in the View menu, coded values show their names, flags the
-// names of their bits and datetimes read as dates; values nothing names stay as they are. Copy takes what is shown,
-// the order stays the values' own, and choosing again shows the values as they are.
+// names of their bits and datetimes read as dates; values nothing names stay as they are. Copy and quick find take
+// what is shown, the order stays the values' own, and choosing again shows the values as they are.
 TEST_F(ValueNamesTest, TheChoiceShowsCodedValuesWithTheirNamesAndDatesReadably)
 {
     StartIn(L"MS_409");
@@ -314,10 +314,23 @@ TEST_F(ValueNamesTest, TheChoiceShowsCodedValuesWithTheirNamesAndDatesReadably)
     std::wstring copied = W(Results().GetSelectionText());
     EXPECT_NE(std::wstring::npos, copied.find(L"Spooler\t2 (Running)\t9 (Read, Execute)\t")) << copied;
     EXPECT_NE(std::wstring::npos, copied.find(L"\t2026-03-09 14:05:00\r\n")) << copied;
+    // Quick find takes what is shown as well as the values themselves.
+    Results().SetFilterText(String(L"running"));
+    Results().FinishFilter();
+    ASSERT_EQ(1, Results().GetVisibleRowCount());
+    EXPECT_EQ(0, Results().GetRowAtViewIndex(0));
+    Results().SetFilterText(String(L"7"));
+    Results().FinishFilter();
+    EXPECT_EQ(1, Results().GetVisibleRowCount());
+    Results().SetFilterText(String());
 
+    Results().SetFilterText(String(L"running"));
     form->RunCommand(Quarrow::Command::ShowValueNames);
     EXPECT_FALSE(form->GetOptions().GetShowValueNames());
     EXPECT_EQ(L"2", Shown(0, 1));
+    Results().FinishFilter();
+    EXPECT_EQ(0, Results().GetVisibleRowCount()) << "the names went, and with them what they found";
+    Results().SetFilterText(String());
     EXPECT_EQ(L"Show val&ue names", W(Choice()->GetText()));
 }
 

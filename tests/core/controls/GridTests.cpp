@@ -329,8 +329,8 @@ TEST_F(GridTest, CtrlCCopiesTheHeaderAndTheSelectedRowsAsTabSeparatedLines)
     EXPECT_EQ(L"Name\tSize\r\nepsilon\t40\r\nbeta gamma\t20\r\nalpha\t10\r\n", Testing::ClipboardText());
 }
 
-// A formatter changes what cells show and copy; the order still goes by the cells' own texts, and painting asks
-// it only for the cells in view, however many rows there are.
+// A formatter changes what cells show, copy and are found by; the order still goes by the cells' own texts, and
+// painting asks it only for the cells in view, however many rows there are.
 TEST_F(GridTest, AFormatterChangesWhatCellsShowAndCopyButNotTheirOrder)
 {
     Fill({{L"alpha", L"10"}, {L"beta", L"9"}, {L"gamma", L""}});
@@ -355,8 +355,21 @@ TEST_F(GridTest, AFormatterChangesWhatCellsShowAndCopyButNotTheirOrder)
     grid.SelectAll();
     Testing::PressKey(grid, 'C', Keys::Control);
     EXPECT_EQ(L"Name\tSize\r\ngamma\t\r\nbeta\t9 (named)\r\nalpha\t10 (named)\r\n", Testing::ClipboardText());
+    // The filter finds rows by what they show as well as by their own texts, and searches again when the
+    // formatter goes.
+    grid.SetFilterText(String(L"NAMED"));
+    grid.FinishFilter();
+    EXPECT_EQ(2, grid.GetVisibleRowCount());
+    EXPECT_FALSE(grid.IsRowVisible(2)) << "an empty cell shows nothing";
+    grid.SetFilterText(String(L"gamma"));
+    grid.FinishFilter();
+    EXPECT_EQ(1, grid.GetVisibleRowCount()) << "the cells' own texts still count";
+    grid.SetFilterText(String(L"named"));
     grid.SetCellFormatter(nullptr);
+    grid.FinishFilter();
+    EXPECT_EQ(0, grid.GetVisibleRowCount());
     EXPECT_EQ(L"10", std::wstring(grid.GetShownText(0, 1).GetBuffer()));
+    grid.SetFilterText(String());
 
     grid.GetRows().Clear();
     grid.ClearSort();
