@@ -96,40 +96,6 @@ ArrayList<String> QualifierTexts(IWbemQualifierSet* qualifiers, const wchar_t* n
     return texts;
 }
 
-ArrayList<String> NonSystemNames(IWbemClassObject* object)
-{
-    ArrayList<String> names;
-    SAFEARRAY* array = nullptr;
-    if (FAILED(object->GetNames(nullptr, WBEM_FLAG_NONSYSTEM_ONLY, nullptr, &array)) || array == nullptr)
-    {
-        return names;
-    }
-    LONG lower = 0;
-    LONG upper = -1;
-    SafeArrayGetLBound(array, 1, &lower);
-    SafeArrayGetUBound(array, 1, &upper);
-    try
-    {
-        for (LONG index = lower; index <= upper; index++)
-        {
-            BSTR name = nullptr;
-            if (SUCCEEDED(SafeArrayGetElement(array, &index, &name)))
-            {
-                String text = TextOf(name);
-                SysFreeString(name);
-                names.Add(text);
-            }
-        }
-    }
-    catch (...)
-    {
-        SafeArrayDestroy(array);
-        throw;
-    }
-    SafeArrayDestroy(array);
-    return names;
-}
-
 PropertyDescription DescribeProperty(IWbemClassObject* object, const String& name)
 {
     PropertyDescription property;
@@ -379,7 +345,8 @@ ClassDescription GetClassDescription(const ConnectionSession& session, const Str
     {
         described.description = QualifierText(qualifiers.Get(), L"Description");
     }
-    ArrayList<String> names = NonSystemNames(object.Get());
+    bool listed = false;
+    ArrayList<String> names = GetObjectNames(object.Get(), nullptr, WBEM_FLAG_NONSYSTEM_ONLY, listed);
     for (int i = 0; i < names.GetCount(); i++)
     {
         described.properties.Add(DescribeProperty(object.Get(), names[i]));

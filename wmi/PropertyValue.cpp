@@ -342,41 +342,6 @@ PropertyValue ArrayValue(const VARIANT& value, int elementType)
 }
 
 // The names of a GetNames call; empty when it fails.
-ArrayList<String> NamesOf(IWbemClassObject* object, const wchar_t* qualifier, long flags, bool& listed)
-{
-    ArrayList<String> names;
-    SAFEARRAY* array = nullptr;
-    listed = SUCCEEDED(object->GetNames(qualifier, flags, nullptr, &array)) && array != nullptr;
-    if (!listed)
-    {
-        return names;
-    }
-    LONG lower = 0;
-    LONG upper = -1;
-    SafeArrayGetLBound(array, 1, &lower);
-    SafeArrayGetUBound(array, 1, &upper);
-    try
-    {
-        for (LONG index = lower; index <= upper; index++)
-        {
-            BSTR name = nullptr;
-            if (SUCCEEDED(SafeArrayGetElement(array, &index, &name)))
-            {
-                String text = TextOf(name);
-                SysFreeString(name);
-                names.Add(text);
-            }
-        }
-    }
-    catch (...)
-    {
-        SafeArrayDestroy(array);
-        throw;
-    }
-    SafeArrayDestroy(array);
-    return names;
-}
-
 bool SameName(const String& a, const String& b)
 {
     return a.GetLength() == b.GetLength() &&
@@ -455,6 +420,41 @@ const wchar_t* const SystemNames[] = {
     L"__PROPERTY_COUNT", L"__DERIVATION", L"__SERVER",     L"__NAMESPACE", L"__PATH"};
 
 } // namespace
+
+ArrayList<String> GetObjectNames(IWbemClassObject* object, const wchar_t* qualifier, long flags, bool& listed)
+{
+    ArrayList<String> names;
+    SAFEARRAY* array = nullptr;
+    listed = SUCCEEDED(object->GetNames(qualifier, flags, nullptr, &array)) && array != nullptr;
+    if (!listed)
+    {
+        return names;
+    }
+    LONG lower = 0;
+    LONG upper = -1;
+    SafeArrayGetLBound(array, 1, &lower);
+    SafeArrayGetUBound(array, 1, &upper);
+    try
+    {
+        for (LONG index = lower; index <= upper; index++)
+        {
+            BSTR name = nullptr;
+            if (SUCCEEDED(SafeArrayGetElement(array, &index, &name)))
+            {
+                String text = TextOf(name);
+                SysFreeString(name);
+                names.Add(text);
+            }
+        }
+    }
+    catch (...)
+    {
+        SafeArrayDestroy(array);
+        throw;
+    }
+    SafeArrayDestroy(array);
+    return names;
+}
 
 PropertyValue PropertyValue::Null(int cimType)
 {
@@ -570,7 +570,7 @@ ObjectValue ReadObject(IWbemClassObject* object)
         throw Core::ArgumentNullException(String(L"object"));
     }
     bool listed = false;
-    ArrayList<String> systemNames = NamesOf(object, nullptr, WBEM_FLAG_SYSTEM_ONLY, listed);
+    ArrayList<String> systemNames = GetObjectNames(object, nullptr, WBEM_FLAG_SYSTEM_ONLY, listed);
     if (!listed)
     {
         for (const wchar_t* name : SystemNames)
@@ -601,11 +601,12 @@ ObjectValue ReadObject(IWbemClassObject* object)
         systemProperties.Add(property);
     }
 
-    ArrayList<String> names = NamesOf(object, nullptr, WBEM_FLAG_NONSYSTEM_ONLY, listed);
+    ArrayList<String> names = GetObjectNames(object, nullptr, WBEM_FLAG_NONSYSTEM_ONLY, listed);
     // One call names every key; a provider that cannot filter by qualifier is asked property by property, and one
     // whose qualifier sets hold no key marks (Wine's) has them read from the names its path gives its keys.
     bool keysListed = false;
-    ArrayList<String> keys = NamesOf(object, L"key", WBEM_FLAG_ONLY_IF_TRUE | WBEM_FLAG_NONSYSTEM_ONLY, keysListed);
+    ArrayList<String> keys =
+        GetObjectNames(object, L"key", WBEM_FLAG_ONLY_IF_TRUE | WBEM_FLAG_NONSYSTEM_ONLY, keysListed);
     if (!keysListed)
     {
         for (int i = 0; i < names.GetCount(); i++)

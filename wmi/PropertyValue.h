@@ -122,6 +122,11 @@ private:
     Core::Collections::ArrayList<ObjectProperty> m_systemProperties;
 };
 
+// The names IWbemClassObject::GetNames gives for the qualifier and flags, in its order; listed is false, and the
+// list empty, when the object lists none (a provider may not take a qualifier or a flag).
+Core::Collections::ArrayList<Core::String> GetObjectNames(IWbemClassObject* object, const wchar_t* qualifier,
+                                                          long flags, bool& listed);
+
 // Reads every property of a WMI object with local calls only (no round trip to the machine): the non-system ones
 // in WMI's order with their CIM types, key marks (properties with the "key" qualifier) and values, then the system
 // ones. A property that cannot be read is kept as NULL; reading never fails for the object's own sake.
