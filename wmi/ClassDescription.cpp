@@ -167,18 +167,35 @@ std::shared_ptr<ManagementConnection> EnglishCopy(const ManagementConnection& co
     return english;
 }
 
-// The texts English has that described lacks, read through english (a copy made by EnglishCopy); a machine that
-// cannot be reached in English leaves described as it is.
-void FillFromEnglish(ClassDescription& described, const ManagementConnection& english, const String& nameSpace)
+// The texts English has that described lacks, read through the session's English one, opened through english (a
+// copy made by EnglishCopy) the first time a class needs it; a machine that cannot be reached in English leaves
+// described as it is.
+void FillFromEnglish(ClassDescription& described, const ConnectionSession& session, const ManagementConnection& english,
+                     const String& nameSpace)
 {
     if (!LacksTexts(described))
     {
         return;
     }
+    std::shared_ptr<const ConnectionSession> inEnglish = session.GetEnglishSession(
+        [&]() -> std::shared_ptr<const ConnectionSession>
+        {
+            try
+            {
+                return english.ConnectNamespace(nameSpace)->GetSession();
+            }
+            catch (const Core::Exception&)
+            {
+                return nullptr;
+            }
+        });
+    if (inEnglish == nullptr)
+    {
+        return;
+    }
     try
     {
-        std::unique_ptr<ManagementConnection> opened = english.ConnectNamespace(nameSpace);
-        FillMissingTexts(described, GetClassDescription(*opened->GetSession(), described.className));
+        FillMissingTexts(described, GetClassDescription(*inEnglish, described.className));
     }
     catch (const Core::Exception&)
     {
@@ -425,7 +442,7 @@ ClassDescription GetClassDescription(ManagementConnection* connection, const Str
     std::shared_ptr<ManagementConnection> english = EnglishCopy(*connection);
     if (english != nullptr)
     {
-        FillFromEnglish(described, *english, connection->GetNamespace());
+        FillFromEnglish(described, *session, *english, connection->GetNamespace());
     }
     return described;
 }
@@ -455,7 +472,7 @@ void ReadClassDescription(const Core::Threading::CompletionOwner& owner, Managem
                     described = GetClassDescription(*session, className);
                     if (english != nullptr && wanted.IsWanted())
                     {
-                        FillFromEnglish(described, *english, nameSpace);
+                        FillFromEnglish(described, *session, *english, nameSpace);
                     }
                     return described;
                 });

@@ -62,6 +62,18 @@ long ConnectionSession::CreateClassEnum(const String& superclass, long flags, IE
     return SUCCEEDED(result) ? SetProxyBlanket(*enumerator) : result;
 }
 
+std::shared_ptr<const ConnectionSession>
+ConnectionSession::GetEnglishSession(const std::function<std::shared_ptr<const ConnectionSession>()>& open) const
+{
+    std::lock_guard<std::mutex> guard(m_englishLock);
+    if (!m_englishOpened)
+    {
+        m_english = open();
+        m_englishOpened = true;
+    }
+    return m_english;
+}
+
 ManagementConnection::ManagementConnection() = default;
 
 ManagementConnection::~ManagementConnection()

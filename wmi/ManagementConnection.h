@@ -7,7 +7,9 @@
 #include "core/platform/windows/Com.h"
 #include "wmi/ClassTurns.h"
 
+#include <functional>
 #include <memory>
+#include <mutex>
 
 struct IEnumWbemClassObject;
 struct IUnknown;
@@ -44,9 +46,18 @@ public:
     long CreateClassEnum(const Core::String& superclass, long flags, IEnumWbemClassObject** enumerator) const;
     // Where calls on one class of this namespace wait for each other.
     ClassTurns& GetClassTurns() const { return m_classTurns; }
+    // The same namespace in English, for the texts the user's locale lacks: opened by open on the first call that
+    // needs it and kept with this session, so that every class asks once at most. Null when open gave none; that
+    // is kept too, so a machine that cannot be reached in English is not asked again for each class. Any thread;
+    // a second caller waits for the first one's open.
+    std::shared_ptr<const ConnectionSession>
+    GetEnglishSession(const std::function<std::shared_ptr<const ConnectionSession>()>& open) const;
 
 private:
     mutable ClassTurns m_classTurns;
+    mutable std::mutex m_englishLock;
+    mutable bool m_englishOpened = false;
+    mutable std::shared_ptr<const ConnectionSession> m_english;
     Core::Platform::Windows::ComPointer<IWbemServices> m_services;
     Core::String m_user;
     Core::String m_domain;

@@ -195,6 +195,34 @@ TEST_F(ClassDescriptionTest, WhenEnglishCannotBeReachedTheLocalesTextsStay)
     EXPECT_STREQ(L"Ein Windows-Dienst.", described.description.GetBuffer());
     EXPECT_EQ(0, described.properties[1].values.GetCount());
     EXPECT_EQ(2u, provider.connects.size());
+    // Not asked again for the next class: a remote machine would make each class wait for its refusal.
+    provider.connectResult = S_OK;
+    WMI::GetClassDescription(german, String(L"Win32_Service"));
+    EXPECT_EQ(2u, provider.connects.size());
+}
+
+// One English connection serves every class of the namespace, on the window thread's reads and the workers' alike.
+TEST_F(ClassDescriptionTest, EnglishIsOpenedOnceForAllTheClasses)
+{
+    ScriptedWmi::ClassScript& other = provider.AddClass(L"Win32_Other", {{L"Mode", CIM_UINT8}});
+    other.Amend(L"MS_409", L"", L"Description", Value::Text(L"Another class."));
+    WMI::ManagementConnection* german = ConnectIn(L"MS_407");
+    ClassDescription service = WMI::GetClassDescription(german, String(L"Win32_Service"));
+    ClassDescription described;
+    CompletionOwner owner;
+    bool done = false;
+    WMI::ReadClassDescription(owner, german, String(L"Win32_Other"),
+                              [&](Outcome<ClassDescription>& read)
+                              {
+                                  described = read.Get();
+                                  done = true;
+                              });
+    RunLoopUntil([&] { return done; });
+    EXPECT_EQ((std::vector<std::wstring>{L"Stopped", L"Running", L"Sixteen", L"Twenties", L"Other"}),
+              Texts(service.properties[1].values));
+    EXPECT_STREQ(L"Another class.", described.description.GetBuffer());
+    ASSERT_EQ(2u, provider.connects.size());
+    EXPECT_EQ(L"MS_409", provider.connects[1].locale);
 }
 
 TEST_F(ClassDescriptionTest, AProviderWithoutQualifiersGivesEmptyTextsAndNoMarks)
