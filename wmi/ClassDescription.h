@@ -64,8 +64,10 @@ void FillMissingTexts(ClassDescription& described, const ClassDescription& engli
 
 // GetClassDescription through the connection, in its locale (GetEffectiveLocale: the user's unless one is set);
 // when that is not English and texts are missing (LacksTexts), a second connection to the same namespace in
-// English (EnglishLocale) fills them (FillMissingTexts). A machine that cannot be reached in English leaves the
-// texts as they were. Blocking; throws as GetClassDescription does, or when the connection is not open.
+// English (EnglishLocale) fills them (FillMissingTexts), opened once and kept with the connection's session
+// (ConnectionSession::GetEnglishSession). A machine that cannot be reached in English leaves the texts as they
+// were, and is not asked again while connected. Blocking; throws as GetClassDescription does, or when the
+// connection is not open.
 ClassDescription GetClassDescription(ManagementConnection* connection, const Core::String& className);
 
 // The same on a worker, in the class's turn on the connection, handing the description, or what was thrown, to
