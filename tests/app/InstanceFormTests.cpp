@@ -387,6 +387,29 @@ TEST_F(InstanceFormTest, RelatedSaysWhenThereIsNothingOrTheMachineDoesNotAnswer)
     EXPECT_EQ(0u, references.find(L"This machine does not answer REFERENCES OF: ")) << references;
 }
 
+// A machine that answers ASSOCIATORS OF but not REFERENCES OF (Wine's): the related objects come by their class
+// alone, without the association that links them, and References says why it is empty.
+TEST_F(InstanceFormTest, WithoutReferencesTheRelatedObjectsComeByTheirClassAlone)
+{
+    Start();
+    provider->referencesResult = WBEM_E_INVALID_QUERY;
+    Open(DiskPath);
+    int related = Row(L"Related");
+    int partitions = Row(L"Win32_Partition", related);
+    ASSERT_NE(NoRow, partitions);
+    EXPECT_EQ(L"", TypeOf(partitions)) << "no association class is known";
+    EXPECT_EQ(L"2 objects", ValueOf(partitions));
+    EXPECT_NE(NoRow, Row(L"Win32_ComputerSystem", related));
+    std::wstring references = ValueOf(Row(L"Not available", Row(L"References")));
+    EXPECT_EQ(0u, references.find(L"This machine does not answer REFERENCES OF: ")) << references;
+    int queriesOfAssociators = 0;
+    for (const ScriptedWmi::QueryCall& query : provider->queries)
+    {
+        queriesOfAssociators += query.text.rfind(L"ASSOCIATORS OF", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(1, queriesOfAssociators) << "one query for every class, as the association classes are not known";
+}
+
 // An instance that is gone, one the user may not read and a class the machine lacks: the sheet says which, and
 // shows no rows.
 TEST_F(InstanceFormTest, AMissingOrDeniedInstanceIsSaid)

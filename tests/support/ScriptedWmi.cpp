@@ -2116,6 +2116,10 @@ private:
                              IEnumWbemClassObject** enumerator)
     {
         bool references = text[start] == L'r' || text[start] == L'R';
+        if (references && m_provider->referencesResult != S_OK)
+        {
+            return m_provider->referencesResult;
+        }
         Tokens head(text, start);
         head.Next();
         if (Lower(head.Next()) != L"of")

@@ -261,9 +261,10 @@ public:
     // Off: as Wine's, GetNames cannot filter by a qualifier or by keys (E_NOTIMPL), and property qualifier sets
     // hold neither key nor CIMTYPE.
     bool keyQualifiers = true;
-    HRESULT getTypeResult = S_OK;   // result of Get asking the class object for a property's type
-    HRESULT execQueryResult = S_OK; // S_OK: runs for a scripted class, WBEM_E_NOT_FOUND otherwise
-    int failNextOnCall = 0;         // the 1-based Next call that fails with failNextResult; 0: none
+    HRESULT getTypeResult = S_OK;    // result of Get asking the class object for a property's type
+    HRESULT execQueryResult = S_OK;  // S_OK: runs for a scripted class, WBEM_E_NOT_FOUND otherwise
+    HRESULT referencesResult = S_OK; // anything but S_OK: REFERENCES OF queries alone fail with it (Wine's)
+    int failNextOnCall = 0;          // the 1-based Next call that fails with failNextResult; 0: none
     HRESULT failNextResult = WBEM_E_FAILED;
     int timeoutsBeforeEachBatch = 0;      // empty WBEM_S_TIMEDOUT answers before each batch
     bool neverReady = false;              // Next always answers WBEM_S_TIMEDOUT with nothing
