@@ -1,4 +1,5 @@
 #include "wmi/ClassDescription.h"
+#include "wmi/WbemText.h"
 
 #include "core/Exception.h"
 #include "core/platform/windows/Com.h"
@@ -20,40 +21,6 @@ namespace WMI
 
 namespace
 {
-
-class OwnedVariant
-{
-public:
-    OwnedVariant() { VariantInit(&m_value); }
-    ~OwnedVariant() { VariantClear(&m_value); }
-    OwnedVariant(const OwnedVariant&) = delete;
-    OwnedVariant& operator=(const OwnedVariant&) = delete;
-
-    VARIANT* Receive()
-    {
-        VariantClear(&m_value);
-        return &m_value;
-    }
-    const VARIANT& Get() const { return m_value; }
-
-private:
-    VARIANT m_value;
-};
-
-String TextOf(BSTR text)
-{
-    int length = text != nullptr ? static_cast<int>(SysStringLen(text)) : 0;
-    while (length > 0 && text[length - 1] == 0)
-    {
-        length--;
-    }
-    return String(text != nullptr ? text : L"", length);
-}
-
-bool SameName(const String& a, const String& b)
-{
-    return CompareStringOrdinal(a.GetBuffer(), a.GetLength(), b.GetBuffer(), b.GetLength(), TRUE) == CSTR_EQUAL;
-}
 
 String QualifierText(IWbemQualifierSet* qualifiers, const wchar_t* name)
 {

@@ -1,4 +1,5 @@
 #include "wmi/PropertyValue.h"
+#include "wmi/WbemText.h"
 
 #include "core/Exception.h"
 #include "core/platform/windows/Com.h"
@@ -21,37 +22,6 @@ namespace WMI
 
 namespace
 {
-
-// A VARIANT this code owns, cleared when it goes.
-class OwnedVariant
-{
-public:
-    OwnedVariant() { VariantInit(&m_value); }
-    ~OwnedVariant() { VariantClear(&m_value); }
-    OwnedVariant(const OwnedVariant&) = delete;
-    OwnedVariant& operator=(const OwnedVariant&) = delete;
-
-    VARIANT* Receive()
-    {
-        VariantClear(&m_value);
-        return &m_value;
-    }
-    VARIANT& Get() { return m_value; }
-
-private:
-    VARIANT m_value;
-};
-
-// A text without the NULs a provider may count after it (Wine's paths are longer than their texts).
-String TextOf(BSTR text)
-{
-    int length = text != nullptr ? static_cast<int>(SysStringLen(text)) : 0;
-    while (length > 0 && text[length - 1] == 0)
-    {
-        length--;
-    }
-    return String(text != nullptr ? text : L"", length);
-}
 
 String Decimal(uint64_t magnitude, bool negative)
 {
@@ -339,13 +309,6 @@ PropertyValue ArrayValue(const VARIANT& value, int elementType)
         elements.Add(PropertyValue::FromVariant(element.Get(), elementType));
     }
     return PropertyValue::Array(elementType, elements);
-}
-
-// The names of a GetNames call; empty when it fails.
-bool SameName(const String& a, const String& b)
-{
-    return a.GetLength() == b.GetLength() &&
-           CompareStringOrdinal(a.GetBuffer(), a.GetLength(), b.GetBuffer(), b.GetLength(), TRUE) == CSTR_EQUAL;
 }
 
 bool Contains(const ArrayList<String>& names, const String& name)
