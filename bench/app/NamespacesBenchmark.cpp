@@ -7,7 +7,7 @@
 #include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
 
-#include "bench/support/Stopwatch.h"
+#include "bench/support/MessageLoop.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
 
@@ -23,43 +23,16 @@
 using Core::String;
 using Core::Controls::TreeNode;
 
+using Benchmark::Milliseconds;
+using Benchmark::PumpMessages;
+using Benchmark::PumpUntil;
+
 namespace
 {
 
 const wchar_t* const KeyPath = L"Software\\QuarrowBenchmarks\\Namespaces";
 const int ClassCount = 1500;
 const int Rounds = 9; // one namespace each, so that every round reads and builds its level anew
-
-double Now()
-{
-    return Benchmark::Seconds() * 1000.0;
-}
-
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-// Pumps as the program's loop does until done() holds or a minute has gone.
-template <typename Done> bool PumpUntil(Done done)
-{
-    double started = Now();
-    while (!done())
-    {
-        if (Now() - started > 60000)
-        {
-            return false;
-        }
-        MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        PumpMessages();
-    }
-    return true;
-}
 
 // A message-only window on the window thread: each posted probe carries the time it was posted, and its handling
 // measures how long it waited in the queue.
@@ -74,7 +47,7 @@ LRESULT CALLBACK ProbeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
         std::memcpy(&posted, &lParam, sizeof(posted));
         if (probing)
         {
-            longestDelay = std::max(longestDelay, Now() - posted);
+            longestDelay = std::max(longestDelay, Milliseconds() - posted);
         }
         return 0;
     }
@@ -152,7 +125,7 @@ Round Expand(Quarrow::MainForm& form, TreeNode* node, HWND probe)
         {
             while (!stopProber)
             {
-                double posted = Now();
+                double posted = Milliseconds();
                 LPARAM carried = 0;
                 std::memcpy(&carried, &posted, sizeof(posted));
                 PostMessageW(probe, WM_APP, 0, carried);
@@ -160,7 +133,7 @@ Round Expand(Quarrow::MainForm& form, TreeNode* node, HWND probe)
             }
         });
     Round round;
-    double clicked = Now();
+    double clicked = Milliseconds();
     PostMessageW(treeWindow, WM_LBUTTONDOWN, MK_LBUTTON, point);
     PostMessageW(treeWindow, WM_LBUTTONUP, 0, point);
     bool painted = PumpUntil(
@@ -171,7 +144,7 @@ Round Expand(Quarrow::MainForm& form, TreeNode* node, HWND probe)
         });
     if (painted)
     {
-        round.painted = Now() - clicked;
+        round.painted = Milliseconds() - clicked;
     }
     stopProber = true;
     prober.join();

@@ -8,7 +8,7 @@
 #include "wmi/InstanceReading.h"
 #include "wmi/ManagementConnection.h"
 
-#include "bench/support/Stopwatch.h"
+#include "bench/support/MessageLoop.h"
 #include "tests/support/RecordingDesktop.h"
 #include "tests/support/ScriptedWmi.h"
 
@@ -20,42 +20,16 @@
 
 using Core::String;
 
+using Benchmark::Milliseconds;
+using Benchmark::PumpMessages;
+using Benchmark::PumpUntil;
+
 namespace
 {
 
 const int PropertyCount = 100;
 const int InstanceCount = 10;
 const int Rounds = 21;
-
-double Now()
-{
-    return Benchmark::Seconds() * 1000.0;
-}
-
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-template <typename Done> bool PumpUntil(Done done)
-{
-    double started = Now();
-    while (!done())
-    {
-        if (Now() - started > 60000)
-        {
-            return false;
-        }
-        MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        PumpMessages();
-    }
-    return true;
-}
 
 // A class of 100 properties of the kinds a sheet shows differently: texts, numbers, exact 64-bit values, datetimes,
 // booleans, reals, arrays of five texts and NULLs; keyed by its first property.
@@ -161,9 +135,9 @@ int main()
             // The reference first and the sheet second, or the other way round, in turn.
             auto readBare = [&]
             {
-                double started = Now();
+                double started = Milliseconds();
                 WMI::ObjectValue object = WMI::GetInstance(*session, path);
-                bare.push_back(Now() - started);
+                bare.push_back(Milliseconds() - started);
                 if (object.GetProperties().GetCount() != PropertyCount)
                 {
                     failures++;
@@ -174,7 +148,7 @@ int main()
                 readBare();
             }
             HWND window = nullptr;
-            double started = Now();
+            double started = Milliseconds();
             sheet.Open(session, path);
             window = static_cast<HWND>(sheet.GetSheet().GetHandle());
             double filled = -1;
@@ -183,12 +157,12 @@ int main()
                 {
                     if (filled < 0 && !sheet.IsReading())
                     {
-                        filled = Now() - started;
+                        filled = Milliseconds() - started;
                     }
                     return !sheet.IsReading() && sheet.GetShown() != nullptr &&
                            GetUpdateRect(window, nullptr, FALSE) == FALSE;
                 });
-            double took = Now() - started;
+            double took = Milliseconds() - started;
             if (!shown || sheet.GetShown()->GetProperties().GetCount() != PropertyCount)
             {
                 std::printf("round %d: the sheet did not show the instance: %ls\n", r + 1,
