@@ -8,6 +8,7 @@
 #include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
 
+#include "tests/app/preview/PreviewSupport.h"
 #include "tests/support/ScriptedWmi.h"
 
 #include <fstream>
@@ -20,6 +21,10 @@
 
 using namespace Core::Controls;
 using Core::String;
+
+using Preview::Child;
+using Preview::PumpUntil;
+using Preview::WriteRect;
 
 namespace
 {
@@ -105,40 +110,6 @@ void Script(ScriptedWmi::Provider& provider)
                            {L"AcceptStop", Value::Bool(ids[row] != 0)}};
         service.instances.push_back(std::move(instance));
     }
-}
-
-// Runs the window thread's messages until done says so or the time has passed.
-void PumpUntil(const std::function<bool()>& done, DWORD milliseconds = 10000)
-{
-    DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < milliseconds)
-    {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
-TreeNode* Child(TreeNode* node, const wchar_t* text)
-{
-    for (int i = 0; node != nullptr && i < node->GetNodes().GetCount(); i++)
-    {
-        if (node->GetNodes()[i]->GetText() == String(text))
-        {
-            return node->GetNodes()[i];
-        }
-    }
-    return nullptr;
-}
-
-void WriteRect(const std::string& path, const RECT& rect)
-{
-    std::ofstream(path) << rect.left << ' ' << rect.top << ' ' << rect.right - rect.left << ' '
-                        << rect.bottom - rect.top << '\n';
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "core/platform/windows/RegistryKey.h"
 #include "core/threading/BackgroundWork.h"
 
+#include "tests/app/preview/PreviewSupport.h"
 #include "tests/support/ScriptedWmi.h"
 
 #include <algorithm>
@@ -25,6 +26,10 @@
 
 using namespace Core::Controls;
 using Core::String;
+
+using Preview::Child;
+using Preview::PumpUntil;
+using Preview::WriteRect;
 
 namespace
 {
@@ -152,38 +157,6 @@ void Script(ScriptedWmi::Provider& provider)
     provider.AddNamespace(L"root\\Hardware");
 }
 
-// Runs the window thread's messages until done says so or the time has passed.
-void PumpUntil(const std::function<bool()>& done, DWORD milliseconds = 10000)
-{
-    DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < milliseconds)
-    {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
-TreeNode* Child(TreeNode* node, const wchar_t* text)
-{
-    if (node == nullptr)
-    {
-        return nullptr;
-    }
-    for (int i = 0; i < node->GetNodes().GetCount(); i++)
-    {
-        if (node->GetNodes()[i]->GetText() == String(text))
-        {
-            return node->GetNodes()[i];
-        }
-    }
-    return nullptr;
-}
-
 // Opens the node and waits until what it lists has come.
 void Open(TreeView& tree, TreeNode* node)
 {
@@ -193,12 +166,6 @@ void Open(TreeView& tree, TreeNode* node)
     }
     tree.ExpandNode(node);
     PumpUntil([&] { return Child(node, Quarrow::ReadingNodeText) == nullptr; });
-}
-
-void WriteRect(const std::string& path, const RECT& rect)
-{
-    std::ofstream(path) << rect.left << ' ' << rect.top << ' ' << rect.right - rect.left << ' '
-                        << rect.bottom - rect.top << '\n';
 }
 
 } // namespace
