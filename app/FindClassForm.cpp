@@ -59,22 +59,7 @@ String Plural(int count, const wchar_t* one, const wchar_t* many)
 
 String MessageOf(const std::exception_ptr& failure)
 {
-    try
-    {
-        std::rethrow_exception(failure);
-    }
-    catch (const Core::Exception& exception)
-    {
-        return exception.GetMessageText();
-    }
-    catch (const std::bad_alloc&)
-    {
-        return String(L"There is not enough memory to complete the operation.");
-    }
-    catch (...)
-    {
-        return String(L"The classes could not be searched.");
-    }
+    return Core::FailureText(failure, String(L"The classes could not be searched."));
 }
 
 constexpr const wchar_t* NothingListed =

@@ -45,22 +45,7 @@ String RelativePart(const String& path)
 
 String MessageOf(const std::exception_ptr& failure)
 {
-    try
-    {
-        std::rethrow_exception(failure);
-    }
-    catch (const Core::Exception& exception)
-    {
-        return exception.GetMessageText();
-    }
-    catch (const std::bad_alloc&)
-    {
-        return String(L"There is not enough memory to complete the operation.");
-    }
-    catch (...)
-    {
-        return String(L"The instance could not be read.");
-    }
+    return Core::FailureText(failure, String(L"The instance could not be read."));
 }
 
 String ObjectCount(int count)

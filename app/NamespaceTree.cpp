@@ -75,22 +75,7 @@ namespace
 
 String MessageOf(const std::exception_ptr& failure)
 {
-    try
-    {
-        std::rethrow_exception(failure);
-    }
-    catch (const Core::Exception& exception)
-    {
-        return exception.GetMessageText();
-    }
-    catch (const std::bad_alloc&)
-    {
-        return String(L"There is not enough memory to complete the operation.");
-    }
-    catch (...)
-    {
-        return String(L"The namespace could not be read.");
-    }
+    return Core::FailureText(failure, String(L"The namespace could not be read."));
 }
 
 TreeNode* NewMessage(const String& text)

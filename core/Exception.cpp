@@ -1,5 +1,7 @@
 #include "core/Exception.h"
 
+#include <new>
+
 namespace Core
 {
 
@@ -19,6 +21,26 @@ ArgumentOutOfRangeException::ArgumentOutOfRangeException(int index, const String
     : Exception(message.IsEmpty() ? String(L"Argument index is out of range: ") + index : message, detail, code),
       m_index(index)
 {
+}
+
+String FailureText(const std::exception_ptr& failure, const String& otherwise)
+{
+    try
+    {
+        std::rethrow_exception(failure);
+    }
+    catch (const Exception& exception)
+    {
+        return exception.GetMessageText();
+    }
+    catch (const std::bad_alloc&)
+    {
+        return String(L"There is not enough memory to complete the operation.");
+    }
+    catch (...)
+    {
+        return otherwise;
+    }
 }
 
 } // namespace Core

@@ -4,6 +4,8 @@
 #include "core/Object.h"
 #include "core/String.h"
 
+#include <exception>
+
 namespace Core
 {
 
@@ -65,5 +67,9 @@ class NotImplementedException : public Exception
 public:
     using Exception::Exception;
 };
+
+// What a failure handed back from a worker says to the user: an Exception's own message, plain words for running
+// out of memory, and otherwise for anything else (which carries no text meant for a person).
+String FailureText(const std::exception_ptr& failure, const String& otherwise);
 
 } // namespace Core

@@ -7,6 +7,9 @@
 #include "wmi/InvalidWMIClassException.h"
 
 #include <gtest/gtest.h>
+#include <new>
+#include <stdexcept>
+#include <string>
 #include <type_traits>
 
 using namespace Core;
@@ -106,4 +109,20 @@ TEST(Exceptions, AreCaughtByReferenceToTheBase)
         EXPECT_EQ(0, e.GetCode());
         ExpectText(L"", e.GetDetail());
     }
+}
+
+// A worker's failure as the user reads it: the exception's message, plain words for memory, the caller's text for
+// anything that carries no message meant for a person.
+TEST(Exceptions, AFailureHandedBackSaysWhatAPersonCanRead)
+{
+    auto text = [](std::exception_ptr failure)
+    {
+        Core::String said = Core::FailureText(failure, Core::String(L"The work could not be done."));
+        return std::wstring(said.GetBuffer(), static_cast<size_t>(said.GetLength()));
+    };
+    EXPECT_EQ(L"Access is denied.",
+              text(std::make_exception_ptr(Core::InvalidOperationException(Core::String(L"Access is denied.")))));
+    EXPECT_EQ(L"There is not enough memory to complete the operation.",
+              text(std::make_exception_ptr(std::bad_alloc())));
+    EXPECT_EQ(L"The work could not be done.", text(std::make_exception_ptr(std::runtime_error("internal"))));
 }
