@@ -5,6 +5,7 @@
 #include "core/controls/Keys.h"
 #include "wmi/InstanceReading.h"
 #include "wmi/QueryText.h"
+#include "wmi/WbemText.h"
 
 #include <new>
 #include <utility>
@@ -94,14 +95,21 @@ InstanceForm::InstanceForm()
 
 InstanceForm::~InstanceForm() = default;
 
-void InstanceForm::Open(std::shared_ptr<const WMI::ConnectionSession> session, const String& path)
+void InstanceForm::Open(std::shared_ptr<const WMI::ConnectionSession> session,
+                        std::shared_ptr<const WMI::ManagementConnection> machine, const String& path)
 {
-    AddStep(Step{std::move(session), path, String()});
+    if (session == nullptr || machine == nullptr)
+    {
+        throw Core::ArgumentNullException(String(session == nullptr ? L"session" : L"machine"));
+    }
+    // The path came from the machine (a row's __PATH), so the server it names is the machine's own name for itself.
+    String server = WMI::GetObjectPathPlace(path).server;
+    AddStep(Step{std::move(session), std::move(machine), path, String(), server});
 }
 
 void InstanceForm::OpenProblem(const String& text)
 {
-    AddStep(Step{nullptr, String(), text});
+    AddStep(Step{nullptr, nullptr, String(), text, String()});
 }
 
 void InstanceForm::AddStep(Step step)
@@ -165,27 +173,9 @@ void InstanceForm::ShowStep()
     String shortPath = RelativePart(step.path);
     SetText(shortPath + L" - Properties");
     m_statusLabel.SetText(String(L"Reading ") + shortPath + L" ...");
-    std::shared_ptr<const WMI::ConnectionSession> session = step.session;
-    String path = step.path;
-    // In the class's turn, as every read of a class on a connection: some providers fail on two at once.
-    String className = WMI::GetObjectPathClass(path);
-    std::shared_ptr<WMI::ClassTurn> turn = className.IsEmpty() ? nullptr : session->GetClassTurns().Take(className);
-    Core::Threading::CompletionTarget wanted = m_read.GetTarget();
-    m_reading = true;
     try
     {
-        Core::Threading::RunInBackground<ObjectValue>(
-            m_read,
-            [session, turn, path, wanted]
-            {
-                auto read = [&]
-                {
-                    // A step left before its turn came asks the machine nothing.
-                    return wanted.IsWanted() ? WMI::GetInstance(*session, path) : ObjectValue();
-                };
-                return turn != nullptr ? turn->Run(read) : read();
-            },
-            [this](Core::Threading::Outcome<ObjectValue>& read) { OnRead(read); });
+        StartRead(m_steps[m_current]);
     }
     catch (const Core::Exception& exception)
     {
@@ -194,7 +184,57 @@ void InstanceForm::ShowStep()
     }
 }
 
-void InstanceForm::OnRead(Core::Threading::Outcome<ObjectValue>& read)
+void InstanceForm::StartRead(Step& step)
+{
+    // A path in another namespace is read there: through one opened before, or one the worker opens first.
+    WMI::ObjectPathPlace place = WMI::GetObjectPathPlace(step.path);
+    if (!place.nameSpace.IsEmpty() && !WMI::SameName(place.nameSpace, step.session->GetNamespace()))
+    {
+        for (const std::shared_ptr<const WMI::ConnectionSession>& opened : m_otherNamespaces)
+        {
+            if (WMI::SameName(place.nameSpace, opened->GetNamespace()) &&
+                WMI::IsSameMachine(place.server, *step.machine, step.knownServer))
+            {
+                step.session = opened;
+                break;
+            }
+        }
+    }
+    std::shared_ptr<const WMI::ConnectionSession> session = step.session;
+    std::shared_ptr<const WMI::ManagementConnection> machine = step.machine;
+    String path = step.path;
+    String knownServer = step.knownServer;
+    // In the class's turn, as every read of a class on a connection: some providers fail on two at once. A namespace
+    // opened for this read has no other reader.
+    String className = WMI::GetObjectPathClass(path);
+    std::shared_ptr<WMI::ClassTurn> turn = className.IsEmpty() ? nullptr : session->GetClassTurns().Take(className);
+    Core::Threading::CompletionTarget wanted = m_read.GetTarget();
+    m_reading = true;
+    Core::Threading::RunInBackground<Read>(
+        m_read,
+        [session, machine, turn, path, knownServer, wanted]
+        {
+            Read read;
+            // A step left before its turn came asks the machine nothing.
+            if (!wanted.IsWanted())
+            {
+                return read;
+            }
+            read.session = WMI::OpenPathNamespace(*session, *machine, path, knownServer);
+            if (read.session != nullptr)
+            {
+                read.object = WMI::GetInstance(*read.session, path);
+                return read;
+            }
+            read.session = session;
+            read.object = turn != nullptr ? turn->Run([&] { return WMI::GetInstance(*session, path); })
+                                          : WMI::GetInstance(*session, path);
+            return read;
+        },
+        [this](Core::Threading::Outcome<Read>& read) { OnRead(read); });
+}
+
+void InstanceForm::OnRead(Core::Threading::Outcome<Read>& read)
 {
     m_reading = false;
     if (read.Failed())
@@ -202,7 +242,14 @@ void InstanceForm::OnRead(Core::Threading::Outcome<ObjectValue>& read)
         m_statusLabel.SetText(MessageOf(read.GetFailure()));
         return;
     }
-    m_shown = std::move(read.Get());
+    // What the instance is related to, and the references it holds, are read in the namespace it was found in.
+    Step& step = m_steps[m_current];
+    if (read.Get().session != step.session)
+    {
+        step.session = read.Get().session;
+        m_otherNamespaces.push_back(step.session);
+    }
+    m_shown = std::move(read.Get().object);
     const ObjectValue& object = *m_shown;
     String relative;
     if (const ObjectProperty* relpath = object.FindProperty(String(L"__RELPATH")))
@@ -449,8 +496,17 @@ void InstanceForm::OnLinkActivated(Core::Object*, PropertyListEventArgs& args)
     {
         return;
     }
-    // The same machine and namespace: a reference names an object beside the one shown.
-    Open(m_steps[m_current].session, m_links[link - 1]);
+    // Read from where the one shown was found; a path naming another namespace is read there.
+    const Step& from = m_steps[m_current];
+    Step step{from.session, from.machine, m_links[link - 1], String(), String()};
+    if (m_shown)
+    {
+        if (const ObjectProperty* server = m_shown->FindProperty(String(L"__SERVER")))
+        {
+            step.knownServer = server->GetValue().GetText();
+        }
+    }
+    AddStep(std::move(step));
 }
 
 void InstanceForm::OnBackClick(Core::Object*, Core::EventArgs&)

@@ -28,7 +28,10 @@ public:
 
     // Reads the instance at path (a row's __PATH, a reference's value) through session on a worker and shows it, as
     // the newest step of the walk: the steps after the one shown are dropped. The window shows and takes the keyboard.
-    void Open(std::shared_ptr<const WMI::ConnectionSession> session, const Core::String& path);
+    // A path in another namespace of the machine is read through that namespace, opened with machine's credentials
+    // (a copy: the sheet reads on after the connection went).
+    void Open(std::shared_ptr<const WMI::ConnectionSession> session,
+              std::shared_ptr<const WMI::ManagementConnection> machine, const Core::String& path);
     // A step with nothing to read, only why (a row without a path).
     void OpenProblem(const Core::String& text);
     // The step before or after the one shown, read again; false when there is none.
@@ -66,14 +69,24 @@ protected:
 private:
     struct Step
     {
+        // The namespace the path is read through: the one it was opened from until the read found its own.
         std::shared_ptr<const WMI::ConnectionSession> session; // null for a problem
+        std::shared_ptr<const WMI::ManagementConnection> machine;
         Core::String path;
         Core::String problem;
+        Core::String knownServer; // the __SERVER of the instance the path was found in
+    };
+    // An instance with the session of the namespace it was read through.
+    struct Read
+    {
+        WMI::ObjectValue object;
+        std::shared_ptr<const WMI::ConnectionSession> session;
     };
 
     void AddStep(Step step);
     void ShowStep();
-    void OnRead(Core::Threading::Outcome<WMI::ObjectValue>& read);
+    void StartRead(Step& step);
+    void OnRead(Core::Threading::Outcome<Read>& read);
     void OnRelated(Core::Threading::Outcome<RelatedObjects>& read);
     void Fill(const WMI::ObjectValue& object);
     void AddProperties(int parent, const Core::Collections::ArrayList<WMI::ObjectProperty>& properties);
@@ -93,7 +106,9 @@ private:
     Core::Controls::Label m_statusLabel;
     Core::Controls::PropertyList m_sheet;
     std::vector<Step> m_steps; // the instances visited, oldest first
-    int m_current = -1;        // the step shown
+    // The other namespaces opened for paths that named them, kept for the walk: each is opened once.
+    std::vector<std::shared_ptr<const WMI::ConnectionSession>> m_otherNamespaces;
+    int m_current = -1; // the step shown
     std::optional<WMI::ObjectValue> m_shown;
     Core::String m_shownRelativePath;                      // its __RELPATH
     std::vector<Core::String> m_links;                     // what each link row leads to, by its row's data less one

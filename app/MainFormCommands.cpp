@@ -420,8 +420,8 @@ void MainForm::OpenInstance(ManagementConnection* connection, const String& path
             {
                 throw Core::ArgumentNullException(String(L"connection"));
             }
-            // The sheet keeps the session: it reads on after the connection's node went.
-            GetInstanceSheet().Open(connection->GetSession(), path);
+            // The sheet keeps the session and a copy of the credentials: it reads on after the connection's node went.
+            GetInstanceSheet().Open(connection->GetSession(), connection->CopyCredentials(), path);
         });
 }
 

@@ -5,6 +5,7 @@
 #include "wmi/InvalidWMIClassException.h"
 #include "wmi/QueryText.h"
 #include "wmi/ResultMessage.h"
+#include "wmi/WbemText.h"
 
 #include <windows.h>
 
@@ -56,6 +57,51 @@ ObjectValue GetInstance(const ConnectionSession& session, const String& path)
 ObjectValue GetInstance(ManagementConnection* connection, const String& path)
 {
     return GetInstance(*SessionOf(connection), path);
+}
+
+bool IsSameMachine(const String& server, const ManagementConnection& machine, const String& knownServer)
+{
+    if (server.IsEmpty() || server == String(L".") || SameName(server, knownServer) ||
+        SameName(server, machine.GetServer()))
+    {
+        return true;
+    }
+    if (machine.IsRemote() && machine.GetServer() != String(L"."))
+    {
+        return false;
+    }
+    if (SameName(server, String(L"localhost")) || server == String(L"127.0.0.1"))
+    {
+        return true;
+    }
+    for (COMPUTER_NAME_FORMAT format : {ComputerNameNetBIOS, ComputerNameDnsHostname, ComputerNameDnsFullyQualified})
+    {
+        wchar_t name[MAX_COMPUTERNAME_LENGTH + 256];
+        DWORD size = static_cast<DWORD>(sizeof(name) / sizeof(name[0]));
+        if (GetComputerNameExW(format, name, &size) && SameName(server, String(name)))
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::shared_ptr<const ConnectionSession> OpenPathNamespace(const ConnectionSession& session,
+                                                           const ManagementConnection& machine, const String& path,
+                                                           const String& knownServer)
+{
+    ObjectPathPlace place = GetObjectPathPlace(path);
+    // Another machine's object would need its own connection and credentials: the user makes that one.
+    if (!IsSameMachine(place.server, machine, knownServer))
+    {
+        throw Core::Exception(String(L"The object ") + path + L" is on another machine (" + place.server +
+                              L"). Connect to " + place.server + L" to open it.");
+    }
+    if (place.nameSpace.IsEmpty() || SameName(place.nameSpace, session.GetNamespace()))
+    {
+        return nullptr;
+    }
+    return machine.ConnectNamespace(place.nameSpace)->GetSession();
 }
 
 void ReadInstance(const Core::Threading::CompletionOwner& owner, ManagementConnection* connection, const String& path,

@@ -95,18 +95,26 @@ std::wstring KeywordValue(const std::wstring& text, const wchar_t* keyword, size
     return NameAt(text, at);
 }
 
-// The class of an object path: \\server\namespace:Class.Key="value", Class.Key="value" or Class=@.
-std::wstring PathClass(const std::wstring& path)
+// Where the class part of an object path starts: after the \\server\namespace: part, which ends at the first colon
+// outside the key values (which may hold colons, as "C:"); npos in colon for a path without one.
+size_t ClassStart(const std::wstring& path, size_t& colon)
 {
     size_t start = SkipBlanks(path, 0);
-    // The namespace part ends at the first colon outside the key values (which may hold colons, as "C:").
-    size_t colon = path.find(L':', start);
+    colon = path.find(L':', start);
     size_t firstQuote = path.find_first_of(L"\"'", start);
     if (colon != std::wstring::npos && (firstQuote == std::wstring::npos || colon < firstQuote))
     {
-        start = colon + 1;
+        return colon + 1;
     }
-    return NameAt(path, start);
+    colon = std::wstring::npos;
+    return start;
+}
+
+// The class of an object path: \\server\namespace:Class.Key="value", Class.Key="value" or Class=@.
+std::wstring PathClass(const std::wstring& path)
+{
+    size_t colon = 0;
+    return NameAt(path, ClassStart(path, colon));
 }
 
 // The object path between the braces that follow start, quoted braces included; npos in end when unclosed.
@@ -153,6 +161,38 @@ String GetObjectPathClass(const String& path)
 {
     std::wstring found = PathClass(std::wstring(path.GetBuffer(), static_cast<size_t>(path.GetLength())));
     return String(found.c_str(), static_cast<int>(found.size()));
+}
+
+ObjectPathPlace GetObjectPathPlace(const String& path)
+{
+    std::wstring text(path.GetBuffer(), static_cast<size_t>(path.GetLength()));
+    size_t colon = 0;
+    ClassStart(text, colon);
+    ObjectPathPlace place;
+    if (colon == std::wstring::npos)
+    {
+        return place;
+    }
+    size_t start = SkipBlanks(text, 0);
+    std::wstring prefix = text.substr(start, colon - start);
+    for (wchar_t& unit : prefix)
+    {
+        unit = unit == L'/' ? L'\\' : unit;
+    }
+    size_t at = 0;
+    if (prefix.compare(0, 2, L"\\\\") == 0)
+    {
+        size_t end = prefix.find(L'\\', 2);
+        end = end == std::wstring::npos ? prefix.size() : end;
+        place.server = String(prefix.c_str() + 2, static_cast<int>(end - 2));
+        at = end;
+    }
+    while (at < prefix.size() && prefix[at] == L'\\')
+    {
+        at++;
+    }
+    place.nameSpace = String(prefix.c_str() + at, static_cast<int>(prefix.size() - at));
+    return place;
 }
 
 String GetQueriedClass(const String& query)

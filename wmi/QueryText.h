@@ -18,6 +18,16 @@ Core::String GetQueriedClass(const Core::String& query);
 // Win32_Process.Handle="4", Win32_Process=4 or Win32_Process (a class path). Empty for a text that names none.
 Core::String GetObjectPathClass(const Core::String& path);
 
+// Where an object path places its object: the server and the namespace before its colon. \\PC\root\wmi:X=@ gives
+// PC and root\wmi, root\wmi:X=@ root\wmi alone, a relative path (Win32_Process.Handle="4") neither. Slashes are
+// read as backslashes, as WMI reads them.
+struct ObjectPathPlace
+{
+    Core::String server;
+    Core::String nameSpace;
+};
+ObjectPathPlace GetObjectPathPlace(const Core::String& path);
+
 // The class name a report of the query's rows is named after: GetQueriedClass, or "Query" when that is empty.
 Core::String GetQueryReportName(const Core::String& query);
 

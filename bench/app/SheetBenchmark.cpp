@@ -123,6 +123,7 @@ int main()
         WMI::ManagementConnection connection;
         connection.Connect(String(), String(), String(), String());
         auto session = connection.GetSession();
+        std::shared_ptr<const WMI::ManagementConnection> machine = connection.CopyCredentials();
         // A dialog needs an owner window, as the main window is; this one stays hidden.
         Core::Controls::Form owner;
         owner.Create();
@@ -149,7 +150,7 @@ int main()
             }
             HWND window = nullptr;
             double started = Milliseconds();
-            sheet.Open(session, path);
+            sheet.Open(session, machine, path);
             window = static_cast<HWND>(sheet.GetSheet().GetHandle());
             double filled = -1;
             bool shown = PumpUntil(

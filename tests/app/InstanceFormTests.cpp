@@ -316,6 +316,63 @@ TEST_F(InstanceFormTest, AReferenceIsFollowedAndBackAndForwardWalkTheVisits)
     EXPECT_FALSE(Sheet().CanGoBack());
 }
 
+// A reference into another namespace of the machine is read there, and so is what it is related to; the namespace
+// is opened once for the walk. One on another machine says so, and asks that machine nothing.
+TEST_F(InstanceFormTest, AReferenceIntoAnotherNamespaceIsReadThere)
+{
+    ScriptedWmi::ClassScript& zone =
+        provider->AddClass(L"root\\wmi", L"Quarrow_Zone", L"", {{L"Name", CIM_STRING}, {L"Celsius", CIM_UINT32}});
+    zone.SetKeys({L"Name"});
+    zone.instances.push_back(Values({{L"Name", Value::Text(L"z1")}, {L"Celsius", Value::UInt32(41)}}));
+    ScriptedWmi::ClassScript& sensor = provider->AddClass(
+        L"Quarrow_Sensor", {{L"Name", CIM_STRING}, {L"Zone", CIM_REFERENCE}, {L"Remote", CIM_REFERENCE}});
+    sensor.SetKeys({L"Name"});
+    sensor.instances.push_back(
+        Values({{L"Name", Value::Text(L"t1")},
+                {L"Zone", Value::Reference(L"\\\\SCRIPTED-PC\\root\\wmi:Quarrow_Zone.Name=\"z1\"")},
+                {L"Remote", Value::Reference(L"\\\\FILESERVER\\root\\cimv2:Win32_Disk.DeviceID=\"D0\"")}}));
+    Start();
+    Open(L"Quarrow_Sensor.Name=\"t1\"");
+    size_t connects = provider->connects.size();
+    size_t queries = provider->queries.size();
+
+    ASSERT_TRUE(Sheet().GetSheet().ActivateLink(Row(L"Zone")));
+    Wait();
+    EXPECT_EQ(L"Quarrow_Zone.Name=\"z1\" - Properties", Title());
+    EXPECT_EQ(L"41", ValueOf(Row(L"Celsius")));
+    EXPECT_EQ(L"root\\wmi", ValueOf(Row(L"__NAMESPACE", Row(L"System properties"))));
+    ASSERT_EQ(connects + 1, provider->connects.size());
+    EXPECT_EQ(L"root\\wmi", provider->connects.back().path);
+    // What it is related to is asked in its own namespace.
+    ASSERT_LT(queries, provider->queries.size());
+    for (size_t i = queries; i < provider->queries.size(); i++)
+    {
+        EXPECT_EQ(L"root\\wmi", provider->queries[i].nameSpace) << provider->queries[i].text;
+        EXPECT_NE(std::wstring::npos, provider->queries[i].text.find(L"{Quarrow_Zone.Name=\"z1\"}"))
+            << provider->queries[i].text;
+    }
+
+    // Back and Forward read it again through the namespace opened before.
+    ASSERT_TRUE(Sheet().GoBack());
+    Wait();
+    EXPECT_EQ(L"Quarrow_Sensor.Name=\"t1\" - Properties", Title());
+    ASSERT_TRUE(Sheet().GoForward());
+    Wait();
+    EXPECT_EQ(L"41", ValueOf(Row(L"Celsius")));
+    EXPECT_EQ(connects + 1, provider->connects.size());
+
+    ASSERT_TRUE(Sheet().GoBack());
+    Wait();
+    ASSERT_TRUE(Sheet().GetSheet().ActivateLink(Row(L"Remote")));
+    Wait();
+    EXPECT_EQ(L"The object \\\\FILESERVER\\root\\cimv2:Win32_Disk.DeviceID=\"D0\" is on another machine (FILESERVER). "
+              L"Connect to FILESERVER to open it.",
+              W(Sheet().GetStatusText()));
+    EXPECT_EQ(0, Model().GetRowCount());
+    EXPECT_EQ(connects + 1, provider->connects.size());
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
 // Related lists what ASSOCIATORS OF returns: a row per class and association with a link to each object, named by
 // its key; References lists the association instances. Choosing one opens it.
 TEST_F(InstanceFormTest, RelatedListsTheAssociatorsByClassAndAssociationAndOpensThem)

@@ -334,3 +334,66 @@ TEST_F(InstanceReadingTest, AReadWhoseOwnerWentBeforeItsTurnAsksNothing)
     EXPECT_FALSE(called);
     EXPECT_TRUE(provider.getObjectPaths.empty());
 }
+
+// --- a path in another namespace ---
+
+TEST_F(InstanceReadingTest, APathInAnotherNamespaceIsReadThroughThatNamespace)
+{
+    ScriptedWmi::ClassScript& zone =
+        provider.AddClass(L"root\\wmi", L"Quarrow_Zone", L"", {{L"Name", CIM_STRING}, {L"Celsius", CIM_UINT32}});
+    zone.SetKeys({L"Name"});
+    zone.instances.push_back(Values({{L"Name", Value::Text(L"z1")}, {L"Celsius", Value::UInt32(41)}}));
+    const String zonePath(L"\\\\SCRIPTED-PC\\root\\wmi:Quarrow_Zone.Name=\"z1\"");
+    std::shared_ptr<const WMI::ConnectionSession> session = connection->GetSession();
+    size_t connectsBefore = provider.connects.size();
+
+    // The session's own namespace, or none named, needs nothing opened.
+    EXPECT_EQ(nullptr, WMI::OpenPathNamespace(*session, *connection,
+                                              String(L"\\\\SCRIPTED-PC\\ROOT\\CIMV2:Win32_Device.DeviceID=\"D1\""),
+                                              String(L"SCRIPTED-PC")));
+    EXPECT_EQ(nullptr, WMI::OpenPathNamespace(*session, *connection, String(DevicePath), String()));
+    EXPECT_EQ(connectsBefore, provider.connects.size());
+
+    // GetObject reads only its own namespace: through the cimv2 session the zone is not found there.
+    EXPECT_THROW(WMI::GetInstance(*session, zonePath), Core::Exception);
+    std::shared_ptr<const WMI::ConnectionSession> opened =
+        WMI::OpenPathNamespace(*session, *connection, zonePath, String(L"SCRIPTED-PC"));
+    ASSERT_NE(nullptr, opened);
+    EXPECT_EQ(L"root\\wmi", std::wstring(opened->GetNamespace().GetBuffer()));
+    ASSERT_EQ(connectsBefore + 1, provider.connects.size());
+    EXPECT_EQ(L"root\\wmi", provider.connects.back().path);
+    ObjectValue read = WMI::GetInstance(*opened, zonePath);
+    EXPECT_EQ(L"Quarrow_Zone", std::wstring(read.GetObjectClass().GetBuffer()));
+    ASSERT_NE(nullptr, read.FindProperty(String(L"Celsius")));
+    EXPECT_EQ(L"41", std::wstring(read.FindProperty(String(L"Celsius"))->GetValue().GetText().GetBuffer()));
+
+    // The local machine by the names a path may give it, with no __SERVER known.
+    for (const wchar_t* local : {L".", L"localhost", L"LOCALHOST", L"127.0.0.1"})
+    {
+        EXPECT_TRUE(WMI::IsSameMachine(String(local), *connection, String())) << local;
+    }
+    EXPECT_TRUE(WMI::IsSameMachine(String(L"scripted-pc"), *connection, String(L"SCRIPTED-PC")));
+    EXPECT_FALSE(WMI::IsSameMachine(String(L"FILESERVER"), *connection, String(L"SCRIPTED-PC")));
+}
+
+TEST_F(InstanceReadingTest, AnotherMachineOrAMissingNamespaceIsSaidBeforeAnyRead)
+{
+    std::shared_ptr<const WMI::ConnectionSession> session = connection->GetSession();
+    size_t connectsBefore = provider.connects.size();
+    EXPECT_EQ(L"The object \\\\FILESERVER\\root\\wmi:Quarrow_Zone.Name=\"z1\" is on another machine (FILESERVER). "
+              L"Connect to FILESERVER to open it.",
+              ThrownMessage(
+                  [&]
+                  {
+                      WMI::OpenPathNamespace(*session, *connection,
+                                             String(L"\\\\FILESERVER\\root\\wmi:Quarrow_Zone.Name=\"z1\""),
+                                             String(L"SCRIPTED-PC"));
+                  }));
+    EXPECT_EQ(connectsBefore, provider.connects.size());
+    std::wstring missing = ThrownMessage(
+        [&] {
+            WMI::OpenPathNamespace(*session, *connection, String(L"root\\nowhere:Quarrow_Zone.Name=\"z1\""), String());
+        });
+    EXPECT_EQ(0u, missing.find(L"Could not open namespace root\\nowhere: ")) << missing;
+    EXPECT_TRUE(provider.getObjectPaths.empty());
+}

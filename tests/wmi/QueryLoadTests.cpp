@@ -535,6 +535,26 @@ TEST(QueryReportName, QueryWhenTheTextNamesNoClass)
     EXPECT_EQ(L"Query", name(L"ASSOCIATORS OF Win32_LogicalDisk"));
 }
 
+// Where a path places its object, as a sheet decides which namespace to read it through.
+TEST(ObjectPathPlace, TheServerAndNamespaceOfEveryFormOfPath)
+{
+    auto place = [](const wchar_t* path)
+    {
+        WMI::ObjectPathPlace read = WMI::GetObjectPathPlace(String(path));
+        return std::wstring(read.server.GetBuffer()) + L"|" + read.nameSpace.GetBuffer();
+    };
+    EXPECT_EQ(L"PC|root\\wmi", place(L"\\\\PC\\root\\wmi:MSAcpi_ThermalZone.InstanceName=\"a\""));
+    EXPECT_EQ(L"PC|root\\cimv2", place(L"//PC/root/cimv2:Win32_Process.Handle=\"4\""));
+    EXPECT_EQ(L".|root\\Microsoft\\Windows\\Storage", place(L"\\\\.\\root\\Microsoft\\Windows\\Storage:MSFT_Disk=@"));
+    EXPECT_EQ(L"|root\\wmi", place(L"root\\wmi:MSSMBios_RawSMBiosTables=@"));
+    EXPECT_EQ(L"|", place(L"Win32_Process.Handle=\"4\""));
+    // A colon inside a key value places nothing.
+    EXPECT_EQ(L"|", place(L"Win32_LogicalDisk.DeviceID=\"C:\""));
+    EXPECT_EQ(L"|", place(L"Win32_Directory.Name='C:\\\\x:y'"));
+    EXPECT_EQ(L"PC|", place(L"\\\\PC:Win32_Process=4"));
+    EXPECT_EQ(L"|", place(L""));
+}
+
 TEST(ObjectPathClass, TheClassOfEveryFormOfPath)
 {
     auto name = [](const wchar_t* path) { return std::wstring(WMI::GetObjectPathClass(String(path)).GetBuffer()); };
