@@ -179,6 +179,18 @@ void ClassMetadata::Show(std::shared_ptr<const ClassDescription> description)
     m_layout.SetRow(m_descriptionRow, SizeType::Absolute, described.description.IsEmpty() ? 0 : DescriptionHeight);
     m_mofText.SetText(described.mofText.IsEmpty() ? String(L"This machine gives no MOF text for the class.")
                                                   : described.mofText);
+    if (m_grid.GetRowCount() == 0 && described.properties.GetCount() > 0)
+    {
+        // A query's rows have no definition read for them: the class's own list gives the names and types.
+        UpdatesPaused paused(m_grid);
+        int first = m_grid.GetRows().AddRange(described.properties.GetCount());
+        for (int i = 0; i < described.properties.GetCount(); i++)
+        {
+            const PropertyDescription& property = described.properties[i];
+            m_grid.SetCellText(first + i, 0, property.name);
+            m_grid.SetCellText(first + i, 1, WMI::PropertyInfo(property.name, property.cimType).GetCimTypeName());
+        }
+    }
     bool texts = HasTexts(described);
     ShowColumns(texts);
     if (!texts)

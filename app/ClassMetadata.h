@@ -44,7 +44,8 @@ public:
     Core::Controls::TextArea& GetMofText() { return m_mofText; }
 
     // The texts of shown, whose definition the grid shows: read on a worker, unless kept from an earlier read
-    // of the same definition. A machine without them (Wine) leaves the page as it is.
+    // of the same definition. A machine without them (Wine) leaves the page as it is. An empty grid (a query's rows,
+    // named after their class) gets the class's properties and types from the read.
     void Describe(WMI::ManagementObject* shown);
     // What was shown goes (another class, a query); a read still on its way is let go.
     void Clear();

@@ -12,6 +12,7 @@
 #include "core/threading/CriticalSection.h"
 #include "reports/ReportExport.h"
 #include "wmi/InvalidWMIClassException.h"
+#include "wmi/QueryText.h"
 
 #include <new>
 #include <optional>
@@ -450,7 +451,7 @@ void ClassView::CreateTargetReport()
     }
     // With value names on, the report waits for the class's texts: a synchronous load ends before their read's
     // completion has had its turn on this thread.
-    if (m_options.GetShowValueNames() && m_metadata.IsReading() && !IsQueryShown())
+    if (m_options.GetShowValueNames() && m_metadata.IsReading())
     {
         m_reportAwaitsTexts = true;
         return;
@@ -473,6 +474,18 @@ void ClassView::CreateTargetReport()
 
 int ClassView::ShowRowsOf(ManagementObject& source)
 {
+    bool columnsChanged = false;
+    int total = ShowRowsOf(source, columnsChanged);
+    if (columnsChanged)
+    {
+        // The names are made for the columns they format.
+        ShowValueNames();
+    }
+    return total;
+}
+
+int ClassView::ShowRowsOf(ManagementObject& source, bool& columnsChanged)
+{
     Core::Threading::CriticalSectionLock lock(source.GetLock());
     Core::Collections::PointerArrayList<WMI::Row>& rows = source.GetRows();
     int columns = source.GetProperties().GetCount();
@@ -488,6 +501,7 @@ int ClassView::ShowRowsOf(ManagementObject& source)
         for (int c = m_resultsGrid.GetColumns().GetCount(); c < names.GetCount(); c++)
         {
             m_resultsGrid.GetColumns().Add(names[c], ResultsColumnWidth);
+            columnsChanged = true;
         }
         columns = names.GetCount();
     }
@@ -666,6 +680,12 @@ void ClassView::LoadQuery(std::unique_ptr<ManagementObject> query, const String&
     m_metadata.Clear();
     m_reportAwaitsTexts = false;
     m_metadataGrid.GetRows().Clear();
+    // Rows all of one class are described by it (the query is named after it): the Metadata page lists its
+    // properties, and its value names show in the rows. Asked before the load, so a report waits for them.
+    if (!WMI::GetRowClass(m_query->GetTypedQueryText()).IsEmpty())
+    {
+        m_metadata.Describe(m_query.get());
+    }
     // The keyboard follows the rows when the query's page had it, rather than staying on a hidden page.
     bool hadFocus = m_tabView.ContainsFocus();
     m_tabView.ShowPage(0);
@@ -787,6 +807,10 @@ void ClassView::CreateReport(ReportType type)
     {
         WaitCursor wait;
         Reports::ReportOrigin origin{m_queryHost, String(), String()};
+        if (std::shared_ptr<const ValueNames> names = ValueNamesFor(*m_query, *m_query))
+        {
+            origin.showValue = [names](int column, const String& value) { return names->Format(column, value); };
+        }
         Reports::ExportReport(m_tabView.GetTopLevelControl()->GetHandle(), m_query.get(),
                               m_options.GetReportDirectory(), type, origin);
         return;

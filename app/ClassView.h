@@ -149,8 +149,10 @@ private:
     void ShowStopping();
     void ShowSelectionFailure(const Core::String& text);
     void LoadData();
-    // Adds the rows source holds beyond those in the grid, taking its lock; the number of rows it holds.
+    // Adds the rows source holds beyond those in the grid, taking its lock; the number of rows it holds. A query's
+    // new columns get their value names.
     int ShowRowsOf(WMI::ManagementObject& source);
+    int ShowRowsOf(WMI::ManagementObject& source, bool& columnsChanged);
     // The current class's new rows, and their count in the status.
     void ShowNewRows();
     // The report of the options' target for the current class, when the target is not the screen.

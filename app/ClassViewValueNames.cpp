@@ -12,7 +12,7 @@ using WMI::ManagementObject;
 std::shared_ptr<const ValueNames> ClassView::ValueNamesFor(ManagementObject& source,
                                                            const ManagementObject& classObject) const
 {
-    if (!m_options.GetShowValueNames() || source.IsQuery())
+    if (!m_options.GetShowValueNames())
     {
         return nullptr;
     }
@@ -23,10 +23,23 @@ std::shared_ptr<const ValueNames> ClassView::ValueNamesFor(ManagementObject& sou
         described = nullptr;
     }
     Core::Collections::ArrayList<String> columns;
-    const Core::Collections::ArrayList<WMI::PropertyInfo>& properties = source.GetProperties();
-    for (int i = 0; i < properties.GetCount(); i++)
+    if (source.IsQuery())
     {
-        columns.Add(properties[i].GetName());
+        // A query's columns come with its objects, on the load's worker.
+        Core::Threading::CriticalSectionLock lock(source.GetLock());
+        const Core::Collections::ArrayList<String>& names = source.GetColumns();
+        for (int i = 0; i < names.GetCount(); i++)
+        {
+            columns.Add(names[i]);
+        }
+    }
+    else
+    {
+        const Core::Collections::ArrayList<WMI::PropertyInfo>& properties = source.GetProperties();
+        for (int i = 0; i < properties.GetCount(); i++)
+        {
+            columns.Add(properties[i].GetName());
+        }
     }
     auto names = std::make_shared<const ValueNames>(columns, described, classObject.GetDefinition());
     return names->IsEmpty() ? nullptr : names;
@@ -35,7 +48,7 @@ std::shared_ptr<const ValueNames> ClassView::ValueNamesFor(ManagementObject& sou
 void ClassView::ShowValueNames()
 {
     std::shared_ptr<const ValueNames> names;
-    if (m_currentClass != nullptr && !IsQueryShown())
+    if (m_currentClass != nullptr)
     {
         ManagementObject& shown = m_machinesLoad != nullptr ? m_machinesLoad->GetMerged() : *m_currentClass;
         names = ValueNamesFor(shown, *m_currentClass);

@@ -195,43 +195,76 @@ ObjectPathPlace GetObjectPathPlace(const String& path)
     return place;
 }
 
-String GetQueriedClass(const String& query)
+namespace
 {
-    std::wstring text(query.GetBuffer(), static_cast<size_t>(query.GetLength()));
+
+// Where the class a query names came from.
+enum class NamedBy
+{
+    Nothing,
+    Select,      // SELECT ... FROM X
+    MetaClass,   // SELECT ... FROM meta_class WHERE __CLASS = 'X'
+    ResultClass, // ASSOCIATORS OF / REFERENCES OF {path} WHERE ResultClass = X
+    SourcePath,  // the class of an association query's {path}
+};
+
+std::wstring NamedClass(const std::wstring& text, NamedBy& by)
+{
     size_t start = SkipBlanks(text, 0);
-    std::wstring found;
+    by = NamedBy::Nothing;
     if (SameWord(text, start, L"associators") || SameWord(text, start, L"references"))
     {
         size_t of = SkipBlanks(text, start + NameAt(text, start).size());
         if (!SameWord(text, of, L"of"))
         {
-            return String();
+            return std::wstring();
         }
         size_t end = 0;
         std::wstring path = BracedPath(text, of + 2, end);
         if (end == std::wstring::npos)
         {
-            return String();
+            return std::wstring();
         }
-        found = KeywordValue(text, L"resultclass", end);
-        if (found.empty())
-        {
-            found = PathClass(path);
-        }
+        std::wstring found = KeywordValue(text, L"resultclass", end);
+        by = found.empty() ? NamedBy::SourcePath : NamedBy::ResultClass;
+        return found.empty() ? PathClass(path) : found;
     }
-    else if (SameWord(text, start, L"select"))
+    if (SameWord(text, start, L"select"))
     {
         size_t from = FindWord(text, L"from", start + 6);
         if (from == std::wstring::npos)
         {
-            return String();
+            return std::wstring();
         }
         size_t at = SkipBlanks(text, from + 4);
-        found = NameAt(text, at);
+        std::wstring found = NameAt(text, at);
+        by = NamedBy::Select;
         if (SameWord(found, 0, L"meta_class"))
         {
+            by = NamedBy::MetaClass;
             found = KeywordValue(text, L"__class", at + found.size());
         }
+        return found;
+    }
+    return std::wstring();
+}
+
+} // namespace
+
+String GetQueriedClass(const String& query)
+{
+    NamedBy by = NamedBy::Nothing;
+    std::wstring found = NamedClass(std::wstring(query.GetBuffer(), static_cast<size_t>(query.GetLength())), by);
+    return String(found.c_str(), static_cast<int>(found.size()));
+}
+
+String GetRowClass(const String& query)
+{
+    NamedBy by = NamedBy::Nothing;
+    std::wstring found = NamedClass(std::wstring(query.GetBuffer(), static_cast<size_t>(query.GetLength())), by);
+    if (by != NamedBy::Select && by != NamedBy::ResultClass)
+    {
+        return String();
     }
     return String(found.c_str(), static_cast<int>(found.size()));
 }

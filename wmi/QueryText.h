@@ -28,6 +28,12 @@ struct ObjectPathPlace
 };
 ObjectPathPlace GetObjectPathPlace(const Core::String& path);
 
+// The class every row of the query is an instance of (or of a subclass of), whose descriptions and value names
+// apply to its columns: the class of SELECT ... FROM X and the ResultClass of ASSOCIATORS OF or REFERENCES OF. Empty
+// where the rows may be of any class (an association query without ResultClass) or are class definitions
+// (meta_class).
+Core::String GetRowClass(const Core::String& query);
+
 // The class name a report of the query's rows is named after: GetQueriedClass, or "Query" when that is empty.
 Core::String GetQueryReportName(const Core::String& query);
 

@@ -658,9 +658,13 @@ def first_run(machine, probe, screen, args, clock):
             check(queried.get(pid) == name, f"process {pid} {name} is missing from the query's rows")
     check(queried.get(app.pid) == "Quarrow.exe", "the program is not among the query's rows")
     screen.shot("query")
-    # A query's Metadata is empty; Win32_Process selected again gives the page its properties back.
+    # A query of one class shows that class's Metadata, every property and not only those selected;
+    # Win32_Process selected again gives the page its own.
     screen.click_in(next(t for t in app.dump(ROLE_PAGE_TAB_LIST) if t["role"] == ROLE_PAGE_TAB and
                          t["name"] == "Metadata"))
+    query_meta = wait_for("the query's Metadata",
+                          lambda: [r[0]["name"].lower() for r in app.grid("Metadata")[1]] or None)
+    check("processid" in query_meta and "handle" in query_meta, f"the query's Metadata: {query_meta}")
     app.click_tree_item("Win32_Process")
     wait_for("the Metadata page", lambda: app.grid("Metadata")[1] or None)
     clock.lap("a typed query run into the Results grid")

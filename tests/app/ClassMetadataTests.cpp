@@ -384,6 +384,57 @@ TEST_F(ValueNamesTest, ASynchronousLoadsReportWaitsForTheNames)
     EXPECT_EQ(0, Results().GetRowCount()) << "the rows went to the report";
 }
 
+// A query whose rows are all of one class shows that class's Metadata and, with the choice on, its value names in
+// the grid and the report; the names follow the query's own columns. Rows of any class stay as WMI gives them.
+TEST_F(ValueNamesTest, AQueryOfOneClassShowsItsValueNamesAndMetadata)
+{
+    StartIn(L"MS_409");
+    form->RunCommand(Quarrow::Command::ShowValueNames);
+    auto run = [&](const wchar_t* text)
+    {
+        form->GetQueryPage().Open();
+        form->GetQueryPage().GetTextArea().SetText(String(text));
+        form->GetQueryPage().Run();
+        ASSERT_TRUE(Testing::PumpUntil(
+            [&]
+            {
+                WMI::ManagementObject* query = form->GetClassView().GetQuery();
+                return query != nullptr && !query->IsLoading() && !form->GetClassView().GetMetadata().IsReading();
+            }));
+        Testing::PumpMessages();
+    };
+    run(L"SELECT InstallDate, State, Name FROM Win32_Service");
+    ASSERT_EQ(2, Results().GetRowCount());
+    ASSERT_EQ(3, Results().GetColumns().GetCount());
+    // In WMI's order of the class's properties, not the order the query names them.
+    EXPECT_EQ(L"Spooler", Shown(0, 0));
+    EXPECT_EQ(L"2 (Running)", Shown(0, 1));
+    EXPECT_EQ(L"7", Shown(1, 1));
+    EXPECT_EQ(L"2026-03-09 14:05:00", Shown(0, 2));
+    EXPECT_EQ((std::vector<std::wstring>{L"State", L"unsigned int32", L"Current state.", L"Read",
+                                         L"1 = Stopped, 2 = Running, 0x10 = Sixteen"}),
+              Row(L"State"));
+    EXPECT_EQ(5, Metadata().GetRowCount()) << "the class's properties, not only those selected";
+    EXPECT_EQ(L"A Windows service.", W(form->GetClassView().GetMetadata().GetDescriptionLabel().GetText()));
+    form->RunCommand(Quarrow::Command::CommaReport);
+    std::string named = Report(L"WmiReport_Win32_Service.csv");
+    EXPECT_NE(std::string::npos, named.find("Spooler,2 (Running),2026-03-09 14:05:00\r\n")) << named;
+
+    // The names go with the choice, and come back with it.
+    form->RunCommand(Quarrow::Command::ShowValueNames);
+    EXPECT_EQ(L"2", Shown(0, 1));
+    form->RunCommand(Quarrow::Command::ShowValueNames);
+    EXPECT_EQ(L"2 (Running)", Shown(0, 1));
+
+    // An association query without ResultClass may bring any class: nothing is described, nothing named.
+    provider->AddClass(L"Win32_DependentService", {{L"Antecedent", CIM_REFERENCE}, {L"Dependent", CIM_REFERENCE}});
+    provider->Associate(L"Win32_DependentService", L"Win32_Service.Name=\"Spooler\"", L"Win32_Service", 1);
+    run(L"ASSOCIATORS OF {Win32_Service.Name=\"Spooler\"}");
+    ASSERT_EQ(1, Results().GetRowCount());
+    EXPECT_EQ(0, Metadata().GetRowCount());
+    EXPECT_FALSE(Results().HasCellFormatter());
+}
+
 // The choice is kept with the options: the next run starts with it, its menu item and the names in the grid.
 TEST_F(ValueNamesTest, TheChoiceIsKeptForTheNextRun)
 {

@@ -535,6 +535,24 @@ TEST(QueryReportName, QueryWhenTheTextNamesNoClass)
     EXPECT_EQ(L"Query", name(L"ASSOCIATORS OF Win32_LogicalDisk"));
 }
 
+// The class whose value names apply to a query's columns: only where every row is of it.
+TEST(RowClass, TheClassEveryRowIsOf)
+{
+    auto rows = [](const wchar_t* query) { return std::wstring(WMI::GetRowClass(String(query)).GetBuffer()); };
+    EXPECT_EQ(L"Win32_Service", rows(L"SELECT Name, State FROM Win32_Service WHERE State = 'from'"));
+    EXPECT_EQ(L"Win32_DiskPartition",
+              rows(L"associators of {Win32_LogicalDisk.DeviceID=\"C:\"} where resultclass = Win32_DiskPartition"));
+    EXPECT_EQ(
+        L"Win32_LogicalDiskToPartition",
+        rows(L"REFERENCES OF {Win32_LogicalDisk.DeviceID=\"C:\"} WHERE ResultClass=Win32_LogicalDiskToPartition"));
+    // The rows of these may be of any class, or are classes themselves.
+    EXPECT_EQ(L"", rows(L"ASSOCIATORS OF {Win32_LogicalDisk.DeviceID=\"C:\"}"));
+    EXPECT_EQ(L"", rows(L"REFERENCES OF {Win32_LogicalDisk.DeviceID=\"C:\"} WHERE ClassDefsOnly"));
+    EXPECT_EQ(L"", rows(L"SELECT * FROM meta_class WHERE __CLASS = 'Win32_Process'"));
+    EXPECT_EQ(L"", rows(L"SELECT Name"));
+    EXPECT_EQ(L"", rows(L""));
+}
+
 // Where a path places its object, as a sheet decides which namespace to read it through.
 TEST(ObjectPathPlace, TheServerAndNamespaceOfEveryFormOfPath)
 {
