@@ -7,6 +7,7 @@
 #include "wmi/QueryText.h"
 #include "wmi/WbemText.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 #include <windows.h>
@@ -104,6 +105,7 @@ void InstanceForm::Open(std::shared_ptr<const WMI::ConnectionSession> session,
     }
     // The path came from the machine (a row's __PATH), so the server it names is the machine's own name for itself.
     String server = WMI::GetObjectPathPlace(path).server;
+    m_namespaces.push_back(ReadThrough{machine, session});
     AddStep(Step{std::move(session), std::move(machine), path, String(), server});
 }
 
@@ -117,6 +119,13 @@ void InstanceForm::AddStep(Step step)
     m_steps.erase(m_steps.begin() + (m_current + 1), m_steps.end());
     m_steps.push_back(std::move(step));
     m_current = static_cast<int>(m_steps.size()) - 1;
+    // The namespaces of machines no step is of any more go with them.
+    std::erase_if(m_namespaces,
+                  [&](const ReadThrough& opened)
+                  {
+                      return std::none_of(m_steps.begin(), m_steps.end(),
+                                          [&](const Step& kept) { return kept.machine == opened.machine; });
+                  });
     ShowStep();
     Show();
     Activate();
@@ -190,12 +199,12 @@ void InstanceForm::StartRead(Step& step)
     WMI::ObjectPathPlace place = WMI::GetObjectPathPlace(step.path);
     if (!place.nameSpace.IsEmpty() && !WMI::SameName(place.nameSpace, step.session->GetNamespace()))
     {
-        for (const std::shared_ptr<const WMI::ConnectionSession>& opened : m_otherNamespaces)
+        for (const ReadThrough& opened : m_namespaces)
         {
-            if (WMI::SameName(place.nameSpace, opened->GetNamespace()) &&
+            if (opened.machine == step.machine && WMI::SameName(place.nameSpace, opened.session->GetNamespace()) &&
                 WMI::IsSameMachine(place.server, *step.machine, step.knownServer))
             {
-                step.session = opened;
+                step.session = opened.session;
                 break;
             }
         }
@@ -247,7 +256,7 @@ void InstanceForm::OnRead(Core::Threading::Outcome<Read>& read)
     if (read.Get().session != step.session)
     {
         step.session = read.Get().session;
-        m_otherNamespaces.push_back(step.session);
+        m_namespaces.push_back(ReadThrough{step.machine, step.session});
     }
     m_shown = std::move(read.Get().object);
     const ObjectValue& object = *m_shown;

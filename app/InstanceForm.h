@@ -106,8 +106,14 @@ private:
     Core::Controls::Label m_statusLabel;
     Core::Controls::PropertyList m_sheet;
     std::vector<Step> m_steps; // the instances visited, oldest first
-    // The other namespaces opened for paths that named them, kept for the walk: each is opened once.
-    std::vector<std::shared_ptr<const WMI::ConnectionSession>> m_otherNamespaces;
+    // The namespaces read through, each with the machine (the copy of credentials Open was given) it is of: a
+    // walk opens each namespace of its machine once, and never reads one machine's objects from another's.
+    struct ReadThrough
+    {
+        std::shared_ptr<const WMI::ManagementConnection> machine;
+        std::shared_ptr<const WMI::ConnectionSession> session;
+    };
+    std::vector<ReadThrough> m_namespaces;
     int m_current = -1; // the step shown
     std::optional<WMI::ObjectValue> m_shown;
     Core::String m_shownRelativePath;                      // its __RELPATH

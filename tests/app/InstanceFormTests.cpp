@@ -321,9 +321,13 @@ TEST_F(InstanceFormTest, AReferenceIsFollowedAndBackAndForwardWalkTheVisits)
 TEST_F(InstanceFormTest, AReferenceIntoAnotherNamespaceIsReadThere)
 {
     ScriptedWmi::ClassScript& zone =
-        provider->AddClass(L"root\\wmi", L"Quarrow_Zone", L"", {{L"Name", CIM_STRING}, {L"Celsius", CIM_UINT32}});
+        provider->AddClass(L"root\\wmi", L"Quarrow_Zone", L"",
+                           {{L"Name", CIM_STRING}, {L"Celsius", CIM_UINT32}, {L"Sensor", CIM_REFERENCE}});
     zone.SetKeys({L"Name"});
-    zone.instances.push_back(Values({{L"Name", Value::Text(L"z1")}, {L"Celsius", Value::UInt32(41)}}));
+    zone.instances.push_back(
+        Values({{L"Name", Value::Text(L"z1")},
+                {L"Celsius", Value::UInt32(41)},
+                {L"Sensor", Value::Reference(L"\\\\SCRIPTED-PC\\root\\cimv2:Quarrow_Sensor.Name=\"t1\"")}}));
     ScriptedWmi::ClassScript& sensor = provider->AddClass(
         L"Quarrow_Sensor", {{L"Name", CIM_STRING}, {L"Zone", CIM_REFERENCE}, {L"Remote", CIM_REFERENCE}});
     sensor.SetKeys({L"Name"});
@@ -360,9 +364,12 @@ TEST_F(InstanceFormTest, AReferenceIntoAnotherNamespaceIsReadThere)
     Wait();
     EXPECT_EQ(L"41", ValueOf(Row(L"Celsius")));
     EXPECT_EQ(connects + 1, provider->connects.size());
-
-    ASSERT_TRUE(Sheet().GoBack());
+    // Back into root\cimv2 through the session the walk began with.
+    ASSERT_TRUE(Sheet().GetSheet().ActivateLink(Row(L"Sensor")));
     Wait();
+    EXPECT_EQ(L"Quarrow_Sensor.Name=\"t1\" - Properties", Title());
+    EXPECT_EQ(connects + 1, provider->connects.size());
+
     ASSERT_TRUE(Sheet().GetSheet().ActivateLink(Row(L"Remote")));
     Wait();
     EXPECT_EQ(L"The object \\\\FILESERVER\\root\\cimv2:Win32_Disk.DeviceID=\"D0\" is on another machine (FILESERVER). "
@@ -371,6 +378,13 @@ TEST_F(InstanceFormTest, AReferenceIntoAnotherNamespaceIsReadThere)
     EXPECT_EQ(0, Model().GetRowCount());
     EXPECT_EQ(connects + 1, provider->connects.size());
     EXPECT_TRUE(desktop.messages.empty());
+
+    // A row opened anew begins a walk of its own, with its own copy of the machine's credentials.
+    Open(L"Quarrow_Sensor.Name=\"t1\"");
+    ASSERT_TRUE(Sheet().GetSheet().ActivateLink(Row(L"Zone")));
+    Wait();
+    EXPECT_EQ(L"41", ValueOf(Row(L"Celsius")));
+    EXPECT_EQ(connects + 2, provider->connects.size());
 }
 
 // Related lists what ASSOCIATORS OF returns: a row per class and association with a link to each object, named by
