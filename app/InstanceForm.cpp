@@ -214,9 +214,11 @@ void InstanceForm::StartRead(Step& step)
     String path = step.path;
     String knownServer = step.knownServer;
     // In the class's turn, as every read of a class on a connection: some providers fail on two at once. A namespace
-    // opened for this read has no other reader.
+    // the worker opens for this read has no other reader.
+    bool elsewhere = !place.nameSpace.IsEmpty() && !WMI::SameName(place.nameSpace, session->GetNamespace());
     String className = WMI::GetObjectPathClass(path);
-    std::shared_ptr<WMI::ClassTurn> turn = className.IsEmpty() ? nullptr : session->GetClassTurns().Take(className);
+    std::shared_ptr<WMI::ClassTurn> turn =
+        className.IsEmpty() || elsewhere ? nullptr : session->GetClassTurns().Take(className);
     Core::Threading::CompletionTarget wanted = m_read.GetTarget();
     m_reading = true;
     Core::Threading::RunInBackground<Read>(

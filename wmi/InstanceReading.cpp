@@ -66,7 +66,7 @@ bool IsSameMachine(const String& server, const ManagementConnection& machine, co
     {
         return true;
     }
-    if (machine.IsRemote() && machine.GetServer() != String(L"."))
+    if (machine.IsRemote())
     {
         return false;
     }
