@@ -4,6 +4,7 @@
 #include "config/ClassTreeNodes.h"
 #include "core/Exception.h"
 #include "resources/ResourceIds.h"
+#include "wmi/InvalidWMIClassException.h"
 #include "wmi/ManagementObject.h"
 #include "wmi/Schema.h"
 
@@ -561,7 +562,15 @@ void NamespaceTree::Open(TreeNode* machine, const String& nameSpace, const Strin
             }
             if (!className.IsEmpty())
             {
-                listing.classes.Add(WMI::ReadClass(*session, className));
+                try
+                {
+                    listing.classes.Add(WMI::ReadClass(*session, className));
+                }
+                catch (const WMI::InvalidWMIClassException&)
+                {
+                    // Said with the namespace typed: the class may well be in another one.
+                    throw Core::Exception(String(L"The namespace ") + nameSpace + L" has no class " + className + L".");
+                }
             }
             return listing;
         },

@@ -1876,14 +1876,18 @@ TEST_F(NamespacesTest, OpenClassOfAMissingClassOrNamespaceSaysWhy)
 {
     provider->AddNamespace(L"root\\gone").connectResult = WBEM_E_INVALID_NAMESPACE;
     Start();
+    std::vector<std::wstring> said;
     for (const wchar_t* path : {L"root\\wmi:NoSuchClass", L"root\\gone:Anything", L"wmi"})
     {
         desktop.messages.clear();
         form->OpenByPath(String(path), true);
         ASSERT_TRUE(Testing::PumpUntil([&] { return !desktop.messages.empty(); })) << path;
         EXPECT_EQ(L"Error", desktop.messages[0].caption) << path;
+        said.push_back(desktop.messages[0].text);
     }
-    EXPECT_NE(std::wstring::npos, desktop.messages[0].text.find(L"root\\wmi:MSSMBios_RawSMBiosTables"));
+    EXPECT_EQ(L"The namespace root\\wmi has no class NoSuchClass.", said[0]);
+    EXPECT_EQ(0u, said[1].find(L"Could not open namespace root\\gone: ")) << said[1];
+    EXPECT_NE(std::wstring::npos, said[2].find(L"root\\wmi:MSSMBios_RawSMBiosTables"));
     EXPECT_EQ(nullptr, form->GetCurrentClass());
 }
 
