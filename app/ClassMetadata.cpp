@@ -171,6 +171,21 @@ void ClassMetadata::Forget(const ManagementObject* shown)
     }
 }
 
+void ClassMetadata::ShowDefinition(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties)
+{
+    UpdatesPaused paused(m_grid);
+    m_grid.GetRows().Clear();
+    if (properties.GetCount() > 0)
+    {
+        int first = m_grid.GetRows().AddRange(properties.GetCount());
+        for (int i = 0; i < properties.GetCount(); i++)
+        {
+            m_grid.SetCellText(first + i, 0, properties[i].GetName());
+            m_grid.SetCellText(first + i, 1, properties[i].GetCimTypeName());
+        }
+    }
+}
+
 void ClassMetadata::Show(std::shared_ptr<const ClassDescription> description)
 {
     m_shown = std::move(description);
@@ -182,14 +197,12 @@ void ClassMetadata::Show(std::shared_ptr<const ClassDescription> description)
     if (m_grid.GetRowCount() == 0 && described.properties.GetCount() > 0)
     {
         // A query's rows have no definition read for them: the class's own list gives the names and types.
-        UpdatesPaused paused(m_grid);
-        int first = m_grid.GetRows().AddRange(described.properties.GetCount());
+        Core::Collections::ArrayList<WMI::PropertyInfo> definition;
         for (int i = 0; i < described.properties.GetCount(); i++)
         {
-            const PropertyDescription& property = described.properties[i];
-            m_grid.SetCellText(first + i, 0, property.name);
-            m_grid.SetCellText(first + i, 1, WMI::PropertyInfo(property.name, property.cimType).GetCimTypeName());
+            definition.Add(WMI::PropertyInfo(described.properties[i].name, described.properties[i].cimType));
         }
+        ShowDefinition(definition);
     }
     bool texts = HasTexts(described);
     ShowColumns(texts);

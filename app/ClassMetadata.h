@@ -43,6 +43,8 @@ public:
     Core::Controls::TabPage& GetMofPage() { return m_mofPage; }
     Core::Controls::TextArea& GetMofText() { return m_mofText; }
 
+    // The grid's rows anew: a row of each property with its name and CIM type.
+    void ShowDefinition(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties);
     // The texts of shown, whose definition the grid shows: read on a worker, unless kept from an earlier read
     // of the same definition. A machine without them (Wine) leaves the page as it is. An empty grid (a query's rows,
     // named after their class) gets the class's properties and types from the read.

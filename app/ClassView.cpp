@@ -261,7 +261,7 @@ void ClassView::ShowClass(const WMI::PropertyList& properties)
             shown->GetProperties().Add(WMI::PropertyInfo(properties[i].GetName()));
         }
     }
-    ShowMetadata(properties);
+    m_metadata.ShowDefinition(properties);
     // Its texts come on a worker; the load waits for them in the class's turn.
     m_metadata.Describe(shown);
     m_resultsGrid.SetLiveRefresh(false);
@@ -365,21 +365,6 @@ void ClassView::ShowStopping()
     m_status.Repaint();
 }
 
-void ClassView::ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties)
-{
-    UpdatesPaused paused(m_metadataGrid);
-    m_metadataGrid.GetRows().Clear();
-    if (properties.GetCount() > 0)
-    {
-        int first = m_metadataGrid.GetRows().AddRange(properties.GetCount());
-        for (int i = 0; i < properties.GetCount(); i++)
-        {
-            m_metadataGrid.SetCellText(first + i, 0, properties[i].GetName());
-            m_metadataGrid.SetCellText(first + i, 1, properties[i].GetCimTypeName());
-        }
-    }
-}
-
 void ClassView::LoadData()
 {
     ManagementObject* loading = m_currentClass;
@@ -475,51 +460,48 @@ void ClassView::CreateTargetReport()
 int ClassView::ShowRowsOf(ManagementObject& source)
 {
     bool columnsChanged = false;
-    int total = ShowRowsOf(source, columnsChanged);
-    if (columnsChanged)
+    int total = 0;
     {
-        // The names are made for the columns they format.
-        ShowValueNames();
-    }
-    return total;
-}
-
-int ClassView::ShowRowsOf(ManagementObject& source, bool& columnsChanged)
-{
-    Core::Threading::CriticalSectionLock lock(source.GetLock());
-    Core::Collections::PointerArrayList<WMI::Row>& rows = source.GetRows();
-    int columns = source.GetProperties().GetCount();
-    if (source.IsQuery())
-    {
-        // A query's columns come with its objects; once the class column went first, all is read again.
-        const Core::Collections::ArrayList<String>& names = source.GetColumns();
-        if (source.GetColumnLayout() != m_shownLayout)
+        Core::Threading::CriticalSectionLock lock(source.GetLock());
+        Core::Collections::PointerArrayList<WMI::Row>& rows = source.GetRows();
+        int columns = source.GetProperties().GetCount();
+        if (source.IsQuery())
         {
-            ClearResults();
-            m_shownLayout = source.GetColumnLayout();
-        }
-        for (int c = m_resultsGrid.GetColumns().GetCount(); c < names.GetCount(); c++)
-        {
-            m_resultsGrid.GetColumns().Add(names[c], ResultsColumnWidth);
-            columnsChanged = true;
-        }
-        columns = names.GetCount();
-    }
-    int have = m_resultsGrid.GetRows().GetCount();
-    int total = rows.GetCount();
-    if (total > have)
-    {
-        UpdatesPaused paused(m_resultsGrid);
-        int first = m_resultsGrid.GetRows().AddRange(total - have);
-        for (int r = have; r < total; r++)
-        {
-            const WMI::Row& row = *rows[r];
-            int cells = row.GetCount() < columns ? row.GetCount() : columns;
-            for (int p = 0; p < cells; p++)
+            // A query's columns come with its objects; once the class column went first, all is read again.
+            const Core::Collections::ArrayList<String>& names = source.GetColumns();
+            if (source.GetColumnLayout() != m_shownLayout)
             {
-                m_resultsGrid.SetCellText(first + (r - have), p, row[p]);
+                ClearResults();
+                m_shownLayout = source.GetColumnLayout();
+            }
+            for (int c = m_resultsGrid.GetColumns().GetCount(); c < names.GetCount(); c++)
+            {
+                m_resultsGrid.GetColumns().Add(names[c], ResultsColumnWidth);
+                columnsChanged = true;
+            }
+            columns = names.GetCount();
+        }
+        int have = m_resultsGrid.GetRows().GetCount();
+        total = rows.GetCount();
+        if (total > have)
+        {
+            UpdatesPaused paused(m_resultsGrid);
+            int first = m_resultsGrid.GetRows().AddRange(total - have);
+            for (int r = have; r < total; r++)
+            {
+                const WMI::Row& row = *rows[r];
+                int cells = row.GetCount() < columns ? row.GetCount() : columns;
+                for (int p = 0; p < cells; p++)
+                {
+                    m_resultsGrid.SetCellText(first + (r - have), p, row[p]);
+                }
             }
         }
+    }
+    if (columnsChanged)
+    {
+        // The names are made for the columns they format; made outside the lock, which they take themselves.
+        ShowValueNames();
     }
     return total;
 }

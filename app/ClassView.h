@@ -134,11 +134,10 @@ private:
     static constexpr int DescriptionRow = 1; // of the Metadata page's layout
 
     void BuildPages();
-    // What "Show value names" makes of the values of source, columns as its property list names them, for the
-    // class of classObject; null when the choice is off or nothing changes (a query).
+    // What "Show value names" makes of the values of source, columns as its property list names them (a query's as
+    // its objects brought them), for the class of classObject; null when the choice is off or nothing changes.
     std::shared_ptr<const ValueNames> ValueNamesFor(WMI::ManagementObject& source,
                                                     const WMI::ManagementObject& classObject) const;
-    void ShowMetadata(const Core::Collections::ArrayList<WMI::PropertyInfo>& properties);
     void OnDefinitionRead(Core::Controls::TreeNode* node, WMI::ManagementObject* chosen,
                           Core::Threading::Outcome<WMI::PropertyList>& read);
     // The current class's definition in the Metadata grid, then its data.
@@ -152,7 +151,6 @@ private:
     // Adds the rows source holds beyond those in the grid, taking its lock; the number of rows it holds. A query's
     // new columns get their value names.
     int ShowRowsOf(WMI::ManagementObject& source);
-    int ShowRowsOf(WMI::ManagementObject& source, bool& columnsChanged);
     // The current class's new rows, and their count in the status.
     void ShowNewRows();
     // The report of the options' target for the current class, when the target is not the screen.
